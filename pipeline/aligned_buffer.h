@@ -1,0 +1,43 @@
+// Owned, 64-byte aligned heap buffers for image data.
+//
+// Every pixel buffer of the engine is an AlignedBuffer<T>: a unique_ptr with an
+// aligned deleter. Allocation never throws; a failed allocation gives an
+// empty buffer so the caller can report and keep its previous state.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace dvk {
+
+inline constexpr std::size_t kBufferAlignment = 64;
+
+struct AlignedFree {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
+template <typename T>
+using AlignedBuffer = std::unique_ptr<T[], AlignedFree>;
+
+// Allocates `count` elements of T (uninitialised for trivial types), or an empty
+// buffer when count is 0 or memory is short.
+template <typename T>
+AlignedBuffer<T> allocate_aligned(std::size_t count) noexcept {
+    if (count == 0 || count > (SIZE_MAX - kBufferAlignment) / sizeof(T)) return AlignedBuffer<T>();
+    std::size_t bytes = count * sizeof(T);
+    bytes = (bytes + kBufferAlignment - 1) / kBufferAlignment * kBufferAlignment;
+    return AlignedBuffer<T>(static_cast<T*>(std::aligned_alloc(kBufferAlignment, bytes)));
+}
+
+// As allocate_aligned, with every byte set to zero.
+template <typename T>
+AlignedBuffer<T> allocate_aligned_zeroed(std::size_t count) noexcept {
+    AlignedBuffer<T> buf = allocate_aligned<T>(count);
+    if (buf) std::memset(static_cast<void*>(buf.get()), 0, count * sizeof(T));
+    return buf;
+}
+
+}  // namespace dvk
