@@ -1,0 +1,21 @@
+// Camera profiles: the matrix profile made from the decoder's colour matrix
+// of each loaded file, and the choice of a built-in camera profile.
+#pragma once
+
+#include <memory>
+
+namespace dvk {
+
+struct DVKLib;
+class Profile;
+
+// Builds the matrix/TRC input profile of `camera_name` from the first three
+// rows of `cam_matrix` (XYZ to camera), keeps it with `d` and installs it as
+// the process-wide "Built-in" entry. Makes nothing (and logs why) for a
+// singular or non-finite matrix.
+void create_camera_matrix_profile(DVKLib* d, const char* camera_name, const float cam_matrix[4][3]);
+
+// The built-in profile name for the camera of `d` (make, model, ISO).
+const char* camera_builtin_profile_name(const DVKLib* d);
+
+}  // namespace dvk

@@ -1,0 +1,26 @@
+// In-place conversions of packed float triples (RGB 0..1, or CIELab with L
+// 0..100 and a, b about -128..128) between profiles. Each returns non-zero on
+// success; on failure the image is left unchanged. `d` (may be null) is the
+// engine record whose camera matrix profile answers for "Built-in".
+#pragma once
+
+#include <cstdint>
+
+namespace dvk {
+
+struct DVKLib;
+class Profile;
+
+int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* rgb_profile, const char* lab_profile);
+int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* rgb_profile, bool uplab, bool absolute);
+int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* src_profile, const char* dst_profile);
+int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* profile);
+
+void scale_lab_to_cielab(float* lab, unsigned width, unsigned height);
+std::uint32_t get_profile_color_space(const Profile* profile);
+
+}  // namespace dvk
