@@ -39,13 +39,14 @@ void merge_frames(const FrameMergeInput& in, const std::function<int(unsigned ro
             }
         }
 
-    // Frame 1 where its counterpart in frame 0 is usable.
+    // Frame 1 against its counterpart in frame 0, in the channels where that
+    // counterpart holds data.
     auto for_each_pair = [&](auto&& fn) {
         for (unsigned row = 0; row < in.height1; ++row) {
             const unsigned row0 = row + shift;
             if (row0 >= in.height0) continue;
             for (unsigned col = 0; col < in.width1 && col < in.width0; ++col) {
-                const int only = colour(row, col);
+                const int only = colour(row0, col);
                 for (int c = 0; c < 4; ++c) {
                     if (only >= 0 && c != only) continue;
                     fn(c, float(in.frame1[std::size_t(row) * in.width1 + col][c]), frame0_at(row0, col)[c]);

@@ -46,7 +46,8 @@ int merge_second_frame(DVKLib* d, const char* path, int halfSize);
 // and `frame1` are w x h four-channel images (raw units, row stride w);
 // `colour(row, col)` gives the channel of a mosaic site, or -1 when all four
 // channels hold data (half size). Frame 1's counterpart in frame 0 is the row
-// below, or the same row when `same_row` is set.
+// below, or the same row when `same_row` is set; frame-1 samples are compared
+// in the channels where their counterpart holds data.
 struct FrameMergeInput {
     float* frame0;
     unsigned width0, height0;
