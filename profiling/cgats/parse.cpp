@@ -133,7 +133,8 @@ const char* parse::get_token() {
         const char c = lbuf_.data[lpos_];
         const unsigned char k = cls(lpos_);
         if (q == 0) {
-            if (k & token_end) {
+            // A NUL byte cannot be part of a returned token: it ends one like the line's end.
+            if ((k & token_end) || c == '\0') {
                 ++lpos_;
                 if (tlen > 0) break;
                 continue;
