@@ -80,7 +80,9 @@ TEST(Vcd, BandsBelowThirteenRowsKeepTheirGreenButGetRedAndBlue) {
         for (unsigned x = 0; x < w; ++x) {
             const float* p = &img[(y * w + x) * 4];
             const int own = rec.fcol(y, x);
-            if (own != 1) EXPECT_EQ(p[1], 0.0f) << x << "," << y;  // green left to the border fill
+            if (own != 1) {
+                EXPECT_EQ(p[1], 0.0f) << x << "," << y;  // green left to the border fill
+            }
             if (own == 1 && y >= 1 && y + 1 < h && x >= 1 && x + 1 < w) {
                 // With green 0 at the red and blue sites the differences of the
                 // axial neighbours are flat, so the mean rule gives the colour
