@@ -16,19 +16,18 @@ void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, 
     const int h = static_cast<int>(height);
     clamp_rgbg_float(d, image, width, h);
     if (curveType == 1) {
-        // At K = 1 the curve is 0/0 and its limit is the identity; close to
-        // 1 the quotient loses its digits, so a short series in a = K - 1
-        // (exact to the third order) takes over.
+        // At K = 1 the curve is 0/0 and its limit is the identity. Near 1,
+        // ln(1 + x) is taken as ln(u) x / (u - 1) with u = 1 + x rounded,
+        // which keeps the quotient's digits (plain ln(1 + x) loses them).
         const float a = K - 1.0f;
-        if (std::fabs(a) < 1e-3f) {
-            const float den = 1.0f / (1.0f - a * 0.5f + a * a * (1.0f / 3.0f));
+        if (a != 0.0f) {
+            const float inv_ln_k = static_cast<float>(1.0 / std::log1p(static_cast<double>(a)));
             map_samples(d, image, width, height, true, [=](float v) {
-                return v * (1.0f - a * v * 0.5f + a * a * v * v * (1.0f / 3.0f)) * den;
+                const float x = a * v;
+                const float u = 1.0f + x;
+                const float ln1p = u == 1.0f ? x : vm::log(u) * (x / (u - 1.0f));
+                return ln1p * inv_ln_k;
             });
-        } else {
-            const float inv_ln_k = 1.0f / std::log(K);
-            map_samples(d, image, width, height, true,
-                        [=](float v) { return vm::log(1.0f + a * v) * inv_ln_k; });
         }
     } else if (curveType == 2) {
         map_samples(d, image, width, height, false, [](float v) {
