@@ -41,6 +41,9 @@ class cgats::reader {
 public:
     reader(cgats& c, cgats_file* fp, parse& p) : c_(c), fp_(fp), p_(p) {}
 
+    // Called after each line is read: the tokenizer forgets its line count at end of file.
+    void line_read() { last_line_ = p_.line(); }
+
     int token(const char* tok) {
         switch (state_) {
         case state::top: return top(tok);
@@ -55,7 +58,7 @@ public:
     // fields of no type and possibly a partial set; refuse it.
     int finish() {
         if (state_ == state::data)
-            return c_.fail(-1, "Error at line %d of file '%s': End of file before END_DATA", p_.line(),
+            return c_.fail(-1, "Error at line %d of file '%s': End of file before END_DATA", last_line_,
                            fp_->get_name());
         return 0;
     }
@@ -302,6 +305,7 @@ private:
     int table_ = -1;
     std::optional<int> expected_;
     std::optional<cgats_string> kword_;
+    int last_line_ = 0;
 };
 
 int cgats::read(cgats_file* fp) {
@@ -315,6 +319,7 @@ int cgats::read(cgats_file* fp) {
         const int n = p->read_line();
         if (n == 0) break;
         if (n < 0) return fail(-1, "%s", p->err());
+        r.line_read();
         while (const char* tok = p->get_token()) {
             const int rv = r.token(tok);
             if (rv < 0) return rv;
