@@ -132,12 +132,14 @@ private:
     }
 
     int top(const char* tok) {
-        int rv = 0;
-        const auto id = identifier(tok, rv);
-        if (rv < 0) return rv;
-        if (id) {
-            if (!started_) return start_table(id->first, id->second);
-            return 0;
+        // Identifiers are looked for only where a table can start: inside a
+        // table a keyword that happens to equal one (the file's own "other"
+        // identifier, say) must not be swallowed, shifting its value into a name.
+        if (!started_) {
+            int rv = 0;
+            const auto id = identifier(tok, rv);
+            if (rv < 0) return rv;
+            if (id) return start_table(id->first, id->second);
         }
         if (c_.ntables() == 0)
             return c_.fail(-1, "Error at line %d of file '%s': No file identifier found", p_.line(), fp_->get_name());

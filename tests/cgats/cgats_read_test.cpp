@@ -340,3 +340,24 @@ TEST(CgatsRead, ReadNameUsesThePathInMessages) {
 
 }  // namespace
 }  // namespace dvk
+
+namespace dvk {
+namespace {
+
+TEST(CgatsRead, IdentifiersInsideATableAreKeywords) {
+    // The first token became the identifier; the same word later is a keyword.
+    cgats_ptr c = test::any_id_cgats();
+    ASSERT_EQ(test::read_text(c.get(), "ORIGINATOR\nORIGINATOR \"me\"\nIT8.7/2 \"x\"\nSAMPLE_ID\nBEGIN_DATA\nA\nEND_DATA\n"),
+              0)
+        << c->err();
+    EXPECT_STREQ(c->other(0), "ORIGINATOR");
+    EXPECT_STREQ(c->table(0).kword_value(c->find_kword(0, "ORIGINATOR")), "me");
+    EXPECT_STREQ(c->table(0).kword_value(c->find_kword(0, "IT8.7/2")), "x");
+    cgats_ptr d = test::any_id_cgats();
+    ASSERT_EQ(test::read_text(d.get(), "BEGIN_DATA\nSAMPLE_ID\nEND_DATA_FORMAT\nBEGIN_DATA\nA\nEND_DATA\n"), 0)
+        << d->err();
+    EXPECT_EQ(d->table(0).nsets(), 1);
+}
+
+}  // namespace
+}  // namespace dvk
