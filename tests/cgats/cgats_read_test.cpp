@@ -263,6 +263,9 @@ TEST(CgatsRead, DataFormatWithoutItsKeywords) {
     cgats_ptr c(new_cgats());
     ASSERT_EQ(read_text(c.get(), text), 0) << c->err();
     EXPECT_EQ(c->table(0).nfields(), 3);
+    EXPECT_EQ(c->table(0).field_type(1), data_type::real);  // bare integers in standard real fields
+    EXPECT_EQ(c->table(0).field_type(2), data_type::real);
+    EXPECT_DOUBLE_EQ(real(*c, 0, 0, 1), 1.0);
     EXPECT_DOUBLE_EQ(real(*c, 0, 0, 2), 2.0);
 
     cgats_ptr d(new_cgats());
