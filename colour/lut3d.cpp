@@ -92,17 +92,24 @@ void Lut3D::mark_exact_cells(const std::function<void(float*, std::size_t)>& exa
     // RGB is compared in a roughly perceptual scale: gamma-encoded outputs as
     // they are, linear outputs (mid-grey below 0.3) by their cube roots.
     const bool linear_out = out_rgb_ && !post_gamma_;
-    const float tolerance = out_rgb_ ? 0.0005f : 0.01f;
-    for (std::size_t q = 0; q < count * kProbes; ++q)
-        for (int c = 0; c < 3; ++c) {
-            const float want = truth[q * 3 + c], got = probe[q * 3 + c];
-            if (out_rgb_) {
-                const float d = linear_out ? std::cbrt(want) - std::cbrt(got) : want - got;
-                if (!(std::fabs(d) <= tolerance)) exact_cell_[q / kProbes] = 1;
+    // About a twentieth of a delta-E: RGB channels count as L*/100, Lab by
+    // its Euclidean distance.
+    const float rgb_tolerance = 0.0005f, lab_tolerance = 0.05f;
+    for (std::size_t q = 0; q < count * kProbes; ++q) {
+        const float* want = &truth[q * 3];
+        const float* got = &probe[q * 3];
+        bool bad = false;
+        if (out_rgb_) {
+            for (int c = 0; c < 3; ++c) {
+                const float d = linear_out ? std::cbrt(want[c]) - std::cbrt(got[c]) : want[c] - got[c];
+                bad = bad || !(std::fabs(d) <= rgb_tolerance);
             }
-            if (out_rgb_) continue;
-            if (!(std::fabs(want - got) <= tolerance)) exact_cell_[q / kProbes] = 1;
+        } else {
+            const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
+            bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= lab_tolerance * lab_tolerance);
         }
+        if (bad) exact_cell_[q / kProbes] = 1;
+    }
 }
 
 void Lut3D::build(bool in_lab, bool out_rgb, const std::function<void(float*, std::size_t)>& exact) {
@@ -114,12 +121,8 @@ void Lut3D::build(bool in_lab, bool out_rgb, const std::function<void(float*, st
     if (!in_lab) {
         float grey[3] = {0.18f, 0.18f, 0.18f};
         exact(grey, 1);
-        if (out_rgb) {
-            // RGB to RGB: a linear input gives a much brighter output.
-            sqrt_shaper = grey[1] > 0.3f;
-        } else {
-            sqrt_shaper = grey[0] > 35.0f;
-        }
+        // RGB to RGB: a linear input gives a much brighter output.
+        sqrt_shaper = out_rgb ? grey[1] > 0.3f : grey[0] > 35.0f;
     }
     // Gamma-encoded RGB outputs are stored in linear light: their mid-grey
     // (L* 50) is above 0.3, a linear output's about 0.18.
@@ -130,6 +133,13 @@ void Lut3D::build(bool in_lab, bool out_rgb, const std::function<void(float*, st
         post_gamma_ = grey[1] > 0.3f;
     }
     fill(sqrt_shaper, exact);
+}
+
+double Lut3D::exact_cell_share() const {
+    if (exact_cell_.empty()) return 0.0;
+    std::size_t n = 0;
+    for (std::uint8_t f : exact_cell_) n += f;
+    return double(n) / double(exact_cell_.size());
 }
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {

@@ -25,6 +25,8 @@ public:
     // RGB (else CIELab).
     void build(bool in_lab, bool out_rgb, const std::function<void(float*, std::size_t)>& exact);
     bool empty() const { return table_.empty(); }
+    // Share of the cells whose pixels take the exact transform.
+    double exact_cell_share() const;
 
     // Converts n pixels in place. A pixel outside the table's input domain
     // (or NaN) is left as it was and its index is appended to `misses`.
