@@ -70,7 +70,8 @@ void Lut3D::make_post_tables(const Encode& encode) {
 void Lut3D::mark_exact_cells(const Convert& exact) {
     constexpr int cells = kGrid - 1;
     const std::size_t count = std::size_t(cells) * cells * cells;
-    exact_cell_.assign(count, 0);
+    exact_cell_.clear();  // none while the probes go through the table
+    std::vector<std::uint64_t> flags((count + 63) / 64, 0);
     // Points inside every cell, off the nodes.
     constexpr int kProbes = 5;
     const double offsets[kProbes][3] = {
@@ -105,8 +106,13 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
             const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
             bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= kLabTolerance * kLabTolerance);
         }
-        if (bad) exact_cell_[q / kProbes] = 1;
+        if (bad) flags[q / kProbes / 64] |= std::uint64_t(1) << (q / kProbes % 64);
     }
+    for (std::uint64_t f : flags)
+        if (f) {
+            exact_cell_ = std::move(flags);
+            break;
+        }
 }
 
 void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear, const Encode& encode) {
@@ -146,8 +152,8 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
 double Lut3D::exact_cell_share() const {
     if (exact_cell_.empty()) return 0.0;
     std::size_t n = 0;
-    for (std::uint8_t f : exact_cell_) n += f;
-    return double(n) / double(exact_cell_.size());
+    for (std::uint64_t f : exact_cell_) n += std::size_t(__builtin_popcountll(f));
+    return double(n) / double(std::size_t(kGrid - 1) * (kGrid - 1) * (kGrid - 1));
 }
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
@@ -157,11 +163,14 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
     const float* tab = table_.data();
     const float* post = post_.data();
     const float post_last = float(kPostSize - 2);
-    const bool has_cells = !exact_cell_.empty();
+    const std::uint64_t* cells = exact_cell_.empty() ? nullptr : exact_cell_.data();
+    const bool in_lab = in_lab_, sqrt_shaper = sqrt_shaper_;
+    const Post post_mode = post_mode_;
+    const float post_scale = post_scale_;
     for (std::size_t p = 0; p < n; ++p) {
         float* v = px + 3 * p;
         float u0, u1, u2;
-        if (in_lab_) {
+        if (in_lab) {
             u0 = v[0] * float(1.0 / kLabLMax);
             u1 = (v[1] + 128.0f) * float(1.0 / kLabAbSpan);
             u2 = (v[2] + 128.0f) * float(1.0 / kLabAbSpan);
@@ -169,7 +178,7 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
                 misses.push_back(p);
                 continue;
             }
-            if (sqrt_shaper_) u0 = std::sqrt(u0);
+            if (sqrt_shaper) u0 = std::sqrt(u0);
         } else {
             u0 = v[0];
             u1 = v[1];
@@ -178,7 +187,7 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
                 misses.push_back(p);
                 continue;
             }
-            if (sqrt_shaper_) {
+            if (sqrt_shaper) {
                 u0 = std::sqrt(u0);
                 u1 = std::sqrt(u1);
                 u2 = std::sqrt(u2);
@@ -186,7 +195,8 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
         }
         const float x = u0 * steps, y = u1 * steps, z = u2 * steps;
         const int i = std::min(int(x), g - 2), j = std::min(int(y), g - 2), k = std::min(int(z), g - 2);
-        if (has_cells && exact_cell_[(std::size_t(i) * (g - 1) + std::size_t(j)) * (g - 1) + std::size_t(k)]) {
+        const std::size_t cell = (std::size_t(i) * (g - 1) + std::size_t(j)) * (g - 1) + std::size_t(k);
+        if (cells && (cells[cell / 64] >> (cell % 64) & 1)) {
             misses.push_back(p);
             continue;
         }
@@ -220,13 +230,13 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
         }
         for (int c = 0; c < 3; ++c) {
             float r = w0 * c000[c] + w1 * a[c] + w2 * b[c] + w3 * c111[c];
-            if (post_mode_ != Post::None) {
+            if (post_mode != Post::None) {
                 const float* pc = post + std::size_t(c) * kPostSize;
                 const bool negative = r < 0;
-                const float s = negative && post_mode_ == Post::Encoded ? 0.0f : std::sqrt(std::fabs(r)) * post_scale_;
+                const float s = negative && post_mode == Post::Encoded ? 0.0f : std::sqrt(std::fabs(r)) * post_scale;
                 const int pi = int(std::min(s, post_last));
                 const float o = pc[pi] + (s - float(pi)) * (pc[pi + 1] - pc[pi]);
-                r = negative && post_mode_ == Post::Gamma ? -o : o;
+                r = negative && post_mode == Post::Gamma ? -o : o;
             }
             v[c] = r;
         }

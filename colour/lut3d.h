@@ -55,7 +55,8 @@ private:
     float post_scale_ = 0;      // grid steps per unit of sqrt(|stored|)
     bool in_lab_ = false, out_rgb_ = false, sqrt_shaper_ = false, linear_out_ = false;
     Post post_mode_ = Post::None;
-    std::vector<std::uint8_t> exact_cell_;  // per cell: 1 when its pixels take the exact transform
+    // Bit per cell, set when its pixels take the exact transform; empty when none does.
+    std::vector<std::uint64_t> exact_cell_;
 };
 
 }  // namespace dvk

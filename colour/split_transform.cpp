@@ -49,22 +49,26 @@ inline float cube_root(float x) {
     bits = bits / 3 + 709921077u;
     float y;
     std::memcpy(&y, &bits, sizeof y);
-    for (int i = 0; i < 2; ++i) {
-        const float y3 = y * y * y;
-        y = y * (y3 + 2.0f * x) / (2.0f * y3 + x);
-    }
-    return y;
+    float y3 = y * y * y;
+    y = y * (y3 + 2.0f * x) / (2.0f * y3 + x);
+    y3 = y * y * y;
+    return y * (y3 + 2.0f * x) / (2.0f * y3 + x);
 }
 
 inline float lab_f(float t) {
     constexpr float kE = 216.0f / 24389.0f, kK = 24389.0f / 27.0f;
-    return t > kE ? cube_root(t) : (kK * t + 16.0f) / 116.0f;
+    // Both sides computed and blended: no branch, so loops over it vectorise.
+    const float root = cube_root(std::max(t, kE));
+    const float linear = (kK * t + 16.0f) * (1.0f / 116.0f);
+    const float use_root = float(t > kE);
+    return use_root * root + (1.0f - use_root) * linear;
 }
 
 inline float lab_f_inverse(float f) {
     constexpr float kK = 24389.0f / 27.0f;
     const float f3 = f * f * f;
-    return f3 > 216.0f / 24389.0f ? f3 : (116.0f * f - 16.0f) / kK;
+    const float use_cube = float(f3 > 216.0f / 24389.0f);
+    return use_cube * f3 + (1.0f - use_cube) * (116.0f * f - 16.0f) * (1.0f / kK);
 }
 
 bool is_rgb_matrix_shaper(cmsHPROFILE p, int intent, int direction) {
@@ -199,38 +203,50 @@ bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int
 
 void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* cv = curves_.data();
+    constexpr std::size_t kBlock = 1024;
+    // Per-block work arrays, so that the arithmetic passes vectorise.
+    alignas(64) float t0[kBlock], t1[kBlock], t2[kBlock];
     if (!lab_in_) {
         // Camera RGB -> XYZ -> CIELab, then the Lab table. A pixel the table
         // refuses gets its input back.
-        constexpr std::size_t kBlock = 1024;
-        float saved[3 * kBlock];
+        alignas(64) float saved[3 * kBlock];
+        alignas(64) unsigned char outside[kBlock];
         std::vector<std::size_t> lut_misses;
         for (std::size_t start = 0; start < n; start += kBlock) {
             const std::size_t count = std::min(kBlock, n - start);
             float* block = px + 3 * start;
             std::copy(block, block + 3 * count, saved);
-            lut_misses.clear();
+            // Tone curves (table look-ups) and the matrix, to XYZ / white.
+            for (std::size_t p = 0; p < count; ++p) {
+                const float* v = block + 3 * p;
+                const bool in = v[0] >= 0.0f && v[0] <= 1.0f && v[1] >= 0.0f && v[1] <= 1.0f && v[2] >= 0.0f &&
+                                v[2] <= 1.0f;
+                outside[p] = !in;
+                float lin[3] = {0, 0, 0};
+                if (in)
+                    for (int c = 0; c < 3; ++c) {
+                        const float s = v[c] * curve_scale_;
+                        const int i = std::min(int(s), kDecodeSize - 2);
+                        const float* t = cv + std::size_t(c) * kDecodeSize;
+                        lin[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
+                    }
+                t0[p] = (m_[0] * lin[0] + m_[1] * lin[1] + m_[2] * lin[2]) * (1.0f / kD50[0]);
+                t1[p] = (m_[3] * lin[0] + m_[4] * lin[1] + m_[5] * lin[2]) * (1.0f / kD50[1]);
+                t2[p] = (m_[6] * lin[0] + m_[7] * lin[1] + m_[8] * lin[2]) * (1.0f / kD50[2]);
+            }
+            // The CIELab function, branch-free over the block.
+            for (std::size_t p = 0; p < count; ++p) {
+                t0[p] = lab_f(t0[p]);
+                t1[p] = lab_f(t1[p]);
+                t2[p] = lab_f(t2[p]);
+            }
             for (std::size_t p = 0; p < count; ++p) {
                 float* v = block + 3 * p;
-                if (!(v[0] >= 0.0f && v[0] <= 1.0f && v[1] >= 0.0f && v[1] <= 1.0f && v[2] >= 0.0f && v[2] <= 1.0f)) {
-                    v[0] = -1000.0f;  // outside the Lab table: refused below
-                    continue;
-                }
-                float lin[3];
-                for (int c = 0; c < 3; ++c) {
-                    const float s = v[c] * curve_scale_;
-                    const int i = std::min(int(s), kDecodeSize - 2);
-                    const float* t = cv + std::size_t(c) * kDecodeSize;
-                    lin[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
-                }
-                const float x = m_[0] * lin[0] + m_[1] * lin[1] + m_[2] * lin[2];
-                const float y = m_[3] * lin[0] + m_[4] * lin[1] + m_[5] * lin[2];
-                const float z = m_[6] * lin[0] + m_[7] * lin[1] + m_[8] * lin[2];
-                const float fx = lab_f(x / kD50[0]), fy = lab_f(y / kD50[1]), fz = lab_f(z / kD50[2]);
-                v[0] = 116.0f * fy - 16.0f;
-                v[1] = 500.0f * (fx - fy);
-                v[2] = 200.0f * (fy - fz);
+                v[0] = outside[p] ? -1000.0f : 116.0f * t1[p] - 16.0f;  // outside: refused by the table
+                v[1] = 500.0f * (t0[p] - t1[p]);
+                v[2] = 200.0f * (t1[p] - t2[p]);
             }
+            lut_misses.clear();
             lut_.apply(block, count, lut_misses);
             for (std::size_t m : lut_misses) {
                 std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
@@ -240,25 +256,39 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
         return;
     }
     // UPLab -> CIELab through the table, then XYZ -> linear RGB -> encoded.
-    const std::size_t first_miss = misses.size();
-    lut_.apply(px, n, misses);
-    std::size_t next_miss = first_miss;
     const int size = 2 * kEncodeHalf + 1;
-    for (std::size_t p = 0; p < n; ++p) {
-        if (next_miss < misses.size() && misses[next_miss] == p) {
-            ++next_miss;
-            continue;
+    const float last = float(size - 1) - 0.001f;
+    std::vector<std::size_t> lut_misses;
+    alignas(64) unsigned char refused[kBlock];
+    for (std::size_t start = 0; start < n; start += kBlock) {
+        const std::size_t count = std::min(kBlock, n - start);
+        float* block = px + 3 * start;
+        lut_misses.clear();
+        lut_.apply(block, count, lut_misses);
+        std::fill(refused, refused + count, 0);
+        for (std::size_t m : lut_misses) {
+            refused[m] = 1;
+            misses.push_back(start + m);
         }
-        float* v = px + 3 * p;
-        const float fy = (v[0] + 16.0f) / 116.0f, fx = fy + v[1] / 500.0f, fz = fy - v[2] / 200.0f;
-        const float x = kD50[0] * lab_f_inverse(fx), y = kD50[1] * lab_f_inverse(fy), z = kD50[2] * lab_f_inverse(fz);
-        for (int c = 0; c < 3; ++c) {
-            const float lin = m_[3 * c] * x + m_[3 * c + 1] * y + m_[3 * c + 2] * z;
-            const float s = std::clamp((lin < 0 ? -std::sqrt(-lin) : std::sqrt(lin)) * curve_scale_ + kEncodeHalf, 0.0f,
-                                       float(size - 1) - 0.001f);
-            const int i = int(s);
-            const float* t = cv + std::size_t(c) * size;
-            v[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
+        // CIELab to XYZ, branch-free over the block.
+        for (std::size_t p = 0; p < count; ++p) {
+            const float* v = block + 3 * p;
+            const float fy = (v[0] + 16.0f) * (1.0f / 116.0f);
+            t0[p] = kD50[0] * lab_f_inverse(fy + v[1] * (1.0f / 500.0f));
+            t1[p] = kD50[1] * lab_f_inverse(fy);
+            t2[p] = kD50[2] * lab_f_inverse(fy - v[2] * (1.0f / 200.0f));
+        }
+        for (std::size_t p = 0; p < count; ++p) {
+            if (refused[p]) continue;
+            float* v = block + 3 * p;
+            for (int c = 0; c < 3; ++c) {
+                const float lin = m_[3 * c] * t0[p] + m_[3 * c + 1] * t1[p] + m_[3 * c + 2] * t2[p];
+                const float root = std::sqrt(std::fabs(lin));
+                const float s = std::clamp((lin < 0 ? -root : root) * curve_scale_ + float(kEncodeHalf), 0.0f, last);
+                const int i = int(s);
+                const float* t = cv + std::size_t(c) * size;
+                v[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
+            }
         }
     }
 }
