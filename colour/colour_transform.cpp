@@ -130,6 +130,7 @@ void ColourTransform::prepare() const {
         for (cmsToneCurve* c : encode_curves)
             if (c) cmsFreeToneCurve(c);
     });
+    prepared_.store(true, std::memory_order_release);
 }
 
 bool ColourTransform::split() const {
@@ -143,6 +144,13 @@ double ColourTransform::exact_cell_share() const {
 }
 
 void ColourTransform::convert(float* px, std::size_t n) const {
+    // A few pixels (the decompression points, the grey strip) do not pay for
+    // building the table; they take the exact transform until it exists.
+    constexpr std::size_t kWorthATable = 100000;
+    if (n < kWorthATable && !prepared_.load(std::memory_order_acquire)) {
+        convert_exact_parallel(px, n);
+        return;
+    }
     prepare();
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
         // Pixels the table leaves to the exact transform are gathered and

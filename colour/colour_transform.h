@@ -5,6 +5,7 @@
 // first use and then reused.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -31,8 +32,10 @@ public:
 
     // The LittleCMS transform itself, on one thread.
     void convert_exact(float* px, std::size_t n) const;
-    // Through the lookup table (built on first call), on band_thread_count
-    // threads; pixels outside the table's domain take the exact transform.
+    // Through the fast form (built on the first call of at least 100000
+    // pixels; smaller calls before that take the exact transform), on
+    // band_thread_count threads; pixels outside its domain take the exact
+    // transform.
     void convert(float* px, std::size_t n) const;
     // The exact transform on band_thread_count threads.
     void convert_exact_parallel(float* px, std::size_t n) const;
@@ -53,6 +56,7 @@ private:
     mutable Lut3D lut_;
     mutable SplitTransform split_;
     mutable bool use_split_ = false;
+    mutable std::atomic<bool> prepared_{false};
 };
 
 // The transform from `src` (device to connection space, `src_intent`) to `dst`
