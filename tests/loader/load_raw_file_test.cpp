@@ -473,7 +473,9 @@ TEST_F(LoadRawFile, FailedLoadLeavesThePreviousImageAndRecord) {
     write_bytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 200));
 
     for (const auto& bad : {dir / "missing.dng", empty, text, cut}) {
+        ::testing::internal::CaptureStderr();
         const int ret = r.load(bad);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "a failed load logs nothing: " << bad;
         EXPECT_NE(ret, 0) << bad;
         EXPECT_EQ(r->image.get(), image) << bad;
         EXPECT_EQ(r->libraw.get(), decoder) << bad;
