@@ -370,6 +370,44 @@ TEST(InsetCrop, CropSurvivesRaw2ImageAndSelectsTheArea) {
         }
 }
 
+TEST(CopyAndNormalise, OnePassEqualsTheTwoStepsForEveryKind) {
+    TempDir dir;
+    for (DngLayout layout : {DngLayout::Bayer, DngLayout::XTrans, DngLayout::LinearRaw, DngLayout::Mono})
+        for (int half : {0, 1}) {
+            DngSpec s = make_dng_spec(layout, 34, 26);
+            fill_gradient(s, 40 + unsigned(layout));
+            sample_at(s, 3, 3) = 4095;
+            ASSERT_TRUE(write_dng(dir / "k.dng", s));
+            TestRecord a, b;
+            for (TestRecord* r : {&a, &b}) {
+                LibRaw_DVK& raw = *(*r)->libraw;
+                raw.imgdata.params.half_size = half;
+                ASSERT_EQ(raw.open_file((dir / "k.dng").c_str()), 0);
+                ASSERT_EQ(raw.unpack(), 0);
+                ASSERT_EQ(raw.raw2image(), 0);
+                raw.subtract_black();
+            }
+            std::size_t bytes = 0;
+            auto img = copy_image_to_rgbg(a.get(), &bytes);
+            ASSERT_TRUE(img);
+            set_image(a.get(), std::move(img), bytes);
+            normalize_image(a.get(), 1.0f);
+
+            auto out = allocate_aligned<float>(bytes / sizeof(float));
+            ASSERT_TRUE(copy_image_normalised(b.get(), out.get(), 1.0f));
+            set_image(b.get(), std::move(out), bytes);
+
+            ASSERT_EQ(a.iwidth(), b.iwidth());
+            ASSERT_EQ(a->libraw->imgdata.idata.colors, b->libraw->imgdata.idata.colors);
+            const std::size_t n = std::size_t(a.iwidth()) * a.iheight() * 4;
+            for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(a->image[i], b->image[i]) << int(layout) << " " << i;
+            for (int c = 0; c < 4; ++c) {
+                EXPECT_EQ(a->chan_max[c], b->chan_max[c]);
+                EXPECT_EQ(a->norm_scale[c], b->norm_scale[c]);
+            }
+        }
+}
+
 TEST(NoCfaConversion, AppliesWhiteBalanceAndSpreadsTheSite) {
     TestRecord r;
     install_image(r, 2, 1, {0.5f, 0, 0, 0, 0, 0.25f, 0, 0});
