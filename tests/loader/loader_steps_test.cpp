@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pipeline/colour_pattern.h"
 #include "pipeline/raw_loader.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
@@ -426,6 +427,39 @@ TEST(NoCfaConversion, AppliesWhiteBalanceAndSpreadsTheSite) {
     EXPECT_EQ(r->auto_wb[3], 3.0);
     EXPECT_EQ(r->libraw->imgdata.color.cam_mul[0], 1.0f);
     EXPECT_EQ(r->libraw->imgdata.color.cam_mul[3], 9.0f);
+}
+
+}  // namespace
+}  // namespace dvk::test
+
+namespace dvk::test {
+namespace {
+
+TEST(ColourPatternTable, EqualsTheDecoderForEveryLayoutAndPhase) {
+    TempDir dir;
+    std::vector<DngSpec> specs;
+    for (BayerPhase p : {BayerPhase::RGGB, BayerPhase::BGGR, BayerPhase::GRBG, BayerPhase::GBRG}) {
+        DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 32);
+        s.phase = p;
+        specs.push_back(s);
+    }
+    specs.push_back(make_dng_spec(DngLayout::XTrans, 36, 36));
+    for (const DngSpec& s : specs) {
+        ASSERT_TRUE(write_dng(dir / "p.dng", s));
+        LibRaw_DVK raw;
+        ASSERT_EQ(raw.open_file((dir / "p.dng").c_str()), 0);
+        const ColourPattern pattern(raw);
+        for (unsigned row = 0; row < 200; row += 3)
+            for (unsigned col = 0; col < 200; col += 1) ASSERT_EQ(pattern(row, col), raw.fcol(int(row), int(col)));
+    }
+    // The Leaf code, whose table depends on the margins.
+    LibRaw_DVK raw;
+    raw.imgdata.idata.filters = 1;
+    raw.imgdata.sizes.top_margin = 5;
+    raw.imgdata.sizes.left_margin = 3;
+    const ColourPattern leaf(raw);
+    for (unsigned row = 0; row < 100; ++row)
+        for (unsigned col = 0; col < 100; ++col) ASSERT_EQ(leaf(row, col), raw.fcol(int(row), int(col)));
 }
 
 }  // namespace
