@@ -2,6 +2,7 @@
 // worker, the mosaic sharpening worker, the image reset and the white balance
 // measured on the image.
 #include <cmath>
+#include <cstdint>
 
 #include "pipeline/detail_stages.h"
 #include "pipeline/four_channel_ops.h"
@@ -78,7 +79,12 @@ void RawProcessor::rgbgImageReset() {
 
 namespace {
 
-unsigned to_unsigned(double v) { return v > 0 ? static_cast<unsigned>(v) : 0u; }
+// Truncated toward zero; a negative coordinate lies outside the image (as
+// its unsigned wrap-around did), so nothing is measured there.
+unsigned to_unsigned(double v) {
+    if (v >= 0 && v < 4294967296.0) return static_cast<unsigned>(v);
+    return v > -1 && v < 0 ? 0u : 0xFFFFFFFFu;
+}
 
 }  // namespace
 
