@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "pipeline/four_channel_ops.h"
@@ -115,6 +116,46 @@ TEST(Workers, CurveWorkerRunsTheStagesInOrder) {
     EXPECT_FLOAT_EQ(img[1], 0.2f);
     EXPECT_FLOAT_EQ(img[2], 1.0f);
     EXPECT_EQ(img[3], 1.1754944e-38f);
+}
+
+}  // namespace
+}  // namespace dvk
+
+#include "pipeline/tone_stages.h"
+
+namespace dvk {
+namespace {
+
+TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
+    for (bool mosaic : {true, false}) {
+        RawProcessor p;
+        const unsigned w = 21, h = 157;
+        set_sizes(p, w, h, mosaic ? kRGGB : 0, !mosaic);
+        p.setExposure(0.3);
+        p.setBlackShift(3);
+        p.setHlCompression(0.7);
+        p.setContrast(-12);
+        std::vector<float> a(std::size_t(w) * h * 4);
+        std::uint32_t seed = 3;
+        for (float& v : a) {
+            seed = seed * 1664525u + 1013904223u;
+            v = float(seed >> 8) / float(1u << 24) * 1.3f - 0.1f;
+        }
+        std::vector<float> b = a;
+        band_record rec;
+        rec.band_start = a.data();
+        rec.width = w;
+        rec.rows_with_overlap = h;
+        p.runApplyCurveVecFInThread(&rec);
+        DVKLib* d = p.dvklib();
+        black_shift(d, b.data(), w, h, 3.0f);
+        const double e = std::exp2(0.3);
+        multiply_channels(d, b.data(), w, int(h), e, e, e, e);
+        clamp_rgbg_float(d, b.data(), w, int(h));
+        compress_highlights(d, b.data(), w, h, 0.7f, 2.0f);
+        apply_tone_curve(d, b.data(), w, h, 1, 50.0f, -12.0f, 1.8f);
+        ASSERT_EQ(a, b) << (mosaic ? "mosaic" : "full colour");
+    }
 }
 
 }  // namespace
