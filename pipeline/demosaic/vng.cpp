@@ -61,7 +61,8 @@ struct GradTerm {
 };
 
 struct VngCode {
-    std::vector<GradTerm> terms;
+    GradTerm terms[64];
+    int n_terms = 0;
     int own;  // colour of the position
     long neighbour[8];  // float offset of each direction's neighbour pixel
     long two_step[8];   // float offset of the two-step site's own channel
@@ -145,15 +146,13 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
         rows.reset();
     }
     if (!rows) {
-        std::fprintf(stderr, "vng_interpolate: cannot allocate the row buffer\n");
+        std::fprintf(stderr, "vng_interpolate: cannot allocate the row buffer and code table\n");
         return;
     }
-    vng_prepare(d, band, width, height);
 
     for (int row = 0; row < prow; ++row)
         for (int col = 0; col < pcol; ++col) {
             VngCode& vc = code[std::size_t(row) * pcol + col];
-            vc.terms.reserve(64);
             for (const auto& t : kTerms) {
                 const int y1 = t[0], x1 = t[1], y2 = t[2], x2 = t[3];
                 const int color = colour_at(cfa, row + y1, col + x1);
@@ -163,7 +162,7 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
                 if (std::abs(y1 - y2) == diag && std::abs(x1 - x2) == diag) continue;
                 GradTerm term{(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, float(1 << t[4]), {}};
                 for (int g = 0; g < 8; ++g) term.mask[g / 4][g % 4] = (t[5] >> g) & 1 ? 1.0f : 0.0f;
-                vc.terms.push_back(term);
+                vc.terms[vc.n_terms++] = term;
             }
             const int own = colour_at(cfa, row, col);
             vc.own = own;
@@ -174,6 +173,8 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
                 vc.two_step[g] = (2 * y * w + 2 * x) * 4 + own;
             }
         }
+
+    vng_prepare(d, band, width, height);
 
     float* ring[4];
     for (int i = 0; i < 4; ++i) ring[i] = rows.get() + std::size_t(i) * width * 4;
@@ -191,10 +192,10 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
             // Adding 0 to the directions a term does not count for leaves
             // them unchanged, so the masked sum is the plain one.
             Float4 g_lo = {0, 0, 0, 0}, g_hi = {0, 0, 0, 0};
-            for (const GradTerm& t : vc.terms) {
-                const float diff = std::fabs(pix[t.a] - pix[t.b]) * t.weight;
-                g_lo += diff * t.mask[0];
-                g_hi += diff * t.mask[1];
+            for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
+                const float diff = std::fabs(pix[t->a] - pix[t->b]) * t->weight;
+                g_lo += diff * t->mask[0];
+                g_hi += diff * t->mask[1];
             }
             float gval[8];
             for (int g = 0; g < 4; ++g) {
