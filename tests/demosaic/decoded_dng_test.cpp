@@ -29,10 +29,10 @@ void lmmse(DVKLib* d, float* b, unsigned w, unsigned h) { lmmse_interpolate(d, b
 
 TEST(DecodedDng, FlatGrbgSensorComesBackFlatWithEveryMethod) {
     TempDir dir;
-    DngSpec spec = make_dng_spec(DngLayout::Bayer, 64, 48);
-    spec.phase = BayerPhase::GRBG;
-    fill_flat(spec, {2256, 1256, 3256});
-    ASSERT_TRUE(write_dng(dir / "flat.dng", spec));
+    DngSpec dng = make_dng_spec(DngLayout::Bayer, 64, 48);
+    dng.phase = BayerPhase::GRBG;
+    fill_flat(dng, {2256, 1256, 3256});
+    ASSERT_TRUE(write_dng(dir / "flat.dng", dng));
 
     for (const Named& m : {Named{"AHD", ahd}, Named{"VCD", vcd}, Named{"VNG", vng_interpolate}, Named{"LMMSE", lmmse}}) {
         DVKLib d;
