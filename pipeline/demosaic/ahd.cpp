@@ -183,9 +183,12 @@ private:
                 const double R = rix[0], G = rix[1], B = rix[2];
                 const double Y = kYr * R + kYg * G + kYb * B;
                 double* lab = s_.lab_at(d, row - top_, col - left_);
+                // Both chroma divisions in one vector operation (each lane is
+                // the scalar expression (X - Y) * 0.5 / (1 - kX)).
+                const Double2 chroma = Double2{B - Y, R - Y} * 0.5 / Double2{1 - kYb, 1 - kYr};
                 lab[0] = Y;
-                lab[1] = (B - Y) * 0.5 / (1 - kYb);
-                lab[2] = (R - Y) * 0.5 / (1 - kYr);
+                lab[1] = chroma[0];
+                lab[2] = chroma[1];
             }
         }
     }
