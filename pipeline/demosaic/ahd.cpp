@@ -304,7 +304,13 @@ private:
                     acc[2] += rgb[2];
                     ++taken;
                 }
-                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / taken);
+                // Dividing by 1 or 2 is exact without a division.
+                if (taken == 1)
+                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c]);
+                else if (taken == 2)
+                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c] * 0.5);
+                else
+                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / 3);
             }
         }
     }
