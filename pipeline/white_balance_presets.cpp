@@ -32,10 +32,7 @@ public:
     }
     uint64_t reserve() { return add(plist_new_dict()); }
     void fill(uint64_t uid, plist_t node) { plist_array_set_item(objects_.get(), node, static_cast<uint32_t>(uid)); }
-    uint64_t string(const std::optional<std::string>& s) {
-        if (!s) return 0;
-        return add(plist_new_string(s->c_str()));
-    }
+    uint64_t string(const std::string& s) { return add(plist_new_string(s.c_str())); }
     plist_t release() { return objects_.release(); }
 
 private:
@@ -73,17 +70,16 @@ public:
         uint64_t uid = 1;
         return uid_of(ref, &uid) && uid == 0;
     }
-    // A string-valued field: true with nullopt for the null object or a
-    // missing key, false for anything that is no string.
-    bool string_field(plist_t dict, const char* key, std::optional<std::string>* out) const {
+    // A string-valued field: true with "" for the null object or a missing
+    // key, false for anything that is no string.
+    bool string_field(plist_t dict, const char* key, std::string* out) const {
         plist_t ref = plist_dict_get_item(dict, key);
-        *out = std::nullopt;
+        out->clear();
         if (!ref || is_null_ref(ref)) return true;
         plist_t obj = object(ref);
         if (!obj) return false;
         bool ok = false;
-        std::string s = plist_string(obj, &ok);
-        if (ok) *out = std::move(s);
+        *out = plist_string(obj, &ok);
         return ok;
     }
     std::string class_name(plist_t dict) const {
@@ -115,19 +111,6 @@ float float_field(plist_t dict, const char* key) {
 
 }  // namespace
 
-WhiteBalancePresets WhiteBalancePresets::initWithCamera(std::optional<std::string> camera,
-                                                        std::optional<std::string> presetName, float red,
-                                                        float green, float blue, float green2) {
-    WhiteBalancePresets p;
-    p.camera_ = std::move(camera);
-    p.presetName_ = std::move(presetName);
-    p.red_ = red;
-    p.green_ = green;
-    p.blue_ = blue;
-    p.green2_ = green2;
-    return p;
-}
-
 std::string archive_wb_presets(const WhiteBalancePresetList& presets) {
     ArchiveObjects objects;
     uint64_t array_uid = objects.reserve();
@@ -137,12 +120,12 @@ std::string archive_wb_presets(const WhiteBalancePresetList& presets) {
         uint64_t uid = objects.reserve();
         plist_array_append_item(refs.get(), plist_new_uid(uid));
         plist_t dict = plist_new_dict();
-        plist_dict_set_item(dict, "Camera", plist_new_uid(objects.string(p.camera())));
-        plist_dict_set_item(dict, "PresetName", plist_new_uid(objects.string(p.presetName())));
-        plist_dict_set_item(dict, "evRed", plist_new_real(p.red()));
-        plist_dict_set_item(dict, "evGreen", plist_new_real(p.green()));
-        plist_dict_set_item(dict, "evBlue", plist_new_real(p.blue()));
-        plist_dict_set_item(dict, "evGreen2", plist_new_real(p.green2()));
+        plist_dict_set_item(dict, "Camera", plist_new_uid(objects.string(p.camera)));
+        plist_dict_set_item(dict, "PresetName", plist_new_uid(objects.string(p.presetName)));
+        plist_dict_set_item(dict, "evRed", plist_new_real(p.red));
+        plist_dict_set_item(dict, "evGreen", plist_new_real(p.green));
+        plist_dict_set_item(dict, "evBlue", plist_new_real(p.blue));
+        plist_dict_set_item(dict, "evGreen2", plist_new_real(p.green2));
         if (preset_class == 0) preset_class = objects.add(class_node({kPresetClass, "NSObject"}));
         plist_dict_set_item(dict, "$class", plist_new_uid(preset_class));
         objects.fill(uid, dict);
@@ -184,15 +167,12 @@ std::optional<WhiteBalancePresetList> unarchive_wb_presets(std::string_view data
         if (!obj || plist_get_node_type(obj) != PLIST_DICT || reader.class_name(obj) != kPresetClass)
             return std::nullopt;
         WhiteBalancePresets p;
-        std::optional<std::string> camera, name;
-        if (!reader.string_field(obj, "Camera", &camera) || !reader.string_field(obj, "PresetName", &name))
+        if (!reader.string_field(obj, "Camera", &p.camera) || !reader.string_field(obj, "PresetName", &p.presetName))
             return std::nullopt;
-        p.setCamera(std::move(camera));
-        p.setPresetName(std::move(name));
-        p.setRed(float_field(obj, "evRed"));
-        p.setGreen(float_field(obj, "evGreen"));
-        p.setBlue(float_field(obj, "evBlue"));
-        p.setGreen2(float_field(obj, "evGreen2"));
+        p.red = float_field(obj, "evRed");
+        p.green = float_field(obj, "evGreen");
+        p.blue = float_field(obj, "evBlue");
+        p.green2 = float_field(obj, "evGreen2");
         out.push_back(std::move(p));
     }
     return out;

@@ -16,22 +16,23 @@ WhiteBalancePresetList sample_presets() {
     return {
         WhiteBalancePresets::initWithCamera("Canon EOS 5D", "Daylight", 1.0f / 3.0f, 0.0f, -0.7f, 0.01f),
         WhiteBalancePresets::initWithCamera("Canon EOS 5D", "Tungsten", -1.25f, 0.0f, 1.5f, -0.003f),
-        WhiteBalancePresets(),  // nil strings, zero EVs
+        WhiteBalancePresets(),  // empty strings, zero EVs
         WhiteBalancePresets::initWithCamera("", "Empty camera", 1e-7f, -3.4e38f, 7.0f, 0.1f),
         WhiteBalancePresets::initWithCamera("Nikon D850", "Daylight", 0.5f, 0.25f, 0.125f, 0.0625f),
     };
 }
 
-TEST(WhiteBalancePresets, EmptyPresetHasNilStringsAndZeroEVs) {
+TEST(WhiteBalancePresets, EmptyPresetHasEmptyStringsAndZeroEVs) {
     WhiteBalancePresets p;
-    EXPECT_FALSE(p.camera());
-    EXPECT_FALSE(p.presetName());
-    EXPECT_EQ(p.red(), 0.0f);
-    EXPECT_EQ(p.green2(), 0.0f);
-    p.setBlue(2.5f);
-    p.setCamera("X");
-    EXPECT_EQ(p.blue(), 2.5f);
-    EXPECT_EQ(*p.camera(), "X");
+    EXPECT_EQ(p.camera, "");
+    EXPECT_EQ(p.presetName, "");
+    EXPECT_EQ(p.red, 0.0f);
+    EXPECT_EQ(p.green2, 0.0f);
+    WhiteBalancePresets q = WhiteBalancePresets::initWithCamera("C", "N", 1, 2, 3, 4);
+    EXPECT_EQ(q.camera, "C");
+    EXPECT_EQ(q.presetName, "N");
+    EXPECT_EQ(q.blue, 3.0f);
+    EXPECT_EQ(q.green2, 4.0f);
 }
 
 TEST(WhiteBalancePresets, FileRoundTripKeepsEveryPresetInOrder) {
@@ -43,13 +44,13 @@ TEST(WhiteBalancePresets, FileRoundTripKeepsEveryPresetInOrder) {
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), presets.size());
     for (std::size_t i = 0; i < presets.size(); ++i) {
-        EXPECT_EQ((*back)[i].camera(), presets[i].camera()) << i;
-        EXPECT_EQ((*back)[i].presetName(), presets[i].presetName()) << i;
+        EXPECT_EQ((*back)[i].camera, presets[i].camera) << i;
+        EXPECT_EQ((*back)[i].presetName, presets[i].presetName) << i;
         // Exact float equality: the archive keeps every bit.
-        EXPECT_EQ((*back)[i].red(), presets[i].red()) << i;
-        EXPECT_EQ((*back)[i].green(), presets[i].green()) << i;
-        EXPECT_EQ((*back)[i].blue(), presets[i].blue()) << i;
-        EXPECT_EQ((*back)[i].green2(), presets[i].green2()) << i;
+        EXPECT_EQ((*back)[i].red, presets[i].red) << i;
+        EXPECT_EQ((*back)[i].green, presets[i].green) << i;
+        EXPECT_EQ((*back)[i].blue, presets[i].blue) << i;
+        EXPECT_EQ((*back)[i].green2, presets[i].green2) << i;
     }
 }
 
@@ -132,11 +133,11 @@ TEST(WhiteBalancePresets, ReadsBinaryArchivesWithUidNodes) {
     auto back = unarchive_wb_presets(plist_binary_bytes(root.get()));
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 1u);
-    EXPECT_EQ(*(*back)[0].camera(), "Sony");
-    EXPECT_FALSE((*back)[0].presetName());
-    EXPECT_EQ((*back)[0].red(), 0.75f);
-    EXPECT_EQ((*back)[0].green(), 0.0f);  // missing float key decodes as 0
-    EXPECT_EQ((*back)[0].blue(), 2.0f);
+    EXPECT_EQ((*back)[0].camera, "Sony");
+    EXPECT_EQ((*back)[0].presetName, "");  // the null object
+    EXPECT_EQ((*back)[0].red, 0.75f);
+    EXPECT_EQ((*back)[0].green, 0.0f);  // missing float key decodes as 0
+    EXPECT_EQ((*back)[0].blue, 2.0f);
 }
 
 TEST(WhiteBalancePresets, UnreadableDataIsRefused) {
