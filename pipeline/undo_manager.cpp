@@ -17,14 +17,14 @@ void UndoManager::endUndoGrouping() {
     open_ = Group{};
 }
 
-void UndoManager::registerUndo(Action action) {
+void UndoManager::registerUndo(Action action, const void* target) {
     if (disabled_ > 0 || !action) return;
     if (level_ > 0) {
-        open_.actions.push_back(std::move(action));
+        open_.actions.push_back(Entry{std::move(action), target});
         return;
     }
     beginUndoGrouping();
-    open_.actions.push_back(std::move(action));
+    open_.actions.push_back(Entry{std::move(action), target});
     endUndoGrouping();
 }
 
@@ -47,7 +47,7 @@ bool UndoManager::run_last(std::vector<Group>& from, State state) {
     // the group being run unless an action names it.
     beginUndoGrouping();
     open_.name = g.name;
-    for (auto it = g.actions.rbegin(); it != g.actions.rend(); ++it) (*it)();
+    for (auto it = g.actions.rbegin(); it != g.actions.rend(); ++it) it->action();
     if (open_.name.empty()) open_.name = g.name;
     endUndoGrouping();
     state_ = State::Normal;
@@ -63,6 +63,16 @@ void UndoManager::removeAllActions() {
     redo_.clear();
     open_ = Group{};
     level_ = 0;
+}
+
+void UndoManager::removeAllActionsWithTarget(const void* target) {
+    auto strip = [&](std::vector<Group>& stack) {
+        for (auto& g : stack) std::erase_if(g.actions, [&](const Entry& e) { return e.target == target; });
+        std::erase_if(stack, [](const Group& g) { return g.actions.empty(); });
+    };
+    strip(undo_);
+    strip(redo_);
+    std::erase_if(open_.actions, [&](const Entry& e) { return e.target == target; });
 }
 
 }  // namespace dvk

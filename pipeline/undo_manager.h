@@ -25,8 +25,9 @@ public:
     int groupingLevel() const { return level_; }
 
     // Adds an action to the open group, or to a group of its own when none
-    // is open. Does nothing while registration is disabled.
-    void registerUndo(Action action);
+    // is open. Does nothing while registration is disabled. `target` names
+    // the object the action calls into (see removeAllActionsWithTarget).
+    void registerUndo(Action action, const void* target = nullptr);
     // Names the open group (or, with none open, the last group on the stack
     // that registration goes to).
     void setActionName(std::string name);
@@ -51,11 +52,18 @@ public:
     }
     bool isUndoRegistrationEnabled() const { return disabled_ == 0; }
     void removeAllActions();
+    // Removes every action registered for `target` (an object going away);
+    // groups left empty are dropped.
+    void removeAllActionsWithTarget(const void* target);
 
 private:
+    struct Entry {
+        Action action;
+        const void* target;
+    };
     struct Group {
         std::string name;
-        std::vector<Action> actions;
+        std::vector<Entry> actions;
     };
     enum class State { Normal, Undoing, Redoing };
 
