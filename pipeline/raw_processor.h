@@ -239,6 +239,11 @@ public:
     // Empty path: the general pasteboard.
     bool exportSettingsToFile(const std::string& path, bool filterd);
     bool importSettingsFromFile(const std::string& path);
+    // The second half of an import: applies every key through setValueForKey,
+    // then the white-balance mode and the second-green rule again. False for
+    // an empty dictionary, and (after logging "Looks like garbage") for a key
+    // that is no setting or a value a setting cannot hold.
+    bool importSettingsDictionary(const SettingsDictionary& dict);
 
     // User white-balance presets ("WBPresets.xml").
     void readWBPresetsFromXMLfile(const std::string& path);

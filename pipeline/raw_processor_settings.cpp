@@ -262,6 +262,7 @@ void RawProcessor::settingsWillChange(const char* key) {
     // The outermost change opens one undo group, so a setter and every
     // setter it calls undo in one step.
     if (s.changeDepth++ == 0) {
+        s.named = false;
         s.groupManager = undoManager_;
         if (s.groupManager) s.groupManager->beginUndoGrouping();
     }
@@ -269,7 +270,10 @@ void RawProcessor::settingsWillChange(const char* key) {
     if (!um || !um->isUndoRegistrationEnabled()) return;
     const SettingProperty* p = find_setting(key);
     if (!p || !p->undoName) return;
-    um->setActionName(p->undoName);
+    // The step is named after the change the user made, not after the
+    // settings that change with it.
+    if (!s.named) um->setActionName(p->undoName);
+    s.named = true;
     if (std::string_view(key) == "bwMode") {
         // The filter comes back by name.
         um->registerUndo([this, name = filter_name_of(*this)] { set_filter_name(*this, name); }, this);

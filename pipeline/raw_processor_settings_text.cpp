@@ -70,8 +70,11 @@ bool RawProcessor::importSettingsFromFile(const std::string& path) {
             dict = getDictionarySettingsFromString(*text);
         }
     }
-    if (dict.empty()) return false;
+    return importSettingsDictionary(dict);
+}
 
+bool RawProcessor::importSettingsDictionary(const SettingsDictionary& dict) {
+    if (dict.empty()) return false;
     UndoGroup group(undoManager_.get());
     try {
         for (const auto& [key, value] : dict) setValueForKey(key, value);

@@ -42,6 +42,7 @@ struct SettingsLayerState {
 
     KeyValueObservers observers;
     int changeDepth = 0;                       // nesting of announcements
+    bool named = false;                        // the outermost change has named its undo step
     std::shared_ptr<UndoManager> groupManager;  // the manager whose group the outermost change opened
     std::weak_ptr<UndoManager> registeredWith;  // the last manager given undo steps
     const void* owner = nullptr;

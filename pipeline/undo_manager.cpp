@@ -29,7 +29,8 @@ void UndoManager::registerUndo(Action action, const void* target) {
 }
 
 void UndoManager::setActionName(std::string name) {
-    if (disabled_ > 0) return;
+    // Undo and redo keep the name of the group they run.
+    if (disabled_ > 0 || state_ != State::Normal) return;
     if (level_ > 0) {
         open_.name = std::move(name);
         return;
@@ -48,7 +49,6 @@ bool UndoManager::run_last(std::vector<Group>& from, State state) {
     beginUndoGrouping();
     open_.name = g.name;
     for (auto it = g.actions.rbegin(); it != g.actions.rend(); ++it) it->action();
-    if (open_.name.empty()) open_.name = g.name;
     endUndoGrouping();
     state_ = State::Normal;
     return true;

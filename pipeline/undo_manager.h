@@ -29,7 +29,8 @@ public:
     // the object the action calls into (see removeAllActionsWithTarget).
     void registerUndo(Action action, const void* target = nullptr);
     // Names the open group (or, with none open, the last group on the stack
-    // that registration goes to).
+    // that registration goes to). Ignored while undoing or redoing: the group
+    // made then keeps the name of the group being run.
     void setActionName(std::string name);
 
     bool canUndo() const { return !undo_.empty(); }
