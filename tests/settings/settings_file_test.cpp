@@ -123,11 +123,16 @@ public:
         had_locpath_ = old_path != nullptr;
         setenv("LOCPATH", dir_.path().c_str(), 1);
         ok_ = setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+        // The locale stays loaded; LOCPATH is only needed to find it (and
+        // while set, glibc keeps a copy of it for every newlocale call).
+        restore_locpath();
+    }
+    void restore_locpath() {
+        if (had_locpath_) setenv("LOCPATH", old_locpath_.c_str(), 1);
+        else unsetenv("LOCPATH");
     }
     ~CommaLocale() {
         setlocale(LC_ALL, old_.c_str());
-        if (had_locpath_) setenv("LOCPATH", old_locpath_.c_str(), 1);
-        else unsetenv("LOCPATH");
     }
     bool ok() const { return ok_; }
 
