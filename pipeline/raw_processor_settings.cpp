@@ -46,13 +46,14 @@ void set_filter_name(P& p, const std::string& name) {
     }
 }
 
+// Accessors that take or give a plain string treat "" as no profile.
 template <class P>
 std::optional<std::string> custom_profile_of(const P& p) {
-    if constexpr (requires { { p.customRawProfile() } -> std::convertible_to<std::optional<std::string>>; }) {
-        return p.customRawProfile();
-    } else if constexpr (requires { { p.customRawProfile() } -> std::convertible_to<std::string>; }) {
+    if constexpr (requires { { p.customRawProfile() } -> std::convertible_to<std::string>; }) {
         std::string s = p.customRawProfile();
         return s.empty() ? std::nullopt : std::optional<std::string>(s);
+    } else if constexpr (requires { { p.customRawProfile() } -> std::convertible_to<std::optional<std::string>>; }) {
+        return p.customRawProfile();
     } else {
         const std::string& s = p.customRawProfilePath();
         return s.empty() ? std::nullopt : std::optional<std::string>(s);
@@ -63,10 +64,10 @@ template <class P>
 void set_custom_profile(P& p, const std::optional<std::string>& value) {
     if constexpr (requires { p.setCustomRawProfile(std::optional<std::string>()); }) {
         p.setCustomRawProfile(value);
-    } else if constexpr (requires { p.setCustomRawProfile(static_cast<const char*>(nullptr)); }) {
-        p.setCustomRawProfile(value ? value->c_str() : static_cast<const char*>(nullptr));
     } else if constexpr (requires { p.setCustomRawProfile(std::string()); }) {
         p.setCustomRawProfile(value.value_or(std::string()));
+    } else if constexpr (requires { p.setCustomRawProfile(static_cast<const char*>(nullptr)); }) {
+        p.setCustomRawProfile(value ? value->c_str() : static_cast<const char*>(nullptr));
     } else {
         p.setCustomRawProfilePath(value.value_or(std::string()));
     }
