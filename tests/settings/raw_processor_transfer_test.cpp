@@ -229,8 +229,11 @@ TEST(SettingsDefaults, FullResetMatchesAFreshProcessorInEveryResetSetting) {
     p.resetToDefaults(false);
     RawProcessor fresh;
     SettingsDictionary a = test::all_settings(p), b = test::all_settings(fresh);
-    for (const char* kept : {"interpolation", "rotation", "highRecoveryEnabled", "highRecoveryGuessTone",
-                             "saveFormat", "destinationFile"}) {
+    // Kept: interpolation, rotation, the highlight-recovery switches, valueZ,
+    // raw and the output settings (which the save format sets).
+    for (const char* kept : {"interpolation", "rotation", "highRecoveryEnabled", "highRecoveryGuessTone", "valueZ",
+                             "raw", "saveFormat", "comprQuality", "labOptimize", "tiffXResolution",
+                             "tiffYResolution", "dontOverwriteOnSave", "destinationFile"}) {
         a.erase(kept);
         b.erase(kept);
     }
