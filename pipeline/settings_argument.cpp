@@ -9,8 +9,10 @@ std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::
     const std::size_t eq = key_eq_value.find('=');
     if (eq == std::string_view::npos || eq == 0)
         return "expected KEY=VALUE, got \"" + std::string(key_eq_value) + "\"";
-    const std::string_view key = key_eq_value.substr(0, eq);
-    const std::string_view value = key_eq_value.substr(eq + 1);
+    return apply_setting_value(processor, key_eq_value.substr(0, eq), key_eq_value.substr(eq + 1));
+}
+
+std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value) {
     try {
         processor.setValueForKey(key, SettingsValue(value));
     } catch (const KeyValueError& e) {

@@ -15,6 +15,8 @@ class RawProcessor;
 // nullopt on success, else the error text (no '=', unknown key, a number
 // that is not finite).
 std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::string_view key_eq_value);
+// The same with key and value apart.
+std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value);
 
 // Applies a settings file (".dvks" text or property list) as an import does.
 // Returns nullopt on success, else the error text.

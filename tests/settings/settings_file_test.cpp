@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "pipeline/raw_processor.h"
 #include "pipeline/settings_file.h"
 #include "pipeline/settings_text.h"
 #include "pipeline/white_balance_presets.h"
@@ -159,6 +160,22 @@ TEST(SettingsFile, NumbersIgnoreADecimalCommaLocale) {
     auto back = getDictionarySettingsFromXMLData(settings_plist_xml(d));
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->same_contents(d));
+
+    // Through a processor: export, import and the preset file.
+    test::TempDir dir;
+    RawProcessor a;
+    a.setExposure(-1.5);
+    a.setGamma(1.8);
+    a.setBrightness(47.25);
+    ASSERT_TRUE(a.exportSettingsToFile((dir / "loc").string(), false));
+    const std::string text_file = *read_file_bytes((dir / "loc.dvks").string());
+    EXPECT_NE(text_file.find("exposure -1.5\n"), std::string::npos) << text_file;
+    EXPECT_NE(text_file.find("gamma 1.8\n"), std::string::npos);
+    RawProcessor b;
+    ASSERT_TRUE(b.importSettingsFromFile((dir / "loc.dvks").string()));
+    EXPECT_EQ(b.exposure(), -1.5);
+    EXPECT_EQ(b.gamma(), 1.8);
+    EXPECT_EQ(b.brightness(), 47.25);
 
     WhiteBalancePresetList presets{WhiteBalancePresets::initWithCamera("Cam", "P", 0.5f, -0.25f, 1.75f, 0.125f)};
     auto wb = unarchive_wb_presets(archive_wb_presets(presets));
