@@ -250,7 +250,7 @@ void RawProcessor::setValueForKey(std::string_view key, const SettingsValue& val
 }
 
 KeyValueObservers::Token RawProcessor::addObserver(std::string key, KeyValueObservers::Callback callback) {
-    return settingsLayer_.observers.add(std::move(key), std::move(callback));
+    return settingsLayer_.observers.add(std::string(strip_settings_prefix(key)), std::move(callback));
 }
 
 void RawProcessor::removeObserver(KeyValueObservers::Token token) { settingsLayer_.observers.remove(token); }

@@ -133,6 +133,14 @@ TEST(SettingsObservation, ObserversAreToldAfterTheChange) {
     p.removeObserver(token);
     p.setExposure(2);
     EXPECT_EQ(seen.size(), 2u);
+    // A binding's key path through settings() observes the same key.
+    int told = 0;
+    p.addObserver("settings.gamma", [&](std::string_view key) {
+        EXPECT_EQ(key, "gamma");
+        ++told;
+    });
+    p.setValueForKey("settings.gamma", SettingsValue(2.0));
+    EXPECT_EQ(told, 1);
 }
 
 TEST(SettingsObservation, SideEffectsAndDerivedKeysAreObserved) {
