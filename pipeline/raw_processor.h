@@ -26,6 +26,7 @@
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/settings_layer.h"
 #include "pipeline/white_balance_presets.h"
 
 namespace dvk {
@@ -207,6 +208,47 @@ public:
     double decompressionWhitePoint() const { return decompressionWhitePoint_; }
     void setDecompressionWhitePoint(double v);
 
+    // --- settings layer (raw_processor_settings.cpp, raw_processor_settings_text.cpp,
+    //     raw_processor_wb.cpp) ------------------------------------------------
+    // Key-value access over the table of settings. "settings." in front of a
+    // key is skipped (settings() is the object itself). Unknown or read-only
+    // keys and non-finite numbers throw KeyValueError; null into a number does
+    // nothing. Strings convert to numbers as text does.
+    SettingsValue valueForKey(std::string_view key) const;
+    void setValueForKey(std::string_view key, const SettingsValue& value);
+    // Every key valueForKey answers, in table order.
+    static const std::vector<std::string>& settingKeys();
+    // The undo action name of a key ("" when its changes register no undo).
+    static std::string undoActionNameForKey(std::string_view key);
+    RawProcessor& settings() { return *this; }
+    // Observers of a key are told after each change of it.
+    KeyValueObservers::Token addObserver(std::string key, KeyValueObservers::Callback callback);
+    void removeObserver(KeyValueObservers::Token token);
+
+    // The snapshot of 31 settings that copies settings between processors.
+    SettingsDictionary undoSettings() const;
+    void setUndoSettings(const SettingsDictionary& snapshot);
+    // Applies a history record's settings dictionary.
+    void setSettings(const KeyValueSource& record);
+    void setSettings(const SettingsDictionary& record);
+    void resetToDefaults(bool keepWhiteBalance);
+
+    // Settings text and files.
+    std::string getSettingsAsTextWithFilter(const std::vector<std::string>* filter) const;
+    std::string getExportSettingsAsText() const;
+    // Empty path: the general pasteboard.
+    bool exportSettingsToFile(const std::string& path, bool filterd);
+    bool importSettingsFromFile(const std::string& path);
+    // The second half of an import: applies every key through setValueForKey,
+    // then the white-balance mode and the second-green rule again. False for
+    // an empty dictionary, and (after logging "Looks like garbage") for a key
+    // that is no setting or a value a setting cannot hold.
+    bool importSettingsDictionary(const SettingsDictionary& dict);
+
+    // User white-balance presets ("WBPresets.xml").
+    void readWBPresetsFromXMLfile(const std::string& path);
+    bool writeWBPresetsToXMLfile(const std::string& path) const;
+
     // --- band runners (one thread per band; return when all are done) -----
     BandLayout runRGBGSelectorInThreads(Worker worker, int threads, int overlap, float* image, unsigned width,
                                         unsigned height);
@@ -264,7 +306,13 @@ private:
     void fillCamera();
     void readResolutionDefaults();
 
+    // The settings layer's side of the announcements: undo registration,
+    // undo grouping and observers.
+    void settingsWillChange(const char* key);
+    void settingsDidChange(const char* key);
+
     ChangeHook changeHook_;
+    SettingsLayerState settingsLayer_;
     // Progress updates queued to the main thread check this token, so an
     // update that arrives after the object is gone does nothing.
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
