@@ -63,7 +63,7 @@ ratio() { awk "BEGIN{ if ($2 > 0) printf \"%.2f\", $1/$2; else print \"-\" }"; }
 echo "== full size, AHD, 16-bit TIFF"
 run "dvk-develop --format 0 -i 0" "$DEVELOP" --format 0 --interpolation 0 --out "$work/out/" "$raw"
 dvk_t=$best_time; dvk_m=$peak_kb
-run "dcraw_emu -q 3 -6 -T" sh -c "cp '$raw' '$work/out/in.${raw##*.}' && dcraw_emu -q 3 -6 -T '$work/out/in.${raw##*.}'"
+run "dcraw_emu -q 3 -6 -T" dcraw_emu -q 3 -6 -T "$raw"
 dc_t=$best_time; dc_m=$peak_kb
 rt_t=NaN; rt_m=0
 if command -v rawtherapee-cli >/dev/null; then
@@ -75,7 +75,7 @@ run "dvk-develop --preview" "$DEVELOP" --preview "$raw"
 pv_t=$best_time; pv_m=$peak_kb
 run "dvk-develop --format 0 -i 2" "$DEVELOP" --format 0 --interpolation 2 --out "$work/out/" "$raw"
 hs_t=$best_time
-run "dcraw_emu -h -6 -T" sh -c "cp '$raw' '$work/out/in.${raw##*.}' && dcraw_emu -h -6 -T '$work/out/in.${raw##*.}'"
+run "dcraw_emu -h -6 -T" dcraw_emu -h -6 -T "$raw"
 dh_t=$best_time
 
 echo "== ratios (ours / theirs; below 1 is faster or smaller)"
