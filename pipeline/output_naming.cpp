@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/folders.h"
+#include "platform/folder_functions.h"
 
 namespace dvk {
 

@@ -8,7 +8,7 @@
 #include "pipeline/save_formats.h"
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/tiff_writers.h"
-#include "platform/folders.h"
+#include "platform/folder_functions.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

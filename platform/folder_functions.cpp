@@ -1,4 +1,4 @@
-#include "platform/folders.h"
+#include "platform/folder_functions.h"
 
 #include <cerrno>
 #include <climits>
