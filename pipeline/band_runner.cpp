@@ -1,0 +1,219 @@
+#include "pipeline/band_runner.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "platform/log.h"
+
+namespace dvk {
+
+namespace {
+
+std::atomic<int> g_fail_after{-1};
+
+// Starts a thread unless the test knob says this start fails.
+std::thread start_thread(std::function<void()> fn) {
+    int left = g_fail_after.load();
+    if (left == 0) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                           "thread start refused");
+    if (left > 0) g_fail_after.store(left - 1);
+    return std::thread(std::move(fn));
+}
+
+void run_records(const BandWorker& worker, std::vector<band_record>& recs) {
+    run_on_threads(static_cast<int>(recs.size()), [&](int i) { worker(&recs[static_cast<std::size_t>(i)]); });
+}
+
+// The block moves, threads and copy-back shared by the two overlapping runners.
+void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap, float* image, unsigned width,
+                    int channels) {
+    const int n = lay.bands;
+    const std::size_t row_floats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    const std::size_t row_bytes = row_floats * sizeof(float);
+    // An overlap larger than a band would read rows outside the image: it is
+    // limited to the smallest band (which gives the same rows to every band).
+    std::size_t v = overlap > 0 ? static_cast<std::size_t>(overlap) : 0;
+    for (unsigned own : lay.own_rows) v = std::min<std::size_t>(v, own);
+    std::vector<band_record> recs(static_cast<std::size_t>(n));
+    if (n == 1) {
+        recs[0].band_start = image;
+        recs[0].width = width;
+        recs[0].rows_with_overlap = lay.own_rows[0];
+        recs[0].own_rows_dest = image;
+        recs[0].own_rows = lay.own_rows[0];
+        run_records(worker, recs);
+        return;
+    }
+    // Block positions: band 0 in place (own rows plus v below), then every
+    // other band's block (v above, own rows, v below except for the last).
+    std::vector<std::size_t> block_row(static_cast<std::size_t>(n));
+    std::vector<std::size_t> block_len(static_cast<std::size_t>(n));
+    std::size_t pos = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::size_t own = lay.own_rows[static_cast<std::size_t>(i)];
+        const std::size_t len = i == 0 ? own + v : (i == n - 1 ? v + own : 2 * v + own);
+        block_row[static_cast<std::size_t>(i)] = pos;
+        block_len[static_cast<std::size_t>(i)] = len;
+        pos += len;
+    }
+    // Move the blocks from the last to the first: each destination lies at or
+    // after its source, and no block overwrites rows a lower band still needs.
+    for (int i = n - 1; i >= 1; --i) {
+        const std::size_t src_row = lay.first_row[static_cast<std::size_t>(i)] - v;
+        std::memmove(image + block_row[static_cast<std::size_t>(i)] * row_floats, image + src_row * row_floats,
+                     block_len[static_cast<std::size_t>(i)] * row_bytes);
+    }
+    for (int i = 0; i < n; ++i) {
+        band_record& r = recs[static_cast<std::size_t>(i)];
+        r.band_start = image + block_row[static_cast<std::size_t>(i)] * row_floats;
+        r.width = width;
+        r.rows_with_overlap = static_cast<std::uint32_t>(block_len[static_cast<std::size_t>(i)]);
+        r.own_rows_dest = image + static_cast<std::size_t>(lay.first_row[static_cast<std::size_t>(i)]) * row_floats;
+        r.own_rows = lay.own_rows[static_cast<std::size_t>(i)];
+    }
+    run_records(worker, recs);
+    // Copy back in increasing band order: every destination lies before its
+    // source and ends before the next block begins.
+    for (int i = 1; i < n; ++i) {
+        const band_record& r = recs[static_cast<std::size_t>(i)];
+        std::memmove(r.own_rows_dest, r.band_start + v * row_floats, static_cast<std::size_t>(r.own_rows) * row_bytes);
+    }
+}
+
+BandLayout in_place_layout(int n, unsigned height, unsigned step) {
+    BandLayout lay;
+    lay.bands = n;
+    for (int i = 0; i < n; ++i) {
+        const unsigned first = static_cast<unsigned>(i) * step;
+        const unsigned rows = i == n - 1 ? (height > first ? height - first : 0) : step;
+        lay.first_row.push_back(first);
+        lay.own_rows.push_back(rows);
+    }
+    return lay;
+}
+
+BandLayout run_in_place(const BandWorker& worker, const BandLayout& lay, float* image, unsigned width,
+                        int channels) {
+    std::vector<band_record> recs(static_cast<std::size_t>(lay.bands));
+    const std::size_t row_floats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    for (int i = 0; i < lay.bands; ++i) {
+        band_record& r = recs[static_cast<std::size_t>(i)];
+        r.band_start = image + static_cast<std::size_t>(lay.first_row[static_cast<std::size_t>(i)]) * row_floats;
+        r.width = width;
+        r.rows_with_overlap = lay.own_rows[static_cast<std::size_t>(i)];
+        r.own_rows_dest = r.band_start;
+        r.own_rows = r.rows_with_overlap;
+    }
+    run_records(worker, recs);
+    return lay;
+}
+
+}  // namespace
+
+void band_runner_fail_thread_starts_after(int n) { g_fail_after.store(n); }
+
+void run_on_threads(int count, const std::function<void(int index)>& task) {
+    if (count <= 0) return;
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(count));
+    int started = 0;
+    try {
+        for (; started < count; ++started) {
+            const int index = started;
+            threads.push_back(start_thread([&task, index] { task(index); }));
+        }
+    } catch (const std::exception& e) {
+        log_line("%s", e.what());
+    }
+    // Bands that never got a thread are not waited for: they run here.
+    for (int i = started; i < count; ++i) task(i);
+    for (std::thread& t : threads) t.join();
+}
+
+void run_row_chunks(unsigned rows, int threads, const std::function<void(unsigned first, unsigned count)>& fn) {
+    if (rows == 0) return;
+    unsigned n = threads < 1 ? 1u : static_cast<unsigned>(threads);
+    if (n > rows) n = rows;
+    if (n == 1) {
+        fn(0, rows);
+        return;
+    }
+    const unsigned base = rows / n, extra = rows % n;
+    run_on_threads(static_cast<int>(n), [&](int i) {
+        const unsigned ui = static_cast<unsigned>(i);
+        const unsigned first = ui * base + (ui < extra ? ui : extra);
+        fn(first, base + (ui < extra ? 1u : 0u));
+    });
+}
+
+BandLayout rgbg_overlap_layout(int threads, unsigned height) {
+    int n = threads < 1 ? 1 : threads;
+    if (height / static_cast<unsigned>(n) < 150) n = static_cast<int>(height / 150);
+    if (n < 1) n = 1;
+    const unsigned h2 = height & ~1u;
+    BandLayout lay;
+    lay.bands = n;
+    if (n == 1) {
+        lay.first_row.push_back(0);
+        lay.own_rows.push_back(h2);
+        return lay;
+    }
+    const unsigned rest = 12 * ((h2 / static_cast<unsigned>(n)) / 12);
+    const unsigned first = h2 - rest * static_cast<unsigned>(n - 1);
+    lay.first_row.push_back(0);
+    lay.own_rows.push_back(first);
+    for (int i = 1; i < n; ++i) {
+        lay.first_row.push_back(first + static_cast<unsigned>(i - 1) * rest);
+        lay.own_rows.push_back(rest);
+    }
+    return lay;
+}
+
+BandLayout rgb_overlap_layout(int threads, unsigned height) {
+    int n = threads < 1 ? 1 : threads;
+    if (height / static_cast<unsigned>(n) < 300) n = static_cast<int>(height / 300);
+    if (n < 1) n = 1;
+    BandLayout lay;
+    lay.bands = n;
+    const unsigned rest = height / static_cast<unsigned>(n);
+    const unsigned first = height - rest * static_cast<unsigned>(n - 1);
+    lay.first_row.push_back(0);
+    lay.own_rows.push_back(first);
+    for (int i = 1; i < n; ++i) {
+        lay.first_row.push_back(first + static_cast<unsigned>(i - 1) * rest);
+        lay.own_rows.push_back(rest);
+    }
+    return lay;
+}
+
+BandLayout run_rgbg_bands_overlap(const BandWorker& worker, int threads, int overlap, float* image, unsigned width,
+                                  unsigned height) {
+    BandLayout lay = rgbg_overlap_layout(threads, height);
+    if (image && width && lay.own_rows[0] > 0) run_overlapped(worker, lay, overlap, image, width, 4);
+    return lay;
+}
+
+BandLayout run_rgb_bands_overlap(const BandWorker& worker, int threads, int overlap, float* image, unsigned width,
+                                 unsigned height) {
+    BandLayout lay = rgb_overlap_layout(threads, height);
+    if (image && width && height) run_overlapped(worker, lay, overlap, image, width, 3);
+    return lay;
+}
+
+BandLayout run_rgb_bands(const BandWorker& worker, int threads, float* image, unsigned width, unsigned height) {
+    const int n = threads < 1 ? 1 : threads;
+    BandLayout lay = in_place_layout(n, height, height / static_cast<unsigned>(n));
+    return run_in_place(worker, lay, image, width, 3);
+}
+
+BandLayout run_rgbg_curve_bands(const BandWorker& worker, int threads, float* image, unsigned width,
+                                unsigned height) {
+    const int n = threads < 1 ? 1 : threads;
+    BandLayout lay = in_place_layout(n, height, 12 * ((height / static_cast<unsigned>(n)) / 12));
+    return run_in_place(worker, lay, image, width, 4);
+}
+
+}  // namespace dvk

@@ -1,0 +1,20 @@
+// Detail stages over one separable running-sum box blur: mosaic and Lab
+// unsharp masks, chroma blur, L sharpening and local contrast. Each works in
+// place on the band it is given. Radii at or above the band size are served
+// by clamping reads to the edge.
+#pragma once
+
+namespace dvk {
+
+struct DVKLib;
+
+void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, int channel,
+                          double amount);
+void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount);
+void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
+void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);
+void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, int enabled, float sharpness,
+                       float baseRadius);
+void local_contrast(float* lab, unsigned width, unsigned height, int enabled, float amount, float radiusFactor);
+
+}  // namespace dvk

@@ -1,0 +1,23 @@
+// Stages around the RGB-to-Lab conversion of float triples: the RGB range
+// compression before it, profile and user saturation, the L stretch and the
+// Lab optimisation after it.
+#pragma once
+
+namespace dvk {
+
+struct DVKLib;
+
+void compress_rgb_range(DVKLib* d, float* rgb, unsigned width, unsigned height);
+// Needs the colour module's profile lookup (lab_adjust_stage1.cpp).
+void make_adjust_stage1(DVKLib* d, float* lab, unsigned width, unsigned height, int p1, int p2, int p3,
+                        const char* profile, float saturation, float f1, float f2, float sharpnessRadius);
+// The user-saturation factor: 0 for -1000, 255 / (255 - 2u) otherwise; a
+// value whose factor would be infinite or negative (u >= 127.5) gives the
+// largest finite factor instead.
+double user_saturation_factor(double u);
+// Multiplies a and b by f, limited to [-128, 127] (NaN becomes 127).
+void scale_ab(float* lab, unsigned width, unsigned height, double f);
+void make_adjust_stage2(DVKLib* d, float* lab, unsigned width, int height, float black, float white);
+void lab_optimize(DVKLib* d, float* lab, unsigned width, unsigned height);
+
+}  // namespace dvk

@@ -1,0 +1,105 @@
+// RawProcessor: the band runners, the balance and curve stages with the curve
+// worker, the mosaic sharpening worker, the image reset and the white balance
+// measured on the image.
+#include <cmath>
+
+#include "pipeline/detail_stages.h"
+#include "pipeline/four_channel_ops.h"
+#include "pipeline/highlight_recovery.h"
+#include "pipeline/raw_processor.h"
+#include "pipeline/tone_stages.h"
+
+namespace dvk {
+
+BandLayout RawProcessor::runRGBGSelectorInThreads(Worker worker, int threads, int overlap, float* image,
+                                                  unsigned width, unsigned height) {
+    return run_rgbg_bands_overlap([this, worker](band_record* b) { (this->*worker)(b); }, threads, overlap, image,
+                                  width, height);
+}
+
+BandLayout RawProcessor::runRGBSelectorInThreads(Worker worker, int threads, int overlap, float* image,
+                                                 unsigned width, unsigned height) {
+    return run_rgb_bands_overlap([this, worker](band_record* b) { (this->*worker)(b); }, threads, overlap, image,
+                                 width, height);
+}
+
+BandLayout RawProcessor::runRGBSelectorInThreads(Worker worker, int threads, float* image, unsigned width,
+                                                 unsigned height) {
+    return run_rgb_bands([this, worker](band_record* b) { (this->*worker)(b); }, threads, image, width, height);
+}
+
+void RawProcessor::rgbgImageApplyBalance(float* image) {
+    const double r = std::exp2(red_ev_ + warm_cold_);
+    const double g = std::exp2(green_ev_);
+    const double b = std::exp2(blue_ev_ - warm_cold_);
+    const double g2 = std::exp2(green2_ev_);
+    const unsigned w = imageWidth(), h = imageHeight();
+    if (highRecoveryEnabled_)
+        recover_highlights(dvklib_, image, w, h, highRecoveryGuessTone_, static_cast<float>(std::exp2(highRecoveryEV_)),
+                           static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), static_cast<float>(g2));
+    incProgressBy(5);
+    multiply_channels(dvklib_, image, w, static_cast<int>(h), r, g, b, g2);
+    incProgressBy(5);
+}
+
+void RawProcessor::rgbgImageApplyCurve(float* image) {
+    run_rgbg_curve_bands([this](band_record* b) { runApplyCurveVecFInThread(b); }, band_thread_count, image,
+                         imageWidth(), imageHeight());
+    incProgressBy(5);
+}
+
+void RawProcessor::runApplyCurveVecFInThread(band_record* band) {
+    float* img = band->band_start;
+    const unsigned w = band->width, rows = band->rows_with_overlap;
+    const double shift = blackShift();
+    if (shift != 0) black_shift(dvklib_, img, w, rows, static_cast<float>(shift));
+    const double e = std::exp2(ev_);
+    multiply_channels(dvklib_, img, w, static_cast<int>(rows), e, e, e, e);
+    clamp_rgbg_float(dvklib_, img, w, static_cast<int>(rows));
+    if (hlCompression_ != 0)
+        compress_highlights(dvklib_, img, w, rows, static_cast<float>(hlCompression_), static_cast<float>(hlRange_));
+    apply_tone_curve(dvklib_, img, w, rows, useSCurve_, static_cast<float>(brightness_), static_cast<float>(contrast_),
+                     static_cast<float>(valueZ_));
+    band->done = 1;
+}
+
+void RawProcessor::unsharpChannelsInThread(band_record* band) {
+    const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
+    const double amount = static_cast<double>(0.32f);
+    for (int c = 0; c < 4; ++c)
+        rgbg_unsharp_channel(dvklib_, band->band_start, band->width, band->rows_with_overlap, radius, c, amount);
+    band->done = 1;
+}
+
+void RawProcessor::rgbgImageReset() {
+    if (image32_) copy_rgbg_image(dvklib_, image32_.get());
+    incProgressBy(5);
+}
+
+namespace {
+
+unsigned to_unsigned(double v) { return v > 0 ? static_cast<unsigned>(v) : 0u; }
+
+}  // namespace
+
+void RawProcessor::rgbgImageCalcBalanceAtPoint(double x, double y, unsigned delta) {
+    // A measurement that stores nothing leaves the previous values in place,
+    // as the record keeps them.
+    balance_at_point(dvklib_, to_unsigned(x), to_unsigned(y), delta);
+    const float* p = dvklib_->area_wb_ev;
+    setEvRed(static_cast<double>(p[0]) - p[1]);
+    setEvGreen2(cfa() != 0 ? static_cast<double>(p[3]) - p[1] : 0.0);
+    setEvGreen(static_cast<double>(p[1]) - p[1]);
+    setEvBlue(static_cast<double>(p[2]) - p[1]);
+}
+
+void RawProcessor::rgbgImageCalcBalanceAtRect(double x, double y, double width, double height) {
+    balance_at_rect(dvklib_, to_unsigned(x), to_unsigned(y), to_unsigned(width), to_unsigned(height));
+    const float* p = dvklib_->area_wb_ev;
+    setEvRed(static_cast<double>(p[0]) - p[1]);
+    setEvGreen2(cfa() != 0 ? static_cast<double>(p[3]) - p[1] : 0.0);
+    setEvGreen(static_cast<double>(p[1]) - p[1]);
+    setEvBlue(static_cast<double>(p[2]) - p[1]);
+}
+
+}  // namespace dvk
