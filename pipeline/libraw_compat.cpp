@@ -3,13 +3,18 @@
 // 0.20. Both spellings are handled here and nowhere else.
 #include "pipeline/libraw_dvk.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace dvk {
 
 #if LIBRAW_VERSION >= LIBRAW_MAKE_VERSION(0, 21, 0)
 
 void set_shot_select(LibRaw& raw, unsigned shot) { raw.imgdata.rawparams.shot_select = shot; }
+
+void copy_decode_options(LibRaw& to, const LibRaw& from) {
+    to.imgdata.params = from.imgdata.params;
+    to.imgdata.rawparams = from.imgdata.rawparams;
+}
 
 int adjust_to_raw_inset_crop(LibRaw& raw, unsigned mask, float maxcrop) {
     return raw.adjust_to_raw_inset_crop(mask, maxcrop);
@@ -19,22 +24,26 @@ int adjust_to_raw_inset_crop(LibRaw& raw, unsigned mask, float maxcrop) {
 
 void set_shot_select(LibRaw& raw, unsigned shot) { raw.imgdata.params.shot_select = shot; }
 
-// The 0.21 routine over the single inset crop that 0.20 records: returns the
-// index of the crop applied (0) or -1 when none fits.
+void copy_decode_options(LibRaw& to, const LibRaw& from) { to.imgdata.params = from.imgdata.params; }
+
+// The 0.21 routine over the single inset crop that 0.20 records.
 int adjust_to_raw_inset_crop(LibRaw& raw, unsigned mask, float maxcrop) {
-    if (!(mask & 1)) return -1;
+    if (!(mask & 1)) return 0;
     libraw_image_sizes_t& S = raw.imgdata.sizes;
+    libraw_image_sizes_t& RS = raw.imgdata.rawdata.sizes;
     const libraw_raw_inset_crop_t& crop = S.raw_inset_crop;
     const int limwidth = static_cast<int>(S.width * maxcrop);
     const int limheight = static_cast<int>(S.height * maxcrop);
-    if (crop.ctop >= 0xffff || crop.cleft >= 0xffff) return -1;
-    if (crop.cleft + crop.cwidth > S.raw_width || crop.ctop + crop.cheight > S.raw_height) return -1;
-    if (static_cast<int>(crop.cwidth) < limwidth || static_cast<int>(crop.cheight) < limheight) return -1;
-    S.left_margin = crop.cleft;
-    S.top_margin = crop.ctop;
-    S.width = crop.cwidth;
-    S.height = crop.cheight;
-    return 0;
+    if (crop.ctop >= 0xffff || crop.cleft >= 0xffff) return 0;
+    if (crop.cleft + crop.cwidth > S.raw_width || crop.ctop + crop.cheight > S.raw_height) return 0;
+    if (static_cast<int>(crop.cwidth) < limwidth || static_cast<int>(crop.cheight) < limheight) return 0;
+    const ushort width = static_cast<ushort>(std::min<int>(crop.cwidth, int(S.raw_width) - int(crop.cleft)));
+    const ushort height = static_cast<ushort>(std::min<int>(crop.cheight, int(S.raw_height) - int(crop.ctop)));
+    RS.left_margin = S.left_margin = crop.cleft;
+    RS.top_margin = S.top_margin = crop.ctop;
+    RS.width = S.width = width;
+    RS.height = S.height = height;
+    return 1;
 }
 
 #endif

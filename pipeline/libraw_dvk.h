@@ -15,6 +15,20 @@ public:
 
     int is_phaseone_compressed() override { return LibRaw::is_phaseone_compressed(); }
 
+    // Releases the raw sample buffer through LibRaw's own allocator (so that
+    // recycle() does not free it again) and clears every pointer into it.
+    void free_raw_alloc() {
+        libraw_rawdata_t& rd = imgdata.rawdata;
+        if (rd.raw_alloc) free(rd.raw_alloc);
+        rd.raw_alloc = nullptr;
+        rd.raw_image = nullptr;
+        rd.color4_image = nullptr;
+        rd.color3_image = nullptr;
+        rd.float_image = nullptr;
+        rd.float3_image = nullptr;
+        rd.float4_image = nullptr;
+    }
+
     LibRaw_DVK(const LibRaw_DVK&) = delete;
     LibRaw_DVK& operator=(const LibRaw_DVK&) = delete;
 };
@@ -24,9 +38,16 @@ public:
 // Selects which frame of a multi-frame file the next open_file decodes.
 void set_shot_select(LibRaw& raw, unsigned shot);
 
-// Crops the raw area to the DNG default crop (the "inset crop"): mask bit 0
-// enables the crop, and a crop smaller than `maxcrop` of the image size in
-// either direction is refused. Returns the index of the crop applied, or -1.
+// Copies the decode options (imgdata.params, and imgdata.rawparams on 0.21)
+// from one decoder to another.
+void copy_decode_options(LibRaw& to, const LibRaw& from);
+
+// Crops the decoded area to the file's raw inset crop (the DNG default crop),
+// as LibRaw 0.21 does: mask bit i enables crop i (0.20 records only crop 0), a
+// crop narrower or lower than `maxcrop` of the current size, or one that does
+// not fit in the raw frame, is refused. The new margins and sizes go into
+// both imgdata.sizes and imgdata.rawdata.sizes, so that raw2image() keeps
+// them. Returns 0 when no crop was applied, else the crop's index + 1.
 int adjust_to_raw_inset_crop(LibRaw& raw, unsigned mask, float maxcrop);
 
 }  // namespace dvk

@@ -1,0 +1,132 @@
+// load_raw_file: decode a raw file into the record's working image.
+//
+// The file is decoded into a scratch record with its own decoder; only when
+// every step that can fail has succeeded does the scratch state replace the
+// record's decoder, image and load results. A failed load therefore leaves the
+// previous image, sizes and white balance exactly as they were.
+#include <libraw/libraw.h>
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "pipeline/dvklib.h"
+#include "pipeline/raw_loader.h"
+
+namespace dvk {
+namespace {
+
+std::string camera_name(const LibRaw& raw) {
+    return std::string(raw.imgdata.idata.make) + " " + raw.imgdata.idata.model;
+}
+
+// Step 14: the camera matrix for the colour module.
+void hand_off_matrix_of_file(DVKLib* d) {
+    LibRaw_DVK& raw = *d->libraw;
+    const std::string name = camera_name(raw);
+    if (!raw.imgdata.rawdata.iparams.dng_version) {
+        if (raw.imgdata.color.cam_xyz[0][0] != 0) hand_off_camera_matrix(d, name.c_str(), raw.imgdata.color.cam_xyz);
+        return;
+    }
+    const libraw_dng_color_t* dng = raw.imgdata.rawdata.color.dng_color;
+    if (dng[0].illuminant == 21)
+        hand_off_camera_matrix(d, name.c_str(), dng[0].colormatrix);
+    else if (dng[1].illuminant == 21)
+        hand_off_camera_matrix(d, name.c_str(), dng[1].colormatrix);
+    else
+        std::fprintf(stderr, "No DNG camera matrix found, %s", name.c_str());
+}
+
+// Step 15: Leica SL2 DNG files carry 4 rows of garbage at the bottom.
+void crop_leica_sl2(DVKLib* d) {
+    LibRaw_DVK& raw = *d->libraw;
+    if (!raw.imgdata.rawdata.iparams.dng_version) return;
+    if (strncasecmp(raw.imgdata.idata.make, "Leica", 5) != 0) return;
+    if (strcasecmp(raw.imgdata.idata.model, "SL2") != 0) return;
+    if (raw.imgdata.sizes.iheight > 4) raw.imgdata.sizes.iheight -= 4;
+}
+
+}  // namespace
+
+int load_raw_file(DVKLib* d, const char* path, int halfSize) {
+    if (!d || !d->libraw || !path) return LIBRAW_UNSPECIFIED_ERROR;
+
+    DVKLib work;
+    work.no_cfa = d->no_cfa;
+    for (int c = 0; c < 4; ++c) work.auto_wb[c] = d->auto_wb[c];
+    work.libraw.reset(new (std::nothrow) LibRaw_DVK());
+    if (!work.libraw) return LIBRAW_UNSUFFICIENT_MEMORY;
+    LibRaw_DVK& raw = *work.libraw;
+    copy_decode_options(raw, *d->libraw);
+
+    // 1. Decode options.
+    raw.recycle();
+    const int half = d->no_cfa ? 0 : halfSize;
+    raw.imgdata.params.half_size = half;
+    set_shot_select(raw, 0);
+    raw.imgdata.params.use_fuji_rotate = 0;
+
+    // 2. Open and unpack.
+    int ret = raw.open_file(path);
+    if (ret != LIBRAW_SUCCESS) return ret;
+    ret = raw.unpack();
+    if (ret != LIBRAW_SUCCESS) return ret;
+
+    // 3. SIGMA DNG files: decode only the inset crop.
+    if (raw.imgdata.rawdata.iparams.dng_version && strncasecmp(raw.imgdata.idata.make, "SIGMA", 5) == 0)
+        adjust_to_raw_inset_crop(raw, 1, 0.55f);
+
+    // 4. Into LibRaw's four-channel image, black subtracted.
+    ret = raw.raw2image();
+    if (ret != LIBRAW_SUCCESS) return ret;
+    raw.subtract_black();
+
+    // 5. Float working image.
+    if (!raw.imgdata.image) return LIBRAW_OUT_OF_ORDER_CALL;
+    std::size_t bytes = 0;
+    AlignedBuffer<float> image = copy_image_to_rgbg(&work, &bytes);
+    if (!image) return LIBRAW_UNSUFFICIENT_MEMORY;
+    set_image(&work, std::move(image), bytes);
+
+    // 6. Half-size X-Trans rebuild from the raw samples.
+    build_xtrans_half_image(&work);
+
+    // 7. LibRaw's copies are no longer needed.
+    raw.free_image();
+    raw.free_raw_alloc();
+
+    // 8. Second frame of two-frame 45-degree sensors; failures are ignored.
+    merge_second_frame(&work, path, half);
+
+    // 9. Upright 45-degree sensors at half size (full size turns after demosaicing).
+    if (raw.imgdata.rawdata.ioparams.shrink && raw.imgdata.rawdata.ioparams.fuji_width) {
+        if (!rotate_45_degree(&work)) return LIBRAW_UNSUFFICIENT_MEMORY;
+    }
+
+    // 10.-12. Normalise, estimate the white balance, optionally drop the colour filter.
+    normalize_image(&work, 1.0f);
+    estimate_auto_wb(&work);
+    if (work.no_cfa) convert_to_no_cfa(&work);
+
+    // 13. A missing fourth as-shot multiplier takes the green one.
+    float* saved_mul = raw.imgdata.rawdata.color.cam_mul;
+    if (saved_mul[3] == 0) saved_mul[3] = saved_mul[1];
+
+    // Nothing fails from here on: the new state replaces the record's.
+    d->libraw = std::move(work.libraw);
+    set_image(d, std::move(work.image), work.image_bytes);
+    for (int c = 0; c < 4; ++c) {
+        d->norm_scale[c] = work.norm_scale[c];
+        d->chan_max[c] = work.chan_max[c];
+        d->auto_wb[c] = work.auto_wb[c];
+    }
+    d->camera_profile.reset();
+
+    hand_off_matrix_of_file(d);
+    crop_leica_sl2(d);
+    return 0;
+}
+
+}  // namespace dvk

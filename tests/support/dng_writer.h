@@ -1,0 +1,96 @@
+// Synthetic DNG files of known content for loader and stage tests.
+//
+// A DngSpec describes one uncompressed 16-bit DNG: its sensor layout (2 x 2
+// Bayer in any phase, 6 x 6 X-Trans, three-colour LinearRaw or monochrome),
+// the camera and shot metadata, black and white levels, colour matrices with
+// their illuminants, and the samples themselves. write_dng() writes it with
+// libtiff (the shot data in an EXIF sub-directory, where LibRaw reads it).
+//
+//   DngSpec s = make_dng_spec(DngLayout::Bayer, 64, 48);
+//   s.phase = BayerPhase::GRBG;
+//   fill_gradient(s);            // or set s.samples directly
+//   write_dng(dir / "a.dng", s);
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace dvk::test {
+
+enum class DngLayout { Bayer, XTrans, LinearRaw, Mono };
+// Colours of the top-left 2 x 2 block, row by row.
+enum class BayerPhase { RGGB, BGGR, GRBG, GBRG };
+
+struct DngSpec {
+    unsigned width = 64;
+    unsigned height = 48;
+    DngLayout layout = DngLayout::Bayer;
+    BayerPhase phase = BayerPhase::RGGB;
+    // Colour (0 red, 1 green, 2 blue) of each site of the 6 x 6 X-Trans block, row by row.
+    std::array<std::uint8_t, 36> xtrans = {
+        1, 1, 0, 1, 1, 2,  //
+        1, 1, 2, 1, 1, 0,  //
+        2, 0, 1, 0, 2, 1,  //
+        1, 1, 2, 1, 1, 0,  //
+        1, 1, 0, 1, 1, 2,  //
+        0, 2, 1, 2, 0, 1,  //
+    };
+
+    std::string make = "Acme";
+    std::string model = "Fixture 1";
+    std::string unique_model;          // empty: make + " " + model
+    double iso = 400;
+    double exposure_time = 1.0 / 125;  // seconds
+    double f_number = 5.6;
+    double focal_length = 50;          // millimetres
+    std::string datetime = "2021:06:15 14:30:45";  // local time, EXIF format
+
+    double black_level = 256;
+    std::uint32_t white_level = 4095;
+
+    // XYZ to camera, colours x 3 values row by row; empty leaves the tag out.
+    std::vector<double> color_matrix1 = {0.4716, 0.0603, -0.0830, -0.7798, 1.5474, 0.2480, -0.1496, 0.1937, 0.6651};
+    std::uint16_t illuminant1 = 21;   // D65
+    std::vector<double> color_matrix2;
+    std::uint16_t illuminant2 = 17;   // standard light A
+    std::vector<double> as_shot_neutral = {0.5, 1.0, 0.8};  // one value a colour; empty leaves it out
+
+    // DefaultCropOrigin / DefaultCropSize; written when crop_width is non-zero.
+    unsigned crop_left = 0, crop_top = 0, crop_width = 0, crop_height = 0;
+
+    // width x height x samples_per_pixel() values, row by row, pixel by pixel.
+    std::vector<std::uint16_t> samples;
+};
+
+// A spec with the defaults above, the given layout and size, and every sample
+// at the black level (monochrome files get a one-row colour matrix).
+DngSpec make_dng_spec(DngLayout layout, unsigned width, unsigned height);
+
+unsigned samples_per_pixel(const DngSpec& spec);
+unsigned colour_count(const DngSpec& spec);
+
+// Colour 0..2 (red, green, blue) of sensor site (row, col) of a mosaic layout;
+// -1 for LinearRaw and monochrome files.
+int cfa_colour(const DngSpec& spec, unsigned row, unsigned col);
+
+// Sample of channel `c` at (row, col).
+std::uint16_t& sample_at(DngSpec& spec, unsigned row, unsigned col, unsigned c = 0);
+
+// Fills the samples with a deterministic pattern between the black and white
+// levels that differs by colour, row and column (seeded, repeatable).
+void fill_gradient(DngSpec& spec, std::uint32_t seed = 1);
+// Every sample of colour k (mosaic) or channel k (LinearRaw) becomes value[k].
+void fill_flat(DngSpec& spec, const std::array<std::uint16_t, 3>& value);
+
+// Writes the file; returns false (with a reason in *error when given) when
+// the spec is inconsistent or libtiff fails.
+bool write_dng(const std::filesystem::path& path, const DngSpec& spec, std::string* error = nullptr);
+
+// Byte helpers for corrupting fixtures.
+std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path);
+bool write_bytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace dvk::test
