@@ -1,7 +1,12 @@
-// Demosaicing of the four-channel float working image, band by band.
-// Each function works in place on a band of `width` x `height` pixels (4
-// floats each), treated as a whole image; sites are coloured by LibRaw::fcol
-// with rows counted from the band's first row.
+// Demosaicing of the four-channel float working image (R, G, B, second G per
+// pixel, values 0..1, the measured sample in the channel LibRaw::fcol names).
+//
+// Every method works in place on one band of rows treated as a whole image and
+// asks the decoder of the record for the colour of a site (rows counted from the
+// band's first row). AHD and VCD expect border_interpolate to have filled the
+// image border beforehand; VNG prepares its own. binn32_tr reduces a Bayer
+// mosaic to two thirds of its size as float RGB. Allocation failures are
+// reported on standard error and leave the image as it was.
 #pragma once
 
 #include <cstdint>
@@ -10,17 +15,29 @@ namespace dvk {
 
 struct DVKLib;
 
-// Fills the outer `border` rows and columns by averaging neighbours.
+// Fills the missing colours of the outer `border` rows and columns with the
+// mean of the 3 x 3 neighbours of each colour.
 void border_interpolate(DVKLib* d, unsigned border, float* image, unsigned width, unsigned height);
-// Adaptive homogeneity-directed demosaicing.
+
+// Adaptive homogeneity-directed demosaicing in 256 x 256 tiles.
 void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
-// Variance-of-colour-differences demosaicing (threshold 2.0 from the workers).
+
+// Variance-of-colour-differences demosaicing; the band workers pass threshold 2.0.
 void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, float threshold);
-// Variable-number-of-gradients demosaicing (Bayer, X-Trans and 16x16 patterns).
+
+// Border fill plus a bilinear estimate of every inner site (the start of VNG).
+void vng_prepare(DVKLib* d, float* image, unsigned width, unsigned height);
+
+// Variable-number-of-gradients demosaicing (Bayer, X-Trans and 16 x 16 patterns).
 void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
-// Linear minimum-mean-square-error demosaicing; the result is not used.
+
+// Linear minimum-mean-square-error demosaicing; reports its start and processor
+// time on standard error and returns the result of the last print.
 int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
-// Two-thirds reduction to float RGB in place; width and height become the output size.
+
+// Two-thirds reduction: every 3 x 3 block of sites becomes 2 x 2 RGB pixels,
+// written as float RGB from the start of the same buffer. width and height are
+// replaced by the output size.
 void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* height);
 
 }  // namespace dvk

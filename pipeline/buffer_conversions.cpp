@@ -1,0 +1,102 @@
+#include "pipeline/buffer_conversions.h"
+
+#include <cstring>
+#include <limits>
+
+#include "pipeline/dvklib.h"
+
+namespace dvk {
+
+void clamp_rgb_float(float* image, unsigned width, int height) {
+    if (!image || width == 0 || height <= 0) return;
+    constexpr float kMin = std::numeric_limits<float>::min();
+    const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+    for (std::size_t i = 0; i < n; ++i) {
+        const float v = image[i];
+        float r = v > 0.0f ? v : kMin;  // NaN and values <= 0
+        r = v < 1.0f ? r : 1.0f;        // NaN and values >= 1
+        image[i] = r;
+    }
+}
+
+void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly) {
+    if (!src || !dest) return;
+    const std::size_t n = static_cast<std::size_t>(width) * height;
+    // Chunks are read whole before their output is written, so `dest` may be
+    // `src`: each chunk's output ends before the next chunk's input begins.
+    constexpr std::size_t kChunk = 256;
+    alignas(64) float in[kChunk * 4];
+    for (std::size_t start = 0; start < n; start += kChunk) {
+        const std::size_t m = n - start < kChunk ? n - start : kChunk;
+        std::memcpy(in, src + start * 4, m * 4 * sizeof(float));
+        float* out = dest + start * 3;
+        if (greenOnly) {
+            for (std::size_t i = 0; i < m; ++i) {
+                out[3 * i] = in[4 * i];
+                out[3 * i + 1] = in[4 * i + 1];
+                out[3 * i + 2] = in[4 * i + 2];
+            }
+        } else {
+            for (std::size_t i = 0; i < m; ++i) {
+                out[3 * i] = in[4 * i];
+                out[3 * i + 1] = (in[4 * i + 1] + in[4 * i + 3]) * 0.5f;
+                out[3 * i + 2] = in[4 * i + 2];
+            }
+        }
+    }
+}
+
+AlignedBuffer<float> rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, int bits, int greenOnly) {
+    if (!src) return AlignedBuffer<float>();
+    const std::size_t count = static_cast<std::size_t>(round_up_to_multiple(height, 16) * round_up_to_multiple(width, 16) * 3);
+    AlignedBuffer<float> out = allocate_aligned<float>(count);
+    if (out) rgbg_to_rgb_float(src, width, height, out.get(), bits, greenOnly);
+    return out;
+}
+
+namespace {
+
+// v * scale + offset + 0.5 in double, truncated; values outside [0, 1] are
+// held to the range of the sample instead of wrapping.
+template <typename T>
+void to_integers(const float* src, std::size_t n, T* dst, double scale, double offset, double top) {
+    for (std::size_t i = 0; i < n; ++i) {
+        double x = static_cast<double>(src[i]) * scale + offset + 0.5;
+        x = x > 0.0 ? x : 0.0;  // NaN too
+        x = x < top ? x : top;
+        dst[i] = static_cast<T>(static_cast<int>(x));
+    }
+}
+
+}  // namespace
+
+bool convert_rgb_float_to_bits(const float* src, unsigned width, unsigned height, void* dest, unsigned bits,
+                               bool studio) {
+    if (!src || !dest) return false;
+    const std::size_t n = static_cast<std::size_t>(width) * height * 3;
+    switch (bits) {
+        case 32:
+            std::memcpy(dest, src, n * sizeof(float));
+            return true;
+        case 16:
+            to_integers(src, n, static_cast<std::uint16_t*>(dest), studio ? 57568.0 : 65535.0, studio ? 4112.0 : 0.0,
+                        65535.0);
+            return true;
+        case 8:
+            to_integers(src, n, static_cast<std::uint8_t*>(dest), studio ? 224.0 : 255.0, studio ? 16.0 : 0.0, 255.0);
+            return true;
+        default:
+            return false;
+    }
+}
+
+AlignedBuffer<std::uint8_t> convert_rgb_float_to_bits(const float* src, unsigned width, unsigned height,
+                                                      unsigned bits, bool studio) {
+    if (!src || (bits != 8 && bits != 16 && bits != 32)) return AlignedBuffer<std::uint8_t>();
+    const std::size_t pixels = static_cast<std::size_t>(round_up_to_multiple(height, 16) * round_up_to_multiple(width, 16));
+    AlignedBuffer<std::uint8_t> out = allocate_aligned<std::uint8_t>(pixels * 3 * (bits / 8));
+    if (out) convert_rgb_float_to_bits(src, width, height, out.get(), bits, studio);
+    return out;
+}
+
+}  // namespace dvk

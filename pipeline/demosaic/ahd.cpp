@@ -1,0 +1,273 @@
+// AHD: adaptive homogeneity-directed demosaicing in 256 x 256 tiles with three
+// green candidates (horizontal, vertical, locally selected), YCbCr homogeneity
+// counts and the average of the most homogeneous candidates.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "pipeline/demosaic/cfa_map.h"
+#include "pipeline/demosaic/demosaic.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr int TS = 256;  // tile size
+constexpr int kDirs = 3;
+
+// Tile scratch: three candidate RGB images, their YCbCr forms and the
+// homogeneity counters, all indexed [direction][row][col].
+struct AhdScratch {
+    AlignedBuffer<double> rgb;  // kDirs x TS x TS x 3
+    AlignedBuffer<double> lab;  // kDirs x TS x TS x 3
+    AlignedBuffer<unsigned char> homo;  // kDirs x TS x TS
+
+    bool allocate() {
+        rgb = allocate_aligned_zeroed<double>(std::size_t(kDirs) * TS * TS * 3);
+        lab = allocate_aligned_zeroed<double>(std::size_t(kDirs) * TS * TS * 3);
+        homo = allocate_aligned_zeroed<unsigned char>(std::size_t(kDirs) * TS * TS);
+        return rgb && lab && homo;
+    }
+    double* rgb_at(int d, int r, int c) const { return rgb.get() + ((std::size_t(d) * TS + r) * TS + c) * 3; }
+    double* lab_at(int d, int r, int c) const { return lab.get() + ((std::size_t(d) * TS + r) * TS + c) * 3; }
+    unsigned char* homo_at(int d, int r, int c) const { return homo.get() + (std::size_t(d) * TS + r) * TS + c; }
+};
+
+inline float limit_between(float v, float a, float b) {
+    return std::clamp(v, std::min(a, b), std::max(a, b));
+}
+
+constexpr double kYr = 0.299, kYb = 0.114;
+constexpr double kYg = 1 - kYr - kYb;
+
+class AhdTile {
+public:
+    AhdTile(const CfaMap& cfa, const AhdScratch& s, float* image, int width, int height, int top, int left)
+        : cfa_(cfa), s_(s), img_(image), w_(width), h_(height), top_(top), left_(left) {}
+
+    void run() {
+        clear_edge_cells();
+        horizontal_green();
+        vertical_green();
+        selected_green();
+        for (int d = 0; d < kDirs; ++d) red_blue_and_lab(d);
+        homogeneity();
+        output();
+    }
+
+private:
+    float* pix(int row, int col) const { return img_ + (std::size_t(row) * w_ + col) * 4; }
+    bool green(int row, int col) const { return cfa_(unsigned(row), unsigned(col)) == 1; }
+
+    // Candidate greens next to the image edge are never computed; give them a
+    // fixed value so that the border cells do not depend on the previous tile.
+    void clear_edge_cells() const {
+        const int rows = std::min(TS, h_ - top_), cols = std::min(TS, w_ - left_);
+        auto clear = [&](int r, int c) {
+            if (r < 0 || r >= rows || c < 0 || c >= cols) return;
+            for (int d = 0; d < kDirs; ++d) s_.rgb_at(d, r, c)[1] = 0;
+        };
+        const int edge_rows[4] = {0, 1, h_ - 2, h_ - 1};
+        const int edge_cols[4] = {0, 1, w_ - 2, w_ - 1};
+        for (int er : edge_rows) {
+            const int r = er - top_;
+            if (r < 0 || r >= rows) continue;
+            for (int c = 0; c < cols; ++c) clear(r, c);
+        }
+        for (int ec : edge_cols) {
+            const int c = ec - left_;
+            if (c < 0 || c >= cols) continue;
+            for (int r = 0; r < rows; ++r) clear(r, c);
+        }
+    }
+
+    void horizontal_green() const {
+        const int row_end = std::min(top_ + TS, h_), col_end = std::min(left_ + TS, w_ - 2);
+        for (int row = top_; row < row_end; ++row) {
+            int col = left_ + (green(row, left_) ? 1 : 0);
+            if (col < 2) col += 2;
+            const int c = cfa_(unsigned(row), unsigned(col));
+            for (; col < col_end; col += 2) {
+                const float* p = pix(row, col);
+                const float val = ((p[-4 + 1] + p[c] + p[4 + 1]) * 2 - p[-8 + c] - p[8 + c]) * 0.25f;
+                s_.rgb_at(0, row - top_, col - left_)[1] = limit_between(val, p[-4 + 1], p[4 + 1]);
+            }
+        }
+    }
+
+    void vertical_green() const {
+        const long w4 = long(w_) * 4;
+        const int row_end = std::min(top_ + TS, h_ - 2), col_end = std::min(left_ + TS, w_);
+        for (int row = std::max(top_, 2); row < row_end; ++row) {
+            int col = left_ + (green(row, left_) ? 1 : 0);
+            const int c = cfa_(unsigned(row), unsigned(col));
+            for (; col < col_end; col += 2) {
+                const float* p = pix(row, col);
+                const float val = ((p[-w4 + 1] + p[c] + p[w4 + 1]) * 2 - p[-2 * w4 + c] - p[2 * w4 + c]) * 0.25f;
+                s_.rgb_at(1, row - top_, col - left_)[1] = limit_between(val, p[-w4 + 1], p[w4 + 1]);
+            }
+        }
+    }
+
+    void selected_green() const {
+        const long w4 = long(w_) * 4;
+        const int row_end = std::min(top_ + TS, h_ - 1), col_end = std::min(left_ + TS, w_ - 1);
+        for (int row = std::max(top_, 1); row < row_end; ++row) {
+            int col;
+            if (green(row, left_))
+                col = left_ + 1;
+            else
+                col = left_ == 0 ? 2 : left_;
+            for (; col < col_end; col += 2) {
+                const float* p = pix(row, col);
+                const int r = row - top_, cc = col - left_;
+                const double hg = s_.rgb_at(0, r, cc)[1], vg = s_.rgb_at(1, r, cc)[1];
+                const double gl = p[-4 + 1], gr = p[4 + 1], gu = p[-w4 + 1], gd = p[w4 + 1];
+                const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
+                const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
+                const double diff = dh - dv;
+                double g;
+                if (diff == 0) {
+                    const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
+                    if (hprod * vprod >= 0)
+                        g = (hg + vg) * 0.5;
+                    else
+                        g = hprod > 0 ? vg : hg;
+                } else {
+                    g = diff > 0 ? vg : hg;
+                }
+                s_.rgb_at(2, r, cc)[1] = g;
+            }
+        }
+    }
+
+    void red_blue_and_lab(int d) const {
+        const long w4 = long(w_) * 4;
+        constexpr long T3 = long(TS) * 3;
+        const int row_end = std::min(top_ + TS - 1, h_ - 1), col_end = std::min(left_ + TS - 1, w_ - 1);
+        for (int row = top_ + 1; row < row_end; ++row) {
+            for (int col = left_ + 1; col < col_end; ++col) {
+                const float* p = pix(row, col);
+                double* rix = s_.rgb_at(d, row - top_, col - left_);
+                const int own = cfa_(unsigned(row), unsigned(col));
+                double val;
+                int c;
+                if (own == 1) {
+                    c = cfa_(unsigned(row + 1), unsigned(col));
+                    const int o = 2 - c;
+                    const double hv = (double(p[-4 + o]) + p[4 + o] + 2.0 * p[1] - rix[-3 + 1] - rix[3 + 1]) * 0.5;
+                    rix[o] = std::clamp(hv, 0.0, 65535.0);
+                    val = (double(p[-w4 + c]) + p[w4 + c] + 2.0 * p[1] - rix[-T3 + 1] - rix[T3 + 1]) * 0.5;
+                } else {
+                    c = 2 - own;
+                    const double g2 = 2 * rix[1];
+                    const double a = g2 - rix[-T3 - 3 + 1] - rix[T3 + 3 + 1] + p[-w4 - 4 + c] + p[w4 + 4 + c];
+                    const double b = g2 - rix[-T3 + 3 + 1] - rix[T3 - 3 + 1] + p[-w4 + 4 + c] + p[w4 - 4 + c];
+                    if (d < 2) {
+                        val = (a + b) * 0.25;
+                    } else {
+                        const double t = (std::fabs(g2 - rix[-T3 - 3 + 1] - rix[T3 + 3 + 1]) +
+                                          std::fabs(double(p[-w4 - 4 + c]) - p[w4 + 4 + c])) -
+                                         (std::fabs(double(p[-w4 + 4 + c]) - p[w4 - 4 + c]) +
+                                          std::fabs(g2 - rix[-T3 + 3 + 1] - rix[T3 - 3 + 1]));
+                        val = t == 0 ? (a + b) * 0.25 : t > 0 ? b * 0.5 : a * 0.5;
+                    }
+                }
+                rix[c] = std::clamp(val, 0.0, 1.0);
+                rix[own] = p[own];
+                const double R = rix[0], G = rix[1], B = rix[2];
+                const double Y = kYr * R + kYg * G + kYb * B;
+                double* lab = s_.lab_at(d, row - top_, col - left_);
+                lab[0] = Y;
+                lab[1] = (B - Y) * 0.5 / (1 - kYb);
+                lab[2] = (R - Y) * 0.5 / (1 - kYr);
+            }
+        }
+    }
+
+    void homogeneity() const {
+        std::memset(s_.homo.get(), 0, std::size_t(kDirs) * TS * TS);
+        const int row_end = std::min(top_ + TS - 2, h_ - 2), col_end = std::min(left_ + TS - 2, w_ - 2);
+        constexpr long T3 = long(TS) * 3;
+        const long nb[4] = {-3, 3, -T3, T3};  // left, right, up, down
+        for (int row = top_ + 2; row < row_end; ++row) {
+            for (int col = left_ + 2; col < col_end; ++col) {
+                const int r = row - top_, cc = col - left_;
+                double ldiff[kDirs][4], abdiff[kDirs][4];
+                for (int d = 0; d < kDirs; ++d) {
+                    const double* lab = s_.lab_at(d, r, cc);
+                    for (int i = 0; i < 4; ++i) {
+                        const double* n = lab + nb[i];
+                        ldiff[d][i] = std::fabs(lab[0] - n[0]);
+                        const double db = lab[1] - n[1], dr = lab[2] - n[2];
+                        abdiff[d][i] = db * db + dr * dr;
+                    }
+                }
+                const double leps =
+                    std::min(std::max(ldiff[0][0], ldiff[0][1]), std::max(ldiff[1][2], ldiff[1][3]));
+                const double abeps =
+                    std::min(std::max(abdiff[0][0], abdiff[0][1]), std::max(abdiff[1][2], abdiff[1][3]));
+                for (int d = 0; d < kDirs; ++d) {
+                    unsigned char n = 0;
+                    for (int i = 0; i < 4; ++i) n += (ldiff[d][i] <= leps && abdiff[d][i] <= abeps);
+                    *s_.homo_at(d, r, cc) = n;
+                }
+            }
+        }
+    }
+
+    void output() const {
+        const int row_end = std::min(top_ + TS - 3, h_ - 3), col_end = std::min(left_ + TS - 3, w_ - 3);
+        for (int row = top_ + 3; row < row_end; ++row) {
+            for (int col = left_ + 3; col < col_end; ++col) {
+                const int r = row - top_, cc = col - left_;
+                int hm[kDirs];
+                for (int d = 0; d < kDirs; ++d) {
+                    int sum = 0;
+                    for (int y = -1; y <= 1; ++y) {
+                        const unsigned char* h = s_.homo_at(d, r + y, cc - 1);
+                        sum += h[0] + h[1] + h[2];
+                    }
+                    hm[d] = sum;
+                }
+                double acc[3] = {0, 0, 0};
+                int taken = 0;
+                for (int d = 0; d < kDirs; ++d) {
+                    bool best = true;
+                    for (int e = 0; e < kDirs; ++e) best = best && hm[d] >= hm[e];
+                    if (!best) continue;
+                    const double* rgb = s_.rgb_at(d, r, cc);
+                    acc[0] += rgb[0];
+                    acc[1] += rgb[1];
+                    acc[2] += rgb[2];
+                    ++taken;
+                }
+                float* p = pix(row, col);
+                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / taken);
+            }
+        }
+    }
+
+    const CfaMap& cfa_;
+    const AhdScratch& s_;
+    float* img_;
+    int w_, h_, top_, left_;
+};
+
+}  // namespace
+
+void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+    AhdScratch scratch;
+    if (!scratch.allocate()) {
+        std::fprintf(stderr, "ahd_interpolate: cannot allocate the tile buffers\n");
+        return;
+    }
+    if (!band || height == 0 || width == 0) return;
+    const CfaMap cfa(d);
+    const int w = int(width), h = int(height);
+    for (int top = 0; top < h; top += TS - 6)
+        for (int left = 0; left < w; left += TS - 6) AhdTile(cfa, scratch, band, w, h, top, left).run();
+}
+
+}  // namespace dvk

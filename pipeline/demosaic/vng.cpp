@@ -1,0 +1,225 @@
+// VNG: bilinear start (vng_prepare), then the variable-number-of-gradients
+// estimate of every inner site, for Bayer, X-Trans and 16 x 16 patterns.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "pipeline/demosaic/cfa_map.h"
+#include "pipeline/demosaic/demosaic.h"
+
+namespace dvk {
+
+namespace {
+
+// One neighbour of another colour in the bilinear code of a position.
+struct LinTerm {
+    long offset;  // float offset of the neighbour's colour channel
+    int shift;
+    int color;
+};
+
+struct LinCode {
+    std::vector<LinTerm> terms;
+    int missing[4];  // the colours to fill
+    int weight[4];   // 256 / total weight of each missing colour
+    int n_missing = 0;
+};
+
+// The 64 gradient terms: y1, x1, y2, x2, weight shift, direction bits (bit 0
+// up-left, then up, up-right, right, down-right, down, down-left, left).
+constexpr short kTerms[64][6] = {
+    {-2, -2, 0, -1, 0, 0x01}, {-2, -2, 0, 0, 1, 0x01}, {-2, -1, -1, 0, 0, 0x01}, {-2, -1, 0, -1, 0, 0x02},
+    {-2, -1, 0, 0, 0, 0x03},  {-2, -1, 0, 1, 1, 0x01}, {-2, 0, 0, -1, 0, 0x06},  {-2, 0, 0, 0, 1, 0x02},
+    {-2, 0, 0, 1, 0, 0x03},   {-2, 1, -1, 0, 0, 0x04}, {-2, 1, 0, -1, 1, 0x04},  {-2, 1, 0, 0, 0, 0x06},
+    {-2, 1, 0, 1, 0, 0x02},   {-2, 2, 0, 0, 1, 0x04},  {-2, 2, 0, 1, 0, 0x04},   {-1, -2, -1, 0, 0, 0x80},
+    {-1, -2, 0, -1, 0, 0x01}, {-1, -2, 1, -1, 0, 0x01}, {-1, -2, 1, 0, 1, 0x01}, {-1, -1, -1, 1, 0, 0x88},
+    {-1, -1, 1, -2, 0, 0x40}, {-1, -1, 1, -1, 0, 0x22}, {-1, -1, 1, 0, 0, 0x33}, {-1, -1, 1, 1, 1, 0x11},
+    {-1, 0, -1, 2, 0, 0x08},  {-1, 0, 0, -1, 0, 0x44}, {-1, 0, 0, 1, 0, 0x11},   {-1, 0, 1, -2, 1, 0x40},
+    {-1, 0, 1, -1, 0, 0x66},  {-1, 0, 1, 0, 1, 0x22},  {-1, 0, 1, 1, 0, 0x33},   {-1, 0, 1, 2, 1, 0x10},
+    {-1, 1, 1, -1, 1, 0x44},  {-1, 1, 1, 0, 0, 0x66},  {-1, 1, 1, 1, 0, 0x22},   {-1, 1, 1, 2, 0, 0x10},
+    {-1, 2, 0, 1, 0, 0x04},   {-1, 2, 1, 0, 1, 0x04},  {-1, 2, 1, 1, 0, 0x04},   {0, -2, 0, 0, 1, 0x80},
+    {0, -1, 0, 1, 1, 0x88},   {0, -1, 1, -2, 0, 0x40}, {0, -1, 1, 0, 0, 0x11},   {0, -1, 2, -2, 0, 0x40},
+    {0, -1, 2, -1, 0, 0x20},  {0, -1, 2, 0, 0, 0x30},  {0, -1, 2, 1, 1, 0x10},   {0, 0, 0, 2, 1, 0x08},
+    {0, 0, 2, -2, 1, 0x40},   {0, 0, 2, -1, 0, 0x60},  {0, 0, 2, 0, 1, 0x20},    {0, 0, 2, 1, 0, 0x30},
+    {0, 0, 2, 2, 1, 0x10},    {0, 1, 1, 0, 0, 0x44},   {0, 1, 1, 2, 0, 0x10},    {0, 1, 2, -1, 1, 0x40},
+    {0, 1, 2, 0, 0, 0x60},    {0, 1, 2, 1, 0, 0x20},   {0, 1, 2, 2, 0, 0x10},    {1, -2, 1, 0, 0, 0x80},
+    {1, -1, 1, 1, 0, 0x88},   {1, 0, 1, 2, 0, 0x08},   {1, 0, 2, -1, 0, 0x40},   {1, 0, 2, 1, 0, 0x10},
+};
+
+// The eight directions: up-left, up, up-right, right, down-right, down, down-left, left.
+constexpr signed char kChood[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {0, -1}};
+
+struct GradTerm {
+    long a, b;  // float offsets of the two sites' common colour channel
+    int shift;
+    unsigned dirs;
+};
+
+struct VngCode {
+    std::vector<GradTerm> terms;
+    long neighbour[8];  // float offset of each direction's neighbour pixel
+    long two_step[8];   // float offset of the two-step site's own channel
+    bool has_two_step[8];
+};
+
+// (row + size + dy) keeps the arguments of the colour table non-negative.
+int colour_at(const CfaMap& cfa, int row, int col) {
+    return cfa(unsigned(row + int(CfaMap::kPeriod)), unsigned(col + int(CfaMap::kPeriod)));
+}
+
+}  // namespace
+
+void vng_prepare(DVKLib* d, float* image, unsigned width, unsigned height) {
+    if (!image || width == 0 || height == 0) return;
+    border_interpolate(d, 1, image, width, height);
+    if (width < 3 || height < 3) return;
+    const CfaMap cfa(d);
+    const int colors = std::min(cfa.colors(), 4);
+    const int size = cfa.filters() == 9 ? 6 : 16;
+    const long w = width;
+
+    std::vector<LinCode> code(std::size_t(size) * size);
+    for (int row = 0; row < size; ++row)
+        for (int col = 0; col < size; ++col) {
+            LinCode& lc = code[std::size_t(row) * size + col];
+            const int f = colour_at(cfa, row, col);
+            int total[4] = {0, 0, 0, 0};
+            for (int y = -1; y <= 1; ++y)
+                for (int x = -1; x <= 1; ++x) {
+                    const int shift = (y == 0) + (x == 0);
+                    const int color = colour_at(cfa, row + y, col + x);
+                    if (color == f) continue;
+                    lc.terms.push_back({(w * y + x) * 4 + color, shift, color});
+                    total[color] += 1 << shift;
+                }
+            for (int c = 0; c < colors; ++c) {
+                if (c == f) continue;
+                lc.missing[lc.n_missing] = c;
+                // A colour absent from the neighbourhood keeps weight 0 rather
+                // than dividing by zero.
+                lc.weight[lc.n_missing] = total[c] ? int(256.0f / float(total[c])) : 0;
+                ++lc.n_missing;
+            }
+        }
+
+    for (unsigned row = 1; row + 1 < height; ++row) {
+        const LinCode* crow = &code[std::size_t(row % size) * size];
+        float* pix = image + (std::size_t(row) * width + 1) * 4;
+        for (unsigned col = 1; col + 1 < width; ++col, pix += 4) {
+            const LinCode& lc = crow[col % size];
+            float sum[4] = {0, 0, 0, 0};
+            for (const LinTerm& t : lc.terms) sum[t.color] += pix[t.offset] * float(1 << t.shift);
+            for (int i = 0; i < lc.n_missing; ++i) {
+                const int c = lc.missing[i];
+                pix[c] = float(lc.weight[i]) * sum[c] * 0.00390625f;
+            }
+        }
+    }
+}
+
+void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+    if (!band || width == 0 || height == 0) return;
+    if (width < 5 || height < 5) {
+        vng_prepare(d, band, width, height);
+        return;
+    }
+
+    const CfaMap cfa(d);
+    const int colors = std::min(cfa.colors(), 4);
+    int prow = 8, pcol = 2;
+    if (cfa.filters() == 1) prow = pcol = 16;
+    if (cfa.filters() == 9) prow = pcol = 6;
+    const long w = width;
+
+    std::vector<VngCode> code;
+    AlignedBuffer<float> rows = allocate_aligned<float>(std::size_t(4) * width * 4);
+    try {
+        code.resize(std::size_t(prow) * pcol);
+    } catch (const std::bad_alloc&) {
+        rows.reset();
+    }
+    if (!rows) {
+        std::fprintf(stderr, "vng_interpolate: cannot allocate the row buffer\n");
+        return;
+    }
+    vng_prepare(d, band, width, height);
+
+    for (int row = 0; row < prow; ++row)
+        for (int col = 0; col < pcol; ++col) {
+            VngCode& vc = code[std::size_t(row) * pcol + col];
+            vc.terms.reserve(64);
+            for (const auto& t : kTerms) {
+                const int y1 = t[0], x1 = t[1], y2 = t[2], x2 = t[3];
+                const int color = colour_at(cfa, row + y1, col + x1);
+                if (colour_at(cfa, row + y2, col + x2) != color) continue;
+                const int diag =
+                    (colour_at(cfa, row, col + 1) == color && colour_at(cfa, row + 1, col) == color) ? 2 : 1;
+                if (std::abs(y1 - y2) == diag && std::abs(x1 - x2) == diag) continue;
+                vc.terms.push_back({(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, t[4], unsigned(t[5])});
+            }
+            const int own = colour_at(cfa, row, col);
+            for (int g = 0; g < 8; ++g) {
+                const int y = kChood[g][0], x = kChood[g][1];
+                vc.neighbour[g] = (y * w + x) * 4;
+                vc.has_two_step[g] = colour_at(cfa, row + 2 * y, col + 2 * x) == own;
+                vc.two_step[g] = (2 * y * w + 2 * x) * 4 + own;
+            }
+        }
+
+    float* ring[4];
+    for (int i = 0; i < 4; ++i) ring[i] = rows.get() + std::size_t(i) * width * 4;
+    auto write_back = [&](unsigned r) {
+        std::memcpy(band + (std::size_t(r) * width + 2) * 4, ring[r & 3] + 2 * 4, std::size_t(width - 4) * 4 * sizeof(float));
+    };
+
+    for (unsigned row = 2; row + 2 < height; ++row) {
+        const VngCode* crow = &code[std::size_t(row % prow) * pcol];
+        float* out = ring[row & 3];
+        for (unsigned col = 2; col + 2 < width; ++col) {
+            const VngCode& vc = crow[col % pcol];
+            const float* pix = band + (std::size_t(row) * width + col) * 4;
+            float* dst = out + std::size_t(col) * 4;
+            float gval[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+            for (const GradTerm& t : vc.terms) {
+                const float diff = std::fabs(pix[t.a] - pix[t.b]) * float(1 << t.shift);
+                for (unsigned g = 0, bits = t.dirs; bits; ++g, bits >>= 1)
+                    if (bits & 1) gval[g] += diff;
+            }
+            float gmin = gval[0], gmax = gval[0];
+            for (int g = 1; g < 8; ++g) {
+                gmin = std::min(gmin, gval[g]);
+                gmax = std::max(gmax, gval[g]);
+            }
+            std::memcpy(dst, pix, 4 * sizeof(float));
+            if (gmax == 0) continue;
+            const float thold = float(gmax * 0.5 + gmin);
+            const int own = cfa(row, col);
+            float sum[4] = {0, 0, 0, 0};
+            int num = 0;
+            for (int g = 0; g < 8; ++g) {
+                if (gval[g] > thold) continue;
+                const float* nb = pix + vc.neighbour[g];
+                for (int c = 0; c < colors; ++c) {
+                    if (c == own && vc.has_two_step[g])
+                        sum[c] += (pix[c] + pix[vc.two_step[g]]) * 0.5f;
+                    else
+                        sum[c] += nb[c];
+                }
+                ++num;
+            }
+            for (int c = 0; c < colors; ++c) {
+                float t = pix[own];
+                if (c != own) t += (sum[c] - sum[own]) / float(num);
+                dst[c] = std::clamp(t, 0.0f, 65535.0f);
+            }
+        }
+        if (row > 3) write_back(row - 2);
+    }
+    // The last two processed rows (only those that were processed).
+    const unsigned last = height - 3;
+    for (unsigned r = last >= 3 ? last - 1 : 2; r <= last; ++r) write_back(r);
+}
+
+}  // namespace dvk

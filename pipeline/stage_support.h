@@ -1,0 +1,68 @@
+// Small helpers shared by the engine stages: which form (mosaic or
+// full-colour) a stage takes for a record, and the colour of each site.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "pipeline/dvklib.h"
+
+namespace dvk {
+
+// The mosaic form applies to a full-size decode with a colour-filter pattern.
+inline bool mosaic_form(const DVKLib* d) {
+    return d && d->libraw && d->libraw->imgdata.rawdata.ioparams.shrink == 0 && d->libraw->imgdata.idata.filters != 0;
+}
+
+// LibRaw::fcol over one period of every pattern the decoder knows (Bayer
+// codes repeat within 8 x 2, X-Trans within 6 x 6, the 16 x 16 table within
+// 16): 48 x 48 sites.
+class SiteColours {
+public:
+    static constexpr unsigned kPeriod = 48;
+    explicit SiteColours(const DVKLib* d) {
+        for (unsigned r = 0; r < kPeriod; ++r)
+            for (unsigned c = 0; c < kPeriod; ++c)
+                colour_[r][c] = static_cast<unsigned char>(d->libraw->fcol(static_cast<int>(r), static_cast<int>(c)) & 3);
+    }
+    int at(unsigned row, unsigned col) const { return colour_[row % kPeriod][col % kPeriod]; }
+    // The colours of one row (index with col % kPeriod).
+    const unsigned char* row(unsigned row) const { return colour_[row % kPeriod]; }
+
+private:
+    unsigned char colour_[kPeriod][kPeriod];
+};
+
+// Applies the per-sample function f to an image of four floats a pixel.
+// Full-colour form: every sample. Mosaic form: only the site's own channel,
+// gathered row by row into a contiguous array so that f runs vectorised; with
+// `blocks` only whole 2 x 2 blocks are changed (an odd last row or column is
+// left alone). f must be a pure function of the sample.
+template <typename F>
+void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height, bool blocks, F f) {
+    if (!image || width == 0 || height == 0) return;
+    if (!mosaic_form(d)) {
+        const std::size_t n = static_cast<std::size_t>(width) * height * 4;
+        for (std::size_t i = 0; i < n; ++i) image[i] = f(image[i]);
+        return;
+    }
+    const SiteColours colours(d);
+    const unsigned rows = blocks ? (height & ~1u) : height;
+    const unsigned cols = blocks ? (width & ~1u) : width;
+    std::vector<float> line(cols);
+    std::vector<unsigned> index(cols);
+    for (unsigned row = 0; row < rows; ++row) {
+        const unsigned char* colour = colours.row(row);
+        float* px = image + static_cast<std::size_t>(row) * width * 4;
+        for (unsigned col = 0, j = 0; col < cols; ++col) {
+            index[col] = col * 4 + colour[j];
+            if (++j == SiteColours::kPeriod) j = 0;
+        }
+        for (unsigned col = 0; col < cols; ++col) line[col] = px[index[col]];
+        float* l = line.data();
+        for (unsigned col = 0; col < cols; ++col) l[col] = f(l[col]);
+        for (unsigned col = 0; col < cols; ++col) px[index[col]] = line[col];
+    }
+}
+
+}  // namespace dvk

@@ -1,0 +1,84 @@
+// Unsharp masks: the mosaic channel mask before demosaicing and the Lab
+// lightness mask with its mid-tone weight; L sharpening and the plain blur.
+#include <cstdio>
+
+#include "pipeline/box_blur.h"
+#include "pipeline/detail_stages.h"
+#include "pipeline/stage_support.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr double kPositiveShare = 0.42857142857142855;  // 3/7 of a brightening step
+
+inline float unsharp_value(float v, float blurred, double weight) {
+    double d = (static_cast<double>(v) - blurred) * weight;
+    if (d > 0) d *= kPositiveShare;
+    return static_cast<float>(v + d);
+}
+
+// Full strength at L 52.9, none at L 5.8 and from L 100 up.
+inline double lightness_weight(float L) {
+    const double t = (2.0 * (L - 5.8) / 0.942) / 100.0 - 1.0;
+    double w = 1.0 - t * t;
+    if (w < 0) w = 0;
+    if (w > 1) w = 1;
+    return w;
+}
+
+void report(const char* who, unsigned width, unsigned height) {
+    std::fprintf(stderr, "Can't allocate %lu bytes in %s\n",
+                 static_cast<unsigned long>(width) * height * 4, who);
+}
+
+}  // namespace
+
+void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, int channel,
+                          double amount) {
+    if (!image || width == 0 || height == 0) return;
+    const double divisor = mosaic_form(d) ? radius + 1.0 : 2.0 * radius + 1.0;
+    // Each row is written after the pass has read every row it needs: the
+    // vertical pass is complete before the first row is emitted.
+    const bool ok = box_blur_channel(image, 4, channel, width, height, radius, divisor,
+                                     [&](unsigned row, const float* blurred) {
+                                         float* p = image + static_cast<std::size_t>(row) * width * 4 + channel;
+                                         for (unsigned x = 0; x < width; ++x)
+                                             p[x * 4] = unsharp_value(p[x * 4], blurred[x], amount);
+                                     });
+    if (!ok) report("rgbg_unsharp_channel", width, height);
+}
+
+void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount) {
+    if (!image || width == 0 || height == 0) return;
+    const bool ok = box_blur_channel(image, 3, channel, width, height, radius, 2.0 * radius + 1.0,
+                                     [&](unsigned row, const float* blurred) {
+                                         float* p = image + static_cast<std::size_t>(row) * width * 3 + channel;
+                                         for (unsigned x = 0; x < width; ++x) {
+                                             const float v = p[x * 3];
+                                             p[x * 3] = unsharp_value(v, blurred[x], amount * lightness_weight(v));
+                                         }
+                                     });
+    if (!ok) report("rgb_unsharp_channel", width, height);
+}
+
+void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel) {
+    if (!image || width == 0 || height == 0) return;
+    const bool ok = box_blur_channel(image, 3, channel, width, height, radius, 2.0 * radius + 1.0,
+                                     [&](unsigned row, const float* blurred) {
+                                         float* p = image + static_cast<std::size_t>(row) * width * 3 + channel;
+                                         for (unsigned x = 0; x < width; ++x) p[x * 3] = blurred[x];
+                                     });
+    if (!ok)
+        std::fprintf(stderr, "Can't allocate %lu bytes in blur\n", static_cast<unsigned long>(width) * height * 4);
+}
+
+void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, int enabled, float sharpness,
+                       float baseRadius) {
+    if (!(sharpness > 0) || !enabled) return;
+    const double amount = sharpness / 18.0;
+    rgb_unsharp_channel(lab, width, height, static_cast<unsigned>(static_cast<int>(baseRadius)), 0, amount);
+    rgb_unsharp_channel(lab, width, height, static_cast<unsigned>(static_cast<int>(baseRadius + 1)), 0, amount);
+}
+
+}  // namespace dvk
