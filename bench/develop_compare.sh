@@ -11,7 +11,7 @@
 #
 # Usage: bench/develop_compare.sh [RAW_FILE]
 #   Without RAW_FILE a synthetic 24-megapixel DNG (6016 x 4016, RGGB) is made
-#   with build/bin/dvk-develop --make-bench-dng.
+#   with build/bin/dvk-bench-dng.
 # Environment: BUILD (default build), REPEAT (default 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +30,7 @@ if [ $# -ge 1 ]; then
   raw="$work/input.$ext"
 else
   raw="$work/input.dng"
-  "$DEVELOP" --make-bench-dng "$raw" >/dev/null
+  "$BUILD/bin/dvk-bench-dng" "$raw" >/dev/null
 fi
 echo "file: $raw ($(stat -c %s "$raw") bytes), $(nproc) cores"
 
