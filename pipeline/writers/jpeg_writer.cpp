@@ -109,8 +109,7 @@ std::vector<std::uint8_t> make_exif_datetime_segment(long long timestamp) {
 
 int write_jpeg(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,
                float xres, float yres) {
-    const std::size_t samples = static_cast<std::size_t>(width) * height * 3;
-    pack_rgb_samples(image, samples, 8, d->writer_variant == 's');
+    pack_rgb_samples(image, static_cast<std::size_t>(width) * height, 8, d->writer_variant == 's');
 
     const JOCTET* icc = nullptr;
     unsigned icc_len = 0;

@@ -3,33 +3,23 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pipeline/buffer_conversions.h"
+
 namespace dvk {
 
-namespace {
-
-template <typename T>
-void pack(float* samples, std::size_t count, double scale, double offset) {
-    T* dst = reinterpret_cast<T*>(samples);
-    // Each output lands at or before the input it comes from; work in blocks
-    // through a small stack buffer so the loop vectorises without aliasing.
-    constexpr std::size_t kBlock = 1024;
-    T tmp[kBlock];
-    for (std::size_t start = 0; start < count; start += kBlock) {
-        std::size_t n = count - start < kBlock ? count - start : kBlock;
-        const float* src = samples + start;
-        for (std::size_t i = 0; i < n; ++i)
-            tmp[i] = static_cast<T>(static_cast<std::int32_t>(static_cast<double>(src[i]) * scale + offset + 0.5));
-        std::memmove(dst + start, tmp, n * sizeof(T));
+void pack_rgb_samples(float* rgb, std::size_t pixels, unsigned bits, bool studio) {
+    if (bits != 8 && bits != 16) return;
+    const std::size_t bytes_per_pixel = 3 * (bits / 8);
+    // Each packed block lands at or before the floats it came from, and those
+    // are read before the block is written back.
+    constexpr std::size_t kBlock = 2048;
+    alignas(64) std::uint8_t tmp[kBlock * 6];
+    std::uint8_t* out = reinterpret_cast<std::uint8_t*>(rgb);
+    for (std::size_t start = 0; start < pixels; start += kBlock) {
+        const std::size_t n = pixels - start < kBlock ? pixels - start : kBlock;
+        convert_rgb_float_to_bits(rgb + 3 * start, static_cast<unsigned>(n), 1, tmp, bits, studio);
+        std::memmove(out + start * bytes_per_pixel, tmp, n * bytes_per_pixel);
     }
-}
-
-}  // namespace
-
-void pack_rgb_samples(float* samples, std::size_t count, unsigned bits, bool studio) {
-    if (bits == 16)
-        pack<std::uint16_t>(samples, count, studio ? 57568.0 : 65535.0, studio ? 4112.0 : 0.0);
-    else if (bits == 8)
-        pack<std::uint8_t>(samples, count, studio ? 224.0 : 255.0, studio ? 16.0 : 0.0);
 }
 
 }  // namespace dvk

@@ -1,12 +1,12 @@
-// In-place packing of float samples (0..1) into 8- or 16-bit integers for the
-// writers: v x scale + offset + 0.5 truncated, studio range 16..235 (8 bits)
-// or 4112..61680 (16 bits).
+// In-place packing of float RGB samples (0..1) into 8- or 16-bit integers for
+// the writers, by the float-to-integer conversion of the engine (studio range
+// 16..240 / 4112..61680 when asked). `pixels` is the count of RGB triples.
 #pragma once
 
 #include <cstddef>
 
 namespace dvk {
 
-void pack_rgb_samples(float* samples, std::size_t count, unsigned bits, bool studio);
+void pack_rgb_samples(float* rgb, std::size_t pixels, unsigned bits, bool studio);
 
 }  // namespace dvk

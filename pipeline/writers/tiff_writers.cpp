@@ -111,9 +111,9 @@ int write_tiff_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned 
     set_icc_tag(d, tif, raw);
     unsigned bits = static_cast<unsigned>(std::log2(top + 1.0) + 0.5);
     bool studio = is_studio_variant(d->writer_variant);
-    std::size_t samples = static_cast<std::size_t>(width) * height * 3;
-    pack_rgb_samples(image, samples, bits, studio);
-    return write_strip_and_close(tif, image, samples * (bits / 8));
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    pack_rgb_samples(image, pixels, bits, studio);
+    return write_strip_and_close(tif, image, pixels * 3 * (bits / 8));
 }
 
 void pack_cielab16(float* image, std::size_t pixels) {

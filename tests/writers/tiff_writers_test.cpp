@@ -144,6 +144,19 @@ TEST(TiffWriters, Rgb8AndStudioRanges) {
     EXPECT_EQ(test::exiftool_tag(write_with(write_tiff_rgb, rec, c, 1, 1, 0, dir, "d.tiff").path, "ModifyDate"), "");
 }
 
+TEST(TiffWriters, OutOfRangeSamplesSaturate) {
+    test::TempDir dir;
+    test::WriterRecord rec(0);
+    rec.d.writer_variant = 'N';
+    std::vector<float> img = {1.5f, -0.25f, 0.25f};
+    TiffInfo t = read_tiff(write_with(write_tiff_rgb, rec, img, 1, 1, 0, dir).path);
+    ASSERT_EQ(t.strip.size(), 6u);
+    const uint16_t* s = reinterpret_cast<const uint16_t*>(t.strip.data());
+    EXPECT_EQ(s[0], 65535);
+    EXPECT_EQ(s[1], 0);
+    EXPECT_EQ(s[2], 16384);  // 0.25 x 65535 + 0.5 = 16384.25
+}
+
 TEST(TiffWriters, RawOutputHasNoProfile) {
     test::TempDir dir;
     test::WriterRecord rec(kStamp);
