@@ -44,7 +44,7 @@ struct TiffInfo {
 
 TiffInfo read_tiff(const std::string& path) {
     TiffInfo t;
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    TIFF* tif = TIFFOpen(path.c_str(), "rc");
     EXPECT_NE(tif, nullptr);
     if (!tif) return t;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &t.width);
