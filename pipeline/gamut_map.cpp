@@ -1,6 +1,8 @@
 #include "pipeline/gamut_map.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,7 +48,9 @@ void gamut_surface_points(float* rgb) {
             }
 }
 
-bool fill_gamut_map(const DVKLib* d, const char* profile_name, std::uint8_t* map) {
+namespace {
+
+bool compute_gamut_map(const DVKLib* d, const char* profile_name, std::uint8_t* map) {
     std::shared_ptr<const Profile> src = getDVKProfileRef(d, profile_name, nullptr);
     std::shared_ptr<const Profile> lab = getDVKProfileRef("Lab", nullptr);
     if (!src || !lab) return false;
@@ -67,6 +71,29 @@ bool fill_gamut_map(const DVKLib* d, const char* profile_name, std::uint8_t* map
         map[3 * i + 1] = to_byte(p[3 * i + 1] + 128.0f);
         map[3 * i + 2] = to_byte(p[3 * i + 2] + 128.0f);
     }
+    return true;
+}
+
+}  // namespace
+
+bool fill_gamut_map(const DVKLib* d, const char* profile_name, std::uint8_t* map) {
+    // Every processor builds the map of its output profile when it is made;
+    // maps of built-in profiles are computed once per process.
+    const bool cacheable = profile_name && profile_name[0] != '/' && std::strncmp(profile_name, "Built-in", 8) != 0;
+    if (!cacheable) return compute_gamut_map(d, profile_name, map);
+    static std::mutex mutex;
+    static std::map<std::string, std::vector<std::uint8_t>> maps;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = maps.find(profile_name);
+        if (it != maps.end()) {
+            std::memcpy(map, it->second.data(), kGamutMapBytes);
+            return true;
+        }
+    }
+    if (!compute_gamut_map(d, profile_name, map)) return false;
+    std::lock_guard<std::mutex> lock(mutex);
+    maps.emplace(profile_name, std::vector<std::uint8_t>(map, map + kGamutMapBytes));
     return true;
 }
 
