@@ -1,12 +1,17 @@
 // A 3D lookup table of 65 points a side with tetrahedral interpolation, in
-// float, standing in for one colour transform. Inputs pass a shaper first
-// (the square root for RGB 0..1 and for L / 100, linear for a and b) so that
-// the grid is dense where the transforms bend most; RGB outputs are stored as
+// float, standing in for one colour transform. The grid is uniform in the
+// inputs (RGB 0..1, or L 0..100 and a, b -128..128), or for linear RGB inputs
+// uniform in their square roots: both are built and the one closer to the
+// exact transform on a check sample is kept. RGB outputs are stored as
 // sign(v)|v|^2.2 and turned back through a 1D table, which keeps the steep
-// start of the output tone curves accurate.
+// start of the output tone curves accurate. Cells in which the transform
+// clips (gamut and encoding limits) are found when the table is built, by
+// comparing the interpolation with the exact transform inside each cell;
+// pixels falling there take the exact transform.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -27,7 +32,14 @@ public:
     void apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const;
 
 private:
+    void fill(bool sqrt_shaper, const std::function<void(float*, std::size_t)>& exact);
+    void mark_exact_cells(const std::function<void(float*, std::size_t)>& exact);
+
     std::vector<float> table_;  // kGrid^3 nodes, 3 floats each, first input slowest
+    bool sqrt_shaper_ = false;
+    // Cells where the transform is not smooth enough to interpolate (it clips
+    // inside them): their pixels take the exact transform.
+    std::vector<std::uint8_t> exact_cell_;
     std::vector<float> post_;   // RGB outputs: v of sqrt(|y|) on a uniform grid
     float post_scale_ = 0;      // grid steps per unit of sqrt(|y|)
     bool in_lab_ = false, out_rgb_ = false;

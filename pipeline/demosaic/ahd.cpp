@@ -34,6 +34,10 @@ struct AhdScratch {
     unsigned char* homo_at(int d, int r, int c) const { return homo.get() + (std::size_t(d) * TS + r) * TS + c; }
 };
 
+// Two doubles at a time (GCC/Clang vector extension) and their comparison masks.
+typedef double Double2 __attribute__((vector_size(16)));
+typedef long long Long2 __attribute__((vector_size(16)));
+
 inline float limit_between(float v, float a, float b) {
     return std::clamp(v, std::min(a, b), std::max(a, b));
 }
@@ -186,34 +190,84 @@ private:
         }
     }
 
+    // The differences between neighbouring cells are shared by both cells, so
+    // each row computes them once: across the row (left and right of every
+    // cell) and against the rows above and below, then counts per cell.
     void homogeneity() const {
         std::memset(s_.homo.get(), 0, std::size_t(kDirs) * TS * TS);
         const int row_end = std::min(top_ + TS - 2, h_ - 2), col_end = std::min(left_ + TS - 2, w_ - 2);
-        constexpr long T3 = long(TS) * 3;
-        const long nb[4] = {-3, 3, -T3, T3};  // left, right, up, down
-        for (int row = top_ + 2; row < row_end; ++row) {
-            for (int col = left_ + 2; col < col_end; ++col) {
-                const int r = row - top_, cc = col - left_;
-                double ldiff[kDirs][4], abdiff[kDirs][4];
-                for (int d = 0; d < kDirs; ++d) {
-                    const double* lab = s_.lab_at(d, r, cc);
-                    for (int i = 0; i < 4; ++i) {
-                        const double* n = lab + nb[i];
-                        ldiff[d][i] = std::fabs(lab[0] - n[0]);
-                        const double db = lab[1] - n[1], dr = lab[2] - n[2];
-                        abdiff[d][i] = db * db + dr * dr;
-                    }
-                }
-                const double leps =
-                    std::min(std::max(ldiff[0][0], ldiff[0][1]), std::max(ldiff[1][2], ldiff[1][3]));
-                const double abeps =
-                    std::min(std::max(abdiff[0][0], abdiff[0][1]), std::max(abdiff[1][2], abdiff[1][3]));
-                for (int d = 0; d < kDirs; ++d) {
-                    unsigned char n = 0;
-                    for (int i = 0; i < 4; ++i) n += (ldiff[d][i] <= leps && abdiff[d][i] <= abeps);
-                    *s_.homo_at(d, r, cc) = n;
+        const int r0 = 2, c0 = 2;  // tile-local first cell
+        const int rows = row_end - top_ - r0, n = col_end - left_ - c0;
+        if (rows <= 0 || n <= 0) return;
+
+        struct Diffs {
+            double l[TS + 1], ab[TS + 1];
+        };
+        Diffs across[kDirs];          // [i]: cell i against cell i - 1
+        Diffs vert_buf[2][kDirs];     // cells of a row against the row above
+        Diffs* up = vert_buf[0];
+        Diffs* down = vert_buf[1];
+
+        auto vertical = [&](int r, Diffs* out) {  // row r against row r - 1
+            for (int d = 0; d < kDirs; ++d) {
+                const double* a = s_.lab_at(d, r, c0);
+                const double* b = s_.lab_at(d, r - 1, c0);
+                for (int i = 0; i < n; ++i) {
+                    out[d].l[i] = std::fabs(a[3 * i] - b[3 * i]);
+                    const double db = a[3 * i + 1] - b[3 * i + 1], dr = a[3 * i + 2] - b[3 * i + 2];
+                    out[d].ab[i] = db * db + dr * dr;
                 }
             }
+        };
+        vertical(r0, up);
+        for (int r = r0; r < r0 + rows; ++r) {
+            vertical(r + 1, down);
+            for (int d = 0; d < kDirs; ++d) {
+                const double* a = s_.lab_at(d, r, c0 - 1);
+                for (int i = 0; i <= n; ++i) {
+                    across[d].l[i] = std::fabs(a[3 * i + 3] - a[3 * i]);
+                    const double db = a[3 * i + 4] - a[3 * i + 1], dr = a[3 * i + 5] - a[3 * i + 2];
+                    across[d].ab[i] = db * db + dr * dr;
+                }
+            }
+            unsigned char* hrow[kDirs];
+            for (int d = 0; d < kDirs; ++d) hrow[d] = s_.homo_at(d, r, c0);
+            // Two cells at a time; a vector comparison gives -1 where it holds.
+            auto load = [](const double* p) {
+                Double2 v;
+                std::memcpy(&v, p, sizeof v);
+                return v;
+            };
+            auto vmax = [](Double2 a, Double2 b) { return a < b ? b : a; };
+            auto vmin = [](Double2 a, Double2 b) { return b < a ? b : a; };
+            int i = 0;
+            for (; i + 2 <= n; i += 2) {
+                const Double2 leps = vmin(vmax(load(across[0].l + i), load(across[0].l + i + 1)),
+                                          vmax(load(up[1].l + i), load(down[1].l + i)));
+                const Double2 abeps = vmin(vmax(load(across[0].ab + i), load(across[0].ab + i + 1)),
+                                           vmax(load(up[1].ab + i), load(down[1].ab + i)));
+                for (int d = 0; d < kDirs; ++d) {
+                    const Long2 count = ((load(across[d].l + i) <= leps) & (load(across[d].ab + i) <= abeps)) +
+                                        ((load(across[d].l + i + 1) <= leps) & (load(across[d].ab + i + 1) <= abeps)) +
+                                        ((load(up[d].l + i) <= leps) & (load(up[d].ab + i) <= abeps)) +
+                                        ((load(down[d].l + i) <= leps) & (load(down[d].ab + i) <= abeps));
+                    hrow[d][i] = (unsigned char)(-count[0]);
+                    hrow[d][i + 1] = (unsigned char)(-count[1]);
+                }
+            }
+            for (; i < n; ++i) {
+                // Thresholds from the horizontal and vertical candidates only.
+                const double leps = std::min(std::max(across[0].l[i], across[0].l[i + 1]),
+                                             std::max(up[1].l[i], down[1].l[i]));
+                const double abeps = std::min(std::max(across[0].ab[i], across[0].ab[i + 1]),
+                                              std::max(up[1].ab[i], down[1].ab[i]));
+                for (int d = 0; d < kDirs; ++d)
+                    hrow[d][i] = (unsigned char)(((across[d].l[i] <= leps) & (across[d].ab[i] <= abeps)) +
+                                                 ((across[d].l[i + 1] <= leps) & (across[d].ab[i + 1] <= abeps)) +
+                                                 ((up[d].l[i] <= leps) & (up[d].ab[i] <= abeps)) +
+                                                 ((down[d].l[i] <= leps) & (down[d].ab[i] <= abeps)));
+            }
+            std::swap(up, down);
         }
     }
 

@@ -51,14 +51,18 @@ constexpr short kTerms[64][6] = {
 // The eight directions: up-left, up, up-right, right, down-right, down, down-left, left.
 constexpr signed char kChood[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {0, -1}};
 
+// Four directions' gradients at once (GCC/Clang vector extension).
+typedef float Float4 __attribute__((vector_size(16)));
+
 struct GradTerm {
-    long a, b;  // float offsets of the two sites' common colour channel
-    int shift;
-    unsigned dirs;
+    long a, b;        // float offsets of the two sites' common colour channel
+    float weight;     // 2^shift
+    Float4 mask[2];   // 1 for the directions the term counts for, else 0
 };
 
 struct VngCode {
     std::vector<GradTerm> terms;
+    int own;  // colour of the position
     long neighbour[8];  // float offset of each direction's neighbour pixel
     long two_step[8];   // float offset of the two-step site's own channel
     bool has_two_step[8];
@@ -157,9 +161,12 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
                 const int diag =
                     (colour_at(cfa, row, col + 1) == color && colour_at(cfa, row + 1, col) == color) ? 2 : 1;
                 if (std::abs(y1 - y2) == diag && std::abs(x1 - x2) == diag) continue;
-                vc.terms.push_back({(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, t[4], unsigned(t[5])});
+                GradTerm term{(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, float(1 << t[4]), {}};
+                for (int g = 0; g < 8; ++g) term.mask[g / 4][g % 4] = (t[5] >> g) & 1 ? 1.0f : 0.0f;
+                vc.terms.push_back(term);
             }
             const int own = colour_at(cfa, row, col);
+            vc.own = own;
             for (int g = 0; g < 8; ++g) {
                 const int y = kChood[g][0], x = kChood[g][1];
                 vc.neighbour[g] = (y * w + x) * 4;
@@ -181,11 +188,18 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
             const VngCode& vc = crow[col % pcol];
             const float* pix = band + (std::size_t(row) * width + col) * 4;
             float* dst = out + std::size_t(col) * 4;
-            float gval[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+            // Adding 0 to the directions a term does not count for leaves
+            // them unchanged, so the masked sum is the plain one.
+            Float4 g_lo = {0, 0, 0, 0}, g_hi = {0, 0, 0, 0};
             for (const GradTerm& t : vc.terms) {
-                const float diff = std::fabs(pix[t.a] - pix[t.b]) * float(1 << t.shift);
-                for (unsigned g = 0, bits = t.dirs; bits; ++g, bits >>= 1)
-                    if (bits & 1) gval[g] += diff;
+                const float diff = std::fabs(pix[t.a] - pix[t.b]) * t.weight;
+                g_lo += diff * t.mask[0];
+                g_hi += diff * t.mask[1];
+            }
+            float gval[8];
+            for (int g = 0; g < 4; ++g) {
+                gval[g] = g_lo[g];
+                gval[g + 4] = g_hi[g];
             }
             float gmin = gval[0], gmax = gval[0];
             for (int g = 1; g < 8; ++g) {
@@ -195,7 +209,7 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
             std::memcpy(dst, pix, 4 * sizeof(float));
             if (gmax == 0) continue;
             const float thold = float(gmax * 0.5 + gmin);
-            const int own = cfa(row, col);
+            const int own = vc.own;
             float sum[4] = {0, 0, 0, 0};
             int num = 0;
             for (int g = 0; g < 8; ++g) {

@@ -161,6 +161,47 @@ TEST_F(LoadRawFile, AutoWbMatchesBlockGreyWorldOfAGradient) {
     for (int c = 0; c < 4; ++c) EXPECT_NEAR(r->auto_wb[c], count[c] / sum[c], 1e-12) << c;
 }
 
+// Grey world over 8 x 8 blocks of all four channels, from the loaded values.
+void expect_four_channel_grey_world(const TestRecord& r) {
+    const unsigned iw = r.iwidth(), ih = r.iheight();
+    double sum[4] = {}, count[4] = {};
+    for (unsigned top = 10; top < ih - 10; top += 8)
+        for (unsigned left = 10; left < iw - 10; left += 8) {
+            double bs[4] = {}, bc[4] = {};
+            bool ok = true;
+            for (unsigned row = top; row < std::min(top + 8, ih); ++row)
+                for (unsigned col = left; col < std::min(left + 8, iw); ++col)
+                    for (int c = 0; c < 4; ++c) {
+                        const double v = double(r.pixel(row, col)[c]) * 4000;
+                        if (v > 3920 || v < 8) ok = false;
+                        bs[c] += v;
+                        bc[c] += 1;
+                    }
+            if (!ok) continue;
+            for (int c = 0; c < 4; ++c) sum[c] += bs[c], count[c] += bc[c];
+        }
+    for (int c = 0; c < 4; ++c) {
+        ASSERT_NE(sum[c], 0.0);
+        EXPECT_NEAR(r.d.auto_wb[c], count[c] / sum[c], 1e-12) << c;
+    }
+}
+
+TEST_F(LoadRawFile, AutoWbOfHalfSizeAndLinearImagesUsesAllFourChannels) {
+    DngSpec s = make_dng_spec(DngLayout::Bayer, 90, 70);
+    fill_gradient(s, 12);
+    sample_at(s, 40, 41) = 4095;  // one clipped block
+    TestRecord half;
+    ASSERT_EQ(half.load(write(s), 1), 0);
+    expect_four_channel_grey_world(half);
+
+    DngSpec l = make_dng_spec(DngLayout::LinearRaw, 50, 45);
+    fill_gradient(l, 13);
+    sample_at(l, 20, 20, 2) = 258;  // one dark block
+    TestRecord lin;
+    ASSERT_EQ(lin.load(write(l, "l.dng")), 0);
+    expect_four_channel_grey_world(lin);
+}
+
 TEST_F(LoadRawFile, ImageUnder21RowsKeepsThePreviousWhiteBalance) {
     // LibRaw refuses sensors under 22 sites, so a half-size load makes the
     // short image: 40 rows become 20.

@@ -122,44 +122,64 @@ double uplab_hue_of_ipt_hue(double L, double hi) {
     return std::atan2(lab[2] - lab0[2], lab[1] - lab0[1]);
 }
 
-// Solves f(x) = target for an increasing circular map f near `guess`.
-template <typename F>
-double solve_angle(F f, double target, double guess) {
-    double x = guess;
-    for (int it = 0; it < 30; ++it) {
-        double e = wrap(f(x) - target);
-        if (std::fabs(e) < 1e-10) break;
-        const double h = 1e-5;
-        double slope = wrap(f(x + h) - f(x - h)) / (2 * h);
-        if (!(slope > 0.05)) slope = 1.0;
-        double step = e / slope;
-        if (step > 0.5) step = 0.5;
-        if (step < -0.5) step = -0.5;
-        x = wrap(x - step);
-    }
-    return x;
+}  // namespace
+
+namespace {
+
+// Chroma up to which the hue lines are followed (less in the shadows);
+// stronger colours, mostly beyond the real gamut, keep the hue correction
+// reached there.
+constexpr double kFollowChroma = 60.0;
+
+// The UPLab hue of the CIELab colour (L, C, h): the direction in which the IPT
+// hue line through the colour leaves the neutral axis. The move fades in with
+// chroma and with lightness, so that UPLab stays smooth around the neutral
+// axis and in the deepest shadows.
+double uplab_hue(double L, double C, double h) {
+    const double l = std::fmin(95.0, std::fmax(8.0, L));
+    const double c = std::fmin(C, std::fmin(kFollowChroma, 10.0 + 0.6 * l));
+    const double moved = uplab_hue_of_ipt_hue(l, ipt_hue({l, c * std::cos(h), c * std::sin(h)}));
+    const double t = std::fmin(1.0, std::fmax(0.0, (L - 8.0) / 24.0));
+    const double weight = t * t * (3 - 2 * t) * C * C / (C * C + 100.0);
+    return h + weight * wrap(moved - h);
 }
 
 }  // namespace
 
 Vec3 lab_to_uplab(const Vec3& lab) {
     const double c = std::hypot(lab[1], lab[2]);
-    const double L = std::fmax(lab[0], 0.01);
     if (c < 1e-9) return lab;
-    double h2 = uplab_hue_of_ipt_hue(L, ipt_hue({L, lab[1], lab[2]}));
+    const double h2 = uplab_hue(lab[0], c, std::atan2(lab[2], lab[1]));
     return {lab[0], c * std::cos(h2), c * std::sin(h2)};
 }
 
 Vec3 uplab_to_lab(const Vec3& up) {
     const double c = std::hypot(up[1], up[2]);
-    const double L = std::fmax(up[0], 0.01);
     if (c < 1e-9) return up;
-    const double h2 = std::atan2(up[2], up[1]);
-    // IPT hue whose line leaves the axis in direction h2, then the CIELab hue
-    // at this chroma that has that IPT hue.
-    double hi = solve_angle([&](double x) { return uplab_hue_of_ipt_hue(L, x); }, h2,
-                            ipt_hue({L, std::cos(h2) * 1.0, std::sin(h2) * 1.0}));
-    double h = solve_angle([&](double x) { return ipt_hue({L, c * std::cos(x), c * std::sin(x)}); }, hi, h2);
+    const double target = std::atan2(up[2], up[1]);
+    // The UPLab hue increases with the CIELab hue: find the step of a coarse
+    // scan where it passes the target, then bisect.
+    const int steps = 90;
+    double prev_h = -kPi, prev_e = wrap(uplab_hue(up[0], c, prev_h) - target);
+    double lo = 0, hi = 0;
+    bool found = false;
+    for (int i = 1; i <= steps && !found; ++i) {
+        const double h = -kPi + 2 * kPi * i / steps;
+        const double e = wrap(uplab_hue(up[0], c, h) - target);
+        if (prev_e <= 0 && e >= 0 && e - prev_e < kPi) {
+            lo = prev_h;
+            hi = h;
+            found = true;
+        }
+        prev_h = h;
+        prev_e = e;
+    }
+    if (!found) return up;
+    for (int it = 0; it < 50; ++it) {
+        const double mid = (lo + hi) / 2;
+        (wrap(uplab_hue(up[0], c, mid) - target) < 0 ? lo : hi) = mid;
+    }
+    const double h = (lo + hi) / 2;
     return {up[0], c * std::cos(h), c * std::sin(h)};
 }
 

@@ -172,11 +172,21 @@ Vec3 rgb_look_forward(const Vec3& rgb, const void* ctx) {
     return apply_look(*static_cast<const Look*>(ctx), beta_rgb_to_lab(rgb));
 }
 Vec3 rgb_look_backward(const Vec3& lab, const void*) { return lab_to_beta_rgb_clipped(lab); }
+// The Lab looks share one grid, so each node is turned from UPLab into CIELab once.
+Vec3 uplab_to_lab_cached(const Vec3& up) {
+    static std::map<Vec3, Vec3> cache;
+    auto it = cache.find(up);
+    if (it != cache.end()) return it->second;
+    Vec3 lab = uplab_to_lab(up);
+    cache.emplace(up, lab);
+    return lab;
+}
+
 Vec3 lab_look_forward(const Vec3& up, const void* ctx) {
-    return apply_look(*static_cast<const Look*>(ctx), uplab_to_lab(up));
+    return apply_look(*static_cast<const Look*>(ctx), uplab_to_lab_cached(up));
 }
 Vec3 lab_look_backward(const Vec3& lab, const void*) { return lab_to_uplab(lab); }
-Vec3 uplab_forward(const Vec3& up, const void*) { return uplab_to_lab(up); }
+Vec3 uplab_forward(const Vec3& up, const void*) { return uplab_to_lab_cached(up); }
 Vec3 uplab_backward(const Vec3& lab, const void*) { return lab_to_uplab(lab); }
 
 Bytes look_profile(const std::string& name, bool lab_device) {
@@ -210,8 +220,8 @@ Bytes uplab_profile() {
                            "Made by DVK: L* and chroma kept, hues moved along the hue lines of IPT "
                            "(Ebner and Fairchild, 1998); no rights reserved."));
     w.add(sig("wtpt"), dvk::icc::xyz_type(0.9642, 1.0, 0.8249));
-    w.add(sig("A2B0"), lut_from_function(true, true, 33, uplab_forward, nullptr));
-    w.add(sig("B2A0"), lut_from_function(true, true, 33, uplab_backward, nullptr));
+    w.add(sig("A2B0"), lut_from_function(true, true, 49, uplab_forward, nullptr));
+    w.add(sig("B2A0"), lut_from_function(true, true, 49, uplab_backward, nullptr));
     return w.build();
 }
 
