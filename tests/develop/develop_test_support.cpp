@@ -114,11 +114,13 @@ std::array<double, 3> patch_mean(const Image& img, unsigned x, unsigned y, unsig
     return sum;
 }
 
-int develop(RawProcessor& p, const std::filesystem::path& raw, const std::string& destination) {
+int develop(RawProcessor& p, const std::filesystem::path& raw, const std::string& destination,
+            const std::function<void(RawProcessor&)>& after_load) {
     p.setFileName(raw.string());
     p.setDestinationFile(destination);
     if (p.initDoubleImageFromRawFile(raw.string(), p.interpolation() == 2 ? 1 : 0) != 0) return -1;
     p.setUseCameraWB(p.useCameraWB());
+    if (after_load) after_load(p);
     if (!p.convertImage()) return -2;
     return p.saveImage();
 }
@@ -146,6 +148,11 @@ std::filesystem::path write_scene_dng(const std::filesystem::path& dir, unsigned
     const std::filesystem::path path = dir / name;
     write_dng(path, s);
     return path;
+}
+
+void balance_on_grey_square(RawProcessor& p) {
+    const double w = p.imageWidth(), h = p.imageHeight();
+    p.rgbgImageCalcBalanceAtRect(w / 8 + 2, h / 8 + 2, w / 4 - 4, h / 4 - 4);
 }
 
 double hue_degrees(double a, double b) { return std::atan2(b, a) * 180.0 / M_PI; }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,12 @@ std::array<double, 3> patch_mean(const Image& img, unsigned x, unsigned y, unsig
 // Develops `raw` with `p` as the save road does: destination, load (half
 // size for interpolation 2), convertImage, saveImage. Returns saveImage's code
 // (or -1 when the load fails).
-int develop(RawProcessor& p, const std::filesystem::path& raw, const std::string& destination);
+// `after_load` (may be empty) runs between the load and the conversion.
+int develop(RawProcessor& p, const std::filesystem::path& raw, const std::string& destination,
+            const std::function<void(RawProcessor&)>& after_load = {});
+// White balance from the inside of the grey square of write_scene_dng, for an
+// image loaded at `width` x `height`.
+void balance_on_grey_square(RawProcessor& p);
 
 // A Bayer DNG of a smooth scene with a few flat colour areas, in `dir`.
 std::filesystem::path write_scene_dng(const std::filesystem::path& dir, unsigned width, unsigned height,
