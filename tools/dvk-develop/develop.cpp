@@ -80,13 +80,16 @@ const NumberSetting kSettings[] = {
 #undef DVK_INT
 #undef DVK_FLOAT
 
+// The save format first (it sets gamma, profile and raw mode of its own),
+// then the options and the --set values, which win over the format's.
 bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
-    std::string error;
-    for (const auto& [key, value] : opts.settings) {
-        if (!apply_setting(p, key, value, &error)) {
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+    if (opts.format) {
+        if (!save_format(*opts.format)) {
+            std::fprintf(stderr, "%s: no save format %d (0 to %d)\n", path.c_str(), *opts.format,
+                         kSaveFormatCount - 1);
             return false;
         }
+        p.setSaveFormat(*opts.format);
     }
     if (opts.interpolation) p.setInterpolation(*opts.interpolation);
     if (opts.filter) {
@@ -97,13 +100,12 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
         p.setFilterName(*opts.filter);
     }
     if (opts.profile) p.setCustomRawProfile(*opts.profile);
-    if (opts.format) {
-        if (!save_format(*opts.format)) {
-            std::fprintf(stderr, "%s: no save format %d (0 to %d)\n", path.c_str(), *opts.format,
-                         kSaveFormatCount - 1);
+    std::string error;
+    for (const auto& [key, value] : opts.settings) {
+        if (!apply_setting(p, key, value, &error)) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
             return false;
         }
-        p.setSaveFormat(*opts.format);
     }
     if (opts.out) p.setDestinationFile(*opts.out);
     return true;
