@@ -257,7 +257,6 @@ void RawProcessor::setBlackShift(double v) {
     didChangeValueForKey("blackShift");
 }
 
-void RawProcessor::setSaveFormat(int v) { store("saveFormat", saveFormat_, v); }
 void RawProcessor::setSharpnessEnabled(int v) { store("sharpnessEnabled", useSharpness_, v); }
 void RawProcessor::setSharpness(double v) { store("sharpness", sharpness_, v); }
 void RawProcessor::setNoise(double v) { store("noise", noise_, v); }

@@ -288,6 +288,49 @@ public:
     // loaded, else the camera's built-in profile.
     std::string inputProfileName() const;
 
+    // --- develop sequences (raw_processor_develop.cpp) -----------------------
+    // Full conversion of the loaded image in place: balance, curve,
+    // demosaicing, orientation, Lab stages and the output colour. Returns
+    // false when the image could not be grown for the float stages (it is
+    // then left as float RGB in camera space).
+    bool convertImage();
+    // image32 to preview (output RGB) and labPreview (CIELab), after the
+    // controller has run rgbgImageReset, rgbgImageApplyBalance and
+    // rgbgImageApplyCurve on image32.
+    void makePreview();
+    // Colour band workers.
+    void rgb2labStage1InThread(band_record* band);
+    void lab2rgbInThread(band_record* band);
+    void lab2labInThread(band_record* band);
+    void rgb2labInThread(band_record* band);
+    void betaRGB2labFloatInThread(band_record* band);
+    void gamma22FloatInThread(band_record* band);
+
+    // --- filters, input and output profiles (raw_processor_filters.cpp) -----
+    void setFilterName(const std::string& name);
+    std::string filterName() const;
+    bool bwModeRGB() const;
+    // A path of a readable ICC file, a built-in profile name, or "" (none).
+    void setCustomRawProfile(const std::string& value);
+    const std::string& customRawProfile() const { return customRawProfilePath_; }
+    void setOutputProfile(int code);
+    int outputProfile() const;
+    // Builds the gamut map of the named output profile.
+    void setGamutArr(const char* profileName);
+    void fillDecompressionPoints();
+    void fillGrayScale();
+    // The Lab profile of the current filter ("" when none).
+    std::string labFilterProfile() const;
+
+    // --- saving (raw_processor_save.cpp) --------------------------------------
+    std::string makeDefaultBaseName() const;
+    std::string makeFullDestinationFileName() const;
+    std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) const;
+    bool isDestinationFileWritable(std::string* out) const;
+    // Writes the converted image to the destination: 0, or an error code.
+    int saveImage();
+    int writeJPEG();
+
 protected:
     // Change announcements (see the top of this file). The defaults call the hook.
     virtual void willChangeValueForKey(const char* key);
@@ -353,6 +396,7 @@ private:
     int labOptimize_ = 0, uplab_ = 0, blurAB_ = 0, rawMode_ = 0, comprQuality_ = 0, bwMode_ = 0, rotation_ = 0,
         cleanDotNoise_ = 0, dontOverwriteOnSave_ = 0;
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
+    std::string customProfileName_;  // what DVKLib.custom_profile_name points at
 };
 
 }  // namespace dvk
