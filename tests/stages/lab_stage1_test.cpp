@@ -63,3 +63,26 @@ TEST(MakeAdjustStage1, WorkerUsesLightnessModeAndTheInputProfile) {
 
 }  // namespace
 }  // namespace dvk
+
+namespace dvk {
+namespace {
+
+TEST(MakeAdjustStage1, BandedRunSameAsOneBand) {
+    RawProcessor p;
+    p.setSaturation(12);
+    p.dvklib()->custom_profile_data = "x";  // a custom profile: its name is the path
+    p.setCustomRawProfilePath("Fuji XPro1");
+    ASSERT_EQ(p.inputProfileName(), "Fuji XPro1");
+    const unsigned w = 9, h = 50;
+    std::vector<float> one(std::size_t(w) * h * 3);
+    for (std::size_t i = 0; i < one.size(); ++i) one[i] = (i % 3 == 0) ? float(i % 100) : float(int(i % 90) - 45);
+    std::vector<float> many = one;
+    p.runRGBSelectorInThreads(&RawProcessor::makeAdjustStage1InThread, 1, one.data(), w, h);
+    p.runRGBSelectorInThreads(&RawProcessor::makeAdjustStage1InThread, 4, many.data(), w, h);
+    EXPECT_EQ(one, many);
+    EXPECT_FLOAT_EQ(one[1], float(-44 * (255.0 / 225.0) * (255.0 / 231.0)));
+    p.dvklib()->custom_profile_data = nullptr;
+}
+
+}  // namespace
+}  // namespace dvk
