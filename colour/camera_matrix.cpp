@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "pipeline/colour_maths.h"
+
 namespace dvk {
 
 const double kCameraD65White[3] = {0.9504285454, 1.0, 1.0889003708};
@@ -13,30 +15,14 @@ const double kBradfordD65ToD50[3][3] = {
 
 namespace {
 
-// Column-major product R (n x p) = A (n x m) B (m x p).
-void cm_multiply(const double* a, const double* b, double* r, int n, int m, int p) {
-    for (int i = 0; i < n; ++i)
-        for (int k = 0; k < p; ++k) {
-            double s = 0;
-            for (int j = 0; j < m; ++j) s += a[i + j * n] * b[j + k * m];
-            r[i + k * n] = s;
-        }
-}
-
-// Inverts a 3 x 3 matrix in place through its adjugate; false when singular.
-bool invert3(double m[9]) {
-    const double a = m[0], b = m[1], c = m[2], d = m[3], e = m[4], f = m[5], g = m[6], h = m[7], i = m[8];
-    const double c0 = e * i - f * h, c1 = f * g - d * i, c2 = d * h - e * g;
-    const double det = a * c0 + b * c1 + c * c2;
-    if (det == 0.0 || !std::isfinite(det)) return false;
+// A matrix whose determinant is this small against its largest element
+// cubed carries no usable colour information.
+bool degenerate(const double m[9]) {
+    const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                       m[2] * (m[3] * m[7] - m[4] * m[6]);
     double scale = 0;
     for (int k = 0; k < 9; ++k) scale = std::fmax(scale, std::fabs(m[k]));
-    if (std::fabs(det) <= 1e-12 * scale * scale * scale) return false;
-    const double inv[9] = {c0 / det, (c * h - b * i) / det, (b * f - c * e) / det,
-                           c1 / det, (a * i - c * g) / det, (c * d - a * f) / det,
-                           c2 / det, (b * g - a * h) / det, (a * e - b * d) / det};
-    for (int k = 0; k < 9; ++k) m[k] = inv[k];
-    return true;
+    return !std::isfinite(det) || std::fabs(det) <= 1e-12 * scale * scale * scale;
 }
 
 }  // namespace
@@ -48,17 +34,17 @@ const char* camera_rgb_to_xyz_d50(const double k_in[9], double r[9]) {
         k[i] = k_in[i];
     }
     double w[3];
-    cm_multiply(k, kCameraD65White, w, 3, 3, 1);
+    matrix_multiply(k, kCameraD65White, w, 3, 3, 1);
     for (int c = 0; c < 3; ++c) {
         if (w[c] == 0.0 || !std::isfinite(w[c])) return "a camera channel has no response to white";
         for (int j = 0; j < 3; ++j) k[c + 3 * j] /= w[c];
     }
-    if (!invert3(k)) return "the matrix is singular";
+    if (degenerate(k) || !matrix3_invert(k)) return "the matrix is singular";
     double b[9];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) b[i + 3 * j] = kBradfordD65ToD50[i][j];
     double out[9];
-    cm_multiply(b, k, out, 3, 3, 3);
+    matrix_multiply(b, k, out, 3, 3, 3);
     for (double v : out)
         if (!std::isfinite(v) || std::fabs(v) >= 32767.0) return "the profile matrix is out of range";
     for (int i = 0; i < 9; ++i) r[i] = out[i];

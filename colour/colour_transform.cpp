@@ -1,5 +1,6 @@
 #include "colour/colour_transform.h"
 
+#include <algorithm>
 #include <list>
 #include <tuple>
 #include <vector>
@@ -63,9 +64,25 @@ const Lut3D& ColourTransform::lut() const {
 void ColourTransform::convert(float* px, std::size_t n) const {
     const Lut3D& table = lut();
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
+        // Pixels the table leaves to the exact transform are gathered and
+        // converted in one call per block.
+        constexpr std::size_t kBlock = 4096;
         std::vector<std::size_t> misses;
-        table.apply(px + 3 * b, e - b, misses);
-        for (std::size_t i : misses) convert_exact(px + 3 * (b + i), 1);
+        std::vector<float> gathered;
+        misses.reserve(kBlock);
+        for (std::size_t start = b; start < e; start += kBlock) {
+            const std::size_t count = std::min(kBlock, e - start);
+            float* block = px + 3 * start;
+            misses.clear();
+            table.apply(block, count, misses);
+            if (misses.empty()) continue;
+            gathered.resize(misses.size() * 3);
+            for (std::size_t m = 0; m < misses.size(); ++m)
+                std::copy(block + 3 * misses[m], block + 3 * misses[m] + 3, &gathered[3 * m]);
+            convert_exact(gathered.data(), misses.size());
+            for (std::size_t m = 0; m < misses.size(); ++m)
+                std::copy(&gathered[3 * m], &gathered[3 * m] + 3, block + 3 * misses[m]);
+        }
     });
 }
 

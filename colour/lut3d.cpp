@@ -38,7 +38,7 @@ void Lut3D::fill(bool sqrt_shaper, const std::function<void(float*, std::size_t)
                 }
             }
     run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) { exact(&t[b * 3], e - b); });
-    if (out_rgb_) {
+    if (out_rgb_ && post_gamma_) {
         float ymax = 0;
         for (float& v : t) {
             if (!std::isfinite(v)) v = 0;
@@ -89,56 +89,57 @@ void Lut3D::mark_exact_cells(const std::function<void(float*, std::size_t)>& exa
     run_in_chunks(count * kProbes, 8192, [&](std::size_t b, std::size_t e) { exact(&truth[b * 3], e - b); });
     std::vector<std::size_t> misses;
     apply(probe.data(), count * kProbes, misses);
-    // RGB is compared both as stored and in linear light.
-    const float tolerance = out_rgb_ ? 0.0002f : 0.02f;
-    for (std::size_t q = 0; q < count * kProbes; ++q)
-        for (int c = 0; c < 3; ++c) {
-            const float want = truth[q * 3 + c], got = probe[q * 3 + c];
-            if (out_rgb_ && !(std::fabs(signed_pow(want, kOutGamma) - signed_pow(got, kOutGamma)) <= tolerance))
-                exact_cell_[q / kProbes] = 1;
-            if (out_rgb_ && !(std::fabs(want - got) <= 0.0008f)) exact_cell_[q / kProbes] = 1;
-            if (out_rgb_) continue;
-            if (!(std::fabs(want - got) <= tolerance)) exact_cell_[q / kProbes] = 1;
+    // RGB is compared in a roughly perceptual scale: gamma-encoded outputs as
+    // they are, linear outputs (mid-grey below 0.3) by their cube roots.
+    const bool linear_out = out_rgb_ && !post_gamma_;
+    // About a twentieth of a delta-E: RGB channels count as L*/100, Lab by
+    // its Euclidean distance.
+    const float rgb_tolerance = 0.0005f, lab_tolerance = 0.05f;
+    for (std::size_t q = 0; q < count * kProbes; ++q) {
+        const float* want = &truth[q * 3];
+        const float* got = &probe[q * 3];
+        bool bad = false;
+        if (out_rgb_) {
+            for (int c = 0; c < 3; ++c) {
+                const float d = linear_out ? std::cbrt(want[c]) - std::cbrt(got[c]) : want[c] - got[c];
+                bad = bad || !(std::fabs(d) <= rgb_tolerance);
+            }
+        } else {
+            const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
+            bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= lab_tolerance * lab_tolerance);
         }
+        if (bad) exact_cell_[q / kProbes] = 1;
+    }
 }
 
 void Lut3D::build(bool in_lab, bool out_rgb, const std::function<void(float*, std::size_t)>& exact) {
     in_lab_ = in_lab;
     out_rgb_ = out_rgb;
-    // A fixed check sample over the input domain, away from the grid nodes.
-    const std::size_t n = 4096;
-    std::vector<float> sample(3 * n);
-    std::uint32_t state = 0x9E3779B9u;
-    for (float& v : sample) {
-        state = state * 1664525u + 1013904223u;
-        v = float(state >> 8) / float(1u << 24);
+    // Linear RGB inputs take the square-root grid: their mid-grey 0.18 is
+    // about L* 50 (gamma-encoded inputs put it far lower).
+    bool sqrt_shaper = false;
+    if (!in_lab) {
+        float grey[3] = {0.18f, 0.18f, 0.18f};
+        exact(grey, 1);
+        // RGB to RGB: a linear input gives a much brighter output.
+        sqrt_shaper = out_rgb ? grey[1] > 0.3f : grey[0] > 35.0f;
     }
-    if (in_lab)
-        for (std::size_t i = 0; i < n; ++i) {
-            sample[3 * i] *= 100.0f;
-            sample[3 * i + 1] = sample[3 * i + 1] * 256.0f - 128.0f;
-            sample[3 * i + 2] = sample[3 * i + 2] * 256.0f - 128.0f;
-        }
-    std::vector<float> truth = sample;
-    exact(truth.data(), n);
-    auto error_of = [&]() {
-        std::vector<float> mine = sample;
-        std::vector<std::size_t> misses;
-        apply(mine.data(), n, misses);
-        for (std::size_t i : misses) exact(&mine[3 * i], 1);
-        double sum = 0;
-        for (std::size_t i = 0; i < 3 * n; ++i)
-            if (std::isfinite(truth[i])) sum += std::fabs(double(mine[i]) - double(truth[i]));
-        return sum;
-    };
-    fill(false, exact);
-    const double uniform_error = error_of();
-    Lut3D other;
-    other.in_lab_ = in_lab;
-    other.out_rgb_ = out_rgb;
-    other.fill(true, exact);
-    std::swap(*this, other);
-    if (error_of() >= uniform_error) std::swap(*this, other);
+    // Gamma-encoded RGB outputs are stored in linear light: their mid-grey
+    // (L* 50) is above 0.3, a linear output's about 0.18.
+    if (out_rgb) {
+        float grey[3] = {50.0f, 0.0f, 0.0f};
+        if (!in_lab) grey[0] = grey[1] = grey[2] = 0.46f;
+        exact(grey, 1);
+        post_gamma_ = grey[1] > 0.3f;
+    }
+    fill(sqrt_shaper, exact);
+}
+
+double Lut3D::exact_cell_share() const {
+    if (exact_cell_.empty()) return 0.0;
+    std::size_t n = 0;
+    for (std::uint8_t f : exact_cell_) n += f;
+    return double(n) / double(exact_cell_.size());
 }
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
@@ -211,7 +212,7 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
         }
         for (int c = 0; c < 3; ++c) {
             float r = w0 * c000[c] + w1 * a[c] + w2 * b[c] + w3 * c111[c];
-            if (out_rgb_) {
+            if (post_gamma_) {
                 const float s = std::sqrt(std::fabs(r)) * post_scale_;
                 const float si = std::min(s, post_max - 1.0f);
                 const int pi = int(si);

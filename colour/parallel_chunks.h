@@ -1,5 +1,6 @@
-// Runs a pixel loop in contiguous chunks on band_thread_count threads (fewer
-// when other conversions are already running, or the work is small).
+// Runs a pixel loop in contiguous chunks on band_thread_count threads of the
+// band runner (fewer when other conversions are already running, or the work
+// is small).
 #pragma once
 
 #include <cstddef>

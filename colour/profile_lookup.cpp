@@ -1,5 +1,6 @@
 #include "colour/profile_lookup.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -35,8 +36,15 @@ bool read_whole_file(const char* path, std::vector<unsigned char>* out) {
     return !in.bad();
 }
 
+// The generic CIELab (D50) profile; its header date is fixed so that its
+// bytes are the same in every run.
 std::shared_ptr<const Profile> make_lab_profile() {
-    return Profile::adopt(cmsCreateLab4Profile(cmsD50_xyY()));
+    std::shared_ptr<const Profile> made = Profile::adopt(cmsCreateLab4Profile(cmsD50_xyY()));
+    if (!made || made->bytes().size() < 128) return made;
+    std::vector<std::uint8_t> bytes = made->bytes();
+    const std::uint8_t date[12] = {0x07, 0xE0, 0, 7, 0, 16, 0, 10, 0, 0, 0, 0};  // 2016-07-16 10:00:00
+    std::copy(date, date + 12, bytes.begin() + 24);
+    return Profile::from_bytes(bytes.data(), bytes.size());
 }
 
 // Makes the profile of table entry `i` (table_lock held); *error receives a

@@ -183,9 +183,12 @@ private:
                 const double R = rix[0], G = rix[1], B = rix[2];
                 const double Y = kYr * R + kYg * G + kYb * B;
                 double* lab = s_.lab_at(d, row - top_, col - left_);
+                // Both chroma divisions in one vector operation (each lane is
+                // the scalar expression (X - Y) * 0.5 / (1 - kX)).
+                const Double2 chroma = Double2{B - Y, R - Y} * 0.5 / Double2{1 - kYb, 1 - kYr};
                 lab[0] = Y;
-                lab[1] = (B - Y) * 0.5 / (1 - kYb);
-                lab[2] = (R - Y) * 0.5 / (1 - kYr);
+                lab[1] = chroma[0];
+                lab[2] = chroma[1];
             }
         }
     }
@@ -273,32 +276,41 @@ private:
 
     void output() const {
         const int row_end = std::min(top_ + TS - 3, h_ - 3), col_end = std::min(left_ + TS - 3, w_ - 3);
+        const int c0 = 3, n = col_end - left_ - c0;
+        if (n <= 0) return;
         for (int row = top_ + 3; row < row_end; ++row) {
-            for (int col = left_ + 3; col < col_end; ++col) {
-                const int r = row - top_, cc = col - left_;
+            const int r = row - top_;
+            // Column sums of the three rows around the pixel row, then the 3 x 3 sums.
+            int vsum[kDirs][TS];
+            for (int d = 0; d < kDirs; ++d) {
+                const unsigned char* a = s_.homo_at(d, r - 1, c0 - 1);
+                const unsigned char* b = s_.homo_at(d, r, c0 - 1);
+                const unsigned char* c = s_.homo_at(d, r + 1, c0 - 1);
+                for (int i = 0; i < n + 2; ++i) vsum[d][i] = a[i] + b[i] + c[i];
+            }
+            float* p = pix(row, left_ + c0);
+            for (int i = 0; i < n; ++i, p += 4) {
                 int hm[kDirs];
-                for (int d = 0; d < kDirs; ++d) {
-                    int sum = 0;
-                    for (int y = -1; y <= 1; ++y) {
-                        const unsigned char* h = s_.homo_at(d, r + y, cc - 1);
-                        sum += h[0] + h[1] + h[2];
-                    }
-                    hm[d] = sum;
-                }
+                for (int d = 0; d < kDirs; ++d) hm[d] = vsum[d][i] + vsum[d][i + 1] + vsum[d][i + 2];
                 double acc[3] = {0, 0, 0};
                 int taken = 0;
                 for (int d = 0; d < kDirs; ++d) {
                     bool best = true;
                     for (int e = 0; e < kDirs; ++e) best = best && hm[d] >= hm[e];
                     if (!best) continue;
-                    const double* rgb = s_.rgb_at(d, r, cc);
+                    const double* rgb = s_.rgb_at(d, r, c0 + i);
                     acc[0] += rgb[0];
                     acc[1] += rgb[1];
                     acc[2] += rgb[2];
                     ++taken;
                 }
-                float* p = pix(row, col);
-                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / taken);
+                // Dividing by 1 or 2 is exact without a division.
+                if (taken == 1)
+                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c]);
+                else if (taken == 2)
+                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c] * 0.5);
+                else
+                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / 3);
             }
         }
     }

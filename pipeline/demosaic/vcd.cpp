@@ -76,6 +76,8 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
 
     // Green at red and blue sites.
     for (long row = 6; row < h - 6; ++row) {
+        const std::uint8_t* around[5];
+        for (int k = 0; k < 5; ++k) around[k] = cfa.row_around(unsigned(row + k - 2));
         for (long col = 6 + (cfa(unsigned(row), 6) & 1); col < w - 6; col += 2) {
             float* p = px(row, col);
             const int c = cfa(unsigned(row), unsigned(col));
@@ -84,9 +86,8 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
             const float H = clip((Hraw + 2) * 0.25f), V = clip((Vraw + 2) * 0.25f);
 
             // Gradients over the 5 x 5 window, each site at its own channel.
-            auto v = [&](long dy, long dx) {
-                return px(row + dy, col + dx)[cfa(unsigned(row + dy), unsigned(col + dx))];
-            };
+            const long m = col % CfaMap::kPeriod;
+            auto v = [&](long dy, long dx) { return px(row + dy, col + dx)[around[dy + 2][m + dx]]; };
             float gh = 0, gv = 0;
             for (long k = -2; k <= 2; ++k) {
                 const float c0 = v(k, 0), r0 = v(0, k);

@@ -12,6 +12,8 @@
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/raw_loader.h"
+#include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
@@ -180,6 +182,34 @@ TEST(CameraMatrixProfile, EachRecordKeepsItsOwnCameraAndBuiltInFollowsTheLastLoa
     dvklib_delete(&a);
     dvklib_delete(&b);
     dvklib_delete(&c);
+}
+
+}  // namespace
+}  // namespace dvk
+
+namespace dvk {
+namespace {
+
+// The loader hands each file's matrix over; a DNG without a D65 colour
+// matrix (the test chart's) makes no profile: "Built-in" is then the last
+// camera's, through the process-wide entry.
+TEST(CameraMatrixProfile, TheLoaderHandsItsMatrixOver) {
+    DVKLib d;
+    ASSERT_TRUE(dvklib_new(&d));
+    hand_off_camera_matrix(&d, "Handed Over", kCamera);
+    ASSERT_NE(d.camera_profile, nullptr);
+    EXPECT_EQ(d.camera_profile->description(), "Handed Over");
+    auto before = d.camera_profile;
+    const auto path = test::testdata_dir() / "raw" / "colorchart.dng";
+    if (std::filesystem::exists(path)) {
+        CaptureStderr();
+        ASSERT_EQ(load_raw_file(&d, path.c_str(), 1), 0);
+        GetCapturedStderr();
+        EXPECT_EQ(d.camera_profile, nullptr);
+        EXPECT_EQ(getDVKProfileRef(&d, "Built-in", nullptr), before);  // the process-wide entry answers
+        EXPECT_STREQ(camera_builtin_profile_name(&d), "Canon 450D");  // "EOS Kiss X4": the KISS rule
+    }
+    dvklib_delete(&d);
 }
 
 }  // namespace

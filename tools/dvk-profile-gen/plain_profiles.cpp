@@ -196,13 +196,13 @@ Vec3 lab_to_beta_rgb_clipped(const Vec3& lab) {
 }
 
 Bytes plain_profile(const std::string& name) {
-    const std::string free = "Made by DVK from published primaries; no rights reserved.";
+    const std::string free = "Public domain; made by DVK.";
     if (name == "BetaRGB2.2")
         return v2_matrix("DVK Beta RGB, gamma 2.2", free, 0x02100000, kBetaRgb, dvk::icc::curve_gamma(563), 592);
     if (name == "BetaRGB1.0")
         return v2_matrix("DVK Beta RGB, linear", free, 0x02100000, kBetaRgb, dvk::icc::curve_gamma(256), 496);
     if (name == "AdobeRGB2.2")
-        return v2_matrix("DVK Adobe RGB (1998) compatible, gamma 2.2", free, 0x02100000, adapted(kAdobeXY, kD65xy),
+        return v2_matrix("DVK AdobeRGB-compatible 2.2", free, 0x02100000, adapted(kAdobeXY, kD65xy),
                          dvk::icc::curve_gamma(563), 496);
     if (name == "sRGBwithBPC2.2") {
         std::vector<std::uint16_t> t(1024);
@@ -231,7 +231,7 @@ Bytes plain_profile(const std::string& name) {
         return perceptual_profile("DVK Beta RGB, L* curve, perceptual tables", free, 0x02200000, sig("mntr"), s, 33);
     }
     if (name == "ProPhotoStar")
-        return v4_matrix("DVK ProPhoto (ROMM) RGB compatible, L* curve", free, adapted(kRommXY, kD50xy),
+        return v4_matrix("DVK ProPhoto RGB, L*", free, adapted(kRommXY, kD50xy),
                          dvk::icc::parametric_curve(3, lstar_params()), kD50, 596);
     if (name == "HD709")
         return v2_matrix("DVK ITU-R BT.709 reference display", free, 0x02000000, adapted(kSrgbXY, kD65xy),
