@@ -15,6 +15,11 @@ class Profile;
 // singular or non-finite matrix.
 void create_camera_matrix_profile(DVKLib* d, const char* camera_name, const float cam_matrix[4][3]);
 
+// The profile of `camera_name` from the 3 x 3 XYZ-to-camera matrix `matrix`,
+// column-major (element (c, k) at c + 3k), installed as the process-wide
+// "Built-in" entry; null (logged) when the matrix is unusable.
+std::shared_ptr<const Profile> create_matrix_icc_profile(const char* camera_name, const double matrix[9]);
+
 // The built-in profile name for the camera of `d` (make, model, ISO).
 const char* camera_builtin_profile_name(const DVKLib* d);
 

@@ -2,8 +2,13 @@
 // 0..100 and a, b about -128..128) between profiles. Each returns non-zero on
 // success; on failure the image is left unchanged. `d` (may be null) is the
 // engine record whose camera matrix profile answers for "Built-in".
+//
+// The conversions run on band_thread_count threads through a cached 3D lookup
+// table of each transform; pixels outside the table's range take the exact
+// LittleCMS transform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace dvk {
@@ -20,7 +25,12 @@ int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
 int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* profile);
 
+// Normalised Lab (each component 0..1) to CIELab units, in place.
 void scale_lab_to_cielab(float* lab, unsigned width, unsigned height);
+// The data colour space signature of `profile` (header bytes 16-19), 0 for null.
 std::uint32_t get_profile_color_space(const Profile* profile);
+
+// NaN and 1 or more become 1, 0 or less become the smallest normal float.
+void clamp_rgb_float_triples(float* rgb, std::size_t pixels);
 
 }  // namespace dvk

@@ -1,14 +1,12 @@
 // Where the loader passes the camera matrix of a loaded file on to the colour
-// module.
-#include "platform/log.h"
+// module, which makes the camera matrix profile ("Built-in") from it.
+#include "colour/camera_profile.h"
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
 
 void hand_off_camera_matrix(DVKLib* d, const char* camera_name, const float matrix[4][3]) {
-    (void)d;
-    log_line("Camera matrix of %s: %g %g %g / %g %g %g / %g %g %g", camera_name, matrix[0][0], matrix[0][1],
-             matrix[0][2], matrix[1][0], matrix[1][1], matrix[1][2], matrix[2][0], matrix[2][1], matrix[2][2]);
+    create_camera_matrix_profile(d, camera_name, matrix);
 }
 
 }  // namespace dvk

@@ -1,11 +1,34 @@
 // estimate_auto_wb: grey-world white balance over small blocks that are
 // neither nearly black nor nearly clipped.
+//
+// Block origins lie every 8 rows and columns from (10, 10). Full-size mosaic
+// images use 16 x 16 blocks, so neighbouring blocks overlap; each block is
+// the union of the 8 x 8 cells at its origin and the three cells after it, so
+// the sites are read once, cell by cell, and the blocks are put together from
+// the cell sums.
 #include <algorithm>
+#include <vector>
 
+#include "pipeline/colour_pattern.h"
 #include "pipeline/image_view.h"
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
+namespace {
+
+constexpr double kSampleScale = 4000.0;
+constexpr double kHighest = 3920.0;
+constexpr double kLowest = 8.0;
+
+struct Cell {
+    double sum[4] = {0, 0, 0, 0};
+    double count[4] = {0, 0, 0, 0};
+    bool usable = true;
+};
+
+bool out_of_range(double v) { return v > kHighest || v < kLowest; }
+
+}  // namespace
 
 void estimate_auto_wb(DVKLib* d) {
     LibRaw_DVK& raw = *d->libraw;
@@ -13,42 +36,65 @@ void estimate_auto_wb(DVKLib* d) {
     if (ih < 21 || iw < 21 || !d->image_data()) return;
     RgbgView img(d->image_data(), iw, ih);
     const bool mosaic = raw.imgdata.idata.filters && !raw.imgdata.rawdata.ioparams.shrink;
-    const unsigned span = mosaic ? 16 : 8;
 
-    double sum[4] = {0, 0, 0, 0}, count[4] = {0, 0, 0, 0};
-    for (unsigned top = 10; top < ih - 10; top += 8) {
-        for (unsigned left = 10; left < iw - 10; left += 8) {
-            const unsigned bottom = std::min(top + span, ih), right = std::min(left + span, iw);
-            double bsum[4] = {0, 0, 0, 0}, bcount[4] = {0, 0, 0, 0};
-            bool usable = true;
-            for (unsigned row = top; row < bottom && usable; ++row) {
-                for (unsigned col = left; col < right; ++col) {
-                    const float* px = img.at(col, row);
-                    if (mosaic) {
-                        const int c = raw.fcol(int(row), int(col));
-                        const double v = double(px[c]) * 4000.0;
-                        if (v > 3920.0 || v < 8.0) {
-                            usable = false;
+    const ColourPattern colour(raw);
+
+    // Cells start at every block origin and also cover the rows and columns a
+    // 16-site block reaches beyond the last origin.
+    const unsigned cell_rows = (ih - 10 + 7) / 8, cell_cols = (iw - 10 + 7) / 8;
+    std::vector<Cell> cells(std::size_t(cell_rows) * cell_cols);
+    auto cell = [&](unsigned i, unsigned j) -> Cell& { return cells[std::size_t(i) * cell_cols + j]; };
+    // Mosaic blocks need cells past the last origin; others only the origins.
+    for (unsigned i = 0; i < cell_rows; ++i) {
+        const unsigned top = 10 + 8 * i, bottom = std::min(top + 8, ih);
+        for (unsigned j = 0; j < cell_cols; ++j) {
+            const unsigned left = 10 + 8 * j, right = std::min(left + 8, iw);
+            Cell& k = cell(i, j);
+            for (unsigned row = top; row < bottom && k.usable; ++row) {
+                const float* line = img.row(row);
+                if (mosaic) {
+                    const unsigned char* pat = colour.row(row);
+                    for (unsigned col = left; col < right; ++col) {
+                        const int c = pat[col % ColourPattern::kPeriod];
+                        const double v = double(line[4 * col + c]) * kSampleScale;
+                        if (out_of_range(v)) {
+                            k.usable = false;
                             break;
                         }
-                        bsum[c] += v;
-                        bcount[c] += 1;
-                    } else {
-                        for (int c = 0; c < 4; ++c) {
-                            const double v = double(px[c]) * 4000.0;
-                            if (v > 3920.0 || v < 8.0) usable = false;
-                            bsum[c] += v;
-                            bcount[c] += 1;
-                        }
-                        if (!usable) break;
+                        k.sum[c] += v;
+                        k.count[c] += 1;
                     }
+                } else {
+                    for (unsigned col = left; col < right; ++col)
+                        for (int c = 0; c < 4; ++c) {
+                            const double v = double(line[4 * col + c]) * kSampleScale;
+                            if (out_of_range(v)) k.usable = false;
+                            k.sum[c] += v;
+                            k.count[c] += 1;
+                        }
                 }
             }
+        }
+    }
+
+    double sum[4] = {0, 0, 0, 0}, count[4] = {0, 0, 0, 0};
+    const unsigned span = mosaic ? 2 : 1;  // cells per block side
+    for (unsigned i = 0; 10 + 8 * i < ih - 10; ++i) {
+        for (unsigned j = 0; 10 + 8 * j < iw - 10; ++j) {
+            bool usable = true;
+            for (unsigned a = 0; a < span && usable; ++a)
+                for (unsigned b = 0; b < span; ++b)
+                    if (i + a < cell_rows && j + b < cell_cols && !cell(i + a, j + b).usable) usable = false;
             if (!usable) continue;
-            for (int c = 0; c < 4; ++c) {
-                sum[c] += bsum[c];
-                count[c] += bcount[c];
-            }
+            for (unsigned a = 0; a < span; ++a)
+                for (unsigned b = 0; b < span; ++b) {
+                    if (i + a >= cell_rows || j + b >= cell_cols) continue;
+                    const Cell& k = cell(i + a, j + b);
+                    for (int c = 0; c < 4; ++c) {
+                        sum[c] += k.sum[c];
+                        count[c] += k.count[c];
+                    }
+                }
         }
     }
     for (int c = 0; c < 4; ++c)

@@ -83,11 +83,20 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     if (ret != LIBRAW_SUCCESS) return ret;
     raw.subtract_black();
 
-    // 5. Float working image.
+    // 5. Float working image. Unless a step before the normalisation works
+    // in raw units (the X-Trans rebuild, the frame merge, the rotation), the
+    // copy normalises as it goes (step 10 folded in, same values).
     if (!raw.imgdata.image) return LIBRAW_OUT_OF_ORDER_CALL;
-    std::size_t bytes = 0;
-    AlignedBuffer<float> image = copy_image_to_rgbg(&work, &bytes);
+    const libraw_internal_output_params_t& io = raw.imgdata.rawdata.ioparams;
+    const bool xtrans_rebuild = io.shrink && raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
+    const bool raw_units_needed = xtrans_rebuild || io.fuji_width;
+    std::size_t bytes = working_image_bytes(raw.imgdata.sizes.iwidth, raw.imgdata.sizes.iheight);
+    AlignedBuffer<float> image = allocate_aligned<float>(bytes / sizeof(float));
     if (!image) return LIBRAW_UNSUFFICIENT_MEMORY;
+    if (raw_units_needed)
+        copy_image_to_rgbg(&work, image.get());
+    else
+        copy_image_normalised(&work, image.get(), 1.0f);
     set_image(&work, std::move(image), bytes);
 
     // 6. Half-size X-Trans rebuild from the raw samples.
@@ -106,7 +115,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     }
 
     // 10.-12. Normalise, estimate the white balance, optionally drop the colour filter.
-    normalize_image(&work, 1.0f);
+    if (raw_units_needed) normalize_image(&work, 1.0f);
     estimate_auto_wb(&work);
     if (work.no_cfa) convert_to_no_cfa(&work);
 

@@ -2,38 +2,80 @@
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
+namespace {
 
-void normalize_image(DVKLib* d, float scale) {
-    LibRaw_DVK& raw = *d->libraw;
-    const float black = static_cast<float>(raw.imgdata.color.black);
-    float range = static_cast<float>(raw.imgdata.color.maximum) - black;
+struct Normalisation {
+    float black;
+    float range;
+    float factor;
+};
+
+Normalisation normalisation_of(const LibRaw& raw, float scale) {
+    Normalisation n;
+    n.black = static_cast<float>(raw.imgdata.color.black);
+    n.range = static_cast<float>(raw.imgdata.color.maximum) - n.black;
     // A white level at or below the black level (a damaged file) would divide
     // by zero or flip the image; such files are left unscaled.
-    if (!(range > 0)) range = 1.0f;
-    const float factor = scale / range;
+    if (!(n.range > 0)) n.range = 1.0f;
+    n.factor = scale / n.range;
+    return n;
+}
 
-    float peak[4] = {0, 0, 0, 0};
-    float* __restrict data = d->image_data();
-    const std::size_t pixels = std::size_t(raw.imgdata.sizes.iwidth) * raw.imgdata.sizes.iheight;
-    if (data) {
-        // Clamp, track the peaks and scale in one pass; zeros (sites without
-        // data) stay zero. Four lanes per pixel, so the loop vectorises.
-        for (std::size_t i = 0; i < pixels; ++i) {
-            float* px = data + 4 * i;
-            for (int c = 0; c < 4; ++c) {
-                const float v = px[c];
-                float t = v - black;
-                t = t > 0 ? t : 0;
-                peak[c] = t > peak[c] ? t : peak[c];
-                px[c] = t * factor;
-            }
+// Clamps at the black level, tracks each channel's peak and scales, one
+// pixel (four lanes) at a time so that the loop vectorises. `in(i, c)` gives
+// channel c of pixel i in raw units. Zeros (sites without data) stay zero.
+template <typename In>
+void normalise_pixels(In in, float* __restrict out, std::size_t pixels, const Normalisation& n, float peak[4]) {
+    float p[4] = {0, 0, 0, 0};
+    for (std::size_t i = 0; i < pixels; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            float t = in(i, c) - n.black;
+            t = t > 0 ? t : 0;
+            p[c] = t > p[c] ? t : p[c];
+            out[4 * i + c] = t * n.factor;
         }
     }
+    for (int c = 0; c < 4; ++c) peak[c] = p[c];
+}
+
+void store_results(DVKLib* d, const Normalisation& n, const float peak[4]) {
     for (int c = 0; c < 4; ++c) {
-        d->norm_scale[c] = factor;
-        const float m = peak[c] / range;
+        d->norm_scale[c] = n.factor;
+        const float m = peak[c] / n.range;
         d->chan_max[c] = m > 1.0f ? 1.0f : m;
     }
+}
+
+}  // namespace
+
+void normalize_image(DVKLib* d, float scale) {
+    const LibRaw& raw = *d->libraw;
+    const Normalisation n = normalisation_of(raw, scale);
+    float peak[4] = {0, 0, 0, 0};
+    float* data = d->image_data();
+    const std::size_t pixels = std::size_t(raw.imgdata.sizes.iwidth) * raw.imgdata.sizes.iheight;
+    if (data) normalise_pixels([data](std::size_t i, int c) { return data[4 * i + c]; }, data, pixels, n, peak);
+    store_results(d, n, peak);
+}
+
+bool copy_image_normalised(DVKLib* d, float* dest, float scale) {
+    LibRaw_DVK& raw = *d->libraw;
+    const std::uint16_t(*src)[4] = raw.imgdata.image;
+    if (!src || !dest) return false;
+    const Normalisation n = normalisation_of(raw, scale);
+    const std::size_t pixels = std::size_t(raw.imgdata.sizes.iwidth) * raw.imgdata.sizes.iheight;
+    float peak[4] = {0, 0, 0, 0};
+    if (raw.imgdata.idata.filters) {
+        normalise_pixels([src](std::size_t i, int c) { return float(src[i][c]); }, dest, pixels, n, peak);
+    } else if (raw.imgdata.idata.colors == 1) {
+        normalise_pixels([src](std::size_t i, int) { return float(src[i][0]); }, dest, pixels, n, peak);
+        raw.imgdata.idata.colors = 3;
+    } else {
+        static const int from[4] = {0, 1, 2, 1};
+        normalise_pixels([src](std::size_t i, int c) { return float(src[i][from[c]]); }, dest, pixels, n, peak);
+    }
+    store_results(d, n, peak);
+    return true;
 }
 
 }  // namespace dvk

@@ -32,6 +32,12 @@ float* copy_image_to_rgbg(DVKLib* d, float* dest);
 // memory is short.
 AlignedBuffer<float> copy_image_to_rgbg(DVKLib* d, std::size_t* bytes);
 
+// copy_image_to_rgbg and normalize_image in one pass over the memory, for
+// loads where no step between the two needs the samples in raw units. The
+// result is the same as the two steps in turn. Returns false when LibRaw
+// holds no image.
+bool copy_image_normalised(DVKLib* d, float* dest, float scale);
+
 // Half-size X-Trans files (not DNG): rebuilds the half-size image from the raw
 // samples, averaging colours per 2 x 2 block, and trims 2 pixels on each side.
 // Needs the raw samples, so it runs before they are released.

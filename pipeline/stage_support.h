@@ -33,17 +33,18 @@ private:
     unsigned char colour_[kPeriod][kPeriod];
 };
 
-// Applies the per-sample function f to an image of four floats a pixel.
-// Full-colour form: every sample. Mosaic form: only the site's own channel,
-// gathered row by row into a contiguous array so that f runs vectorised; with
-// `blocks` only whole 2 x 2 blocks are changed (an odd last row or column is
-// left alone). f must be a pure function of the sample.
-template <typename F>
-void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height, bool blocks, F f) {
+// Applies a per-sample curve to an image of four floats a pixel; `apply`
+// (float* values, std::size_t n) changes n contiguous samples in place.
+// Full-colour form: every sample in one call. Mosaic form: only the site's
+// own channel, gathered row by row into a contiguous array so that the curve
+// runs vectorised; with `blocks` only whole 2 x 2 blocks are changed (an odd
+// last row or column is left alone). The curve must be a pure function of
+// each sample.
+template <typename Apply>
+void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height, bool blocks, Apply apply) {
     if (!image || width == 0 || height == 0) return;
     if (!mosaic_form(d)) {
-        const std::size_t n = static_cast<std::size_t>(width) * height * 4;
-        for (std::size_t i = 0; i < n; ++i) image[i] = f(image[i]);
+        apply(image, static_cast<std::size_t>(width) * height * 4);
         return;
     }
     const SiteColours colours(d);
@@ -59,8 +60,7 @@ void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height,
             if (++j == SiteColours::kPeriod) j = 0;
         }
         for (unsigned col = 0; col < cols; ++col) line[col] = px[index[col]];
-        float* l = line.data();
-        for (unsigned col = 0; col < cols; ++col) l[col] = f(l[col]);
+        apply(line.data(), static_cast<std::size_t>(cols));
         for (unsigned col = 0; col < cols; ++col) px[index[col]] = line[col];
     }
 }

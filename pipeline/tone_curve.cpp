@@ -7,6 +7,45 @@
 
 namespace dvk {
 
+namespace {
+
+// ln(1 + a v) / ln K, with ln(1 + x) taken as ln(u) x / (u - 1), u = 1 + x
+// rounded: near K = 1 plain ln(1 + x) would lose the quotient's digits.
+DVK_SIMD_CLONES void log_curve_samples(float* v, std::size_t n, float a, float inv_ln_k) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const float x = a * v[i];
+        const float u = 1.0f + x;
+        const float q = x / (u - 1.0f);
+        const float ln1p = vm::select(u == 1.0f, x, vm::log(u) * q);
+        v[i] = ln1p * inv_ln_k;
+    }
+}
+
+DVK_SIMD_CLONES void lightness_samples(float* v, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const float x = v[i];
+        const float cube = vm::exp(vm::log(x) * (1.0f / 3.0f));
+        const float upper = 116.0f * cube - 16.0f;
+        const float lower = static_cast<float>(static_cast<double>(x) * 903.2962962962963);
+        v[i] = vm::select(static_cast<double>(x) > 0.008856451679035631, upper, lower) / 100.0f;
+    }
+}
+
+DVK_SIMD_CLONES void gamma_samples(float* v, std::size_t n, float g) {
+    for (std::size_t i = 0; i < n; ++i) v[i] = vm::exp(vm::log(v[i]) * g);
+}
+
+// v^w with w = (ln v / z)^(s - 1).
+DVK_SIMD_CLONES void contrast_samples(float* v, std::size_t n, float inv_z, float sm1) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const float lv = vm::log(v[i]);
+        const float w = vm::exp(vm::log(lv * inv_z) * sm1);
+        v[i] = vm::exp(lv * w);
+    }
+}
+
+}  // namespace
+
 void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, int curveType, float brightness,
                       float contrast, float valueZ) {
     if (!image || width == 0 || height == 0) return;
@@ -16,32 +55,20 @@ void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, 
     const int h = static_cast<int>(height);
     clamp_rgbg_float(d, image, width, h);
     if (curveType == 1) {
-        // At K = 1 the curve is 0/0 and its limit is the identity; close to
-        // 1 the quotient loses its digits, so a short series in a = K - 1
-        // (exact to the third order) takes over.
+        // At K = 1 the curve is 0/0; its limit there is the identity.
         const float a = K - 1.0f;
-        if (std::fabs(a) < 1e-3f) {
-            const float den = 1.0f / (1.0f - a * 0.5f + a * a * (1.0f / 3.0f));
-            map_samples(d, image, width, height, true, [=](float v) {
-                return v * (1.0f - a * v * 0.5f + a * a * v * v * (1.0f / 3.0f)) * den;
-            });
-        } else {
-            const float inv_ln_k = 1.0f / std::log(K);
+        if (a != 0.0f) {
+            const float inv_ln_k = static_cast<float>(1.0 / std::log1p(static_cast<double>(a)));
             map_samples(d, image, width, height, true,
-                        [=](float v) { return vm::log(1.0f + a * v) * inv_ln_k; });
+                        [=](float* v, std::size_t n) { log_curve_samples(v, n, a, inv_ln_k); });
         }
     } else if (curveType == 2) {
-        map_samples(d, image, width, height, false, [](float v) {
-            const float cube = vm::exp(vm::log(v) * (1.0f / 3.0f));
-            const float upper = 116.0f * cube - 16.0f;
-            const float lower = static_cast<float>(static_cast<double>(v) * 903.2962962962963);
-            return (static_cast<double>(v) > 0.008856451679035631 ? upper : lower) / 100.0f;
-        });
+        map_samples(d, image, width, height, false, [](float* v, std::size_t n) { lightness_samples(v, n); });
     } else {
         const double gamma = d ? d->gamma : 2.2;
         if (gamma != 1.0) {
             const float g = static_cast<float>(1.0 / gamma);
-            map_samples(d, image, width, height, true, [=](float v) { return vm::exp(vm::log(v) * g); });
+            map_samples(d, image, width, height, true, [=](float* v, std::size_t n) { gamma_samples(v, n, g); });
         }
     }
     clamp_rgbg_float(d, image, width, h);
@@ -49,11 +76,8 @@ void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, 
     if (s == 1.0f) return;
     const float sm1 = s - 1.0f;
     const float inv_z = 1.0f / z;
-    map_samples(d, image, width, height, true, [=](float v) {
-        const float lv = vm::log(v);
-        const float w = vm::exp(vm::log(lv * inv_z) * sm1);
-        return vm::exp(lv * w);
-    });
+    map_samples(d, image, width, height, true,
+                [=](float* v, std::size_t n) { contrast_samples(v, n, inv_z, sm1); });
     clamp_rgbg_float(d, image, width, h);
 }
 

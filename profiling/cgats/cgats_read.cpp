@@ -41,6 +41,9 @@ class cgats::reader {
 public:
     reader(cgats& c, cgats_file* fp, parse& p) : c_(c), fp_(fp), p_(p) {}
 
+    // Called after each line is read: the tokenizer forgets its line count at end of file.
+    void line_read() { last_line_ = p_.line(); }
+
     int token(const char* tok) {
         switch (state_) {
         case state::top: return top(tok);
@@ -55,7 +58,7 @@ public:
     // fields of no type and possibly a partial set; refuse it.
     int finish() {
         if (state_ == state::data)
-            return c_.fail(-1, "Error at line %d of file '%s': End of file before END_DATA", p_.line(),
+            return c_.fail(-1, "Error at line %d of file '%s': End of file before END_DATA", last_line_,
                            fp_->get_name());
         return 0;
     }
@@ -129,12 +132,14 @@ private:
     }
 
     int top(const char* tok) {
-        int rv = 0;
-        const auto id = identifier(tok, rv);
-        if (rv < 0) return rv;
-        if (id) {
-            if (!started_) return start_table(id->first, id->second);
-            return 0;
+        // Identifiers are looked for only where a table can start: inside a
+        // table a keyword that happens to equal one (the file's own "other"
+        // identifier, say) must not be swallowed, shifting its value into a name.
+        if (!started_) {
+            int rv = 0;
+            const auto id = identifier(tok, rv);
+            if (rv < 0) return rv;
+            if (id) return start_table(id->first, id->second);
         }
         if (c_.ntables() == 0)
             return c_.fail(-1, "Error at line %d of file '%s': No file identifier found", p_.line(), fp_->get_name());
@@ -302,6 +307,7 @@ private:
     int table_ = -1;
     std::optional<int> expected_;
     std::optional<cgats_string> kword_;
+    int last_line_ = 0;
 };
 
 int cgats::read(cgats_file* fp) {
@@ -315,6 +321,7 @@ int cgats::read(cgats_file* fp) {
         const int n = p->read_line();
         if (n == 0) break;
         if (n < 0) return fail(-1, "%s", p->err());
+        r.line_read();
         while (const char* tok = p->get_token()) {
             const int rv = r.token(tok);
             if (rv < 0) return rv;

@@ -161,6 +161,47 @@ TEST_F(LoadRawFile, AutoWbMatchesBlockGreyWorldOfAGradient) {
     for (int c = 0; c < 4; ++c) EXPECT_NEAR(r->auto_wb[c], count[c] / sum[c], 1e-12) << c;
 }
 
+// Grey world over 8 x 8 blocks of all four channels, from the loaded values.
+void expect_four_channel_grey_world(const TestRecord& r) {
+    const unsigned iw = r.iwidth(), ih = r.iheight();
+    double sum[4] = {}, count[4] = {};
+    for (unsigned top = 10; top < ih - 10; top += 8)
+        for (unsigned left = 10; left < iw - 10; left += 8) {
+            double bs[4] = {}, bc[4] = {};
+            bool ok = true;
+            for (unsigned row = top; row < std::min(top + 8, ih); ++row)
+                for (unsigned col = left; col < std::min(left + 8, iw); ++col)
+                    for (int c = 0; c < 4; ++c) {
+                        const double v = double(r.pixel(row, col)[c]) * 4000;
+                        if (v > 3920 || v < 8) ok = false;
+                        bs[c] += v;
+                        bc[c] += 1;
+                    }
+            if (!ok) continue;
+            for (int c = 0; c < 4; ++c) sum[c] += bs[c], count[c] += bc[c];
+        }
+    for (int c = 0; c < 4; ++c) {
+        ASSERT_NE(sum[c], 0.0);
+        EXPECT_NEAR(r.d.auto_wb[c], count[c] / sum[c], 1e-12) << c;
+    }
+}
+
+TEST_F(LoadRawFile, AutoWbOfHalfSizeAndLinearImagesUsesAllFourChannels) {
+    DngSpec s = make_dng_spec(DngLayout::Bayer, 90, 70);
+    fill_gradient(s, 12);
+    sample_at(s, 40, 41) = 4095;  // one clipped block
+    TestRecord half;
+    ASSERT_EQ(half.load(write(s), 1), 0);
+    expect_four_channel_grey_world(half);
+
+    DngSpec l = make_dng_spec(DngLayout::LinearRaw, 50, 45);
+    fill_gradient(l, 13);
+    sample_at(l, 20, 20, 2) = 258;  // one dark block
+    TestRecord lin;
+    ASSERT_EQ(lin.load(write(l, "l.dng")), 0);
+    expect_four_channel_grey_world(lin);
+}
+
 TEST_F(LoadRawFile, ImageUnder21RowsKeepsThePreviousWhiteBalance) {
     // LibRaw refuses sensors under 22 sites, so a half-size load makes the
     // short image: 40 rows become 20.
@@ -354,6 +395,33 @@ TEST_F(LoadRawFile, LeicaSl2DngLosesItsLastFourRows) {
     EXPECT_EQ(r.iheight(), 30u);
 }
 
+TEST_F(LoadRawFile, SigmaDngDecodesItsDefaultCropWhereLibRawRecordsIt) {
+    DngSpec s = make_dng_spec(DngLayout::Bayer, 64, 48);
+    fill_gradient(s, 6);
+    s.make = "SIGMA";
+    s.model = "fp";
+    s.crop_left = 4;
+    s.crop_top = 2;
+    s.crop_width = 50;
+    s.crop_height = 40;
+    TestRecord r;
+    ASSERT_EQ(r.load(write(s)), 0);
+#if LIBRAW_VERSION >= LIBRAW_MAKE_VERSION(0, 21, 0)
+    EXPECT_EQ(r.iwidth(), 50u);
+    EXPECT_EQ(r.iheight(), 40u);
+    const int ch = r->libraw->fcol(0, 0);
+    EXPECT_FLOAT_EQ(r.pixel(0, 0)[ch], normalised(s, sample_at(s, 2, 4)));
+#else
+    // LibRaw 0.20 does not record DNG default crops: the whole area loads.
+    EXPECT_EQ(r.iwidth(), 64u);
+    EXPECT_EQ(r.iheight(), 48u);
+#endif
+    // Other makes never crop.
+    s.make = "Acme";
+    ASSERT_EQ(r.load(write(s, "g.dng")), 0);
+    EXPECT_EQ(r.iwidth(), 64u);
+}
+
 TEST_F(LoadRawFile, SmallestSensorsLoadAtBothSizes) {
     // LibRaw accepts sensors from 22 x 22 sites; at half size that is 11 x 11.
     for (DngLayout layout : {DngLayout::Bayer, DngLayout::XTrans, DngLayout::LinearRaw, DngLayout::Mono})
@@ -405,7 +473,9 @@ TEST_F(LoadRawFile, FailedLoadLeavesThePreviousImageAndRecord) {
     write_bytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 200));
 
     for (const auto& bad : {dir / "missing.dng", empty, text, cut}) {
+        ::testing::internal::CaptureStderr();
         const int ret = r.load(bad);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "a failed load logs nothing: " << bad;
         EXPECT_NE(ret, 0) << bad;
         EXPECT_EQ(r->image.get(), image) << bad;
         EXPECT_EQ(r->libraw.get(), decoder) << bad;

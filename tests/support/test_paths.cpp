@@ -7,6 +7,14 @@ namespace dvk::test {
 
 std::filesystem::path testdata_dir() {
     if (const char* env = std::getenv("DVK_TESTDATA_DIR")) return env;
+    std::error_code ec;
+    if (std::filesystem::is_directory(DVK_TESTDATA_DIR, ec)) return DVK_TESTDATA_DIR;
+    // A checkout nested deeper than the shared folder (a git worktree, say):
+    // look for shared/testdata beside each folder above the source tree.
+    for (std::filesystem::path dir = DVK_SOURCE_DIR; dir.has_relative_path(); dir = dir.parent_path()) {
+        const auto candidate = dir.parent_path() / "shared" / "testdata";
+        if (std::filesystem::is_directory(candidate, ec)) return candidate;
+    }
     return DVK_TESTDATA_DIR;
 }
 

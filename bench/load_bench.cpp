@@ -1,0 +1,73 @@
+// Raw loading of a synthetic 24-megapixel DNG at full and half size.
+//
+// Items are sensor sites. Each benchmark also times LibRaw's own decode of the
+// same file (open, unpack, raw2image, black subtraction: the part of the load
+// that is not ours) in the same run and reports the ratio as "x_libraw".
+// DVK_BENCH_DNG=path keeps the generated file there (bench/compare_load.sh
+// uses it for the whole-process comparison).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "pipeline/dvklib.h"
+#include "tests/support/dng_writer.h"
+
+namespace {
+
+constexpr unsigned kWidth = 6000, kHeight = 4000;
+
+const std::filesystem::path& bench_file() {
+    static const std::filesystem::path path = [] {
+        std::filesystem::path p;
+        if (const char* keep = std::getenv("DVK_BENCH_DNG"))
+            p = keep;
+        else
+            p = std::filesystem::temp_directory_path() / "dvk-load-bench-24mp.dng";
+        if (!std::filesystem::exists(p)) {
+            dvk::test::DngSpec s = dvk::test::make_dng_spec(dvk::test::DngLayout::Bayer, kWidth, kHeight);
+            s.white_level = 16383;
+            s.black_level = 512;
+            dvk::test::fill_gradient(s, 24);
+            dvk::test::write_dng(p, s);
+        }
+        return p;
+    }();
+    return path;
+}
+
+double libraw_decode_seconds(int half, int runs) {
+    double total = 0;
+    for (int i = 0; i < runs; ++i) {
+        auto raw = std::make_unique<dvk::LibRaw_DVK>();
+        raw->imgdata.params.half_size = half;
+        const auto t0 = std::chrono::steady_clock::now();
+        if (raw->open_file(bench_file().c_str()) == 0 && raw->unpack() == 0 && raw->raw2image() == 0)
+            raw->subtract_black();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+    return total / runs;
+}
+
+void BM_LoadRawFile(benchmark::State& state) {
+    const int half = int(state.range(0));
+    dvk::DVKLib d;
+    dvk::dvklib_new(&d);
+    const auto& path = bench_file();
+    double ours = 0;
+    std::int64_t runs = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (dvk::load_raw_file(&d, path.c_str(), half) != 0) state.SkipWithError("load failed");
+        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++runs;
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(kWidth) * kHeight);
+    if (runs) state.counters["x_libraw"] = (ours / double(runs)) / libraw_decode_seconds(half, 3);
+    dvk::dvklib_delete(&d);
+}
+BENCHMARK(BM_LoadRawFile)->Arg(0)->Arg(1)->ArgName("half")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "colour/colour_convert.h"
+
+#include <cstring>
+#include <string>
+
+#include "colour/colour_transform.h"
+#include "colour/profile.h"
+#include "colour/profile_lookup.h"
+#include "pipeline/dvklib.h"
+#include "platform/log.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr float kSmallestNormal = 1.1754944e-38f;
+
+// Runs one conversion: looks the two profiles up, builds (or reuses) the
+// transform and converts width x height pixels in place. Logs the failure
+// line with the function's own name and returns 0 when no transform results.
+int run_conversion(const char* function, const DVKLib* d, float* image, unsigned width, unsigned height,
+                   const std::shared_ptr<const Profile>& src, int src_intent, const std::shared_ptr<const Profile>& dst,
+                   int dst_intent, PixelKind in, PixelKind out) {
+    std::string error;
+    if (!src || !dst) {
+        log_line("Exception in %s %s", function, "a profile was not found");
+        return 0;
+    }
+    std::shared_ptr<const ColourTransform> t = get_colour_transform(src, src_intent, dst, dst_intent, in, out, &error);
+    if (!t) {
+        log_line("Exception in %s %s", function, error.c_str());
+        return 0;
+    }
+    const std::size_t n = std::size_t(width) * height;
+    if (n > 0 && image) t->convert(image, n);
+    return 1;
+}
+
+}  // namespace
+
+void clamp_rgb_float_triples(float* rgb, std::size_t pixels) {
+    const std::size_t n = pixels * 3;
+    for (std::size_t i = 0; i < n; ++i) {
+        const float v = rgb[i];
+        rgb[i] = (v >= 1.0f || v != v) ? 1.0f : (v <= 0.0f ? kSmallestNormal : v);
+    }
+}
+
+int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* rgb_profile, const char* lab_profile) {
+    auto src = getDVKProfileRef(d, lab_profile ? lab_profile : "Uplab", nullptr);
+    auto dst = getDVKProfileRef(d, rgb_profile, nullptr);
+    int ok = run_conversion("match_lab_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
+                            INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb);
+    if (ok) clamp_rgb_float_triples(image, std::size_t(width) * height);
+    return ok;
+}
+
+int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* rgb_profile, bool uplab, bool absolute) {
+    auto src = getDVKProfileRef(d, rgb_profile, nullptr);
+    if (!src) {
+        src = getDVKProfileRef("AdobeRGB2.2", nullptr);
+        log_line("Profile not found. Substitute with AdobeRGB");
+    }
+    auto dst = getDVKProfileRef(d, uplab ? "Uplab" : "Lab", nullptr);
+    int ok = run_conversion("match_rgb_to_lab_colorsync_t", d, image, width, height, src,
+                            absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC, dst,
+                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab);
+    if (ok && legacy_colorsync && image) {
+        // The legacy path clamps the normalised Lab result before scaling it.
+        const std::size_t n = std::size_t(width) * height;
+        for (std::size_t i = 0; i < n; ++i) {
+            float* p = image + 3 * i;
+            float l = p[0] * 0.01f, a = (p[1] + 128.0f) * 0.00390625f, b = (p[2] + 128.0f) * 0.00390625f;
+            float v[3] = {l, a, b};
+            clamp_rgb_float_triples(v, 1);
+            p[0] = v[0] * 100.0f;
+            p[1] = v[1] * 256.0f - 128.0f;
+            p[2] = v[2] * 256.0f - 128.0f;
+        }
+    }
+    return ok;
+}
+
+int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* src_profile, const char* dst_profile) {
+    auto src = getDVKProfileRef(d, src_profile, nullptr);
+    auto dst = getDVKProfileRef(d, dst_profile, nullptr);
+    int ok = run_conversion("match_rgb_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
+                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Rgb);
+    if (ok) clamp_rgb_float_triples(image, std::size_t(width) * height);
+    return ok;
+}
+
+int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* profile) {
+    auto src = getDVKProfileRef(d, profile ? profile : "Uplab", nullptr);
+    auto dst = getDVKProfileRef(d, "Lab", nullptr);
+    return run_conversion("match_lab_to_lab_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
+                          INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Lab);
+}
+
+void scale_lab_to_cielab(float* lab, unsigned width, unsigned height) {
+    const std::size_t n = std::size_t(width) * height;
+    for (std::size_t i = 0; i < n; ++i) {
+        float* p = lab + 3 * i;
+        p[0] = p[0] * 100.0f;
+        p[1] = p[1] * 256.0f - 128.0f;
+        p[2] = p[2] * 256.0f - 128.0f;
+    }
+}
+
+std::uint32_t get_profile_color_space(const Profile* profile) {
+    if (!profile) return 0;
+    const auto& b = profile->bytes();
+    if (b.size() < 20) return profile->colour_space();
+    return (std::uint32_t(b[16]) << 24) | (std::uint32_t(b[17]) << 16) | (std::uint32_t(b[18]) << 8) | b[19];
+}
+
+}  // namespace dvk

@@ -1,0 +1,39 @@
+#include "pipeline/settings_argument.h"
+
+#include "pipeline/raw_processor.h"
+#include "pipeline/settings_file.h"
+
+namespace dvk {
+
+std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::string_view key_eq_value) {
+    const std::size_t eq = key_eq_value.find('=');
+    if (eq == std::string_view::npos || eq == 0)
+        return "expected KEY=VALUE, got \"" + std::string(key_eq_value) + "\"";
+    return apply_setting_value(processor, key_eq_value.substr(0, eq), key_eq_value.substr(eq + 1));
+}
+
+std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value) {
+    try {
+        processor.setValueForKey(key, SettingsValue(value));
+    } catch (const KeyValueError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> apply_settings_file(RawProcessor& processor, const std::string& path) {
+    // Like an import, a name without the "dvks" extension gets it; a file
+    // that exists only under the name given is read as it is.
+    std::string file = settings_path_with_extension(path);
+    std::optional<SettingsDictionary> dict = read_settings_file(file);
+    if (!dict && file != path) {
+        file = path;
+        dict = read_settings_file(file);
+    }
+    if (!dict) return "cannot read settings file " + file;
+    if (dict->empty()) return "no settings in " + file;
+    if (!processor.importSettingsDictionary(*dict)) return "settings file " + file + " holds an unknown key or an unusable value";
+    return std::nullopt;
+}
+
+}  // namespace dvk

@@ -1,0 +1,164 @@
+// Every stage that runs in bands gives the pixels of a single-band run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "pipeline/raw_processor.h"
+
+namespace dvk {
+namespace {
+
+constexpr unsigned kRGGB = 0x94949494u;
+
+std::vector<float> random_image(std::size_t n, float lo, float hi, unsigned seed) {
+    std::vector<float> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        v[i] = lo + (hi - lo) * float(seed >> 8) / float(1u << 24);
+    }
+    return v;
+}
+
+struct ThreadCount {
+    int saved = band_thread_count;
+    explicit ThreadCount(int n) { band_thread_count = n; }
+    ~ThreadCount() { band_thread_count = saved; }
+};
+
+void set_sizes(RawProcessor& p, unsigned w, unsigned h, unsigned filters, bool half) {
+    libraw_data_t& id = p.dvklib()->libraw->imgdata;
+    id.sizes.iwidth = static_cast<unsigned short>(w);
+    id.sizes.iheight = static_cast<unsigned short>(h);
+    id.idata.filters = filters;
+    id.idata.colors = 3;
+    id.rawdata.ioparams.shrink = half ? 1 : 0;
+}
+
+void expect_close(const std::vector<float>& a, const std::vector<float>& b, std::size_t n, float tol) {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (tol == 0)
+            ASSERT_EQ(a[i], b[i]) << "at " << i;
+        else
+            ASSERT_NEAR(a[i], b[i], tol * (1 + std::fabs(a[i]))) << "at " << i;
+    }
+}
+
+class CurveBands : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CurveBands, SameAsOneBand) {
+    const bool mosaic = GetParam();
+    const unsigned w = 33, h = 1001;
+    RawProcessor p;
+    set_sizes(p, w, h, mosaic ? kRGGB : 0, !mosaic);
+    p.setExposure(0.4);
+    p.setBlackShift(4);
+    p.setHlCompression(1.0);
+    p.setContrast(25);
+    const auto src = random_image(std::size_t(w) * h * 4, -0.1f, 1.3f, 5);
+    std::vector<float> one = src, many = src;
+    {
+        ThreadCount t(1);
+        p.rgbgImageApplyCurve(one.data());
+    }
+    {
+        ThreadCount t(5);
+        p.rgbgImageApplyCurve(many.data());
+    }
+    expect_close(one, many, one.size(), 0);
+    EXPECT_NE(one, src);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, CurveBands, ::testing::Values(true, false));
+
+TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
+    const unsigned w = 30, h = 1000;
+    const int n = 4, overlap = 4;
+    RawProcessor p;
+    set_sizes(p, w, h, kRGGB, false);
+    const std::size_t spare = std::size_t(n - 1) * 2 * overlap;
+    auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, 9);
+    std::vector<float> one = src, many = src;
+    BandLayout l1 = p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, 1, overlap, one.data(), w, h);
+    BandLayout l4 = p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, many.data(), w, h);
+    EXPECT_EQ(l1.bands, 1);
+    EXPECT_EQ(l4.bands, n);
+    expect_close(one, many, std::size_t(w) * h * 4, 2e-6f);
+    EXPECT_NE(std::vector<float>(one.begin(), one.begin() + w * h * 4),
+              std::vector<float>(src.begin(), src.begin() + w * h * 4));
+}
+
+// A Lab image: L 0..100, a and b -60..60.
+std::vector<float> random_lab(unsigned w, unsigned rows, unsigned seed) {
+    auto v = random_image(std::size_t(w) * rows * 3, 0.0f, 1.0f, seed);
+    for (std::size_t i = 0; i < v.size(); i += 3) {
+        v[i] *= 100;
+        v[i + 1] = v[i + 1] * 120 - 60;
+        v[i + 2] = v[i + 2] * 120 - 60;
+    }
+    return v;
+}
+
+TEST(LabBands, ChromaBlurAndSharpeningSameAsOneBand) {
+    const unsigned w = 24, h = 1250;
+    const int n = 4, overlap = 6;
+    RawProcessor p;
+    p.setSharpness(30);
+    auto src = random_lab(w, h + 2 * overlap * (n - 1), 3);
+    std::vector<float> one = src, many = src;
+    p.runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, 1, overlap, one.data(), w, h);
+    BandLayout lay = p.runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, n, overlap, many.data(), w, h);
+    EXPECT_EQ(lay.bands, n);
+    expect_close(one, many, std::size_t(w) * h * 3, 2e-6f);
+}
+
+TEST(LabBands, LocalContrastSameAsOneBand) {
+    const unsigned w = 20, h = 1300;
+    const int n = 4;
+    RawProcessor p;
+    p.setLocalContrast(20);
+    p.setSharpnessRadius(2.0f);
+    const int overlap = static_cast<int>((p.localContrast() + 5) * p.sharpnessRadius());
+    auto src = random_lab(w, h + 2 * overlap * (n - 1), 4);
+    std::vector<float> one = src, many = src;
+    p.runRGBSelectorInThreads(&RawProcessor::localContrastInThread, 1, overlap, one.data(), w, h);
+    p.runRGBSelectorInThreads(&RawProcessor::localContrastInThread, n, overlap, many.data(), w, h);
+    expect_close(one, many, std::size_t(w) * h * 3, 2e-6f);
+}
+
+TEST(LabBands, SecondAdjustmentSameAsOneBand) {
+    const unsigned w = 16, h = 77;
+    RawProcessor p;
+    p.setDecompressionBlackPoint(10);
+    p.setDecompressionWhitePoint(90);
+    auto src = random_lab(w, h, 6);
+    std::vector<float> one = src, many = src;
+    p.runRGBSelectorInThreads(&RawProcessor::makeAdjustStage2InThread, 1, one.data(), w, h);
+    p.runRGBSelectorInThreads(&RawProcessor::makeAdjustStage2InThread, 6, many.data(), w, h);
+    expect_close(one, many, one.size(), 0);
+    EXPECT_NE(one, src);
+}
+
+TEST(ApplyBalance, MultipliersAndRecovery) {
+    RawProcessor p;
+    set_sizes(p, 2, 1, 0, true);
+    p.setManualGreen2(1);
+    p.setEvRed(1);
+    p.setEvBlue(-1);
+    p.setEvWarmCold(0.5);
+    p.setEvGreen2(0);
+    std::vector<float> img = {0.2f, 0.2f, 0.2f, 0.2f, 0.99f, 0.4f, 0.3f, 0.4f};
+    p.rgbgImageApplyBalance(img.data());
+    EXPECT_FLOAT_EQ(img[0], 0.2f * float(std::exp2(1.5)));
+    EXPECT_FLOAT_EQ(img[2], 0.2f * float(std::exp2(-1.5)));
+    EXPECT_FLOAT_EQ(img[4], 0.99f * float(std::exp2(1.5)));
+    p.setHighRecoveryEnabled(1);
+    std::vector<float> img2 = {0.99f, 0.4f, 0.3f, 0.4f};
+    set_sizes(p, 1, 1, 0, true);
+    p.rgbgImageApplyBalance(img2.data());
+    // Rebuilt neutral at the least clipped level: m x multiplier[G] in every channel.
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(img2[c], 0.3f, 1e-6);
+}
+
+}  // namespace
+}  // namespace dvk

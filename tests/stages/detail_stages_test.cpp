@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "pipeline/detail_stages.h"
+#include "tests/stages/stage_fixture.h"
+
+namespace dvk {
+namespace {
+
+using test::Record;
+
+long mirror(long i, long n) {
+    if (i < 0) i = -i;
+    if (i > n - 1) i = 2 * (n - 1) - i;
+    return i;
+}
+
+// Straightforward two-pass box blur of channel c (reference).
+std::vector<double> reference_blur(const std::vector<float>& img, int C, int c, long w, long h, long r, double div) {
+    std::vector<double> v(static_cast<std::size_t>(w * h)), out(static_cast<std::size_t>(w * h));
+    for (long y = 0; y < h; ++y)
+        for (long x = 0; x < w; ++x) {
+            double s = 0;
+            for (long k = -r; k <= r; ++k) s += img[static_cast<std::size_t>((mirror(y + k, h) * w + x) * C + c)];
+            v[static_cast<std::size_t>(y * w + x)] = static_cast<float>(s / div);
+        }
+    for (long y = 0; y < h; ++y)
+        for (long x = 0; x < w; ++x) {
+            double s = 0;
+            for (long k = -r; k <= r; ++k) s += v[static_cast<std::size_t>(y * w + mirror(x + k, w))];
+            out[static_cast<std::size_t>(y * w + x)] = s / div;
+        }
+    return out;
+}
+
+std::vector<float> noise(std::size_t n, unsigned seed) {
+    std::vector<float> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        v[i] = float((seed >> 8) % 10000) / 100.0f;
+    }
+    return v;
+}
+
+TEST(BlurChannel, MatchesTheReferenceWithMirroredEdges) {
+    const long w = 9, h = 7;
+    for (unsigned r : {0u, 1u, 3u, 5u}) {
+        auto img = noise(static_cast<std::size_t>(w * h * 3), 7 + r);
+        auto ref = reference_blur(img, 3, 1, w, h, r, 2.0 * r + 1);
+        blur_channel(img.data(), unsigned(w), unsigned(h), r, 1);
+        for (long i = 0; i < w * h; ++i) ASSERT_NEAR(img[static_cast<std::size_t>(i * 3 + 1)], ref[static_cast<std::size_t>(i)], 1e-4) << r << " " << i;
+    }
+}
+
+TEST(BlurChannel, RadiusAboveTheImageStaysInside) {
+    std::vector<float> img(4 * 3 * 3, 42.0f);
+    blur_channel(img.data(), 4, 3, 10, 0);  // clamped at the edges: a constant stays constant
+    for (std::size_t i = 0; i < img.size(); i += 3) EXPECT_NEAR(img[i], 42.0f, 1e-4);
+    std::vector<float> one(3, 5.0f);
+    blur_channel(one.data(), 1, 1, 3, 0);
+    EXPECT_NEAR(one[0], 5.0f, 1e-5);
+    local_contrast(img.data(), 4, 3, 1, 100.0f, 2.0f);  // radius 200 on a 4 x 3 image
+    for (std::size_t i = 0; i < img.size(); i += 3) EXPECT_NEAR(img[i], 42.0f, 1e-3);
+}
+
+TEST(DetailStages, ConstantChannelsAreUnchanged) {
+    std::vector<float> lab(8 * 6 * 3);
+    for (std::size_t i = 0; i < lab.size(); ++i) lab[i] = (i % 3 == 0) ? 40.0f : (i % 3 == 1 ? 12.0f : -7.0f);
+    auto before = lab;
+    blur_ab_channels(nullptr, lab.data(), 8, 6, 1);
+    sharpen_l_channel(nullptr, lab.data(), 8, 6, 1, 30.0f, 1.0f);
+    local_contrast(lab.data(), 8, 6, 1, 20.0f, 1.0f);
+    for (std::size_t i = 0; i < lab.size(); ++i) EXPECT_NEAR(lab[i], before[i], 1e-4);
+    Record r(0, 8, 6);
+    std::vector<float> rgbg(8 * 6 * 4, 0.3f);
+    for (int c = 0; c < 4; ++c) rgbg_unsharp_channel(r.get(), rgbg.data(), 8, 6, 2, c, 0.32);
+    for (float v : rgbg) EXPECT_NEAR(v, 0.3f, 1e-6);
+}
+
+TEST(RgbUnsharp, BrightSampleRaisedByThreeSeventhsHaloAtFullWeight) {
+    const unsigned w = 7, h = 7;
+    std::vector<float> lab(w * h * 3, 0.0f);
+    for (std::size_t i = 0; i < w * h; ++i) lab[i * 3] = 50.0f;
+    lab[(3 * w + 3) * 3] = 59.0f;
+    rgb_unsharp_channel(lab.data(), w, h, 1, 0, 1.0);
+    // Blur of the centre: 50 + 9/9 = 51; weight at 59: t = (2 * 53.2 / 0.942) / 100 - 1.
+    const double t = (2.0 * (59 - 5.8) / 0.942) / 100.0 - 1.0, wc = 1 - t * t;
+    EXPECT_NEAR(lab[(3 * w + 3) * 3], 59 + (59 - 51) * wc * 0.42857142857142855, 1e-4);
+    // A neighbour: blurred 51, d = -1 at weight w(50).
+    const double t2 = (2.0 * (50 - 5.8) / 0.942) / 100.0 - 1.0, wn = 1 - t2 * t2;
+    EXPECT_NEAR(lab[(3 * w + 4) * 3], 50 - 1 * wn, 1e-4);
+}
+
+TEST(RgbUnsharp, LightnessEndsAreUnchanged) {
+    const unsigned w = 5, h = 5;
+    std::vector<float> lab(w * h * 3, 0.0f);
+    for (std::size_t i = 0; i < w * h; ++i) lab[i * 3] = 50.0f;
+    lab[(2 * w + 2) * 3] = 100.0f;
+    lab[(0 * w + 0) * 3] = 5.8f;
+    sharpen_l_channel(nullptr, lab.data(), w, h, 1, 50.0f, 1.0f);
+    EXPECT_EQ(lab[(2 * w + 2) * 3], 100.0f);
+    EXPECT_NEAR(lab[0], 5.8f, 1e-5);
+}
+
+TEST(LocalContrast, NothingWhenZeroOrDisabled) {
+    auto lab = noise(6 * 5 * 3, 3);
+    auto before = lab;
+    local_contrast(lab.data(), 6, 5, 1, 0.0f, 1.0f);
+    local_contrast(lab.data(), 6, 5, 0, 30.0f, 1.0f);
+    sharpen_l_channel(nullptr, lab.data(), 6, 5, 0, 30.0f, 1.0f);
+    sharpen_l_channel(nullptr, lab.data(), 6, 5, 1, 0.0f, 1.0f);
+    blur_ab_channels(nullptr, lab.data(), 6, 5, 0);
+    EXPECT_EQ(lab, before);
+}
+
+TEST(LocalContrast, FormulaAgainstTheReference) {
+    const long w = 12, h = 10;
+    auto lab = noise(static_cast<std::size_t>(w * h * 3), 11);
+    auto ref = reference_blur(lab, 3, 0, w, h, 3, 7.0);
+    auto orig = lab;
+    local_contrast(lab.data(), unsigned(w), unsigned(h), 1, 30.0f, 0.1f);  // radius (int)3.0000002 = 3
+    for (long i = 0; i < w * h; ++i) {
+        double d = orig[static_cast<std::size_t>(i * 3)] - ref[static_cast<std::size_t>(i)];
+        if (d > 0) d *= 0.42857143;
+        ASSERT_NEAR(lab[static_cast<std::size_t>(i * 3)], orig[static_cast<std::size_t>(i * 3)] + d * 0.4, 1e-3);
+        ASSERT_EQ(lab[static_cast<std::size_t>(i * 3 + 1)], orig[static_cast<std::size_t>(i * 3 + 1)]);
+    }
+}
+
+TEST(RgbgUnsharp, MosaicDivisorIsRadiusPlusOne) {
+    Record r(test::kRGGB, 6, 6);
+    std::vector<float> img(6 * 6 * 4, 0.0f);
+    for (unsigned y = 0; y < 6; ++y)
+        for (unsigned x = 0; x < 6; ++x) img[(y * 6 + x) * 4] = float(y * 6 + x) / 36.0f;
+    auto ref = reference_blur(img, 4, 0, 6, 6, 2, 3.0);
+    auto orig = img;
+    rgbg_unsharp_channel(r.get(), img.data(), 6, 6, 2, 0, 0.32);
+    for (std::size_t i = 0; i < 36; ++i) {
+        double d = (orig[i * 4] - ref[i]) * 0.32;
+        if (d > 0) d *= 0.42857142857142855;
+        ASSERT_NEAR(img[i * 4], orig[i * 4] + d, 1e-6) << i;
+        ASSERT_EQ(img[i * 4 + 1], 0.0f);
+    }
+}
+
+}  // namespace
+}  // namespace dvk

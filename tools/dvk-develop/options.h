@@ -1,0 +1,32 @@
+// Command-line options of dvk-develop.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dvk::develop {
+
+// Info: describe what the loader found. Develop: develop and save each file
+// (the default). Preview: half-size load and the preview sequence only.
+enum class Mode { None, Info, Develop, Preview };
+
+struct Options {
+    Mode mode = Mode::None;
+    bool half = false;
+    std::optional<int> format;
+    std::optional<int> interpolation;
+    std::optional<std::string> filter;
+    std::optional<std::string> profile;
+    std::vector<std::pair<std::string, std::string>> settings;  // --set KEY=VALUE, in order
+    std::optional<std::string> out;
+    std::vector<std::string> files;
+};
+
+// Parses argv into *opts. Returns -1 to go on, else the exit status (0 after
+// --help, 2 after a usage error, which is reported on stderr).
+int parse_options(int argc, char** argv, Options* opts);
+void print_usage(const char* program);
+
+}  // namespace dvk::develop
