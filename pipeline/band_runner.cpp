@@ -133,19 +133,47 @@ void run_on_threads(int count, const std::function<void(int index)>& task) {
     for (std::thread& t : threads) t.join();
 }
 
-void run_row_chunks(unsigned rows, int threads, const std::function<void(unsigned first, unsigned count)>& fn) {
-    if (rows == 0) return;
-    unsigned n = threads < 1 ? 1u : static_cast<unsigned>(threads);
-    if (n > rows) n = rows;
+void run_index_chunks(std::size_t count, int threads, std::size_t min_chunk,
+                      const std::function<void(std::size_t begin, std::size_t end)>& fn) {
+    if (count == 0) return;
+    std::size_t n = threads < 1 ? 1 : static_cast<std::size_t>(threads);
+    const std::size_t most = (count + std::max<std::size_t>(min_chunk, 1) - 1) / std::max<std::size_t>(min_chunk, 1);
+    n = std::min(n, std::max<std::size_t>(most, 1));
     if (n == 1) {
-        fn(0, rows);
+        fn(0, count);
         return;
     }
-    const unsigned base = rows / n, extra = rows % n;
-    run_on_threads(static_cast<int>(n), [&](int i) {
-        const unsigned ui = static_cast<unsigned>(i);
-        const unsigned first = ui * base + (ui < extra ? ui : extra);
-        fn(first, base + (ui < extra ? 1u : 0u));
+    const std::size_t base = count / n, extra = count % n;
+    auto range = [&](std::size_t i, std::size_t& b, std::size_t& e) {
+        b = i * base + std::min(i, extra);
+        e = b + base + (i < extra ? 1 : 0);
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(n - 1);
+    std::size_t started = 1;
+    try {
+        for (; started < n; ++started) {
+            std::size_t b, e;
+            range(started, b, e);
+            workers.push_back(start_thread([&fn, b, e] { fn(b, e); }));
+        }
+    } catch (const std::exception& ex) {
+        log_line("%s", ex.what());
+    }
+    std::size_t b0, e0;
+    range(0, b0, e0);
+    fn(b0, e0);
+    for (std::size_t i = started; i < n; ++i) {
+        std::size_t b, e;
+        range(i, b, e);
+        fn(b, e);
+    }
+    for (std::thread& t : workers) t.join();
+}
+
+void run_row_chunks(unsigned rows, int threads, const std::function<void(unsigned first, unsigned count)>& fn) {
+    run_index_chunks(rows, threads, 1, [&](std::size_t b, std::size_t e) {
+        fn(static_cast<unsigned>(b), static_cast<unsigned>(e - b));
     });
 }
 

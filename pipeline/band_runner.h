@@ -60,9 +60,13 @@ BandLayout rgbg_overlap_layout(int threads, unsigned height);
 BandLayout rgb_overlap_layout(int threads, unsigned height);
 
 // Runs fn(first_row, row_count) over `rows` rows split into at most `threads`
-// nearly equal chunks, one thread per chunk (chunk 0 on a thread of its own
-// too, unless there is a single chunk, which runs on the calling thread).
+// nearly equal chunks: chunk 0 on the calling thread, every other chunk on a
+// thread of its own (or on the calling thread when its thread cannot start).
 void run_row_chunks(unsigned rows, int threads, const std::function<void(unsigned first, unsigned count)>& fn);
+// The same over `count` items (pixels, samples) as [begin, end) ranges, with
+// chunks of at least `min_chunk` items, so small jobs stay on one thread.
+void run_index_chunks(std::size_t count, int threads, std::size_t min_chunk,
+                      const std::function<void(std::size_t begin, std::size_t end)>& fn);
 
 // Runs task(i) for i in [0, count) on one new thread each and waits for all.
 // A task whose thread cannot be started (and every later one) runs on the

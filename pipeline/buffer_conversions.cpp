@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "pipeline/dvklib.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
@@ -59,13 +60,21 @@ namespace {
 // v * scale + offset + 0.5 in double, truncated; values outside [0, 1] are
 // held to the range of the sample instead of wrapping.
 template <typename T>
-void to_integers(const float* src, std::size_t n, T* dst, double scale, double offset, double top) {
+inline void to_integers(const float* src, std::size_t n, T* dst, double scale, double offset, double top) {
     for (std::size_t i = 0; i < n; ++i) {
         double x = static_cast<double>(src[i]) * scale + offset + 0.5;
         x = x > 0.0 ? x : 0.0;  // NaN too
         x = x < top ? x : top;
         dst[i] = static_cast<T>(static_cast<int>(x));
     }
+}
+
+DVK_SIMD_CLONES void to_8_bits(const float* src, std::size_t n, std::uint8_t* dst, bool studio) {
+    to_integers(src, n, dst, studio ? 224.0 : 255.0, studio ? 16.0 : 0.0, 255.0);
+}
+
+DVK_SIMD_CLONES void to_16_bits(const float* src, std::size_t n, std::uint16_t* dst, bool studio) {
+    to_integers(src, n, dst, studio ? 57568.0 : 65535.0, studio ? 4112.0 : 0.0, 65535.0);
 }
 
 }  // namespace
@@ -79,11 +88,10 @@ bool convert_rgb_float_to_bits(const float* src, unsigned width, unsigned height
             std::memcpy(dest, src, n * sizeof(float));
             return true;
         case 16:
-            to_integers(src, n, static_cast<std::uint16_t*>(dest), studio ? 57568.0 : 65535.0, studio ? 4112.0 : 0.0,
-                        65535.0);
+            to_16_bits(src, n, static_cast<std::uint16_t*>(dest), studio);
             return true;
         case 8:
-            to_integers(src, n, static_cast<std::uint8_t*>(dest), studio ? 224.0 : 255.0, studio ? 16.0 : 0.0, 255.0);
+            to_8_bits(src, n, static_cast<std::uint8_t*>(dest), studio);
             return true;
         default:
             return false;

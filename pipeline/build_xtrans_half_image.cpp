@@ -6,6 +6,7 @@
 // neighbours. The two-pixel border, where neighbours are missing, is trimmed.
 #include <cstring>
 
+#include "pipeline/colour_pattern.h"
 #include "pipeline/image_view.h"
 #include "pipeline/raw_loader.h"
 
@@ -25,6 +26,7 @@ void build_xtrans_half_image(DVKLib* d) {
     const unsigned* cblack = raw.imgdata.rawdata.color.cblack;
     const unsigned pat_rows = cblack[4], pat_cols = cblack[5];
     RgbgView img(data, iw, ih);
+    const ColourPattern colour(raw);
 
     // 1.-2. Sum the black-subtracted sites of each block per colour.
     std::memset(data, 0, std::size_t(iw) * ih * 4 * sizeof(float));
@@ -35,7 +37,7 @@ void build_xtrans_half_image(DVKLib* d) {
             float v = line[col];
             if (pat_rows && pat_cols) v -= float(cblack[6 + (row % pat_rows) * pat_cols + col % pat_cols]);
             if (v < 0) v = 0;
-            img.at(col >> shrink, row >> shrink)[raw.fcol(int(row), int(col))] += v;
+            img.at(col >> shrink, row >> shrink)[colour(row, col)] += v;
         }
     }
 
@@ -43,7 +45,7 @@ void build_xtrans_half_image(DVKLib* d) {
     for (unsigned row = 2; row < 2 * ih; row += 2) {
         for (unsigned col = 2; col < 2 * iw; col += 2) {
             int count[4] = {0, 0, 0, 0};
-            for (unsigned s = 0; s < 4; ++s) ++count[raw.fcol(int(row + (s >> 1)), int(col + (s & 1)))];
+            for (unsigned s = 0; s < 4; ++s) ++count[colour(row + (s >> 1), col + (s & 1))];
             const unsigned hr = row >> 1, hc = col >> 1;
             float* px = img.at(hc, hr);
             if (count[1] != 4) {

@@ -69,7 +69,7 @@ extern bool skip_rgb_compression;
 bool dvklib_new(DVKLib* d);
 // Deletes the decoder, the image and the source path; the record itself stays.
 void dvklib_delete(DVKLib* d);
-// Stores a copy of `path` (nullptr stores nothing) unless it is the stored pointer.
+// Stores a copy of `path` (nullptr clears it) unless it is the stored pointer.
 void set_source_file(DVKLib* d, const char* path);
 // Replaces the working image with `image` (of `bytes` bytes) unless it is the
 // one already held; the old buffer is freed.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "pipeline/colour_pattern.h"
 #include "pipeline/image_view.h"
 #include "pipeline/raw_loader.h"
 
@@ -27,10 +28,6 @@ struct Cell {
 
 bool out_of_range(double v) { return v > kHighest || v < kLowest; }
 
-// Every colour pattern LibRaw knows repeats within 48 rows and columns
-// (Bayer codes 8 x 2, X-Trans 6 x 6, the Leaf code 16 x 16).
-constexpr unsigned kPeriod = 48;
-
 }  // namespace
 
 void estimate_auto_wb(DVKLib* d) {
@@ -40,10 +37,7 @@ void estimate_auto_wb(DVKLib* d) {
     RgbgView img(d->image_data(), iw, ih);
     const bool mosaic = raw.imgdata.idata.filters && !raw.imgdata.rawdata.ioparams.shrink;
 
-    unsigned char colour[kPeriod][kPeriod];
-    if (mosaic)
-        for (unsigned r = 0; r < kPeriod; ++r)
-            for (unsigned c = 0; c < kPeriod; ++c) colour[r][c] = static_cast<unsigned char>(raw.fcol(int(r), int(c)) & 3);
+    const ColourPattern colour(raw);
 
     // Cells start at every block origin and also cover the rows and columns a
     // 16-site block reaches beyond the last origin.
@@ -59,9 +53,9 @@ void estimate_auto_wb(DVKLib* d) {
             for (unsigned row = top; row < bottom && k.usable; ++row) {
                 const float* line = img.row(row);
                 if (mosaic) {
-                    const unsigned char* pat = colour[row % kPeriod];
+                    const unsigned char* pat = colour.row(row);
                     for (unsigned col = left; col < right; ++col) {
-                        const int c = pat[col % kPeriod];
+                        const int c = pat[col % ColourPattern::kPeriod];
                         const double v = double(line[4 * col + c]) * kSampleScale;
                         if (out_of_range(v)) {
                             k.usable = false;

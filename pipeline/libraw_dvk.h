@@ -10,7 +10,9 @@ namespace dvk {
 // destroyed through its (virtual) deleting destructor.
 class LibRaw_DVK : public LibRaw {
 public:
-    LibRaw_DVK() : LibRaw(0) {}
+    // LibRaw reports damaged data on stderr by default; the loader reports
+    // failures through its result code instead, so that report is off.
+    LibRaw_DVK() : LibRaw(0) { set_dataerror_handler(nullptr, nullptr); }
     ~LibRaw_DVK() override = default;
 
     int is_phaseone_compressed() override { return LibRaw::is_phaseone_compressed(); }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "pipeline/colour_pattern.h"
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
@@ -118,7 +119,8 @@ int merge_second_frame(DVKLib* d, const char* path, int halfSize) {
         in.cam_mul0[c] = raw.imgdata.color.cam_mul[c];
         in.cam_mul1[c] = second->imgdata.color.cam_mul[c];
     }
-    merge_frames(in, [&](unsigned row, unsigned col) { return half ? -1 : raw.fcol(int(row), int(col)); });
+    const ColourPattern colour(raw);
+    merge_frames(in, [&](unsigned row, unsigned col) { return half ? -1 : colour(row, col); });
     raw.imgdata.color.maximum *= 16;
     return 0;
 }

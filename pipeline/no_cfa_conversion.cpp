@@ -1,5 +1,6 @@
 // convert_to_no_cfa: treat a mosaic image as if its sensor had no colour
 // filter (for cameras whose filter was removed).
+#include "pipeline/colour_pattern.h"
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
@@ -10,12 +11,14 @@ void convert_to_no_cfa(DVKLib* d) {
                           float(d->auto_wb[3] / d->auto_wb[1])};
     const unsigned iw = raw.imgdata.sizes.iwidth, ih = raw.imgdata.sizes.iheight;
     float* data = d->image_data();
+    const ColourPattern colour(raw);
     if (data) {
         for (unsigned row = 0; row < ih; ++row) {
             float* line = data + std::size_t(row) * iw * 4;
             for (unsigned col = 0; col < iw; ++col) {
                 float* px = line + 4 * col;
-                const float v = px[raw.fcol(int(row), int(col))] * mul[raw.fcol(int(row), int(col))];
+                const int c = colour(row, col);
+                const float v = px[c] * mul[c];
                 px[0] = px[1] = px[2] = px[3] = v;
             }
         }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/dispatch.h"
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 
@@ -49,8 +50,7 @@ RawProcessor::RawProcessor() {
     setRaw(0);
     setComprQuality(-1);
     setRotation(0);
-    // User presets: read by the settings layer from "DVK/WBPresets.xml" in the
-    // Application Support folder; until then the list is empty.
+    readWBPresetsFromXMLfile(userApplicationSupportFolder() + "/DVK/WBPresets.xml");
     wbPresets_.reserve(64);
     vendorsWBPresets_.reserve(16);
     disabledSettings_.reserve(16);
@@ -88,11 +88,13 @@ void RawProcessor::readResolutionDefaults() {
 }
 
 void RawProcessor::willChangeValueForKey(const char* key) {
+    settingsWillChange(key);
     if (changeHook_) changeHook_(*this, key, true);
 }
 
 void RawProcessor::didChangeValueForKey(const char* key) {
     if (changeHook_) changeHook_(*this, key, false);
+    settingsDidChange(key);
 }
 
 // --- files ---------------------------------------------------------------
@@ -190,15 +192,17 @@ void RawProcessor::setUseCameraWB(int mode) {
     if (mode >= 5000 && static_cast<std::size_t>(mode - 5000) < vendorsWBPresets_.size())
         preset = &vendorsWBPresets_[static_cast<std::size_t>(mode - 5000)];
     if (mode == 1 && dvklib_) {
+        // Sums over a zero green sum (a black frame) would give NaN: neutral then.
         const double* a = dvklib_->auto_wb;
-        setEvRed(std::log2(a[0] / a[1]));
+        const bool has = a[1] > 0;
+        setEvRed(has ? std::log2(a[0] / a[1]) : 0.0);
         setEvGreen(0);
-        setEvBlue(std::log2(a[2] / a[1]));
-        setEvGreen2(std::log2(a[3] / a[1]));
+        setEvBlue(has ? std::log2(a[2] / a[1]) : 0.0);
+        setEvGreen2(has ? std::log2(a[3] / a[1]) : 0.0);
         setManualGreen2(0);
     } else if (mode == 2 && dvklib_ && dvklib_->libraw) {
         const float* m = dvklib_->libraw->imgdata.color.cam_mul;
-        const bool has = m[0] > 0;
+        const bool has = m[0] > 0 && m[1] > 0;  // no usable as-shot multipliers otherwise
         setEvRed(has ? std::log2(m[0] / m[1]) : 0.0f);
         setEvGreen(0);
         setEvBlue(has ? std::log2(m[2] / m[1]) : 0.0f);
@@ -253,7 +257,6 @@ void RawProcessor::setBlackShift(double v) {
     didChangeValueForKey("blackShift");
 }
 
-void RawProcessor::setSaveFormat(int v) { store("saveFormat", saveFormat_, v); }
 void RawProcessor::setSharpnessEnabled(int v) { store("sharpnessEnabled", useSharpness_, v); }
 void RawProcessor::setSharpness(double v) { store("sharpness", sharpness_, v); }
 void RawProcessor::setNoise(double v) { store("noise", noise_, v); }

@@ -26,6 +26,7 @@
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/settings_layer.h"
 #include "pipeline/white_balance_presets.h"
 
 namespace dvk {
@@ -207,6 +208,47 @@ public:
     double decompressionWhitePoint() const { return decompressionWhitePoint_; }
     void setDecompressionWhitePoint(double v);
 
+    // --- settings layer (raw_processor_settings.cpp, raw_processor_settings_text.cpp,
+    //     raw_processor_wb.cpp) ------------------------------------------------
+    // Key-value access over the table of settings. "settings." in front of a
+    // key is skipped (settings() is the object itself). Unknown or read-only
+    // keys and non-finite numbers throw KeyValueError; null into a number does
+    // nothing. Strings convert to numbers as text does.
+    SettingsValue valueForKey(std::string_view key) const;
+    void setValueForKey(std::string_view key, const SettingsValue& value);
+    // Every key valueForKey answers, in table order.
+    static const std::vector<std::string>& settingKeys();
+    // The undo action name of a key ("" when its changes register no undo).
+    static std::string undoActionNameForKey(std::string_view key);
+    RawProcessor& settings() { return *this; }
+    // Observers of a key are told after each change of it.
+    KeyValueObservers::Token addObserver(std::string key, KeyValueObservers::Callback callback);
+    void removeObserver(KeyValueObservers::Token token);
+
+    // The snapshot of 31 settings that copies settings between processors.
+    SettingsDictionary undoSettings() const;
+    void setUndoSettings(const SettingsDictionary& snapshot);
+    // Applies a history record's settings dictionary.
+    void setSettings(const KeyValueSource& record);
+    void setSettings(const SettingsDictionary& record);
+    void resetToDefaults(bool keepWhiteBalance);
+
+    // Settings text and files.
+    std::string getSettingsAsTextWithFilter(const std::vector<std::string>* filter) const;
+    std::string getExportSettingsAsText() const;
+    // Empty path: the general pasteboard.
+    bool exportSettingsToFile(const std::string& path, bool filterd);
+    bool importSettingsFromFile(const std::string& path);
+    // The second half of an import: applies every key through setValueForKey,
+    // then the white-balance mode and the second-green rule again. False for
+    // an empty dictionary, and (after logging "Looks like garbage") for a key
+    // that is no setting or a value a setting cannot hold.
+    bool importSettingsDictionary(const SettingsDictionary& dict);
+
+    // User white-balance presets ("WBPresets.xml").
+    void readWBPresetsFromXMLfile(const std::string& path);
+    bool writeWBPresetsToXMLfile(const std::string& path) const;
+
     // --- band runners (one thread per band; return when all are done) -----
     BandLayout runRGBGSelectorInThreads(Worker worker, int threads, int overlap, float* image, unsigned width,
                                         unsigned height);
@@ -246,6 +288,49 @@ public:
     // loaded, else the camera's built-in profile.
     std::string inputProfileName() const;
 
+    // --- develop sequences (raw_processor_develop.cpp) -----------------------
+    // Full conversion of the loaded image in place: balance, curve,
+    // demosaicing, orientation, Lab stages and the output colour. Returns
+    // false when the image could not be grown for the float stages (it is
+    // then left as float RGB in camera space).
+    bool convertImage();
+    // image32 to preview (output RGB) and labPreview (CIELab), after the
+    // controller has run rgbgImageReset, rgbgImageApplyBalance and
+    // rgbgImageApplyCurve on image32.
+    void makePreview();
+    // Colour band workers.
+    void rgb2labStage1InThread(band_record* band);
+    void lab2rgbInThread(band_record* band);
+    void lab2labInThread(band_record* band);
+    void rgb2labInThread(band_record* band);
+    void betaRGB2labFloatInThread(band_record* band);
+    void gamma22FloatInThread(band_record* band);
+
+    // --- filters, input and output profiles (raw_processor_filters.cpp) -----
+    void setFilterName(const std::string& name);
+    std::string filterName() const;
+    bool bwModeRGB() const;
+    // A path of a readable ICC file, a built-in profile name, or "" (none).
+    void setCustomRawProfile(const std::string& value);
+    const std::string& customRawProfile() const { return customRawProfilePath_; }
+    void setOutputProfile(int code);
+    int outputProfile() const;
+    // Builds the gamut map of the named output profile.
+    void setGamutArr(const char* profileName);
+    void fillDecompressionPoints();
+    void fillGrayScale();
+    // The Lab profile of the current filter ("" when none).
+    std::string labFilterProfile() const;
+
+    // --- saving (raw_processor_save.cpp) --------------------------------------
+    std::string makeDefaultBaseName() const;
+    std::string makeFullDestinationFileName() const;
+    std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) const;
+    bool isDestinationFileWritable(std::string* out) const;
+    // Writes the converted image to the destination: 0, or an error code.
+    int saveImage();
+    int writeJPEG();
+
 protected:
     // Change announcements (see the top of this file). The defaults call the hook.
     virtual void willChangeValueForKey(const char* key);
@@ -264,7 +349,13 @@ private:
     void fillCamera();
     void readResolutionDefaults();
 
+    // The settings layer's side of the announcements: undo registration,
+    // undo grouping and observers.
+    void settingsWillChange(const char* key);
+    void settingsDidChange(const char* key);
+
     ChangeHook changeHook_;
+    SettingsLayerState settingsLayer_;
     // Progress updates queued to the main thread check this token, so an
     // update that arrives after the object is gone does nothing.
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
@@ -305,6 +396,7 @@ private:
     int labOptimize_ = 0, uplab_ = 0, blurAB_ = 0, rawMode_ = 0, comprQuality_ = 0, bwMode_ = 0, rotation_ = 0,
         cleanDotNoise_ = 0, dontOverwriteOnSave_ = 0;
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
+    std::string customProfileName_;  // what DVKLib.custom_profile_name points at
 };
 
 }  // namespace dvk

@@ -2,6 +2,7 @@
 // worker, the mosaic sharpening worker, the image reset and the white balance
 // measured on the image.
 #include <cmath>
+#include <cstdint>
 
 #include "pipeline/detail_stages.h"
 #include "pipeline/four_channel_ops.h"
@@ -49,17 +50,25 @@ void RawProcessor::rgbgImageApplyCurve(float* image) {
 }
 
 void RawProcessor::runApplyCurveVecFInThread(band_record* band) {
-    float* img = band->band_start;
+    // Every stage here works on single rows or on 2 x 2 blocks at even rows,
+    // so the band is run through all of them 12 rows at a time (the chunk
+    // keeps the colour pattern's phase): the same pixels as whole-band
+    // passes, with the chunk still in cache from one stage to the next.
+    constexpr unsigned kChunkRows = 12;
     const unsigned w = band->width, rows = band->rows_with_overlap;
     const double shift = blackShift();
-    if (shift != 0) black_shift(dvklib_, img, w, rows, static_cast<float>(shift));
     const double e = std::exp2(ev_);
-    multiply_channels(dvklib_, img, w, static_cast<int>(rows), e, e, e, e);
-    clamp_rgbg_float(dvklib_, img, w, static_cast<int>(rows));
-    if (hlCompression_ != 0)
-        compress_highlights(dvklib_, img, w, rows, static_cast<float>(hlCompression_), static_cast<float>(hlRange_));
-    apply_tone_curve(dvklib_, img, w, rows, useSCurve_, static_cast<float>(brightness_), static_cast<float>(contrast_),
-                     static_cast<float>(valueZ_));
+    for (unsigned first = 0; first < rows; first += kChunkRows) {
+        const unsigned n = rows - first < kChunkRows ? rows - first : kChunkRows;
+        float* img = band->band_start + static_cast<std::size_t>(first) * w * 4;
+        if (shift != 0) black_shift(dvklib_, img, w, n, static_cast<float>(shift));
+        multiply_channels(dvklib_, img, w, static_cast<int>(n), e, e, e, e);
+        clamp_rgbg_float(dvklib_, img, w, static_cast<int>(n));
+        if (hlCompression_ != 0)
+            compress_highlights(dvklib_, img, w, n, static_cast<float>(hlCompression_), static_cast<float>(hlRange_));
+        apply_tone_curve(dvklib_, img, w, n, useSCurve_, static_cast<float>(brightness_), static_cast<float>(contrast_),
+                         static_cast<float>(valueZ_));
+    }
     band->done = 1;
 }
 
@@ -78,7 +87,12 @@ void RawProcessor::rgbgImageReset() {
 
 namespace {
 
-unsigned to_unsigned(double v) { return v > 0 ? static_cast<unsigned>(v) : 0u; }
+// Truncated toward zero; a negative coordinate lies outside the image (as
+// its unsigned wrap-around did), so nothing is measured there.
+unsigned to_unsigned(double v) {
+    if (v >= 0 && v < 4294967296.0) return static_cast<unsigned>(v);
+    return v > -1 && v < 0 ? 0u : 0xFFFFFFFFu;
+}
 
 }  // namespace
 

@@ -13,18 +13,25 @@ namespace {
 constexpr double kPositiveShare = 0.42857142857142855;  // 3/7 of a brightening step
 
 inline float unsharp_value(float v, float blurred, double weight) {
-    double d = (static_cast<double>(v) - blurred) * weight;
-    if (d > 0) d *= kPositiveShare;
-    return static_cast<float>(v + d);
+    const double d = (static_cast<double>(v) - blurred) * weight;
+    return static_cast<float>(v + (d > 0 ? d * kPositiveShare : d));
 }
 
 // Full strength at L 52.9, none at L 5.8 and from L 100 up.
 inline double lightness_weight(float L) {
     const double t = (2.0 * (L - 5.8) / 0.942) / 100.0 - 1.0;
-    double w = 1.0 - t * t;
-    if (w < 0) w = 0;
-    if (w > 1) w = 1;
-    return w;
+    const double w = 1.0 - t * t;
+    return w < 0 ? 0.0 : (w > 1 ? 1.0 : w);
+}
+
+// The unsharp mask of one row of `channels`-float pixels (strided samples).
+template <int Channels, bool LightnessWeight>
+void unsharp_row(float* p, const float* blurred, unsigned width, double amount) {
+    for (unsigned x = 0; x < width; ++x) {
+        const float v = p[static_cast<std::size_t>(x) * Channels];
+        const double weight = LightnessWeight ? amount * lightness_weight(v) : amount;
+        p[static_cast<std::size_t>(x) * Channels] = unsharp_value(v, blurred[x], weight);
+    }
 }
 
 void report(const char* who, unsigned width, unsigned height) {
@@ -42,9 +49,8 @@ void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned heig
     // vertical pass is complete before the first row is emitted.
     const bool ok = box_blur_channel(image, 4, channel, width, height, radius, divisor,
                                      [&](unsigned row, const float* blurred) {
-                                         float* p = image + static_cast<std::size_t>(row) * width * 4 + channel;
-                                         for (unsigned x = 0; x < width; ++x)
-                                             p[x * 4] = unsharp_value(p[x * 4], blurred[x], amount);
+                                         unsharp_row<4, false>(image + static_cast<std::size_t>(row) * width * 4 + channel,
+                                                               blurred, width, amount);
                                      });
     if (!ok) report("rgbg_unsharp_channel", width, height);
 }
@@ -53,11 +59,8 @@ void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned
     if (!image || width == 0 || height == 0) return;
     const bool ok = box_blur_channel(image, 3, channel, width, height, radius, 2.0 * radius + 1.0,
                                      [&](unsigned row, const float* blurred) {
-                                         float* p = image + static_cast<std::size_t>(row) * width * 3 + channel;
-                                         for (unsigned x = 0; x < width; ++x) {
-                                             const float v = p[x * 3];
-                                             p[x * 3] = unsharp_value(v, blurred[x], amount * lightness_weight(v));
-                                         }
+                                         unsharp_row<3, true>(image + static_cast<std::size_t>(row) * width * 3 + channel,
+                                                              blurred, width, amount);
                                      });
     if (!ok) report("rgb_unsharp_channel", width, height);
 }

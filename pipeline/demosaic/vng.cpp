@@ -61,7 +61,8 @@ struct GradTerm {
 };
 
 struct VngCode {
-    std::vector<GradTerm> terms;
+    GradTerm terms[64];
+    int n_terms = 0;
     int own;  // colour of the position
     long neighbour[8];  // float offset of each direction's neighbour pixel
     long two_step[8];   // float offset of the two-step site's own channel
@@ -145,15 +146,13 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
         rows.reset();
     }
     if (!rows) {
-        std::fprintf(stderr, "vng_interpolate: cannot allocate the row buffer\n");
+        std::fprintf(stderr, "vng_interpolate: cannot allocate the row buffer and code table\n");
         return;
     }
-    vng_prepare(d, band, width, height);
 
     for (int row = 0; row < prow; ++row)
         for (int col = 0; col < pcol; ++col) {
             VngCode& vc = code[std::size_t(row) * pcol + col];
-            vc.terms.reserve(64);
             for (const auto& t : kTerms) {
                 const int y1 = t[0], x1 = t[1], y2 = t[2], x2 = t[3];
                 const int color = colour_at(cfa, row + y1, col + x1);
@@ -163,7 +162,7 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
                 if (std::abs(y1 - y2) == diag && std::abs(x1 - x2) == diag) continue;
                 GradTerm term{(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, float(1 << t[4]), {}};
                 for (int g = 0; g < 8; ++g) term.mask[g / 4][g % 4] = (t[5] >> g) & 1 ? 1.0f : 0.0f;
-                vc.terms.push_back(term);
+                vc.terms[vc.n_terms++] = term;
             }
             const int own = colour_at(cfa, row, col);
             vc.own = own;
@@ -175,58 +174,86 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
             }
         }
 
+    vng_prepare(d, band, width, height);
+
     float* ring[4];
     for (int i = 0; i < 4; ++i) ring[i] = rows.get() + std::size_t(i) * width * 4;
     auto write_back = [&](unsigned r) {
         std::memcpy(band + (std::size_t(r) * width + 2) * 4, ring[r & 3] + 2 * 4, std::size_t(width - 4) * 4 * sizeof(float));
     };
 
+    // The estimate of one site from its eight gradients.
+    auto estimate = [&](const VngCode& vc, const float* pix, float* dst, Float4 g_lo, Float4 g_hi) {
+        float gval[8];
+        for (int g = 0; g < 4; ++g) {
+            gval[g] = g_lo[g];
+            gval[g + 4] = g_hi[g];
+        }
+        float gmin = gval[0], gmax = gval[0];
+        for (int g = 1; g < 8; ++g) {
+            gmin = std::min(gmin, gval[g]);
+            gmax = std::max(gmax, gval[g]);
+        }
+        std::memcpy(dst, pix, 4 * sizeof(float));
+        if (gmax == 0) return;
+        const float thold = float(gmax * 0.5 + gmin);
+        const int own = vc.own;
+        float sum[4] = {0, 0, 0, 0};
+        int num = 0;
+        for (int g = 0; g < 8; ++g) {
+            if (gval[g] > thold) continue;
+            const float* nb = pix + vc.neighbour[g];
+            for (int c = 0; c < colors; ++c) {
+                if (c == own && vc.has_two_step[g])
+                    sum[c] += (pix[c] + pix[vc.two_step[g]]) * 0.5f;
+                else
+                    sum[c] += nb[c];
+            }
+            ++num;
+        }
+        for (int c = 0; c < colors; ++c) {
+            float t = pix[own];
+            if (c != own) t += (sum[c] - sum[own]) / float(num);
+            dst[c] = std::clamp(t, 0.0f, 65535.0f);
+        }
+    };
+
+    const unsigned col_end = width - 2;
     for (unsigned row = 2; row + 2 < height; ++row) {
         const VngCode* crow = &code[std::size_t(row % prow) * pcol];
         float* out = ring[row & 3];
-        for (unsigned col = 2; col + 2 < width; ++col) {
-            const VngCode& vc = crow[col % pcol];
-            const float* pix = band + (std::size_t(row) * width + col) * 4;
-            float* dst = out + std::size_t(col) * 4;
-            // Adding 0 to the directions a term does not count for leaves
-            // them unchanged, so the masked sum is the plain one.
-            Float4 g_lo = {0, 0, 0, 0}, g_hi = {0, 0, 0, 0};
-            for (const GradTerm& t : vc.terms) {
-                const float diff = std::fabs(pix[t.a] - pix[t.b]) * t.weight;
-                g_lo += diff * t.mask[0];
-                g_hi += diff * t.mask[1];
-            }
-            float gval[8];
-            for (int g = 0; g < 4; ++g) {
-                gval[g] = g_lo[g];
-                gval[g + 4] = g_hi[g];
-            }
-            float gmin = gval[0], gmax = gval[0];
-            for (int g = 1; g < 8; ++g) {
-                gmin = std::min(gmin, gval[g]);
-                gmax = std::max(gmax, gval[g]);
-            }
-            std::memcpy(dst, pix, 4 * sizeof(float));
-            if (gmax == 0) continue;
-            const float thold = float(gmax * 0.5 + gmin);
-            const int own = vc.own;
-            float sum[4] = {0, 0, 0, 0};
-            int num = 0;
-            for (int g = 0; g < 8; ++g) {
-                if (gval[g] > thold) continue;
-                const float* nb = pix + vc.neighbour[g];
-                for (int c = 0; c < colors; ++c) {
-                    if (c == own && vc.has_two_step[g])
-                        sum[c] += (pix[c] + pix[vc.two_step[g]]) * 0.5f;
-                    else
-                        sum[c] += nb[c];
+        const float* line = band + std::size_t(row) * width * 4;
+        // Sites one pattern period apart share their code; two of them at a
+        // time keep two independent gradient sums in flight. Each sum still
+        // adds its terms in table order (adding 0 to the directions a term
+        // does not count for leaves them unchanged).
+        for (unsigned base = 2; base < col_end; base += 2 * pcol) {
+            for (unsigned k = 0; k < unsigned(pcol); ++k) {
+                const unsigned a = base + k, b = a + pcol;
+                if (a >= col_end) break;
+                const VngCode& vc = crow[a % pcol];
+                const float* pa = line + std::size_t(a) * 4;
+                Float4 a_lo = {0, 0, 0, 0}, a_hi = {0, 0, 0, 0};
+                if (b < col_end) {
+                    const float* pb = line + std::size_t(b) * 4;
+                    Float4 b_lo = {0, 0, 0, 0}, b_hi = {0, 0, 0, 0};
+                    for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
+                        const float da = std::fabs(pa[t->a] - pa[t->b]) * t->weight;
+                        const float db = std::fabs(pb[t->a] - pb[t->b]) * t->weight;
+                        a_lo += da * t->mask[0];
+                        a_hi += da * t->mask[1];
+                        b_lo += db * t->mask[0];
+                        b_hi += db * t->mask[1];
+                    }
+                    estimate(vc, pb, out + std::size_t(b) * 4, b_lo, b_hi);
+                } else {
+                    for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
+                        const float da = std::fabs(pa[t->a] - pa[t->b]) * t->weight;
+                        a_lo += da * t->mask[0];
+                        a_hi += da * t->mask[1];
+                    }
                 }
-                ++num;
-            }
-            for (int c = 0; c < colors; ++c) {
-                float t = pix[own];
-                if (c != own) t += (sum[c] - sum[own]) / float(num);
-                dst[c] = std::clamp(t, 0.0f, 65535.0f);
+                estimate(vc, pa, out + std::size_t(a) * 4, a_lo, a_hi);
             }
         }
         if (row > 3) write_back(row - 2);

@@ -34,16 +34,17 @@ TEST_P(EveryMethod, BandsEqualOneBandBitForBit) {
     const Method& m = GetParam();
     for (unsigned filters : {kRGGB, kBGGR, kGRBG}) {
         PatternRecord rec(filters);
-        // Wider than one AHD tile, so the bands also move the tile grid.
-        const unsigned w = 300, h = 168;
+        // Wider than one AHD tile, so the bands also move the tile grid; tall
+        // enough for three bands of at least 150 rows.
+        const unsigned w = 300, h = 462;
         const std::vector<float> rgb = edgy_scene(w, h);
         std::vector<float> whole = mosaic(rec, rgb, w, h);
         if (m.border) border_interpolate(rec.get(), m.border, whole.data(), w, h);
         std::vector<float> banded = whole;
         auto method = [&](float* b, unsigned bw, unsigned rows) { m.run(rec.get(), b, bw, rows); };
         ::testing::internal::CaptureStderr();
-        run_in_bands(method, whole, w, h, 1, m.overlap);
-        run_in_bands(method, banded, w, h, 4, m.overlap);
+        ASSERT_EQ(run_in_bands(method, whole, w, h, 1, m.overlap), 1);
+        ASSERT_EQ(run_in_bands(method, banded, w, h, 3, m.overlap), 3);
         ::testing::internal::GetCapturedStderr();
         std::size_t differ = 0;
         for (std::size_t i = 0; i < whole.size(); ++i) differ += std::memcmp(&whole[i], &banded[i], 4) != 0;

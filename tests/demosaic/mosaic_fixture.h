@@ -1,7 +1,6 @@
 // Test helpers for the demosaicing methods: an engine record whose decoder
-// reports a chosen colour-filter pattern, synthetic mosaics, and a local band
-// splitter that cuts an image into overlapping bands the way the four-channel
-// band runner does.
+// reports a chosen colour-filter pattern, synthetic mosaics, and a run through
+// the four-channel band runner.
 #pragma once
 
 #include <cmath>
@@ -10,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 
 namespace dvk::test {
@@ -89,39 +89,22 @@ inline std::vector<float> mosaic(PatternRecord& rec, const std::vector<float>& r
 
 using BandMethod = std::function<void(float* band, unsigned width, unsigned rows)>;
 
-// Cuts the image into n bands with `overlap` rows of overlap as the four-channel
-// runner does (band 0 takes the rest, the others 12 x floor(floor(H2 / n) / 12)
-// own rows, H2 the height rounded down to even), runs the method on a copy of
-// each band's block and copies the own rows back.
-inline void run_in_bands(const BandMethod& method, std::vector<float>& img, unsigned w, unsigned h, unsigned n,
-                         unsigned overlap) {
-    const unsigned h2 = h & ~1u;
+// Runs the method through the four-channel band runner with `n` threads and
+// `overlap` rows of overlap (the runner lays the band blocks out behind the
+// image, so the buffer gets the spare rows it needs). Returns the band count.
+inline int run_in_bands(const BandMethod& method, std::vector<float>& img, unsigned w, unsigned h, unsigned n,
+                        unsigned overlap) {
     const std::size_t row_floats = std::size_t(w) * 4;
-    if (n <= 1) {
-        std::vector<float> block(img.begin(), img.begin() + std::ptrdiff_t(h2 * row_floats));
-        method(block.data(), w, h2);
-        std::copy(block.begin(), block.end(), img.begin());
-        return;
-    }
-    const unsigned other = 12 * ((h2 / n) / 12);
-    const unsigned first = h2 - (n - 1) * other;
-    std::vector<float> out = img;
-    for (unsigned b = 0; b < n; ++b) {
-        const unsigned own_start = b == 0 ? 0 : first + (b - 1) * other;
-        const unsigned own_rows = b == 0 ? first : other;
-        const unsigned above = b == 0 ? 0 : overlap;
-        const unsigned below = b + 1 == n ? 0 : overlap;
-        const unsigned start = own_start - above;
-        const unsigned rows = above + own_rows + below;
-        // Exactly sized, so a method reading past its band is caught by the sanitizer build.
-        std::vector<float> block(img.begin() + std::ptrdiff_t(start * row_floats),
-                                 img.begin() + std::ptrdiff_t((start + rows) * row_floats));
-        method(block.data(), w, rows);
-        std::copy(block.begin() + std::ptrdiff_t(above * row_floats),
-                  block.begin() + std::ptrdiff_t((above + own_rows) * row_floats),
-                  out.begin() + std::ptrdiff_t(own_start * row_floats));
-    }
-    img = std::move(out);
+    std::vector<float> buffer((h + (n - 1) * 2 * overlap) * row_floats, 0.0f);
+    std::copy(img.begin(), img.end(), buffer.begin());
+    const BandLayout layout = run_rgbg_bands_overlap(
+        [&](band_record* b) {
+            method(b->band_start, b->width, b->rows_with_overlap);
+            b->done = 1;
+        },
+        int(n), int(overlap), buffer.data(), w, h);
+    std::copy(buffer.begin(), buffer.begin() + std::ptrdiff_t(h * row_floats), img.begin());
+    return layout.bands;
 }
 
 // Largest absolute difference of R, G, B between a demosaiced image and the

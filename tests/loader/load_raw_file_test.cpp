@@ -395,6 +395,33 @@ TEST_F(LoadRawFile, LeicaSl2DngLosesItsLastFourRows) {
     EXPECT_EQ(r.iheight(), 30u);
 }
 
+TEST_F(LoadRawFile, SigmaDngDecodesItsDefaultCropWhereLibRawRecordsIt) {
+    DngSpec s = make_dng_spec(DngLayout::Bayer, 64, 48);
+    fill_gradient(s, 6);
+    s.make = "SIGMA";
+    s.model = "fp";
+    s.crop_left = 4;
+    s.crop_top = 2;
+    s.crop_width = 50;
+    s.crop_height = 40;
+    TestRecord r;
+    ASSERT_EQ(r.load(write(s)), 0);
+#if LIBRAW_VERSION >= LIBRAW_MAKE_VERSION(0, 21, 0)
+    EXPECT_EQ(r.iwidth(), 50u);
+    EXPECT_EQ(r.iheight(), 40u);
+    const int ch = r->libraw->fcol(0, 0);
+    EXPECT_FLOAT_EQ(r.pixel(0, 0)[ch], normalised(s, sample_at(s, 2, 4)));
+#else
+    // LibRaw 0.20 does not record DNG default crops: the whole area loads.
+    EXPECT_EQ(r.iwidth(), 64u);
+    EXPECT_EQ(r.iheight(), 48u);
+#endif
+    // Other makes never crop.
+    s.make = "Acme";
+    ASSERT_EQ(r.load(write(s, "g.dng")), 0);
+    EXPECT_EQ(r.iwidth(), 64u);
+}
+
 TEST_F(LoadRawFile, SmallestSensorsLoadAtBothSizes) {
     // LibRaw accepts sensors from 22 x 22 sites; at half size that is 11 x 11.
     for (DngLayout layout : {DngLayout::Bayer, DngLayout::XTrans, DngLayout::LinearRaw, DngLayout::Mono})
@@ -446,7 +473,9 @@ TEST_F(LoadRawFile, FailedLoadLeavesThePreviousImageAndRecord) {
     write_bytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 200));
 
     for (const auto& bad : {dir / "missing.dng", empty, text, cut}) {
+        ::testing::internal::CaptureStderr();
         const int ret = r.load(bad);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "a failed load logs nothing: " << bad;
         EXPECT_NE(ret, 0) << bad;
         EXPECT_EQ(r->image.get(), image) << bad;
         EXPECT_EQ(r->libraw.get(), decoder) << bad;

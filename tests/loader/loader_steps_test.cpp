@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pipeline/colour_pattern.h"
 #include "pipeline/raw_loader.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
@@ -370,6 +371,44 @@ TEST(InsetCrop, CropSurvivesRaw2ImageAndSelectsTheArea) {
         }
 }
 
+TEST(CopyAndNormalise, OnePassEqualsTheTwoStepsForEveryKind) {
+    TempDir dir;
+    for (DngLayout layout : {DngLayout::Bayer, DngLayout::XTrans, DngLayout::LinearRaw, DngLayout::Mono})
+        for (int half : {0, 1}) {
+            DngSpec s = make_dng_spec(layout, 34, 26);
+            fill_gradient(s, 40 + unsigned(layout));
+            sample_at(s, 3, 3) = 4095;
+            ASSERT_TRUE(write_dng(dir / "k.dng", s));
+            TestRecord a, b;
+            for (TestRecord* r : {&a, &b}) {
+                LibRaw_DVK& raw = *(*r)->libraw;
+                raw.imgdata.params.half_size = half;
+                ASSERT_EQ(raw.open_file((dir / "k.dng").c_str()), 0);
+                ASSERT_EQ(raw.unpack(), 0);
+                ASSERT_EQ(raw.raw2image(), 0);
+                raw.subtract_black();
+            }
+            std::size_t bytes = 0;
+            auto img = copy_image_to_rgbg(a.get(), &bytes);
+            ASSERT_TRUE(img);
+            set_image(a.get(), std::move(img), bytes);
+            normalize_image(a.get(), 1.0f);
+
+            auto out = allocate_aligned<float>(bytes / sizeof(float));
+            ASSERT_TRUE(copy_image_normalised(b.get(), out.get(), 1.0f));
+            set_image(b.get(), std::move(out), bytes);
+
+            ASSERT_EQ(a.iwidth(), b.iwidth());
+            ASSERT_EQ(a->libraw->imgdata.idata.colors, b->libraw->imgdata.idata.colors);
+            const std::size_t n = std::size_t(a.iwidth()) * a.iheight() * 4;
+            for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(a->image[i], b->image[i]) << int(layout) << " " << i;
+            for (int c = 0; c < 4; ++c) {
+                EXPECT_EQ(a->chan_max[c], b->chan_max[c]);
+                EXPECT_EQ(a->norm_scale[c], b->norm_scale[c]);
+            }
+        }
+}
+
 TEST(NoCfaConversion, AppliesWhiteBalanceAndSpreadsTheSite) {
     TestRecord r;
     install_image(r, 2, 1, {0.5f, 0, 0, 0, 0, 0.25f, 0, 0});
@@ -388,6 +427,39 @@ TEST(NoCfaConversion, AppliesWhiteBalanceAndSpreadsTheSite) {
     EXPECT_EQ(r->auto_wb[3], 3.0);
     EXPECT_EQ(r->libraw->imgdata.color.cam_mul[0], 1.0f);
     EXPECT_EQ(r->libraw->imgdata.color.cam_mul[3], 9.0f);
+}
+
+}  // namespace
+}  // namespace dvk::test
+
+namespace dvk::test {
+namespace {
+
+TEST(ColourPatternTable, EqualsTheDecoderForEveryLayoutAndPhase) {
+    TempDir dir;
+    std::vector<DngSpec> specs;
+    for (BayerPhase p : {BayerPhase::RGGB, BayerPhase::BGGR, BayerPhase::GRBG, BayerPhase::GBRG}) {
+        DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 32);
+        s.phase = p;
+        specs.push_back(s);
+    }
+    specs.push_back(make_dng_spec(DngLayout::XTrans, 36, 36));
+    for (const DngSpec& s : specs) {
+        ASSERT_TRUE(write_dng(dir / "p.dng", s));
+        LibRaw_DVK raw;
+        ASSERT_EQ(raw.open_file((dir / "p.dng").c_str()), 0);
+        const ColourPattern pattern(raw);
+        for (unsigned row = 0; row < 200; row += 3)
+            for (unsigned col = 0; col < 200; col += 1) ASSERT_EQ(pattern(row, col), raw.fcol(int(row), int(col)));
+    }
+    // The Leaf code, whose table depends on the margins.
+    LibRaw_DVK raw;
+    raw.imgdata.idata.filters = 1;
+    raw.imgdata.sizes.top_margin = 5;
+    raw.imgdata.sizes.left_margin = 3;
+    const ColourPattern leaf(raw);
+    for (unsigned row = 0; row < 100; ++row)
+        for (unsigned col = 0; col < 100; ++col) ASSERT_EQ(leaf(row, col), raw.fcol(int(row), int(col)));
 }
 
 }  // namespace

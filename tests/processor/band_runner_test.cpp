@@ -181,3 +181,26 @@ TEST(RowChunks, EveryRowOnce) {
 
 }  // namespace
 }  // namespace dvk
+
+namespace dvk {
+namespace {
+
+TEST(IndexChunks, SmallJobsStayOnOneChunkAndRefusedThreadsStillRun) {
+    int calls = 0;
+    run_index_chunks(1000, 8, 4096, [&](std::size_t b, std::size_t e) {
+        ++calls;
+        EXPECT_EQ(b, 0u);
+        EXPECT_EQ(e, 1000u);
+    });
+    EXPECT_EQ(calls, 1);
+    std::vector<std::atomic<int>> seen(10007);
+    band_runner_fail_thread_starts_after(2);
+    run_index_chunks(seen.size(), 6, 100, [&](std::size_t b, std::size_t e) {
+        for (std::size_t i = b; i < e; ++i) seen[i]++;
+    });
+    band_runner_fail_thread_starts_after(-1);
+    for (auto& s : seen) ASSERT_EQ(s.load(), 1);
+}
+
+}  // namespace
+}  // namespace dvk

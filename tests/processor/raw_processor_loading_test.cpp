@@ -167,6 +167,10 @@ TEST(RawProcessorBalance, PointOnAFileWithoutPatternKeepsGreen2AtZero) {
     p.setEvRed(0);
     p.rgbgImageCalcBalanceAtRect(0, 0, 32, 32);
     EXPECT_NEAR(p.evRed(), std::log2(1744.0 / 744.0), 0.01);
+    // A point left of the image measures nothing: the last measurement stays.
+    p.dvklib()->area_wb_ev[0] = 5;
+    p.rgbgImageCalcBalanceAtPoint(-20.0, 4.0, 6);
+    EXPECT_EQ(p.evRed(), 5.0);
 }
 
 }  // namespace

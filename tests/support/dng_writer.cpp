@@ -94,6 +94,28 @@ void fill_flat(DngSpec& spec, const std::array<std::uint16_t, 3>& value) {
             }
 }
 
+void fill_from_scene(DngSpec& spec, const std::function<std::array<double, 3>(unsigned, unsigned)>& scene) {
+    const unsigned spp = samples_per_pixel(spec);
+    spec.samples.resize(std::size_t(spec.width) * spec.height * spp);
+    const double black = spec.black_level, span = double(spec.white_level) - black;
+    auto level = [&](double v) {
+        v = black + v * span;
+        if (v < 0) v = 0;
+        if (v > 65535) v = 65535;
+        return static_cast<std::uint16_t>(v + 0.5);
+    };
+    for (unsigned row = 0; row < spec.height; ++row)
+        for (unsigned col = 0; col < spec.width; ++col) {
+            const auto rgb = scene(row, col);
+            if (spp == 3) {
+                for (unsigned c = 0; c < 3; ++c) sample_at(spec, row, col, c) = level(rgb[c]);
+            } else {
+                const int colour = cfa_colour(spec, row, col);
+                sample_at(spec, row, col) = level(rgb[colour < 0 ? 1 : colour]);
+            }
+        }
+}
+
 bool write_dng(const std::filesystem::path& path, const DngSpec& spec, std::string* error) {
     const unsigned spp = samples_per_pixel(spec);
     const unsigned colours = colour_count(spec);

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,9 @@ std::uint16_t& sample_at(DngSpec& spec, unsigned row, unsigned col, unsigned c =
 void fill_gradient(DngSpec& spec, std::uint32_t seed = 1);
 // Every sample of colour k (mosaic) or channel k (LinearRaw) becomes value[k].
 void fill_flat(DngSpec& spec, const std::array<std::uint16_t, 3>& value);
+// Samples from a scene: `scene(row, col)` gives linear R, G, B in 0..1 (1 =
+// white level); mosaic sites keep their own colour, monochrome files take G.
+void fill_from_scene(DngSpec& spec, const std::function<std::array<double, 3>(unsigned row, unsigned col)>& scene);
 
 // Writes the file; returns false (with a reason in *error when given) when
 // the spec is inconsistent or libtiff fails.

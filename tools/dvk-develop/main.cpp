@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "pipeline/dvklib.h"
+#include "tools/dvk-develop/develop.h"
 #include "tools/dvk-develop/info.h"
 #include "tools/dvk-develop/options.h"
 
@@ -10,16 +11,26 @@ int main(int argc, char** argv) {
     const int status = dvk::develop::parse_options(argc, argv, &opts);
     if (status >= 0) return status;
 
-    dvk::DVKLib d;
-    if (!dvk::dvklib_new(&d)) {
-        std::fprintf(stderr, "%s: out of memory\n", argv[0]);
-        return 1;
-    }
     int exit_status = 0;
-    for (std::size_t i = 0; i < opts.files.size(); ++i) {
-        if (i) std::fputc('\n', stdout);
-        if (dvk::develop::load_and_describe(&d, opts.files[i].c_str(), opts.half, stdout) != 0) exit_status = 1;
+    if (opts.mode == dvk::develop::Mode::Info) {
+        dvk::DVKLib d;
+        if (!dvk::dvklib_new(&d)) {
+            std::fprintf(stderr, "%s: out of memory\n", argv[0]);
+            return 1;
+        }
+        for (std::size_t i = 0; i < opts.files.size(); ++i) {
+            if (i) std::fputc('\n', stdout);
+            if (dvk::develop::load_and_describe(&d, opts.files[i].c_str(), opts.half, stdout) != 0) exit_status = 1;
+        }
+        dvk::dvklib_delete(&d);
+        return exit_status;
     }
-    dvk::dvklib_delete(&d);
+    if (opts.mode == dvk::develop::Mode::PrintSettings) return dvk::develop::print_settings(opts);
+    // Each file on its own; a failure is reported and the others still run.
+    for (const std::string& file : opts.files) {
+        const int rc = opts.mode == dvk::develop::Mode::Preview ? dvk::develop::preview_file(opts, file)
+                                                                : dvk::develop::develop_file(opts, file);
+        if (rc != 0) exit_status = 1;
+    }
     return exit_status;
 }

@@ -1,0 +1,33 @@
+// Output file names: the default name beside the source, the destination
+// rule (a file, or a folder ending in "/", relative to the source folder when
+// not absolute), numbered names that avoid existing files, and the writable
+// probe of a destination.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace dvk {
+
+// Path helpers with the meaning of the platform's path-string operations.
+std::string last_path_component(const std::string& path);
+std::string path_extension(const std::string& path);               // "" when none
+std::string deleting_path_extension(const std::string& path);
+std::string deleting_last_path_component(const std::string& path);  // the folder, "/" for a root file
+std::string appending_path_component(const std::string& folder, const std::string& name);
+
+// Last component of `fileName` without its extension, plus ".jpeg" or ".tiff".
+std::string makeDefaultBaseName(const std::string& fileName, bool jpeg);
+// The output path for `fileName` and the destination setting; creates the
+// destination folder (with its parents) when a destination is given.
+std::string makeFullDestinationFileName(const std::string& fileName, const std::string& destinationFile,
+                                        bool jpeg);
+// `path` itself when nothing exists there, else the first free
+// "base-NNN.ext" (counting on from a "-NNN" the name already carries), or
+// nothing when 999 is reached.
+std::optional<std::string> spinCounterOnFileIfExists(const std::string& path);
+// Whether a file at `path` can be opened for update, or created (and then
+// removed again).
+bool destination_path_writable(const std::string& path);
+
+}  // namespace dvk

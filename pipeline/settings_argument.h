@@ -1,0 +1,27 @@
+// Settings from the command line of the developer tools: "KEY=VALUE" applied
+// through key-value coding (so VALUE converts as an imported setting does),
+// and settings files applied or printed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dvk {
+
+class RawProcessor;
+
+// Applies "KEY=VALUE" (VALUE may be empty or hold blanks and '='). VALUE
+// goes through setValueForKey as text, as an imported setting does; a number
+// setting needs the whole VALUE to be a number. Returns nullopt on success,
+// else the error text (no '=', unknown key, no number, a number that is not
+// finite).
+std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::string_view key_eq_value);
+// The same with key and value apart.
+std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value);
+
+// Applies a settings file (".dvks" text or property list) as an import does.
+// Returns nullopt on success, else the error text.
+std::optional<std::string> apply_settings_file(RawProcessor& processor, const std::string& path);
+
+}  // namespace dvk

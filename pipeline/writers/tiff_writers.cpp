@@ -1,0 +1,164 @@
+#include "pipeline/writers/tiff_writers.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+#include "pipeline/dvklib.h"
+#include "pipeline/writers/sample_packing.h"
+
+namespace dvk {
+
+namespace {
+
+bool is_16bit_variant(char v) { return v != 'n' && v != 's'; }
+bool is_studio_variant(char v) { return v == 'S' || v == 's'; }
+
+// Opens libtiff on a duplicate of the stream's descriptor, so that TIFFClose
+// and the caller's fclose each close their own descriptor.
+TIFF* open_tiff_on(DVKLib* d, FILE* out) {
+    const char* name = d->dest_file ? d->dest_file : "";
+    std::fflush(out);
+    int fd = dup(fileno(out));
+    TIFF* tif = fd >= 0 ? TIFFFdOpen(fd, name, "w") : nullptr;
+    if (!tif) {
+        if (fd >= 0) close(fd);
+        std::fprintf(stderr, "Could not open output file %s\n", name);
+    }
+    return tif;
+}
+
+void set_fixed_tags(DVKLib* d, TIFF* tif, unsigned width, unsigned height, int bits, int photometric, float xres,
+                    float yres) {
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(bits));
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(COMPRESSION_NONE));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, static_cast<std::uint16_t>(photometric));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(3));
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(xres));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(yres));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, static_cast<std::uint16_t>(PLANARCONFIG_CONTIG));
+    long long timestamp = d->libraw ? static_cast<long long>(d->libraw->imgdata.other.timestamp) : 0;
+    if (timestamp != 0) {
+        char text[20];
+        format_exif_time(timestamp, text);
+        TIFFSetField(tif, TIFFTAG_DATETIME, text);
+    }
+}
+
+// The ICC tag of the RGB and float writers: the output profile, or the linear
+// one when the output gamma is exactly 1.0; the size fields hold length + 1.
+void set_icc_tag(DVKLib* d, TIFF* tif, int raw) {
+    if (raw) return;
+    const char* data = d->output_profile_data;
+    std::uint32_t size = d->output_profile_size;
+    if (d->output_gamma == 1.0) {
+        data = d->linear_profile_data;
+        size = d->linear_profile_size;
+    }
+    if (data && size > 1) TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(size - 1), data);
+}
+
+// Writes the strip and closes the handle; 0 or 3.
+int write_strip_and_close(TIFF* tif, const void* data, std::size_t bytes) {
+    tmsize_t written = TIFFWriteRawStrip(tif, 0, const_cast<void*>(data), static_cast<tmsize_t>(bytes));
+    if (written < 1) {
+        std::fprintf(stderr, "Could not write the image\n");
+        TIFFClose(tif);
+        return 3;
+    }
+    // The directory goes out here; a full disk shows up now, not as a
+    // silently truncated file.
+    bool flushed = TIFFFlush(tif) == 1;
+    TIFFClose(tif);
+    if (!flushed) {
+        std::fprintf(stderr, "Could not write the image\n");
+        return 3;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void format_exif_time(long long timestamp, char out[20]) {
+    std::time_t t = static_cast<std::time_t>(timestamp);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", (tm.tm_year + 1900) % 10000,
+                  (tm.tm_mon + 1) % 100, tm.tm_mday % 100, tm.tm_hour % 100, tm.tm_min % 100, tm.tm_sec % 100);
+    std::memcpy(out, text, 19);
+    out[19] = '\0';
+}
+
+double tiff_open_output(DVKLib* d, TIFF* tif, int quality) {
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(COMPRESSION_NONE));
+    bool wide = is_16bit_variant(d->writer_variant);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(wide ? 16 : 8));
+    return wide ? 65535.0 : 255.0;
+}
+
+int write_tiff_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,
+                   float xres, float yres) {
+    TIFF* tif = open_tiff_on(d, out);
+    if (!tif) return 2;
+    bool wide = is_16bit_variant(d->writer_variant);
+    set_fixed_tags(d, tif, width, height, wide ? 16 : 8, PHOTOMETRIC_RGB, xres, yres);
+    double top = tiff_open_output(d, tif, quality);
+    set_icc_tag(d, tif, raw);
+    unsigned bits = static_cast<unsigned>(std::log2(top + 1.0) + 0.5);
+    bool studio = is_studio_variant(d->writer_variant);
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    pack_rgb_samples(image, pixels, bits, studio);
+    return write_strip_and_close(tif, image, pixels * 3 * (bits / 8));
+}
+
+void pack_cielab16(float* image, std::size_t pixels) {
+    std::int16_t* dst = reinterpret_cast<std::int16_t*>(image);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        float L = image[3 * i], a = image[3 * i + 1], b = image[3 * i + 2];
+        std::int32_t ol, oa, ob;
+        if (L > 100.0f) ol = 65535;
+        else if (L < 0.0f) ol = 0;
+        else ol = static_cast<std::int32_t>(std::lround(L * 655.35f));
+        if (a > 127.0f) oa = 32767;
+        else if (a < -128.0f) oa = -32768;
+        else oa = static_cast<std::int32_t>(std::lround(a * 256.0f));
+        if (b > 127.0f) ob = 32767;
+        else if (b < -128.0f) ob = -32768;
+        else ob = static_cast<std::int32_t>(std::lround(b * 256.0f));
+        // 6 output bytes never overtake the 12 input bytes already read.
+        std::uint16_t ul = static_cast<std::uint16_t>(ol);
+        dst[3 * i] = static_cast<std::int16_t>(ul);
+        dst[3 * i + 1] = static_cast<std::int16_t>(oa);
+        dst[3 * i + 2] = static_cast<std::int16_t>(ob);
+    }
+}
+
+int write_tiff_cielab(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,
+                      float xres, float yres) {
+    TIFF* tif = open_tiff_on(d, out);
+    if (!tif) return 2;
+    set_fixed_tags(d, tif, width, height, 16, PHOTOMETRIC_CIELAB, xres, yres);
+    tiff_open_output(d, tif, quality);
+    // CIELab output is always 16 bits, whatever the variant.
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(16));
+    std::size_t pixels = static_cast<std::size_t>(width) * height;
+    pack_cielab16(image, pixels);
+    return write_strip_and_close(tif, image, pixels * 3 * 2);
+}
+
+int write_tiff_float_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,
+                         float xres, float yres) {
+    TIFF* tif = open_tiff_on(d, out);
+    if (!tif) return 2;
+    set_fixed_tags(d, tif, width, height, 32, PHOTOMETRIC_RGB, xres, yres);
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, static_cast<std::uint16_t>(SAMPLEFORMAT_IEEEFP));
+    set_icc_tag(d, tif, raw);
+    return write_strip_and_close(tif, image, static_cast<std::size_t>(width) * height * 3 * 4);
+}
+
+}  // namespace dvk

@@ -1,0 +1,81 @@
+#include "platform/folder_functions.h"
+
+#include <cerrno>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dvk {
+
+namespace {
+
+std::string without_trailing_slashes(std::string p) {
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string parent_of(const std::string& p) {
+    std::string::size_type slash = p.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 0) return "/";
+    return without_trailing_slashes(p.substr(0, slash));
+}
+
+// Folders whose direct children are mount points.
+bool is_volume_root(const std::string& folder) {
+    if (folder == "/Volumes" || folder == "/media" || folder == "/mnt") return true;
+    // "/media/<user>" and "/run/media/<user>"
+    for (const char* prefix : {"/media/", "/run/media/"}) {
+        std::string pre(prefix);
+        if (folder.size() > pre.size() && folder.compare(0, pre.size(), pre) == 0 &&
+            folder.find('/', pre.size()) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool exists(const std::string& p) {
+    struct stat st;
+    return lstat(p.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+bool createDirectoryPath(const std::string& raw_path) {
+    if (raw_path.empty()) return true;
+    std::string path = without_trailing_slashes(raw_path);
+    if (path == "/") return true;
+    if (path == "/Volumes") return false;
+    if (exists(path)) return true;
+    std::string parent = parent_of(path);
+    if (is_volume_root(parent)) return false;
+    if (!parent.empty() && !createDirectoryPath(parent)) return false;
+    if (mkdir(path.c_str(), 0755) == 0) return true;
+    return errno == EEXIST;  // made meanwhile by someone else
+}
+
+std::string resolveAliasPath(const std::string& path) {
+    std::string current = path;
+    bool was_link = false;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (lstat(current.c_str(), &st) != 0) return path;
+        if (!S_ISLNK(st.st_mode)) {
+            return was_link ? current : path;
+        }
+        char target[PATH_MAX];
+        ssize_t n = readlink(current.c_str(), target, sizeof target - 1);
+        if (n <= 0) return path;
+        target[n] = '\0';
+        std::string next(target);
+        if (next[0] != '/') {
+            std::string folder = parent_of(current);
+            next = (folder.empty() ? std::string() : (folder == "/" ? folder : folder + "/")) + next;
+        }
+        current = next;
+        was_link = true;
+    }
+    return path;  // a loop of links
+}
+
+}  // namespace dvk

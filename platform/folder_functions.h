@@ -1,0 +1,18 @@
+// Folder functions shared by saving and the controller.
+//
+// createDirectoryPath makes a folder with all its missing parents (mode 0755).
+// It never creates anything directly below a volume root ("/Volumes",
+// "/media", "/media/<user>", "/run/media/<user>", "/mnt"), so a destination on
+// a disk that is not mounted fails instead of filling the system disk.
+// resolveAliasPath follows a chain of symbolic links (the aliases of this
+// platform) to the final target's path, or answers the path itself.
+#pragma once
+
+#include <string>
+
+namespace dvk {
+
+bool createDirectoryPath(const std::string& path);
+std::string resolveAliasPath(const std::string& path);
+
+}  // namespace dvk

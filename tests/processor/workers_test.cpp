@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "pipeline/four_channel_ops.h"
+#include "pipeline/raw_processor.h"
+
+namespace dvk {
+namespace {
+
+constexpr unsigned kRGGB = 0x94949494u;
+
+void set_sizes(RawProcessor& p, unsigned w, unsigned h, unsigned filters, bool half) {
+    libraw_data_t& id = p.dvklib()->libraw->imgdata;
+    id.sizes.iwidth = static_cast<unsigned short>(w);
+    id.sizes.iheight = static_cast<unsigned short>(h);
+    id.idata.filters = filters;
+    id.idata.colors = 3;
+    id.rawdata.ioparams.shrink = half ? 1 : 0;
+}
+
+// A flat mosaic: every site holds `level` in its own channel.
+std::vector<float> flat_mosaic(RawProcessor& p, unsigned w, unsigned h, unsigned spare, float level) {
+    std::vector<float> img(std::size_t(w) * (h + spare) * 4, 0.0f);
+    for (unsigned r = 0; r < h; ++r)
+        for (unsigned c = 0; c < w; ++c)
+            img[(std::size_t(r) * w + c) * 4 + unsigned(p.dvklib()->libraw->fcol(int(r), int(c)))] = level;
+    return img;
+}
+
+TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
+    for (auto worker : {&RawProcessor::AHDInThread, &RawProcessor::VCDInThread, &RawProcessor::VNGInThread,
+                        &RawProcessor::LMMSEInThread}) {
+        RawProcessor p;
+        const unsigned w = 40, h = 360;
+        set_sizes(p, w, h, kRGGB, false);
+        p.dvklib()->libraw->imgdata.params.four_color_rgb = 0;
+        auto img = flat_mosaic(p, w, h, 2 * 16, 0.25f);
+        BandLayout lay = p.runRGBGSelectorInThreads(worker, 2, 16, img.data(), w, h);
+        EXPECT_EQ(lay.bands, 2);
+        // Away from the edges every pixel has all three colours at the flat level.
+        for (unsigned r = 20; r < h - 20; ++r)
+            for (unsigned c = 10; c < w - 10; ++c)
+                for (int k = 0; k < 3; ++k)
+                    ASSERT_NEAR(img[(std::size_t(r) * w + c) * 4 + unsigned(k)], 0.25f, 1e-3) << r << "," << c << "," << k;
+    }
+}
+
+TEST(Workers, BinningWritesTheReducedSizeBack) {
+    RawProcessor p;
+    set_sizes(p, 12, 9, kRGGB, false);
+    auto img = flat_mosaic(p, 12, 9, 0, 0.5f);
+    band_record rec;
+    rec.band_start = img.data();
+    rec.width = 12;
+    rec.rows_with_overlap = 9;
+    p.Binn32TrInThread(&rec);
+    EXPECT_EQ(rec.width, 4u);  // 2 x floor(12 / 3) - 4
+    EXPECT_EQ(rec.rows_with_overlap, 6u);
+    EXPECT_EQ(rec.done, 1u);
+}
+
+TEST(Workers, MosaicSharpeningRadiusFollowsTheDecode) {
+    // Red sites of 0.2 (zeros elsewhere), one of them raised: radius 2 (mosaic)
+    // reaches the red site two columns away, radius 1 (half size) does not.
+    for (bool half : {false, true}) {
+        RawProcessor p;
+        const unsigned w = 16, h = 16;
+        set_sizes(p, w, h, kRGGB, half);
+        std::vector<float> plain(std::size_t(w) * h * 4, 0.0f);
+        for (unsigned r = 0; r < h; r += 2)
+            for (unsigned c = 0; c < w; c += 2) plain[(r * w + c) * 4] = 0.2f;
+        std::vector<float> spot = plain;
+        spot[(8 * w + 8) * 4] = 0.8f;
+        for (auto* img : {&plain, &spot}) {
+            band_record rec;
+            rec.band_start = img->data();
+            rec.width = w;
+            rec.rows_with_overlap = h;
+            p.unsharpChannelsInThread(&rec);
+            EXPECT_EQ(rec.done, 1u);
+        }
+        const std::size_t two_away = (8 * w + 10) * 4, three_away = (8 * w + 11) * 4;
+        if (half)
+            EXPECT_EQ(spot[two_away], plain[two_away]);
+        else
+            EXPECT_LT(spot[two_away], plain[two_away]);
+        EXPECT_EQ(spot[three_away + 4], plain[three_away + 4]);  // (8, 12): out of reach of both
+        EXPECT_GT(spot[(8 * w + 8) * 4], 0.8f);
+    }
+}
+
+TEST(Workers, ResetCopiesTheLoadedImageIntoImage32) {
+    RawProcessor p;
+    EXPECT_EQ(p.image32(), nullptr);
+    p.rgbgImageReset();  // no buffer: nothing to copy, no crash
+    EXPECT_EQ(p.progress(), 5);
+}
+
+TEST(Workers, CurveWorkerRunsTheStagesInOrder) {
+    RawProcessor p;
+    set_sizes(p, 1, 1, 0, true);
+    p.setExposure(1);
+    p.setGamma(1.0);
+    p.setCurveType(0);
+    std::vector<float> img = {0.25f, 0.1f, 0.6f, 0.0f};
+    band_record rec;
+    rec.band_start = img.data();
+    rec.width = 1;
+    rec.rows_with_overlap = 1;
+    p.runApplyCurveVecFInThread(&rec);
+    EXPECT_EQ(rec.done, 1u);
+    // Doubled, clamped, gamma 1: no curve.
+    EXPECT_FLOAT_EQ(img[0], 0.5f);
+    EXPECT_FLOAT_EQ(img[1], 0.2f);
+    EXPECT_FLOAT_EQ(img[2], 1.0f);
+    EXPECT_EQ(img[3], 1.1754944e-38f);
+}
+
+}  // namespace
+}  // namespace dvk
+
+#include "pipeline/tone_stages.h"
+
+namespace dvk {
+namespace {
+
+TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
+    for (bool mosaic : {true, false}) {
+        RawProcessor p;
+        const unsigned w = 21, h = 157;
+        set_sizes(p, w, h, mosaic ? kRGGB : 0, !mosaic);
+        p.setExposure(0.3);
+        p.setBlackShift(3);
+        p.setHlCompression(0.7);
+        p.setContrast(-12);
+        std::vector<float> a(std::size_t(w) * h * 4);
+        std::uint32_t seed = 3;
+        for (float& v : a) {
+            seed = seed * 1664525u + 1013904223u;
+            v = float(seed >> 8) / float(1u << 24) * 1.3f - 0.1f;
+        }
+        std::vector<float> b = a;
+        band_record rec;
+        rec.band_start = a.data();
+        rec.width = w;
+        rec.rows_with_overlap = h;
+        p.runApplyCurveVecFInThread(&rec);
+        DVKLib* d = p.dvklib();
+        black_shift(d, b.data(), w, h, 3.0f);
+        const double e = std::exp2(0.3);
+        multiply_channels(d, b.data(), w, int(h), e, e, e, e);
+        clamp_rgbg_float(d, b.data(), w, int(h));
+        compress_highlights(d, b.data(), w, h, 0.7f, 2.0f);
+        apply_tone_curve(d, b.data(), w, h, 1, 50.0f, -12.0f, 1.8f);
+        ASSERT_EQ(a, b) << (mosaic ? "mosaic" : "full colour");
+    }
+}
+
+}  // namespace
+}  // namespace dvk

@@ -1,0 +1,136 @@
+#include "tools/dvk-develop/develop.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <libraw/libraw.h>
+
+#include "pipeline/filters.h"
+#include "pipeline/raw_processor.h"
+#include "pipeline/save_formats.h"
+#include "pipeline/settings_argument.h"
+
+namespace dvk::develop {
+
+namespace {
+
+// The save format first (it sets gamma, profile and raw mode of its own),
+// then the options, the settings files and the --set values, which win over
+// the format's.
+bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
+    if (opts.format) {
+        if (!save_format(*opts.format)) {
+            std::fprintf(stderr, "%s: no save format %d (0 to %d)\n", path.c_str(), *opts.format,
+                         kSaveFormatCount - 1);
+            return false;
+        }
+        p.setSaveFormat(*opts.format);
+    }
+    if (opts.interpolation) p.setInterpolation(*opts.interpolation);
+    if (opts.filter) {
+        if (*opts.filter != "Color" && filter_code_for_name(*opts.filter, p.uplab2labProfiles()) == 0) {
+            std::fprintf(stderr, "%s: unknown filter \"%s\"\n", path.c_str(), opts.filter->c_str());
+            return false;
+        }
+        p.setFilterName(*opts.filter);
+    }
+    if (opts.profile) p.setCustomRawProfile(*opts.profile);
+    for (const std::string& file : opts.settingsFiles) {
+        if (auto failure = apply_settings_file(p, file)) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), failure->c_str());
+            return false;
+        }
+    }
+    std::string error;
+    for (const auto& [key, value] : opts.settings) {
+        if (!apply_setting(p, key, value, &error)) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+            return false;
+        }
+    }
+    if (opts.out) p.setDestinationFile(*opts.out);
+    return true;
+}
+
+}  // namespace
+
+bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error) {
+    if (auto failure = apply_setting_value(p, key, value)) {
+        *error = *failure;
+        return false;
+    }
+    return true;
+}
+
+int print_settings(const Options& opts) {
+    RawProcessor p;
+    const std::string& file = *opts.printSettings;
+    if (!configure(p, opts, file)) return 1;
+    if (auto failure = apply_settings_file(p, file)) {
+        std::fprintf(stderr, "%s\n", failure->c_str());
+        return 1;
+    }
+    // Values given on the command line win over the file's.
+    std::string error;
+    for (const auto& [key, value] : opts.settings) {
+        if (!apply_setting(p, key, value, &error)) {
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
+            return 1;
+        }
+    }
+    std::fputs(p.getExportSettingsAsText().c_str(), stdout);
+    return 0;
+}
+
+int develop_file(const Options& opts, const std::string& path) {
+    RawProcessor p;
+    p.setFileName(path);
+    if (!configure(p, opts, path)) return 1;
+    std::string dest;
+    if (!p.isDestinationFileWritable(&dest)) {
+        std::fprintf(stderr, "%s: cannot write %s\n", path.c_str(),
+                     dest.empty() ? p.makeFullDestinationFileName().c_str() : dest.c_str());
+        return 1;
+    }
+    const int rc = p.initDoubleImageFromRawFile(path, p.interpolation() == 2 ? 1 : 0);
+    if (rc != 0) {
+        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        return 1;
+    }
+    // The white-balance mode takes its multipliers from the file just loaded.
+    p.setUseCameraWB(p.useCameraWB());
+    p.setProgress(0);
+    if (!p.convertImage()) {
+        std::fprintf(stderr, "%s: out of memory while developing\n", path.c_str());
+        return 1;
+    }
+    const int saved = p.saveImage();
+    if (saved != 0) {
+        std::fprintf(stderr, "%s: cannot save %s (error %d)\n", path.c_str(), p.destinationFile().c_str(), saved);
+        return 1;
+    }
+    std::printf("%s\n", p.destinationFile().c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+int preview_file(const Options& opts, const std::string& path) {
+    RawProcessor p;
+    if (!configure(p, opts, path)) return 1;
+    const int rc = p.initFloatPreviewFromRawFile(path);
+    if (rc != 0) {
+        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        return 1;
+    }
+    p.setUseCameraWB(p.useCameraWB());
+    p.setProgress(0);
+    p.rgbgImageReset();
+    p.rgbgImageApplyBalance(p.image32());
+    p.rgbgImageApplyCurve(p.image32());
+    p.makePreview();
+    std::printf("%s: preview %u x %u\n", path.c_str(), p.imageWidth(), p.imageHeight());
+    return 0;
+}
+
+}  // namespace dvk::develop
