@@ -64,9 +64,10 @@ struct VngCode {
     GradTerm terms[64];
     int n_terms = 0;
     int own;  // colour of the position
-    long neighbour[8];  // float offset of each direction's neighbour pixel
-    long two_step[8];   // float offset of the two-step site's own channel
-    bool has_two_step[8];
+    // Per direction and colour, the two float offsets whose mean the direction
+    // contributes: the neighbour's channel twice, or for the site's own colour
+    // the site and the two-step site when that one has the site's colour.
+    long src_a[8][4], src_b[8][4];
 };
 
 // (row + size + dy) keeps the arguments of the colour table non-negative.
@@ -168,9 +169,14 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
             vc.own = own;
             for (int g = 0; g < 8; ++g) {
                 const int y = kChood[g][0], x = kChood[g][1];
-                vc.neighbour[g] = (y * w + x) * 4;
-                vc.has_two_step[g] = colour_at(cfa, row + 2 * y, col + 2 * x) == own;
-                vc.two_step[g] = (2 * y * w + 2 * x) * 4 + own;
+                const bool two_step = colour_at(cfa, row + 2 * y, col + 2 * x) == own;
+                for (int c = 0; c < 4; ++c) {
+                    vc.src_a[g][c] = vc.src_b[g][c] = (y * w + x) * 4 + c;
+                    if (c == own && two_step) {
+                        vc.src_a[g][c] = own;
+                        vc.src_b[g][c] = (2 * y * w + 2 * x) * 4 + own;
+                    }
+                }
             }
         }
 
@@ -198,22 +204,18 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
         if (gmax == 0) return;
         const float thold = float(gmax * 0.5 + gmin);
         const int own = vc.own;
+        // A direction above the threshold adds 0, which leaves every sum as it
+        // was; a value taken as (x + x) / 2 is x itself.
         float sum[4] = {0, 0, 0, 0};
-        int num = 0;
+        float num = 0;
         for (int g = 0; g < 8; ++g) {
-            if (gval[g] > thold) continue;
-            const float* nb = pix + vc.neighbour[g];
-            for (int c = 0; c < colors; ++c) {
-                if (c == own && vc.has_two_step[g])
-                    sum[c] += (pix[c] + pix[vc.two_step[g]]) * 0.5f;
-                else
-                    sum[c] += nb[c];
-            }
-            ++num;
+            const float take = gval[g] <= thold ? 1.0f : 0.0f;
+            for (int c = 0; c < colors; ++c) sum[c] += take * ((pix[vc.src_a[g][c]] + pix[vc.src_b[g][c]]) * 0.5f);
+            num += take;
         }
         for (int c = 0; c < colors; ++c) {
             float t = pix[own];
-            if (c != own) t += (sum[c] - sum[own]) / float(num);
+            if (c != own) t += (sum[c] - sum[own]) / num;
             dst[c] = std::clamp(t, 0.0f, 65535.0f);
         }
     };
