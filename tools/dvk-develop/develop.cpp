@@ -9,79 +9,15 @@
 #include "pipeline/filters.h"
 #include "pipeline/raw_processor.h"
 #include "pipeline/save_formats.h"
+#include "pipeline/settings_argument.h"
 
 namespace dvk::develop {
 
 namespace {
 
-bool parse_number(const std::string& text, double* out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    double v = std::strtod(text.c_str(), &end);
-    if (errno || *end != '\0' || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-// The settings a command line needs most, by their keys.
-struct NumberSetting {
-    const char* key;
-    void (*set)(RawProcessor&, double);
-};
-
-#define DVK_DOUBLE(name, setter) {name, [](RawProcessor& p, double v) { p.setter(v); }}
-#define DVK_INT(name, setter) {name, [](RawProcessor& p, double v) { p.setter(static_cast<int>(v)); }}
-#define DVK_FLOAT(name, setter) {name, [](RawProcessor& p, double v) { p.setter(static_cast<float>(v)); }}
-
-const NumberSetting kSettings[] = {
-    DVK_DOUBLE("exposure", setExposure),
-    DVK_DOUBLE("evRed", setEvRed),
-    DVK_DOUBLE("evGreen", setEvGreen),
-    DVK_DOUBLE("evBlue", setEvBlue),
-    DVK_DOUBLE("evGreen2", setEvGreen2),
-    DVK_DOUBLE("evWarmCold", setEvWarmCold),
-    DVK_INT("useCameraWB", setUseCameraWB),
-    DVK_INT("manualGreen2", setManualGreen2),
-    DVK_DOUBLE("hlCompression", setHlCompression),
-    DVK_DOUBLE("hlRange", setHlRange),
-    DVK_DOUBLE("saturation", setSaturation),
-    DVK_INT("curveType", setCurveType),
-    DVK_DOUBLE("gamma", setGamma),
-    DVK_INT("uplab", setUplab),
-    DVK_INT("blurAB", setBlurAB),
-    DVK_DOUBLE("brightness", setBrightness),
-    DVK_DOUBLE("contrast", setContrast),
-    DVK_DOUBLE("localContrast", setLocalContrast),
-    DVK_INT("localContrastEnabled", setLocalContrastEnabled),
-    DVK_DOUBLE("highRecoveryEV", setHighRecoveryEV),
-    DVK_INT("highRecoveryEnabled", setHighRecoveryEnabled),
-    DVK_INT("highRecoveryGuessTone", setHighRecoveryGuessTone),
-    DVK_INT("bwMode", setBwMode),
-    DVK_DOUBLE("blackShift", setBlackShift),
-    DVK_INT("saveFormat", setSaveFormat),
-    DVK_DOUBLE("sharpness", setSharpness),
-    DVK_INT("sharpnessEnabled", setSharpnessEnabled),
-    DVK_DOUBLE("noise", setNoise),
-    DVK_INT("noiseEnabled", setNoiseEnabled),
-    DVK_INT("cleanDotNoise", setCleanDotNoise),
-    DVK_INT("interpolation", setInterpolation),
-    DVK_DOUBLE("valueZ", setValueZ),
-    DVK_INT("rotation", setRotation),
-    DVK_INT("raw", setRaw),
-    DVK_INT("labOptimize", setLabOptimize),
-    DVK_INT("comprQuality", setComprQuality),
-    DVK_FLOAT("tiffXResolution", setTiffXResolution),
-    DVK_FLOAT("tiffYResolution", setTiffYResolution),
-    DVK_INT("dontOverwriteOnSave", setDontOverwriteOnSave),
-};
-
-#undef DVK_DOUBLE
-#undef DVK_INT
-#undef DVK_FLOAT
-
 // The save format first (it sets gamma, profile and raw mode of its own),
-// then the options and the --set values, which win over the format's.
+// then the options, the settings files and the --set values, which win over
+// the format's.
 bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
     if (opts.format) {
         if (!save_format(*opts.format)) {
@@ -100,6 +36,12 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
         p.setFilterName(*opts.filter);
     }
     if (opts.profile) p.setCustomRawProfile(*opts.profile);
+    for (const std::string& file : opts.settingsFiles) {
+        if (auto failure = apply_settings_file(p, file)) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), failure->c_str());
+            return false;
+        }
+    }
     std::string error;
     for (const auto& [key, value] : opts.settings) {
         if (!apply_setting(p, key, value, &error)) {
@@ -114,26 +56,31 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
 }  // namespace
 
 bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error) {
-    if (key == "filterName") {
-        p.setFilterName(value);
-        return true;
+    if (auto failure = apply_setting_value(p, key, value)) {
+        *error = *failure;
+        return false;
     }
-    if (key == "customRawProfile") {
-        p.setCustomRawProfile(value);
-        return true;
+    return true;
+}
+
+int print_settings(const Options& opts) {
+    RawProcessor p;
+    const std::string& file = *opts.printSettings;
+    if (!configure(p, opts, file)) return 1;
+    if (auto failure = apply_settings_file(p, file)) {
+        std::fprintf(stderr, "%s\n", failure->c_str());
+        return 1;
     }
-    for (const NumberSetting& s : kSettings) {
-        if (key != s.key) continue;
-        double v = 0;
-        if (!parse_number(value, &v)) {
-            *error = "the setting " + key + " takes a number, not \"" + value + "\"";
-            return false;
+    // Values given on the command line win over the file's.
+    std::string error;
+    for (const auto& [key, value] : opts.settings) {
+        if (!apply_setting(p, key, value, &error)) {
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
+            return 1;
         }
-        s.set(p, v);
-        return true;
     }
-    *error = "no setting " + key;
-    return false;
+    std::fputs(p.getExportSettingsAsText().c_str(), stdout);
+    return 0;
 }
 
 int develop_file(const Options& opts, const std::string& path) {
