@@ -1,5 +1,8 @@
 // VNG: bilinear start (vng_prepare), then the variable-number-of-gradients
 // estimate of every inner site, for Bayer, X-Trans and 16 x 16 patterns.
+// Inside vng_interpolate the bilinear rows run just ahead of the gradient rows,
+// and estimates reach the band two rows behind through a four-row buffer, so
+// every site is estimated from the bilinear values as vng_prepare leaves them.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
