@@ -1,6 +1,7 @@
 // RawProcessor: the table of settings with key-value access, the undo
 // registration and observation of announced changes, the snapshot of
 // undoSettings, the history record's settings dictionary and the defaults.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -230,7 +231,12 @@ void RawProcessor::settingsWillChange(const char* key) {
     } else {
         um->registerUndo([this, set = p->set, old = p->get(*this)] { set(*this, old); }, this);
     }
-    s.registeredWith = undoManager_;
+    const bool known = std::any_of(s.registeredWith.begin(), s.registeredWith.end(),
+                                   [um](const std::weak_ptr<UndoManager>& w) { return w.lock().get() == um; });
+    if (!known) {
+        std::erase_if(s.registeredWith, [](const std::weak_ptr<UndoManager>& w) { return w.expired(); });
+        s.registeredWith.push_back(undoManager_);
+    }
 }
 
 void RawProcessor::settingsDidChange(const char* key) {
@@ -251,7 +257,8 @@ void RawProcessor::settingsDidChange(const char* key) {
 }
 
 SettingsLayerState::~SettingsLayerState() {
-    if (auto um = registeredWith.lock()) um->removeAllActionsWithTarget(owner);
+    for (const auto& w : registeredWith)
+        if (auto um = w.lock()) um->removeAllActionsWithTarget(owner);
 }
 
 // --- snapshot ----------------------------------------------------------------

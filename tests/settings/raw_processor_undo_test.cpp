@@ -167,6 +167,21 @@ TEST(SettingsUndo, StepsOfADestroyedProcessorAreDropped) {
     EXPECT_EQ(um->undoCount(), 1u);
     EXPECT_TRUE(um->undo());
     EXPECT_EQ(keep.exposure(), 0.0);
+
+    // Also from a manager it used before its current one.
+    auto first = std::make_shared<UndoManager>();
+    auto second = std::make_shared<UndoManager>();
+    {
+        RawProcessor p;
+        p.setUndoManager(first);
+        p.setGamma(2.0);
+        p.setUndoManager(second);
+        p.setGamma(1.8);
+        EXPECT_EQ(first->undoCount(), 1u);
+        EXPECT_EQ(second->undoCount(), 1u);
+    }
+    EXPECT_FALSE(first->canUndo());
+    EXPECT_FALSE(second->canUndo());
 }
 
 TEST(SettingsUndo, BwModeUndoRestoresTheFilterByName) {
