@@ -214,6 +214,7 @@ void RawProcessor::settingsWillChange(const char* key) {
     // setter it calls undo in one step.
     if (s.changeDepth++ == 0) {
         s.named = false;
+        s.outerKey = key;
         s.groupManager = undoManager_;
         if (s.groupManager) s.groupManager->beginUndoGrouping();
     }
@@ -221,9 +222,17 @@ void RawProcessor::settingsWillChange(const char* key) {
     if (!um || !um->isUndoRegistrationEnabled()) return;
     const SettingProperty* p = find_setting(key);
     if (!p || !p->undoName) return;
-    // The step is named after the change the user made, not after the
-    // settings that change with it.
-    if (!s.named) um->setActionName(p->undoName);
+    if (!s.named) {
+        // The step is named after the change the user made, not after the
+        // settings that change with it.
+        um->setActionName(p->undoName);
+        // Changes of the first green or of the second-green mode move the
+        // second green by the rule, also while they are undone; the step
+        // therefore ends (its actions run last to first) by putting the
+        // second green back to where it was, so undo and redo are exact.
+        if (s.outerKey == "evGreen" || s.outerKey == "manualGreen2" || s.outerKey == "useCameraWB")
+            um->registerUndo([this, g2 = evGreen2()] { setEvGreen2(g2); }, this);
+    }
     s.named = true;
     if (std::string_view(key) == "bwMode") {
         // The filter comes back by name.

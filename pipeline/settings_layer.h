@@ -44,6 +44,7 @@ struct SettingsLayerState {
     KeyValueObservers observers;
     int changeDepth = 0;                       // nesting of announcements
     bool named = false;                        // the outermost change has named its undo step
+    std::string outerKey;                      // the key of the outermost change
     std::shared_ptr<UndoManager> groupManager;  // the manager whose group the outermost change opened
     std::vector<std::weak_ptr<UndoManager>> registeredWith;  // managers given undo steps
     const void* owner = nullptr;
