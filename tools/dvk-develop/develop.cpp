@@ -24,62 +24,6 @@ bool parse_number(const std::string& text, double* out) {
     return true;
 }
 
-// The settings a command line needs most, by their keys.
-struct NumberSetting {
-    const char* key;
-    void (*set)(RawProcessor&, double);
-};
-
-#define DVK_DOUBLE(name, setter) {name, [](RawProcessor& p, double v) { p.setter(v); }}
-#define DVK_INT(name, setter) {name, [](RawProcessor& p, double v) { p.setter(static_cast<int>(v)); }}
-#define DVK_FLOAT(name, setter) {name, [](RawProcessor& p, double v) { p.setter(static_cast<float>(v)); }}
-
-const NumberSetting kSettings[] = {
-    DVK_DOUBLE("exposure", setExposure),
-    DVK_DOUBLE("evRed", setEvRed),
-    DVK_DOUBLE("evGreen", setEvGreen),
-    DVK_DOUBLE("evBlue", setEvBlue),
-    DVK_DOUBLE("evGreen2", setEvGreen2),
-    DVK_DOUBLE("evWarmCold", setEvWarmCold),
-    DVK_INT("useCameraWB", setUseCameraWB),
-    DVK_INT("manualGreen2", setManualGreen2),
-    DVK_DOUBLE("hlCompression", setHlCompression),
-    DVK_DOUBLE("hlRange", setHlRange),
-    DVK_DOUBLE("saturation", setSaturation),
-    DVK_INT("curveType", setCurveType),
-    DVK_DOUBLE("gamma", setGamma),
-    DVK_INT("uplab", setUplab),
-    DVK_INT("blurAB", setBlurAB),
-    DVK_DOUBLE("brightness", setBrightness),
-    DVK_DOUBLE("contrast", setContrast),
-    DVK_DOUBLE("localContrast", setLocalContrast),
-    DVK_INT("localContrastEnabled", setLocalContrastEnabled),
-    DVK_DOUBLE("highRecoveryEV", setHighRecoveryEV),
-    DVK_INT("highRecoveryEnabled", setHighRecoveryEnabled),
-    DVK_INT("highRecoveryGuessTone", setHighRecoveryGuessTone),
-    DVK_INT("bwMode", setBwMode),
-    DVK_DOUBLE("blackShift", setBlackShift),
-    DVK_INT("saveFormat", setSaveFormat),
-    DVK_DOUBLE("sharpness", setSharpness),
-    DVK_INT("sharpnessEnabled", setSharpnessEnabled),
-    DVK_DOUBLE("noise", setNoise),
-    DVK_INT("noiseEnabled", setNoiseEnabled),
-    DVK_INT("cleanDotNoise", setCleanDotNoise),
-    DVK_INT("interpolation", setInterpolation),
-    DVK_DOUBLE("valueZ", setValueZ),
-    DVK_INT("rotation", setRotation),
-    DVK_INT("raw", setRaw),
-    DVK_INT("labOptimize", setLabOptimize),
-    DVK_INT("comprQuality", setComprQuality),
-    DVK_FLOAT("tiffXResolution", setTiffXResolution),
-    DVK_FLOAT("tiffYResolution", setTiffYResolution),
-    DVK_INT("dontOverwriteOnSave", setDontOverwriteOnSave),
-};
-
-#undef DVK_DOUBLE
-#undef DVK_INT
-#undef DVK_FLOAT
-
 // The save format first (it sets gamma, profile and raw mode of its own),
 // then the options and the --set values, which win over the format's.
 bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
@@ -114,26 +58,29 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
 }  // namespace
 
 bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error) {
-    if (key == "filterName") {
-        p.setFilterName(value);
-        return true;
+    if (key == "fileName" || key == "progress") {
+        *error = "the setting " + key + " is not set from the command line";
+        return false;
     }
-    if (key == "customRawProfile") {
-        p.setCustomRawProfile(value);
-        return true;
-    }
-    for (const NumberSetting& s : kSettings) {
-        if (key != s.key) continue;
-        double v = 0;
-        if (!parse_number(value, &v)) {
-            *error = "the setting " + key + " takes a number, not \"" + value + "\"";
-            return false;
+    try {
+        // A number setting takes a number; text settings take the text itself.
+        const SettingsValue current = p.valueForKey(key);
+        if (current.is_number()) {
+            double v = 0;
+            if (!parse_number(value, &v)) {
+                *error = "the setting " + key + " takes a number, not \"" + value + "\"";
+                return false;
+            }
+            if (current.kind() == SettingsValue::Kind::Double) p.setValueForKey(key, SettingsValue(v));
+            else p.setValueForKey(key, SettingsValue(static_cast<long long>(std::llround(v))));
+        } else {
+            p.setValueForKey(key, SettingsValue(value));
         }
-        s.set(p, v);
         return true;
+    } catch (const KeyValueError& e) {
+        *error = "no setting " + key + " (" + e.what() + ")";
+        return false;
     }
-    *error = "no setting " + key;
-    return false;
 }
 
 int develop_file(const Options& opts, const std::string& path) {
