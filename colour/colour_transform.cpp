@@ -34,9 +34,10 @@ cmsUInt32Number format_of(PixelKind k) { return k == PixelKind::Lab ? TYPE_Lab_F
 
 }  // namespace
 
-ColourTransform::ColourTransform(cmsHTRANSFORM t, PixelKind in, PixelKind out, std::shared_ptr<const Profile> src,
-                                 std::shared_ptr<const Profile> dst)
-    : transform_(t), in_(in), out_(out), src_(std::move(src)), dst_(std::move(dst)) {}
+ColourTransform::ColourTransform(cmsHTRANSFORM t, PixelKind in, PixelKind out, int src_intent, int dst_intent,
+                                 std::shared_ptr<const Profile> src, std::shared_ptr<const Profile> dst)
+    : transform_(t), in_(in), out_(out), src_intent_(src_intent), dst_intent_(dst_intent), src_(std::move(src)),
+      dst_(std::move(dst)) {}
 
 ColourTransform::~ColourTransform() { cmsDeleteTransform(transform_); }
 
@@ -53,16 +54,104 @@ void ColourTransform::convert_exact_parallel(float* px, std::size_t n) const {
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) { convert_exact(px + 3 * b, e - b); });
 }
 
-const Lut3D& ColourTransform::lut() const {
-    std::call_once(lut_once_, [this] {
-        lut_.build(in_ == PixelKind::Lab, out_ == PixelKind::Rgb,
-                   [this](float* p, std::size_t n) { convert_exact(p, n); });
+namespace {
+
+// A copy of the matrix/TRC profile `p` with linear tone curves, whose float
+// transforms neither clip nor bend: the lookup table holds its values and the
+// real tone curves follow. Null when `p` is not such a profile.
+cmsHPROFILE linear_copy(cmsHPROFILE p) {
+    if (cmsGetColorSpace(p) != cmsSigRgbData || !cmsIsMatrixShaper(p) ||
+        cmsIsCLUT(p, INTENT_PERCEPTUAL, LCMS_USED_AS_OUTPUT))
+        return nullptr;
+    cmsHPROFILE lin = cmsCreateProfilePlaceholder(nullptr);
+    if (!lin) return nullptr;
+    cmsSetProfileVersion(lin, cmsGetProfileVersion(p));
+    cmsSetDeviceClass(lin, cmsGetDeviceClass(p));
+    cmsSetColorSpace(lin, cmsSigRgbData);
+    cmsSetPCS(lin, cmsSigXYZData);
+    bool ok = true;
+    const cmsTagSignature copied[] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag,
+                                      cmsSigMediaWhitePointTag, cmsSigChromaticAdaptationTag};
+    for (cmsTagSignature t : copied)
+        if (void* data = cmsReadTag(p, t)) ok = ok && cmsWriteTag(lin, t, data);
+    cmsToneCurve* one = cmsBuildGamma(nullptr, 1.0);
+    ok = ok && one && cmsWriteTag(lin, cmsSigRedTRCTag, one) && cmsWriteTag(lin, cmsSigGreenTRCTag, one) &&
+         cmsWriteTag(lin, cmsSigBlueTRCTag, one);
+    if (one) cmsFreeToneCurve(one);
+    if (!ok) {
+        cmsCloseProfile(lin);
+        return nullptr;
+    }
+    return lin;
+}
+
+}  // namespace
+
+void ColourTransform::prepare() const {
+    std::call_once(prepare_once_, [this] {
+        const auto exact = [this](float* p, std::size_t n) { convert_exact(p, n); };
+        cmsHTRANSFORM linear = nullptr;
+        cmsToneCurve* encode_curves[3] = {nullptr, nullptr, nullptr};
+        std::unique_lock<std::mutex> a(src_->lock(), std::defer_lock), b(dst_->lock(), std::defer_lock);
+        if (src_.get() == dst_.get())
+            a.lock();
+        else
+            std::lock(a, b);
+        if (in_ != out_) {
+            use_split_ =
+                split_.build(src_->handle(), src_intent_, dst_->handle(), dst_intent_, in_ == PixelKind::Lab, exact);
+            if (use_split_) return;
+        }
+        if (out_ == PixelKind::Rgb) {
+            if (cmsHPROFILE lin = linear_copy(dst_->handle())) {
+                cmsHPROFILE profiles[2] = {src_->handle(), lin};
+                cmsBool bpc[2] = {FALSE, FALSE};
+                cmsUInt32Number intents[2] = {cmsUInt32Number(src_intent_), cmsUInt32Number(dst_intent_)};
+                cmsFloat64Number adaptation[2] = {1.0, 1.0};
+                linear = cmsCreateExtendedTransform(nullptr, 2, profiles, bpc, intents, adaptation, nullptr, 0,
+                                                    format_of(in_), TYPE_RGB_FLT, cmsFLAGS_NOCACHE);
+                cmsCloseProfile(lin);
+                const cmsTagSignature trc[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+                for (int c = 0; c < 3; ++c) {
+                    auto* curve = static_cast<cmsToneCurve*>(cmsReadTag(dst_->handle(), trc[c]));
+                    encode_curves[c] = curve ? cmsReverseToneCurve(curve) : nullptr;
+                }
+            }
+        }
+        const bool split = linear && encode_curves[0] && encode_curves[1] && encode_curves[2];
+        if (split) {
+            lut_.build(in_ == PixelKind::Lab, true, exact,
+                       [linear](float* p, std::size_t n) { cmsDoTransform(linear, p, p, cmsUInt32Number(n)); },
+                       [&encode_curves](int c, float v) { return cmsEvalToneCurveFloat(encode_curves[c], v); });
+        } else {
+            lut_.build(in_ == PixelKind::Lab, out_ == PixelKind::Rgb, exact);
+        }
+        if (linear) cmsDeleteTransform(linear);
+        for (cmsToneCurve* c : encode_curves)
+            if (c) cmsFreeToneCurve(c);
     });
-    return lut_;
+    prepared_.store(true, std::memory_order_release);
+}
+
+bool ColourTransform::split() const {
+    prepare();
+    return use_split_;
+}
+
+double ColourTransform::exact_cell_share() const {
+    prepare();
+    return use_split_ ? split_.exact_cell_share() : lut_.exact_cell_share();
 }
 
 void ColourTransform::convert(float* px, std::size_t n) const {
-    const Lut3D& table = lut();
+    // A few pixels (the decompression points, the grey strip) do not pay for
+    // building the table; they take the exact transform until it exists.
+    constexpr std::size_t kWorthATable = 100000;
+    if (n < kWorthATable && !prepared_.load(std::memory_order_acquire)) {
+        convert_exact_parallel(px, n);
+        return;
+    }
+    prepare();
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
         // Pixels the table leaves to the exact transform are gathered and
         // converted in one call per block.
@@ -74,7 +163,10 @@ void ColourTransform::convert(float* px, std::size_t n) const {
             const std::size_t count = std::min(kBlock, e - start);
             float* block = px + 3 * start;
             misses.clear();
-            table.apply(block, count, misses);
+            if (use_split_)
+                split_.apply(block, count, misses);
+            else
+                lut_.apply(block, count, misses);
             if (misses.empty()) continue;
             gathered.resize(misses.size() * 3);
             for (std::size_t m = 0; m < misses.size(); ++m)
@@ -103,9 +195,11 @@ std::shared_ptr<const ColourTransform> get_colour_transform(const std::shared_pt
     cmsHTRANSFORM t = nullptr;
     {
         // LittleCMS reads profile tags lazily: one thread at a time per profile.
-        std::unique_lock<std::mutex> a(src->lock());
-        std::unique_lock<std::mutex> b;
-        if (dst.get() != src.get()) b = std::unique_lock<std::mutex>(dst->lock());
+        std::unique_lock<std::mutex> a(src->lock(), std::defer_lock), b(dst->lock(), std::defer_lock);
+        if (src.get() == dst.get())
+            a.lock();
+        else
+            std::lock(a, b);
         cmsHPROFILE profiles[2] = {src->handle(), dst->handle()};
         cmsBool bpc[2] = {FALSE, FALSE};
         cmsUInt32Number intents[2] = {cmsUInt32Number(src_intent), cmsUInt32Number(dst_intent)};
@@ -117,7 +211,7 @@ std::shared_ptr<const ColourTransform> get_colour_transform(const std::shared_pt
         if (error) *error = "LittleCMS cannot link the two profiles";
         return nullptr;
     }
-    auto ct = std::make_shared<const ColourTransform>(t, in, out, src, dst);
+    auto ct = std::make_shared<const ColourTransform>(t, in, out, src_intent, dst_intent, src, dst);
     cache.emplace_front(key, ct);
     if (cache.size() > kCacheSize) cache.pop_back();
     return ct;

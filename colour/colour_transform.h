@@ -1,9 +1,11 @@
 // Shared float colour transforms between two profiles (LittleCMS, no
 // black-point compensation, one intent per profile), cached by profile pair,
 // intents and pixel kinds. A transform is used by several threads at once; its
-// 3D lookup table is built on first use and then reused.
+// fast form (a 3D lookup table, see lut3d.h and split_transform.h) is built on
+// first use and then reused.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -12,6 +14,7 @@
 #include <lcms2.h>
 
 #include "colour/lut3d.h"
+#include "colour/split_transform.h"
 
 namespace dvk {
 
@@ -21,28 +24,39 @@ enum class PixelKind { Rgb, Lab };  // float RGB 0..1, or CIELab units
 
 class ColourTransform {
 public:
-    ColourTransform(cmsHTRANSFORM t, PixelKind in, PixelKind out, std::shared_ptr<const Profile> src,
-                    std::shared_ptr<const Profile> dst);
+    ColourTransform(cmsHTRANSFORM t, PixelKind in, PixelKind out, int src_intent, int dst_intent,
+                    std::shared_ptr<const Profile> src, std::shared_ptr<const Profile> dst);
     ~ColourTransform();
     ColourTransform(const ColourTransform&) = delete;
     ColourTransform& operator=(const ColourTransform&) = delete;
 
     // The LittleCMS transform itself, on one thread.
     void convert_exact(float* px, std::size_t n) const;
-    // Through the lookup table (built on first call), on band_thread_count
-    // threads; pixels outside the table's domain take the exact transform.
+    // Through the fast form (built on the first call of at least 100000
+    // pixels; smaller calls before that take the exact transform), on
+    // band_thread_count threads; pixels outside its domain take the exact
+    // transform.
     void convert(float* px, std::size_t n) const;
     // The exact transform on band_thread_count threads.
     void convert_exact_parallel(float* px, std::size_t n) const;
 
-    const Lut3D& lut() const;
+    // Builds the fast form on first use: the split form of a matrix/TRC and
+    // Lab table pair when it checks out, else a table of the whole transform.
+    void prepare() const;
+    bool split() const;
+    // Share of the fast form's table cells left to the exact transform.
+    double exact_cell_share() const;
 
 private:
     cmsHTRANSFORM transform_;
     PixelKind in_, out_;
+    int src_intent_, dst_intent_;
     std::shared_ptr<const Profile> src_, dst_;  // kept alive with the transform
-    mutable std::once_flag lut_once_;
+    mutable std::once_flag prepare_once_;
     mutable Lut3D lut_;
+    mutable SplitTransform split_;
+    mutable bool use_split_ = false;
+    mutable std::atomic<bool> prepared_{false};
 };
 
 // The transform from `src` (device to connection space, `src_intent`) to `dst`

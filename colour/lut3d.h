@@ -1,12 +1,17 @@
 // A 3D lookup table of 65 points a side with tetrahedral interpolation, in
-// float, standing in for one colour transform. The grid is uniform in the
-// inputs (RGB 0..1, or L 0..100 and a, b -128..128) or in their square roots
-// (suits linear RGB inputs); RGB outputs are stored as they are or as
-// sign(v)|v|^2.2, turned back through a 1D table (suits the steep start of
-// gamma-encoded outputs), chosen from the transform of mid-grey. Cells in which the transform
-// clips (gamut and encoding limits) are found when the table is built, by
-// comparing the interpolation with the exact transform inside each cell;
-// pixels falling there take the exact transform.
+// float, standing in for one colour transform.
+//
+// The grid is uniform in the inputs (RGB 0..1, or CIELab over the range of
+// the 16-bit ICC encoding, L 0..100.39 and a, b -128..127.996), or for linear
+// RGB inputs uniform in their square roots. RGB
+// outputs are kept smooth for interpolation: either the transform into a
+// linear-light copy of the output profile is tabled and the output tone
+// curves are applied afterwards through 1D tables (matrix/TRC outputs), or
+// the outputs are stored as sign(v)|v|^2.2 and turned back through a 1D table.
+// Cells in which the transform still bends too much (clipping at gamut and
+// encoding limits) are found when the table is built, by comparing the
+// interpolation with the exact transform at points inside each cell; pixels
+// falling there take the exact transform.
 #pragma once
 
 #include <cstddef>
@@ -19,32 +24,39 @@ namespace dvk {
 class Lut3D {
 public:
     static constexpr int kGrid = 65;
+    // Converts n packed float triples in place.
+    using Convert = std::function<void(float*, std::size_t)>;
+    // Turns a linear-light output value of `channel` into the output's encoding.
+    using Encode = std::function<float(int channel, float linear)>;
 
-    // Fills the table from `exact`, which converts n packed float triples in
-    // place. in_lab: inputs are CIELab (else RGB 0..1); out_rgb: outputs are
-    // RGB (else CIELab).
-    void build(bool in_lab, bool out_rgb, const std::function<void(float*, std::size_t)>& exact);
+    // in_lab: inputs are CIELab (else RGB 0..1); out_rgb: outputs are RGB
+    // (else CIELab). `linear` and `encode`, when given, are the transform into
+    // linear light and the output tone curves, whose composition is `exact`.
+    void build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear = Convert(),
+               const Encode& encode = Encode());
     bool empty() const { return table_.empty(); }
     // Share of the cells whose pixels take the exact transform.
     double exact_cell_share() const;
 
     // Converts n pixels in place. A pixel outside the table's input domain
-    // (or NaN) is left as it was and its index is appended to `misses`.
+    // (or NaN), or in a cell left to the exact transform, is left as it was
+    // and its index is appended to `misses`.
     void apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const;
 
 private:
-    void fill(bool sqrt_shaper, const std::function<void(float*, std::size_t)>& exact);
-    void mark_exact_cells(const std::function<void(float*, std::size_t)>& exact);
+    enum class Post { None, Gamma, Encoded };
+
+    void fill(bool sqrt_shaper, const Convert& source);
+    void make_post_tables(const Encode& encode);
+    void mark_exact_cells(const Convert& exact);
 
     std::vector<float> table_;  // kGrid^3 nodes, 3 floats each, first input slowest
-    bool sqrt_shaper_ = false;
-    bool post_gamma_ = false;   // RGB outputs stored as sign(v)|v|^2.2
-    // Cells where the transform is not smooth enough to interpolate (it clips
-    // inside them): their pixels take the exact transform.
-    std::vector<std::uint8_t> exact_cell_;
-    std::vector<float> post_;   // RGB outputs: v of sqrt(|y|) on a uniform grid
-    float post_scale_ = 0;      // grid steps per unit of sqrt(|y|)
-    bool in_lab_ = false, out_rgb_ = false;
+    std::vector<float> post_;   // 3 x kPostSize: output of sqrt(|stored|) on a uniform grid
+    float post_scale_ = 0;      // grid steps per unit of sqrt(|stored|)
+    bool in_lab_ = false, out_rgb_ = false, sqrt_shaper_ = false, linear_out_ = false;
+    Post post_mode_ = Post::None;
+    // Bit per cell, set when its pixels take the exact transform; empty when none does.
+    std::vector<std::uint64_t> exact_cell_;
 };
 
 }  // namespace dvk

@@ -2,75 +2,24 @@
 // registration and observation of announced changes, the snapshot of
 // undoSettings, the history record's settings dictionary and the defaults.
 #include <cmath>
-#include <concepts>
 #include <limits>
 #include <optional>
 
 #include "pipeline/raw_processor.h"
 #include "pipeline/undo_manager.h"
-#if __has_include("pipeline/filters.h")
-#include "pipeline/filters.h"
-#define DVK_HAVE_FILTER_TABLE 1
-#endif
 
 namespace dvk {
 
 namespace {
 
-// --- filter name and custom profile: the colour-filter module's setters when
-// RawProcessor has them, else the filter table directly -----------------------
-
-template <class P>
-std::string filter_name_of(const P& p) {
-    if constexpr (requires { { p.filterName() } -> std::convertible_to<std::string>; }) {
-        return p.filterName();
-    } else {
-#ifdef DVK_HAVE_FILTER_TABLE
-        return filter_name_for_code(p.bwMode(), const_cast<P&>(p).uplab2labProfiles());
-#else
-        return "Color";
-#endif
-    }
+// The custom profile: "" stands for none.
+std::optional<std::string> custom_profile_of(const RawProcessor& p) {
+    const std::string& s = p.customRawProfile();
+    return s.empty() ? std::nullopt : std::optional<std::string>(s);
 }
 
-template <class P>
-void set_filter_name(P& p, const std::string& name) {
-    if constexpr (requires { p.setFilterName(name); }) {
-        p.setFilterName(name);
-    } else {
-#ifdef DVK_HAVE_FILTER_TABLE
-        p.setBwMode(filter_code_for_name(name, p.uplab2labProfiles()));
-#else
-        p.setBwMode(0);
-#endif
-    }
-}
-
-// Accessors that take or give a plain string treat "" as no profile.
-template <class P>
-std::optional<std::string> custom_profile_of(const P& p) {
-    if constexpr (requires { { p.customRawProfile() } -> std::convertible_to<std::string>; }) {
-        std::string s = p.customRawProfile();
-        return s.empty() ? std::nullopt : std::optional<std::string>(s);
-    } else if constexpr (requires { { p.customRawProfile() } -> std::convertible_to<std::optional<std::string>>; }) {
-        return p.customRawProfile();
-    } else {
-        const std::string& s = p.customRawProfilePath();
-        return s.empty() ? std::nullopt : std::optional<std::string>(s);
-    }
-}
-
-template <class P>
-void set_custom_profile(P& p, const std::optional<std::string>& value) {
-    if constexpr (requires { p.setCustomRawProfile(std::optional<std::string>()); }) {
-        p.setCustomRawProfile(value);
-    } else if constexpr (requires { p.setCustomRawProfile(std::string()); }) {
-        p.setCustomRawProfile(value.value_or(std::string()));
-    } else if constexpr (requires { p.setCustomRawProfile(static_cast<const char*>(nullptr)); }) {
-        p.setCustomRawProfile(value ? value->c_str() : static_cast<const char*>(nullptr));
-    } else {
-        p.setCustomRawProfilePath(value.value_or(std::string()));
-    }
+void set_custom_profile(RawProcessor& p, const std::optional<std::string>& value) {
+    p.setCustomRawProfile(value.value_or(std::string()));
 }
 
 std::optional<std::string> optional_string(const SettingsValue& v) {
@@ -154,8 +103,8 @@ const SettingProperty kSettings[] = {
     DVK_INT("dontOverwriteOnSave", dontOverwriteOnSave, setDontOverwriteOnSave, nullptr),
     // Names and files.
     SettingProperty{"filterName", SettingType::String,
-                    [](const RawProcessor& p) { return SettingsValue(filter_name_of(p)); },
-                    [](RawProcessor& p, const SettingsValue& v) { set_filter_name(p, v.description()); }, nullptr},
+                    [](const RawProcessor& p) { return SettingsValue(p.filterName()); },
+                    [](RawProcessor& p, const SettingsValue& v) { p.setFilterName(v.description()); }, nullptr},
     SettingProperty{"destinationFile", SettingType::String,
                     [](const RawProcessor& p) { return SettingsValue(p.destinationFile()); },
                     [](RawProcessor& p, const SettingsValue& v) { p.setDestinationFile(v.description()); }, nullptr},
@@ -277,7 +226,7 @@ void RawProcessor::settingsWillChange(const char* key) {
     s.named = true;
     if (std::string_view(key) == "bwMode") {
         // The filter comes back by name.
-        um->registerUndo([this, name = filter_name_of(*this)] { set_filter_name(*this, name); }, this);
+        um->registerUndo([this, name = filterName()] { setFilterName(name); }, this);
     } else {
         um->registerUndo([this, set = p->set, old = p->get(*this)] { set(*this, old); }, this);
     }
@@ -293,8 +242,6 @@ void RawProcessor::settingsDidChange(const char* key) {
         s.observers.notify("isCurveTypeGamma");
     } else if (k == "bwMode") {
         s.observers.notify("filterName");
-    } else if (k == "customRawProfilePath") {
-        s.observers.notify("customRawProfile");
     }
     if (s.changeDepth > 0 && --s.changeDepth == 0) {
         std::shared_ptr<UndoManager> gm = std::move(s.groupManager);
@@ -340,7 +287,7 @@ SettingsDictionary RawProcessor::undoSettings() const {
     d.set("curveType", curveType());
     d.set("interpolation", interpolation());
     d.set("saveFormat", saveFormat());
-    d.set("filterName", filter_name_of(*this));
+    d.set("filterName", filterName());
     if (auto profile = custom_profile_of(*this)) d.set("customRawProfile", *profile);
     return d;
 }
@@ -353,7 +300,7 @@ void RawProcessor::setUndoSettings(const SettingsDictionary& s) {
     setContrast(s.get("contrast").double_value());
     setCurveType(s.get("curveType").int_value());
     setEvBlue(s.get("evBlue").double_value());
-    set_filter_name(*this, s.get("filterName").description());
+    setFilterName(s.get("filterName").description());
     setManualGreen2(s.get("manualGreen2").bool_value());
     setEvGreen2(s.get("evGreen2").double_value());
     setEvGreen(s.get("evGreen").double_value());
@@ -400,7 +347,7 @@ void RawProcessor::setSettings(const KeyValueSource& r) {
     setEvRed(r("evRed").double_value());
     setEvWarmCold(r("evWarmCold").double_value());
     setExposure(r("exposure").double_value());
-    set_filter_name(*this, r("filterName").description());
+    setFilterName(r("filterName").description());
     setGamma(r("gamma").double_value());
     setHighRecoveryEV(r("highRecoveryEV").double_value());
     setHighRecoveryEnabled(r("highRecoveryEnabled").bool_value());

@@ -11,9 +11,11 @@ namespace dvk {
 
 class RawProcessor;
 
-// Applies "KEY=VALUE" (VALUE may be empty or hold blanks and '='). Returns
-// nullopt on success, else the error text (no '=', unknown key, a number
-// that is not finite).
+// Applies "KEY=VALUE" (VALUE may be empty or hold blanks and '='). VALUE
+// goes through setValueForKey as text, as an imported setting does; a number
+// setting needs the whole VALUE to be a number. Returns nullopt on success,
+// else the error text (no '=', unknown key, no number, a number that is not
+// finite).
 std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::string_view key_eq_value);
 // The same with key and value apart.
 std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value);

@@ -1,6 +1,12 @@
 // AHD: adaptive homogeneity-directed demosaicing in 256 x 256 tiles with three
 // green candidates (horizontal, vertical, locally selected), YCbCr homogeneity
 // counts and the average of the most homogeneous candidates.
+//
+// Within a tile each step reads at most one row beyond the one it writes, so
+// the steps run as a pipeline down the tile (greens at row r, red, blue and
+// YCbCr at r - 1, homogeneity at r - 2, output at r - 3) on a few rows of tile
+// scratch that stay in cache; every cell gets the value the step-by-step order
+// over the whole tile gives it.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,23 +21,30 @@ namespace {
 
 constexpr int TS = 256;  // tile size
 constexpr int kDirs = 3;
+constexpr int kRows = 4;  // scratch rows: the pipeline spans four tile rows
 
-// Tile scratch: three candidate RGB images, their YCbCr forms and the
-// homogeneity counters, all indexed [direction][row][col].
+// Tile scratch rows: three candidate RGB rows, their YCbCr forms and the
+// homogeneity counters, indexed [direction][tile row % kRows][col].
 struct AhdScratch {
-    AlignedBuffer<double> rgb;  // kDirs x TS x TS x 3
-    AlignedBuffer<double> lab;  // kDirs x TS x TS x 3
-    AlignedBuffer<unsigned char> homo;  // kDirs x TS x TS
+    AlignedBuffer<double> rgb;          // kDirs x kRows x TS x 3
+    AlignedBuffer<double> lab;          // kDirs x kRows x TS x 3
+    AlignedBuffer<unsigned char> homo;  // kDirs x kRows x TS
 
     bool allocate() {
-        rgb = allocate_aligned_zeroed<double>(std::size_t(kDirs) * TS * TS * 3);
-        lab = allocate_aligned_zeroed<double>(std::size_t(kDirs) * TS * TS * 3);
-        homo = allocate_aligned_zeroed<unsigned char>(std::size_t(kDirs) * TS * TS);
+        rgb = allocate_aligned_zeroed<double>(std::size_t(kDirs) * kRows * TS * 3);
+        lab = allocate_aligned_zeroed<double>(std::size_t(kDirs) * kRows * TS * 3);
+        homo = allocate_aligned_zeroed<unsigned char>(std::size_t(kDirs) * kRows * TS);
         return rgb && lab && homo;
     }
-    double* rgb_at(int d, int r, int c) const { return rgb.get() + ((std::size_t(d) * TS + r) * TS + c) * 3; }
-    double* lab_at(int d, int r, int c) const { return lab.get() + ((std::size_t(d) * TS + r) * TS + c) * 3; }
-    unsigned char* homo_at(int d, int r, int c) const { return homo.get() + (std::size_t(d) * TS + r) * TS + c; }
+    double* rgb_at(int d, int r, int c) const {
+        return rgb.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * TS + c) * 3;
+    }
+    double* lab_at(int d, int r, int c) const {
+        return lab.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * TS + c) * 3;
+    }
+    unsigned char* homo_at(int d, int r, int c) const {
+        return homo.get() + (std::size_t(d) * kRows + std::size_t(r % kRows)) * TS + c;
+    }
 };
 
 // Two doubles at a time (GCC/Clang vector extension) and their comparison masks.
@@ -45,273 +58,253 @@ inline float limit_between(float v, float a, float b) {
 constexpr double kYr = 0.299, kYb = 0.114;
 constexpr double kYg = 1 - kYr - kYb;
 
+// Differences of one row of YCbCr cells against neighbours: l = |dY|,
+// ab = dCb^2 + dCr^2.
+struct Diffs {
+    double l[TS + 1], ab[TS + 1];
+};
+
 class AhdTile {
 public:
     AhdTile(const CfaMap& cfa, const AhdScratch& s, float* image, int width, int height, int top, int left)
         : cfa_(cfa), s_(s), img_(image), w_(width), h_(height), top_(top), left_(left) {}
 
     void run() {
-        clear_edge_cells();
-        horizontal_green();
-        vertical_green();
-        selected_green();
-        for (int d = 0; d < kDirs; ++d) red_blue_and_lab(d);
-        homogeneity();
-        output();
+        const int last = std::min(top_ + TS, h_);  // rows of the tile in the image
+        for (int i = top_; i < last + 3; ++i) {
+            if (i < last) greens(i);
+            if (i - 1 >= top_ + 1 && i - 1 < std::min(top_ + TS - 1, h_ - 1))
+                for (int d = 0; d < kDirs; ++d) red_blue_and_lab(d, i - 1);
+            if (i - 2 >= top_ + 2 && i - 2 < std::min(top_ + TS - 2, h_ - 2)) homogeneity(i - 2);
+            if (i - 3 >= top_ + 3 && i - 3 < std::min(top_ + TS - 3, h_ - 3)) output(i - 3);
+        }
     }
 
 private:
     float* pix(int row, int col) const { return img_ + (std::size_t(row) * w_ + col) * 4; }
     bool green(int row, int col) const { return cfa_(unsigned(row), unsigned(col)) == 1; }
 
-    // Candidate greens next to the image edge are never computed; give them a
-    // fixed value so that the border cells do not depend on the previous tile.
-    void clear_edge_cells() const {
-        const int rows = std::min(TS, h_ - top_), cols = std::min(TS, w_ - left_);
-        auto clear = [&](int r, int c) {
-            if (r < 0 || r >= rows || c < 0 || c >= cols) return;
-            for (int d = 0; d < kDirs; ++d) s_.rgb_at(d, r, c)[1] = 0;
-        };
-        const int edge_rows[4] = {0, 1, h_ - 2, h_ - 1};
-        const int edge_cols[4] = {0, 1, w_ - 2, w_ - 1};
-        for (int er : edge_rows) {
-            const int r = er - top_;
-            if (r < 0 || r >= rows) continue;
-            for (int c = 0; c < cols; ++c) clear(r, c);
-        }
-        for (int ec : edge_cols) {
-            const int c = ec - left_;
-            if (c < 0 || c >= cols) continue;
-            for (int r = 0; r < rows; ++r) clear(r, c);
+    // The three green candidates of one row. Candidates next to the image edge
+    // are never computed: the row starts cleared, so they read as 0 whatever
+    // the scratch held before.
+    void greens(int row) const {
+        const int r = row - top_;
+        for (int d = 0; d < kDirs; ++d) std::memset(s_.rgb_at(d, r, 0), 0, sizeof(double) * TS * 3);
+        horizontal_green(row);
+        if (row >= std::max(top_, 2) && row < std::min(top_ + TS, h_ - 2)) vertical_green(row);
+        if (row >= std::max(top_, 1) && row < std::min(top_ + TS, h_ - 1)) selected_green(row);
+    }
+
+    void horizontal_green(int row) const {
+        const int col_end = std::min(left_ + TS, w_ - 2);
+        int col = left_ + (green(row, left_) ? 1 : 0);
+        if (col < 2) col += 2;
+        const int c = cfa_(unsigned(row), unsigned(col));
+        for (; col < col_end; col += 2) {
+            const float* p = pix(row, col);
+            const float val = ((p[-4 + 1] + p[c] + p[4 + 1]) * 2 - p[-8 + c] - p[8 + c]) * 0.25f;
+            s_.rgb_at(0, row - top_, col - left_)[1] = limit_between(val, p[-4 + 1], p[4 + 1]);
         }
     }
 
-    void horizontal_green() const {
-        const int row_end = std::min(top_ + TS, h_), col_end = std::min(left_ + TS, w_ - 2);
-        for (int row = top_; row < row_end; ++row) {
-            int col = left_ + (green(row, left_) ? 1 : 0);
-            if (col < 2) col += 2;
-            const int c = cfa_(unsigned(row), unsigned(col));
-            for (; col < col_end; col += 2) {
-                const float* p = pix(row, col);
-                const float val = ((p[-4 + 1] + p[c] + p[4 + 1]) * 2 - p[-8 + c] - p[8 + c]) * 0.25f;
-                s_.rgb_at(0, row - top_, col - left_)[1] = limit_between(val, p[-4 + 1], p[4 + 1]);
-            }
-        }
-    }
-
-    void vertical_green() const {
+    void vertical_green(int row) const {
         const long w4 = long(w_) * 4;
-        const int row_end = std::min(top_ + TS, h_ - 2), col_end = std::min(left_ + TS, w_);
-        for (int row = std::max(top_, 2); row < row_end; ++row) {
-            int col = left_ + (green(row, left_) ? 1 : 0);
-            const int c = cfa_(unsigned(row), unsigned(col));
-            for (; col < col_end; col += 2) {
-                const float* p = pix(row, col);
-                const float val = ((p[-w4 + 1] + p[c] + p[w4 + 1]) * 2 - p[-2 * w4 + c] - p[2 * w4 + c]) * 0.25f;
-                s_.rgb_at(1, row - top_, col - left_)[1] = limit_between(val, p[-w4 + 1], p[w4 + 1]);
-            }
+        const int col_end = std::min(left_ + TS, w_);
+        int col = left_ + (green(row, left_) ? 1 : 0);
+        const int c = cfa_(unsigned(row), unsigned(col));
+        for (; col < col_end; col += 2) {
+            const float* p = pix(row, col);
+            const float val = ((p[-w4 + 1] + p[c] + p[w4 + 1]) * 2 - p[-2 * w4 + c] - p[2 * w4 + c]) * 0.25f;
+            s_.rgb_at(1, row - top_, col - left_)[1] = limit_between(val, p[-w4 + 1], p[w4 + 1]);
         }
     }
 
-    void selected_green() const {
+    void selected_green(int row) const {
         const long w4 = long(w_) * 4;
-        const int row_end = std::min(top_ + TS, h_ - 1), col_end = std::min(left_ + TS, w_ - 1);
-        for (int row = std::max(top_, 1); row < row_end; ++row) {
-            int col;
-            if (green(row, left_))
-                col = left_ + 1;
-            else
-                col = left_ == 0 ? 2 : left_;
-            for (; col < col_end; col += 2) {
-                const float* p = pix(row, col);
-                const int r = row - top_, cc = col - left_;
-                const double hg = s_.rgb_at(0, r, cc)[1], vg = s_.rgb_at(1, r, cc)[1];
-                const double gl = p[-4 + 1], gr = p[4 + 1], gu = p[-w4 + 1], gd = p[w4 + 1];
-                const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
-                const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
-                const double diff = dh - dv;
-                double g;
-                if (diff == 0) {
-                    const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
-                    if (hprod * vprod >= 0)
-                        g = (hg + vg) * 0.5;
-                    else
-                        g = hprod > 0 ? vg : hg;
+        const int col_end = std::min(left_ + TS, w_ - 1);
+        int col;
+        if (green(row, left_))
+            col = left_ + 1;
+        else
+            col = left_ == 0 ? 2 : left_;
+        for (; col < col_end; col += 2) {
+            const float* p = pix(row, col);
+            const int r = row - top_, cc = col - left_;
+            const double hg = s_.rgb_at(0, r, cc)[1], vg = s_.rgb_at(1, r, cc)[1];
+            const double gl = p[-4 + 1], gr = p[4 + 1], gu = p[-w4 + 1], gd = p[w4 + 1];
+            const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
+            const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
+            const double diff = dh - dv;
+            double g;
+            if (diff == 0) {
+                const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
+                if (hprod * vprod >= 0)
+                    g = (hg + vg) * 0.5;
+                else
+                    g = hprod > 0 ? vg : hg;
+            } else {
+                g = diff > 0 ? vg : hg;
+            }
+            s_.rgb_at(2, r, cc)[1] = g;
+        }
+    }
+
+    void red_blue_and_lab(int d, int row) const {
+        const long w4 = long(w_) * 4;
+        const int col_end = std::min(left_ + TS - 1, w_ - 1);
+        const int r = row - top_;
+        for (int col = left_ + 1; col < col_end; ++col) {
+            const int cc = col - left_;
+            const float* p = pix(row, col);
+            double* rix = s_.rgb_at(d, r, cc);
+            const double* up = s_.rgb_at(d, r - 1, cc);
+            const double* dn = s_.rgb_at(d, r + 1, cc);
+            const int own = cfa_(unsigned(row), unsigned(col));
+            double val;
+            int c;
+            if (own == 1) {
+                c = cfa_(unsigned(row + 1), unsigned(col));
+                const int o = 2 - c;
+                const double hv = (double(p[-4 + o]) + p[4 + o] + 2.0 * p[1] - rix[-3 + 1] - rix[3 + 1]) * 0.5;
+                rix[o] = std::clamp(hv, 0.0, 65535.0);
+                val = (double(p[-w4 + c]) + p[w4 + c] + 2.0 * p[1] - up[1] - dn[1]) * 0.5;
+            } else {
+                c = 2 - own;
+                const double g2 = 2 * rix[1];
+                const double a = g2 - up[-3 + 1] - dn[3 + 1] + p[-w4 - 4 + c] + p[w4 + 4 + c];
+                const double b = g2 - up[3 + 1] - dn[-3 + 1] + p[-w4 + 4 + c] + p[w4 - 4 + c];
+                if (d < 2) {
+                    val = (a + b) * 0.25;
                 } else {
-                    g = diff > 0 ? vg : hg;
+                    const double t =
+                        (std::fabs(g2 - up[-3 + 1] - dn[3 + 1]) + std::fabs(double(p[-w4 - 4 + c]) - p[w4 + 4 + c])) -
+                        (std::fabs(double(p[-w4 + 4 + c]) - p[w4 - 4 + c]) + std::fabs(g2 - up[3 + 1] - dn[-3 + 1]));
+                    val = t == 0 ? (a + b) * 0.25 : t > 0 ? b * 0.5 : a * 0.5;
                 }
-                s_.rgb_at(2, r, cc)[1] = g;
+            }
+            rix[c] = std::clamp(val, 0.0, 1.0);
+            rix[own] = p[own];
+            const double R = rix[0], G = rix[1], B = rix[2];
+            const double Y = kYr * R + kYg * G + kYb * B;
+            // Both chroma divisions in one vector operation (each lane is
+            // the scalar expression (X - Y) * 0.5 / (1 - kX)).
+            const Double2 chroma = Double2{B - Y, R - Y} * 0.5 / Double2{1 - kYb, 1 - kYr};
+            double* lab = s_.lab_at(d, r, cc);
+            lab[0] = Y;
+            lab[1] = chroma[0];
+            lab[2] = chroma[1];
+        }
+    }
+
+    // Differences of row r against row r - 1 over the n cells from column c0.
+    void vertical_diffs(int r, int c0, int n, Diffs* out) const {
+        for (int d = 0; d < kDirs; ++d) {
+            const double* a = s_.lab_at(d, r, c0);
+            const double* b = s_.lab_at(d, r - 1, c0);
+            for (int i = 0; i < n; ++i) {
+                out[d].l[i] = std::fabs(a[3 * i] - b[3 * i]);
+                const double db = a[3 * i + 1] - b[3 * i + 1], dr = a[3 * i + 2] - b[3 * i + 2];
+                out[d].ab[i] = db * db + dr * dr;
             }
         }
     }
 
-    void red_blue_and_lab(int d) const {
-        const long w4 = long(w_) * 4;
-        constexpr long T3 = long(TS) * 3;
-        const int row_end = std::min(top_ + TS - 1, h_ - 1), col_end = std::min(left_ + TS - 1, w_ - 1);
-        for (int row = top_ + 1; row < row_end; ++row) {
-            for (int col = left_ + 1; col < col_end; ++col) {
-                const float* p = pix(row, col);
-                double* rix = s_.rgb_at(d, row - top_, col - left_);
-                const int own = cfa_(unsigned(row), unsigned(col));
-                double val;
-                int c;
-                if (own == 1) {
-                    c = cfa_(unsigned(row + 1), unsigned(col));
-                    const int o = 2 - c;
-                    const double hv = (double(p[-4 + o]) + p[4 + o] + 2.0 * p[1] - rix[-3 + 1] - rix[3 + 1]) * 0.5;
-                    rix[o] = std::clamp(hv, 0.0, 65535.0);
-                    val = (double(p[-w4 + c]) + p[w4 + c] + 2.0 * p[1] - rix[-T3 + 1] - rix[T3 + 1]) * 0.5;
-                } else {
-                    c = 2 - own;
-                    const double g2 = 2 * rix[1];
-                    const double a = g2 - rix[-T3 - 3 + 1] - rix[T3 + 3 + 1] + p[-w4 - 4 + c] + p[w4 + 4 + c];
-                    const double b = g2 - rix[-T3 + 3 + 1] - rix[T3 - 3 + 1] + p[-w4 + 4 + c] + p[w4 - 4 + c];
-                    if (d < 2) {
-                        val = (a + b) * 0.25;
-                    } else {
-                        const double t = (std::fabs(g2 - rix[-T3 - 3 + 1] - rix[T3 + 3 + 1]) +
-                                          std::fabs(double(p[-w4 - 4 + c]) - p[w4 + 4 + c])) -
-                                         (std::fabs(double(p[-w4 + 4 + c]) - p[w4 - 4 + c]) +
-                                          std::fabs(g2 - rix[-T3 + 3 + 1] - rix[T3 - 3 + 1]));
-                        val = t == 0 ? (a + b) * 0.25 : t > 0 ? b * 0.5 : a * 0.5;
-                    }
-                }
-                rix[c] = std::clamp(val, 0.0, 1.0);
-                rix[own] = p[own];
-                const double R = rix[0], G = rix[1], B = rix[2];
-                const double Y = kYr * R + kYg * G + kYb * B;
-                double* lab = s_.lab_at(d, row - top_, col - left_);
-                // Both chroma divisions in one vector operation (each lane is
-                // the scalar expression (X - Y) * 0.5 / (1 - kX)).
-                const Double2 chroma = Double2{B - Y, R - Y} * 0.5 / Double2{1 - kYb, 1 - kYr};
-                lab[0] = Y;
-                lab[1] = chroma[0];
-                lab[2] = chroma[1];
+    // The homogeneity counts of one row. The differences between neighbouring
+    // cells are shared by both cells, so they are computed once: across the
+    // row, and against the rows above and below.
+    void homogeneity(int row) const {
+        const int col_end = std::min(left_ + TS - 2, w_ - 2);
+        const int c0 = 2, n = col_end - left_ - c0;  // tile-local first cell and count
+        const int r = row - top_;
+        if (n <= 0) return;
+        Diffs across[kDirs], up[kDirs], down[kDirs];
+        vertical_diffs(r, c0, n, up);
+        vertical_diffs(r + 1, c0, n, down);
+        for (int d = 0; d < kDirs; ++d) {
+            const double* a = s_.lab_at(d, r, c0 - 1);
+            for (int i = 0; i <= n; ++i) {
+                across[d].l[i] = std::fabs(a[3 * i + 3] - a[3 * i]);
+                const double db = a[3 * i + 4] - a[3 * i + 1], dr = a[3 * i + 5] - a[3 * i + 2];
+                across[d].ab[i] = db * db + dr * dr;
             }
         }
-    }
-
-    // The differences between neighbouring cells are shared by both cells, so
-    // each row computes them once: across the row (left and right of every
-    // cell) and against the rows above and below, then counts per cell.
-    void homogeneity() const {
-        std::memset(s_.homo.get(), 0, std::size_t(kDirs) * TS * TS);
-        const int row_end = std::min(top_ + TS - 2, h_ - 2), col_end = std::min(left_ + TS - 2, w_ - 2);
-        const int r0 = 2, c0 = 2;  // tile-local first cell
-        const int rows = row_end - top_ - r0, n = col_end - left_ - c0;
-        if (rows <= 0 || n <= 0) return;
-
-        struct Diffs {
-            double l[TS + 1], ab[TS + 1];
+        unsigned char* hrow[kDirs];
+        for (int d = 0; d < kDirs; ++d) hrow[d] = s_.homo_at(d, r, c0);
+        // Two cells at a time; a vector comparison gives -1 where it holds.
+        auto load = [](const double* p) {
+            Double2 v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
         };
-        Diffs across[kDirs];          // [i]: cell i against cell i - 1
-        Diffs vert_buf[2][kDirs];     // cells of a row against the row above
-        Diffs* up = vert_buf[0];
-        Diffs* down = vert_buf[1];
-
-        auto vertical = [&](int r, Diffs* out) {  // row r against row r - 1
+        auto vmax = [](Double2 a, Double2 b) { return a < b ? b : a; };
+        auto vmin = [](Double2 a, Double2 b) { return b < a ? b : a; };
+        int i = 0;
+        for (; i + 2 <= n; i += 2) {
+            // Thresholds from the horizontal and vertical candidates only.
+            const Double2 leps = vmin(vmax(load(across[0].l + i), load(across[0].l + i + 1)),
+                                      vmax(load(up[1].l + i), load(down[1].l + i)));
+            const Double2 abeps = vmin(vmax(load(across[0].ab + i), load(across[0].ab + i + 1)),
+                                       vmax(load(up[1].ab + i), load(down[1].ab + i)));
             for (int d = 0; d < kDirs; ++d) {
-                const double* a = s_.lab_at(d, r, c0);
-                const double* b = s_.lab_at(d, r - 1, c0);
-                for (int i = 0; i < n; ++i) {
-                    out[d].l[i] = std::fabs(a[3 * i] - b[3 * i]);
-                    const double db = a[3 * i + 1] - b[3 * i + 1], dr = a[3 * i + 2] - b[3 * i + 2];
-                    out[d].ab[i] = db * db + dr * dr;
-                }
+                const Long2 count = ((load(across[d].l + i) <= leps) & (load(across[d].ab + i) <= abeps)) +
+                                    ((load(across[d].l + i + 1) <= leps) & (load(across[d].ab + i + 1) <= abeps)) +
+                                    ((load(up[d].l + i) <= leps) & (load(up[d].ab + i) <= abeps)) +
+                                    ((load(down[d].l + i) <= leps) & (load(down[d].ab + i) <= abeps));
+                hrow[d][i] = (unsigned char)(-count[0]);
+                hrow[d][i + 1] = (unsigned char)(-count[1]);
             }
-        };
-        vertical(r0, up);
-        for (int r = r0; r < r0 + rows; ++r) {
-            vertical(r + 1, down);
-            for (int d = 0; d < kDirs; ++d) {
-                const double* a = s_.lab_at(d, r, c0 - 1);
-                for (int i = 0; i <= n; ++i) {
-                    across[d].l[i] = std::fabs(a[3 * i + 3] - a[3 * i]);
-                    const double db = a[3 * i + 4] - a[3 * i + 1], dr = a[3 * i + 5] - a[3 * i + 2];
-                    across[d].ab[i] = db * db + dr * dr;
-                }
-            }
-            unsigned char* hrow[kDirs];
-            for (int d = 0; d < kDirs; ++d) hrow[d] = s_.homo_at(d, r, c0);
-            // Two cells at a time; a vector comparison gives -1 where it holds.
-            auto load = [](const double* p) {
-                Double2 v;
-                std::memcpy(&v, p, sizeof v);
-                return v;
-            };
-            auto vmax = [](Double2 a, Double2 b) { return a < b ? b : a; };
-            auto vmin = [](Double2 a, Double2 b) { return b < a ? b : a; };
-            int i = 0;
-            for (; i + 2 <= n; i += 2) {
-                const Double2 leps = vmin(vmax(load(across[0].l + i), load(across[0].l + i + 1)),
-                                          vmax(load(up[1].l + i), load(down[1].l + i)));
-                const Double2 abeps = vmin(vmax(load(across[0].ab + i), load(across[0].ab + i + 1)),
-                                           vmax(load(up[1].ab + i), load(down[1].ab + i)));
-                for (int d = 0; d < kDirs; ++d) {
-                    const Long2 count = ((load(across[d].l + i) <= leps) & (load(across[d].ab + i) <= abeps)) +
-                                        ((load(across[d].l + i + 1) <= leps) & (load(across[d].ab + i + 1) <= abeps)) +
-                                        ((load(up[d].l + i) <= leps) & (load(up[d].ab + i) <= abeps)) +
-                                        ((load(down[d].l + i) <= leps) & (load(down[d].ab + i) <= abeps));
-                    hrow[d][i] = (unsigned char)(-count[0]);
-                    hrow[d][i + 1] = (unsigned char)(-count[1]);
-                }
-            }
-            for (; i < n; ++i) {
-                // Thresholds from the horizontal and vertical candidates only.
-                const double leps = std::min(std::max(across[0].l[i], across[0].l[i + 1]),
-                                             std::max(up[1].l[i], down[1].l[i]));
-                const double abeps = std::min(std::max(across[0].ab[i], across[0].ab[i + 1]),
-                                              std::max(up[1].ab[i], down[1].ab[i]));
-                for (int d = 0; d < kDirs; ++d)
-                    hrow[d][i] = (unsigned char)(((across[d].l[i] <= leps) & (across[d].ab[i] <= abeps)) +
-                                                 ((across[d].l[i + 1] <= leps) & (across[d].ab[i + 1] <= abeps)) +
-                                                 ((up[d].l[i] <= leps) & (up[d].ab[i] <= abeps)) +
-                                                 ((down[d].l[i] <= leps) & (down[d].ab[i] <= abeps)));
-            }
-            std::swap(up, down);
+        }
+        for (; i < n; ++i) {
+            const double leps =
+                std::min(std::max(across[0].l[i], across[0].l[i + 1]), std::max(up[1].l[i], down[1].l[i]));
+            const double abeps =
+                std::min(std::max(across[0].ab[i], across[0].ab[i + 1]), std::max(up[1].ab[i], down[1].ab[i]));
+            for (int d = 0; d < kDirs; ++d)
+                hrow[d][i] = (unsigned char)(((across[d].l[i] <= leps) & (across[d].ab[i] <= abeps)) +
+                                             ((across[d].l[i + 1] <= leps) & (across[d].ab[i + 1] <= abeps)) +
+                                             ((up[d].l[i] <= leps) & (up[d].ab[i] <= abeps)) +
+                                             ((down[d].l[i] <= leps) & (down[d].ab[i] <= abeps)));
         }
     }
 
-    void output() const {
-        const int row_end = std::min(top_ + TS - 3, h_ - 3), col_end = std::min(left_ + TS - 3, w_ - 3);
+    // The output pixels of one row: the average of the candidates whose 3 x 3
+    // homogeneity sum is the largest.
+    void output(int row) const {
+        const int col_end = std::min(left_ + TS - 3, w_ - 3);
         const int c0 = 3, n = col_end - left_ - c0;
         if (n <= 0) return;
-        for (int row = top_ + 3; row < row_end; ++row) {
-            const int r = row - top_;
-            // Column sums of the three rows around the pixel row, then the 3 x 3 sums.
-            int vsum[kDirs][TS];
+        const int r = row - top_;
+        // Column sums of the three rows around the pixel row, then the 3 x 3 sums.
+        int vsum[kDirs][TS];
+        for (int d = 0; d < kDirs; ++d) {
+            const unsigned char* a = s_.homo_at(d, r - 1, c0 - 1);
+            const unsigned char* b = s_.homo_at(d, r, c0 - 1);
+            const unsigned char* c = s_.homo_at(d, r + 1, c0 - 1);
+            for (int i = 0; i < n + 2; ++i) vsum[d][i] = a[i] + b[i] + c[i];
+        }
+        float* p = pix(row, left_ + c0);
+        for (int i = 0; i < n; ++i, p += 4) {
+            int hm[kDirs];
+            for (int d = 0; d < kDirs; ++d) hm[d] = vsum[d][i] + vsum[d][i + 1] + vsum[d][i + 2];
+            double acc[3] = {0, 0, 0};
+            int taken = 0;
             for (int d = 0; d < kDirs; ++d) {
-                const unsigned char* a = s_.homo_at(d, r - 1, c0 - 1);
-                const unsigned char* b = s_.homo_at(d, r, c0 - 1);
-                const unsigned char* c = s_.homo_at(d, r + 1, c0 - 1);
-                for (int i = 0; i < n + 2; ++i) vsum[d][i] = a[i] + b[i] + c[i];
+                bool best = true;
+                for (int e = 0; e < kDirs; ++e) best = best && hm[d] >= hm[e];
+                if (!best) continue;
+                const double* rgb = s_.rgb_at(d, r, c0 + i);
+                acc[0] += rgb[0];
+                acc[1] += rgb[1];
+                acc[2] += rgb[2];
+                ++taken;
             }
-            float* p = pix(row, left_ + c0);
-            for (int i = 0; i < n; ++i, p += 4) {
-                int hm[kDirs];
-                for (int d = 0; d < kDirs; ++d) hm[d] = vsum[d][i] + vsum[d][i + 1] + vsum[d][i + 2];
-                double acc[3] = {0, 0, 0};
-                int taken = 0;
-                for (int d = 0; d < kDirs; ++d) {
-                    bool best = true;
-                    for (int e = 0; e < kDirs; ++e) best = best && hm[d] >= hm[e];
-                    if (!best) continue;
-                    const double* rgb = s_.rgb_at(d, r, c0 + i);
-                    acc[0] += rgb[0];
-                    acc[1] += rgb[1];
-                    acc[2] += rgb[2];
-                    ++taken;
-                }
-                // Dividing by 1 or 2 is exact without a division.
-                if (taken == 1)
-                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c]);
-                else if (taken == 2)
-                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c] * 0.5);
-                else
-                    for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / 3);
-            }
+            // Dividing by 1 or 2 is exact without a division.
+            if (taken == 1)
+                for (int c = 0; c < 3; ++c) p[c] = float(acc[c]);
+            else if (taken == 2)
+                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] * 0.5);
+            else
+                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / 3);
         }
     }
 

@@ -69,13 +69,14 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
     if (!band || width == 0 || height == 0) return;
     const CfaMap cfa(d);
     const long w = width, h = height, w4 = w * 4;
-    const std::size_t n = std::size_t(w) * h * 4;
-    for (std::size_t i = 0; i < n; ++i) band[i] = float(band[i] * 65535.0);
-
     auto px = [&](long row, long col) { return band + (row * w + col) * 4; };
+    auto scale_row = [&](long row, double factor, bool divide) {
+        float* p = px(row, 0);
+        for (long i = 0; i < w4; ++i) p[i] = float(divide ? p[i] / factor : p[i] * factor);
+    };
 
     // Green at red and blue sites.
-    for (long row = 6; row < h - 6; ++row) {
+    auto green_row = [&](long row) {
         const std::uint8_t* around[5];
         for (int k = 0; k < 5; ++k) around[k] = cfa.row_around(unsigned(row + k - 2));
         for (long col = 6 + (cfa(unsigned(row), 6) & 1); col < w - 6; col += 2) {
@@ -125,10 +126,10 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
             }
             p[1] = G;
         }
-    }
+    };
 
     // The missing colour at red and blue sites from the four diagonals.
-    for (long row = 1; row < h - 1; ++row) {
+    auto diagonal_row = [&](long row) {
         for (long col = 1 + (cfa(unsigned(row), 1) & 1); col < w - 1; col += 2) {
             float* p = px(row, col);
             const int K = 2 - cfa(unsigned(row), unsigned(col));
@@ -139,10 +140,10 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
             const int prefer = b > a ? 1 : a > b ? -1 : 0;
             p[K] = colour_from_differences(p[1], dd, prefer, 0, 3, 1, 2);
         }
-    }
+    };
 
     // Red and blue at green sites from the four axial neighbours.
-    for (long row = 1; row < h - 1; ++row) {
+    auto axial_row = [&](long row) {
         for (long col = 1 + (cfa(unsigned(row), 2) & 1); col < w - 1; col += 2) {
             float* p = px(row, col);
             const int c0 = cfa(unsigned(row), unsigned(col + 1));
@@ -155,9 +156,21 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
                 p[c] = colour_from_differences(p[1], dd, prefer, 0, 3, 1, 2);
             }
         }
-    }
+    };
 
-    for (std::size_t i = 0; i < n; ++i) band[i] = float(band[i] / 65535.0);
+    // Each pass reads at most six rows around the row it writes, so they run
+    // down the band a few rows apart while those rows are in cache: green six
+    // rows behind the scaling, the diagonal pass one row behind green, the
+    // axial pass one behind that, and the scaling back only once green no
+    // longer reads the row. Every value is the one the pass-by-pass order
+    // gives.
+    for (long i = 0; i < h + 12; ++i) {
+        if (i < h) scale_row(i, 65535.0, false);
+        if (i - 6 >= 6 && i - 6 < h - 6) green_row(i - 6);
+        if (i - 7 >= 1 && i - 7 < h - 1) diagonal_row(i - 7);
+        if (i - 8 >= 1 && i - 8 < h - 1) axial_row(i - 8);
+        if (i - 12 >= 0 && i - 12 < h) scale_row(i - 12, 65535.0, true);
+    }
 }
 
 }  // namespace dvk

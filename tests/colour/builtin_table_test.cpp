@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <lcms2.h>
 
@@ -130,6 +131,52 @@ TEST(BuiltinTable, EveryRowOpensInLittleCms) {
             EXPECT_NE(p->description().find(builtin_profiles[i].name), std::string::npos);
         }
     }
+}
+
+}  // namespace
+}  // namespace dvk
+
+#include <libraw/libraw.h>
+
+#include "colour/camera_matrix.h"
+
+namespace dvk {
+namespace {
+
+std::vector<std::uint8_t> colorant_bytes(const std::vector<std::uint8_t>& b) {
+    // rXYZ, gXYZ, bXYZ data: the first three tags of a camera matrix profile.
+    std::vector<std::uint8_t> out;
+    for (int t = 0; t < 3; ++t) {
+        const std::size_t e = 132 + 12 * std::size_t(t);
+        const std::size_t off = (std::size_t(b[e + 4]) << 24) | (b[e + 5] << 16) | (b[e + 6] << 8) | b[e + 7];
+        out.insert(out.end(), b.begin() + long(off), b.begin() + long(off + 20));
+    }
+    return out;
+}
+
+// A camera row is the camera matrix profile of LibRaw's matrix for its model,
+// made as "Built-in" is made.
+TEST(BuiltinTable, CameraRowsComeFromLibRawMatrices) {
+    LibRaw raw;
+    raw.imgdata.idata.colors = 3;
+    raw.adobe_coeff(LIBRAW_CAMERAMAKER_Nikon, "D700", 0);
+    double k[9], r[9];
+    for (int c = 0; c < 3; ++c)
+        for (int j = 0; j < 3; ++j) k[c + 3 * j] = raw.imgdata.color.cam_xyz[c][j];
+    ASSERT_EQ(camera_rgb_to_xyz_d50(k, r), nullptr);
+    const auto expected = colorant_bytes(camera_matrix_icc_bytes("x", r));
+    for (const char* name : {"Nikon D700 100", "Nikon D700 800", "Nikon D700 25600"}) {
+        auto p = getDVKProfileRef(name, nullptr);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(colorant_bytes(p->bytes()), expected) << name;
+        // Header as "Built-in" has it.
+        EXPECT_EQ(std::memcmp(&p->bytes()[4], "appl", 4), 0);
+        EXPECT_EQ(std::memcmp(&p->bytes()[80], "DNG ", 4), 0);
+    }
+    // Twins share their base model's matrix too; other cameras differ.
+    EXPECT_EQ(colorant_bytes(getDVKProfileRef("Phase One P45 Incandescent", nullptr)->bytes()),
+              colorant_bytes(getDVKProfileRef("Phase One P45", nullptr)->bytes()));
+    EXPECT_NE(colorant_bytes(getDVKProfileRef("Canon 5D", nullptr)->bytes()), expected);
 }
 
 }  // namespace

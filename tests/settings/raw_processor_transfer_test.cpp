@@ -346,10 +346,8 @@ TEST(SettingsFiles, FilterNameWithBlanksAndDefaultProfile) {
     ASSERT_TRUE(p.importSettingsFromFile((dir / "n.dvks").string()));
     EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Default"));
     EXPECT_EQ(p.exposure(), 0.5);
-#if __has_include("pipeline/filters.h")
     EXPECT_EQ(p.bwMode(), 6);
     EXPECT_EQ(p.valueForKey("filterName"), SettingsValue("Lightness (Lab)"));
-#endif
 }
 
 TEST(SettingsFiles, NonFiniteValuesAreRefusedWithTheImportError) {

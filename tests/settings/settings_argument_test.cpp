@@ -32,7 +32,14 @@ TEST(SettingArgument, ErrorsNameTheProblem) {
     EXPECT_TRUE(apply_setting_argument(p, "exposure"));
     EXPECT_TRUE(apply_setting_argument(p, "=1"));
     EXPECT_TRUE(apply_setting_argument(p, "gamma=inf"));
+    EXPECT_TRUE(apply_setting_argument(p, "gamma=bright"));
+    EXPECT_TRUE(apply_setting_argument(p, "gamma=1.8x"));
+    EXPECT_TRUE(apply_setting_argument(p, "gamma="));
     EXPECT_EQ(p.gamma(), 2.2);
+    EXPECT_FALSE(apply_setting_argument(p, "gamma= 1.8 "));
+    EXPECT_EQ(p.gamma(), 1.8);
+    EXPECT_FALSE(apply_setting_argument(p, "filterName=Lightness (Lab)"));
+    EXPECT_EQ(p.bwMode(), 6);
 }
 
 TEST(SettingArgument, SettingsFilesOfEitherForm) {

@@ -9,23 +9,15 @@
 #include "pipeline/filters.h"
 #include "pipeline/raw_processor.h"
 #include "pipeline/save_formats.h"
+#include "pipeline/settings_argument.h"
 
 namespace dvk::develop {
 
 namespace {
 
-bool parse_number(const std::string& text, double* out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    double v = std::strtod(text.c_str(), &end);
-    if (errno || *end != '\0' || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
 // The save format first (it sets gamma, profile and raw mode of its own),
-// then the options and the --set values, which win over the format's.
+// then the options, the settings files and the --set values, which win over
+// the format's.
 bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
     if (opts.format) {
         if (!save_format(*opts.format)) {
@@ -44,6 +36,12 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
         p.setFilterName(*opts.filter);
     }
     if (opts.profile) p.setCustomRawProfile(*opts.profile);
+    for (const std::string& file : opts.settingsFiles) {
+        if (auto failure = apply_settings_file(p, file)) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), failure->c_str());
+            return false;
+        }
+    }
     std::string error;
     for (const auto& [key, value] : opts.settings) {
         if (!apply_setting(p, key, value, &error)) {
@@ -58,29 +56,31 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
 }  // namespace
 
 bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error) {
-    if (key == "fileName" || key == "progress") {
-        *error = "the setting " + key + " is not set from the command line";
+    if (auto failure = apply_setting_value(p, key, value)) {
+        *error = *failure;
         return false;
     }
-    try {
-        // A number setting takes a number; text settings take the text itself.
-        const SettingsValue current = p.valueForKey(key);
-        if (current.is_number()) {
-            double v = 0;
-            if (!parse_number(value, &v)) {
-                *error = "the setting " + key + " takes a number, not \"" + value + "\"";
-                return false;
-            }
-            if (current.kind() == SettingsValue::Kind::Double) p.setValueForKey(key, SettingsValue(v));
-            else p.setValueForKey(key, SettingsValue(static_cast<long long>(std::llround(v))));
-        } else {
-            p.setValueForKey(key, SettingsValue(value));
+    return true;
+}
+
+int print_settings(const Options& opts) {
+    RawProcessor p;
+    const std::string& file = *opts.printSettings;
+    if (!configure(p, opts, file)) return 1;
+    if (auto failure = apply_settings_file(p, file)) {
+        std::fprintf(stderr, "%s\n", failure->c_str());
+        return 1;
+    }
+    // Values given on the command line win over the file's.
+    std::string error;
+    for (const auto& [key, value] : opts.settings) {
+        if (!apply_setting(p, key, value, &error)) {
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
+            return 1;
         }
-        return true;
-    } catch (const KeyValueError& e) {
-        *error = "no setting " + key + " (" + e.what() + ")";
-        return false;
     }
+    std::fputs(p.getExportSettingsAsText().c_str(), stdout);
+    return 0;
 }
 
 int develop_file(const Options& opts, const std::string& path) {

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
         dvk::dvklib_delete(&d);
         return exit_status;
     }
+    if (opts.mode == dvk::develop::Mode::PrintSettings) return dvk::develop::print_settings(opts);
     // Each file on its own; a failure is reported and the others still run.
     for (const std::string& file : opts.files) {
         const int rc = opts.mode == dvk::develop::Mode::Preview ? dvk::develop::preview_file(opts, file)

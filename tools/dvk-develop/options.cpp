@@ -10,23 +10,26 @@ namespace dvk::develop {
 void print_usage(const char* program) {
     std::fprintf(stderr,
                  "usage: %s [--format N] [--interpolation N] [--filter NAME] [--profile NAME-or-PATH]\n"
-                 "          [--set KEY=VALUE]... [--out PATH] FILE...\n"
+                 "          [--settings FILE]... [--set KEY=VALUE]... [--out PATH] FILE...\n"
                  "       %s --info [--half] FILE...\n"
-                 "       %s --preview [--set KEY=VALUE]... FILE...\n"
+                 "       %s --preview [--settings FILE]... [--set KEY=VALUE]... FILE...\n"
+                 "       %s --print-settings FILE [--settings FILE]... [--set KEY=VALUE]...\n"
                  "  Develops each raw file and saves it; prints each written path.\n"
                  "  --format N         save format 0-23 (default 2, 16-bit CIELab TIFF; 0 16-bit RGB TIFF,\n"
                  "                     1 8-bit RGB TIFF, 3/4 JPEG 85/95, 5 float TIFF, 17 raw TIFF, ...)\n"
                  "  --interpolation N  0 AHD, 1 VNG, 2 half size (default), 3 VCD, 4 LMMSE, 5 two-thirds\n"
                  "  --filter NAME      colour filter or film look by name (\"Color\", \"V50\", \"KL25 B&W\", ...)\n"
                  "  --profile P        custom input profile: a built-in profile name or an ICC file path\n"
+                 "  --settings FILE    apply a settings file (\".dvks\" text or property list) first\n"
                  "  --set KEY=VALUE    any development setting by its key (exposure, useCameraWB,\n"
                  "                     curveType, gamma, raw, rotation, sharpness, localContrast, ...)\n"
+                 "  --print-settings FILE  print the export settings text once FILE is applied\n"
                  "  --out PATH         output file, or a folder when PATH ends in \"/\" (relative paths\n"
                  "                     are taken from the raw file's folder); default beside the raw file\n"
                  "  --info             load each raw file and print what the loader found\n"
                  "  --half             with --info: load at half size (the preview size)\n"
                  "  --preview          half-size load and the preview sequence, nothing written\n",
-                 program, program, program);
+                 program, program, program, program);
 }
 
 namespace {
@@ -76,6 +79,15 @@ int parse_options(int argc, char** argv, Options* opts) {
             else if (a[2] == 'p') opts->profile = v;
             else opts->out = v;
             develop_option = true;
+        } else if (std::strcmp(a, "--settings") == 0) {
+            const char* v = value(a);
+            if (!v) return 2;
+            opts->settingsFiles.emplace_back(v);
+        } else if (std::strcmp(a, "--print-settings") == 0) {
+            const char* v = value(a);
+            if (!v) return 2;
+            opts->mode = Mode::PrintSettings;
+            opts->printSettings = v;
         } else if (std::strcmp(a, "--set") == 0) {
             const char* v = value(a);
             if (!v) return 2;
@@ -99,11 +111,15 @@ int parse_options(int argc, char** argv, Options* opts) {
         }
     }
     if (opts->mode == Mode::None) opts->mode = Mode::Develop;
-    if (opts->mode == Mode::Info && (develop_option || !opts->settings.empty())) {
+    if (opts->mode == Mode::Info && (develop_option || !opts->settings.empty() || !opts->settingsFiles.empty())) {
         std::fprintf(stderr, "%s: --info takes no development options\n", argv[0]);
         return 2;
     }
-    if (opts->files.empty()) {
+    if (opts->mode == Mode::PrintSettings && !opts->files.empty()) {
+        std::fprintf(stderr, "%s: --print-settings takes no raw files\n", argv[0]);
+        return 2;
+    }
+    if (opts->files.empty() && opts->mode != Mode::PrintSettings) {
         print_usage(argv[0]);
         return 2;
     }

@@ -10,7 +10,8 @@ namespace dvk::develop {
 
 // Info: describe what the loader found. Develop: develop and save each file
 // (the default). Preview: half-size load and the preview sequence only.
-enum class Mode { None, Info, Develop, Preview };
+// PrintSettings: print the export settings text of a settings file.
+enum class Mode { None, Info, Develop, Preview, PrintSettings };
 
 struct Options {
     Mode mode = Mode::None;
@@ -19,7 +20,9 @@ struct Options {
     std::optional<int> interpolation;
     std::optional<std::string> filter;
     std::optional<std::string> profile;
+    std::vector<std::string> settingsFiles;                     // --settings FILE, in order
     std::vector<std::pair<std::string, std::string>> settings;  // --set KEY=VALUE, in order
+    std::optional<std::string> printSettings;                   // --print-settings FILE
     std::optional<std::string> out;
     std::vector<std::string> files;
 };

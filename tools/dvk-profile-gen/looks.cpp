@@ -220,8 +220,8 @@ Bytes uplab_profile() {
                            "Made by DVK: L* and chroma kept, hues moved along the hue lines of IPT "
                            "(Ebner and Fairchild, 1998); no rights reserved."));
     w.add(sig("wtpt"), dvk::icc::xyz_type(0.9642, 1.0, 0.8249));
-    w.add(sig("A2B0"), lut_from_function(true, true, 49, uplab_forward, nullptr));
-    w.add(sig("B2A0"), lut_from_function(true, true, 49, uplab_backward, nullptr));
+    w.add(sig("A2B0"), lut_from_function(true, true, 33, uplab_forward, nullptr));
+    w.add(sig("B2A0"), lut_from_function(true, true, 33, uplab_backward, nullptr));
     return w.build();
 }
 

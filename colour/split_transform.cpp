@@ -1,0 +1,296 @@
+#include "colour/split_transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace dvk {
+
+namespace {
+
+constexpr int kDecodeSize = 4097;        // decoding tables over 0..1
+constexpr int kEncodeHalf = 4096;        // encoding tables: 2 x 4096 + 1 entries over -kEncodeS..kEncodeS
+constexpr float kEncodeS = 2.0f;         // signed square root of linear light up to 4
+constexpr float kD50[3] = {0.9642f, 1.0f, 0.8249f};
+
+struct TransformHandle {
+    cmsHTRANSFORM t = nullptr;
+    ~TransformHandle() {
+        if (t) cmsDeleteTransform(t);
+    }
+};
+
+cmsHTRANSFORM make(cmsHPROFILE a, int ia, cmsHPROFILE b, int ib, cmsUInt32Number fin, cmsUInt32Number fout) {
+    cmsHPROFILE p[2] = {a, b};
+    cmsBool bpc[2] = {FALSE, FALSE};
+    cmsUInt32Number intents[2] = {cmsUInt32Number(ia), cmsUInt32Number(ib)};
+    cmsFloat64Number adaptation[2] = {1.0, 1.0};
+    return cmsCreateExtendedTransform(nullptr, 2, p, bpc, intents, adaptation, nullptr, 0, fin, fout,
+                                      cmsFLAGS_NOCACHE);
+}
+
+bool invert3(const float in[9], float out[9]) {
+    const double a = in[0], b = in[1], c = in[2], d = in[3], e = in[4], f = in[5], g = in[6], h = in[7], i = in[8];
+    const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+    if (!(std::fabs(det) > 1e-12)) return false;
+    const double r[9] = {(e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det,
+                         (f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det,
+                         (d * h - e * g) / det, (b * g - a * h) / det, (a * e - b * d) / det};
+    for (int k = 0; k < 9; ++k) out[k] = float(r[k]);
+    return true;
+}
+
+// Cube root of a positive float: a first guess from the exponent bits, then
+// two Halley steps (cubic convergence) to full float precision.
+inline float cube_root(float x) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits = bits / 3 + 709921077u;
+    float y;
+    std::memcpy(&y, &bits, sizeof y);
+    float y3 = y * y * y;
+    y = y * (y3 + 2.0f * x) / (2.0f * y3 + x);
+    y3 = y * y * y;
+    return y * (y3 + 2.0f * x) / (2.0f * y3 + x);
+}
+
+inline float lab_f(float t) {
+    constexpr float kE = 216.0f / 24389.0f, kK = 24389.0f / 27.0f;
+    // Both sides computed and blended: no branch, so loops over it vectorise.
+    const float root = cube_root(std::max(t, kE));
+    const float linear = (kK * t + 16.0f) * (1.0f / 116.0f);
+    const float use_root = float(t > kE);
+    return use_root * root + (1.0f - use_root) * linear;
+}
+
+inline float lab_f_inverse(float f) {
+    constexpr float kK = 24389.0f / 27.0f;
+    const float f3 = f * f * f;
+    const float use_cube = float(f3 > 216.0f / 24389.0f);
+    return use_cube * f3 + (1.0f - use_cube) * (116.0f * f - 16.0f) * (1.0f / kK);
+}
+
+bool is_rgb_matrix_shaper(cmsHPROFILE p, int intent, int direction) {
+    return cmsGetColorSpace(p) == cmsSigRgbData && cmsIsMatrixShaper(p) &&
+           !cmsIsCLUT(p, cmsUInt32Number(intent), cmsUInt32Number(direction));
+}
+
+}  // namespace
+
+bool SplitTransform::measure_rgb_input(cmsHPROFILE src, int src_intent, int dst_intent) {
+    cmsHPROFILE xyz = cmsCreateXYZProfile();
+    TransformHandle t;
+    t.t = make(src, src_intent, xyz, dst_intent, TYPE_RGB_FLT, TYPE_XYZ_FLT);
+    cmsCloseProfile(xyz);
+    if (!t.t) return false;
+    // Columns of the matrix: the XYZ of each primary at full value.
+    float cols[3][3];
+    for (int c = 0; c < 3; ++c) {
+        float rgb[3] = {0, 0, 0};
+        rgb[c] = 1.0f;
+        cmsDoTransform(t.t, rgb, cols[c], 1);
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m_[r * 3 + c] = cols[c][r];
+    // Each tone curve: how far along its primary's column a channel value goes.
+    curves_.assign(3 * kDecodeSize, 0.0f);
+    std::vector<float> ramp(kDecodeSize * 3);
+    for (int c = 0; c < 3; ++c) {
+        const double norm = double(cols[c][0]) * cols[c][0] + double(cols[c][1]) * cols[c][1] +
+                            double(cols[c][2]) * cols[c][2];
+        if (!(norm > 0)) return false;
+        std::fill(ramp.begin(), ramp.end(), 0.0f);
+        for (int i = 0; i < kDecodeSize; ++i) ramp[std::size_t(i) * 3 + c] = float(i) / (kDecodeSize - 1);
+        cmsDoTransform(t.t, ramp.data(), ramp.data(), kDecodeSize);
+        for (int i = 0; i < kDecodeSize; ++i) {
+            const float* x = &ramp[std::size_t(i) * 3];
+            curves_[std::size_t(c) * kDecodeSize + i] =
+                float((double(x[0]) * cols[c][0] + double(x[1]) * cols[c][1] + double(x[2]) * cols[c][2]) / norm);
+        }
+    }
+    curve_scale_ = float(kDecodeSize - 1);
+    return true;
+}
+
+bool SplitTransform::measure_rgb_output(cmsHPROFILE dst, int dst_intent) {
+    cmsHPROFILE xyz = cmsCreateXYZProfile();
+    TransformHandle to_xyz, from_xyz;
+    to_xyz.t = make(dst, dst_intent, xyz, dst_intent, TYPE_RGB_FLT, TYPE_XYZ_FLT);
+    from_xyz.t = make(xyz, dst_intent, dst, dst_intent, TYPE_XYZ_FLT, TYPE_RGB_FLT);
+    cmsCloseProfile(xyz);
+    if (!to_xyz.t || !from_xyz.t) return false;
+    float cols[3][3], forward[9];
+    for (int c = 0; c < 3; ++c) {
+        float rgb[3] = {0, 0, 0};
+        rgb[c] = 1.0f;
+        cmsDoTransform(to_xyz.t, rgb, cols[c], 1);
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) forward[r * 3 + c] = cols[c][r];
+    if (!invert3(forward, m_)) return false;
+    // Each encoding curve: the output channel for linear light along its
+    // primary's column, over the signed square root of the linear value.
+    const int size = 2 * kEncodeHalf + 1;
+    curves_.assign(std::size_t(3) * size, 0.0f);
+    std::vector<float> ramp(std::size_t(size) * 3);
+    for (int c = 0; c < 3; ++c) {
+        for (int i = 0; i < size; ++i) {
+            const float s = kEncodeS * float(i - kEncodeHalf) / kEncodeHalf;
+            const float lin = s < 0 ? -s * s : s * s;
+            for (int k = 0; k < 3; ++k) ramp[std::size_t(i) * 3 + k] = lin * cols[c][k];
+        }
+        cmsDoTransform(from_xyz.t, ramp.data(), ramp.data(), cmsUInt32Number(size));
+        for (int i = 0; i < size; ++i) curves_[std::size_t(c) * size + i] = ramp[std::size_t(i) * 3 + c];
+    }
+    curve_scale_ = float(kEncodeHalf) / kEncodeS;
+    return true;
+}
+
+bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int dst_intent, bool lab_in,
+                           const Lut3D::Convert& exact) {
+    lab_in_ = lab_in;
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    TransformHandle side;
+    bool ok = false;
+    if (!lab_in && is_rgb_matrix_shaper(src, src_intent, LCMS_USED_AS_INPUT) &&
+        cmsGetColorSpace(dst) == cmsSigLabData) {
+        side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
+        ok = side.t && measure_rgb_input(src, src_intent, dst_intent);
+        if (ok)
+            lut_.build(true, false, [&side](float* p, std::size_t n) {
+                cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
+            });
+    } else if (lab_in && cmsGetColorSpace(src) == cmsSigLabData &&
+               is_rgb_matrix_shaper(dst, dst_intent, LCMS_USED_AS_OUTPUT)) {
+        side.t = make(src, src_intent, lab, src_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
+        ok = side.t && measure_rgb_output(dst, dst_intent);
+        if (ok)
+            lut_.build(true, false, [&side](float* p, std::size_t n) {
+                cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
+            });
+    }
+    cmsCloseProfile(lab);
+    if (!ok) return false;
+
+    // The check: a fixed sample over the input range against the exact transform.
+    const std::size_t n = 4096;
+    std::vector<float> sample(3 * n);
+    std::uint32_t state = 0x2545F491u;
+    for (std::size_t i = 0; i < 3 * n; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const float u = float(state >> 8) / float(1u << 24);
+        sample[i] = !lab_in ? u : (i % 3 == 0 ? 100.0f * u : 255.0f * u - 128.0f);
+    }
+    std::vector<float> truth = sample, mine = sample;
+    exact(truth.data(), n);
+    std::vector<std::size_t> misses;
+    apply(mine.data(), n, misses);
+    for (std::size_t i : misses) exact(&mine[3 * i], 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float* w = &truth[3 * i];
+        const float* g = &mine[3 * i];
+        if (lab_in) {
+            for (int c = 0; c < 3; ++c)
+                if (!(std::fabs(std::clamp(w[c], 0.0f, 1.0f) - std::clamp(g[c], 0.0f, 1.0f)) <= 1e-3f)) return false;
+        } else {
+            const float d0 = w[0] - g[0], d1 = w[1] - g[1], d2 = w[2] - g[2];
+            if (!(d0 * d0 + d1 * d1 + d2 * d2 <= 0.1f * 0.1f)) return false;
+        }
+    }
+    return true;
+}
+
+void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
+    const float* cv = curves_.data();
+    constexpr std::size_t kBlock = 1024;
+    // Per-block work arrays, so that the arithmetic passes vectorise.
+    alignas(64) float t0[kBlock], t1[kBlock], t2[kBlock];
+    if (!lab_in_) {
+        // Camera RGB -> XYZ -> CIELab, then the Lab table. A pixel the table
+        // refuses gets its input back.
+        alignas(64) float saved[3 * kBlock];
+        alignas(64) unsigned char outside[kBlock];
+        std::vector<std::size_t> lut_misses;
+        for (std::size_t start = 0; start < n; start += kBlock) {
+            const std::size_t count = std::min(kBlock, n - start);
+            float* block = px + 3 * start;
+            std::copy(block, block + 3 * count, saved);
+            // Tone curves (table look-ups) and the matrix, to XYZ / white.
+            for (std::size_t p = 0; p < count; ++p) {
+                const float* v = block + 3 * p;
+                const bool in = v[0] >= 0.0f && v[0] <= 1.0f && v[1] >= 0.0f && v[1] <= 1.0f && v[2] >= 0.0f &&
+                                v[2] <= 1.0f;
+                outside[p] = !in;
+                float lin[3] = {0, 0, 0};
+                if (in)
+                    for (int c = 0; c < 3; ++c) {
+                        const float s = v[c] * curve_scale_;
+                        const int i = std::min(int(s), kDecodeSize - 2);
+                        const float* t = cv + std::size_t(c) * kDecodeSize;
+                        lin[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
+                    }
+                t0[p] = (m_[0] * lin[0] + m_[1] * lin[1] + m_[2] * lin[2]) * (1.0f / kD50[0]);
+                t1[p] = (m_[3] * lin[0] + m_[4] * lin[1] + m_[5] * lin[2]) * (1.0f / kD50[1]);
+                t2[p] = (m_[6] * lin[0] + m_[7] * lin[1] + m_[8] * lin[2]) * (1.0f / kD50[2]);
+            }
+            // The CIELab function, branch-free over the block.
+            for (std::size_t p = 0; p < count; ++p) {
+                t0[p] = lab_f(t0[p]);
+                t1[p] = lab_f(t1[p]);
+                t2[p] = lab_f(t2[p]);
+            }
+            for (std::size_t p = 0; p < count; ++p) {
+                float* v = block + 3 * p;
+                v[0] = outside[p] ? -1000.0f : 116.0f * t1[p] - 16.0f;  // outside: refused by the table
+                v[1] = 500.0f * (t0[p] - t1[p]);
+                v[2] = 200.0f * (t1[p] - t2[p]);
+            }
+            lut_misses.clear();
+            lut_.apply(block, count, lut_misses);
+            for (std::size_t m : lut_misses) {
+                std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
+                misses.push_back(start + m);
+            }
+        }
+        return;
+    }
+    // UPLab -> CIELab through the table, then XYZ -> linear RGB -> encoded.
+    const int size = 2 * kEncodeHalf + 1;
+    const float last = float(size - 1) - 0.001f;
+    std::vector<std::size_t> lut_misses;
+    alignas(64) unsigned char refused[kBlock];
+    for (std::size_t start = 0; start < n; start += kBlock) {
+        const std::size_t count = std::min(kBlock, n - start);
+        float* block = px + 3 * start;
+        lut_misses.clear();
+        lut_.apply(block, count, lut_misses);
+        std::fill(refused, refused + count, 0);
+        for (std::size_t m : lut_misses) {
+            refused[m] = 1;
+            misses.push_back(start + m);
+        }
+        // CIELab to XYZ, branch-free over the block.
+        for (std::size_t p = 0; p < count; ++p) {
+            const float* v = block + 3 * p;
+            const float fy = (v[0] + 16.0f) * (1.0f / 116.0f);
+            t0[p] = kD50[0] * lab_f_inverse(fy + v[1] * (1.0f / 500.0f));
+            t1[p] = kD50[1] * lab_f_inverse(fy);
+            t2[p] = kD50[2] * lab_f_inverse(fy - v[2] * (1.0f / 200.0f));
+        }
+        for (std::size_t p = 0; p < count; ++p) {
+            if (refused[p]) continue;
+            float* v = block + 3 * p;
+            for (int c = 0; c < 3; ++c) {
+                const float lin = m_[3 * c] * t0[p] + m_[3 * c + 1] * t1[p] + m_[3 * c + 2] * t2[p];
+                const float root = std::sqrt(std::fabs(lin));
+                const float s = std::clamp((lin < 0 ? -root : root) * curve_scale_ + float(kEncodeHalf), 0.0f, last);
+                const int i = int(s);
+                const float* t = cv + std::size_t(c) * size;
+                v[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
+            }
+        }
+    }
+}
+
+}  // namespace dvk
