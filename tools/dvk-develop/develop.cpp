@@ -56,11 +56,6 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
 }  // namespace
 
 bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error) {
-    // The raw file and the progress belong to the run itself (--out sets the destination).
-    if (key == "fileName" || key == "progress") {
-        *error = "the setting " + key + " is not set from the command line";
-        return false;
-    }
     if (auto failure = apply_setting_value(p, key, value)) {
         *error = *failure;
         return false;
