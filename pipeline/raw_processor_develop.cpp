@@ -203,7 +203,9 @@ bool RawProcessor::convertImage() {
             rows = std::max(rows, rows_for_rgb_overlap(N, H(), local_contrast_overlap(localContrast_, sharpnessRadius_)));
     }
     const std::uint64_t bytes = round_up_to_multiple(W(), 16) * round_up_to_multiple(rows, 16) * 12;
-    if (!realloc_image(d, static_cast<std::size_t>(bytes))) {
+    // The four-channel buffer of the load usually holds the float RGB image
+    // with all its spare rows already; it is grown only when it does not.
+    if (d->image_bytes < bytes && !realloc_image(d, static_cast<std::size_t>(bytes))) {
         log_line("Can't allocate %llu bytes for the float image of %s", static_cast<unsigned long long>(bytes),
                  fileName_.c_str());
         return false;

@@ -116,27 +116,32 @@ int write_tiff_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned 
     return write_strip_and_close(tif, image, pixels * 3 * (bits / 8));
 }
 
-void pack_cielab16(float* image, std::size_t pixels) {
-    std::int16_t* dst = reinterpret_cast<std::int16_t*>(image);
-    for (std::size_t i = 0; i < pixels; ++i) {
-        float L = image[3 * i], a = image[3 * i + 1], b = image[3 * i + 2];
-        std::int32_t ol, oa, ob;
-        if (L > 100.0f) ol = 65535;
-        else if (L < 0.0f) ol = 0;
-        else ol = static_cast<std::int32_t>(std::lround(L * 655.35f));
-        if (a > 127.0f) oa = 32767;
-        else if (a < -128.0f) oa = -32768;
-        else oa = static_cast<std::int32_t>(std::lround(a * 256.0f));
-        if (b > 127.0f) ob = 32767;
-        else if (b < -128.0f) ob = -32768;
-        else ob = static_cast<std::int32_t>(std::lround(b * 256.0f));
-        // 6 output bytes never overtake the 12 input bytes already read.
-        std::uint16_t ul = static_cast<std::uint16_t>(ol);
-        dst[3 * i] = static_cast<std::int16_t>(ul);
-        dst[3 * i + 1] = static_cast<std::int16_t>(oa);
-        dst[3 * i + 2] = static_cast<std::int16_t>(ob);
+namespace {
+
+void cielab16_samples(const float* in, std::size_t n, std::uint8_t* out_bytes) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const float L = in[3 * i], a = in[3 * i + 1], b = in[3 * i + 2];
+        std::int32_t v[3];
+        if (L > 100.0f) v[0] = 65535;
+        else if (L < 0.0f) v[0] = 0;
+        else v[0] = static_cast<std::int32_t>(std::lround(L * 655.35f));
+        if (a > 127.0f) v[1] = 32767;
+        else if (a < -128.0f) v[1] = -32768;
+        else v[1] = static_cast<std::int32_t>(std::lround(a * 256.0f));
+        if (b > 127.0f) v[2] = 32767;
+        else if (b < -128.0f) v[2] = -32768;
+        else v[2] = static_cast<std::int32_t>(std::lround(b * 256.0f));
+        // L unsigned, a and b two's complement, 16 bits each in host order.
+        for (int k = 0; k < 3; ++k) {
+            const std::uint16_t u = static_cast<std::uint16_t>(v[k] & 0xffff);
+            std::memcpy(out_bytes + 6 * i + 2 * k, &u, 2);
+        }
     }
 }
+
+}  // namespace
+
+void pack_cielab16(float* image, std::size_t pixels) { pack_in_place(image, pixels, 6, cielab16_samples); }
 
 int write_tiff_cielab(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,
                       float xres, float yres) {

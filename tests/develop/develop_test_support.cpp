@@ -135,7 +135,7 @@ std::filesystem::path write_scene_dng(const std::filesystem::path& dir, unsigned
     for (unsigned row = height / 8; row < height * 3 / 8; ++row)
         for (unsigned col = width / 8; col < width * 3 / 8; ++col) {
             const int c = cfa_colour(s, row, col);
-            // Neutral for the default matrix: the as-shot neutral of the spec.
+            // Levels in the ratio of the file's as-shot neutral.
             const double neutral = s.as_shot_neutral[c];
             sample_at(s, row, col) = static_cast<std::uint16_t>(black + 0.3 * span * neutral);
         }

@@ -1,5 +1,6 @@
 // dvk-develop: the command-line road through the engine.
 #include <cstdio>
+#include <thread>
 
 #include "pipeline/dvklib.h"
 #include "tools/dvk-develop/develop.h"
@@ -10,6 +11,10 @@ int main(int argc, char** argv) {
     dvk::develop::Options opts;
     const int status = dvk::develop::parse_options(argc, argv, &opts);
     if (status >= 0) return status;
+
+    // As the application does at start-up: one band thread per processor.
+    const unsigned cpus = std::thread::hardware_concurrency();
+    dvk::band_thread_count = cpus > 0 ? static_cast<int>(cpus) : 2;
 
     int exit_status = 0;
     if (opts.mode == dvk::develop::Mode::Info) {
