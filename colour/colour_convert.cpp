@@ -20,7 +20,7 @@ constexpr float kSmallestNormal = 1.1754944e-38f;
 // line with the function's own name and returns 0 when no transform results.
 int run_conversion(const char* function, const DVKLib* d, float* image, unsigned width, unsigned height,
                    const std::shared_ptr<const Profile>& src, int src_intent, const std::shared_ptr<const Profile>& dst,
-                   int dst_intent, PixelKind in, PixelKind out) {
+                   int dst_intent, PixelKind in, PixelKind out, bool clamp_rgb = false) {
     std::string error;
     if (!src || !dst) {
         log_line("Exception in %s %s", function, "a profile was not found");
@@ -32,7 +32,7 @@ int run_conversion(const char* function, const DVKLib* d, float* image, unsigned
         return 0;
     }
     const std::size_t n = std::size_t(width) * height;
-    if (n > 0 && image) t->convert(image, n);
+    if (n > 0 && image) t->convert(image, n, clamp_rgb ? clamp_rgb_float_triples : nullptr);
     return 1;
 }
 
@@ -50,10 +50,8 @@ int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
                                  const char* rgb_profile, const char* lab_profile) {
     auto src = getDVKProfileRef(d, lab_profile ? lab_profile : "Uplab", nullptr);
     auto dst = getDVKProfileRef(d, rgb_profile, nullptr);
-    int ok = run_conversion("match_lab_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
-                            INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb);
-    if (ok) clamp_rgb_float_triples(image, std::size_t(width) * height);
-    return ok;
+    return run_conversion("match_lab_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
+                          INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb, true);
 }
 
 int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
@@ -87,10 +85,8 @@ int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
                                  const char* src_profile, const char* dst_profile) {
     auto src = getDVKProfileRef(d, src_profile, nullptr);
     auto dst = getDVKProfileRef(d, dst_profile, nullptr);
-    int ok = run_conversion("match_rgb_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
-                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Rgb);
-    if (ok) clamp_rgb_float_triples(image, std::size_t(width) * height);
-    return ok;
+    return run_conversion("match_rgb_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
+                          INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Rgb, true);
 }
 
 int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,

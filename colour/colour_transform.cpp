@@ -50,8 +50,11 @@ void ColourTransform::convert_exact(float* px, std::size_t n) const {
     }
 }
 
-void ColourTransform::convert_exact_parallel(float* px, std::size_t n) const {
-    run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) { convert_exact(px + 3 * b, e - b); });
+void ColourTransform::convert_exact_parallel(float* px, std::size_t n, void (*after)(float*, std::size_t)) const {
+    run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
+        convert_exact(px + 3 * b, e - b);
+        if (after) after(px + 3 * b, e - b);
+    });
 }
 
 namespace {
@@ -143,12 +146,12 @@ double ColourTransform::exact_cell_share() const {
     return use_split_ ? split_.exact_cell_share() : lut_.exact_cell_share();
 }
 
-void ColourTransform::convert(float* px, std::size_t n) const {
+void ColourTransform::convert(float* px, std::size_t n, void (*after)(float*, std::size_t)) const {
     // A few pixels (the decompression points, the grey strip) do not pay for
     // building the table; they take the exact transform until it exists.
     constexpr std::size_t kWorthATable = 100000;
     if (n < kWorthATable && !prepared_.load(std::memory_order_acquire)) {
-        convert_exact_parallel(px, n);
+        convert_exact_parallel(px, n, after);
         return;
     }
     prepare();
@@ -175,6 +178,7 @@ void ColourTransform::convert(float* px, std::size_t n) const {
             for (std::size_t m = 0; m < misses.size(); ++m)
                 std::copy(&gathered[3 * m], &gathered[3 * m] + 3, block + 3 * misses[m]);
         }
+        if (after) after(px + 3 * b, e - b);
     });
 }
 

@@ -36,9 +36,11 @@ public:
     // pixels; smaller calls before that take the exact transform), on
     // band_thread_count threads; pixels outside its domain take the exact
     // transform.
-    void convert(float* px, std::size_t n) const;
+    // `after`, when given, runs on each converted chunk on the same thread
+    // (the conversions' clamp).
+    void convert(float* px, std::size_t n, void (*after)(float*, std::size_t) = nullptr) const;
     // The exact transform on band_thread_count threads.
-    void convert_exact_parallel(float* px, std::size_t n) const;
+    void convert_exact_parallel(float* px, std::size_t n, void (*after)(float*, std::size_t) = nullptr) const;
 
     // Builds the fast form on first use: the split form of a matrix/TRC and
     // Lab table pair when it checks out, else a table of the whole transform.
