@@ -13,7 +13,7 @@ namespace dvk {
 namespace {
 
 constexpr std::size_t kChunkPixels = 16384;
-constexpr std::size_t kCacheSize = 24;
+constexpr std::size_t kCacheSize = 16;  // each holds a 3.3 MB table once used
 
 struct CacheKey {
     const Profile* src;

@@ -156,6 +156,19 @@ double Lut3D::exact_cell_share() const {
     return double(n) / double(std::size_t(kGrid - 1) * (kGrid - 1) * (kGrid - 1));
 }
 
+namespace {
+
+// Node offsets of the first and second step of the tetrahedral walk (along
+// the axes of the largest, then the middle fraction), by the order code
+// (fx >= fy) x 4 + (fy >= fz) x 2 + (fx >= fz). Codes 1 and 6 cannot occur
+// (they would need fx < fy < fz <= fx, or fx >= fy >= fz > fx).
+constexpr std::size_t kS0 = std::size_t(Lut3D::kGrid) * Lut3D::kGrid * 3, kS1 = std::size_t(Lut3D::kGrid) * 3,
+                      kS2 = 3;
+constexpr std::size_t kFirstStep[8] = {kS2, kS0, kS1, kS1, kS2, kS0, kS0, kS0};
+constexpr std::size_t kSecondStep[8] = {kS1, kS1, kS2, kS0, kS0, kS2, kS1, kS1};
+
+}  // namespace
+
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     constexpr int g = kGrid;
     constexpr float steps = float(g - 1);
@@ -203,31 +216,15 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
         const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
         const float* c000 = tab + std::size_t(i) * s0 + std::size_t(j) * s1 + std::size_t(k) * s2;
         const float* c111 = c000 + s0 + s1 + s2;
-        const float *a, *b;
-        float w0, w1, w2, w3;  // weights of c000, a, b, c111
-        if (fx >= fy) {
-            if (fy >= fz) {         // x >= y >= z
-                a = c000 + s0; b = c000 + s0 + s1;
-                w0 = 1 - fx; w1 = fx - fy; w2 = fy - fz; w3 = fz;
-            } else if (fx >= fz) {  // x >= z > y
-                a = c000 + s0; b = c000 + s0 + s2;
-                w0 = 1 - fx; w1 = fx - fz; w2 = fz - fy; w3 = fy;
-            } else {                // z > x >= y
-                a = c000 + s2; b = c000 + s0 + s2;
-                w0 = 1 - fz; w1 = fz - fx; w2 = fx - fy; w3 = fy;
-            }
-        } else {
-            if (fz >= fy) {         // z >= y > x
-                a = c000 + s2; b = c000 + s1 + s2;
-                w0 = 1 - fz; w1 = fz - fy; w2 = fy - fx; w3 = fx;
-            } else if (fz >= fx) {  // y > z >= x
-                a = c000 + s1; b = c000 + s1 + s2;
-                w0 = 1 - fy; w1 = fy - fz; w2 = fz - fx; w3 = fx;
-            } else {                // y > x > z
-                a = c000 + s1; b = c000 + s0 + s1;
-                w0 = 1 - fy; w1 = fy - fx; w2 = fx - fz; w3 = fz;
-            }
-        }
+        // The tetrahedron from the order of the three fractions, without
+        // branches: the largest fraction's axis is walked first, then the
+        // middle one's.
+        const int order = (fx >= fy) * 4 + (fy >= fz) * 2 + (fx >= fz);
+        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
+        const float mid = fx + fy + fz - hi - lo;
+        const float* a = c000 + kFirstStep[order];
+        const float* b = a + kSecondStep[order];
+        const float w0 = 1.0f - hi, w1 = hi - mid, w2 = mid - lo, w3 = lo;
         for (int c = 0; c < 3; ++c) {
             float r = w0 * c000[c] + w1 * a[c] + w2 * b[c] + w3 * c111[c];
             if (post_mode != Post::None) {

@@ -13,6 +13,10 @@ constexpr int kDecodeSize = 4097;        // decoding tables over 0..1
 constexpr int kEncodeHalf = 4096;        // encoding tables: 2 x 4096 + 1 entries over -kEncodeS..kEncodeS
 constexpr float kEncodeS = 2.0f;         // signed square root of linear light up to 4
 constexpr float kD50[3] = {0.9642f, 1.0f, 0.8249f};
+// The range of the 16-bit ICC Lab encoding, to which LittleCMS clamps the
+// input of a Lab table.
+constexpr float kLabLMax = float(100.0 * 65535.0 / 65280.0);
+constexpr float kLabAbMax = float(65535.0 / 256.0 - 128.0);
 
 struct TransformHandle {
     cmsHTRANSFORM t = nullptr;
@@ -157,6 +161,9 @@ bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int
         cmsGetColorSpace(dst) == cmsSigLabData) {
         side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
         ok = side.t && measure_rgb_input(src, src_intent, dst_intent);
+        // A Lab table profile takes CIELab only within its encoding: colours
+        // beyond (far outside the real gamut) are clamped to it, as LittleCMS does.
+        clamp_lab_ = cmsIsCLUT(dst, cmsUInt32Number(dst_intent), LCMS_USED_AS_OUTPUT);
         if (ok)
             lut_.build(true, false, [&side](float* p, std::size_t n) {
                 cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
@@ -246,6 +253,14 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
                 v[1] = 500.0f * (t0[p] - t1[p]);
                 v[2] = 200.0f * (t1[p] - t2[p]);
             }
+            if (clamp_lab_)
+                for (std::size_t p = 0; p < count; ++p) {
+                    float* v = block + 3 * p;
+                    if (outside[p]) continue;
+                    v[0] = std::clamp(v[0], 0.0f, kLabLMax);
+                    v[1] = std::clamp(v[1], -128.0f, kLabAbMax);
+                    v[2] = std::clamp(v[2], -128.0f, kLabAbMax);
+                }
             lut_misses.clear();
             lut_.apply(block, count, lut_misses);
             for (std::size_t m : lut_misses) {

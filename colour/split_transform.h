@@ -33,6 +33,7 @@ private:
     bool measure_rgb_output(cmsHPROFILE dst, int dst_intent);
 
     bool lab_in_ = false;    // Lab table in, RGB out; else RGB in, Lab table out
+    bool clamp_lab_ = false; // RGB in: CIELab clamped to the ICC encoding before the table
     float m_[9] = {};        // RGB in: linear RGB to XYZ; RGB out: XYZ to linear RGB (row-major)
     std::vector<float> curves_;  // 3 tables: RGB in, decoding over 0..1; RGB out, encoding over signed sqrt
     float curve_scale_ = 0;  // table steps per unit of the table's argument

@@ -1,6 +1,7 @@
 // RawProcessor: the table of settings with key-value access, the undo
 // registration and observation of announced changes, the snapshot of
 // undoSettings, the history record's settings dictionary and the defaults.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -213,6 +214,7 @@ void RawProcessor::settingsWillChange(const char* key) {
     // setter it calls undo in one step.
     if (s.changeDepth++ == 0) {
         s.named = false;
+        s.outerKey = key;
         s.groupManager = undoManager_;
         if (s.groupManager) s.groupManager->beginUndoGrouping();
     }
@@ -220,9 +222,17 @@ void RawProcessor::settingsWillChange(const char* key) {
     if (!um || !um->isUndoRegistrationEnabled()) return;
     const SettingProperty* p = find_setting(key);
     if (!p || !p->undoName) return;
-    // The step is named after the change the user made, not after the
-    // settings that change with it.
-    if (!s.named) um->setActionName(p->undoName);
+    if (!s.named) {
+        // The step is named after the change the user made, not after the
+        // settings that change with it.
+        um->setActionName(p->undoName);
+        // Changes of the first green or of the second-green mode move the
+        // second green by the rule, also while they are undone; the step
+        // therefore ends (its actions run last to first) by putting the
+        // second green back to where it was, so undo and redo are exact.
+        if (s.outerKey == "evGreen" || s.outerKey == "manualGreen2" || s.outerKey == "useCameraWB")
+            um->registerUndo([this, g2 = evGreen2()] { setEvGreen2(g2); }, this);
+    }
     s.named = true;
     if (std::string_view(key) == "bwMode") {
         // The filter comes back by name.
@@ -230,7 +240,12 @@ void RawProcessor::settingsWillChange(const char* key) {
     } else {
         um->registerUndo([this, set = p->set, old = p->get(*this)] { set(*this, old); }, this);
     }
-    s.registeredWith = undoManager_;
+    const bool known = std::any_of(s.registeredWith.begin(), s.registeredWith.end(),
+                                   [um](const std::weak_ptr<UndoManager>& w) { return w.lock().get() == um; });
+    if (!known) {
+        std::erase_if(s.registeredWith, [](const std::weak_ptr<UndoManager>& w) { return w.expired(); });
+        s.registeredWith.push_back(undoManager_);
+    }
 }
 
 void RawProcessor::settingsDidChange(const char* key) {
@@ -251,7 +266,8 @@ void RawProcessor::settingsDidChange(const char* key) {
 }
 
 SettingsLayerState::~SettingsLayerState() {
-    if (auto um = registeredWith.lock()) um->removeAllActionsWithTarget(owner);
+    for (const auto& w : registeredWith)
+        if (auto um = w.lock()) um->removeAllActionsWithTarget(owner);
 }
 
 // --- snapshot ----------------------------------------------------------------

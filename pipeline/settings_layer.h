@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/key_value_observing.h"
 #include "pipeline/settings_value.h"
@@ -43,8 +44,9 @@ struct SettingsLayerState {
     KeyValueObservers observers;
     int changeDepth = 0;                       // nesting of announcements
     bool named = false;                        // the outermost change has named its undo step
+    std::string outerKey;                      // the key of the outermost change
     std::shared_ptr<UndoManager> groupManager;  // the manager whose group the outermost change opened
-    std::weak_ptr<UndoManager> registeredWith;  // the last manager given undo steps
+    std::vector<std::weak_ptr<UndoManager>> registeredWith;  // managers given undo steps
     const void* owner = nullptr;
 };
 

@@ -1,9 +1,13 @@
 // VNG: bilinear start (vng_prepare), then the variable-number-of-gradients
 // estimate of every inner site, for Bayer, X-Trans and 16 x 16 patterns.
+// Inside vng_interpolate the bilinear rows run just ahead of the gradient rows,
+// and estimates reach the band two rows behind through a four-row buffer, so
+// every site is estimated from the bilinear values as vng_prepare leaves them.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "pipeline/demosaic/cfa_map.h"
@@ -21,7 +25,8 @@ struct LinTerm {
 };
 
 struct LinCode {
-    std::vector<LinTerm> terms;
+    LinTerm terms[8];
+    int n_terms = 0;
     int missing[4];  // the colours to fill
     int weight[4];   // 256 / total weight of each missing colour
     int n_missing = 0;
@@ -64,15 +69,72 @@ struct VngCode {
     GradTerm terms[64];
     int n_terms = 0;
     int own;  // colour of the position
-    long neighbour[8];  // float offset of each direction's neighbour pixel
-    long two_step[8];   // float offset of the two-step site's own channel
-    bool has_two_step[8];
+    // Per direction and colour, the two float offsets whose mean the direction
+    // contributes: the neighbour's channel twice, or for the site's own colour
+    // the site and the two-step site when that one has the site's colour.
+    long src_a[8][4], src_b[8][4];
 };
 
 // (row + size + dy) keeps the arguments of the colour table non-negative.
 int colour_at(const CfaMap& cfa, int row, int col) {
     return cfa(unsigned(row + int(CfaMap::kPeriod)), unsigned(col + int(CfaMap::kPeriod)));
 }
+
+// The bilinear start: per pattern position, the neighbours of other colours
+// with their weights; applied row by row.
+class Bilinear {
+public:
+    Bilinear(const CfaMap& cfa, unsigned width) : size_(cfa.filters() == 9 ? 6 : 16), width_(width) {
+        const int colors = std::min(cfa.colors(), 4);
+        const long w = width;
+        code_.resize(std::size_t(size_) * size_);
+        for (int row = 0; row < size_; ++row)
+            for (int col = 0; col < size_; ++col) {
+                LinCode& lc = code_[std::size_t(row) * size_ + col];
+                const int f = colour_at(cfa, row, col);
+                int total[4] = {0, 0, 0, 0};
+                for (int y = -1; y <= 1; ++y)
+                    for (int x = -1; x <= 1; ++x) {
+                        const int shift = (y == 0) + (x == 0);
+                        const int color = colour_at(cfa, row + y, col + x);
+                        if (color == f) continue;
+                        lc.terms[lc.n_terms++] = {(w * y + x) * 4 + color, shift, color};
+                        total[color] += 1 << shift;
+                    }
+                for (int c = 0; c < colors; ++c) {
+                    if (c == f) continue;
+                    lc.missing[lc.n_missing] = c;
+                    // A colour absent from the neighbourhood keeps weight 0
+                    // rather than dividing by zero.
+                    lc.weight[lc.n_missing] = total[c] ? int(256.0f / float(total[c])) : 0;
+                    ++lc.n_missing;
+                }
+            }
+    }
+
+    // Columns 1 .. width - 2 of one inner row.
+    void row(float* image, unsigned row) const {
+        const LinCode* crow = &code_[std::size_t(row % unsigned(size_)) * size_];
+        float* pix = image + (std::size_t(row) * width_ + 1) * 4;
+        for (unsigned col = 1; col + 1 < width_; ++col, pix += 4) {
+            const LinCode& lc = crow[col % unsigned(size_)];
+            float sum[4] = {0, 0, 0, 0};
+            for (int i = 0; i < lc.n_terms; ++i) {
+                const LinTerm& t = lc.terms[i];
+                sum[t.color] += pix[t.offset] * float(1 << t.shift);
+            }
+            for (int i = 0; i < lc.n_missing; ++i) {
+                const int c = lc.missing[i];
+                pix[c] = float(lc.weight[i]) * sum[c] * 0.00390625f;
+            }
+        }
+    }
+
+private:
+    int size_;
+    unsigned width_;
+    std::vector<LinCode> code_;
+};
 
 }  // namespace
 
@@ -81,47 +143,8 @@ void vng_prepare(DVKLib* d, float* image, unsigned width, unsigned height) {
     border_interpolate(d, 1, image, width, height);
     if (width < 3 || height < 3) return;
     const CfaMap cfa(d);
-    const int colors = std::min(cfa.colors(), 4);
-    const int size = cfa.filters() == 9 ? 6 : 16;
-    const long w = width;
-
-    std::vector<LinCode> code(std::size_t(size) * size);
-    for (int row = 0; row < size; ++row)
-        for (int col = 0; col < size; ++col) {
-            LinCode& lc = code[std::size_t(row) * size + col];
-            const int f = colour_at(cfa, row, col);
-            int total[4] = {0, 0, 0, 0};
-            for (int y = -1; y <= 1; ++y)
-                for (int x = -1; x <= 1; ++x) {
-                    const int shift = (y == 0) + (x == 0);
-                    const int color = colour_at(cfa, row + y, col + x);
-                    if (color == f) continue;
-                    lc.terms.push_back({(w * y + x) * 4 + color, shift, color});
-                    total[color] += 1 << shift;
-                }
-            for (int c = 0; c < colors; ++c) {
-                if (c == f) continue;
-                lc.missing[lc.n_missing] = c;
-                // A colour absent from the neighbourhood keeps weight 0 rather
-                // than dividing by zero.
-                lc.weight[lc.n_missing] = total[c] ? int(256.0f / float(total[c])) : 0;
-                ++lc.n_missing;
-            }
-        }
-
-    for (unsigned row = 1; row + 1 < height; ++row) {
-        const LinCode* crow = &code[std::size_t(row % size) * size];
-        float* pix = image + (std::size_t(row) * width + 1) * 4;
-        for (unsigned col = 1; col + 1 < width; ++col, pix += 4) {
-            const LinCode& lc = crow[col % size];
-            float sum[4] = {0, 0, 0, 0};
-            for (const LinTerm& t : lc.terms) sum[t.color] += pix[t.offset] * float(1 << t.shift);
-            for (int i = 0; i < lc.n_missing; ++i) {
-                const int c = lc.missing[i];
-                pix[c] = float(lc.weight[i]) * sum[c] * 0.00390625f;
-            }
-        }
-    }
+    const Bilinear bilinear(cfa, width);
+    for (unsigned row = 1; row + 1 < height; ++row) bilinear.row(image, row);
 }
 
 void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
@@ -139,9 +162,11 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
     const long w = width;
 
     std::vector<VngCode> code;
+    std::unique_ptr<Bilinear> bilinear;
     AlignedBuffer<float> rows = allocate_aligned<float>(std::size_t(4) * width * 4);
     try {
         code.resize(std::size_t(prow) * pcol);
+        bilinear = std::make_unique<Bilinear>(cfa, width);
     } catch (const std::bad_alloc&) {
         rows.reset();
     }
@@ -168,13 +193,24 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
             vc.own = own;
             for (int g = 0; g < 8; ++g) {
                 const int y = kChood[g][0], x = kChood[g][1];
-                vc.neighbour[g] = (y * w + x) * 4;
-                vc.has_two_step[g] = colour_at(cfa, row + 2 * y, col + 2 * x) == own;
-                vc.two_step[g] = (2 * y * w + 2 * x) * 4 + own;
+                const bool two_step = colour_at(cfa, row + 2 * y, col + 2 * x) == own;
+                for (int c = 0; c < 4; ++c) {
+                    vc.src_a[g][c] = vc.src_b[g][c] = (y * w + x) * 4 + c;
+                    if (c == own && two_step) {
+                        vc.src_a[g][c] = own;
+                        vc.src_b[g][c] = (2 * y * w + 2 * x) * 4 + own;
+                    }
+                }
             }
         }
 
-    vng_prepare(d, band, width, height);
+    // The bilinear start runs just ahead of the gradients: row r needs it on
+    // rows r - 1 .. r + 1 (and only the measured values further out).
+    border_interpolate(d, 1, band, width, height);
+    unsigned prepared = 0;  // inner rows 1 .. prepared are done
+    auto prepare_through = [&](unsigned r) {
+        while (prepared < r && prepared + 2 < height) bilinear->row(band, ++prepared);
+    };
 
     float* ring[4];
     for (int i = 0; i < 4; ++i) ring[i] = rows.get() + std::size_t(i) * width * 4;
@@ -198,28 +234,25 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
         if (gmax == 0) return;
         const float thold = float(gmax * 0.5 + gmin);
         const int own = vc.own;
+        // A direction above the threshold adds 0, which leaves every sum as it
+        // was; a value taken as (x + x) / 2 is x itself.
         float sum[4] = {0, 0, 0, 0};
-        int num = 0;
+        float num = 0;
         for (int g = 0; g < 8; ++g) {
-            if (gval[g] > thold) continue;
-            const float* nb = pix + vc.neighbour[g];
-            for (int c = 0; c < colors; ++c) {
-                if (c == own && vc.has_two_step[g])
-                    sum[c] += (pix[c] + pix[vc.two_step[g]]) * 0.5f;
-                else
-                    sum[c] += nb[c];
-            }
-            ++num;
+            const float take = gval[g] <= thold ? 1.0f : 0.0f;
+            for (int c = 0; c < colors; ++c) sum[c] += take * ((pix[vc.src_a[g][c]] + pix[vc.src_b[g][c]]) * 0.5f);
+            num += take;
         }
         for (int c = 0; c < colors; ++c) {
             float t = pix[own];
-            if (c != own) t += (sum[c] - sum[own]) / float(num);
+            if (c != own) t += (sum[c] - sum[own]) / num;
             dst[c] = std::clamp(t, 0.0f, 65535.0f);
         }
     };
 
     const unsigned col_end = width - 2;
     for (unsigned row = 2; row + 2 < height; ++row) {
+        prepare_through(row + 1);
         const VngCode* crow = &code[std::size_t(row % prow) * pcol];
         float* out = ring[row & 3];
         const float* line = band + std::size_t(row) * width * 4;

@@ -214,3 +214,32 @@ TEST(CameraMatrixProfile, TheLoaderHandsItsMatrixOver) {
 
 }  // namespace
 }  // namespace dvk
+
+namespace dvk {
+namespace {
+
+// Run alone (as ctest runs every test), the process has loaded no camera yet.
+TEST(CameraMatrixProfile, BuiltInBeforeAnyLoadIsNullWithoutALogLine) {
+    int index = -1;
+    CaptureStderr();
+    auto p = getDVKProfileRef("Built-in", &index);
+    const std::string log = GetCapturedStderr();
+    if (p) GTEST_SKIP() << "an earlier test of this process installed a camera profile";
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(log, "");
+}
+
+TEST(CameraMatrixProfile, ASecondLoadReleasesTheFirstProfile) {
+    DVKLib d;
+    ASSERT_TRUE(dvklib_new(&d));
+    create_camera_matrix_profile(&d, "First", kCamera);
+    std::weak_ptr<const Profile> first = d.camera_profile;
+    ASSERT_FALSE(first.expired());
+    create_camera_matrix_profile(&d, "Second", kIdentity);
+    EXPECT_TRUE(first.expired());  // neither the record nor the "Built-in" entry holds it
+    EXPECT_EQ(getDVKProfileRef("Built-in", nullptr)->description(), "Second");
+    dvklib_delete(&d);
+}
+
+}  // namespace
+}  // namespace dvk

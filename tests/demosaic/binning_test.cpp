@@ -114,3 +114,41 @@ TEST(Binning, HeightsDropIncompleteBlockRows) {
 
 }  // namespace
 }  // namespace dvk::test
+
+namespace dvk::test {
+namespace {
+
+// A half-size decode holds the four colours of each 2 x 2 block in one pixel;
+// the binning reads site (row, col) from pixel (row >> 1, col >> 1).
+TEST(Binning, ShrunkenImageReadsEachSiteFromItsHalfSizePixel) {
+    PatternRecord rec(kRGGB);
+    rec.get()->raw().imgdata.rawdata.ioparams.shrink = 1;
+    const unsigned w = 30, h = 20;
+    std::vector<float> img(w * h * 4);
+    for (std::size_t i = 0; i < img.size(); ++i) img[i] = float(i % 97) / 97.0f;
+    const std::vector<float> in = img;
+    auto site = [&](unsigned y, unsigned x) { return in[((y >> 1) * w + (x >> 1)) * 4 + rec.fcol(y, x)]; };
+    std::uint16_t bw = w, bh = h;
+    binn32_tr(rec.get(), img.data(), &bw, &bh);
+    ASSERT_EQ(bw, 16);
+    ASSERT_EQ(bh, 12);
+    for (unsigned k = 0; k < 6; ++k)
+        for (unsigned j = 0; j < 8; ++j)
+            for (unsigned q = 0; q < 4; ++q) {
+                const unsigned y = 3 * k + (q >> 1), x = 3 * j + 4 + (q & 1);
+                // RGGB quad at (y, x): one red, two greens, one blue in some order.
+                float r = 0, g = 0, b = 0;
+                for (unsigned dy = 0; dy < 2; ++dy)
+                    for (unsigned dx = 0; dx < 2; ++dx) {
+                        const int f = rec.fcol(y + dy, x + dx);
+                        (f == 0 ? r : f == 2 ? b : g) += site(y + dy, x + dx);
+                    }
+                const float* p = &img[((2 * k + (q >> 1)) * bw + 2 * j + (q & 1)) * 3];
+                EXPECT_FLOAT_EQ(p[0], r);
+                EXPECT_FLOAT_EQ(p[1], g * 0.5f);
+                EXPECT_FLOAT_EQ(p[2], b);
+            }
+}
+
+}  // namespace
+}  // namespace dvk::test

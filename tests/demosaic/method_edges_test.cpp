@@ -217,3 +217,22 @@ TEST(Lmmse, FlatSceneIsExactInsideTheCrop) {
 
 }  // namespace
 }  // namespace dvk::test
+
+namespace dvk::test {
+namespace {
+
+TEST(Vng, TinyXTransAndSixteenBandsStayInsideTheirMemory) {
+    for (unsigned filters : {9u, 1u}) {
+        PatternRecord rec(filters, filters == 1 ? 4 : 3);
+        for (unsigned w = 1; w <= 9; ++w)
+            for (unsigned h = 1; h <= 9; ++h) {
+                const std::vector<float> rgb = edgy_scene(w, h, w + 17 * h);
+                std::vector<float> img = mosaic(rec, rgb, w, h);
+                vng_interpolate(rec.get(), img.data(), w, h);  // the sanitizer build checks the reads
+                for (float v : img) ASSERT_TRUE(std::isfinite(v)) << filters << " " << w << "x" << h;
+            }
+    }
+}
+
+}  // namespace
+}  // namespace dvk::test

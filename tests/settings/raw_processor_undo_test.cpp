@@ -132,6 +132,39 @@ TEST(SettingsUndo, ModeChangeUndoesItsChannelExposuresInOneStep) {
     EXPECT_EQ(p.useCameraWB(), 3);
 }
 
+// The second green set by hand while it follows the first: undoing a change
+// of the first green (whose rule moves the second) still restores it.
+TEST(SettingsUndo, SecondGreenSetByHandSurvivesUndoOfTheFirst) {
+    for (const char* key : {"evGreen", "manualGreen2", "useCameraWB"}) {
+        SCOPED_TRACE(key);
+        const std::string k = key;
+        RawProcessor p;
+        p.setUseCameraWB(0);
+        p.setEvGreen(0.2);
+        // For the mode switch: from manual back to the rule. Otherwise the
+        // second green is set by hand while it follows the first.
+        if (k == "manualGreen2") p.setManualGreen2(1);
+        p.setEvGreen2(0.9);
+        auto um = std::make_shared<UndoManager>();
+        p.setUndoManager(um);
+        SettingsDictionary before = test::all_settings(p);
+        const SettingsValue value = k == "evGreen" ? SettingsValue(0.45)
+                                    : k == "manualGreen2" ? SettingsValue(0)
+                                                          : SettingsValue(3);
+        p.setValueForKey(key, value);
+        EXPECT_NE(p.evGreen2(), 0.9);
+        SettingsDictionary after = test::all_settings(p);
+        ASSERT_TRUE(um->undo());
+        SettingsDictionary undone = test::all_settings(p);
+        if (k == "useCameraWB") undone.set("useCameraWB", before.get("useCameraWB"));
+        EXPECT_TRUE(undone.same_contents(before)) << test::first_difference(undone, before);
+        ASSERT_TRUE(um->redo());
+        SettingsDictionary redone = test::all_settings(p);
+        if (k == "useCameraWB") redone.set("useCameraWB", after.get("useCameraWB"));
+        EXPECT_TRUE(redone.same_contents(after)) << test::first_difference(redone, after);
+    }
+}
+
 TEST(SettingsUndo, BulkChangesAreOneStep) {
     RawProcessor p;
     test::set_non_defaults(p);
@@ -167,6 +200,21 @@ TEST(SettingsUndo, StepsOfADestroyedProcessorAreDropped) {
     EXPECT_EQ(um->undoCount(), 1u);
     EXPECT_TRUE(um->undo());
     EXPECT_EQ(keep.exposure(), 0.0);
+
+    // Also from a manager it used before its current one.
+    auto first = std::make_shared<UndoManager>();
+    auto second = std::make_shared<UndoManager>();
+    {
+        RawProcessor p;
+        p.setUndoManager(first);
+        p.setGamma(2.0);
+        p.setUndoManager(second);
+        p.setGamma(1.8);
+        EXPECT_EQ(first->undoCount(), 1u);
+        EXPECT_EQ(second->undoCount(), 1u);
+    }
+    EXPECT_FALSE(first->canUndo());
+    EXPECT_FALSE(second->canUndo());
 }
 
 TEST(SettingsUndo, BwModeUndoRestoresTheFilterByName) {
