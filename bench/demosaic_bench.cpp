@@ -3,7 +3,11 @@
 // runner with one thread and with one thread per core, with the overlaps and
 // border fills of the conversion.
 // Items are pixels, so items_per_second reads as pixels per second; the
-// all-cores runs report their speed-up over the one-band run as "scale".
+// all-cores runs report their speed-up over the one-band run as "scale" and
+// the processor time of their band workers against the one-band run as
+// "cpu_ratio"; RunnerOnly is the runner's own share (block moves, threads).
+//
+//   build/bin/dvk-bench --benchmark_filter=Demosaic
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

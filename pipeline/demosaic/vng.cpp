@@ -63,6 +63,8 @@ struct GradTerm {
     long a, b;        // float offsets of the two sites' common colour channel
     float weight;     // 2^shift
     Float4 mask[2];   // 1 for the directions the term counts for, else 0
+    int n_dirs;       // the directions the term counts for
+    unsigned char dirs[8];
 };
 
 struct VngCode {
@@ -185,8 +187,11 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
                 const int diag =
                     (colour_at(cfa, row, col + 1) == color && colour_at(cfa, row + 1, col) == color) ? 2 : 1;
                 if (std::abs(y1 - y2) == diag && std::abs(x1 - x2) == diag) continue;
-                GradTerm term{(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, float(1 << t[4]), {}};
-                for (int g = 0; g < 8; ++g) term.mask[g / 4][g % 4] = (t[5] >> g) & 1 ? 1.0f : 0.0f;
+                GradTerm term{(y1 * w + x1) * 4 + color, (y2 * w + x2) * 4 + color, float(1 << t[4]), {}, 0, {}};
+                for (int g = 0; g < 8; ++g) {
+                    term.mask[g / 4][g % 4] = (t[5] >> g) & 1 ? 1.0f : 0.0f;
+                    if ((t[5] >> g) & 1) term.dirs[term.n_dirs++] = (unsigned char)g;
+                }
                 vc.terms[vc.n_terms++] = term;
             }
             const int own = colour_at(cfa, row, col);
@@ -256,38 +261,43 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
         const VngCode* crow = &code[std::size_t(row % prow) * pcol];
         float* out = ring[row & 3];
         const float* line = band + std::size_t(row) * width * 4;
-        // Sites one pattern period apart share their code; two of them at a
-        // time keep two independent gradient sums in flight. Each sum still
-        // adds its terms in table order (adding 0 to the directions a term
-        // does not count for leaves them unchanged).
-        for (unsigned base = 2; base < col_end; base += 2 * pcol) {
+        // Sites one pattern period apart share their code. Four of them at a
+        // time: each term's difference for the four sites in one vector, added
+        // to the gradient vector of each direction the term counts for, so
+        // every site's gradients still sum the terms in table order.
+        unsigned base = 2;
+        for (; base + 4 * pcol <= col_end; base += 4 * pcol) {
             for (unsigned k = 0; k < unsigned(pcol); ++k) {
-                const unsigned a = base + k, b = a + pcol;
-                if (a >= col_end) break;
+                const unsigned a = base + k;
                 const VngCode& vc = crow[a % pcol];
-                const float* pa = line + std::size_t(a) * 4;
-                Float4 a_lo = {0, 0, 0, 0}, a_hi = {0, 0, 0, 0};
-                if (b < col_end) {
-                    const float* pb = line + std::size_t(b) * 4;
-                    Float4 b_lo = {0, 0, 0, 0}, b_hi = {0, 0, 0, 0};
-                    for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
-                        const float da = std::fabs(pa[t->a] - pa[t->b]) * t->weight;
-                        const float db = std::fabs(pb[t->a] - pb[t->b]) * t->weight;
-                        a_lo += da * t->mask[0];
-                        a_hi += da * t->mask[1];
-                        b_lo += db * t->mask[0];
-                        b_hi += db * t->mask[1];
-                    }
-                    estimate(vc, pb, out + std::size_t(b) * 4, b_lo, b_hi);
-                } else {
-                    for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
-                        const float da = std::fabs(pa[t->a] - pa[t->b]) * t->weight;
-                        a_lo += da * t->mask[0];
-                        a_hi += da * t->mask[1];
-                    }
+                const float* p[4];
+                for (unsigned j = 0; j < 4; ++j) p[j] = line + std::size_t(a + j * pcol) * 4;
+                Float4 g4[8] = {};
+                for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
+                    const Float4 va = {p[0][t->a], p[1][t->a], p[2][t->a], p[3][t->a]};
+                    const Float4 vb = {p[0][t->b], p[1][t->b], p[2][t->b], p[3][t->b]};
+                    const Float4 d = va - vb;
+                    const Float4 diff = (d < 0 ? -d : d) * t->weight;
+                    for (int i = 0; i < t->n_dirs; ++i) g4[t->dirs[i]] += diff;
                 }
-                estimate(vc, pa, out + std::size_t(a) * 4, a_lo, a_hi);
+                for (unsigned j = 0; j < 4; ++j) {
+                    const Float4 lo = {g4[0][j], g4[1][j], g4[2][j], g4[3][j]};
+                    const Float4 hi = {g4[4][j], g4[5][j], g4[6][j], g4[7][j]};
+                    estimate(vc, p[j], out + std::size_t(a + j * pcol) * 4, lo, hi);
+                }
             }
+        }
+        // The rest of the row one site at a time.
+        for (unsigned col = base; col < col_end; ++col) {
+            const VngCode& vc = crow[col % pcol];
+            const float* pa = line + std::size_t(col) * 4;
+            Float4 a_lo = {0, 0, 0, 0}, a_hi = {0, 0, 0, 0};
+            for (const GradTerm* t = vc.terms; t != vc.terms + vc.n_terms; ++t) {
+                const float da = std::fabs(pa[t->a] - pa[t->b]) * t->weight;
+                a_lo += da * t->mask[0];
+                a_hi += da * t->mask[1];
+            }
+            estimate(vc, pa, out + std::size_t(col) * 4, a_lo, a_hi);
         }
         if (row > 3) write_back(row - 2);
     }
