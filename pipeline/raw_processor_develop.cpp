@@ -137,15 +137,18 @@ bool RawProcessor::convertImage() {
     incProgressBy(5);
 
     if (id.idata.filters != 0) {
+        // AHD, VCD and LMMSE bands start on even rows, VNG bands on multiples of 12.
+        const int Neven = demosaic_band_threads(id.idata.filters, 2, N);
+        const int N12 = demosaic_band_threads(id.idata.filters, 12, N);
         switch (interpolation_) {
         case 0:
             border_interpolate(d, 6, d->image_data(), W(), H());
-            runRGBGSelectorInThreads(&RawProcessor::AHDInThread, N, 16, d->image_data(), W(), H());
+            runRGBGSelectorInThreads(&RawProcessor::AHDInThread, Neven, 16, d->image_data(), W(), H());
             setSharpnessRadius(2.0f);
             break;
         case 1:
             id.sizes.iheight = static_cast<unsigned short>(12 * (H() / 12));
-            runRGBGSelectorInThreads(&RawProcessor::VNGInThread, N, 12, d->image_data(), W(), H());
+            runRGBGSelectorInThreads(&RawProcessor::VNGInThread, N12, 12, d->image_data(), W(), H());
             setSharpnessRadius(2.0f);
             break;
         case 2:
@@ -153,11 +156,11 @@ bool RawProcessor::convertImage() {
             break;
         case 3:
             border_interpolate(d, 8, d->image_data(), W(), H());
-            runRGBGSelectorInThreads(&RawProcessor::VCDInThread, N, 16, d->image_data(), W(), H());
+            runRGBGSelectorInThreads(&RawProcessor::VCDInThread, Neven, 16, d->image_data(), W(), H());
             setSharpnessRadius(2.0f);
             break;
         case 4:
-            runRGBGSelectorInThreads(&RawProcessor::LMMSEInThread, N, 16, d->image_data(), W(), H());
+            runRGBGSelectorInThreads(&RawProcessor::LMMSEInThread, Neven, 16, d->image_data(), W(), H());
             crop_rgbg_border(d, 3);
             setSharpnessRadius(2.0f);
             break;

@@ -38,6 +38,14 @@ int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
 // Two-thirds reduction: every 3 x 3 block of sites becomes 2 x 2 RGB pixels,
 // written as float RGB from the start of the same buffer. width and height are
 // replaced by the output size.
+// Rows after which the colour-filter pattern `filters` repeats: 2 for the usual
+// Bayer codes, 4 or 8 for rarer ones, 6 for X-Trans, 16 for the 16 x 16 pattern.
+unsigned cfa_row_period(unsigned filters);
+// The thread count a band runner may use for a method whose bands start at
+// multiples of `band_row_step` rows: `threads` when the pattern repeats on that
+// step, else 1 (one band over the whole image).
+int demosaic_band_threads(unsigned filters, unsigned band_row_step, int threads);
+
 void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* height);
 
 }  // namespace dvk
