@@ -1,6 +1,7 @@
 // copy_image_to_rgbg: LibRaw's 16-bit four-channel image into floats.
 #include <cstring>
 
+#include "pipeline/band_runner.h"
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
@@ -50,7 +51,9 @@ float* copy_image_to_rgbg(DVKLib* d, float* dest) {
     if (!src || !dest) return nullptr;
     const std::size_t pixels = std::size_t(raw.imgdata.sizes.iwidth) * raw.imgdata.sizes.iheight;
     if (raw.imgdata.idata.filters) {
-        copy_four(&src[0][0], dest, pixels * 4);
+        run_index_chunks(pixels * 4, band_thread_count, std::size_t(1) << 18, [&](std::size_t b, std::size_t e) {
+            copy_four(&src[0][0] + b, dest + b, e - b);
+        });
     } else if (raw.imgdata.idata.colors == 1) {
         copy_one(src, dest, pixels);
         raw.imgdata.idata.colors = 3;

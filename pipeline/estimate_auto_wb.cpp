@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "pipeline/band_runner.h"
 #include "pipeline/colour_pattern.h"
 #include "pipeline/image_view.h"
 #include "pipeline/raw_loader.h"
@@ -45,37 +46,40 @@ void estimate_auto_wb(DVKLib* d) {
     std::vector<Cell> cells(std::size_t(cell_rows) * cell_cols);
     auto cell = [&](unsigned i, unsigned j) -> Cell& { return cells[std::size_t(i) * cell_cols + j]; };
     // Mosaic blocks need cells past the last origin; others only the origins.
-    for (unsigned i = 0; i < cell_rows; ++i) {
-        const unsigned top = 10 + 8 * i, bottom = std::min(top + 8, ih);
-        for (unsigned j = 0; j < cell_cols; ++j) {
-            const unsigned left = 10 + 8 * j, right = std::min(left + 8, iw);
-            Cell& k = cell(i, j);
-            for (unsigned row = top; row < bottom && k.usable; ++row) {
-                const float* line = img.row(row);
-                if (mosaic) {
-                    const unsigned char* pat = colour.row(row);
-                    for (unsigned col = left; col < right; ++col) {
-                        const int c = pat[col % ColourPattern::kPeriod];
-                        const double v = double(line[4 * col + c]) * kSampleScale;
-                        if (out_of_range(v)) {
-                            k.usable = false;
-                            break;
-                        }
-                        k.sum[c] += v;
-                        k.count[c] += 1;
-                    }
-                } else {
-                    for (unsigned col = left; col < right; ++col)
-                        for (int c = 0; c < 4; ++c) {
+    // Each cell is summed on its own, so rows of cells go to the band threads.
+    run_row_chunks(cell_rows, band_thread_count, [&](unsigned first_cell_row, unsigned cell_row_count) {
+        for (unsigned i = first_cell_row; i < first_cell_row + cell_row_count; ++i) {
+            const unsigned top = 10 + 8 * i, bottom = std::min(top + 8, ih);
+            for (unsigned j = 0; j < cell_cols; ++j) {
+                const unsigned left = 10 + 8 * j, right = std::min(left + 8, iw);
+                Cell& k = cell(i, j);
+                for (unsigned row = top; row < bottom && k.usable; ++row) {
+                    const float* line = img.row(row);
+                    if (mosaic) {
+                        const unsigned char* pat = colour.row(row);
+                        for (unsigned col = left; col < right; ++col) {
+                            const int c = pat[col % ColourPattern::kPeriod];
                             const double v = double(line[4 * col + c]) * kSampleScale;
-                            if (out_of_range(v)) k.usable = false;
+                            if (out_of_range(v)) {
+                                k.usable = false;
+                                break;
+                            }
                             k.sum[c] += v;
                             k.count[c] += 1;
                         }
+                    } else {
+                        for (unsigned col = left; col < right; ++col)
+                            for (int c = 0; c < 4; ++c) {
+                                const double v = double(line[4 * col + c]) * kSampleScale;
+                                if (out_of_range(v)) k.usable = false;
+                                k.sum[c] += v;
+                                k.count[c] += 1;
+                            }
+                    }
                 }
             }
         }
-    }
+    });
 
     double sum[4] = {0, 0, 0, 0}, count[4] = {0, 0, 0, 0};
     const unsigned span = mosaic ? 2 : 1;  // cells per block side

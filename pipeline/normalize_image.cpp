@@ -1,4 +1,7 @@
 // normalize_image: black-subtracted samples scaled so that the white level is 1.
+#include <mutex>
+
+#include "pipeline/band_runner.h"
 #include "pipeline/raw_loader.h"
 
 namespace dvk {
@@ -38,6 +41,23 @@ void normalise_pixels(In in, float* __restrict out, std::size_t pixels, const No
     for (int c = 0; c < 4; ++c) peak[c] = p[c];
 }
 
+// normalise_pixels over all pixels on the band threads; the peaks of the
+// chunks are combined afterwards (a maximum, so the order does not matter).
+template <typename In>
+void normalise_in_chunks(In in, float* out, std::size_t pixels, const Normalisation& n, float peak[4]) {
+    constexpr std::size_t kMinChunk = std::size_t(1) << 16;
+    float p[4] = {0, 0, 0, 0};
+    std::mutex lock;
+    run_index_chunks(pixels, band_thread_count, kMinChunk, [&](std::size_t begin, std::size_t end) {
+        float q[4];
+        normalise_pixels([&in, begin](std::size_t i, int c) { return in(begin + i, c); }, out + 4 * begin,
+                         end - begin, n, q);
+        std::lock_guard<std::mutex> hold(lock);
+        for (int c = 0; c < 4; ++c) p[c] = q[c] > p[c] ? q[c] : p[c];
+    });
+    for (int c = 0; c < 4; ++c) peak[c] = p[c];
+}
+
 void store_results(DVKLib* d, const Normalisation& n, const float peak[4]) {
     for (int c = 0; c < 4; ++c) {
         d->norm_scale[c] = n.factor;
@@ -54,7 +74,7 @@ void normalize_image(DVKLib* d, float scale) {
     float peak[4] = {0, 0, 0, 0};
     float* data = d->image_data();
     const std::size_t pixels = std::size_t(raw.imgdata.sizes.iwidth) * raw.imgdata.sizes.iheight;
-    if (data) normalise_pixels([data](std::size_t i, int c) { return data[4 * i + c]; }, data, pixels, n, peak);
+    if (data) normalise_in_chunks([data](std::size_t i, int c) { return data[4 * i + c]; }, data, pixels, n, peak);
     store_results(d, n, peak);
 }
 
@@ -66,13 +86,13 @@ bool copy_image_normalised(DVKLib* d, float* dest, float scale) {
     const std::size_t pixels = std::size_t(raw.imgdata.sizes.iwidth) * raw.imgdata.sizes.iheight;
     float peak[4] = {0, 0, 0, 0};
     if (raw.imgdata.idata.filters) {
-        normalise_pixels([src](std::size_t i, int c) { return float(src[i][c]); }, dest, pixels, n, peak);
+        normalise_in_chunks([src](std::size_t i, int c) { return float(src[i][c]); }, dest, pixels, n, peak);
     } else if (raw.imgdata.idata.colors == 1) {
-        normalise_pixels([src](std::size_t i, int) { return float(src[i][0]); }, dest, pixels, n, peak);
+        normalise_in_chunks([src](std::size_t i, int) { return float(src[i][0]); }, dest, pixels, n, peak);
         raw.imgdata.idata.colors = 3;
     } else {
         static const int from[4] = {0, 1, 2, 1};
-        normalise_pixels([src](std::size_t i, int c) { return float(src[i][from[c]]); }, dest, pixels, n, peak);
+        normalise_in_chunks([src](std::size_t i, int c) { return float(src[i][from[c]]); }, dest, pixels, n, peak);
     }
     store_results(d, n, peak);
     return true;
