@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 
+#include <sys/mman.h>
+
 namespace dvk {
 
 inline constexpr std::size_t kBufferAlignment = 64;
@@ -29,6 +31,15 @@ AlignedBuffer<T> allocate_aligned(std::size_t count) noexcept {
     if (count == 0 || count > (SIZE_MAX - kBufferAlignment) / sizeof(T)) return AlignedBuffer<T>();
     std::size_t bytes = count * sizeof(T);
     bytes = (bytes + kBufferAlignment - 1) / kBufferAlignment * kBufferAlignment;
+    // Image-sized buffers start on a 2 MiB boundary and ask for huge pages:
+    // far fewer page faults when they are first written, fewer TLB misses.
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    if (bytes >= 2 * kHugePage) {
+        bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        void* p = std::aligned_alloc(kHugePage, bytes);
+        if (p) madvise(p, bytes, MADV_HUGEPAGE);
+        return AlignedBuffer<T>(static_cast<T*>(p));
+    }
     return AlignedBuffer<T>(static_cast<T*>(std::aligned_alloc(kBufferAlignment, bytes)));
 }
 
