@@ -20,4 +20,13 @@ void pack_rgb_samples(float* rgb, std::size_t pixels, unsigned bits, bool studio
 void pack_in_place(float* image, std::size_t pixels, std::size_t out_bytes,
                    const std::function<void(const float* in, std::size_t n, std::uint8_t* out)>& pack);
 
+// Packs `pixels` float triples as pack_in_place does, but block by block into
+// scratch buffers, handing each packed block to `write` in order; a block is
+// written while the next one is packed. `image` is left as it is. Returns
+// false when a write returned false (no further block is written) or when
+// there was nothing to write.
+bool pack_and_write(const float* image, std::size_t pixels, std::size_t out_bytes,
+                    const std::function<void(const float* in, std::size_t n, std::uint8_t* out)>& pack,
+                    const std::function<bool(const std::uint8_t* data, std::size_t bytes)>& write);
+
 }  // namespace dvk

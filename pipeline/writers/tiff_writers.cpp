@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <unistd.h>
 
 #include "pipeline/dvklib.h"
+#include "pipeline/buffer_conversions.h"
 #include "pipeline/writers/sample_packing.h"
 
 namespace dvk {
@@ -62,10 +64,10 @@ void set_icc_tag(DVKLib* d, TIFF* tif, int raw) {
     if (data && size > 1) TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(size - 1), data);
 }
 
-// Writes the strip and closes the handle; 0 or 3.
-int write_strip_and_close(TIFF* tif, const void* data, std::size_t bytes) {
-    tmsize_t written = TIFFWriteRawStrip(tif, 0, const_cast<void*>(data), static_cast<tmsize_t>(bytes));
-    if (written < 1) {
+// Flushes the directory and closes the handle after the strip went out
+// (`written`); 0 or 3.
+int finish_and_close(TIFF* tif, bool written) {
+    if (!written) {
         std::fprintf(stderr, "Could not write the image\n");
         TIFFClose(tif);
         return 3;
@@ -79,6 +81,24 @@ int write_strip_and_close(TIFF* tif, const void* data, std::size_t bytes) {
         return 3;
     }
     return 0;
+}
+
+// Writes the strip and closes the handle; 0 or 3.
+int write_strip_and_close(TIFF* tif, const void* data, std::size_t bytes) {
+    tmsize_t written = TIFFWriteRawStrip(tif, 0, const_cast<void*>(data), static_cast<tmsize_t>(bytes));
+    return finish_and_close(tif, written >= 1);
+}
+
+// Packs the image block by block and writes the blocks one after another
+// into the single strip (libtiff appends to a strip written again), then
+// closes the handle; 0 or 3.
+int pack_strip_and_close(TIFF* tif, const float* image, std::size_t pixels, std::size_t out_bytes,
+                         const std::function<void(const float* in, std::size_t n, std::uint8_t* out)>& pack) {
+    const bool written = pack_and_write(image, pixels, out_bytes, pack, [tif](const std::uint8_t* data, std::size_t n) {
+        const tmsize_t cc = static_cast<tmsize_t>(n);
+        return TIFFWriteRawStrip(tif, 0, const_cast<std::uint8_t*>(data), cc) == cc;
+    });
+    return finish_and_close(tif, written);
 }
 
 }  // namespace
@@ -112,8 +132,11 @@ int write_tiff_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned 
     unsigned bits = static_cast<unsigned>(std::log2(top + 1.0) + 0.5);
     bool studio = is_studio_variant(d->writer_variant);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
-    pack_rgb_samples(image, pixels, bits, studio);
-    return write_strip_and_close(tif, image, pixels * 3 * (bits / 8));
+    if (bits != 8 && bits != 16) return finish_and_close(tif, false);
+    return pack_strip_and_close(tif, image, pixels, 3 * (bits / 8),
+                                [bits, studio](const float* in, std::size_t n, std::uint8_t* out) {
+                                    convert_rgb_float_to_bits(in, static_cast<unsigned>(n), 1, out, bits, studio);
+                                });
 }
 
 namespace {
@@ -152,8 +175,7 @@ int write_tiff_cielab(DVKLib* d, FILE* out, float* image, unsigned width, unsign
     // CIELab output is always 16 bits, whatever the variant.
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(16));
     std::size_t pixels = static_cast<std::size_t>(width) * height;
-    pack_cielab16(image, pixels);
-    return write_strip_and_close(tif, image, pixels * 3 * 2);
+    return pack_strip_and_close(tif, image, pixels, 6, cielab16_samples);
 }
 
 int write_tiff_float_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,

@@ -7,7 +7,8 @@
 //   write_tiff_cielab    16-bit CIELab, never a profile;
 //   write_tiff_float_rgb 32-bit IEEE float RGB, the output profile or the
 //                        linear one (output gamma 1.0) unless raw.
-// The image (float triples) is converted in place. Results: 0 written, 2 the
+// The image (float triples) is packed block by block into scratch buffers and
+// left as it is. Results: 0 written, 2 the
 // TIFF handle could not be made, 3 the image could not be written.
 #pragma once
 
