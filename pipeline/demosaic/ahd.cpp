@@ -14,6 +14,7 @@
 
 #include "pipeline/demosaic/cfa_map.h"
 #include "pipeline/demosaic/demosaic.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
@@ -316,7 +317,7 @@ private:
 
 }  // namespace
 
-void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+DVK_SIMD_CLONES void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
     AhdScratch scratch;
     if (!scratch.allocate()) {
         std::fprintf(stderr, "ahd_interpolate: cannot allocate the tile buffers\n");
