@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "pipeline/aligned_buffer.h"
 #include "platform/log.h"
 
 namespace dvk {
@@ -27,12 +28,90 @@ void run_records(const BandWorker& worker, std::vector<band_record>& recs) {
     run_on_threads(static_cast<int>(recs.size()), [&](int i) { worker(&recs[static_cast<std::size_t>(i)]); });
 }
 
+// One block move of the overlapping runners, in rows.
+struct RowMove {
+    std::size_t src, dst, rows;
+};
+
+// Runs `moves` with the result of memmoves in the given order, where that
+// order lets every move read its source before any other move writes over it
+// (as the runners' orders do). Large moves run one per thread: first the rows
+// of each source that another move's destination covers are put aside, then
+// every move copies its other rows and its rows put aside. Small moves, a
+// layout where the covered rows are not at the end the move copies last, or
+// a failed allocation give the plain memmoves in order.
+void run_row_moves(float* image, std::size_t row_floats, const std::vector<RowMove>& moves) {
+    const std::size_t row_bytes = row_floats * sizeof(float);
+    auto serial = [&] {
+        for (const RowMove& m : moves)
+            if (m.rows && m.src != m.dst)
+                std::memmove(image + m.dst * row_floats, image + m.src * row_floats, m.rows * row_bytes);
+    };
+    std::size_t total = 0;
+    for (const RowMove& m : moves) total += m.rows;
+    constexpr std::size_t kParallelBytes = std::size_t(16) << 20;
+    if (moves.size() < 2 || total * row_bytes < kParallelBytes) return serial();
+    // Rows put aside: a head of a forward move, a tail of a backward one.
+    std::vector<std::size_t> keep(moves.size(), 0), keep_at(moves.size(), 0);
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < moves.size(); ++k) {
+        const RowMove& m = moves[k];
+        std::size_t lo = m.rows, hi = 0;  // covered source rows, relative to m.src
+        for (std::size_t j = 0; j < moves.size(); ++j) {
+            if (j == k || moves[j].rows == 0) continue;
+            const std::size_t a = std::max(m.src, moves[j].dst), b = std::min(m.src + m.rows, moves[j].dst + moves[j].rows);
+            if (a >= b) continue;
+            lo = std::min(lo, a - m.src);
+            hi = std::max(hi, b - m.src);
+        }
+        if (hi <= lo) continue;
+        if (m.dst >= m.src && lo == 0) {
+            keep[k] = hi;
+            keep_at[k] = 0;
+        } else if (m.dst < m.src && hi == m.rows) {
+            keep[k] = m.rows - lo;
+            keep_at[k] = lo;
+        } else {
+            return serial();
+        }
+        kept += keep[k];
+    }
+    AlignedBuffer<float> aside;
+    if (kept) {
+        aside = allocate_aligned<float>(kept * row_floats);
+        if (!aside) return serial();
+    }
+    std::vector<std::size_t> aside_row(moves.size(), 0);
+    for (std::size_t k = 0, pos = 0; k < moves.size(); ++k) {
+        aside_row[k] = pos;
+        pos += keep[k];
+    }
+    const int n = static_cast<int>(moves.size());
+    run_on_threads(n, [&](int i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (keep[k])
+            std::memcpy(aside.get() + aside_row[k] * row_floats, image + (moves[k].src + keep_at[k]) * row_floats,
+                        keep[k] * row_bytes);
+    });
+    run_on_threads(n, [&](int i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        const RowMove& m = moves[k];
+        if (m.rows == 0) return;
+        // The rows not put aside lie before or after the kept ones.
+        const std::size_t first = keep_at[k] == 0 ? keep[k] : 0;
+        const std::size_t rest = m.rows - keep[k];
+        if (rest) std::memmove(image + (m.dst + first) * row_floats, image + (m.src + first) * row_floats, rest * row_bytes);
+        if (keep[k])
+            std::memcpy(image + (m.dst + keep_at[k]) * row_floats, aside.get() + aside_row[k] * row_floats,
+                        keep[k] * row_bytes);
+    });
+}
+
 // The block moves, threads and copy-back shared by the two overlapping runners.
 void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap, float* image, unsigned width,
                     int channels) {
     const int n = lay.bands;
     const std::size_t row_floats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
-    const std::size_t row_bytes = row_floats * sizeof(float);
     // An overlap larger than a band would read rows outside the image: it is
     // limited to the smallest band (which gives the same rows to every band).
     std::size_t v = overlap > 0 ? static_cast<std::size_t>(overlap) : 0;
@@ -61,11 +140,12 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
     }
     // Move the blocks from the last to the first: each destination lies at or
     // after its source, and no block overwrites rows a lower band still needs.
+    std::vector<RowMove> moves;
     for (int i = n - 1; i >= 1; --i) {
         const std::size_t src_row = lay.first_row[static_cast<std::size_t>(i)] - v;
-        std::memmove(image + block_row[static_cast<std::size_t>(i)] * row_floats, image + src_row * row_floats,
-                     block_len[static_cast<std::size_t>(i)] * row_bytes);
+        moves.push_back({src_row, block_row[static_cast<std::size_t>(i)], block_len[static_cast<std::size_t>(i)]});
     }
+    run_row_moves(image, row_floats, moves);
     for (int i = 0; i < n; ++i) {
         band_record& r = recs[static_cast<std::size_t>(i)];
         r.band_start = image + block_row[static_cast<std::size_t>(i)] * row_floats;
@@ -77,10 +157,13 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
     run_records(worker, recs);
     // Copy back in increasing band order: every destination lies before its
     // source and ends before the next block begins.
+    moves.clear();
     for (int i = 1; i < n; ++i) {
         const band_record& r = recs[static_cast<std::size_t>(i)];
-        std::memmove(r.own_rows_dest, r.band_start + v * row_floats, static_cast<std::size_t>(r.own_rows) * row_bytes);
+        moves.push_back({static_cast<std::size_t>(r.band_start - image) / row_floats + v,
+                         static_cast<std::size_t>(r.own_rows_dest - image) / row_floats, r.own_rows});
     }
+    run_row_moves(image, row_floats, moves);
 }
 
 BandLayout in_place_layout(int n, unsigned height, unsigned step) {

@@ -204,3 +204,42 @@ TEST(IndexChunks, SmallJobsStayOnOneChunkAndRefusedThreadsStillRun) {
 
 }  // namespace
 }  // namespace dvk
+
+namespace dvk {
+namespace {
+
+// Large images: the block moves and the copy-back run on several threads.
+// Every band must still see its neighbours' original rows, and every row
+// must come back processed exactly once.
+void check_large_overlapped_run(int channels, unsigned w, unsigned h, int n, int v) {
+    auto img = row_index_image(w, h, 2 * static_cast<unsigned>(v) * static_cast<unsigned>(n - 1), channels);
+    const std::size_t row = static_cast<std::size_t>(w) * static_cast<std::size_t>(channels);
+    std::atomic<int> bad{0};
+    auto worker = [&](band_record* b) {
+        const std::size_t dest_row = static_cast<std::size_t>(b->own_rows_dest - img.data()) / row;
+        const std::size_t top = dest_row == 0 ? 0 : dest_row - static_cast<std::size_t>(v);
+        for (unsigned k = 0; k < b->rows_with_overlap; ++k) {
+            float* p = b->band_start + static_cast<std::size_t>(k) * row;
+            if (p[0] != float(top + k) || p[row - 1] != float(top + k)) ++bad;
+            for (std::size_t i = 0; i < row; ++i) p[i] = p[i] * 2 + 1;
+        }
+        b->done = 1;
+    };
+    const BandLayout lay = channels == 4 ? run_rgbg_bands_overlap(worker, n, v, img.data(), w, h)
+                                         : run_rgb_bands_overlap(worker, n, v, img.data(), w, h);
+    EXPECT_EQ(lay.bands, n);
+    EXPECT_EQ(bad.load(), 0);
+    const unsigned done_rows = channels == 4 ? h & ~1u : h;
+    for (unsigned r = 0; r < done_rows; ++r)
+        for (std::size_t i = 0; i < row; i += 97)
+            ASSERT_EQ(img[r * row + i], float(r) * 2 + 1) << "row " << r << " sample " << i;
+}
+
+TEST(BandRunner, LargeFourChannelRunMovesItsBlocksOnThreads) { check_large_overlapped_run(4, 700, 1600, 8, 16); }
+
+TEST(BandRunner, LargeRgbRunWithWideOverlapMovesItsBlocksOnThreads) {
+    check_large_overlapped_run(3, 1000, 1800, 6, 150);
+}
+
+}  // namespace
+}  // namespace dvk
