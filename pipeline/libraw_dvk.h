@@ -31,6 +31,11 @@ public:
         rd.float4_image = nullptr;
     }
 
+    // LibRaw's subtract_black() with the same results (the image, the black
+    // levels, maximum and data_maximum), its passes over the image split
+    // among the band threads.
+    int subtract_black_on_threads();
+
     LibRaw_DVK(const LibRaw_DVK&) = delete;
     LibRaw_DVK& operator=(const LibRaw_DVK&) = delete;
 };

@@ -68,7 +68,6 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     set_shot_select(raw, 0);
     raw.imgdata.params.use_fuji_rotate = 0;
 
-    // 2. Open and unpack.
     int ret = raw.open_file(path);
     if (ret != LIBRAW_SUCCESS) return ret;
     ret = raw.unpack();
@@ -81,7 +80,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     // 4. Into LibRaw's four-channel image, black subtracted.
     ret = raw.raw2image();
     if (ret != LIBRAW_SUCCESS) return ret;
-    raw.subtract_black();
+    raw.subtract_black_on_threads();
 
     // 5. Float working image. Unless a step before the normalisation works
     // in raw units (the X-Trans rebuild, the frame merge, the rotation), the

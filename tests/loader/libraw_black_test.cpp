@@ -1,0 +1,87 @@
+// subtract_black_on_threads against LibRaw's own subtract_black on the real
+// chart file: the same image and the same black, maximum and data_maximum.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "pipeline/dvklib.h"
+#include "pipeline/libraw_dvk.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk::test {
+namespace {
+
+std::filesystem::path chart() { return testdata_dir() / "raw" / "colorchart.dng"; }
+
+// Opens, unpacks and fills the four-channel image, then lets `tweak` change
+// the black levels before the subtraction.
+bool prepare(LibRaw_DVK& raw, const std::function<void(libraw_colordata_t&)>& tweak) {
+    if (raw.open_file(chart().c_str()) != LIBRAW_SUCCESS) return false;
+    if (raw.unpack() != LIBRAW_SUCCESS) return false;
+    if (raw.raw2image() != LIBRAW_SUCCESS) return false;
+    if (tweak) tweak(raw.imgdata.color);
+    return raw.imgdata.image != nullptr;
+}
+
+void expect_same_subtraction(const std::function<void(libraw_colordata_t&)>& tweak, int threads) {
+    const int saved = band_thread_count;
+    band_thread_count = threads;
+    LibRaw_DVK ours, theirs;
+    ASSERT_TRUE(prepare(ours, tweak));
+    ASSERT_TRUE(prepare(theirs, tweak));
+    EXPECT_EQ(ours.subtract_black_on_threads(), 0);
+    theirs.subtract_black();
+    band_thread_count = saved;
+    const libraw_colordata_t &a = ours.imgdata.color, &b = theirs.imgdata.color;
+    EXPECT_EQ(a.black, b.black);
+    EXPECT_EQ(a.maximum, b.maximum);
+    EXPECT_EQ(a.data_maximum, b.data_maximum);
+    EXPECT_EQ(std::memcmp(a.cblack, b.cblack, sizeof a.cblack), 0);
+    const std::size_t n = std::size_t(ours.imgdata.sizes.iwidth) * ours.imgdata.sizes.iheight;
+    ASSERT_EQ(n, std::size_t(theirs.imgdata.sizes.iwidth) * theirs.imgdata.sizes.iheight);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::memcmp(ours.imgdata.image, theirs.imgdata.image, n * 8), 0);
+}
+
+TEST(SubtractBlackOnThreads, FileBlackLevelsAsLibRaw) {
+    expect_same_subtraction(nullptr, 4);
+    expect_same_subtraction(nullptr, 1);
+}
+
+TEST(SubtractBlackOnThreads, PerChannelLevelsBeyondSomeSamplesAsLibRaw) {
+    // Levels high enough that many samples clip at zero.
+    expect_same_subtraction(
+        [](libraw_colordata_t& c) {
+            c.cblack[0] = 300;
+            c.cblack[1] = 2100;
+            c.cblack[2] = 900;
+            c.cblack[3] = 2500;
+        },
+        3);
+}
+
+TEST(SubtractBlackOnThreads, BlackPatternAsLibRaw) {
+    // A 2 x 3 pattern of levels over the image.
+    expect_same_subtraction(
+        [](libraw_colordata_t& c) {
+            c.cblack[4] = 2;
+            c.cblack[5] = 3;
+            const unsigned pattern[6] = {100, 2000, 30, 4000, 0, 1500};
+            for (int i = 0; i < 6; ++i) c.cblack[6 + i] = pattern[i];
+        },
+        5);
+}
+
+TEST(SubtractBlackOnThreads, NoBlackOnlyRecordsTheLargestSample) {
+    expect_same_subtraction(
+        [](libraw_colordata_t& c) {
+            std::memset(c.cblack, 0, sizeof c.cblack);
+            c.black = 0;
+        },
+        4);
+}
+
+}  // namespace
+}  // namespace dvk::test
