@@ -68,6 +68,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     set_shot_select(raw, 0);
     raw.imgdata.params.use_fuji_rotate = 0;
 
+    // 2. Open and unpack.
     int ret = raw.open_file(path);
     if (ret != LIBRAW_SUCCESS) return ret;
     ret = raw.unpack();
