@@ -31,6 +31,12 @@ public:
         rd.float4_image = nullptr;
     }
 
+    // LibRaw's raw2image() with the same results, the copy of the raw samples
+    // split among the band threads. Files that raw2image() treats specially
+    // (45-degree, Phase One compressed, Canon 600, no colour filter) go
+    // through raw2image() itself.
+    int raw2image_on_threads();
+
     // LibRaw's subtract_black() with the same results (the image, the black
     // levels, maximum and data_maximum), its passes over the image split
     // among the band threads.

@@ -79,7 +79,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
         adjust_to_raw_inset_crop(raw, 1, 0.55f);
 
     // 4. Into LibRaw's four-channel image, black subtracted.
-    ret = raw.raw2image();
+    ret = raw.raw2image_on_threads();
     if (ret != LIBRAW_SUCCESS) return ret;
     raw.subtract_black_on_threads();
 

@@ -1,5 +1,6 @@
-// subtract_black_on_threads against LibRaw's own subtract_black on the real
-// chart file: the same image and the same black, maximum and data_maximum.
+// raw2image_on_threads and subtract_black_on_threads against LibRaw's own
+// raw2image and subtract_black on the real chart file: the same image, sizes
+// and the same black, maximum and data_maximum.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -81,6 +82,50 @@ TEST(SubtractBlackOnThreads, NoBlackOnlyRecordsTheLargestSample) {
             c.black = 0;
         },
         4);
+}
+
+// Opens and unpacks the chart, at half size when asked.
+bool open_chart(LibRaw_DVK& raw, bool half) {
+    raw.imgdata.params.half_size = half ? 1 : 0;
+    return raw.open_file(chart().c_str()) == LIBRAW_SUCCESS && raw.unpack() == LIBRAW_SUCCESS;
+}
+
+void expect_same_image(bool half, int threads) {
+    const int saved = band_thread_count;
+    band_thread_count = threads;
+    LibRaw_DVK ours, theirs;
+    ASSERT_TRUE(open_chart(ours, half));
+    ASSERT_TRUE(open_chart(theirs, half));
+    EXPECT_EQ(ours.raw2image_on_threads(), 0);
+    ASSERT_EQ(theirs.raw2image(), 0);
+    band_thread_count = saved;
+    const libraw_image_sizes_t &a = ours.imgdata.sizes, &b = theirs.imgdata.sizes;
+    EXPECT_EQ(a.iwidth, b.iwidth);
+    EXPECT_EQ(a.iheight, b.iheight);
+    EXPECT_EQ(a.flip, b.flip);
+    EXPECT_EQ(ours.imgdata.idata.filters, theirs.imgdata.idata.filters);
+    EXPECT_EQ(ours.imgdata.progress_flags, theirs.imgdata.progress_flags);
+    const std::size_t n = std::size_t(b.iwidth) * b.iheight;
+    ASSERT_GT(n, 0u);
+    ASSERT_NE(ours.imgdata.image, nullptr);
+    EXPECT_EQ(std::memcmp(ours.imgdata.image, theirs.imgdata.image, n * 8), 0);
+    // The black subtraction that follows accepts the image.
+    EXPECT_EQ(ours.subtract_black_on_threads(), 0);
+}
+
+TEST(Raw2ImageOnThreads, FullSizeAsLibRaw) {
+    expect_same_image(false, 4);
+    expect_same_image(false, 1);
+}
+
+TEST(Raw2ImageOnThreads, HalfSizeAsLibRaw) {
+    expect_same_image(true, 3);
+    expect_same_image(true, 8);
+}
+
+TEST(Raw2ImageOnThreads, BeforeUnpackIsOutOfOrder) {
+    LibRaw_DVK raw;
+    EXPECT_EQ(raw.raw2image_on_threads(), LIBRAW_OUT_OF_ORDER_CALL);
 }
 
 }  // namespace
