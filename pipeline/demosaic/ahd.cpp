@@ -65,12 +65,16 @@ struct Diffs {
     double l[TS + 1], ab[TS + 1];
 };
 
+// Every step is inlined into ahd_interpolate, so that each of its compiled
+// versions (AVX2, baseline) holds the whole tile code.
+#define AHD_STEP __attribute__((always_inline)) inline
+
 class AhdTile {
 public:
-    AhdTile(const CfaMap& cfa, const AhdScratch& s, float* image, int width, int height, int top, int left)
+    AHD_STEP AhdTile(const CfaMap& cfa, const AhdScratch& s, float* image, int width, int height, int top, int left)
         : cfa_(cfa), s_(s), img_(image), w_(width), h_(height), top_(top), left_(left) {}
 
-    void run() {
+    AHD_STEP void run() {
         const int last = std::min(top_ + TS, h_);  // rows of the tile in the image
         for (int i = top_; i < last + 3; ++i) {
             if (i < last) greens(i);
@@ -82,13 +86,13 @@ public:
     }
 
 private:
-    float* pix(int row, int col) const { return img_ + (std::size_t(row) * w_ + col) * 4; }
-    bool green(int row, int col) const { return cfa_(unsigned(row), unsigned(col)) == 1; }
+    AHD_STEP float* pix(int row, int col) const { return img_ + (std::size_t(row) * w_ + col) * 4; }
+    AHD_STEP bool green(int row, int col) const { return cfa_(unsigned(row), unsigned(col)) == 1; }
 
     // The three green candidates of one row. Candidates next to the image edge
     // are never computed: the row starts cleared, so they read as 0 whatever
     // the scratch held before.
-    void greens(int row) const {
+    AHD_STEP void greens(int row) const {
         const int r = row - top_;
         for (int d = 0; d < kDirs; ++d) std::memset(s_.rgb_at(d, r, 0), 0, sizeof(double) * TS * 3);
         horizontal_green(row);
@@ -96,7 +100,7 @@ private:
         if (row >= std::max(top_, 1) && row < std::min(top_ + TS, h_ - 1)) selected_green(row);
     }
 
-    void horizontal_green(int row) const {
+    AHD_STEP void horizontal_green(int row) const {
         const int col_end = std::min(left_ + TS, w_ - 2);
         int col = left_ + (green(row, left_) ? 1 : 0);
         if (col < 2) col += 2;
@@ -108,7 +112,7 @@ private:
         }
     }
 
-    void vertical_green(int row) const {
+    AHD_STEP void vertical_green(int row) const {
         const long w4 = long(w_) * 4;
         const int col_end = std::min(left_ + TS, w_);
         int col = left_ + (green(row, left_) ? 1 : 0);
@@ -120,7 +124,7 @@ private:
         }
     }
 
-    void selected_green(int row) const {
+    AHD_STEP void selected_green(int row) const {
         const long w4 = long(w_) * 4;
         const int col_end = std::min(left_ + TS, w_ - 1);
         int col;
@@ -136,21 +140,16 @@ private:
             const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
             const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
             const double diff = dh - dv;
-            double g;
-            if (diff == 0) {
-                const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
-                if (hprod * vprod >= 0)
-                    g = (hg + vg) * 0.5;
-                else
-                    g = hprod > 0 ? vg : hg;
-            } else {
-                g = diff > 0 ? vg : hg;
-            }
-            s_.rgb_at(2, r, cc)[1] = g;
+            // Every choice is computed and one is selected without branches:
+            // which one wins changes from site to site.
+            const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
+            const double avg = (hg + vg) * 0.5;
+            const double tie = hprod * vprod >= 0 ? avg : (hprod > 0 ? vg : hg);
+            s_.rgb_at(2, r, cc)[1] = diff == 0 ? tie : (diff > 0 ? vg : hg);
         }
     }
 
-    void red_blue_and_lab(int d, int row) const {
+    AHD_STEP void red_blue_and_lab(int d, int row) const {
         const long w4 = long(w_) * 4;
         const int col_end = std::min(left_ + TS - 1, w_ - 1);
         const int r = row - top_;
@@ -180,7 +179,8 @@ private:
                     const double t =
                         (std::fabs(g2 - up[-3 + 1] - dn[3 + 1]) + std::fabs(double(p[-w4 - 4 + c]) - p[w4 + 4 + c])) -
                         (std::fabs(double(p[-w4 + 4 + c]) - p[w4 - 4 + c]) + std::fabs(g2 - up[3 + 1] - dn[-3 + 1]));
-                    val = t == 0 ? (a + b) * 0.25 : t > 0 ? b * 0.5 : a * 0.5;
+                    const double both = (a + b) * 0.25, one = t > 0 ? b * 0.5 : a * 0.5;
+                    val = t == 0 ? both : one;
                 }
             }
             rix[c] = std::clamp(val, 0.0, 1.0);
@@ -198,7 +198,7 @@ private:
     }
 
     // Differences of row r against row r - 1 over the n cells from column c0.
-    void vertical_diffs(int r, int c0, int n, Diffs* out) const {
+    AHD_STEP void vertical_diffs(int r, int c0, int n, Diffs* out) const {
         for (int d = 0; d < kDirs; ++d) {
             const double* a = s_.lab_at(d, r, c0);
             const double* b = s_.lab_at(d, r - 1, c0);
@@ -213,7 +213,7 @@ private:
     // The homogeneity counts of one row. The differences between neighbouring
     // cells are shared by both cells, so they are computed once: across the
     // row, and against the rows above and below.
-    void homogeneity(int row) const {
+    AHD_STEP void homogeneity(int row) const {
         const int col_end = std::min(left_ + TS - 2, w_ - 2);
         const int c0 = 2, n = col_end - left_ - c0;  // tile-local first cell and count
         const int r = row - top_;
@@ -270,7 +270,7 @@ private:
 
     // The output pixels of one row: the average of the candidates whose 3 x 3
     // homogeneity sum is the largest.
-    void output(int row) const {
+    AHD_STEP void output(int row) const {
         const int col_end = std::min(left_ + TS - 3, w_ - 3);
         const int c0 = 3, n = col_end - left_ - c0;
         if (n <= 0) return;
@@ -287,25 +287,24 @@ private:
         for (int i = 0; i < n; ++i, p += 4) {
             int hm[kDirs];
             for (int d = 0; d < kDirs; ++d) hm[d] = vsum[d][i] + vsum[d][i + 1] + vsum[d][i + 2];
+            const int most = std::max(hm[0], std::max(hm[1], hm[2]));
+            // The candidates with the largest sum are added in order; the
+            // others add +0.0, which leaves the sum as it is (it starts at
+            // +0.0 and so is never -0.0). No branches: the winners change
+            // from pixel to pixel.
             double acc[3] = {0, 0, 0};
             int taken = 0;
             for (int d = 0; d < kDirs; ++d) {
-                bool best = true;
-                for (int e = 0; e < kDirs; ++e) best = best && hm[d] >= hm[e];
-                if (!best) continue;
+                const bool best = hm[d] == most;
                 const double* rgb = s_.rgb_at(d, r, c0 + i);
-                acc[0] += rgb[0];
-                acc[1] += rgb[1];
-                acc[2] += rgb[2];
-                ++taken;
+                for (int c = 0; c < 3; ++c) acc[c] += best ? rgb[c] : 0.0;
+                taken += best;
             }
             // Dividing by 1 or 2 is exact without a division.
-            if (taken == 1)
-                for (int c = 0; c < 3; ++c) p[c] = float(acc[c]);
-            else if (taken == 2)
-                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] * 0.5);
-            else
-                for (int c = 0; c < 3; ++c) p[c] = float(acc[c] / 3);
+            for (int c = 0; c < 3; ++c) {
+                const double half = acc[c] * 0.5, third = acc[c] / 3;
+                p[c] = float(taken == 1 ? acc[c] : taken == 2 ? half : third);
+            }
         }
     }
 
