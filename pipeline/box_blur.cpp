@@ -4,6 +4,7 @@
 
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
@@ -34,6 +35,39 @@ float* scratch_floats(std::size_t n, AlignedBuffer<float>& owned) {
     return t_scratch.buffer.get();
 }
 
+// One row of the vertical pass: every column's running sum advances by the
+// row entering the window minus the row leaving it, and the row's output is
+// the sums over the divisor.
+DVK_SIMD_CLONES void advance_column_sums(double* __restrict sums, const float* add, const float* sub,
+                                         std::size_t channels, std::size_t width, double divisor,
+                                         float* __restrict out) {
+    for (std::size_t x = 0; x < width; ++x) {
+        sums[x] += static_cast<double>(add[x * channels]) - static_cast<double>(sub[x * channels]);
+        out[x] = static_cast<float>(sums[x] / divisor);
+    }
+}
+
+DVK_SIMD_CLONES void advance_column_sums4(double* __restrict sums, const float* add, const float* sub,
+                                          std::size_t width, double divisor, float* __restrict out) {
+    for (std::size_t x = 0; x < width; ++x) {
+        sums[x] += static_cast<double>(add[x * 4]) - static_cast<double>(sub[x * 4]);
+        out[x] = static_cast<float>(sums[x] / divisor);
+    }
+}
+
+DVK_SIMD_CLONES void advance_column_sums3(double* __restrict sums, const float* add, const float* sub,
+                                          std::size_t width, double divisor, float* __restrict out) {
+    for (std::size_t x = 0; x < width; ++x) {
+        sums[x] += static_cast<double>(add[x * 3]) - static_cast<double>(sub[x * 3]);
+        out[x] = static_cast<float>(sums[x] / divisor);
+    }
+}
+
+// A row's running sums over the divisor.
+DVK_SIMD_CLONES void divide_sums(const double* __restrict sums, std::size_t n, double divisor, float* __restrict out) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<float>(sums[i] / divisor);
+}
+
 }  // namespace
 
 bool box_blur_channel(const float* image, int channels, int channel, unsigned width, unsigned height,
@@ -60,12 +94,12 @@ bool box_blur_channel(const float* image, int channels, int channel, unsigned wi
         const float* add = src_row(y + r);
         const float* sub = src_row(y - r - 1);
         float* out = vert + static_cast<std::size_t>(y) * w16;
-        double* sm = sums.data();
-        const std::size_t ch = static_cast<std::size_t>(channels);
-        for (std::size_t x = 0; x < width; ++x) {
-            sm[x] += static_cast<double>(add[x * ch]) - static_cast<double>(sub[x * ch]);
-            out[x] = static_cast<float>(sm[x] / divisor);
-        }
+        if (channels == 4)
+            advance_column_sums4(sums.data(), add, sub, width, divisor, out);
+        else if (channels == 3)
+            advance_column_sums3(sums.data(), add, sub, width, divisor, out);
+        else
+            advance_column_sums(sums.data(), add, sub, static_cast<std::size_t>(channels), width, divisor, out);
     }
     // Horizontal pass: the window's column indices once for all rows, and
     // kRows rows at a time so that their running sums advance side by side
@@ -77,7 +111,10 @@ bool box_blur_channel(const float* image, int channels, int channel, unsigned wi
         sub_col[static_cast<std::size_t>(x)] = mirror_index(x - r - 1, w);
     }
     for (long x = -r - 1; x <= r - 1; ++x) start_col.push_back(mirror_index(x, w));
-    std::vector<float> lines(static_cast<std::size_t>(kRows) * width);
+    // The running sums of kRows rows side by side, divided afterwards row by
+    // row (the divisions do not hold up the sums and run as vector code).
+    std::vector<double> row_sums(static_cast<std::size_t>(kRows) * width);
+    std::vector<float> line(width);
     for (long y0 = 0; y0 < h; y0 += kRows) {
         const long rows = std::min(kRows, h - y0);
         double s[kRows] = {};
@@ -90,12 +127,13 @@ bool box_blur_channel(const float* image, int channels, int channel, unsigned wi
             const long a = add_col[static_cast<std::size_t>(x)], b = sub_col[static_cast<std::size_t>(x)];
             for (long k = 0; k < kRows; ++k) {
                 s[k] += static_cast<double>(v[k][a]) - static_cast<double>(v[k][b]);
-                lines[static_cast<std::size_t>(k) * width + static_cast<std::size_t>(x)] =
-                    static_cast<float>(s[k] / divisor);
+                row_sums[static_cast<std::size_t>(k) * width + static_cast<std::size_t>(x)] = s[k];
             }
         }
-        for (long k = 0; k < rows; ++k)
-            emit(static_cast<unsigned>(y0 + k), lines.data() + static_cast<std::size_t>(k) * width);
+        for (long k = 0; k < rows; ++k) {
+            divide_sums(row_sums.data() + static_cast<std::size_t>(k) * width, width, divisor, line.data());
+            emit(static_cast<unsigned>(y0 + k), line.data());
+        }
     }
     return true;
 }
