@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/vector_math.h"
 
@@ -12,12 +13,14 @@ void clamp_rgb_float(float* image, unsigned width, int height) {
     if (!image || width == 0 || height <= 0) return;
     constexpr float kMin = std::numeric_limits<float>::min();
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
-    for (std::size_t i = 0; i < n; ++i) {
-        const float v = image[i];
-        float r = v > 0.0f ? v : kMin;  // NaN and values <= 0
-        r = v < 1.0f ? r : 1.0f;        // NaN and values >= 1
-        image[i] = r;
-    }
+    run_index_chunks(n, band_thread_count, std::size_t(1) << 18, [image](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const float v = image[i];
+            float r = v > 0.0f ? v : kMin;  // NaN and values <= 0
+            r = v < 1.0f ? r : 1.0f;        // NaN and values >= 1
+            image[i] = r;
+        }
+    });
 }
 
 void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly) {

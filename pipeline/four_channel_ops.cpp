@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 
 namespace dvk {
@@ -14,13 +15,15 @@ void multiply_channels(DVKLib* d, float* image, unsigned width, int height, doub
     const float f0 = static_cast<float>(r), f1 = static_cast<float>(g), f2 = static_cast<float>(b),
                 f3 = static_cast<float>(g2);
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    for (std::size_t i = 0; i < n; ++i) {
-        float* p = image + 4 * i;
-        p[0] *= f0;
-        p[1] *= f1;
-        p[2] *= f2;
-        p[3] *= f3;
-    }
+    run_index_chunks(n, band_thread_count, std::size_t(1) << 16, [=](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            float* p = image + 4 * i;
+            p[0] *= f0;
+            p[1] *= f1;
+            p[2] *= f2;
+            p[3] *= f3;
+        }
+    });
 }
 
 bool copy_rgbg_image(DVKLib* d, float* dest) {
@@ -93,11 +96,19 @@ void mix_green_channels(DVKLib* d) {
     float* img = d->image.get();
     const unsigned w = id.sizes.iwidth, h = id.sizes.iheight;
     if (img) {
-        for (unsigned row = static_cast<unsigned>(d->libraw->fcol(1, 0)) >> 1; row < h; row += 2)
-            for (unsigned col = static_cast<unsigned>(d->libraw->fcol(static_cast<int>(row), 1)) & 1; col < w; col += 2) {
-                float* p = img + (static_cast<std::size_t>(row) * w + col) * 4;
-                p[1] = p[3];
+        // Every other row from the first, split among the band threads.
+        const unsigned first_row = static_cast<unsigned>(d->libraw->fcol(1, 0)) >> 1;
+        const unsigned rows = h > first_row ? (h - first_row + 1) / 2 : 0;
+        LibRaw_DVK* raw = d->libraw.get();
+        run_row_chunks(rows, band_thread_count, [=](unsigned first, unsigned count) {
+            for (unsigned k = first; k < first + count; ++k) {
+                const unsigned row = first_row + 2 * k;
+                for (unsigned col = static_cast<unsigned>(raw->fcol(static_cast<int>(row), 1)) & 1; col < w; col += 2) {
+                    float* p = img + (static_cast<std::size_t>(row) * w + col) * 4;
+                    p[1] = p[3];
+                }
             }
+        });
     }
     const unsigned f = id.idata.filters;
     id.idata.filters = f & ~((f & 0x55555555u) << 1);
