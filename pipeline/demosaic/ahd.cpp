@@ -28,7 +28,7 @@ constexpr int kRows = 4;  // scratch rows: the pipeline spans four tile rows
 // homogeneity counters, indexed [direction][tile row % kRows][col].
 struct AhdScratch {
     AlignedBuffer<double> rgb;          // kDirs x kRows x TS x 3
-    AlignedBuffer<double> lab;          // kDirs x kRows x TS x 3
+    AlignedBuffer<double> lab;          // kDirs x kRows x 3 x TS (one plane per channel)
     AlignedBuffer<unsigned char> homo;  // kDirs x kRows x TS
 
     bool allocate() {
@@ -40,8 +40,10 @@ struct AhdScratch {
     double* rgb_at(int d, int r, int c) const {
         return rgb.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * TS + c) * 3;
     }
-    double* lab_at(int d, int r, int c) const {
-        return lab.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * TS + c) * 3;
+    // Channel `ch` (Y, Cb, Cr) of row r: TS values, so that the homogeneity
+    // differences run over contiguous values.
+    double* lab_plane(int d, int r, int ch) const {
+        return lab.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * 3 + std::size_t(ch)) * TS;
     }
     unsigned char* homo_at(int d, int r, int c) const {
         return homo.get() + (std::size_t(d) * kRows + std::size_t(r % kRows)) * TS + c;
@@ -153,6 +155,9 @@ private:
         const long w4 = long(w_) * 4;
         const int col_end = std::min(left_ + TS - 1, w_ - 1);
         const int r = row - top_;
+        double* const lab_y = s_.lab_plane(d, r, 0);
+        double* const lab_cb = s_.lab_plane(d, r, 1);
+        double* const lab_cr = s_.lab_plane(d, r, 2);
         for (int col = left_ + 1; col < col_end; ++col) {
             const int cc = col - left_;
             const float* p = pix(row, col);
@@ -187,25 +192,39 @@ private:
             rix[own] = p[own];
             const double R = rix[0], G = rix[1], B = rix[2];
             const double Y = kYr * R + kYg * G + kYb * B;
-            // Both chroma divisions in one vector operation (each lane is
-            // the scalar expression (X - Y) * 0.5 / (1 - kX)).
-            const Double2 chroma = Double2{B - Y, R - Y} * 0.5 / Double2{1 - kYb, 1 - kYr};
-            double* lab = s_.lab_at(d, r, cc);
-            lab[0] = Y;
-            lab[1] = chroma[0];
-            lab[2] = chroma[1];
+            lab_y[cc] = Y;
+            lab_cb[cc] = (B - Y) * 0.5;
+            lab_cr[cc] = (R - Y) * 0.5;
+        }
+        // The chroma divisions, (X - Y) * 0.5 / (1 - kX), as vector code over
+        // the row: inside the loop above each one held up its pixel.
+        const int first = 1, count = col_end - left_ - 1;
+        if (count > 0) divide_chroma(lab_cb + first, lab_cr + first, count);
+    }
+
+    static AHD_STEP void divide_chroma(double* __restrict cb, double* __restrict cr, int n) {
+        constexpr double kCb = 1 - kYb, kCr = 1 - kYr;
+        for (int i = 0; i < n; ++i) {
+            cb[i] = cb[i] / kCb;
+            cr[i] = cr[i] / kCr;
         }
     }
 
     // Differences of row r against row r - 1 over the n cells from column c0.
     AHD_STEP void vertical_diffs(int r, int c0, int n, Diffs* out) const {
         for (int d = 0; d < kDirs; ++d) {
-            const double* a = s_.lab_at(d, r, c0);
-            const double* b = s_.lab_at(d, r - 1, c0);
+            const double* ay = s_.lab_plane(d, r, 0) + c0;
+            const double* acb = s_.lab_plane(d, r, 1) + c0;
+            const double* acr = s_.lab_plane(d, r, 2) + c0;
+            const double* by = s_.lab_plane(d, r - 1, 0) + c0;
+            const double* bcb = s_.lab_plane(d, r - 1, 1) + c0;
+            const double* bcr = s_.lab_plane(d, r - 1, 2) + c0;
+            double* __restrict l = out[d].l;
+            double* __restrict ab = out[d].ab;
             for (int i = 0; i < n; ++i) {
-                out[d].l[i] = std::fabs(a[3 * i] - b[3 * i]);
-                const double db = a[3 * i + 1] - b[3 * i + 1], dr = a[3 * i + 2] - b[3 * i + 2];
-                out[d].ab[i] = db * db + dr * dr;
+                l[i] = std::fabs(ay[i] - by[i]);
+                const double db = acb[i] - bcb[i], dr = acr[i] - bcr[i];
+                ab[i] = db * db + dr * dr;
             }
         }
     }
@@ -222,11 +241,15 @@ private:
         vertical_diffs(r, c0, n, up);
         vertical_diffs(r + 1, c0, n, down);
         for (int d = 0; d < kDirs; ++d) {
-            const double* a = s_.lab_at(d, r, c0 - 1);
+            const double* ay = s_.lab_plane(d, r, 0) + (c0 - 1);
+            const double* acb = s_.lab_plane(d, r, 1) + (c0 - 1);
+            const double* acr = s_.lab_plane(d, r, 2) + (c0 - 1);
+            double* __restrict l = across[d].l;
+            double* __restrict ab = across[d].ab;
             for (int i = 0; i <= n; ++i) {
-                across[d].l[i] = std::fabs(a[3 * i + 3] - a[3 * i]);
-                const double db = a[3 * i + 4] - a[3 * i + 1], dr = a[3 * i + 5] - a[3 * i + 2];
-                across[d].ab[i] = db * db + dr * dr;
+                l[i] = std::fabs(ay[i + 1] - ay[i]);
+                const double db = acb[i + 1] - acb[i], dr = acr[i + 1] - acr[i];
+                ab[i] = db * db + dr * dr;
             }
         }
         unsigned char* hrow[kDirs];
