@@ -53,6 +53,12 @@ struct AhdScratch {
 // Two doubles at a time (GCC/Clang vector extension) and their comparison masks.
 typedef double Double2 __attribute__((vector_size(16)));
 typedef long long Long2 __attribute__((vector_size(16)));
+// Four at a time where the compiled version has 256-bit registers (two
+// halves otherwise); every lane is the same operation as alone. The helpers
+// passing them are always inlined, so the ABI note of GCC does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double Double4 __attribute__((vector_size(32)));
+typedef long long Long4 __attribute__((vector_size(32)));
 
 inline float limit_between(float v, float a, float b) {
     return std::clamp(v, std::min(a, b), std::max(a, b));
@@ -237,9 +243,16 @@ private:
         const int c0 = 2, n = col_end - left_ - c0;  // tile-local first cell and count
         const int r = row - top_;
         if (n <= 0) return;
-        Diffs across[kDirs], up[kDirs], down[kDirs];
-        vertical_diffs(r, c0, n, up);
+        Diffs across[kDirs];
+        // The differences against the row below are those against the row
+        // above for the next row: they are kept for it (the rows they come
+        // from do not change in between).
+        Diffs* up = vdiffs_[vdiffs_cur_];
+        if (vdiffs_row_ != r) vertical_diffs(r, c0, n, up);
+        vdiffs_cur_ ^= 1;
+        Diffs* down = vdiffs_[vdiffs_cur_];
         vertical_diffs(r + 1, c0, n, down);
+        vdiffs_row_ = r + 1;
         for (int d = 0; d < kDirs; ++d) {
             const double* ay = s_.lab_plane(d, r, 0) + (c0 - 1);
             const double* acb = s_.lab_plane(d, r, 1) + (c0 - 1);
@@ -262,7 +275,27 @@ private:
         };
         auto vmax = [](Double2 a, Double2 b) { return a < b ? b : a; };
         auto vmin = [](Double2 a, Double2 b) { return b < a ? b : a; };
+        auto load4 = [](const double* p) {
+            Double4 v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        };
+        auto vmax4 = [](Double4 a, Double4 b) { return a < b ? b : a; };
+        auto vmin4 = [](Double4 a, Double4 b) { return b < a ? b : a; };
         int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const Double4 leps = vmin4(vmax4(load4(across[0].l + i), load4(across[0].l + i + 1)),
+                                       vmax4(load4(up[1].l + i), load4(down[1].l + i)));
+            const Double4 abeps = vmin4(vmax4(load4(across[0].ab + i), load4(across[0].ab + i + 1)),
+                                        vmax4(load4(up[1].ab + i), load4(down[1].ab + i)));
+            for (int d = 0; d < kDirs; ++d) {
+                const Long4 count = ((load4(across[d].l + i) <= leps) & (load4(across[d].ab + i) <= abeps)) +
+                                    ((load4(across[d].l + i + 1) <= leps) & (load4(across[d].ab + i + 1) <= abeps)) +
+                                    ((load4(up[d].l + i) <= leps) & (load4(up[d].ab + i) <= abeps)) +
+                                    ((load4(down[d].l + i) <= leps) & (load4(down[d].ab + i) <= abeps));
+                for (int k = 0; k < 4; ++k) hrow[d][i + k] = (unsigned char)(-count[k]);
+            }
+        }
         for (; i + 2 <= n; i += 2) {
             // Thresholds from the horizontal and vertical candidates only.
             const Double2 leps = vmin(vmax(load(across[0].l + i), load(across[0].l + i + 1)),
@@ -335,6 +368,10 @@ private:
     const AhdScratch& s_;
     float* img_;
     int w_, h_, top_, left_;
+    // Vertical differences of the last two rows, for homogeneity().
+    mutable Diffs vdiffs_[2][kDirs];
+    mutable int vdiffs_cur_ = 0;
+    mutable int vdiffs_row_ = -1;  // tile row whose differences vdiffs_[vdiffs_cur_] holds
 };
 
 }  // namespace
