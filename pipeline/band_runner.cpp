@@ -40,7 +40,10 @@ struct RowMove {
 // every move copies its other rows and its rows put aside. Small moves, a
 // layout where the covered rows are not at the end the move copies last, or
 // a failed allocation give the plain memmoves in order.
-void run_row_moves(float* image, std::size_t row_floats, const std::vector<RowMove>& moves) {
+// `aside` is the buffer for the rows put aside; it is grown when too small
+// and kept for the caller's next moves (fresh pages cost more than the copies).
+void run_row_moves(float* image, std::size_t row_floats, const std::vector<RowMove>& moves,
+                   AlignedBuffer<float>& aside, std::size_t& aside_floats) {
     const std::size_t row_bytes = row_floats * sizeof(float);
     auto serial = [&] {
         for (const RowMove& m : moves)
@@ -76,9 +79,10 @@ void run_row_moves(float* image, std::size_t row_floats, const std::vector<RowMo
         }
         kept += keep[k];
     }
-    AlignedBuffer<float> aside;
-    if (kept) {
+    if (kept && aside_floats < kept * row_floats) {
+        aside.reset();
         aside = allocate_aligned<float>(kept * row_floats);
+        aside_floats = aside ? kept * row_floats : 0;
         if (!aside) return serial();
     }
     std::vector<std::size_t> aside_row(moves.size(), 0);
@@ -141,11 +145,13 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
     // Move the blocks from the last to the first: each destination lies at or
     // after its source, and no block overwrites rows a lower band still needs.
     std::vector<RowMove> moves;
+    AlignedBuffer<float> aside;  // shared by the moves and the copy-back
+    std::size_t aside_floats = 0;
     for (int i = n - 1; i >= 1; --i) {
         const std::size_t src_row = lay.first_row[static_cast<std::size_t>(i)] - v;
         moves.push_back({src_row, block_row[static_cast<std::size_t>(i)], block_len[static_cast<std::size_t>(i)]});
     }
-    run_row_moves(image, row_floats, moves);
+    run_row_moves(image, row_floats, moves, aside, aside_floats);
     for (int i = 0; i < n; ++i) {
         band_record& r = recs[static_cast<std::size_t>(i)];
         r.band_start = image + block_row[static_cast<std::size_t>(i)] * row_floats;
@@ -163,7 +169,7 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
         moves.push_back({static_cast<std::size_t>(r.band_start - image) / row_floats + v,
                          static_cast<std::size_t>(r.own_rows_dest - image) / row_floats, r.own_rows});
     }
-    run_row_moves(image, row_floats, moves);
+    run_row_moves(image, row_floats, moves, aside, aside_floats);
 }
 
 BandLayout in_place_layout(int n, unsigned height, unsigned step) {
