@@ -28,6 +28,26 @@ int max_over_chunks(std::size_t pixels, int floor, Fn fn) {
     return dmax;
 }
 
+// Subtracts the four channel levels from `pixels` pixels, clipping at 0;
+// returns the largest difference before clipping (at least 0).
+int subtract_levels(std::uint16_t* __restrict p, std::size_t pixels, const int cblk[4]) {
+    const int b0 = cblk[0], b1 = cblk[1], b2 = cblk[2], b3 = cblk[3];
+    int m0 = 0, m1 = 0, m2 = 0, m3 = 0;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const int v0 = int(p[4 * i]) - b0, v1 = int(p[4 * i + 1]) - b1;
+        const int v2 = int(p[4 * i + 2]) - b2, v3 = int(p[4 * i + 3]) - b3;
+        p[4 * i] = std::uint16_t(std::clamp(v0, 0, 65535));
+        p[4 * i + 1] = std::uint16_t(std::clamp(v1, 0, 65535));
+        p[4 * i + 2] = std::uint16_t(std::clamp(v2, 0, 65535));
+        p[4 * i + 3] = std::uint16_t(std::clamp(v3, 0, 65535));
+        m0 = std::max(m0, v0);
+        m1 = std::max(m1, v1);
+        m2 = std::max(m2, v2);
+        m3 = std::max(m3, v3);
+    }
+    return std::max(std::max(m0, m1), std::max(m2, m3));
+}
+
 }  // namespace
 
 int LibRaw_DVK::subtract_black_on_threads() {
@@ -60,15 +80,7 @@ int LibRaw_DVK::subtract_black_on_threads() {
             });
         } else {
             dmax = max_over_chunks(pixels, 0, [&](std::size_t begin, std::size_t end) {
-                int m = 0;
-                std::uint16_t* p = &image[begin][0];
-                const std::size_t n = (end - begin) * 4;
-                for (std::size_t k = 0; k < n; ++k) {
-                    const int val = int(p[k]) - cblk[k & 3];
-                    p[k] = std::uint16_t(std::clamp(val, 0, 65535));
-                    m = std::max(m, val);
-                }
-                return m;
+                return subtract_levels(&image[begin][0], end - begin, cblk);
             });
         }
         C.data_maximum = unsigned(dmax) & 0xffff;
