@@ -29,16 +29,24 @@ Normalisation normalisation_of(const LibRaw& raw, float scale) {
 // channel c of pixel i in raw units. Zeros (sites without data) stay zero.
 template <typename In>
 void normalise_pixels(In in, float* __restrict out, std::size_t pixels, const Normalisation& n, float peak[4]) {
-    float p[4] = {0, 0, 0, 0};
+    const float black = n.black, factor = n.factor;
+    float p0 = 0, p1 = 0, p2 = 0, p3 = 0;
+    auto lane = [&](std::size_t i, int c, float& peak_c) {
+        float t = in(i, c) - black;
+        t = t > 0 ? t : 0;
+        peak_c = t > peak_c ? t : peak_c;
+        out[4 * i + c] = t * factor;
+    };
     for (std::size_t i = 0; i < pixels; ++i) {
-        for (int c = 0; c < 4; ++c) {
-            float t = in(i, c) - n.black;
-            t = t > 0 ? t : 0;
-            p[c] = t > p[c] ? t : p[c];
-            out[4 * i + c] = t * n.factor;
-        }
+        lane(i, 0, p0);
+        lane(i, 1, p1);
+        lane(i, 2, p2);
+        lane(i, 3, p3);
     }
-    for (int c = 0; c < 4; ++c) peak[c] = p[c];
+    peak[0] = p0;
+    peak[1] = p1;
+    peak[2] = p2;
+    peak[3] = p3;
 }
 
 // normalise_pixels over all pixels on the band threads; the peaks of the
