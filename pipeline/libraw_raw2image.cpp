@@ -1,5 +1,9 @@
 // LibRaw_DVK::raw2image_on_threads: LibRaw's four-channel image filled from
 // the raw samples on the band threads.
+#include <sys/mman.h>
+
+#include <cstdint>
+
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/libraw_dvk.h"
@@ -24,6 +28,14 @@ int LibRaw_DVK::raw2image_on_threads() {
     }
     imgdata.image = static_cast<std::uint16_t(*)[4]>(calloc(pixels, sizeof(*imgdata.image)));
     if (!imgdata.image) return LIBRAW_UNSUFFICIENT_MEMORY;
+    // Huge pages for the image: far fewer page faults while it is filled
+    // and a cheaper release once the float copy is made.
+    {
+        const std::uintptr_t page = 4096;
+        const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(imgdata.image) + page - 1) & ~(page - 1);
+        const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(imgdata.image) + pixels * sizeof(*imgdata.image)) & ~(page - 1);
+        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
 
     // A site's colour repeats every 2 (Bayer), 16 (Leaf) or 6 (X-Trans)
     // columns: one row of 48 colours serves the whole row.
