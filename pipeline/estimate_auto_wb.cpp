@@ -43,7 +43,10 @@ void estimate_auto_wb(DVKLib* d) {
     // Cells start at every block origin and also cover the rows and columns a
     // 16-site block reaches beyond the last origin.
     const unsigned cell_rows = (ih - 10 + 7) / 8, cell_cols = (iw - 10 + 7) / 8;
-    std::vector<Cell> cells(std::size_t(cell_rows) * cell_cols);
+    // Each cell is set up by the thread that sums it (no serial pass over
+    // the whole array first).
+    AlignedBuffer<Cell> cells = allocate_aligned<Cell>(std::size_t(cell_rows) * cell_cols);
+    if (!cells) return;
     auto cell = [&](unsigned i, unsigned j) -> Cell& { return cells[std::size_t(i) * cell_cols + j]; };
     // Mosaic blocks need cells past the last origin; others only the origins.
     // Each cell is summed on its own, so rows of cells go to the band threads.
@@ -53,6 +56,7 @@ void estimate_auto_wb(DVKLib* d) {
             for (unsigned j = 0; j < cell_cols; ++j) {
                 const unsigned left = 10 + 8 * j, right = std::min(left + 8, iw);
                 Cell& k = cell(i, j);
+                k = Cell{};
                 for (unsigned row = top; row < bottom && k.usable; ++row) {
                     const float* line = img.row(row);
                     if (mosaic) {
