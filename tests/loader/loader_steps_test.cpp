@@ -437,14 +437,14 @@ namespace {
 
 TEST(ColourPatternTable, EqualsTheDecoderForEveryLayoutAndPhase) {
     TempDir dir;
-    std::vector<DngSpec> specs;
+    std::vector<DngSpec> fixtures;
     for (BayerPhase p : {BayerPhase::RGGB, BayerPhase::BGGR, BayerPhase::GRBG, BayerPhase::GBRG}) {
         DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 32);
         s.phase = p;
-        specs.push_back(s);
+        fixtures.push_back(s);
     }
-    specs.push_back(make_dng_spec(DngLayout::XTrans, 36, 36));
-    for (const DngSpec& s : specs) {
+    fixtures.push_back(make_dng_spec(DngLayout::XTrans, 36, 36));
+    for (const DngSpec& s : fixtures) {
         ASSERT_TRUE(write_dng(dir / "p.dng", s));
         LibRaw_DVK raw;
         ASSERT_EQ(raw.open_file((dir / "p.dng").c_str()), 0);
