@@ -5,20 +5,12 @@
 
 #include "pipeline/four_channel_ops.h"
 #include "pipeline/raw_processor.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk {
 namespace {
 
 constexpr unsigned kRGGB = 0x94949494u;
-
-void set_sizes(RawProcessor& p, unsigned w, unsigned h, unsigned filters, bool half) {
-    libraw_data_t& id = p.dvklib()->libraw->imgdata;
-    id.sizes.iwidth = static_cast<unsigned short>(w);
-    id.sizes.iheight = static_cast<unsigned short>(h);
-    id.idata.filters = filters;
-    id.idata.colors = 3;
-    id.rawdata.ioparams.shrink = half ? 1 : 0;
-}
 
 // A flat mosaic: every site holds `level` in its own channel.
 std::vector<float> flat_mosaic(RawProcessor& p, unsigned w, unsigned h, unsigned spare, float level) {
@@ -34,7 +26,7 @@ TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
                         &RawProcessor::LMMSEInThread}) {
         RawProcessor p;
         const unsigned w = 40, h = 360;
-        set_sizes(p, w, h, kRGGB, false);
+        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
         p.dvklib()->libraw->imgdata.params.four_color_rgb = 0;
         auto img = flat_mosaic(p, w, h, 2 * 16, 0.25f);
         BandLayout lay = p.runRGBGSelectorInThreads(worker, 2, 16, img.data(), w, h);
@@ -49,7 +41,7 @@ TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
 
 TEST(Workers, BinningWritesTheReducedSizeBack) {
     RawProcessor p;
-    set_sizes(p, 12, 9, kRGGB, false);
+    test::set_decoder_sizes(p.dvklib(), 12, 9, kRGGB, false);
     auto img = flat_mosaic(p, 12, 9, 0, 0.5f);
     band_record rec;
     rec.band_start = img.data();
@@ -67,7 +59,7 @@ TEST(Workers, MosaicSharpeningRadiusFollowsTheDecode) {
     for (bool half : {false, true}) {
         RawProcessor p;
         const unsigned w = 16, h = 16;
-        set_sizes(p, w, h, kRGGB, half);
+        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, half);
         std::vector<float> plain(std::size_t(w) * h * 4, 0.0f);
         for (unsigned r = 0; r < h; r += 2)
             for (unsigned c = 0; c < w; c += 2) plain[(r * w + c) * 4] = 0.2f;
@@ -100,7 +92,7 @@ TEST(Workers, ResetCopiesTheLoadedImageIntoImage32) {
 
 TEST(Workers, CurveWorkerRunsTheStagesInOrder) {
     RawProcessor p;
-    set_sizes(p, 1, 1, 0, true);
+    test::set_decoder_sizes(p.dvklib(), 1, 1, 0, true);
     p.setExposure(1);
     p.setGamma(1.0);
     p.setCurveType(0);
@@ -130,7 +122,7 @@ TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
     for (bool mosaic : {true, false}) {
         RawProcessor p;
         const unsigned w = 21, h = 157;
-        set_sizes(p, w, h, mosaic ? kRGGB : 0, !mosaic);
+        test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRGGB : 0, !mosaic);
         p.setExposure(0.3);
         p.setBlackShift(3);
         p.setHlCompression(0.7);
