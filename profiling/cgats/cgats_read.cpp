@@ -160,13 +160,19 @@ private:
         } else if (is(tok, "BEGIN_DATA")) {
             state_ = state::data;
         } else {
-            try {
-                kword_.emplace(tok, cgats_allocator<char>(c_.al_));
-            } catch (const std::bad_alloc&) {
-                return c_.fail(-2, "cgats.read(), malloc failed!");
-            }
-            state_ = state::value;
+            return expect_value_of(tok);
         }
+        return 0;
+    }
+
+    // Keeps `tok` as the keyword whose value is the next token.
+    int expect_value_of(const char* tok) {
+        try {
+            kword_.emplace(tok, cgats_allocator<char>(c_.al_));
+        } catch (const std::bad_alloc&) {
+            return c_.fail(-2, "cgats.read(), malloc failed!");
+        }
+        state_ = state::value;
         return 0;
     }
 
@@ -195,12 +201,7 @@ private:
         } else if (is(tok, "BEGIN_DATA")) {
             state_ = state::data;
         } else if (is(tok, "DEVICE_NAME")) {
-            try {
-                kword_.emplace(tok, cgats_allocator<char>(c_.al_));
-            } catch (const std::bad_alloc&) {
-                return c_.fail(-2, "cgats.read(), malloc failed!");
-            }
-            state_ = state::value;
+            return expect_value_of(tok);
         } else {
             const int r = c_.add_field_typed(table_, tok, data_type::no_type, false);
             if (r < 0) return r;
