@@ -201,10 +201,7 @@ TEST(ColourWorkers, PlainLabIsDecodedAsLab) {
     std::vector<float> px(16 * 3, 50.0f);
     for (int i = 0; i < 3; ++i)
         for (int k = 0; k < 3; ++k) px[i * 3 + k] = lab[i][k];
-    band_record band;
-    band.band_start = px.data();
-    band.width = 3;
-    band.rows_with_overlap = 1;
+    band_record band = test::one_band(px.data(), 3, 1);
     p.lab2rgbInThread(&band);
     EXPECT_EQ(band.done, 1u);
 

@@ -43,10 +43,7 @@ TEST(Workers, BinningWritesTheReducedSizeBack) {
     RawProcessor p;
     test::set_decoder_sizes(p.dvklib(), 12, 9, kRGGB, false);
     auto img = flat_mosaic(p, 12, 9, 0, 0.5f);
-    band_record rec;
-    rec.band_start = img.data();
-    rec.width = 12;
-    rec.rows_with_overlap = 9;
+    band_record rec = test::one_band(img.data(), 12, 9);
     p.Binn32TrInThread(&rec);
     EXPECT_EQ(rec.width, 4u);  // 2 x floor(12 / 3) - 4
     EXPECT_EQ(rec.rows_with_overlap, 6u);
@@ -66,10 +63,7 @@ TEST(Workers, MosaicSharpeningRadiusFollowsTheDecode) {
         std::vector<float> spot = plain;
         spot[(8 * w + 8) * 4] = 0.8f;
         for (auto* img : {&plain, &spot}) {
-            band_record rec;
-            rec.band_start = img->data();
-            rec.width = w;
-            rec.rows_with_overlap = h;
+            band_record rec = test::one_band(img->data(), w, h);
             p.unsharpChannelsInThread(&rec);
             EXPECT_EQ(rec.done, 1u);
         }
@@ -97,10 +91,7 @@ TEST(Workers, CurveWorkerRunsTheStagesInOrder) {
     p.setGamma(1.0);
     p.setCurveType(0);
     std::vector<float> img = {0.25f, 0.1f, 0.6f, 0.0f};
-    band_record rec;
-    rec.band_start = img.data();
-    rec.width = 1;
-    rec.rows_with_overlap = 1;
+    band_record rec = test::one_band(img.data(), 1, 1);
     p.runApplyCurveVecFInThread(&rec);
     EXPECT_EQ(rec.done, 1u);
     // Doubled, clamped, gamma 1: no curve.
@@ -134,10 +125,7 @@ TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
             v = float(seed >> 8) / float(1u << 24) * 1.3f - 0.1f;
         }
         std::vector<float> b = a;
-        band_record rec;
-        rec.band_start = a.data();
-        rec.width = w;
-        rec.rows_with_overlap = h;
+        band_record rec = test::one_band(a.data(), w, h);
         p.runApplyCurveVecFInThread(&rec);
         DVKLib* d = p.dvklib();
         black_shift(d, b.data(), w, h, 3.0f);

@@ -1,8 +1,9 @@
 // Engine state that tests set by hand: the band runner's thread count for the
-// length of a scope, and the decoder sizes a stage reads from a record that
-// has no file behind it.
+// length of a scope, the decoder sizes a stage reads from a record that has no
+// file behind it, and a band record for calling a stage's worker directly.
 #pragma once
 
+#include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 
 namespace dvk::test {
@@ -28,6 +29,16 @@ inline void set_decoder_sizes(DVKLib* d, unsigned width, unsigned height, unsign
     id.idata.filters = filters;
     id.idata.colors = 3;
     id.rawdata.ioparams.shrink = half ? 1 : 0;
+}
+
+// One band of `rows` rows of `width` pixels from `start`, with no overlap
+// rows, as a runner would hand it to a worker.
+inline band_record one_band(float* start, unsigned width, unsigned rows) {
+    band_record b;
+    b.band_start = start;
+    b.width = width;
+    b.rows_with_overlap = rows;
+    return b;
 }
 
 }  // namespace dvk::test
