@@ -220,11 +220,7 @@ private:
             return c_.fail(-1, "Error at line %d of file '%s': Found data without field definitions", p_.line(),
                            fp_->get_name());
         if (t.sets_.empty() || t.sets_.back().size() == static_cast<std::size_t>(t.nfields())) {
-            try {
-                if (t.sets_.size() == t.sets_.capacity()) t.sets_.reserve(t.sets_.capacity() + 100);
-            } catch (const std::bad_alloc&) {
-                return c_.fail(-2, "cgats.add_item(), realloc failed!");
-            }
+            if (!room_for_one_more(t.sets_, 100)) return c_.fail(-2, "cgats.add_item(), realloc failed!");
             try {
                 cgats_vector<cgats_table::cell> set{cgats_allocator<cgats_table::cell>(c_.al_)};
                 set.reserve(static_cast<std::size_t>(t.nfields()));
