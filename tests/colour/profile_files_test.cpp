@@ -4,13 +4,13 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "colour/builtin_profiles.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
+#include "tests/support/dng_writer.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 
@@ -65,11 +65,10 @@ TEST(DvkProfilesTool, WritesTheBytesOfAnyName) {
     int status = 0;
     for (const char* name : {"Sony Alpha", "Uplab", "Lab", "Unknown Name"}) {
         const std::string file = (dir / "out.icc").string();
-        std::string out = run(shell_quoted(tool()) + " --write " + shell_quoted(name) + " " + shell_quoted(file), &status);
+        std::string out =
+            run(shell_quoted(tool()) + " --write " + shell_quoted(name) + " " + shell_quoted(file), &status);
         ASSERT_EQ(status, 0) << out;
-        std::ifstream in(file, std::ios::binary);
-        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(bytes, getDVKProfileRef(name, nullptr)->bytes()) << name;
+        EXPECT_EQ(test::read_bytes(file), getDVKProfileRef(name, nullptr)->bytes()) << name;
     }
     run(shell_quoted(tool()) + " --write Built-in " + shell_quoted((dir / "b.icc").string()), &status);
     EXPECT_NE(status, 0);

@@ -49,7 +49,8 @@ TEST(DevelopTool, GoesOnAfterAFailureAndExitsNonZero) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 64, 48);
     const fs::path bad = testdata_dir() / "raw" / "hero7.gpr";
-    CommandRun r = run_dvk_develop("--format 1 --out " + shell_quoted(dir / "out" / "") + " " + shell_quoted(bad) + " " + shell_quoted(raw));
+    CommandRun r = run_dvk_develop("--format 1 --out " + shell_quoted(dir / "out" / "") + " " + shell_quoted(bad) +
+                                   " " + shell_quoted(raw));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, (dir / "out" / "scene.tiff").string() + "\n");
     EXPECT_NE(r.err.find("hero7.gpr: cannot load, LibRaw error -2"), std::string::npos) << r.err;
@@ -100,7 +101,9 @@ TEST(DevelopTool, BadSettingsAndFormats) {
     EXPECT_EQ(run_dvk_develop("--format x " + shell_quoted(raw)).status, 2);
     EXPECT_EQ(run_dvk_develop("--set exposure " + shell_quoted(raw)).status, 2);
     EXPECT_EQ(run_dvk_develop("--info --format 1 " + shell_quoted(raw)).status, 2);
-    EXPECT_TRUE(run_dvk_develop("--format 1 --out " + shell_quoted(dir / "x.tiff") + " " + shell_quoted(dir / "missing.dng")).out.empty());
+    EXPECT_TRUE(
+        run_dvk_develop("--format 1 --out " + shell_quoted(dir / "x.tiff") + " " + shell_quoted(dir / "missing.dng"))
+            .out.empty());
 }
 
 TEST(DevelopTool, PreviewRoad) {

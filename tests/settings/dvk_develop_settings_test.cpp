@@ -128,10 +128,11 @@ TEST(DevelopToolSettings, SettingsFileChangesTheDevelopedImage) {
     ASSERT_TRUE(test::write_dng(raw, s));
     const std::string bright = (dir / "bright.dvks").string();
     ASSERT_TRUE(write_file_atomically(bright, "exposure 1.5\n"));
-    CommandRun plain = run_dvk_develop("--format 1 --out " + shell_quoted((dir / "plain.tiff").string()) + " " + shell_quoted(raw.string()));
+    CommandRun plain =
+        run_dvk_develop("--format 1 --out " + shell_quoted((dir / "plain.tiff").string()) + " " + shell_quoted(raw));
     ASSERT_EQ(plain.status, 0) << plain.err;
-    CommandRun lit = run_dvk_develop("--format 1 --settings " + shell_quoted(bright) + " --out " + shell_quoted((dir / "lit.tiff").string()) + " " +
-                       shell_quoted(raw.string()));
+    CommandRun lit = run_dvk_develop("--format 1 --settings " + shell_quoted(bright) + " --out " +
+                                     shell_quoted((dir / "lit.tiff").string()) + " " + shell_quoted(raw));
     ASSERT_EQ(lit.status, 0) << lit.err;
     const double m0 = tiff_mean((dir / "plain.tiff").string());
     const double m1 = tiff_mean((dir / "lit.tiff").string());
@@ -139,14 +140,14 @@ TEST(DevelopToolSettings, SettingsFileChangesTheDevelopedImage) {
     EXPECT_GT(m1, m0 + 10) << m0 << " " << m1;
     // A --set after the file wins over it: the same image as without the file.
     CommandRun back = run_dvk_develop("--format 1 --settings " + shell_quoted(bright) + " --set exposure=0 --out " +
-                        shell_quoted((dir / "back.tiff").string()) + " " + shell_quoted(raw.string()));
+                                      shell_quoted((dir / "back.tiff").string()) + " " + shell_quoted(raw));
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(tiff_mean((dir / "back.tiff").string()), m0);
     // A broken settings file stops the file before anything is written.
     const std::string bad = (dir / "bad.dvks").string();
     ASSERT_TRUE(write_file_atomically(bad, "nonsense 1\n"));
-    CommandRun failed = run_dvk_develop("--format 1 --settings " + shell_quoted(bad) + " --out " + shell_quoted((dir / "bad.tiff").string()) + " " +
-                          shell_quoted(raw.string()));
+    CommandRun failed = run_dvk_develop("--format 1 --settings " + shell_quoted(bad) + " --out " +
+                                        shell_quoted((dir / "bad.tiff").string()) + " " + shell_quoted(raw));
     EXPECT_EQ(failed.status, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.tiff"));
 }
