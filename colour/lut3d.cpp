@@ -67,52 +67,162 @@ void Lut3D::make_post_tables(const Encode& encode) {
     post_scale_ = float(kPostSize - 1) / smax;
 }
 
+float Lut3D::compared_value(int c, float r) const {
+    if (!out_rgb_) return r;
+    if (post_mode_ != Post::None) {
+        const float* pc = post_.data() + std::size_t(c) * kPostSize;
+        const bool negative = r < 0;
+        const float s = negative && post_mode_ == Post::Encoded ? 0.0f : std::sqrt(std::fabs(r)) * post_scale_;
+        const int pi = int(std::min(s, float(kPostSize - 2)));
+        const float o = pc[pi] + (s - float(pi)) * (pc[pi + 1] - pc[pi]);
+        r = negative && post_mode_ == Post::Gamma ? -o : o;
+    }
+    // Unclamped: the clamp of both sides never widens their difference, and
+    // corners clamped alike would hide what happens inside the cell.
+    return linear_out_ ? std::cbrt(r) : r;
+}
+
 void Lut3D::mark_exact_cells(const Convert& exact) {
-    constexpr int cells = kGrid - 1;
-    const std::size_t count = std::size_t(cells) * cells * cells;
+    constexpr int g = kGrid, cells = kGrid - 1;
+    constexpr std::size_t nodes = std::size_t(g) * g * g;
+    constexpr std::size_t count = std::size_t(cells) * cells * cells;
+    constexpr std::size_t s0 = std::size_t(g) * g * 3, s1 = std::size_t(g) * 3, s2 = 3;
     exact_cell_.clear();  // none while the probes go through the table
-    std::vector<std::uint64_t> flags((count + 63) / 64, 0);
-    // Points inside every cell, off the nodes.
-    constexpr int kProbes = 5;
-    const double offsets[kProbes][3] = {
-        {0.5, 0.5, 0.5}, {0.2, 0.8, 0.35}, {0.8, 0.2, 0.65}, {0.35, 0.3, 0.85}, {0.7, 0.65, 0.15}};
-    std::vector<float> probe(count * kProbes * 3);
-    for (int i = 0; i < cells; ++i)
-        for (int j = 0; j < cells; ++j)
-            for (int k = 0; k < cells; ++k) {
-                const std::size_t cell = (std::size_t(i) * cells + j) * cells + k;
-                for (int o = 0; o < kProbes; ++o)
-                    node_input(i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[(cell * kProbes + o) * 3]);
-            }
-    std::vector<float> truth = probe;
-    run_in_chunks(count * kProbes, 8192, [&](std::size_t b, std::size_t e) { exact(&truth[b * 3], e - b); });
-    std::vector<std::size_t> misses;
-    apply(probe.data(), count * kProbes, misses);
+    const float* tab = table_.data();
+    // Curvature at each node: the sum of the magnitudes of its second
+    // differences along the three axes (from the nearest inner node at the
+    // border).
+    std::vector<float> curv(nodes * 3);
+    run_in_chunks(nodes, 16384, [&](std::size_t b, std::size_t e) {
+        for (std::size_t q = b; q < e; ++q) {
+            const int i = int(q / (std::size_t(g) * g)), j = int(q / g % g), k = int(q % g);
+            const std::size_t ci = std::size_t(std::clamp(i, 1, g - 2)), cj = std::size_t(std::clamp(j, 1, g - 2)),
+                              ck = std::size_t(std::clamp(k, 1, g - 2));
+            const float* x = &tab[ci * s0 + std::size_t(j) * s1 + std::size_t(k) * s2];
+            const float* y = &tab[std::size_t(i) * s0 + cj * s1 + std::size_t(k) * s2];
+            const float* z = &tab[std::size_t(i) * s0 + std::size_t(j) * s1 + ck * s2];
+            for (int c = 0; c < 3; ++c)
+                curv[q * 3 + std::size_t(c)] = std::fabs(x[c - s0] - 2.0f * x[c] + x[c + s0]) +
+                                               std::fabs(y[c - s1] - 2.0f * y[c] + y[c + s1]) +
+                                               std::fabs(z[c - s2] - 2.0f * z[c] + z[c + s2]);
+        }
+    });
     // Within a tenth of a delta-E: RGB channels count as L*/100 (linear
     // outputs by their cube roots, within 0..1 as the conversions clamp them),
     // Lab by its Euclidean distance.
     constexpr float kRgbTolerance = 0.0005f, kLabTolerance = 0.08f;
-    for (std::size_t q = 0; q < count * kProbes; ++q) {
-        const float* want = &truth[q * 3];
-        const float* got = &probe[q * 3];
-        bool bad = false;
-        if (out_rgb_) {
+    // The cells worth probing: those whose bound of the interpolation error
+    // from the second differences (an eighth of the largest curvature of the
+    // corners plus a quarter of the twists of the faces) exceeds this share
+    // of the tolerance. The others are smooth enough as they are.
+    constexpr float kScreenShare = 1.0f;
+    enum : std::uint8_t { kSmooth = 0, kProbe = 1, kBad = 2 };
+    std::vector<std::uint8_t> state(count, kSmooth);
+    run_in_chunks(count, 4096, [&](std::size_t b, std::size_t end) {
+        for (std::size_t cell = b; cell < end; ++cell) {
+            const std::size_t i = cell / (std::size_t(cells) * cells), j = cell / cells % cells, k = cell % cells;
+            const std::size_t base = i * s0 + j * s1 + k * s2;
+            float e[3];
             for (int c = 0; c < 3; ++c) {
-                const float w = std::clamp(want[c], 0.0f, 1.0f), o = std::clamp(got[c], 0.0f, 1.0f);
-                const float d = linear_out_ ? std::cbrt(w) - std::cbrt(o) : w - o;
-                bad = bad || !(std::fabs(d) <= kRgbTolerance);
+                float m = 0, lo = tab[base + std::size_t(c)], hi = lo;
+                for (int corner = 0; corner < 8; ++corner) {
+                    const std::size_t q = base + (corner & 4 ? s0 : 0) + (corner & 2 ? s1 : 0) +
+                                          (corner & 1 ? s2 : 0) + std::size_t(c);
+                    m = std::max(m, curv[q]);
+                    lo = std::min(lo, tab[q]);
+                    hi = std::max(hi, tab[q]);
+                }
+                const float* f = &tab[base + std::size_t(c)];
+                float t = 0;
+                for (int side = 0; side < 2; ++side) {
+                    const std::size_t oz = side ? s2 : 0, oy = side ? s1 : 0, ox = side ? s0 : 0;
+                    const float txy = std::fabs(f[oz] - f[oz + s0] - f[oz + s1] + f[oz + s0 + s1]);
+                    const float txz = std::fabs(f[oy] - f[oy + s0] - f[oy + s2] + f[oy + s0 + s2]);
+                    const float tyz = std::fabs(f[ox] - f[ox + s1] - f[ox + s2] + f[ox + s1 + s2]);
+                    t = std::max(t, txy + txz + tyz);
+                }
+                // The bound in the table's units, then in the compared units
+                // where their curve is steepest: at the value of the cell's
+                // range nearest zero.
+                const float es = (m + 2.0f * t) * 0.125f;
+                const float x = std::clamp(0.0f, lo - es, hi + es), px = compared_value(c, x);
+                e[c] = std::max(std::fabs(compared_value(c, x + es) - px), std::fabs(px - compared_value(c, x - es)));
             }
-        } else {
-            const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
-            bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= kLabTolerance * kLabTolerance);
+            const bool smooth = out_rgb_ ? std::max(e[0], std::max(e[1], e[2])) <= kRgbTolerance * kScreenShare
+                                         : e[0] * e[0] + e[1] * e[1] + e[2] * e[2] <=
+                                               kLabTolerance * kScreenShare * kLabTolerance * kScreenShare;
+            state[cell] = smooth ? kSmooth : kProbe;
         }
-        if (bad) flags[q / kProbes / 64] |= std::uint64_t(1) << (q / kProbes % 64);
+    });
+    // Points inside every cell, off the nodes.
+    constexpr int kProbes = 5;
+    const double offsets[kProbes][3] = {
+        {0.5, 0.5, 0.5}, {0.2, 0.8, 0.35}, {0.8, 0.2, 0.65}, {0.35, 0.3, 0.85}, {0.7, 0.65, 0.15}};
+    // Probes the listed cells against the exact transform; marks the bad ones.
+    const auto probe_cells = [&](const std::vector<std::uint32_t>& list) {
+        run_in_chunks(list.size(), 512, [&](std::size_t b, std::size_t e) {
+            const std::size_t n = (e - b) * kProbes;
+            std::vector<float> probe(n * 3);
+            for (std::size_t p = b; p < e; ++p) {
+                const std::uint32_t cell = list[p];
+                const int i = int(cell / (cells * cells)), j = int(cell / cells % cells), k = int(cell % cells);
+                for (int o = 0; o < kProbes; ++o)
+                    node_input(i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[((p - b) * kProbes + o) * 3]);
+            }
+            std::vector<float> truth = probe;
+            exact(truth.data(), n);
+            std::vector<std::size_t> misses;
+            apply(probe.data(), n, misses);
+            for (std::size_t q = 0; q < n; ++q) {
+                const float* want = &truth[q * 3];
+                const float* got = &probe[q * 3];
+                bool bad = false;
+                if (out_rgb_) {
+                    for (int c = 0; c < 3; ++c) {
+                        const float w = std::clamp(want[c], 0.0f, 1.0f), o = std::clamp(got[c], 0.0f, 1.0f);
+                        const float d = linear_out_ ? std::cbrt(w) - std::cbrt(o) : w - o;
+                        bad = bad || !(std::fabs(d) <= kRgbTolerance);
+                    }
+                } else {
+                    const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
+                    bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= kLabTolerance * kLabTolerance);
+                }
+                if (bad) state[list[b + q / kProbes]] = kBad;
+            }
+        });
+    };
+    std::vector<std::uint32_t> list;
+    for (std::size_t cell = 0; cell < count; ++cell)
+        if (state[cell] == kProbe) list.push_back(std::uint32_t(cell));
+    // Cells that fail come in clusters (along a clipping edge): the smooth
+    // neighbours of a bad cell are probed as well, until no new bad cell turns up.
+    while (!list.empty()) {
+        probe_cells(list);
+        std::vector<std::uint32_t> next;
+        for (std::uint32_t cell : list) {
+            if (state[cell] != kBad) continue;
+            const int i = int(cell / (cells * cells)), j = int(cell / cells % cells), k = int(cell % cells);
+            for (int di = -1; di <= 1; ++di)
+                for (int dj = -1; dj <= 1; ++dj)
+                    for (int dk = -1; dk <= 1; ++dk) {
+                        const int a = i + di, bj = j + dj, ck = k + dk;
+                        if (a < 0 || a >= cells || bj < 0 || bj >= cells || ck < 0 || ck >= cells) continue;
+                        const std::size_t nb = (std::size_t(a) * cells + std::size_t(bj)) * cells + std::size_t(ck);
+                        if (state[nb] != kSmooth) continue;
+                        state[nb] = kProbe;
+                        next.push_back(std::uint32_t(nb));
+                    }
+        }
+        list = std::move(next);
     }
-    for (std::uint64_t f : flags)
-        if (f) {
-            exact_cell_ = std::move(flags);
-            break;
+    std::vector<std::uint64_t> flags((count + 63) / 64, 0);
+    bool any = false;
+    for (std::size_t cell = 0; cell < count; ++cell)
+        if (state[cell] == kBad) {
+            flags[cell / 64] |= std::uint64_t(1) << (cell % 64);
+            any = true;
         }
+    if (any) exact_cell_ = std::move(flags);
 }
 
 void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear, const Encode& encode) {
