@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "colour/parallel_chunks.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
@@ -45,12 +47,21 @@ void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
         for (int j = 0; j < g; ++j)
             for (int k = 0; k < g; ++k)
                 node_input(i, j, k, in_lab_, sqrt_shaper, none, &t[((std::size_t(i) * g + j) * g + k) * 3]);
-    run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) { source(&t[b * 3], e - b); });
-    for (float& v : t) {
-        if (!std::isfinite(v)) v = 0;
-        if (post_mode_ == Post::Gamma) v = signed_pow(v, kOutGamma);
-    }
-    table_ = std::move(t);
+    std::vector<float> packed(nodes * 4);
+    run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) {
+        source(&t[b * 3], e - b);
+        // Four floats a node, so that a node is one vector load.
+        for (std::size_t q = b; q < e; ++q) {
+            for (int c = 0; c < 3; ++c) {
+                float v = t[q * 3 + std::size_t(c)];
+                if (!std::isfinite(v)) v = 0;
+                if (post_mode_ == Post::Gamma) v = signed_pow(v, kOutGamma);
+                packed[q * 4 + std::size_t(c)] = v;
+            }
+            packed[q * 4 + 3] = 0.0f;
+        }
+    });
+    table_ = std::move(packed);
 }
 
 void Lut3D::make_post_tables(const Encode& encode) {
@@ -86,13 +97,14 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     constexpr int g = kGrid, cells = kGrid - 1;
     constexpr std::size_t nodes = std::size_t(g) * g * g;
     constexpr std::size_t count = std::size_t(cells) * cells * cells;
-    constexpr std::size_t s0 = std::size_t(g) * g * 3, s1 = std::size_t(g) * 3, s2 = 3;
+    // Steps between nodes in floats, four a node.
+    constexpr std::size_t s0 = std::size_t(g) * g * 4, s1 = std::size_t(g) * 4, s2 = 4;
     exact_cell_.clear();  // none while the probes go through the table
     const float* tab = table_.data();
     // Curvature at each node: the sum of the magnitudes of its second
     // differences along the three axes (from the nearest inner node at the
     // border).
-    std::vector<float> curv(nodes * 3);
+    std::vector<float> curv(nodes * 4);
     run_in_chunks(nodes, 16384, [&](std::size_t b, std::size_t e) {
         for (std::size_t q = b; q < e; ++q) {
             const int i = int(q / (std::size_t(g) * g)), j = int(q / g % g), k = int(q % g);
@@ -102,7 +114,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
             const float* y = &tab[std::size_t(i) * s0 + cj * s1 + std::size_t(k) * s2];
             const float* z = &tab[std::size_t(i) * s0 + std::size_t(j) * s1 + ck * s2];
             for (int c = 0; c < 3; ++c)
-                curv[q * 3 + std::size_t(c)] = std::fabs(x[c - s0] - 2.0f * x[c] + x[c + s0]) +
+                curv[q * 4 + std::size_t(c)] = std::fabs(x[c - s0] - 2.0f * x[c] + x[c + s0]) +
                                                std::fabs(y[c - s1] - 2.0f * y[c] + y[c + s1]) +
                                                std::fabs(z[c - s2] - 2.0f * z[c] + z[c + s2]);
         }
@@ -268,84 +280,137 @@ double Lut3D::exact_cell_share() const {
 
 namespace {
 
-// Node offsets of the first and second step of the tetrahedral walk (along
-// the axes of the largest, then the middle fraction), by the order code
-// (fx >= fy) x 4 + (fy >= fz) x 2 + (fx >= fz). Codes 1 and 6 cannot occur
-// (they would need fx < fy < fz <= fx, or fx >= fy >= fz > fx).
-constexpr std::size_t kS0 = std::size_t(Lut3D::kGrid) * Lut3D::kGrid * 3, kS1 = std::size_t(Lut3D::kGrid) * 3,
-                      kS2 = 3;
-constexpr std::size_t kFirstStep[8] = {kS2, kS0, kS1, kS1, kS2, kS0, kS0, kS0};
-constexpr std::size_t kSecondStep[8] = {kS1, kS1, kS2, kS0, kS0, kS2, kS1, kS1};
+constexpr int kStep0 = Lut3D::kGrid * Lut3D::kGrid * 4, kStep1 = Lut3D::kGrid * 4, kStep2 = 4;
+constexpr std::size_t kApplyBlock = 256;
+
+// Where the pixels of a block fall: the float offsets of the four nodes of
+// each one's tetrahedron, their weights, its cell and whether it lies in
+// the table's domain (pixels outside get node 0 and weight 1).
+struct Located {
+    alignas(64) std::int32_t n0[kApplyBlock], na[kApplyBlock], nb[kApplyBlock];
+    alignas(64) std::int32_t cell[kApplyBlock];
+    alignas(64) float w0[kApplyBlock], w1[kApplyBlock], w2[kApplyBlock], w3[kApplyBlock];
+    alignas(64) std::int32_t inside[kApplyBlock];
+};
+
+// Grid coordinates of the inputs: (v + offset) x scale, square roots where
+// `root`, then the tetrahedron from the order of the three fractions: the
+// walk goes along the axis of the largest fraction first and reaches the far
+// corner along the axis of the smallest last.
+DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const float* offset, const float* scale,
+                            const std::int32_t* root, Located& at) {
+    constexpr float steps = float(Lut3D::kGrid - 1);
+    const float o0 = offset[0], o1 = offset[1], o2 = offset[2], k0 = scale[0], k1 = scale[1], k2 = scale[2];
+    const bool r0 = root[0], r1 = root[1], r2 = root[2];
+    for (std::size_t p = 0; p < n; ++p) {
+        float u0 = (px[3 * p] + o0) * k0, u1 = (px[3 * p + 1] + o1) * k1, u2 = (px[3 * p + 2] + o2) * k2;
+        // NaN fails too.
+        const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
+        u0 = in ? u0 : 0.0f;
+        u1 = in ? u1 : 0.0f;
+        u2 = in ? u2 : 0.0f;
+        const float x = (r0 ? std::sqrt(u0) : u0) * steps, y = (r1 ? std::sqrt(u1) : u1) * steps,
+                    z = (r2 ? std::sqrt(u2) : u2) * steps;
+        const std::int32_t i = std::min(std::int32_t(x), std::int32_t(Lut3D::kGrid - 2)),
+                           j = std::min(std::int32_t(y), std::int32_t(Lut3D::kGrid - 2)),
+                           k = std::min(std::int32_t(z), std::int32_t(Lut3D::kGrid - 2));
+        const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
+        const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
+        const std::int32_t first = xy & xz ? kStep0 : (yz ? kStep1 : kStep2);
+        const std::int32_t last = xz & yz ? kStep2 : (xy ? kStep1 : kStep0);
+        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
+        const float mid = fx + fy + fz - hi - lo;
+        const std::int32_t base = i * kStep0 + j * kStep1 + k * kStep2;
+        at.n0[p] = base;
+        at.na[p] = base + first;
+        at.nb[p] = base + (kStep0 + kStep1 + kStep2) - last;
+        at.cell[p] = (i * (Lut3D::kGrid - 1) + j) * (Lut3D::kGrid - 1) + k;
+        at.w0[p] = 1.0f - hi;
+        at.w1[p] = hi - mid;
+        at.w2[p] = mid - lo;
+        at.w3[p] = lo;
+        at.inside[p] = in;
+    }
+}
+
+// The output of `r` through a post table (see Lut3D::apply), per channel.
+DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* table, float scale, float last,
+                                std::int32_t encoded, float* out) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float r = res[4 * p];
+        const bool negative = r < 0.0f;
+        const float s = negative & (encoded != 0) ? 0.0f : std::sqrt(std::fabs(r)) * scale;
+        const std::int32_t i = std::int32_t(std::min(s, last));
+        const float o = table[i] + (s - float(i)) * (table[i + 1] - table[i]);
+        out[p] = negative & (encoded == 0) ? -o : o;
+    }
+}
+
+// Writes channel `c` of the pixels inside from `src`.
+DVK_SIMD_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* inside, int c) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float v = px[3 * p + std::size_t(c)];
+        px[3 * p + std::size_t(c)] = inside[p] ? src[p] : v;
+    }
+}
+
+typedef float Node __attribute__((vector_size(16)));
+
+inline Node load_node(const float* p) {
+    Node v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
 
 }  // namespace
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
-    constexpr int g = kGrid;
-    constexpr float steps = float(g - 1);
-    constexpr std::size_t s0 = std::size_t(g) * g * 3, s1 = std::size_t(g) * 3, s2 = 3;
     const float* tab = table_.data();
-    const float* post = post_.data();
-    const float post_last = float(kPostSize - 2);
     const std::uint64_t* cells = exact_cell_.empty() ? nullptr : exact_cell_.data();
-    const bool in_lab = in_lab_, sqrt_shaper = sqrt_shaper_;
-    const Post post_mode = post_mode_;
-    const float post_scale = post_scale_;
-    for (std::size_t p = 0; p < n; ++p) {
-        float* v = px + 3 * p;
-        float u0, u1, u2;
-        if (in_lab) {
-            u0 = v[0] * float(1.0 / kLabLMax);
-            u1 = (v[1] + 128.0f) * float(1.0 / kLabAbSpan);
-            u2 = (v[2] + 128.0f) * float(1.0 / kLabAbSpan);
-            if (!(u0 >= 0.0f && u0 <= 1.0f && u1 >= 0.0f && u1 <= 1.0f && u2 >= 0.0f && u2 <= 1.0f)) {
-                misses.push_back(p);
-                continue;
-            }
-            if (sqrt_shaper) u0 = std::sqrt(u0);
-        } else {
-            u0 = v[0];
-            u1 = v[1];
-            u2 = v[2];
-            if (!(u0 >= 0.0f && u0 <= 1.0f && u1 >= 0.0f && u1 <= 1.0f && u2 >= 0.0f && u2 <= 1.0f)) {
-                misses.push_back(p);
-                continue;
-            }
-            if (sqrt_shaper) {
-                u0 = std::sqrt(u0);
-                u1 = std::sqrt(u1);
-                u2 = std::sqrt(u2);
+    float offset[3] = {0, 0, 0}, scale[3] = {1, 1, 1};
+    std::int32_t root[3] = {sqrt_shaper_, sqrt_shaper_, sqrt_shaper_};
+    if (in_lab_) {
+        offset[1] = offset[2] = 128.0f;
+        scale[0] = float(1.0 / kLabLMax);
+        scale[1] = scale[2] = float(1.0 / kLabAbSpan);
+        root[1] = root[2] = 0;
+    }
+    Located at;
+    alignas(64) float res[4 * kApplyBlock];
+    alignas(64) float out[kApplyBlock];
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        float* block = px + 3 * start;
+        locate(block, m, offset, scale, root, at);
+        // Pixels outside the domain or in a cell left to the exact transform
+        // keep their values.
+        for (std::size_t p = 0; p < m; ++p) {
+            const std::int32_t cell = at.cell[p];
+            if (!at.inside[p] || (cells && (cells[cell / 64] >> (cell % 64) & 1))) {
+                at.inside[p] = 0;
+                misses.push_back(start + p);
             }
         }
-        const float x = u0 * steps, y = u1 * steps, z = u2 * steps;
-        const int i = std::min(int(x), g - 2), j = std::min(int(y), g - 2), k = std::min(int(z), g - 2);
-        const std::size_t cell = (std::size_t(i) * (g - 1) + std::size_t(j)) * (g - 1) + std::size_t(k);
-        if (cells && (cells[cell / 64] >> (cell % 64) & 1)) {
-            misses.push_back(p);
+        const auto interpolate = [&](std::size_t p) {
+            return at.w0[p] * load_node(tab + at.n0[p]) + at.w1[p] * load_node(tab + at.na[p]) +
+                   at.w2[p] * load_node(tab + at.nb[p]) +
+                   at.w3[p] * load_node(tab + at.n0[p] + (kStep0 + kStep1 + kStep2));
+        };
+        if (post_mode_ == Post::None) {
+            for (std::size_t p = 0; p < m; ++p) {
+                const Node r = interpolate(p);
+                if (at.inside[p]) std::memcpy(block + 3 * p, &r, 3 * sizeof(float));
+            }
             continue;
         }
-        const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
-        const float* c000 = tab + std::size_t(i) * s0 + std::size_t(j) * s1 + std::size_t(k) * s2;
-        const float* c111 = c000 + s0 + s1 + s2;
-        // The tetrahedron from the order of the three fractions, without
-        // branches: the largest fraction's axis is walked first, then the
-        // middle one's.
-        const int order = (fx >= fy) * 4 + (fy >= fz) * 2 + (fx >= fz);
-        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
-        const float mid = fx + fy + fz - hi - lo;
-        const float* a = c000 + kFirstStep[order];
-        const float* b = a + kSecondStep[order];
-        const float w0 = 1.0f - hi, w1 = hi - mid, w2 = mid - lo, w3 = lo;
+        for (std::size_t p = 0; p < m; ++p) {
+            const Node r = interpolate(p);
+            std::memcpy(res + 4 * p, &r, sizeof r);
+        }
         for (int c = 0; c < 3; ++c) {
-            float r = w0 * c000[c] + w1 * a[c] + w2 * b[c] + w3 * c111[c];
-            if (post_mode != Post::None) {
-                const float* pc = post + std::size_t(c) * kPostSize;
-                const bool negative = r < 0;
-                const float s = negative && post_mode == Post::Encoded ? 0.0f : std::sqrt(std::fabs(r)) * post_scale;
-                const int pi = int(std::min(s, post_last));
-                const float o = pc[pi] + (s - float(pi)) * (pc[pi + 1] - pc[pi]);
-                r = negative && post_mode == Post::Gamma ? -o : o;
-            }
-            v[c] = r;
+            post_curve(res + c, m, post_.data() + std::size_t(c) * kPostSize, post_scale_, float(kPostSize - 2),
+                       post_mode_ == Post::Encoded, out);
+            put_channel(block, m, out, at.inside, c);
         }
     }
 }
