@@ -46,10 +46,16 @@ public:
     // Lab table pair when it checks out, else a table of the whole transform.
     void prepare() const;
     bool split() const;
+    // The whole-transform table (prepared), or null when the split form is used.
+    const Lut3D* table() const;
     // Share of the fast form's table cells left to the exact transform.
     double exact_cell_share() const;
 
 private:
+    // The Lab-to-Lab transform whose table the split form can share, prepared;
+    // null when no split form applies.
+    std::shared_ptr<const ColourTransform> lab_side() const;
+
     cmsHTRANSFORM transform_;
     PixelKind in_, out_;
     int src_intent_, dst_intent_;
@@ -58,6 +64,7 @@ private:
     mutable Lut3D lut_;
     mutable SplitTransform split_;
     mutable bool use_split_ = false;
+    mutable std::shared_ptr<const ColourTransform> side_;  // owner of the split form's shared table
     mutable std::atomic<bool> prepared_{false};
 };
 

@@ -55,7 +55,7 @@ private:
     // tables, clamped, linear outputs by cube root; Lab as stored).
     float compared_value(int channel, float stored) const;
 
-    std::vector<float> table_;  // kGrid^3 nodes, 3 floats each, first input slowest
+    std::vector<float> table_;  // kGrid^3 nodes, 4 floats each (the last 0), first input slowest
     std::vector<float> post_;   // 3 x kPostSize: output of sqrt(|stored|) on a uniform grid
     float post_scale_ = 0;      // grid steps per unit of sqrt(|stored|)
     bool in_lab_ = false, out_rgb_ = false, sqrt_shaper_ = false, linear_out_ = false;

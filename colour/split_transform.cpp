@@ -153,32 +153,38 @@ bool SplitTransform::measure_rgb_output(cmsHPROFILE dst, int dst_intent) {
     return true;
 }
 
+bool SplitTransform::applies(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int dst_intent, bool lab_in) {
+    if (lab_in)
+        return cmsGetColorSpace(src) == cmsSigLabData && is_rgb_matrix_shaper(dst, dst_intent, LCMS_USED_AS_OUTPUT);
+    return is_rgb_matrix_shaper(src, src_intent, LCMS_USED_AS_INPUT) && cmsGetColorSpace(dst) == cmsSigLabData;
+}
+
 bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int dst_intent, bool lab_in,
-                           const Lut3D::Convert& exact) {
+                           const Lut3D::Convert& exact, const Lut3D* lab_side) {
     lab_in_ = lab_in;
+    if (!applies(src, src_intent, dst, dst_intent, lab_in)) return false;
     cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
     TransformHandle side;
     bool ok = false;
-    if (!lab_in && is_rgb_matrix_shaper(src, src_intent, LCMS_USED_AS_INPUT) &&
-        cmsGetColorSpace(dst) == cmsSigLabData) {
-        side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
-        ok = side.t && measure_rgb_input(src, src_intent, dst_intent);
+    if (!lab_in) {
+        ok = measure_rgb_input(src, src_intent, dst_intent);
         // A Lab table profile takes CIELab only within its encoding: colours
         // beyond (far outside the real gamut) are clamped to it, as LittleCMS does.
         clamp_lab_ = cmsIsCLUT(dst, cmsUInt32Number(dst_intent), LCMS_USED_AS_OUTPUT);
-        if (ok)
-            lut_.build(true, false, [&side](float* p, std::size_t n) {
-                cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
-            });
-    } else if (lab_in && cmsGetColorSpace(src) == cmsSigLabData &&
-               is_rgb_matrix_shaper(dst, dst_intent, LCMS_USED_AS_OUTPUT)) {
-        side.t = make(src, src_intent, lab, src_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
-        ok = side.t && measure_rgb_output(dst, dst_intent);
-        if (ok)
-            lut_.build(true, false, [&side](float* p, std::size_t n) {
-                cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
-            });
+        if (ok && !lab_side) {
+            side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
+            ok = side.t != nullptr;
+        }
+    } else {
+        ok = measure_rgb_output(dst, dst_intent);
+        if (ok && !lab_side) {
+            side.t = make(src, src_intent, lab, src_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
+            ok = side.t != nullptr;
+        }
     }
+    if (ok && !lab_side)
+        lut_.build(true, false, [&side](float* p, std::size_t n) { cmsDoTransform(side.t, p, p, cmsUInt32Number(n)); });
+    table_ = lab_side ? lab_side : &lut_;
     cmsCloseProfile(lab);
     if (!ok) return false;
 
@@ -317,7 +323,7 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
                 read_table(cv + std::size_t(c) * kDecodeSize, at.index[c], at.frac[c], count, lin[c]);
             linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, block);
             lut_misses.clear();
-            lut_.apply(block, count, lut_misses);
+            table_->apply(block, count, lut_misses);
             for (std::size_t m : lut_misses) {
                 std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
                 misses.push_back(start + m);
@@ -332,7 +338,7 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
         const std::size_t count = std::min(kBlock, n - start);
         float* block = px + 3 * start;
         lut_misses.clear();
-        lut_.apply(block, count, lut_misses);
+        table_->apply(block, count, lut_misses);
         for (std::size_t m : lut_misses) {
             std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
             misses.push_back(start + m);
