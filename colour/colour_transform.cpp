@@ -182,10 +182,11 @@ double ColourTransform::exact_cell_share() const {
 }
 
 void ColourTransform::convert(float* px, std::size_t n, void (*after)(float*, std::size_t)) const {
-    // A few pixels (the decompression points, the grey strip) do not pay for
-    // building the table; they take the exact transform until it exists.
-    constexpr std::size_t kWorthATable = 100000;
-    if (n < kWorthATable && !prepared_.load(std::memory_order_acquire)) {
+    // Building the table costs about as much as converting 300000 pixels
+    // exactly (its 274625 nodes and the probes of its bent cells): until
+    // that many have been asked for, pixels take the exact transform.
+    constexpr std::size_t kWorthATable = 300000;
+    if (!prepared_.load(std::memory_order_acquire) && exact_pixels_.fetch_add(n) + n < kWorthATable) {
         convert_exact_parallel(px, n, after);
         return;
     }
