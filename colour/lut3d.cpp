@@ -43,12 +43,12 @@ void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     const std::size_t nodes = std::size_t(g) * g * g;
     const double none[3] = {0, 0, 0};
     std::vector<float> t(nodes * 3);
-    for (int i = 0; i < g; ++i)
-        for (int j = 0; j < g; ++j)
-            for (int k = 0; k < g; ++k)
-                node_input(i, j, k, in_lab_, sqrt_shaper, none, &t[((std::size_t(i) * g + j) * g + k) * 3]);
     std::vector<float> packed(nodes * 4);
+    // The nodes of each chunk go through the transform in one call.
     run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) {
+        for (std::size_t q = b; q < e; ++q)
+            node_input(int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)), int(q % std::size_t(g)),
+                       in_lab_, sqrt_shaper, none, &t[q * 3]);
         source(&t[b * 3], e - b);
         // Four floats a node, so that a node is one vector load.
         for (std::size_t q = b; q < e; ++q) {

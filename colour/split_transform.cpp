@@ -294,7 +294,10 @@ DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m
         const float lin[3] = {m0 * x + m1 * y + m2 * z, m3 * x + m4 * y + m5 * z, m6 * x + m7 * y + m8 * z};
         for (int c = 0; c < 3; ++c) {
             const float root = std::sqrt(std::fabs(lin[c]));
-            const float s = std::min(std::max((lin[c] < 0.0f ? -root : root) * scale + float(kEncodeHalf), 0.0f), last);
+            // Held to the table, NaN (from a pixel the Lab table refused) to its start.
+            float s = (lin[c] < 0.0f ? -root : root) * scale + float(kEncodeHalf);
+            s = s > 0.0f ? s : 0.0f;
+            s = s < last ? s : last;
             const std::int32_t i = std::int32_t(s);
             at.index[c][p] = i;
             at.frac[c][p] = s - float(i);
