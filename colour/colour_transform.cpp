@@ -98,7 +98,10 @@ void ColourTransform::prepare() const {
         // table profile and CIELab that conversions also run on its own
         // (UPLab to Lab): one cached table serves both. It is made before
         // this transform's profiles are locked, as it locks one of them.
-        std::shared_ptr<const ColourTransform> side = in_ != out_ ? lab_side() : nullptr;
+        // With plain CIELab on the Lab side there is nothing to table.
+        const bool lab_identity =
+            in_ != out_ && (in_ == PixelKind::Lab ? src_ : dst_) == getDVKProfileRef("Lab", nullptr);
+        std::shared_ptr<const ColourTransform> side = in_ != out_ && !lab_identity ? lab_side() : nullptr;
         cmsHTRANSFORM linear = nullptr;
         cmsToneCurve* encode_curves[3] = {nullptr, nullptr, nullptr};
         std::unique_lock<std::mutex> a(src_->lock(), std::defer_lock), b(dst_->lock(), std::defer_lock);
@@ -108,7 +111,7 @@ void ColourTransform::prepare() const {
             std::lock(a, b);
         if (in_ != out_) {
             use_split_ = split_.build(src_->handle(), src_intent_, dst_->handle(), dst_intent_, in_ == PixelKind::Lab,
-                                      exact, side ? side->table() : nullptr);
+                                      exact, side ? side->table() : nullptr, lab_identity);
             if (use_split_) {
                 side_ = std::move(side);
                 return;

@@ -160,7 +160,7 @@ bool SplitTransform::applies(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, i
 }
 
 bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int dst_intent, bool lab_in,
-                           const Lut3D::Convert& exact, const Lut3D* lab_side) {
+                           const Lut3D::Convert& exact, const Lut3D* lab_side, bool lab_identity) {
     lab_in_ = lab_in;
     if (!applies(src, src_intent, dst, dst_intent, lab_in)) return false;
     cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
@@ -171,20 +171,20 @@ bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int
         // A Lab table profile takes CIELab only within its encoding: colours
         // beyond (far outside the real gamut) are clamped to it, as LittleCMS does.
         clamp_lab_ = cmsIsCLUT(dst, cmsUInt32Number(dst_intent), LCMS_USED_AS_OUTPUT);
-        if (ok && !lab_side) {
+        if (ok && !lab_side && !lab_identity) {
             side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
             ok = side.t != nullptr;
         }
     } else {
         ok = measure_rgb_output(dst, dst_intent);
-        if (ok && !lab_side) {
+        if (ok && !lab_side && !lab_identity) {
             side.t = make(src, src_intent, lab, src_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
             ok = side.t != nullptr;
         }
     }
-    if (ok && !lab_side)
+    if (ok && !lab_side && !lab_identity)
         lut_.build(true, false, [&side](float* p, std::size_t n) { cmsDoTransform(side.t, p, p, cmsUInt32Number(n)); });
-    table_ = lab_side ? lab_side : &lut_;
+    table_ = lab_identity ? nullptr : lab_side ? lab_side : &lut_;
     cmsCloseProfile(lab);
     if (!ok) return false;
 
@@ -305,6 +305,16 @@ DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m
     }
 }
 
+// With the Lab side an identity: lists the pixels outside the 16-bit ICC Lab
+// encoding (and NaN), which a Lab table would refuse.
+void refuse_outside_lab(const float* block, std::size_t n, std::vector<std::size_t>& refused) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float L = block[3 * p], a = block[3 * p + 1], b = block[3 * p + 2];
+        if (!(L >= 0.0f && L <= kLabLMax && a >= -128.0f && a <= kLabAbMax && b >= -128.0f && b <= kLabAbMax))
+            refused.push_back(p);
+    }
+}
+
 }  // namespace
 
 void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
@@ -326,7 +336,10 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
                 read_table(cv + std::size_t(c) * kDecodeSize, at.index[c], at.frac[c], count, lin[c]);
             linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, block);
             lut_misses.clear();
-            table_->apply(block, count, lut_misses);
+            if (table_)
+                table_->apply(block, count, lut_misses);
+            else
+                refuse_outside_lab(block, count, lut_misses);
             for (std::size_t m : lut_misses) {
                 std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
                 misses.push_back(start + m);
@@ -341,7 +354,10 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
         const std::size_t count = std::min(kBlock, n - start);
         float* block = px + 3 * start;
         lut_misses.clear();
-        table_->apply(block, count, lut_misses);
+        if (table_)
+            table_->apply(block, count, lut_misses);
+        else
+            refuse_outside_lab(block, count, lut_misses);
         for (std::size_t m : lut_misses) {
             std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
             misses.push_back(start + m);

@@ -56,5 +56,38 @@ TEST(SplitForm, RefusedLabPixelsTakeTheExactTransform) {
     band_thread_count = saved;
 }
 
+// RGB to plain CIELab has no Lab table: the curves, the matrix and the CIELab
+// formulas are the whole transform, close to LittleCMS's; pixels outside the
+// RGB cube and colours beyond the Lab encoding take the exact transform.
+TEST(SplitForm, PlainLabNeedsNoTable) {
+    const int saved = band_thread_count;
+    band_thread_count = 2;
+    std::string error;
+    auto t = get_colour_transform(getDVKProfileRef("ProPhotoStar", nullptr), INTENT_RELATIVE_COLORIMETRIC,
+                                  getDVKProfileRef("Lab", nullptr), INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab,
+                                  &error);
+    ASSERT_NE(t, nullptr) << error;
+    ASSERT_TRUE(t->split());
+    EXPECT_EQ(t->exact_cell_share(), 0.0);
+    const std::size_t n = 20000;
+    std::vector<float> px(3 * n);
+    for (std::size_t i = 0; i < 3 * n; ++i) px[i] = float((i * 7919) % 1201) / 1000.0f - 0.1f;  // -0.1 .. 1.1
+    std::vector<float> fast = px, exact = px;
+    t->convert(fast.data(), n);
+    t->convert_exact(exact.data(), n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float* in = &px[3 * i];
+        const bool outside = in[0] < 0 || in[0] > 1 || in[1] < 0 || in[1] > 1 || in[2] < 0 || in[2] > 1;
+        for (int c = 0; c < 3; ++c) {
+            if (outside) {
+                EXPECT_EQ(fast[3 * i + std::size_t(c)], exact[3 * i + std::size_t(c)]) << i;
+            } else {
+                EXPECT_NEAR(fast[3 * i + std::size_t(c)], exact[3 * i + std::size_t(c)], 0.01f) << i;
+            }
+        }
+    }
+    band_thread_count = saved;
+}
+
 }  // namespace
 }  // namespace dvk
