@@ -7,6 +7,7 @@
 
 #include "colour/parallel_chunks.h"
 #include "colour/profile.h"
+#include "colour/profile_lookup.h"
 
 namespace dvk {
 
@@ -93,6 +94,14 @@ cmsHPROFILE linear_copy(cmsHPROFILE p) {
 void ColourTransform::prepare() const {
     std::call_once(prepare_once_, [this] {
         const auto exact = [this](float* p, std::size_t n) { convert_exact(p, n); };
+        // The Lab side of a split form is the transform between the Lab
+        // table profile and CIELab that conversions also run on its own
+        // (UPLab to Lab): one cached table serves both. It is made before
+        // this transform's profiles are locked, as it locks one of them.
+        // With plain CIELab on the Lab side there is nothing to table.
+        const bool lab_identity =
+            in_ != out_ && (in_ == PixelKind::Lab ? src_ : dst_) == getDVKProfileRef("Lab", nullptr);
+        std::shared_ptr<const ColourTransform> side = in_ != out_ && !lab_identity ? lab_side() : nullptr;
         cmsHTRANSFORM linear = nullptr;
         cmsToneCurve* encode_curves[3] = {nullptr, nullptr, nullptr};
         std::unique_lock<std::mutex> a(src_->lock(), std::defer_lock), b(dst_->lock(), std::defer_lock);
@@ -101,9 +110,12 @@ void ColourTransform::prepare() const {
         else
             std::lock(a, b);
         if (in_ != out_) {
-            use_split_ =
-                split_.build(src_->handle(), src_intent_, dst_->handle(), dst_intent_, in_ == PixelKind::Lab, exact);
-            if (use_split_) return;
+            use_split_ = split_.build(src_->handle(), src_intent_, dst_->handle(), dst_intent_, in_ == PixelKind::Lab,
+                                      exact, side ? side->table() : nullptr, lab_identity);
+            if (use_split_) {
+                side_ = std::move(side);
+                return;
+            }
         }
         if (out_ == PixelKind::Rgb) {
             if (cmsHPROFILE lin = linear_copy(dst_->handle())) {
@@ -136,6 +148,32 @@ void ColourTransform::prepare() const {
     prepared_.store(true, std::memory_order_release);
 }
 
+std::shared_ptr<const ColourTransform> ColourTransform::lab_side() const {
+    {
+        std::unique_lock<std::mutex> a(src_->lock(), std::defer_lock), b(dst_->lock(), std::defer_lock);
+        if (src_.get() == dst_.get())
+            a.lock();
+        else
+            std::lock(a, b);
+        if (!SplitTransform::applies(src_->handle(), src_intent_, dst_->handle(), dst_intent_, in_ == PixelKind::Lab))
+            return nullptr;
+    }
+    std::shared_ptr<const Profile> lab = getDVKProfileRef("Lab", nullptr);
+    if (!lab) return nullptr;
+    std::string error;
+    std::shared_ptr<const ColourTransform> side =
+        in_ == PixelKind::Lab
+            ? get_colour_transform(src_, src_intent_, lab, src_intent_, PixelKind::Lab, PixelKind::Lab, &error)
+            : get_colour_transform(lab, dst_intent_, dst_, dst_intent_, PixelKind::Lab, PixelKind::Lab, &error);
+    if (side && side.get() != this) side->prepare();
+    return side && side.get() != this && side->table() ? side : nullptr;
+}
+
+const Lut3D* ColourTransform::table() const {
+    prepare();
+    return use_split_ ? nullptr : &lut_;
+}
+
 bool ColourTransform::split() const {
     prepare();
     return use_split_;
@@ -147,10 +185,11 @@ double ColourTransform::exact_cell_share() const {
 }
 
 void ColourTransform::convert(float* px, std::size_t n, void (*after)(float*, std::size_t)) const {
-    // A few pixels (the decompression points, the grey strip) do not pay for
-    // building the table; they take the exact transform until it exists.
-    constexpr std::size_t kWorthATable = 100000;
-    if (n < kWorthATable && !prepared_.load(std::memory_order_acquire)) {
+    // Building the table costs about as much as converting 300000 pixels
+    // exactly (its 274625 nodes and the probes of its bent cells): until
+    // that many have been asked for, pixels take the exact transform.
+    constexpr std::size_t kWorthATable = 300000;
+    if (!prepared_.load(std::memory_order_acquire) && exact_pixels_.fetch_add(n) + n < kWorthATable) {
         convert_exact_parallel(px, n, after);
         return;
     }

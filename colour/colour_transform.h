@@ -32,10 +32,10 @@ public:
 
     // The LittleCMS transform itself, on one thread.
     void convert_exact(float* px, std::size_t n) const;
-    // Through the fast form (built on the first call of at least 100000
-    // pixels; smaller calls before that take the exact transform), on
-    // band_thread_count threads; pixels outside its domain take the exact
-    // transform.
+    // Through the fast form (built once the calls have asked for 300000
+    // pixels in all, which it pays back; the calls before take the exact
+    // transform), on band_thread_count threads; pixels outside its domain
+    // take the exact transform.
     // `after`, when given, runs on each converted chunk on the same thread
     // (the conversions' clamp).
     void convert(float* px, std::size_t n, void (*after)(float*, std::size_t) = nullptr) const;
@@ -46,10 +46,16 @@ public:
     // Lab table pair when it checks out, else a table of the whole transform.
     void prepare() const;
     bool split() const;
+    // The whole-transform table (prepared), or null when the split form is used.
+    const Lut3D* table() const;
     // Share of the fast form's table cells left to the exact transform.
     double exact_cell_share() const;
 
 private:
+    // The Lab-to-Lab transform whose table the split form can share, prepared;
+    // null when no split form applies.
+    std::shared_ptr<const ColourTransform> lab_side() const;
+
     cmsHTRANSFORM transform_;
     PixelKind in_, out_;
     int src_intent_, dst_intent_;
@@ -58,7 +64,9 @@ private:
     mutable Lut3D lut_;
     mutable SplitTransform split_;
     mutable bool use_split_ = false;
+    mutable std::shared_ptr<const ColourTransform> side_;  // owner of the split form's shared table
     mutable std::atomic<bool> prepared_{false};
+    mutable std::atomic<std::size_t> exact_pixels_{0};  // pixels converted exactly before the table
 };
 
 // The transform from `src` (device to connection space, `src_intent`) to `dst`

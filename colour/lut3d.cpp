@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "colour/parallel_chunks.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
@@ -41,16 +43,25 @@ void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     const std::size_t nodes = std::size_t(g) * g * g;
     const double none[3] = {0, 0, 0};
     std::vector<float> t(nodes * 3);
-    for (int i = 0; i < g; ++i)
-        for (int j = 0; j < g; ++j)
-            for (int k = 0; k < g; ++k)
-                node_input(i, j, k, in_lab_, sqrt_shaper, none, &t[((std::size_t(i) * g + j) * g + k) * 3]);
-    run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) { source(&t[b * 3], e - b); });
-    for (float& v : t) {
-        if (!std::isfinite(v)) v = 0;
-        if (post_mode_ == Post::Gamma) v = signed_pow(v, kOutGamma);
-    }
-    table_ = std::move(t);
+    std::vector<float> packed(nodes * 4);
+    // The nodes of each chunk go through the transform in one call.
+    run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) {
+        for (std::size_t q = b; q < e; ++q)
+            node_input(int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)), int(q % std::size_t(g)),
+                       in_lab_, sqrt_shaper, none, &t[q * 3]);
+        source(&t[b * 3], e - b);
+        // Four floats a node, so that a node is one vector load.
+        for (std::size_t q = b; q < e; ++q) {
+            for (int c = 0; c < 3; ++c) {
+                float v = t[q * 3 + std::size_t(c)];
+                if (!std::isfinite(v)) v = 0;
+                if (post_mode_ == Post::Gamma) v = signed_pow(v, kOutGamma);
+                packed[q * 4 + std::size_t(c)] = v;
+            }
+            packed[q * 4 + 3] = 0.0f;
+        }
+    });
+    table_ = std::move(packed);
 }
 
 void Lut3D::make_post_tables(const Encode& encode) {
@@ -67,52 +78,166 @@ void Lut3D::make_post_tables(const Encode& encode) {
     post_scale_ = float(kPostSize - 1) / smax;
 }
 
+float Lut3D::compared_value(int c, float r) const {
+    if (!out_rgb_) return r;
+    if (post_mode_ != Post::None) {
+        const float* pc = post_.data() + std::size_t(c) * kPostSize;
+        const bool negative = r < 0;
+        const float s = negative && post_mode_ == Post::Encoded ? 0.0f : std::sqrt(std::fabs(r)) * post_scale_;
+        const int pi = int(std::min(s, float(kPostSize - 2)));
+        const float o = pc[pi] + (s - float(pi)) * (pc[pi + 1] - pc[pi]);
+        r = negative && post_mode_ == Post::Gamma ? -o : o;
+    }
+    // Unclamped: the clamp of both sides never widens their difference, and
+    // corners clamped alike would hide what happens inside the cell.
+    return linear_out_ ? std::cbrt(r) : r;
+}
+
 void Lut3D::mark_exact_cells(const Convert& exact) {
-    constexpr int cells = kGrid - 1;
-    const std::size_t count = std::size_t(cells) * cells * cells;
+    constexpr int g = kGrid, cells = kGrid - 1;
+    constexpr std::size_t nodes = std::size_t(g) * g * g;
+    constexpr std::size_t count = std::size_t(cells) * cells * cells;
+    // Steps between nodes in floats, four a node.
+    constexpr std::size_t s0 = std::size_t(g) * g * 4, s1 = std::size_t(g) * 4, s2 = 4;
     exact_cell_.clear();  // none while the probes go through the table
-    std::vector<std::uint64_t> flags((count + 63) / 64, 0);
-    // Points inside every cell, off the nodes.
-    constexpr int kProbes = 5;
-    const double offsets[kProbes][3] = {
-        {0.5, 0.5, 0.5}, {0.2, 0.8, 0.35}, {0.8, 0.2, 0.65}, {0.35, 0.3, 0.85}, {0.7, 0.65, 0.15}};
-    std::vector<float> probe(count * kProbes * 3);
-    for (int i = 0; i < cells; ++i)
-        for (int j = 0; j < cells; ++j)
-            for (int k = 0; k < cells; ++k) {
-                const std::size_t cell = (std::size_t(i) * cells + j) * cells + k;
-                for (int o = 0; o < kProbes; ++o)
-                    node_input(i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[(cell * kProbes + o) * 3]);
-            }
-    std::vector<float> truth = probe;
-    run_in_chunks(count * kProbes, 8192, [&](std::size_t b, std::size_t e) { exact(&truth[b * 3], e - b); });
-    std::vector<std::size_t> misses;
-    apply(probe.data(), count * kProbes, misses);
+    const float* tab = table_.data();
+    // Curvature at each node: the sum of the magnitudes of its second
+    // differences along the three axes (from the nearest inner node at the
+    // border).
+    std::vector<float> curv(nodes * 4);
+    run_in_chunks(nodes, 16384, [&](std::size_t b, std::size_t e) {
+        for (std::size_t q = b; q < e; ++q) {
+            const int i = int(q / (std::size_t(g) * g)), j = int(q / g % g), k = int(q % g);
+            const std::size_t ci = std::size_t(std::clamp(i, 1, g - 2)), cj = std::size_t(std::clamp(j, 1, g - 2)),
+                              ck = std::size_t(std::clamp(k, 1, g - 2));
+            const float* x = &tab[ci * s0 + std::size_t(j) * s1 + std::size_t(k) * s2];
+            const float* y = &tab[std::size_t(i) * s0 + cj * s1 + std::size_t(k) * s2];
+            const float* z = &tab[std::size_t(i) * s0 + std::size_t(j) * s1 + ck * s2];
+            for (int c = 0; c < 3; ++c)
+                curv[q * 4 + std::size_t(c)] = std::fabs(x[c - s0] - 2.0f * x[c] + x[c + s0]) +
+                                               std::fabs(y[c - s1] - 2.0f * y[c] + y[c + s1]) +
+                                               std::fabs(z[c - s2] - 2.0f * z[c] + z[c + s2]);
+        }
+    });
     // Within a tenth of a delta-E: RGB channels count as L*/100 (linear
     // outputs by their cube roots, within 0..1 as the conversions clamp them),
     // Lab by its Euclidean distance.
     constexpr float kRgbTolerance = 0.0005f, kLabTolerance = 0.08f;
-    for (std::size_t q = 0; q < count * kProbes; ++q) {
-        const float* want = &truth[q * 3];
-        const float* got = &probe[q * 3];
-        bool bad = false;
-        if (out_rgb_) {
+    // The cells worth probing: those whose bound of the interpolation error
+    // from the second differences (an eighth of the largest curvature of the
+    // corners plus a quarter of the twists of the faces) exceeds this many
+    // tolerances. The bound takes the worst corner and every term at its
+    // largest, so it runs well above the real error: below one and a half
+    // tolerances the probes found no failing cell of the pipeline's
+    // transforms (camera to UPLab, UPLab to Lab and to the output spaces).
+    constexpr float kScreenShare = 1.5f;
+    enum : std::uint8_t { kSmooth = 0, kProbe = 1, kBad = 2 };
+    std::vector<std::uint8_t> state(count, kSmooth);
+    run_in_chunks(count, 4096, [&](std::size_t b, std::size_t end) {
+        for (std::size_t cell = b; cell < end; ++cell) {
+            const std::size_t i = cell / (std::size_t(cells) * cells), j = cell / cells % cells, k = cell % cells;
+            const std::size_t base = i * s0 + j * s1 + k * s2;
+            float e[3];
             for (int c = 0; c < 3; ++c) {
-                const float w = std::clamp(want[c], 0.0f, 1.0f), o = std::clamp(got[c], 0.0f, 1.0f);
-                const float d = linear_out_ ? std::cbrt(w) - std::cbrt(o) : w - o;
-                bad = bad || !(std::fabs(d) <= kRgbTolerance);
+                float m = 0, lo = tab[base + std::size_t(c)], hi = lo;
+                for (int corner = 0; corner < 8; ++corner) {
+                    const std::size_t q = base + (corner & 4 ? s0 : 0) + (corner & 2 ? s1 : 0) +
+                                          (corner & 1 ? s2 : 0) + std::size_t(c);
+                    m = std::max(m, curv[q]);
+                    lo = std::min(lo, tab[q]);
+                    hi = std::max(hi, tab[q]);
+                }
+                const float* f = &tab[base + std::size_t(c)];
+                float t = 0;
+                for (int side = 0; side < 2; ++side) {
+                    const std::size_t oz = side ? s2 : 0, oy = side ? s1 : 0, ox = side ? s0 : 0;
+                    const float txy = std::fabs(f[oz] - f[oz + s0] - f[oz + s1] + f[oz + s0 + s1]);
+                    const float txz = std::fabs(f[oy] - f[oy + s0] - f[oy + s2] + f[oy + s0 + s2]);
+                    const float tyz = std::fabs(f[ox] - f[ox + s1] - f[ox + s2] + f[ox + s1 + s2]);
+                    t = std::max(t, txy + txz + tyz);
+                }
+                // The bound in the table's units, then in the compared units
+                // where their curve is steepest: at the value of the cell's
+                // range nearest zero.
+                const float es = (m + 2.0f * t) * 0.125f;
+                const float x = std::clamp(0.0f, lo - es, hi + es), px = compared_value(c, x);
+                e[c] = std::max(std::fabs(compared_value(c, x + es) - px), std::fabs(px - compared_value(c, x - es)));
             }
-        } else {
-            const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
-            bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= kLabTolerance * kLabTolerance);
+            const bool smooth = out_rgb_ ? std::max(e[0], std::max(e[1], e[2])) <= kRgbTolerance * kScreenShare
+                                         : e[0] * e[0] + e[1] * e[1] + e[2] * e[2] <=
+                                               kLabTolerance * kScreenShare * kLabTolerance * kScreenShare;
+            state[cell] = smooth ? kSmooth : kProbe;
         }
-        if (bad) flags[q / kProbes / 64] |= std::uint64_t(1) << (q / kProbes % 64);
+    });
+    // Points inside every cell, off the nodes.
+    constexpr int kProbes = 5;
+    const double offsets[kProbes][3] = {
+        {0.5, 0.5, 0.5}, {0.2, 0.8, 0.35}, {0.8, 0.2, 0.65}, {0.35, 0.3, 0.85}, {0.7, 0.65, 0.15}};
+    // Probes the listed cells against the exact transform; marks the bad ones.
+    const auto probe_cells = [&](const std::vector<std::uint32_t>& list) {
+        run_in_chunks(list.size(), 512, [&](std::size_t b, std::size_t e) {
+            const std::size_t n = (e - b) * kProbes;
+            std::vector<float> probe(n * 3);
+            for (std::size_t p = b; p < e; ++p) {
+                const std::uint32_t cell = list[p];
+                const int i = int(cell / (cells * cells)), j = int(cell / cells % cells), k = int(cell % cells);
+                for (int o = 0; o < kProbes; ++o)
+                    node_input(i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[((p - b) * kProbes + o) * 3]);
+            }
+            std::vector<float> truth = probe;
+            exact(truth.data(), n);
+            std::vector<std::size_t> misses;
+            apply(probe.data(), n, misses);
+            for (std::size_t q = 0; q < n; ++q) {
+                const float* want = &truth[q * 3];
+                const float* got = &probe[q * 3];
+                bool bad = false;
+                if (out_rgb_) {
+                    for (int c = 0; c < 3; ++c) {
+                        const float w = std::clamp(want[c], 0.0f, 1.0f), o = std::clamp(got[c], 0.0f, 1.0f);
+                        const float d = linear_out_ ? std::cbrt(w) - std::cbrt(o) : w - o;
+                        bad = bad || !(std::fabs(d) <= kRgbTolerance);
+                    }
+                } else {
+                    const float d0 = want[0] - got[0], d1 = want[1] - got[1], d2 = want[2] - got[2];
+                    bad = !(d0 * d0 + d1 * d1 + d2 * d2 <= kLabTolerance * kLabTolerance);
+                }
+                if (bad) state[list[b + q / kProbes]] = kBad;
+            }
+        });
+    };
+    std::vector<std::uint32_t> list;
+    for (std::size_t cell = 0; cell < count; ++cell)
+        if (state[cell] == kProbe) list.push_back(std::uint32_t(cell));
+    // Cells that fail come in clusters (along a clipping edge): the smooth
+    // neighbours of a bad cell are probed as well, until no new bad cell turns up.
+    while (!list.empty()) {
+        probe_cells(list);
+        std::vector<std::uint32_t> next;
+        for (std::uint32_t cell : list) {
+            if (state[cell] != kBad) continue;
+            const int i = int(cell / (cells * cells)), j = int(cell / cells % cells), k = int(cell % cells);
+            for (int di = -1; di <= 1; ++di)
+                for (int dj = -1; dj <= 1; ++dj)
+                    for (int dk = -1; dk <= 1; ++dk) {
+                        const int a = i + di, bj = j + dj, ck = k + dk;
+                        if (a < 0 || a >= cells || bj < 0 || bj >= cells || ck < 0 || ck >= cells) continue;
+                        const std::size_t nb = (std::size_t(a) * cells + std::size_t(bj)) * cells + std::size_t(ck);
+                        if (state[nb] != kSmooth) continue;
+                        state[nb] = kProbe;
+                        next.push_back(std::uint32_t(nb));
+                    }
+        }
+        list = std::move(next);
     }
-    for (std::uint64_t f : flags)
-        if (f) {
-            exact_cell_ = std::move(flags);
-            break;
+    std::vector<std::uint64_t> flags((count + 63) / 64, 0);
+    bool any = false;
+    for (std::size_t cell = 0; cell < count; ++cell)
+        if (state[cell] == kBad) {
+            flags[cell / 64] |= std::uint64_t(1) << (cell % 64);
+            any = true;
         }
+    if (any) exact_cell_ = std::move(flags);
 }
 
 void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear, const Encode& encode) {
@@ -158,84 +283,137 @@ double Lut3D::exact_cell_share() const {
 
 namespace {
 
-// Node offsets of the first and second step of the tetrahedral walk (along
-// the axes of the largest, then the middle fraction), by the order code
-// (fx >= fy) x 4 + (fy >= fz) x 2 + (fx >= fz). Codes 1 and 6 cannot occur
-// (they would need fx < fy < fz <= fx, or fx >= fy >= fz > fx).
-constexpr std::size_t kS0 = std::size_t(Lut3D::kGrid) * Lut3D::kGrid * 3, kS1 = std::size_t(Lut3D::kGrid) * 3,
-                      kS2 = 3;
-constexpr std::size_t kFirstStep[8] = {kS2, kS0, kS1, kS1, kS2, kS0, kS0, kS0};
-constexpr std::size_t kSecondStep[8] = {kS1, kS1, kS2, kS0, kS0, kS2, kS1, kS1};
+constexpr int kStep0 = Lut3D::kGrid * Lut3D::kGrid * 4, kStep1 = Lut3D::kGrid * 4, kStep2 = 4;
+constexpr std::size_t kApplyBlock = 256;
+
+// Where the pixels of a block fall: the float offsets of the four nodes of
+// each one's tetrahedron, their weights, its cell and whether it lies in
+// the table's domain (pixels outside get node 0 and weight 1).
+struct Located {
+    alignas(64) std::int32_t n0[kApplyBlock], na[kApplyBlock], nb[kApplyBlock];
+    alignas(64) std::int32_t cell[kApplyBlock];
+    alignas(64) float w0[kApplyBlock], w1[kApplyBlock], w2[kApplyBlock], w3[kApplyBlock];
+    alignas(64) std::int32_t inside[kApplyBlock];
+};
+
+// Grid coordinates of the inputs: (v + offset) x scale, square roots where
+// `root`, then the tetrahedron from the order of the three fractions: the
+// walk goes along the axis of the largest fraction first and reaches the far
+// corner along the axis of the smallest last.
+DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const float* offset, const float* scale,
+                            const std::int32_t* root, Located& at) {
+    constexpr float steps = float(Lut3D::kGrid - 1);
+    const float o0 = offset[0], o1 = offset[1], o2 = offset[2], k0 = scale[0], k1 = scale[1], k2 = scale[2];
+    const bool r0 = root[0], r1 = root[1], r2 = root[2];
+    for (std::size_t p = 0; p < n; ++p) {
+        float u0 = (px[3 * p] + o0) * k0, u1 = (px[3 * p + 1] + o1) * k1, u2 = (px[3 * p + 2] + o2) * k2;
+        // NaN fails too.
+        const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
+        u0 = in ? u0 : 0.0f;
+        u1 = in ? u1 : 0.0f;
+        u2 = in ? u2 : 0.0f;
+        const float x = (r0 ? std::sqrt(u0) : u0) * steps, y = (r1 ? std::sqrt(u1) : u1) * steps,
+                    z = (r2 ? std::sqrt(u2) : u2) * steps;
+        const std::int32_t i = std::min(std::int32_t(x), std::int32_t(Lut3D::kGrid - 2)),
+                           j = std::min(std::int32_t(y), std::int32_t(Lut3D::kGrid - 2)),
+                           k = std::min(std::int32_t(z), std::int32_t(Lut3D::kGrid - 2));
+        const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
+        const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
+        const std::int32_t first = xy & xz ? kStep0 : (yz ? kStep1 : kStep2);
+        const std::int32_t last = xz & yz ? kStep2 : (xy ? kStep1 : kStep0);
+        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
+        const float mid = fx + fy + fz - hi - lo;
+        const std::int32_t base = i * kStep0 + j * kStep1 + k * kStep2;
+        at.n0[p] = base;
+        at.na[p] = base + first;
+        at.nb[p] = base + (kStep0 + kStep1 + kStep2) - last;
+        at.cell[p] = (i * (Lut3D::kGrid - 1) + j) * (Lut3D::kGrid - 1) + k;
+        at.w0[p] = 1.0f - hi;
+        at.w1[p] = hi - mid;
+        at.w2[p] = mid - lo;
+        at.w3[p] = lo;
+        at.inside[p] = in;
+    }
+}
+
+// The output of `r` through a post table (see Lut3D::apply), per channel.
+DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* table, float scale, float last,
+                                std::int32_t encoded, float* out) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float r = res[4 * p];
+        const bool negative = r < 0.0f;
+        const float s = negative & (encoded != 0) ? 0.0f : std::sqrt(std::fabs(r)) * scale;
+        const std::int32_t i = std::int32_t(std::min(s, last));
+        const float o = table[i] + (s - float(i)) * (table[i + 1] - table[i]);
+        out[p] = negative & (encoded == 0) ? -o : o;
+    }
+}
+
+// Writes channel `c` of the pixels inside from `src`.
+DVK_SIMD_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* inside, int c) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float v = px[3 * p + std::size_t(c)];
+        px[3 * p + std::size_t(c)] = inside[p] ? src[p] : v;
+    }
+}
+
+typedef float Node __attribute__((vector_size(16)));
+
+inline Node load_node(const float* p) {
+    Node v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
 
 }  // namespace
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
-    constexpr int g = kGrid;
-    constexpr float steps = float(g - 1);
-    constexpr std::size_t s0 = std::size_t(g) * g * 3, s1 = std::size_t(g) * 3, s2 = 3;
     const float* tab = table_.data();
-    const float* post = post_.data();
-    const float post_last = float(kPostSize - 2);
     const std::uint64_t* cells = exact_cell_.empty() ? nullptr : exact_cell_.data();
-    const bool in_lab = in_lab_, sqrt_shaper = sqrt_shaper_;
-    const Post post_mode = post_mode_;
-    const float post_scale = post_scale_;
-    for (std::size_t p = 0; p < n; ++p) {
-        float* v = px + 3 * p;
-        float u0, u1, u2;
-        if (in_lab) {
-            u0 = v[0] * float(1.0 / kLabLMax);
-            u1 = (v[1] + 128.0f) * float(1.0 / kLabAbSpan);
-            u2 = (v[2] + 128.0f) * float(1.0 / kLabAbSpan);
-            if (!(u0 >= 0.0f && u0 <= 1.0f && u1 >= 0.0f && u1 <= 1.0f && u2 >= 0.0f && u2 <= 1.0f)) {
-                misses.push_back(p);
-                continue;
-            }
-            if (sqrt_shaper) u0 = std::sqrt(u0);
-        } else {
-            u0 = v[0];
-            u1 = v[1];
-            u2 = v[2];
-            if (!(u0 >= 0.0f && u0 <= 1.0f && u1 >= 0.0f && u1 <= 1.0f && u2 >= 0.0f && u2 <= 1.0f)) {
-                misses.push_back(p);
-                continue;
-            }
-            if (sqrt_shaper) {
-                u0 = std::sqrt(u0);
-                u1 = std::sqrt(u1);
-                u2 = std::sqrt(u2);
+    float offset[3] = {0, 0, 0}, scale[3] = {1, 1, 1};
+    std::int32_t root[3] = {sqrt_shaper_, sqrt_shaper_, sqrt_shaper_};
+    if (in_lab_) {
+        offset[1] = offset[2] = 128.0f;
+        scale[0] = float(1.0 / kLabLMax);
+        scale[1] = scale[2] = float(1.0 / kLabAbSpan);
+        root[1] = root[2] = 0;
+    }
+    Located at;
+    alignas(64) float res[4 * kApplyBlock];
+    alignas(64) float out[kApplyBlock];
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        float* block = px + 3 * start;
+        locate(block, m, offset, scale, root, at);
+        // Pixels outside the domain or in a cell left to the exact transform
+        // keep their values.
+        for (std::size_t p = 0; p < m; ++p) {
+            const std::int32_t cell = at.cell[p];
+            if (!at.inside[p] || (cells && (cells[cell / 64] >> (cell % 64) & 1))) {
+                at.inside[p] = 0;
+                misses.push_back(start + p);
             }
         }
-        const float x = u0 * steps, y = u1 * steps, z = u2 * steps;
-        const int i = std::min(int(x), g - 2), j = std::min(int(y), g - 2), k = std::min(int(z), g - 2);
-        const std::size_t cell = (std::size_t(i) * (g - 1) + std::size_t(j)) * (g - 1) + std::size_t(k);
-        if (cells && (cells[cell / 64] >> (cell % 64) & 1)) {
-            misses.push_back(p);
+        const auto interpolate = [&](std::size_t p) {
+            return at.w0[p] * load_node(tab + at.n0[p]) + at.w1[p] * load_node(tab + at.na[p]) +
+                   at.w2[p] * load_node(tab + at.nb[p]) +
+                   at.w3[p] * load_node(tab + at.n0[p] + (kStep0 + kStep1 + kStep2));
+        };
+        if (post_mode_ == Post::None) {
+            for (std::size_t p = 0; p < m; ++p) {
+                const Node r = interpolate(p);
+                if (at.inside[p]) std::memcpy(block + 3 * p, &r, 3 * sizeof(float));
+            }
             continue;
         }
-        const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
-        const float* c000 = tab + std::size_t(i) * s0 + std::size_t(j) * s1 + std::size_t(k) * s2;
-        const float* c111 = c000 + s0 + s1 + s2;
-        // The tetrahedron from the order of the three fractions, without
-        // branches: the largest fraction's axis is walked first, then the
-        // middle one's.
-        const int order = (fx >= fy) * 4 + (fy >= fz) * 2 + (fx >= fz);
-        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
-        const float mid = fx + fy + fz - hi - lo;
-        const float* a = c000 + kFirstStep[order];
-        const float* b = a + kSecondStep[order];
-        const float w0 = 1.0f - hi, w1 = hi - mid, w2 = mid - lo, w3 = lo;
+        for (std::size_t p = 0; p < m; ++p) {
+            const Node r = interpolate(p);
+            std::memcpy(res + 4 * p, &r, sizeof r);
+        }
         for (int c = 0; c < 3; ++c) {
-            float r = w0 * c000[c] + w1 * a[c] + w2 * b[c] + w3 * c111[c];
-            if (post_mode != Post::None) {
-                const float* pc = post + std::size_t(c) * kPostSize;
-                const bool negative = r < 0;
-                const float s = negative && post_mode == Post::Encoded ? 0.0f : std::sqrt(std::fabs(r)) * post_scale;
-                const int pi = int(std::min(s, post_last));
-                const float o = pc[pi] + (s - float(pi)) * (pc[pi + 1] - pc[pi]);
-                r = negative && post_mode == Post::Gamma ? -o : o;
-            }
-            v[c] = r;
+            post_curve(res + c, m, post_.data() + std::size_t(c) * kPostSize, post_scale_, float(kPostSize - 2),
+                       post_mode_ == Post::Encoded, out);
+            put_channel(block, m, out, at.inside, c);
         }
     }
 }

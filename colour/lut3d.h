@@ -9,9 +9,11 @@
 // curves are applied afterwards through 1D tables (matrix/TRC outputs), or
 // the outputs are stored as sign(v)|v|^2.2 and turned back through a 1D table.
 // Cells in which the transform still bends too much (clipping at gamut and
-// encoding limits) are found when the table is built, by comparing the
-// interpolation with the exact transform at points inside each cell; pixels
-// falling there take the exact transform.
+// encoding limits) are found when the table is built: cells whose second
+// differences allow an interpolation error near the tolerance (and then the
+// neighbours of failing ones) are probed against the exact transform at
+// points inside them; pixels falling in failing cells take the exact
+// transform.
 #pragma once
 
 #include <cstddef>
@@ -49,8 +51,11 @@ private:
     void fill(bool sqrt_shaper, const Convert& source);
     void make_post_tables(const Encode& encode);
     void mark_exact_cells(const Convert& exact);
+    // A table value in the units the cell check compares (RGB after the post
+    // tables, clamped, linear outputs by cube root; Lab as stored).
+    float compared_value(int channel, float stored) const;
 
-    std::vector<float> table_;  // kGrid^3 nodes, 3 floats each, first input slowest
+    std::vector<float> table_;  // kGrid^3 nodes, 4 floats each (the last 0), first input slowest
     std::vector<float> post_;   // 3 x kPostSize: output of sqrt(|stored|) on a uniform grid
     float post_scale_ = 0;      // grid steps per unit of sqrt(|stored|)
     bool in_lab_ = false, out_rgb_ = false, sqrt_shaper_ = false, linear_out_ = false;

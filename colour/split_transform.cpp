@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pipeline/vector_math.h"
+
 namespace dvk {
 
 namespace {
@@ -151,32 +153,38 @@ bool SplitTransform::measure_rgb_output(cmsHPROFILE dst, int dst_intent) {
     return true;
 }
 
+bool SplitTransform::applies(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int dst_intent, bool lab_in) {
+    if (lab_in)
+        return cmsGetColorSpace(src) == cmsSigLabData && is_rgb_matrix_shaper(dst, dst_intent, LCMS_USED_AS_OUTPUT);
+    return is_rgb_matrix_shaper(src, src_intent, LCMS_USED_AS_INPUT) && cmsGetColorSpace(dst) == cmsSigLabData;
+}
+
 bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int dst_intent, bool lab_in,
-                           const Lut3D::Convert& exact) {
+                           const Lut3D::Convert& exact, const Lut3D* lab_side, bool lab_identity) {
     lab_in_ = lab_in;
+    if (!applies(src, src_intent, dst, dst_intent, lab_in)) return false;
     cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
     TransformHandle side;
     bool ok = false;
-    if (!lab_in && is_rgb_matrix_shaper(src, src_intent, LCMS_USED_AS_INPUT) &&
-        cmsGetColorSpace(dst) == cmsSigLabData) {
-        side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
-        ok = side.t && measure_rgb_input(src, src_intent, dst_intent);
+    if (!lab_in) {
+        ok = measure_rgb_input(src, src_intent, dst_intent);
         // A Lab table profile takes CIELab only within its encoding: colours
         // beyond (far outside the real gamut) are clamped to it, as LittleCMS does.
         clamp_lab_ = cmsIsCLUT(dst, cmsUInt32Number(dst_intent), LCMS_USED_AS_OUTPUT);
-        if (ok)
-            lut_.build(true, false, [&side](float* p, std::size_t n) {
-                cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
-            });
-    } else if (lab_in && cmsGetColorSpace(src) == cmsSigLabData &&
-               is_rgb_matrix_shaper(dst, dst_intent, LCMS_USED_AS_OUTPUT)) {
-        side.t = make(src, src_intent, lab, src_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
-        ok = side.t && measure_rgb_output(dst, dst_intent);
-        if (ok)
-            lut_.build(true, false, [&side](float* p, std::size_t n) {
-                cmsDoTransform(side.t, p, p, cmsUInt32Number(n));
-            });
+        if (ok && !lab_side && !lab_identity) {
+            side.t = make(lab, dst_intent, dst, dst_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
+            ok = side.t != nullptr;
+        }
+    } else {
+        ok = measure_rgb_output(dst, dst_intent);
+        if (ok && !lab_side && !lab_identity) {
+            side.t = make(src, src_intent, lab, src_intent, TYPE_Lab_FLT, TYPE_Lab_FLT);
+            ok = side.t != nullptr;
+        }
     }
+    if (ok && !lab_side && !lab_identity)
+        lut_.build(true, false, [&side](float* p, std::size_t n) { cmsDoTransform(side.t, p, p, cmsUInt32Number(n)); });
+    table_ = lab_identity ? nullptr : lab_side ? lab_side : &lut_;
     cmsCloseProfile(lab);
     if (!ok) return false;
 
@@ -208,61 +216,130 @@ bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int
     return true;
 }
 
+namespace {
+
+constexpr std::size_t kBlock = 1024;
+
+// Positions of values on 1D tables: whole steps and fractions, per channel.
+struct TablePlaces {
+    alignas(64) std::int32_t index[3][kBlock];
+    alignas(64) float frac[3][kBlock];
+};
+
+// RGB input: where each channel falls on its decoding table; pixels with a
+// channel outside 0..1 (or NaN) are marked and read the table at 0.
+DVK_SIMD_CLONES void place_rgb(const float* block, std::size_t n, float scale, TablePlaces& at,
+                               std::int32_t* outside) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float r = block[3 * p], g = block[3 * p + 1], b = block[3 * p + 2];
+        const bool in = (r >= 0.0f) & (r <= 1.0f) & (g >= 0.0f) & (g <= 1.0f) & (b >= 0.0f) & (b <= 1.0f);
+        outside[p] = !in;
+        const float sr = (in ? r : 0.0f) * scale, sg = (in ? g : 0.0f) * scale, sb = (in ? b : 0.0f) * scale;
+        const std::int32_t ir = std::min(std::int32_t(sr), std::int32_t(kDecodeSize - 2)),
+                           ig = std::min(std::int32_t(sg), std::int32_t(kDecodeSize - 2)),
+                           ib = std::min(std::int32_t(sb), std::int32_t(kDecodeSize - 2));
+        at.index[0][p] = ir;
+        at.index[1][p] = ig;
+        at.index[2][p] = ib;
+        at.frac[0][p] = sr - float(ir);
+        at.frac[1][p] = sg - float(ig);
+        at.frac[2][p] = sb - float(ib);
+    }
+}
+
+// Linear interpolation on a 1D table at the given places.
+void read_table(const float* table, const std::int32_t* index, const float* frac, std::size_t n, float* out) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float* t = table + index[p];
+        out[p] = t[0] + frac[p] * (t[1] - t[0]);
+    }
+}
+
+// Linear RGB -> XYZ (matrix m) -> CIELab, written interleaved; pixels
+// outside get an L the Lab table refuses. With `clamp` the Lab values are
+// held to the 16-bit ICC encoding.
+DVK_SIMD_CLONES void linear_to_lab(const float* l0, const float* l1, const float* l2, const float* m,
+                                   const std::int32_t* outside, std::int32_t clamp, std::size_t n, float* block) {
+    const float m0 = m[0] / kD50[0], m1 = m[1] / kD50[0], m2 = m[2] / kD50[0];
+    const float m3 = m[3] / kD50[1], m4 = m[4] / kD50[1], m5 = m[5] / kD50[1];
+    const float m6 = m[6] / kD50[2], m7 = m[7] / kD50[2], m8 = m[8] / kD50[2];
+    for (std::size_t p = 0; p < n; ++p) {
+        const float fx = lab_f(m0 * l0[p] + m1 * l1[p] + m2 * l2[p]);
+        const float fy = lab_f(m3 * l0[p] + m4 * l1[p] + m5 * l2[p]);
+        const float fz = lab_f(m6 * l0[p] + m7 * l1[p] + m8 * l2[p]);
+        float L = 116.0f * fy - 16.0f, a = 500.0f * (fx - fy), b = 200.0f * (fy - fz);
+        if (clamp) {
+            L = std::min(std::max(L, 0.0f), kLabLMax);
+            a = std::min(std::max(a, -128.0f), kLabAbMax);
+            b = std::min(std::max(b, -128.0f), kLabAbMax);
+        }
+        block[3 * p] = outside[p] ? -1000.0f : L;  // outside: refused by the table
+        block[3 * p + 1] = a;
+        block[3 * p + 2] = b;
+    }
+}
+
+// CIELab -> XYZ -> linear RGB (matrix m) -> where each channel falls on its
+// encoding table (over the signed square root of the linear value).
+DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m, float scale, TablePlaces& at) {
+    const float m0 = m[0] * kD50[0], m1 = m[1] * kD50[1], m2 = m[2] * kD50[2];
+    const float m3 = m[3] * kD50[0], m4 = m[4] * kD50[1], m5 = m[5] * kD50[2];
+    const float m6 = m[6] * kD50[0], m7 = m[7] * kD50[1], m8 = m[8] * kD50[2];
+    const float last = float(2 * kEncodeHalf) - 0.001f;
+    for (std::size_t p = 0; p < n; ++p) {
+        const float fy = (block[3 * p] + 16.0f) * (1.0f / 116.0f);
+        const float x = lab_f_inverse(fy + block[3 * p + 1] * (1.0f / 500.0f));
+        const float y = lab_f_inverse(fy);
+        const float z = lab_f_inverse(fy - block[3 * p + 2] * (1.0f / 200.0f));
+        const float lin[3] = {m0 * x + m1 * y + m2 * z, m3 * x + m4 * y + m5 * z, m6 * x + m7 * y + m8 * z};
+        for (int c = 0; c < 3; ++c) {
+            const float root = std::sqrt(std::fabs(lin[c]));
+            // Held to the table, NaN (from a pixel the Lab table refused) to its start.
+            float s = (lin[c] < 0.0f ? -root : root) * scale + float(kEncodeHalf);
+            s = s > 0.0f ? s : 0.0f;
+            s = s < last ? s : last;
+            const std::int32_t i = std::int32_t(s);
+            at.index[c][p] = i;
+            at.frac[c][p] = s - float(i);
+        }
+    }
+}
+
+// With the Lab side an identity: lists the pixels outside the 16-bit ICC Lab
+// encoding (and NaN), which a Lab table would refuse.
+void refuse_outside_lab(const float* block, std::size_t n, std::vector<std::size_t>& refused) {
+    for (std::size_t p = 0; p < n; ++p) {
+        const float L = block[3 * p], a = block[3 * p + 1], b = block[3 * p + 2];
+        if (!(L >= 0.0f && L <= kLabLMax && a >= -128.0f && a <= kLabAbMax && b >= -128.0f && b <= kLabAbMax))
+            refused.push_back(p);
+    }
+}
+
+}  // namespace
+
 void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* cv = curves_.data();
-    constexpr std::size_t kBlock = 1024;
-    // Per-block work arrays, so that the arithmetic passes vectorise.
-    alignas(64) float t0[kBlock], t1[kBlock], t2[kBlock];
+    alignas(64) float lin[3][kBlock];
+    TablePlaces at;
+    std::vector<std::size_t> lut_misses;
     if (!lab_in_) {
         // Camera RGB -> XYZ -> CIELab, then the Lab table. A pixel the table
         // refuses gets its input back.
         alignas(64) float saved[3 * kBlock];
-        alignas(64) unsigned char outside[kBlock];
-        std::vector<std::size_t> lut_misses;
+        alignas(64) std::int32_t outside[kBlock];
         for (std::size_t start = 0; start < n; start += kBlock) {
             const std::size_t count = std::min(kBlock, n - start);
             float* block = px + 3 * start;
             std::copy(block, block + 3 * count, saved);
-            // Tone curves (table look-ups) and the matrix, to XYZ / white.
-            for (std::size_t p = 0; p < count; ++p) {
-                const float* v = block + 3 * p;
-                const bool in = v[0] >= 0.0f && v[0] <= 1.0f && v[1] >= 0.0f && v[1] <= 1.0f && v[2] >= 0.0f &&
-                                v[2] <= 1.0f;
-                outside[p] = !in;
-                float lin[3] = {0, 0, 0};
-                if (in)
-                    for (int c = 0; c < 3; ++c) {
-                        const float s = v[c] * curve_scale_;
-                        const int i = std::min(int(s), kDecodeSize - 2);
-                        const float* t = cv + std::size_t(c) * kDecodeSize;
-                        lin[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
-                    }
-                t0[p] = (m_[0] * lin[0] + m_[1] * lin[1] + m_[2] * lin[2]) * (1.0f / kD50[0]);
-                t1[p] = (m_[3] * lin[0] + m_[4] * lin[1] + m_[5] * lin[2]) * (1.0f / kD50[1]);
-                t2[p] = (m_[6] * lin[0] + m_[7] * lin[1] + m_[8] * lin[2]) * (1.0f / kD50[2]);
-            }
-            // The CIELab function, branch-free over the block.
-            for (std::size_t p = 0; p < count; ++p) {
-                t0[p] = lab_f(t0[p]);
-                t1[p] = lab_f(t1[p]);
-                t2[p] = lab_f(t2[p]);
-            }
-            for (std::size_t p = 0; p < count; ++p) {
-                float* v = block + 3 * p;
-                v[0] = outside[p] ? -1000.0f : 116.0f * t1[p] - 16.0f;  // outside: refused by the table
-                v[1] = 500.0f * (t0[p] - t1[p]);
-                v[2] = 200.0f * (t1[p] - t2[p]);
-            }
-            if (clamp_lab_)
-                for (std::size_t p = 0; p < count; ++p) {
-                    float* v = block + 3 * p;
-                    if (outside[p]) continue;
-                    v[0] = std::clamp(v[0], 0.0f, kLabLMax);
-                    v[1] = std::clamp(v[1], -128.0f, kLabAbMax);
-                    v[2] = std::clamp(v[2], -128.0f, kLabAbMax);
-                }
+            place_rgb(block, count, curve_scale_, at, outside);
+            for (int c = 0; c < 3; ++c)
+                read_table(cv + std::size_t(c) * kDecodeSize, at.index[c], at.frac[c], count, lin[c]);
+            linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, block);
             lut_misses.clear();
-            lut_.apply(block, count, lut_misses);
+            if (table_)
+                table_->apply(block, count, lut_misses);
+            else
+                refuse_outside_lab(block, count, lut_misses);
             for (std::size_t m : lut_misses) {
                 std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
                 misses.push_back(start + m);
@@ -271,40 +348,30 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
         return;
     }
     // UPLab -> CIELab through the table, then XYZ -> linear RGB -> encoded.
-    const int size = 2 * kEncodeHalf + 1;
-    const float last = float(size - 1) - 0.001f;
-    std::vector<std::size_t> lut_misses;
-    alignas(64) unsigned char refused[kBlock];
+    const std::size_t size = 2 * kEncodeHalf + 1;
+    alignas(64) float saved[3 * kBlock];
     for (std::size_t start = 0; start < n; start += kBlock) {
         const std::size_t count = std::min(kBlock, n - start);
         float* block = px + 3 * start;
         lut_misses.clear();
-        lut_.apply(block, count, lut_misses);
-        std::fill(refused, refused + count, 0);
+        if (table_)
+            table_->apply(block, count, lut_misses);
+        else
+            refuse_outside_lab(block, count, lut_misses);
         for (std::size_t m : lut_misses) {
-            refused[m] = 1;
+            std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
             misses.push_back(start + m);
         }
-        // CIELab to XYZ, branch-free over the block.
+        place_lab(block, count, m_, curve_scale_, at);
+        for (int c = 0; c < 3; ++c)
+            read_table(cv + std::size_t(c) * size, at.index[c], at.frac[c], count, lin[c]);
         for (std::size_t p = 0; p < count; ++p) {
-            const float* v = block + 3 * p;
-            const float fy = (v[0] + 16.0f) * (1.0f / 116.0f);
-            t0[p] = kD50[0] * lab_f_inverse(fy + v[1] * (1.0f / 500.0f));
-            t1[p] = kD50[1] * lab_f_inverse(fy);
-            t2[p] = kD50[2] * lab_f_inverse(fy - v[2] * (1.0f / 200.0f));
+            block[3 * p] = lin[0][p];
+            block[3 * p + 1] = lin[1][p];
+            block[3 * p + 2] = lin[2][p];
         }
-        for (std::size_t p = 0; p < count; ++p) {
-            if (refused[p]) continue;
-            float* v = block + 3 * p;
-            for (int c = 0; c < 3; ++c) {
-                const float lin = m_[3 * c] * t0[p] + m_[3 * c + 1] * t1[p] + m_[3 * c + 2] * t2[p];
-                const float root = std::sqrt(std::fabs(lin));
-                const float s = std::clamp((lin < 0 ? -root : root) * curve_scale_ + float(kEncodeHalf), 0.0f, last);
-                const int i = int(s);
-                const float* t = cv + std::size_t(c) * size;
-                v[c] = t[i] + (s - float(i)) * (t[i + 1] - t[i]);
-            }
-        }
+        // Refused pixels keep their input.
+        for (std::size_t m : lut_misses) std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
     }
 }
 

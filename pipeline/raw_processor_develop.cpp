@@ -260,7 +260,13 @@ void RawProcessor::makePreview() {
     const int N = band_thread_count > 0 ? band_thread_count : 1;
     const int K = colour_threads();
     float* pv = preview_.get();
-    rgbg_to_rgb_float(image32_.get(), W, H, pv, 32, 0);
+    // Whole-image copies run on the band threads, row chunk by row chunk.
+    const auto by_rows = [&](const std::function<void(std::size_t first, std::size_t count)>& fn) {
+        run_row_chunks(H, N, [&](unsigned first, unsigned count) { fn(first, count); });
+    };
+    by_rows([&](std::size_t first, std::size_t count) {
+        rgbg_to_rgb_float(image32_.get() + first * W * 4, W, static_cast<unsigned>(count), pv + first * W * 3, 32, 0);
+    });
     if (rawMode_) return;
     // Rows the preview buffer holds at this width: the overlaps must fit in
     // its spare rows.
@@ -282,13 +288,17 @@ void RawProcessor::makePreview() {
     }
     runRGBSelectorInThreads(&RawProcessor::makeAdjustStage2InThread, N, pv, W, H);
     incProgressBy(10);
-    const std::size_t bytes = static_cast<std::size_t>(W) * H * 12;
     const bool rgbFilter = bwModeRGB();
-    if (!rgbFilter) std::memcpy(labPreview_.get(), pv, bytes);
+    const auto copy_preview = [&] {
+        by_rows([&](std::size_t first, std::size_t count) {
+            std::memcpy(labPreview_.get() + first * W * 3, pv + first * W * 3, count * W * 12);
+        });
+    };
+    if (!rgbFilter) copy_preview();
     runRGBSelectorInThreads(&RawProcessor::lab2rgbInThread, K, pv, W, H);
     incProgressBy(10);
     if (rgbFilter) {
-        std::memcpy(labPreview_.get(), pv, bytes);
+        copy_preview();
         runRGBSelectorInThreads(&RawProcessor::rgb2labInThread, K, labPreview_.get(), W, H);
     } else {
         runRGBSelectorInThreads(&RawProcessor::lab2labInThread, K, labPreview_.get(), W, H);

@@ -56,6 +56,16 @@ struct SettingProperty {
         KEY, SettingType::Int, [](const RawProcessor& p) { return SettingsValue(p.GET()); }, \
             [](RawProcessor& p, const SettingsValue& v) { p.SET(v.int_value()); }, UNDO \
     }
+#define DVK_BOOL(KEY, GET, SET)                                                             \
+    SettingProperty {                                                                       \
+        KEY, SettingType::Bool, [](const RawProcessor& p) { return SettingsValue(p.GET()); }, \
+            [](RawProcessor& p, const SettingsValue& v) { p.SET(v.bool_value()); }, nullptr   \
+    }
+#define DVK_STRING(KEY, GET, SET)                                                             \
+    SettingProperty {                                                                         \
+        KEY, SettingType::String, [](const RawProcessor& p) { return SettingsValue(p.GET()); }, \
+            [](RawProcessor& p, const SettingsValue& v) { p.SET(v.description()); }, nullptr    \
+    }
 
 const SettingProperty kSettings[] = {
     DVK_DOUBLE("exposure", exposure, setExposure, "Exposure"),
@@ -103,30 +113,18 @@ const SettingProperty kSettings[] = {
     DVK_FLOAT("tiffYResolution", tiffYResolution, setTiffYResolution),
     DVK_INT("dontOverwriteOnSave", dontOverwriteOnSave, setDontOverwriteOnSave, nullptr),
     // Names and files.
-    SettingProperty{"filterName", SettingType::String,
-                    [](const RawProcessor& p) { return SettingsValue(p.filterName()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setFilterName(v.description()); }, nullptr},
-    SettingProperty{"destinationFile", SettingType::String,
-                    [](const RawProcessor& p) { return SettingsValue(p.destinationFile()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setDestinationFile(v.description()); }, nullptr},
-    SettingProperty{"fileName", SettingType::String, [](const RawProcessor& p) { return SettingsValue(p.fileName()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setFileName(v.description()); }, nullptr},
-    SettingProperty{"camera", SettingType::String, [](const RawProcessor& p) { return SettingsValue(p.camera()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setCamera(v.description()); }, nullptr},
+    DVK_STRING("filterName", filterName, setFilterName),
+    DVK_STRING("destinationFile", destinationFile, setDestinationFile),
+    DVK_STRING("fileName", fileName, setFileName),
+    DVK_STRING("camera", camera, setCamera),
     SettingProperty{"cameraInfo", SettingType::String,
                     [](const RawProcessor& p) { return SettingsValue(p.cameraInfo()); }, nullptr, nullptr},
     // Derived switches: their setters do nothing, so bindings may write them.
-    SettingProperty{"isCurveTypeS", SettingType::Bool,
-                    [](const RawProcessor& p) { return SettingsValue(p.isCurveTypeS()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setIsCurveTypeS(v.bool_value()); }, nullptr},
-    SettingProperty{"isCurveTypeGamma", SettingType::Bool,
-                    [](const RawProcessor& p) { return SettingsValue(p.isCurveTypeGamma()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setIsCurveTypeGamma(v.bool_value()); }, nullptr},
+    DVK_BOOL("isCurveTypeS", isCurveTypeS, setIsCurveTypeS),
+    DVK_BOOL("isCurveTypeGamma", isCurveTypeGamma, setIsCurveTypeGamma),
     // Engine values the window shows.
     DVK_DOUBLE("progress", progress, setProgress, nullptr),
-    SettingProperty{"isNotInProgress", SettingType::Bool,
-                    [](const RawProcessor& p) { return SettingsValue(p.isNotInProgress()); },
-                    [](RawProcessor& p, const SettingsValue& v) { p.setIsNotInProgress(v.bool_value()); }, nullptr},
+    DVK_BOOL("isNotInProgress", isNotInProgress, setIsNotInProgress),
     SettingProperty{"greenDelta", SettingType::Double,
                     [](const RawProcessor& p) { return SettingsValue(p.greenDelta()); }, nullptr, nullptr},
     DVK_FLOAT("sharpnessRadius", sharpnessRadius, setSharpnessRadius),
@@ -137,6 +135,8 @@ const SettingProperty kSettings[] = {
 #undef DVK_DOUBLE
 #undef DVK_FLOAT
 #undef DVK_INT
+#undef DVK_BOOL
+#undef DVK_STRING
 
 std::string_view strip_settings_prefix(std::string_view key) {
     constexpr std::string_view prefix = "settings.";

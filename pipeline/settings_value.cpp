@@ -18,6 +18,18 @@ std::string_view skip_white(std::string_view t) {
     return t.substr(i);
 }
 
+// The number text after leading white space and an optional sign; *negative
+// says whether the sign was a minus.
+std::string_view unsigned_part(std::string_view text, bool* negative) {
+    std::string_view t = skip_white(text);
+    *negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        *negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    return t;
+}
+
 int clamp_to_int(std::int64_t v) {
     return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
@@ -40,12 +52,8 @@ std::string format_double(double v) {
 }
 
 double parse_leading_double(std::string_view text, bool* found) {
-    std::string_view t = skip_white(text);
-    bool negative = false;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
-        negative = t[0] == '-';
-        t.remove_prefix(1);
-    }
+    bool negative;
+    const std::string_view t = unsigned_part(text, &negative);
     double v = 0;
     auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
     bool ok = r.ec == std::errc() || r.ec == std::errc::result_out_of_range;
@@ -63,12 +71,8 @@ double parse_leading_double(std::string_view text, bool* found) {
 }
 
 std::int64_t parse_leading_integer(std::string_view text) {
-    std::string_view t = skip_white(text);
-    bool negative = false;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
-        negative = t[0] == '-';
-        t.remove_prefix(1);
-    }
+    bool negative;
+    const std::string_view t = unsigned_part(text, &negative);
     std::int64_t v = 0;
     for (char c : t) {
         if (c < '0' || c > '9') break;
@@ -88,8 +92,8 @@ bool SettingsValue::bool_value() const {
     case Kind::Int: return std::get<std::int64_t>(v_) != 0;
     case Kind::Double: return std::get<double>(v_) != 0;
     case Kind::String: {
-        std::string_view t = skip_white(std::get<std::string>(v_));
-        if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.remove_prefix(1);
+        bool negative;
+        std::string_view t = unsigned_part(std::get<std::string>(v_), &negative);
         while (!t.empty() && t[0] == '0') t.remove_prefix(1);
         if (t.empty()) return false;
         char c = t[0];

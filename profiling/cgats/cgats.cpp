@@ -164,11 +164,7 @@ int cgats::add_kword(int table, const char* name, const char* value, const char*
     if (comment && std::strpbrk(comment, "\r\n"))
         return fail(-1, "cgats.add_kword(), comment holds a line end");
     cgats_table& t = tables_[table];
-    try {
-        if (t.kwords_.size() == t.kwords_.capacity()) t.kwords_.reserve(t.kwords_.capacity() + 8);
-    } catch (const std::bad_alloc&) {
-        return fail(-2, "cgats.add_kword(), realloc failed!");
-    }
+    if (!room_for_one_more(t.kwords_, 8)) return fail(-2, "cgats.add_kword(), realloc failed!");
     try {
         cgats_table::kword kw;
         const cgats_allocator<char> a(al_);
@@ -203,11 +199,7 @@ int cgats::add_field_typed(int table, const char* name, data_type type, bool set
         if (standard != data_type::no_type && type != standard)
             return fail(-1, "cgats.add_field(): unexpected data type for standard field name");
     }
-    try {
-        if (t.fields_.size() == t.fields_.capacity()) t.fields_.reserve(t.fields_.capacity() + 4);
-    } catch (const std::bad_alloc&) {
-        return fail(-2, "cgats.add_field(), realloc failed!");
-    }
+    if (!room_for_one_more(t.fields_, 4)) return fail(-2, "cgats.add_field(), realloc failed!");
     try {
         t.fields_.push_back(cgats_table::field{cgats_string(name, cgats_allocator<char>(al_)), type});
     } catch (const std::bad_alloc&) {
@@ -247,11 +239,7 @@ int cgats::add_set_list(int table, const cgats_value* values, int count) {
             return fail(-1, "cgats.add_set(), value %d does not suit field '%s' of type '%s'", f + 1,
                         t.fields_[f].name.c_str(), data_type_name(type));
     }
-    try {
-        if (t.sets_.size() == t.sets_.capacity()) t.sets_.reserve(t.sets_.capacity() + 100);
-    } catch (const std::bad_alloc&) {
-        return fail(-2, "cgats.add_set(), realloc failed!");
-    }
+    if (!room_for_one_more(t.sets_, 100)) return fail(-2, "cgats.add_set(), realloc failed!");
     try {
         cgats_vector<cgats_table::cell> set{cgats_allocator<cgats_table::cell>(al_)};
         set.reserve(static_cast<std::size_t>(count));

@@ -69,4 +69,16 @@ template <class T>
 using cgats_vector = std::vector<T, cgats_allocator<T>>;
 using cgats_string = std::basic_string<char, std::char_traits<char>, cgats_allocator<char>>;
 
+// Makes room for one more element, growing a full vector's capacity by `step`
+// (the tables grow in such steps); false when the allocator refuses.
+template <class T>
+bool room_for_one_more(cgats_vector<T>& v, std::size_t step) {
+    try {
+        if (v.size() == v.capacity()) v.reserve(v.capacity() + step);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 }  // namespace dvk

@@ -160,13 +160,19 @@ private:
         } else if (is(tok, "BEGIN_DATA")) {
             state_ = state::data;
         } else {
-            try {
-                kword_.emplace(tok, cgats_allocator<char>(c_.al_));
-            } catch (const std::bad_alloc&) {
-                return c_.fail(-2, "cgats.read(), malloc failed!");
-            }
-            state_ = state::value;
+            return expect_value_of(tok);
         }
+        return 0;
+    }
+
+    // Keeps `tok` as the keyword whose value is the next token.
+    int expect_value_of(const char* tok) {
+        try {
+            kword_.emplace(tok, cgats_allocator<char>(c_.al_));
+        } catch (const std::bad_alloc&) {
+            return c_.fail(-2, "cgats.read(), malloc failed!");
+        }
+        state_ = state::value;
         return 0;
     }
 
@@ -195,12 +201,7 @@ private:
         } else if (is(tok, "BEGIN_DATA")) {
             state_ = state::data;
         } else if (is(tok, "DEVICE_NAME")) {
-            try {
-                kword_.emplace(tok, cgats_allocator<char>(c_.al_));
-            } catch (const std::bad_alloc&) {
-                return c_.fail(-2, "cgats.read(), malloc failed!");
-            }
-            state_ = state::value;
+            return expect_value_of(tok);
         } else {
             const int r = c_.add_field_typed(table_, tok, data_type::no_type, false);
             if (r < 0) return r;
@@ -219,11 +220,7 @@ private:
             return c_.fail(-1, "Error at line %d of file '%s': Found data without field definitions", p_.line(),
                            fp_->get_name());
         if (t.sets_.empty() || t.sets_.back().size() == static_cast<std::size_t>(t.nfields())) {
-            try {
-                if (t.sets_.size() == t.sets_.capacity()) t.sets_.reserve(t.sets_.capacity() + 100);
-            } catch (const std::bad_alloc&) {
-                return c_.fail(-2, "cgats.add_item(), realloc failed!");
-            }
+            if (!room_for_one_more(t.sets_, 100)) return c_.fail(-2, "cgats.add_item(), realloc failed!");
             try {
                 cgats_vector<cgats_table::cell> set{cgats_allocator<cgats_table::cell>(c_.al_)};
                 set.reserve(static_cast<std::size_t>(t.nfields()));

@@ -2,11 +2,8 @@
 // dvk-cgats tool, and a measurement file handed to Argyll's colprof.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +12,7 @@
 
 #include "profiling/cgats/cgats.h"
 #include "tests/cgats/cgats_test_util.h"
+#include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -33,15 +31,9 @@ std::string slurp(const fs::path& p) {
 
 // Runs a shell command; its exit status, with standard output in out.
 int run(const std::string& cmd, std::string* out = nullptr) {
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    std::string text;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-    const int status = pclose(p);
-    if (out) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    test::CommandRun r = test::run_command(cmd);
+    if (out) *out = r.out;
+    return r.status;
 }
 
 // Lab (D50) to XYZ scaled to 100, the CIE way.

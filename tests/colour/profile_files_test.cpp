@@ -2,42 +2,35 @@
 // reads them.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "colour/builtin_profiles.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
+#include "tests/support/dng_writer.h"
+#include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
+// Runs a command with standard error folded into the output it returns.
 std::string run(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) {
-        *status = -1;
-        return out;
-    }
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    *status = pclose(p);
-    return out;
+    test::CommandRun r = test::run_command(command + " 2>&1");
+    *status = r.status;
+    return r.out;
 }
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+using test::shell_quoted;
 
 std::string tool() { return std::string(DVK_BINARY_DIR) + "/bin/dvk-profiles"; }
 
 TEST(DvkProfilesTool, ListsEveryRow) {
     int status = 0;
-    std::string out = run(quoted(tool()) + " --list", &status);
+    std::string out = run(shell_quoted(tool()) + " --list", &status);
     ASSERT_EQ(status, 0) << out;
     std::istringstream in(out);
     std::string line;
@@ -72,15 +65,14 @@ TEST(DvkProfilesTool, WritesTheBytesOfAnyName) {
     int status = 0;
     for (const char* name : {"Sony Alpha", "Uplab", "Lab", "Unknown Name"}) {
         const std::string file = (dir / "out.icc").string();
-        std::string out = run(quoted(tool()) + " --write " + quoted(name) + " " + quoted(file), &status);
+        std::string out =
+            run(shell_quoted(tool()) + " --write " + shell_quoted(name) + " " + shell_quoted(file), &status);
         ASSERT_EQ(status, 0) << out;
-        std::ifstream in(file, std::ios::binary);
-        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(bytes, getDVKProfileRef(name, nullptr)->bytes()) << name;
+        EXPECT_EQ(test::read_bytes(file), getDVKProfileRef(name, nullptr)->bytes()) << name;
     }
-    run(quoted(tool()) + " --write Built-in " + quoted((dir / "b.icc").string()), &status);
+    run(shell_quoted(tool()) + " --write Built-in " + shell_quoted((dir / "b.icc").string()), &status);
     EXPECT_NE(status, 0);
-    run(quoted(tool()) + " --bogus", &status);
+    run(shell_quoted(tool()) + " --bogus", &status);
     EXPECT_NE(status, 0);
 }
 
@@ -101,7 +93,7 @@ TEST(ArgyllIccdump, ReadsEveryRow) {
             out.write(reinterpret_cast<const char*>(p->bytes().data()), std::streamsize(p->bytes().size()));
         }
         const bool v4 = p->bytes()[8] >= 4;
-        std::string out = run("iccdump -v 3 " + quoted(file), &status);
+        std::string out = run("iccdump -v 3 " + shell_quoted(file), &status);
         if (v4) {
             EXPECT_NE(out.find("ICC V4 not supported"), std::string::npos) << builtin_profiles[i].name;
             continue;

@@ -12,21 +12,6 @@
 namespace dvk::test {
 namespace {
 
-struct Named {
-    const char* name;
-    void (*run)(DVKLib*, float*, unsigned, unsigned);
-};
-
-void ahd(DVKLib* d, float* b, unsigned w, unsigned h) {
-    border_interpolate(d, 6, b, w, h);
-    ahd_interpolate(d, b, w, h);
-}
-void vcd(DVKLib* d, float* b, unsigned w, unsigned h) {
-    border_interpolate(d, 8, b, w, h);
-    vcd_interpolate(d, b, w, h, 2.0f);
-}
-void lmmse(DVKLib* d, float* b, unsigned w, unsigned h) { lmmse_interpolate(d, b, w, h); }
-
 TEST(DecodedDng, FlatGrbgSensorComesBackFlatWithEveryMethod) {
     TempDir dir;
     DngSpec dng = make_dng_spec(DngLayout::Bayer, 64, 48);
@@ -34,7 +19,7 @@ TEST(DecodedDng, FlatGrbgSensorComesBackFlatWithEveryMethod) {
     fill_flat(dng, {2256, 1256, 3256});
     ASSERT_TRUE(write_dng(dir / "flat.dng", dng));
 
-    for (const Named& m : {Named{"AHD", ahd}, Named{"VCD", vcd}, Named{"VNG", vng_interpolate}, Named{"LMMSE", lmmse}}) {
+    for (const DemosaicMethod& m : kDemosaicMethods) {
         DVKLib d;
         ASSERT_TRUE(dvklib_new(&d));
         ASSERT_EQ(load_raw_file(&d, (dir / "flat.dng").c_str(), 0), 0);
@@ -55,7 +40,7 @@ TEST(DecodedDng, FlatGrbgSensorComesBackFlatWithEveryMethod) {
         EXPECT_EQ(d.raw().fcol(0, 1), 0);
         for (float v : measured) ASSERT_GT(v, 0.0f);
         ::testing::internal::CaptureStderr();
-        m.run(&d, img, w, h);
+        run_whole(m, &d, img, w, h);
         ::testing::internal::GetCapturedStderr();
         double worst = 0;
         for (unsigned y = 10; y + 10 < h; ++y)

@@ -11,22 +11,7 @@
 namespace dvk::test {
 namespace {
 
-struct Method {
-    const char* name;
-    unsigned overlap;
-    unsigned border;  // border_interpolate before the bands (0: none)
-    void (*run)(DVKLib*, float*, unsigned, unsigned);
-};
-
-void run_vcd(DVKLib* d, float* b, unsigned w, unsigned h) { vcd_interpolate(d, b, w, h, 2.0f); }
-void run_lmmse(DVKLib* d, float* b, unsigned w, unsigned h) { lmmse_interpolate(d, b, w, h); }
-
-const Method kMethods[] = {
-    {"AHD", 16, 6, ahd_interpolate},
-    {"VCD", 16, 8, run_vcd},
-    {"VNG", 12, 0, vng_interpolate},
-    {"LMMSE", 16, 0, run_lmmse},
-};
+using Method = DemosaicMethod;
 
 class EveryMethod : public ::testing::TestWithParam<Method> {};
 
@@ -58,9 +43,8 @@ TEST_P(EveryMethod, SmoothSceneComesBackClose) {
     const unsigned w = 96, h = 72;
     const std::vector<float> rgb = smooth_scene(w, h, 0.08);
     std::vector<float> img = mosaic(rec, rgb, w, h);
-    if (m.border) border_interpolate(rec.get(), m.border, img.data(), w, h);
     ::testing::internal::CaptureStderr();
-    m.run(rec.get(), img.data(), w, h);
+    run_whole(m, rec.get(), img.data(), w, h);
     ::testing::internal::GetCapturedStderr();
     // A bilinear fill of this scene errs by about 0.01; every method must do
     // at least as well away from the border.
@@ -80,15 +64,14 @@ TEST_P(EveryMethod, TinyBandsStayInsideTheirMemory) {
         for (unsigned h = 1; h <= 14; ++h) {
             const std::vector<float> rgb = edgy_scene(w, h, w * 31 + h);
             std::vector<float> img = mosaic(rec, rgb, w, h);
-            if (m.border) border_interpolate(rec.get(), m.border, img.data(), w, h);
             ::testing::internal::CaptureStderr();
-            m.run(rec.get(), img.data(), w, h);  // the sanitizer build checks the reads
+            run_whole(m, rec.get(), img.data(), w, h);  // the sanitizer build checks the reads
             ::testing::internal::GetCapturedStderr();
             for (float v : img) ASSERT_TRUE(std::isfinite(v)) << m.name << " " << w << "x" << h;
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Demosaic, EveryMethod, ::testing::ValuesIn(kMethods),
+INSTANTIATE_TEST_SUITE_P(Demosaic, EveryMethod, ::testing::ValuesIn(kDemosaicMethods),
                          [](const ::testing::TestParamInfo<Method>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Test helpers for the demosaicing methods: an engine record whose decoder
-// reports a chosen colour-filter pattern, synthetic mosaics, and a run through
-// the four-channel band runner.
+// reports a chosen colour-filter pattern, synthetic mosaics, the table of
+// methods as the developer runs them, and a run through the four-channel band
+// runner.
 #pragma once
 
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "pipeline/band_runner.h"
+#include "pipeline/demosaic/demosaic.h"
 #include "pipeline/dvklib.h"
 
 namespace dvk::test {
@@ -85,6 +87,31 @@ inline std::vector<float> mosaic(PatternRecord& rec, const std::vector<float>& r
             img[(std::size_t(y) * w + x) * 4 + f] = rgb[(std::size_t(y) * w + x) * 3 + (f == 3 ? 1 : f)];
         }
     return img;
+}
+
+// A demosaicing method as the developer runs it: border_interpolate with
+// `border` first (0: none), then `run` in bands of `overlap` rows of overlap.
+struct DemosaicMethod {
+    const char* name;
+    unsigned overlap;
+    unsigned border;
+    void (*run)(DVKLib*, float*, unsigned, unsigned);
+};
+
+inline void run_vcd(DVKLib* d, float* b, unsigned w, unsigned h) { vcd_interpolate(d, b, w, h, 2.0f); }
+inline void run_lmmse(DVKLib* d, float* b, unsigned w, unsigned h) { lmmse_interpolate(d, b, w, h); }
+
+inline const DemosaicMethod kDemosaicMethods[] = {
+    {"AHD", 16, 6, ahd_interpolate},
+    {"VCD", 16, 8, run_vcd},
+    {"VNG", 12, 0, vng_interpolate},
+    {"LMMSE", 16, 0, run_lmmse},
+};
+
+// The method over the whole image in one call, its border fill first.
+inline void run_whole(const DemosaicMethod& m, DVKLib* d, float* img, unsigned w, unsigned h) {
+    if (m.border) border_interpolate(d, m.border, img, w, h);
+    m.run(d, img, w, h);
 }
 
 using BandMethod = std::function<void(float* band, unsigned width, unsigned rows)>;

@@ -11,18 +11,13 @@
 #include "pipeline/gamut_map.h"
 #include "pipeline/dvklib.h"
 #include "tests/support/dng_writer.h"
+#include "tests/support/engine_state.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ThreadCount {
-    int saved = band_thread_count;
-    explicit ThreadCount(int n) { band_thread_count = n; }
-    ~ThreadCount() { band_thread_count = saved; }
-};
 
 TEST(ConvertImage, ProgressSteps) {
     test::TempDir dir;
@@ -134,7 +129,7 @@ TEST(ConvertImage, WideLocalContrastOverlapsStayInTheBuffer) {
     const fs::path raw = test::write_scene_dng(dir.path(), 64, 1300);
     test::Image results[2];
     for (int threads : {1, 4}) {
-        ThreadCount n(threads);
+        test::BandThreadCount n(threads);
         RawProcessor p;
         p.setInterpolation(0);
         p.setSaveFormat(1);
@@ -156,7 +151,7 @@ TEST(MakePreview, BuildsRgbAndLabPreviews) {
     // 1200 preview rows in 4 bands: a local-contrast overlap of 105 rows
     // needs 630 spare rows, the preview buffer has 330; the overlap is clamped.
     const fs::path raw = test::write_scene_dng(dir.path(), 128, 2400);
-    ThreadCount n(4);
+    test::BandThreadCount n(4);
     for (double lc : {0.0, 100.0}) {
         RawProcessor p;
         p.setLocalContrast(lc);
@@ -206,10 +201,7 @@ TEST(ColourWorkers, PlainLabIsDecodedAsLab) {
     std::vector<float> px(16 * 3, 50.0f);
     for (int i = 0; i < 3; ++i)
         for (int k = 0; k < 3; ++k) px[i * 3 + k] = lab[i][k];
-    band_record band;
-    band.band_start = px.data();
-    band.width = 3;
-    band.rows_with_overlap = 1;
+    band_record band = test::one_band(px.data(), 3, 1);
     p.lab2rgbInThread(&band);
     EXPECT_EQ(band.done, 1u);
 

@@ -1,6 +1,9 @@
 // Helpers of the develop tests: reading saved images back, patch means,
-// synthetic raw files and running a RawProcessor down the save road.
+// synthetic raw files (and a suite sharing one) and running a RawProcessor
+// down the save road.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <filesystem>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "pipeline/raw_processor.h"
+#include "tests/support/test_paths.h"
 
 namespace dvk::test {
 
@@ -44,6 +48,23 @@ void balance_on_grey_square(RawProcessor& p);
 // A Bayer DNG of a smooth scene with a few flat colour areas, in `dir`.
 std::filesystem::path write_scene_dng(const std::filesystem::path& dir, unsigned width, unsigned height,
                                       const std::string& name = "scene.dng");
+
+// A test suite whose tests share one 96 x 64 scene raw file (write_scene_dng),
+// written once for the suite: raw_, in the folder dir_.
+template <class Base = ::testing::Test>
+class SceneFileSuite : public Base {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        raw_ = write_scene_dng(dir_->path(), 96, 64);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static inline TempDir* dir_ = nullptr;
+    static inline std::filesystem::path raw_;
+};
 
 double hue_degrees(double a, double b);
 double hue_distance(double h1, double h2);

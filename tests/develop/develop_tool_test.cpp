@@ -1,46 +1,16 @@
 // dvk-develop as a user runs it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "develop_test_support.h"
+#include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-ToolRun run_tool(const std::string& args) {
-    TempDir dir;
-    const auto err_file = dir / "err.txt";
-    const std::string cmd = std::string(DVK_BINARY_DIR) + "/bin/dvk-develop " + args + " 2>" + err_file.string();
-    ToolRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream in(err_file);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    r.err = ss.str();
-    return r;
-}
-
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 double mean(const Image& img) {
     double s = 0;
@@ -51,7 +21,7 @@ double mean(const Image& img) {
 TEST(DevelopTool, DevelopsBesideTheRawFileByDefault) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 96, 64);
-    ToolRun r = run_tool("--format 0 --interpolation 0 " + q(raw));
+    CommandRun r = run_dvk_develop("--format 0 --interpolation 0 " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "scene.tiff").string() + "\n");
     Image img = read_tiff_image(dir / "scene.tiff");
@@ -63,13 +33,13 @@ TEST(DevelopTool, DevelopsBesideTheRawFileByDefault) {
 TEST(DevelopTool, OutFolderAndFileAndHalfSize) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 96, 64);
-    ToolRun r = run_tool("--format 3 --out " + q(dir / "jpegs" / "") + " " + q(raw));
+    CommandRun r = run_dvk_develop("--format 3 --out " + shell_quoted(dir / "jpegs" / "") + " " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "jpegs" / "scene.jpeg").string() + "\n");
     Image j = read_jpeg_image(dir / "jpegs" / "scene.jpeg");
     ASSERT_TRUE(j.ok);
     EXPECT_EQ(j.width, 48u);  // interpolation 2 (the default) loads at half size
-    r = run_tool("--format 1 --interpolation 1 --out named.tif " + q(raw));
+    r = run_dvk_develop("--format 1 --interpolation 1 --out named.tif " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "named.tif").string() + "\n");
     EXPECT_EQ(read_tiff_image(dir / "named.tif").bits, 8u);
@@ -79,7 +49,8 @@ TEST(DevelopTool, GoesOnAfterAFailureAndExitsNonZero) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 64, 48);
     const fs::path bad = testdata_dir() / "raw" / "hero7.gpr";
-    ToolRun r = run_tool("--format 1 --out " + q(dir / "out" / "") + " " + q(bad) + " " + q(raw));
+    CommandRun r = run_dvk_develop("--format 1 --out " + shell_quoted(dir / "out" / "") + " " + shell_quoted(bad) +
+                                   " " + shell_quoted(raw));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, (dir / "out" / "scene.tiff").string() + "\n");
     EXPECT_NE(r.err.find("hero7.gpr: cannot load, LibRaw error -2"), std::string::npos) << r.err;
@@ -89,14 +60,14 @@ TEST(DevelopTool, GoesOnAfterAFailureAndExitsNonZero) {
 TEST(DevelopTool, SettingsFilterAndProfile) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 96, 64);
-    ToolRun r = run_tool("--format 1 --out base.tiff " + q(raw));
+    CommandRun r = run_dvk_develop("--format 1 --out base.tiff " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
-    r = run_tool("--format 1 --set exposure=1 --set curveType=0 --set gamma=2.2 --set sharpness=20 "
-                 "--set localContrast=10 --set rotation=10 --set useCameraWB=1 --out bright.tiff " + q(raw));
+    r = run_dvk_develop("--format 1 --set exposure=1 --set curveType=0 --set gamma=2.2 --set sharpness=20 "
+                 "--set localContrast=10 --set rotation=10 --set useCameraWB=1 --out bright.tiff " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_GT(mean(read_tiff_image(dir / "bright.tiff")), mean(read_tiff_image(dir / "base.tiff")) + 0.05);
 
-    r = run_tool("--format 1 --filter 'Photobrom B&W' --out grey.tiff " + q(raw));
+    r = run_dvk_develop("--format 1 --filter 'Photobrom B&W' --out grey.tiff " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     Image grey = read_tiff_image(dir / "grey.tiff");
     ASSERT_TRUE(grey.ok);
@@ -104,11 +75,11 @@ TEST(DevelopTool, SettingsFilterAndProfile) {
     EXPECT_NEAR(red[0], red[1], 0.03);
     EXPECT_NEAR(red[1], red[2], 0.03);
 
-    r = run_tool("--format 1 --set raw=1 --out raw.tiff " + q(raw));
+    r = run_dvk_develop("--format 1 --set raw=1 --out raw.tiff " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(read_tiff_image(dir / "raw.tiff").icc.empty());
 
-    r = run_tool("--format 1 --profile BetaRGB2.2 --out prof.tiff " + q(raw));
+    r = run_dvk_develop("--format 1 --profile BetaRGB2.2 --out prof.tiff " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(read_tiff_image(dir / "prof.tiff").ok);
 }
@@ -116,27 +87,29 @@ TEST(DevelopTool, SettingsFilterAndProfile) {
 TEST(DevelopTool, BadSettingsAndFormats) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 64, 48);
-    ToolRun r = run_tool("--set nosuchkey=1 " + q(raw));
+    CommandRun r = run_dvk_develop("--set nosuchkey=1 " + shell_quoted(raw));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nosuchkey"), std::string::npos) << r.err;
-    r = run_tool("--set exposure=bright " + q(raw));
+    r = run_dvk_develop("--set exposure=bright " + shell_quoted(raw));
     EXPECT_EQ(r.status, 1);
-    r = run_tool("--format 24 " + q(raw));
+    r = run_dvk_develop("--format 24 " + shell_quoted(raw));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no save format 24"), std::string::npos) << r.err;
-    r = run_tool("--filter 'No Such Look' " + q(raw));
+    r = run_dvk_develop("--filter 'No Such Look' " + shell_quoted(raw));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(run_tool("--format " + q(raw)).status, 2);
-    EXPECT_EQ(run_tool("--format x " + q(raw)).status, 2);
-    EXPECT_EQ(run_tool("--set exposure " + q(raw)).status, 2);
-    EXPECT_EQ(run_tool("--info --format 1 " + q(raw)).status, 2);
-    EXPECT_TRUE(run_tool("--format 1 --out " + q(dir / "x.tiff") + " " + q(dir / "missing.dng")).out.empty());
+    EXPECT_EQ(run_dvk_develop("--format " + shell_quoted(raw)).status, 2);
+    EXPECT_EQ(run_dvk_develop("--format x " + shell_quoted(raw)).status, 2);
+    EXPECT_EQ(run_dvk_develop("--set exposure " + shell_quoted(raw)).status, 2);
+    EXPECT_EQ(run_dvk_develop("--info --format 1 " + shell_quoted(raw)).status, 2);
+    EXPECT_TRUE(
+        run_dvk_develop("--format 1 --out " + shell_quoted(dir / "x.tiff") + " " + shell_quoted(dir / "missing.dng"))
+            .out.empty());
 }
 
 TEST(DevelopTool, PreviewRoad) {
     TempDir dir;
     const fs::path raw = write_scene_dng(dir.path(), 96, 64);
-    ToolRun r = run_tool("--preview " + q(raw));
+    CommandRun r = run_dvk_develop("--preview " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, raw.string() + ": preview 48 x 32\n");
 }

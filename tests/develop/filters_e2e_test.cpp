@@ -10,17 +10,7 @@
 namespace dvk {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Looks : ::testing::Test {
-    static void SetUpTestSuite() {
-        dir_ = new test::TempDir;
-        raw_ = test::write_scene_dng(dir_->path(), 96, 64);
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
+struct Looks : test::SceneFileSuite<> {
     // The RGB means of the grey and the red squares after developing with `filter`.
     static std::array<std::array<double, 3>, 2> develop_with(const std::string& filter, int format = 1) {
         RawProcessor p;
@@ -33,12 +23,7 @@ struct Looks : ::testing::Test {
         EXPECT_TRUE(img.ok) << filter;
         return {test::patch_mean(img, 24, 16, 5), test::patch_mean(img, 72, 16, 5)};
     }
-    static test::TempDir* dir_;
-    static fs::path raw_;
 };
-
-test::TempDir* Looks::dir_ = nullptr;
-fs::path Looks::raw_;
 
 double spread(const std::array<double, 3>& v) {
     return std::max({v[0], v[1], v[2]}) - std::min({v[0], v[1], v[2]});

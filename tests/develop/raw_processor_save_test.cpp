@@ -1,15 +1,14 @@
 // Save formats, output naming and saving through RawProcessor.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 
 #include "develop_test_support.h"
 #include "pipeline/save_formats.h"
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/tiff_writers.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -132,15 +131,11 @@ TEST(SaveImage, FailedWriteLeavesNoFileThatLooksComplete) {
         p.setFileName(raw.string());
         ASSERT_EQ(p.initDoubleImageFromRawFile(raw.string(), 0), 0);
         ASSERT_TRUE(p.convertImage());
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 2048;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const int rc = p.saveImage();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
+        int rc;
+        {
+            test::FileSizeLimit full_disk(2048);
+            rc = p.saveImage();
+        }
         EXPECT_EQ(rc, code == 4 ? 1 : 3) << code;
         EXPECT_EQ(fs::file_size(dest), 1u) << code;
         std::size_t files = 0;

@@ -18,22 +18,7 @@
 namespace dvk {
 namespace {
 
-class EverySaveFormat : public ::testing::TestWithParam<int> {
-protected:
-    static void SetUpTestSuite() {
-        dir_ = new test::TempDir;
-        raw_ = test::write_scene_dng(dir_->path(), 96, 64);
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static test::TempDir* dir_;
-    static std::filesystem::path raw_;
-};
-
-test::TempDir* EverySaveFormat::dir_ = nullptr;
-std::filesystem::path EverySaveFormat::raw_;
+class EverySaveFormat : public test::SceneFileSuite<::testing::TestWithParam<int>> {};
 
 TEST_P(EverySaveFormat, WritesAReadableFileWithTheRightProfileAndTags) {
     const int code = GetParam();

@@ -119,7 +119,7 @@ TEST(FixtureWriter, SceneFillPutsEachColourAtItsSites) {
     EXPECT_EQ(sample_at(s, 1, 1), 600);  // G
 }
 
-TEST(FixtureWriter, InconsistentSpecsAreRefused) {
+TEST(FixtureWriter, InconsistentDescriptionsAreRefused) {
     TempDir dir;
     DngSpec s = make_dng_spec(DngLayout::Bayer, 8, 8);
     s.samples.pop_back();

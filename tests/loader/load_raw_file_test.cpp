@@ -8,6 +8,7 @@
 #include "pipeline/raw_loader.h"
 #include "tests/loader/handoff_spy.h"
 #include "tests/support/dng_writer.h"
+#include "tests/support/engine_state.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/test_record.h"
 
@@ -307,8 +308,7 @@ TEST_F(LoadRawFile, NoCfaLoadsFullSizeWithEqualChannelsAndNoFilter) {
 TEST_F(LoadRawFile, WorkingImageHasSpareRowsForTheBandRunner) {
     DngSpec s = make_dng_spec(DngLayout::Bayer, 40, 30);
     fill_gradient(s);
-    const int saved = band_thread_count;
-    band_thread_count = 4;
+    BandThreadCount threads(4);
     TestRecord r;
     ASSERT_EQ(r.load(write(s)), 0);
     // (4 x 32 - 32 + 30) rounded to 16 = 128 rows of 48 pixels.
@@ -317,7 +317,6 @@ TEST_F(LoadRawFile, WorkingImageHasSpareRowsForTheBandRunner) {
     band_thread_count = 1;
     EXPECT_EQ(working_image_bytes(40, 30), 32u * 48u * 16u);
     EXPECT_EQ(working_image_bytes(48, 32), 32u * 48u * 16u);
-    band_thread_count = saved;
 }
 
 TEST_F(LoadRawFile, MissingFourthAsShotMultiplierTakesGreen) {
@@ -496,10 +495,11 @@ TEST_F(LoadRawFile, FailedFloatAllocationEndsTheLoadWithAnError) {
     TestRecord r;
     ASSERT_EQ(r.load(p), 0);
     const float* image = r->image.get();
-    const int saved = band_thread_count;
-    band_thread_count = 1 << 30;  // the spare rows alone exceed any address space
-    const int ret = r.load(p);
-    band_thread_count = saved;
+    int ret;
+    {
+        BandThreadCount threads(1 << 30);  // the spare rows alone exceed any address space
+        ret = r.load(p);
+    }
     EXPECT_EQ(ret, LIBRAW_UNSUFFICIENT_MEMORY);
     EXPECT_EQ(r->image.get(), image);
     EXPECT_EQ(r.iwidth(), 1024u);

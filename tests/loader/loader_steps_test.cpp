@@ -27,12 +27,18 @@ void install_image(TestRecord& r, unsigned iw, unsigned ih, const std::vector<fl
     set_image(r.get(), std::move(buf), pixels.size() * sizeof(float));
 }
 
+// normalize_image on an iw x ih image of `pixels` with the given black and white levels.
+void normalize(TestRecord& r, unsigned iw, unsigned ih, const std::vector<float>& pixels, unsigned black,
+               unsigned maximum, float scale) {
+    install_image(r, iw, ih, pixels);
+    r->libraw->imgdata.color.black = black;
+    r->libraw->imgdata.color.maximum = maximum;
+    normalize_image(r.get(), scale);
+}
+
 TEST(NormalizeImage, SubtractsBlackScalesAndRecordsPeaks) {
     TestRecord r;
-    install_image(r, 2, 1, {0, 150, 600, 90, 1100, 0, 50, 300});
-    r->libraw->imgdata.color.black = 100;
-    r->libraw->imgdata.color.maximum = 1100;
-    normalize_image(r.get(), 2.0f);
+    normalize(r, 2, 1, {0, 150, 600, 90, 1100, 0, 50, 300}, 100, 1100, 2.0f);
     const float f = 2.0f / 1000.0f;
     const float want[8] = {0, 50 * f, 500 * f, 0, 1000 * f, 0, 0, 200 * f};
     for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(r->image[i], want[i]) << i;
@@ -45,10 +51,7 @@ TEST(NormalizeImage, SubtractsBlackScalesAndRecordsPeaks) {
 
 TEST(NormalizeImage, EmptyImageOnlySetsTheTwoFields) {
     TestRecord r;
-    install_image(r, 0, 0, {5, 5, 5, 5});
-    r->libraw->imgdata.color.black = 0;
-    r->libraw->imgdata.color.maximum = 400;
-    normalize_image(r.get(), 1.0f);
+    normalize(r, 0, 0, {5, 5, 5, 5}, 0, 400, 1.0f);
     EXPECT_EQ(r->image[0], 5.0f);
     EXPECT_FLOAT_EQ(r->norm_scale[2], 1.0f / 400);
     EXPECT_EQ(r->chan_max[2], 0.0f);
@@ -56,10 +59,7 @@ TEST(NormalizeImage, EmptyImageOnlySetsTheTwoFields) {
 
 TEST(NormalizeImage, WhiteAtBlackLeavesValuesUnscaled) {
     TestRecord r;
-    install_image(r, 1, 1, {10, 20, 30, 40});
-    r->libraw->imgdata.color.black = 0;
-    r->libraw->imgdata.color.maximum = 0;
-    normalize_image(r.get(), 1.0f);
+    normalize(r, 1, 1, {10, 20, 30, 40}, 0, 0, 1.0f);
     EXPECT_EQ(r->image[3], 40.0f);
     EXPECT_TRUE(std::isfinite(r->norm_scale[0]));
 }
@@ -122,6 +122,22 @@ TEST(Rotate45Degree, HalfSizeHalvesTheDiagonalWidthAndNoWidthDoesNothing) {
     EXPECT_EQ(r.iheight(), 16u);
 }
 
+// Two frames of the same size; multipliers mul0 for frame 0, mul1 for frame 1.
+FrameMergeInput two_frames(std::vector<float>& f0, const std::vector<std::uint16_t>& f1, unsigned w, unsigned h,
+                           bool same_row, float mul0, float mul1) {
+    FrameMergeInput in{};
+    in.frame0 = f0.data();
+    in.width0 = in.width1 = w;
+    in.height0 = in.height1 = h;
+    in.frame1 = reinterpret_cast<const std::uint16_t(*)[4]>(f1.data());
+    in.same_row = same_row;
+    for (int c = 0; c < 4; ++c) {
+        in.cam_mul0[c] = mul0;
+        in.cam_mul1[c] = mul1;
+    }
+    return in;
+}
+
 TEST(MergeFrames, ClippedHighlightsComeFromTheScaledSecondFrame) {
     // Full-size mosaic, 4 x 4, one channel per site; frame 1 is frame 0 / 16
     // (ratio 16, within 10..20), except that frame 0 clips at 16000 in one place.
@@ -146,17 +162,8 @@ TEST(MergeFrames, ClippedHighlightsComeFromTheScaledSecondFrame) {
     const std::size_t clipped = (3 * w + 1) * 4 + std::size_t(colour(3, 1));
     f0[clipped] = 15000.0f;  // not strictly inside the usable range
     f1[(2 * w + 1) * 4 + colour(3, 1)] = 1250;
-    FrameMergeInput in{};
-    in.frame0 = f0.data();
-    in.width0 = w;
-    in.height0 = h;
-    in.frame1 = reinterpret_cast<const std::uint16_t(*)[4]>(f1.data());
-    in.width1 = w;
-    in.height1 = h;
-    in.same_row = false;
-    for (int c = 0; c < 4; ++c) in.cam_mul0[c] = in.cam_mul1[c] = 1;
     std::vector<float> before = f0;
-    merge_frames(in, colour);
+    merge_frames(two_frames(f0, f1, w, h, false, 1, 1), colour);
     // Only the clipped site changed, to 1250 x the measured ratio 16.
     for (std::size_t i = 0; i < f0.size(); ++i) {
         if (i == clipped) {
@@ -174,17 +181,7 @@ TEST(MergeFrames, ImplausibleRatioFallsBackToTheMultipliers) {
     std::vector<float> f0(w * h * 4, 1000.0f);
     std::vector<std::uint16_t> f1(w * h * 4, 1000);
     f1[0] = 3000;  // 3000 x 7 = 21000 > 15000 and above frame 0's 1000
-    FrameMergeInput in{};
-    in.frame0 = f0.data();
-    in.width0 = in.width1 = w;
-    in.height0 = in.height1 = h;
-    in.frame1 = reinterpret_cast<const std::uint16_t(*)[4]>(f1.data());
-    in.same_row = true;
-    for (int c = 0; c < 4; ++c) {
-        in.cam_mul0[c] = 2;
-        in.cam_mul1[c] = 1;
-    }
-    merge_frames(in, [](unsigned, unsigned) { return -1; });
+    merge_frames(two_frames(f0, f1, w, h, true, 2, 1), [](unsigned, unsigned) { return -1; });
     EXPECT_FLOAT_EQ(f0[0], 21000.0f);
     for (std::size_t i = 1; i < f0.size(); ++i) EXPECT_EQ(f0[i], 1000.0f) << i;  // 1000 x 7 < 15000
 }
@@ -193,14 +190,7 @@ TEST(MergeFrames, AClippedChannelTakesTheWholeSecondFrame) {
     const unsigned w = 2, h = 2;
     std::vector<float> f0(w * h * 4, 16000.0f);
     std::vector<std::uint16_t> f1(w * h * 4, 100);
-    FrameMergeInput in{};
-    in.frame0 = f0.data();
-    in.width0 = in.width1 = w;
-    in.height0 = in.height1 = h;
-    in.frame1 = reinterpret_cast<const std::uint16_t(*)[4]>(f1.data());
-    in.same_row = true;
-    for (int c = 0; c < 4; ++c) in.cam_mul0[c] = in.cam_mul1[c] = 1;
-    merge_frames(in, [](unsigned, unsigned) { return -1; });
+    merge_frames(two_frames(f0, f1, w, h, true, 1, 1), [](unsigned, unsigned) { return -1; });
     for (float v : f0) EXPECT_FLOAT_EQ(v, 1400.0f);  // 100 x 14
 }
 
@@ -437,14 +427,14 @@ namespace {
 
 TEST(ColourPatternTable, EqualsTheDecoderForEveryLayoutAndPhase) {
     TempDir dir;
-    std::vector<DngSpec> specs;
+    std::vector<DngSpec> fixtures;
     for (BayerPhase p : {BayerPhase::RGGB, BayerPhase::BGGR, BayerPhase::GRBG, BayerPhase::GBRG}) {
         DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 32);
         s.phase = p;
-        specs.push_back(s);
+        fixtures.push_back(s);
     }
-    specs.push_back(make_dng_spec(DngLayout::XTrans, 36, 36));
-    for (const DngSpec& s : specs) {
+    fixtures.push_back(make_dng_spec(DngLayout::XTrans, 36, 36));
+    for (const DngSpec& s : fixtures) {
         ASSERT_TRUE(write_dng(dir / "p.dng", s));
         LibRaw_DVK raw;
         ASSERT_EQ(raw.open_file((dir / "p.dng").c_str()), 0);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pipeline/raw_processor.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk {
 namespace {
@@ -18,21 +19,6 @@ std::vector<float> random_image(std::size_t n, float lo, float hi, unsigned seed
         v[i] = lo + (hi - lo) * float(seed >> 8) / float(1u << 24);
     }
     return v;
-}
-
-struct ThreadCount {
-    int saved = band_thread_count;
-    explicit ThreadCount(int n) { band_thread_count = n; }
-    ~ThreadCount() { band_thread_count = saved; }
-};
-
-void set_sizes(RawProcessor& p, unsigned w, unsigned h, unsigned filters, bool half) {
-    libraw_data_t& id = p.dvklib()->libraw->imgdata;
-    id.sizes.iwidth = static_cast<unsigned short>(w);
-    id.sizes.iheight = static_cast<unsigned short>(h);
-    id.idata.filters = filters;
-    id.idata.colors = 3;
-    id.rawdata.ioparams.shrink = half ? 1 : 0;
 }
 
 void expect_close(const std::vector<float>& a, const std::vector<float>& b, std::size_t n, float tol) {
@@ -50,7 +36,7 @@ TEST_P(CurveBands, SameAsOneBand) {
     const bool mosaic = GetParam();
     const unsigned w = 33, h = 1001;
     RawProcessor p;
-    set_sizes(p, w, h, mosaic ? kRGGB : 0, !mosaic);
+    test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRGGB : 0, !mosaic);
     p.setExposure(0.4);
     p.setBlackShift(4);
     p.setHlCompression(1.0);
@@ -58,11 +44,11 @@ TEST_P(CurveBands, SameAsOneBand) {
     const auto src = random_image(std::size_t(w) * h * 4, -0.1f, 1.3f, 5);
     std::vector<float> one = src, many = src;
     {
-        ThreadCount t(1);
+        test::BandThreadCount t(1);
         p.rgbgImageApplyCurve(one.data());
     }
     {
-        ThreadCount t(5);
+        test::BandThreadCount t(5);
         p.rgbgImageApplyCurve(many.data());
     }
     expect_close(one, many, one.size(), 0);
@@ -75,7 +61,7 @@ TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
     const unsigned w = 30, h = 1000;
     const int n = 4, overlap = 4;
     RawProcessor p;
-    set_sizes(p, w, h, kRGGB, false);
+    test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
     const std::size_t spare = std::size_t(n - 1) * 2 * overlap;
     auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, 9);
     std::vector<float> one = src, many = src;
@@ -141,7 +127,7 @@ TEST(LabBands, SecondAdjustmentSameAsOneBand) {
 
 TEST(ApplyBalance, MultipliersAndRecovery) {
     RawProcessor p;
-    set_sizes(p, 2, 1, 0, true);
+    test::set_decoder_sizes(p.dvklib(), 2, 1, 0, true);
     p.setManualGreen2(1);
     p.setEvRed(1);
     p.setEvBlue(-1);
@@ -154,7 +140,7 @@ TEST(ApplyBalance, MultipliersAndRecovery) {
     EXPECT_FLOAT_EQ(img[4], 0.99f * float(std::exp2(1.5)));
     p.setHighRecoveryEnabled(1);
     std::vector<float> img2 = {0.99f, 0.4f, 0.3f, 0.4f};
-    set_sizes(p, 1, 1, 0, true);
+    test::set_decoder_sizes(p.dvklib(), 1, 1, 0, true);
     p.rgbgImageApplyBalance(img2.data());
     // Rebuilt neutral at the least clipped level: m x multiplier[G] in every channel.
     for (int c = 0; c < 4; ++c) EXPECT_NEAR(img2[c], 0.3f, 1e-6);

@@ -13,10 +13,10 @@ namespace {
 
 using namespace dvk::test;
 
-std::string write_fixture(const TempDir& dir, const std::string& name, DngSpec spec) {
+std::string write_fixture(const TempDir& dir, const std::string& name, DngSpec dng) {
     const std::string path = (dir / name).string();
     std::string error;
-    EXPECT_TRUE(write_dng(path, spec, &error)) << error;
+    EXPECT_TRUE(write_dng(path, dng, &error)) << error;
     return path;
 }
 
@@ -28,9 +28,9 @@ DngSpec gradient_spec(unsigned w, unsigned h) {
 
 TEST(RawProcessorLoading, PreviewLoadFillsTheTextsAndBuffers) {
     TempDir dir;
-    DngSpec spec = gradient_spec(64, 48);
-    spec.exposure_time = 0.25;
-    const std::string path = write_fixture(dir, "a.dng", spec);
+    DngSpec dng = gradient_spec(64, 48);
+    dng.exposure_time = 0.25;
+    const std::string path = write_fixture(dir, "a.dng", dng);
     RawProcessor p;
     ASSERT_EQ(p.initFloatPreviewFromRawFile(path), 0);
     EXPECT_EQ(p.fileName(), path);

@@ -5,20 +5,12 @@
 
 #include "pipeline/four_channel_ops.h"
 #include "pipeline/raw_processor.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk {
 namespace {
 
 constexpr unsigned kRGGB = 0x94949494u;
-
-void set_sizes(RawProcessor& p, unsigned w, unsigned h, unsigned filters, bool half) {
-    libraw_data_t& id = p.dvklib()->libraw->imgdata;
-    id.sizes.iwidth = static_cast<unsigned short>(w);
-    id.sizes.iheight = static_cast<unsigned short>(h);
-    id.idata.filters = filters;
-    id.idata.colors = 3;
-    id.rawdata.ioparams.shrink = half ? 1 : 0;
-}
 
 // A flat mosaic: every site holds `level` in its own channel.
 std::vector<float> flat_mosaic(RawProcessor& p, unsigned w, unsigned h, unsigned spare, float level) {
@@ -34,7 +26,7 @@ TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
                         &RawProcessor::LMMSEInThread}) {
         RawProcessor p;
         const unsigned w = 40, h = 360;
-        set_sizes(p, w, h, kRGGB, false);
+        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
         p.dvklib()->libraw->imgdata.params.four_color_rgb = 0;
         auto img = flat_mosaic(p, w, h, 2 * 16, 0.25f);
         BandLayout lay = p.runRGBGSelectorInThreads(worker, 2, 16, img.data(), w, h);
@@ -49,12 +41,9 @@ TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
 
 TEST(Workers, BinningWritesTheReducedSizeBack) {
     RawProcessor p;
-    set_sizes(p, 12, 9, kRGGB, false);
+    test::set_decoder_sizes(p.dvklib(), 12, 9, kRGGB, false);
     auto img = flat_mosaic(p, 12, 9, 0, 0.5f);
-    band_record rec;
-    rec.band_start = img.data();
-    rec.width = 12;
-    rec.rows_with_overlap = 9;
+    band_record rec = test::one_band(img.data(), 12, 9);
     p.Binn32TrInThread(&rec);
     EXPECT_EQ(rec.width, 4u);  // 2 x floor(12 / 3) - 4
     EXPECT_EQ(rec.rows_with_overlap, 6u);
@@ -67,17 +56,14 @@ TEST(Workers, MosaicSharpeningRadiusFollowsTheDecode) {
     for (bool half : {false, true}) {
         RawProcessor p;
         const unsigned w = 16, h = 16;
-        set_sizes(p, w, h, kRGGB, half);
+        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, half);
         std::vector<float> plain(std::size_t(w) * h * 4, 0.0f);
         for (unsigned r = 0; r < h; r += 2)
             for (unsigned c = 0; c < w; c += 2) plain[(r * w + c) * 4] = 0.2f;
         std::vector<float> spot = plain;
         spot[(8 * w + 8) * 4] = 0.8f;
         for (auto* img : {&plain, &spot}) {
-            band_record rec;
-            rec.band_start = img->data();
-            rec.width = w;
-            rec.rows_with_overlap = h;
+            band_record rec = test::one_band(img->data(), w, h);
             p.unsharpChannelsInThread(&rec);
             EXPECT_EQ(rec.done, 1u);
         }
@@ -100,15 +86,12 @@ TEST(Workers, ResetCopiesTheLoadedImageIntoImage32) {
 
 TEST(Workers, CurveWorkerRunsTheStagesInOrder) {
     RawProcessor p;
-    set_sizes(p, 1, 1, 0, true);
+    test::set_decoder_sizes(p.dvklib(), 1, 1, 0, true);
     p.setExposure(1);
     p.setGamma(1.0);
     p.setCurveType(0);
     std::vector<float> img = {0.25f, 0.1f, 0.6f, 0.0f};
-    band_record rec;
-    rec.band_start = img.data();
-    rec.width = 1;
-    rec.rows_with_overlap = 1;
+    band_record rec = test::one_band(img.data(), 1, 1);
     p.runApplyCurveVecFInThread(&rec);
     EXPECT_EQ(rec.done, 1u);
     // Doubled, clamped, gamma 1: no curve.
@@ -130,7 +113,7 @@ TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
     for (bool mosaic : {true, false}) {
         RawProcessor p;
         const unsigned w = 21, h = 157;
-        set_sizes(p, w, h, mosaic ? kRGGB : 0, !mosaic);
+        test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRGGB : 0, !mosaic);
         p.setExposure(0.3);
         p.setBlackShift(3);
         p.setHlCompression(0.7);
@@ -142,10 +125,7 @@ TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
             v = float(seed >> 8) / float(1u << 24) * 1.3f - 0.1f;
         }
         std::vector<float> b = a;
-        band_record rec;
-        rec.band_start = a.data();
-        rec.width = w;
-        rec.rows_with_overlap = h;
+        band_record rec = test::one_band(a.data(), w, h);
         p.runApplyCurveVecFInThread(&rec);
         DVKLib* d = p.dvklib();
         black_shift(d, b.data(), w, h, 3.0f);

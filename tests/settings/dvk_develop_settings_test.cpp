@@ -1,13 +1,8 @@
 // dvk-develop's settings options: --set for every key, --settings FILE and
 // --print-settings FILE.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <tiffio.h>
 
-#include <array>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,36 +10,15 @@
 #include "pipeline/settings_file.h"
 #include "pipeline/settings_text.h"
 #include "tests/support/dng_writer.h"
+#include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string q(const std::string& s) { return "'" + s + "'"; }
-
-ToolRun run_tool(const std::string& args) {
-    test::TempDir dir;
-    const auto err_file = dir / "err.txt";
-    const std::string cmd = std::string(DVK_BINARY_DIR) + "/bin/dvk-develop " + args + " 2>" + err_file.string();
-    ToolRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream in(err_file);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    r.err = ss.str();
-    return r;
-}
+using test::CommandRun;
+using test::run_dvk_develop;
+using test::shell_quoted;
 
 // Mean sample of an 8-bit RGB TIFF; -1 when it cannot be read.
 double tiff_mean(const std::string& path) {
@@ -70,7 +44,7 @@ TEST(DevelopToolSettings, PrintSettingsOfATextFile) {
     test::TempDir dir;
     const std::string file = (dir / "look.dvks").string();
     ASSERT_TRUE(write_file_atomically(file, "contrast 4\nexposure 1.5\nfilterName Lightness (Lab)\nuseCameraWB 0\n"));
-    ToolRun r = run_tool("--print-settings " + q(file));
+    CommandRun r = run_dvk_develop("--print-settings " + shell_quoted(file));
     ASSERT_EQ(r.status, 0) << r.err;
     SettingsDictionary d = getDictionarySettingsFromString(r.out);
     EXPECT_EQ(d.size(), 31u);
@@ -85,7 +59,7 @@ TEST(DevelopToolSettings, PrintSettingsOfATextFile) {
     EXPECT_EQ(r.out, p.getExportSettingsAsText());
 
     // --set wins over the file; the bare name finds look.dvks.
-    r = run_tool("--print-settings " + q((dir / "look").string()) + " --set exposure=-0.25");
+    r = run_dvk_develop("--print-settings " + shell_quoted((dir / "look").string()) + " --set exposure=-0.25");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("exposure -0.25\n"), std::string::npos);
 }
@@ -97,7 +71,7 @@ TEST(DevelopToolSettings, PrintSettingsOfAPropertyList) {
     d.set("useCameraWB", 3);
     const std::string file = (dir / "p.plist").string();
     ASSERT_TRUE(write_file_atomically(file, settings_plist_binary(d)));
-    ToolRun r = run_tool("--print-settings " + q(file));
+    CommandRun r = run_dvk_develop("--print-settings " + shell_quoted(file));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("brightness 61.5\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("useCameraWB 3\n"), std::string::npos);
@@ -107,18 +81,18 @@ TEST(DevelopToolSettings, BadFilesAndKeysFail) {
     test::TempDir dir;
     const std::string bad = (dir / "bad.dvks").string();
     ASSERT_TRUE(write_file_atomically(bad, "exposure 1\nnoSuchSetting 2\n"));
-    ToolRun r = run_tool("--print-settings " + q(bad));
+    CommandRun r = run_dvk_develop("--print-settings " + shell_quoted(bad));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Looks like garbage"), std::string::npos) << r.err;
-    r = run_tool("--print-settings " + q((dir / "missing").string()));
+    r = run_dvk_develop("--print-settings " + shell_quoted((dir / "missing").string()));
     EXPECT_EQ(r.status, 1);
     ASSERT_TRUE(write_file_atomically((dir / "nan.dvks").string(), "gamma nan\n"));
-    r = run_tool("--print-settings " + q((dir / "nan.dvks").string()));
+    r = run_dvk_develop("--print-settings " + shell_quoted((dir / "nan.dvks").string()));
     EXPECT_EQ(r.status, 1);
-    r = run_tool("--print-settings " + q(bad) + " extra.dng");
+    r = run_dvk_develop("--print-settings " + shell_quoted(bad) + " extra.dng");
     EXPECT_EQ(r.status, 2);
     ASSERT_TRUE(write_file_atomically((dir / "ok.dvks").string(), "exposure 1\n"));
-    r = run_tool("--print-settings " + q((dir / "ok.dvks").string()) + " --set exposur=1");
+    r = run_dvk_develop("--print-settings " + shell_quoted((dir / "ok.dvks").string()) + " --set exposur=1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("exposur"), std::string::npos);
 }
@@ -135,11 +109,11 @@ TEST(DevelopToolSettings, SetTakesEveryKeyOfTheTable) {
         if (key == "greenDelta" || key == "cameraInfo") continue;  // read-only
         if (key == "useCameraWB") continue;                        // kept manual below
         const std::string value = v.is_number() ? (key == "exposure" ? "0.75" : "1") : "Text value";
-        args += " --set " + q(key + "=" + value);
+        args += " --set " + shell_quoted(key + "=" + value);
         ++count;
     }
     EXPECT_GE(count, 45);
-    ToolRun r = run_tool("--print-settings " + q(file) + " --set useCameraWB=0" + args);
+    CommandRun r = run_dvk_develop("--print-settings " + shell_quoted(file) + " --set useCameraWB=0" + args);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("exposure 0.75\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("destinationFile Text value\n"), std::string::npos);
@@ -154,25 +128,26 @@ TEST(DevelopToolSettings, SettingsFileChangesTheDevelopedImage) {
     ASSERT_TRUE(test::write_dng(raw, s));
     const std::string bright = (dir / "bright.dvks").string();
     ASSERT_TRUE(write_file_atomically(bright, "exposure 1.5\n"));
-    ToolRun plain = run_tool("--format 1 --out " + q((dir / "plain.tiff").string()) + " " + q(raw.string()));
+    CommandRun plain =
+        run_dvk_develop("--format 1 --out " + shell_quoted((dir / "plain.tiff").string()) + " " + shell_quoted(raw));
     ASSERT_EQ(plain.status, 0) << plain.err;
-    ToolRun lit = run_tool("--format 1 --settings " + q(bright) + " --out " + q((dir / "lit.tiff").string()) + " " +
-                       q(raw.string()));
+    CommandRun lit = run_dvk_develop("--format 1 --settings " + shell_quoted(bright) + " --out " +
+                                     shell_quoted((dir / "lit.tiff").string()) + " " + shell_quoted(raw));
     ASSERT_EQ(lit.status, 0) << lit.err;
     const double m0 = tiff_mean((dir / "plain.tiff").string());
     const double m1 = tiff_mean((dir / "lit.tiff").string());
     ASSERT_GT(m0, 0);
     EXPECT_GT(m1, m0 + 10) << m0 << " " << m1;
     // A --set after the file wins over it: the same image as without the file.
-    ToolRun back = run_tool("--format 1 --settings " + q(bright) + " --set exposure=0 --out " +
-                        q((dir / "back.tiff").string()) + " " + q(raw.string()));
+    CommandRun back = run_dvk_develop("--format 1 --settings " + shell_quoted(bright) + " --set exposure=0 --out " +
+                                      shell_quoted((dir / "back.tiff").string()) + " " + shell_quoted(raw));
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(tiff_mean((dir / "back.tiff").string()), m0);
     // A broken settings file stops the file before anything is written.
     const std::string bad = (dir / "bad.dvks").string();
     ASSERT_TRUE(write_file_atomically(bad, "nonsense 1\n"));
-    ToolRun failed = run_tool("--format 1 --settings " + q(bad) + " --out " + q((dir / "bad.tiff").string()) + " " +
-                          q(raw.string()));
+    CommandRun failed = run_dvk_develop("--format 1 --settings " + shell_quoted(bad) + " --out " +
+                                        shell_quoted((dir / "bad.tiff").string()) + " " + shell_quoted(raw));
     EXPECT_EQ(failed.status, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.tiff"));
 }

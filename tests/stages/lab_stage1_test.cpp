@@ -6,6 +6,7 @@
 #include "colour/profile_lookup.h"
 #include "pipeline/lab_adjust.h"
 #include "pipeline/raw_processor.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk {
 namespace {
@@ -51,10 +52,7 @@ TEST(MakeAdjustStage1, WorkerUsesLightnessModeAndTheInputProfile) {
     p.setBwMode(6);  // "Lightness (Lab)"
     p.setSaturation(20);
     std::vector<float> lab = {40, 10, 10, 60, -10, 5};
-    band_record rec;
-    rec.band_start = lab.data();
-    rec.width = 2;
-    rec.rows_with_overlap = 1;
+    band_record rec = test::one_band(lab.data(), 2, 1);
     p.makeAdjustStage1InThread(&rec);
     EXPECT_EQ(rec.done, 1u);
     EXPECT_EQ(lab, (std::vector<float>{40, 0, 0, 60, 0, 0}));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pipeline/dvklib.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk::test {
 
@@ -18,11 +19,7 @@ class Record {
 public:
     explicit Record(unsigned filters = 0, unsigned width = 0, unsigned height = 0, bool half = false) {
         EXPECT_TRUE(dvklib_new(&d));
-        d.libraw->imgdata.idata.filters = filters;
-        d.libraw->imgdata.idata.colors = 3;
-        d.libraw->imgdata.sizes.iwidth = static_cast<unsigned short>(width);
-        d.libraw->imgdata.sizes.iheight = static_cast<unsigned short>(height);
-        d.libraw->imgdata.rawdata.ioparams.shrink = half ? 1 : 0;
+        set_decoder_sizes(&d, width, height, filters, half);
     }
     ~Record() { dvklib_delete(&d); }
     // Gives the record an image of its size, filled from `pixels` (4 floats a pixel).

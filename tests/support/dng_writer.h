@@ -66,32 +66,32 @@ struct DngSpec {
     std::vector<std::uint16_t> samples;
 };
 
-// A spec with the defaults above, the given layout and size, and every sample
+// A description with the defaults above, the given layout and size, and every sample
 // at the black level (monochrome files get a one-row colour matrix).
 DngSpec make_dng_spec(DngLayout layout, unsigned width, unsigned height);
 
-unsigned samples_per_pixel(const DngSpec& spec);
-unsigned colour_count(const DngSpec& spec);
+unsigned samples_per_pixel(const DngSpec& dng);
+unsigned colour_count(const DngSpec& dng);
 
 // Colour 0..2 (red, green, blue) of sensor site (row, col) of a mosaic layout;
 // -1 for LinearRaw and monochrome files.
-int cfa_colour(const DngSpec& spec, unsigned row, unsigned col);
+int cfa_colour(const DngSpec& dng, unsigned row, unsigned col);
 
 // Sample of channel `c` at (row, col).
-std::uint16_t& sample_at(DngSpec& spec, unsigned row, unsigned col, unsigned c = 0);
+std::uint16_t& sample_at(DngSpec& dng, unsigned row, unsigned col, unsigned c = 0);
 
 // Fills the samples with a deterministic pattern between the black and white
 // levels that differs by colour, row and column (seeded, repeatable).
-void fill_gradient(DngSpec& spec, std::uint32_t seed = 1);
+void fill_gradient(DngSpec& dng, std::uint32_t seed = 1);
 // Every sample of colour k (mosaic) or channel k (LinearRaw) becomes value[k].
-void fill_flat(DngSpec& spec, const std::array<std::uint16_t, 3>& value);
+void fill_flat(DngSpec& dng, const std::array<std::uint16_t, 3>& value);
 // Samples from a scene: `scene(row, col)` gives linear R, G, B in 0..1 (1 =
 // white level); mosaic sites keep their own colour, monochrome files take G.
-void fill_from_scene(DngSpec& spec, const std::function<std::array<double, 3>(unsigned row, unsigned col)>& scene);
+void fill_from_scene(DngSpec& dng, const std::function<std::array<double, 3>(unsigned row, unsigned col)>& scene);
 
 // Writes the file; returns false (with a reason in *error when given) when
-// the spec is inconsistent or libtiff fails.
-bool write_dng(const std::filesystem::path& path, const DngSpec& spec, std::string* error = nullptr);
+// the description is inconsistent or libtiff fails.
+bool write_dng(const std::filesystem::path& path, const DngSpec& dng, std::string* error = nullptr);
 
 // Byte helpers for corrupting fixtures.
 std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path);

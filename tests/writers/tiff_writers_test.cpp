@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <csignal>
-#include <sys/resource.h>
 #include <cstring>
 #include <tiffio.h>
 
 #include "pipeline/writers/tiff_writers.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/test_paths.h"
 #include "writer_test_support.h"
 
@@ -251,15 +250,11 @@ TEST(TiffWriters, FullDiskGivesThree) {
     rec.d.writer_variant = 'N';
     // The header fits, the strip does not: a file size limit stands in for a
     // full disk.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    int r = write_tiff_rgb(&rec.d, f, img.data(), 64, 64, 0, 0, 72, 72);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, old_handler);
+    int r;
+    {
+        test::FileSizeLimit full_disk(4096);
+        r = write_tiff_rgb(&rec.d, f, img.data(), 64, 64, 0, 0, 72, 72);
+    }
     std::fclose(f);
     EXPECT_EQ(r, 3);
 }

@@ -1,8 +1,8 @@
 #include "writer_test_support.h"
 
-#include <array>
-#include <cstdio>
 #include <lcms2.h>
+
+#include "tests/support/run_command.h"
 
 namespace dvk::test {
 
@@ -43,13 +43,7 @@ WriterRecord::WriterRecord(long long timestamp) {
 WriterRecord::~WriterRecord() { dvklib_delete(&d); }
 
 std::string exiftool_tag(const std::string& file, const std::string& tag) {
-    std::string cmd = "exiftool -s3 -" + tag + " '" + file + "' 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return "";
-    std::string out;
-    std::array<char, 256> buf;
-    while (std::fgets(buf.data(), buf.size(), p)) out += buf.data();
-    pclose(p);
+    std::string out = run_command("exiftool -s3 -" + tag + " " + shell_quoted(file) + " 2>/dev/null").out;
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
     return out;
 }

@@ -53,6 +53,19 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
     return true;
 }
 
+// After a load that returned `rc`: false with the message when it failed;
+// otherwise the white-balance mode takes its multipliers from the file just
+// loaded and the progress starts again.
+bool loaded(RawProcessor& p, const std::string& path, int rc) {
+    if (rc != 0) {
+        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        return false;
+    }
+    p.setUseCameraWB(p.useCameraWB());
+    p.setProgress(0);
+    return true;
+}
+
 }  // namespace
 
 bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error) {
@@ -93,14 +106,7 @@ int develop_file(const Options& opts, const std::string& path) {
                      dest.empty() ? p.makeFullDestinationFileName().c_str() : dest.c_str());
         return 1;
     }
-    const int rc = p.initDoubleImageFromRawFile(path, p.interpolation() == 2 ? 1 : 0);
-    if (rc != 0) {
-        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
-        return 1;
-    }
-    // The white-balance mode takes its multipliers from the file just loaded.
-    p.setUseCameraWB(p.useCameraWB());
-    p.setProgress(0);
+    if (!loaded(p, path, p.initDoubleImageFromRawFile(path, p.interpolation() == 2 ? 1 : 0))) return 1;
     if (!p.convertImage()) {
         std::fprintf(stderr, "%s: out of memory while developing\n", path.c_str());
         return 1;
@@ -118,13 +124,7 @@ int develop_file(const Options& opts, const std::string& path) {
 int preview_file(const Options& opts, const std::string& path) {
     RawProcessor p;
     if (!configure(p, opts, path)) return 1;
-    const int rc = p.initFloatPreviewFromRawFile(path);
-    if (rc != 0) {
-        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
-        return 1;
-    }
-    p.setUseCameraWB(p.useCameraWB());
-    p.setProgress(0);
+    if (!loaded(p, path, p.initFloatPreviewFromRawFile(path))) return 1;
     p.rgbgImageReset();
     p.rgbgImageApplyBalance(p.image32());
     p.rgbgImageApplyCurve(p.image32());

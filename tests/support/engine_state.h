@@ -1,0 +1,44 @@
+// Engine state that tests set by hand: the band runner's thread count for the
+// length of a scope, the decoder sizes a stage reads from a record that has no
+// file behind it, and a band record for calling a stage's worker directly.
+#pragma once
+
+#include "pipeline/band_runner.h"
+#include "pipeline/dvklib.h"
+
+namespace dvk::test {
+
+// Sets band_thread_count and puts the previous value back when it goes out of scope.
+class BandThreadCount {
+public:
+    explicit BandThreadCount(int n) : saved_(band_thread_count) { band_thread_count = n; }
+    ~BandThreadCount() { band_thread_count = saved_; }
+    BandThreadCount(const BandThreadCount&) = delete;
+    BandThreadCount& operator=(const BandThreadCount&) = delete;
+
+private:
+    int saved_;
+};
+
+// An iwidth x iheight image of three colours under the colour-filter code
+// `filters` (0: none), at half size (shrink) when `half`.
+inline void set_decoder_sizes(DVKLib* d, unsigned width, unsigned height, unsigned filters, bool half) {
+    libraw_data_t& id = d->libraw->imgdata;
+    id.sizes.iwidth = static_cast<unsigned short>(width);
+    id.sizes.iheight = static_cast<unsigned short>(height);
+    id.idata.filters = filters;
+    id.idata.colors = 3;
+    id.rawdata.ioparams.shrink = half ? 1 : 0;
+}
+
+// One band of `rows` rows of `width` pixels from `start`, with no overlap
+// rows, as a runner would hand it to a worker.
+inline band_record one_band(float* start, unsigned width, unsigned rows) {
+    band_record b;
+    b.band_start = start;
+    b.width = width;
+    b.rows_with_overlap = rows;
+    return b;
+}
+
+}  // namespace dvk::test
