@@ -1,5 +1,6 @@
 #include "pipeline/buffer_conversions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -23,15 +24,16 @@ void clamp_rgb_float(float* image, unsigned width, int height) {
     });
 }
 
-void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly) {
-    if (!src || !dest) return;
-    const std::size_t n = static_cast<std::size_t>(width) * height;
+namespace {
+
+// Pixels [begin, end) of rgbg_to_rgb_float.
+void rgbg_to_rgb_range(const float* src, float* dest, std::size_t begin, std::size_t end, int greenOnly) {
     // Chunks are read whole before their output is written, so `dest` may be
     // `src`: each chunk's output ends before the next chunk's input begins.
     constexpr std::size_t kChunk = 256;
     alignas(64) float in[kChunk * 4];
-    for (std::size_t start = 0; start < n; start += kChunk) {
-        const std::size_t m = n - start < kChunk ? n - start : kChunk;
+    for (std::size_t start = begin; start < end; start += kChunk) {
+        const std::size_t m = end - start < kChunk ? end - start : kChunk;
         std::memcpy(in, src + start * 4, m * 4 * sizeof(float));
         float* out = dest + start * 3;
         if (greenOnly) {
@@ -47,6 +49,38 @@ void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float*
                 out[3 * i + 2] = in[4 * i + 2];
             }
         }
+    }
+}
+
+}  // namespace
+
+void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly) {
+    if (!src || !dest) return;
+    const std::size_t n = static_cast<std::size_t>(width) * height;
+    const bool overlap = dest < src + n * 4 && src < dest + n * 3;
+    if (overlap && dest != src) {
+        rgbg_to_rgb_range(src, dest, 0, n, greenOnly);  // in order, as the chunks require
+        return;
+    }
+    if (src != dest) {
+        run_index_chunks(n, band_thread_count, std::size_t(1) << 16, [=](std::size_t begin, std::size_t end) {
+            rgbg_to_rgb_range(src, dest, begin, end, greenOnly);
+        });
+        return;
+    }
+    // In place: once every pixel before p is done, the outputs of the pixels
+    // [p, 4p / 3) lie below 4p, where the inputs of the first of them begin,
+    // so that range can be split among the band threads. The ranges grow by a
+    // third each time.
+    std::size_t done = std::min<std::size_t>(n, std::size_t(1) << 16);
+    rgbg_to_rgb_range(src, dest, 0, done, greenOnly);
+    while (done < n) {
+        const std::size_t next = std::min(n, done + done / 3);
+        const std::size_t base = done;
+        run_index_chunks(next - base, band_thread_count, std::size_t(1) << 15, [=](std::size_t begin, std::size_t end) {
+            rgbg_to_rgb_range(src, dest, base + begin, base + end, greenOnly);
+        });
+        done = next;
     }
 }
 

@@ -40,6 +40,28 @@ TEST(RgbgToRgbFloat, GreenOnlyAndLargeInPlace) {
     EXPECT_EQ(out[1], (src[1] + src[3]) * 0.5f);
 }
 
+// Large enough that the in-place conversion runs its growing ranges on the
+// band threads after the first stretch on the calling thread.
+TEST(RgbgToRgbFloat, ManyPixelsInPlaceOnThreadsAsAlone) {
+    const unsigned w = 700, h = 400;  // 280000 pixels
+    const std::size_t n = std::size_t(w) * h;
+    std::vector<float> src(n * 4);
+    for (std::size_t i = 0; i < src.size(); ++i) src[i] = float(i % 65521) * 0.25f;
+    const int saved = band_thread_count;
+    for (int green_only = 0; green_only < 2; ++green_only) {
+        std::vector<float> img = src;
+        band_thread_count = 6;
+        rgbg_to_rgb_float(img.data(), w, h, img.data(), 32, green_only);
+        band_thread_count = saved;
+        for (std::size_t p = 0; p < n; ++p) {
+            const float g = green_only ? src[4 * p + 1] : (src[4 * p + 1] + src[4 * p + 3]) * 0.5f;
+            ASSERT_EQ(img[3 * p], src[4 * p]) << p;
+            ASSERT_EQ(img[3 * p + 1], g) << p;
+            ASSERT_EQ(img[3 * p + 2], src[4 * p + 2]) << p;
+        }
+    }
+}
+
 TEST(ConvertRgbFloatToBits, EdgeValues) {
     const std::vector<float> src = {1.0f, 0.0f, 0.5f};
     std::uint8_t b8[3];
