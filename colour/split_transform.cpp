@@ -322,6 +322,15 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
     alignas(64) float lin[3][kBlock];
     TablePlaces at;
     std::vector<std::size_t> lut_misses;
+    // The Lab side of a block, in place: through the table, or left as it is
+    // when that side is an identity; `refused` lists the pixels it cannot take.
+    auto lab_side = [this](float* block, std::size_t count, std::vector<std::size_t>& refused) {
+        refused.clear();
+        if (table_)
+            table_->apply(block, count, refused);
+        else
+            refuse_outside_lab(block, count, refused);
+    };
     if (!lab_in_) {
         // Camera RGB -> XYZ -> CIELab, then the Lab table. A pixel the table
         // refuses gets its input back.
@@ -335,11 +344,7 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
             for (int c = 0; c < 3; ++c)
                 read_table(cv + std::size_t(c) * kDecodeSize, at.index[c], at.frac[c], count, lin[c]);
             linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, block);
-            lut_misses.clear();
-            if (table_)
-                table_->apply(block, count, lut_misses);
-            else
-                refuse_outside_lab(block, count, lut_misses);
+            lab_side(block, count, lut_misses);
             for (std::size_t m : lut_misses) {
                 std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
                 misses.push_back(start + m);
@@ -353,11 +358,7 @@ void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& m
     for (std::size_t start = 0; start < n; start += kBlock) {
         const std::size_t count = std::min(kBlock, n - start);
         float* block = px + 3 * start;
-        lut_misses.clear();
-        if (table_)
-            table_->apply(block, count, lut_misses);
-        else
-            refuse_outside_lab(block, count, lut_misses);
+        lab_side(block, count, lut_misses);
         for (std::size_t m : lut_misses) {
             std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
             misses.push_back(start + m);

@@ -172,6 +172,18 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
     run_row_moves(image, row_floats, moves, aside, aside_floats);
 }
 
+// Overlapping runners: every band but the first has `rest` rows, and the first
+// takes what is left of `rows`.
+void lay_first_takes_rest(BandLayout& lay, unsigned rows, unsigned rest) {
+    const unsigned first = rows - rest * static_cast<unsigned>(lay.bands - 1);
+    lay.first_row.push_back(0);
+    lay.own_rows.push_back(first);
+    for (int i = 1; i < lay.bands; ++i) {
+        lay.first_row.push_back(first + static_cast<unsigned>(i - 1) * rest);
+        lay.own_rows.push_back(rest);
+    }
+}
+
 BandLayout in_place_layout(int n, unsigned height, unsigned step) {
     BandLayout lay;
     lay.bands = n;
@@ -279,13 +291,7 @@ BandLayout rgbg_overlap_layout(int threads, unsigned height) {
         return lay;
     }
     const unsigned rest = 12 * ((h2 / static_cast<unsigned>(n)) / 12);
-    const unsigned first = h2 - rest * static_cast<unsigned>(n - 1);
-    lay.first_row.push_back(0);
-    lay.own_rows.push_back(first);
-    for (int i = 1; i < n; ++i) {
-        lay.first_row.push_back(first + static_cast<unsigned>(i - 1) * rest);
-        lay.own_rows.push_back(rest);
-    }
+    lay_first_takes_rest(lay, h2, rest);
     return lay;
 }
 
@@ -295,14 +301,7 @@ BandLayout rgb_overlap_layout(int threads, unsigned height) {
     if (n < 1) n = 1;
     BandLayout lay;
     lay.bands = n;
-    const unsigned rest = height / static_cast<unsigned>(n);
-    const unsigned first = height - rest * static_cast<unsigned>(n - 1);
-    lay.first_row.push_back(0);
-    lay.own_rows.push_back(first);
-    for (int i = 1; i < n; ++i) {
-        lay.first_row.push_back(first + static_cast<unsigned>(i - 1) * rest);
-        lay.own_rows.push_back(rest);
-    }
+    lay_first_takes_rest(lay, height, height / static_cast<unsigned>(n));
     return lay;
 }
 
