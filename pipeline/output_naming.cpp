@@ -120,7 +120,7 @@ std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
         }
     }
     for (; counter <= 999; ++counter) {
-        char number[8];
+        char number[16];
         std::snprintf(number, sizeof number, "-%03d", counter);
         std::string candidate = base + number + (ext.empty() ? std::string() : "." + ext);
         if (!path_exists(candidate)) return candidate;

@@ -49,7 +49,9 @@ TEST(OutputProfile, CodesNamesAndBytes) {
         p.setOutputProfile(code);
         const DVKLib* d = p.dvklib();
         const char* want = code >= 1 && code <= 8 ? nullptr : "BetaRGB2.2";
-        if (want) EXPECT_STREQ(d->output_profile_name, want);
+        if (want) {
+            EXPECT_STREQ(d->output_profile_name, want);
+        }
         EXPECT_EQ(p.outputProfile(), code <= 8 ? code : 0) << code;
         const IccBytes b = builtin_icc_bytes(d->output_profile_name);
         ASSERT_NE(b.data, nullptr);
