@@ -34,8 +34,7 @@ TEST(DvkDevelop, InfoDescribesASyntheticFile) {
 
 TEST(DvkDevelop, HalfSizeHalvesTheImage) {
     TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 64, 48);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 64, 48);
     ASSERT_TRUE(write_dng(dir / "a.dng", s));
     CommandRun r = run_dvk_develop("--info --half " + shell_quoted(dir / "a.dng"));
     ASSERT_EQ(r.status, 0) << r.err;

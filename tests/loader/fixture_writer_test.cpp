@@ -14,8 +14,7 @@ namespace {
 
 TEST(FixtureWriter, LibRawReadsTheShotData) {
     TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 40, 30);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 40, 30);
     s.make = "Acme";
     s.model = "Meta 7";
     s.iso = 1600;

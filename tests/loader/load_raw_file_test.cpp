@@ -306,8 +306,7 @@ TEST_F(LoadRawFile, NoCfaLoadsFullSizeWithEqualChannelsAndNoFilter) {
 }
 
 TEST_F(LoadRawFile, WorkingImageHasSpareRowsForTheBandRunner) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 40, 30);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 40, 30);
     BandThreadCount threads(4);
     TestRecord r;
     ASSERT_EQ(r.load(write(s)), 0);
@@ -320,8 +319,7 @@ TEST_F(LoadRawFile, WorkingImageHasSpareRowsForTheBandRunner) {
 }
 
 TEST_F(LoadRawFile, MissingFourthAsShotMultiplierTakesGreen) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 24);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 24);
     TestRecord r;
     ASSERT_EQ(r.load(write(s)), 0);
     const float* mul = r->libraw->imgdata.rawdata.color.cam_mul;
@@ -330,8 +328,7 @@ TEST_F(LoadRawFile, MissingFourthAsShotMultiplierTakesGreen) {
 }
 
 TEST_F(LoadRawFile, MatrixForD65IsHandedOnFromEitherRecord) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 24);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 24);
     s.color_matrix1 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     s.illuminant1 = 17;
     s.color_matrix2 = {0.5, 0.25, 0.125, -0.5, 1.5, 0.25, -0.125, 0.25, 0.75};
@@ -355,8 +352,7 @@ TEST_F(LoadRawFile, MatrixForD65IsHandedOnFromEitherRecord) {
 }
 
 TEST_F(LoadRawFile, DngWithoutD65MatrixSaysSoAndStillLoads) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 24);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 24);
     s.illuminant1 = 17;
     s.color_matrix2 = s.color_matrix1;
     s.illuminant2 = 23;
@@ -372,8 +368,7 @@ TEST_F(LoadRawFile, DngWithoutD65MatrixSaysSoAndStillLoads) {
 }
 
 TEST_F(LoadRawFile, LeicaSl2DngLosesItsLastFourRows) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 30);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 30);
     s.make = "leica";
     s.model = "SL2";
     const auto path = write(s);
@@ -446,16 +441,14 @@ TEST_F(LoadRawFile, SmallestSensorsLoadAtBothSizes) {
                 for (int c = 0; c < 4; ++c) EXPECT_LE(r->chan_max[c], 1.0f);
             }
     // Below that LibRaw refuses the file.
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 21, 40);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 21, 40);
     TestRecord r;
     EXPECT_EQ(r.load(write(s, "narrow.dng")), LIBRAW_FILE_UNSUPPORTED);
     EXPECT_EQ(r->image, nullptr);
 }
 
 TEST_F(LoadRawFile, FailedLoadLeavesThePreviousImageAndRecord) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 40, 30);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 40, 30);
     TestRecord r;
     ASSERT_EQ(r.load(write(s)), 0);
     const float* image = r->image.get();
@@ -489,8 +482,7 @@ TEST_F(LoadRawFile, FailedLoadLeavesThePreviousImageAndRecord) {
 }
 
 TEST_F(LoadRawFile, FailedFloatAllocationEndsTheLoadWithAnError) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 1024, 24);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 1024, 24);
     auto p = write(s);
     TestRecord r;
     ASSERT_EQ(r.load(p), 0);
@@ -506,8 +498,7 @@ TEST_F(LoadRawFile, FailedFloatAllocationEndsTheLoadWithAnError) {
 }
 
 TEST_F(LoadRawFile, DecodeOptionsOfTheRecordCarryOver) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 24);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 24);
     TestRecord r;
     r->libraw->imgdata.params.four_color_rgb = 1;
     ASSERT_EQ(r.load(write(s)), 0);
@@ -517,8 +508,7 @@ TEST_F(LoadRawFile, DecodeOptionsOfTheRecordCarryOver) {
 
 TEST(IdentifyCamera, ReportsMakeAndModel) {
     TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 32);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 32);
     s.make = "Acme";
     s.model = std::string(300, 'M');
     ASSERT_TRUE(write_dng(dir / "a.dng", s));

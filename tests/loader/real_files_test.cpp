@@ -87,8 +87,7 @@ TEST(RealFiles, CanonChartDngHalfSizeMatchesFullSize) {
 
 TEST(RealFiles, GoProRawIsRefusedAndThePreviousImageStays) {
     TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::Bayer, 32, 32);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, 32, 32);
     ASSERT_TRUE(write_dng(dir / "a.dng", s));
     TestRecord r;
     ASSERT_EQ(r.load(dir / "a.dng"), 0);

@@ -21,8 +21,7 @@ std::string write_fixture(const TempDir& dir, const std::string& name, DngSpec d
 }
 
 DngSpec gradient_spec(unsigned w, unsigned h) {
-    DngSpec s = make_dng_spec(DngLayout::Bayer, w, h);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::Bayer, w, h);
     return s;
 }
 
@@ -93,8 +92,7 @@ TEST(RawProcessorLoading, ZeroShutterShowsZero) {
 
 TEST(RawProcessorLoading, NoPatternGivesZeroGreenDelta) {
     TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::LinearRaw, 32, 32);
-    fill_gradient(s);
+    DngSpec s = gradient_dng(DngLayout::LinearRaw, 32, 32);
     const std::string path = write_fixture(dir, "lin.dng", s);
     RawProcessor p;
     ASSERT_EQ(p.initDoubleImageFromRawFile(path, 0), 0);

@@ -232,4 +232,10 @@ bool write_bytes(const std::filesystem::path& path, const std::vector<std::uint8
     return bool(out);
 }
 
+DngSpec gradient_dng(DngLayout layout, unsigned width, unsigned height) {
+    DngSpec dng = make_dng_spec(layout, width, height);
+    fill_gradient(dng);
+    return dng;
+}
+
 }  // namespace dvk::test

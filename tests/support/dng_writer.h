@@ -83,6 +83,8 @@ std::uint16_t& sample_at(DngSpec& dng, unsigned row, unsigned col, unsigned c = 
 // Fills the samples with a deterministic pattern between the black and white
 // levels that differs by colour, row and column (seeded, repeatable).
 void fill_gradient(DngSpec& dng, std::uint32_t seed = 1);
+// make_dng_spec followed by fill_gradient: the everyday fixture of the tests.
+DngSpec gradient_dng(DngLayout layout, unsigned width, unsigned height);
 // Every sample of colour k (mosaic) or channel k (LinearRaw) becomes value[k].
 void fill_flat(DngSpec& dng, const std::array<std::uint16_t, 3>& value);
 // Samples from a scene: `scene(row, col)` gives linear R, G, B in 0..1 (1 =
