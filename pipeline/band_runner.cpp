@@ -8,6 +8,7 @@
 
 #include "pipeline/aligned_buffer.h"
 #include "platform/log.h"
+#include "platform/stage_timer.h"
 
 namespace dvk {
 
@@ -151,7 +152,9 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
         const std::size_t src_row = lay.first_row[static_cast<std::size_t>(i)] - v;
         moves.push_back({src_row, block_row[static_cast<std::size_t>(i)], block_len[static_cast<std::size_t>(i)]});
     }
+    StageTimer timer("  block moves");
     run_row_moves(image, row_floats, moves, aside, aside_floats);
+    timer.lap("  band workers");
     for (int i = 0; i < n; ++i) {
         band_record& r = recs[static_cast<std::size_t>(i)];
         r.band_start = image + block_row[static_cast<std::size_t>(i)] * row_floats;
@@ -161,6 +164,7 @@ void run_overlapped(const BandWorker& worker, const BandLayout& lay, int overlap
         r.own_rows = lay.own_rows[static_cast<std::size_t>(i)];
     }
     run_records(worker, recs);
+    timer.lap("  copy back");
     // Copy back in increasing band order: every destination lies before its
     // source and ends before the next block begins.
     moves.clear();

@@ -14,6 +14,7 @@
 
 #include "pipeline/dvklib.h"
 #include "pipeline/raw_loader.h"
+#include "platform/stage_timer.h"
 
 namespace dvk {
 namespace {
@@ -69,8 +70,10 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     raw.imgdata.params.use_fuji_rotate = 0;
 
     // 2. Open and unpack.
+    StageTimer timer("open");
     int ret = raw.open_file(path);
     if (ret != LIBRAW_SUCCESS) return ret;
+    timer.lap("unpack");
     ret = raw.unpack();
     if (ret != LIBRAW_SUCCESS) return ret;
 
@@ -79,9 +82,12 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
         adjust_to_raw_inset_crop(raw, 1, 0.55f);
 
     // 4. Into LibRaw's four-channel image, black subtracted.
+    timer.lap("raw2image");
     ret = raw.raw2image_on_threads();
     if (ret != LIBRAW_SUCCESS) return ret;
+    timer.lap("subtract_black");
     raw.subtract_black_on_threads();
+    timer.lap("float image");
 
     // 5. Float working image. Unless a step before the normalisation works
     // in raw units (the X-Trans rebuild, the frame merge, the rotation), the
@@ -99,6 +105,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
         copy_image_normalised(&work, image.get(), 1.0f);
     set_image(&work, std::move(image), bytes);
 
+    timer.lap("X-Trans rebuild, free LibRaw copies");
     // 6. Half-size X-Trans rebuild from the raw samples.
     build_xtrans_half_image(&work);
 
@@ -106,6 +113,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     raw.free_image();
     raw.free_raw_alloc();
 
+    timer.lap("second frame, rotation");
     // 8. Second frame of two-frame 45-degree sensors; failures are ignored.
     merge_second_frame(&work, path, half);
 
@@ -114,6 +122,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
         if (!rotate_45_degree(&work)) return LIBRAW_UNSUFFICIENT_MEMORY;
     }
 
+    timer.lap("auto white balance");
     // 10.-12. Normalise, estimate the white balance, optionally drop the colour filter.
     if (raw_units_needed) normalize_image(&work, 1.0f);
     estimate_auto_wb(&work);

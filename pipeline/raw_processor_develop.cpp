@@ -16,6 +16,7 @@
 #include "pipeline/raw_processor.h"
 #include "pipeline/save_formats.h"
 #include "platform/log.h"
+#include "platform/stage_timer.h"
 
 namespace dvk {
 
@@ -128,12 +129,18 @@ bool RawProcessor::convertImage() {
     const bool halfSize = isHalfSize();
     const bool mosaic = id.idata.filters >= 1001;
 
+    StageTimer timer("balance");
     rgbgImageApplyBalance(d->image_data());
+    timer.lap("dot noise");
     if (cleanDotNoise_) clean_dot_noise(d, d->image_data(), W(), H());
+    timer.lap("curve");
     rgbgImageApplyCurve(d->image_data());
+    timer.lap("mosaic unsharp");
     if (!rawMode_ && !halfSize && mosaic && interpolation_ != 5)
         runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, N, 4, d->image_data(), W(), H());
+    timer.lap("mix greens");
     mix_green_channels(d);
+    timer.lap("demosaic");
     incProgressBy(5);
 
     if (id.idata.filters != 0) {
@@ -184,6 +191,7 @@ bool RawProcessor::convertImage() {
     id.idata.filters = 0;
     incProgressBy(5);
 
+    timer.lap("to RGB, flip");
     if (interpolation_ != 5) {
         rotate_45_degree(d);
         incProgressBy(5);
@@ -213,27 +221,34 @@ bool RawProcessor::convertImage() {
                  fileName_.c_str());
         return false;
     }
+    timer.lap("grow, clamp");
     clamp_rgb_float(d->image_data(), W(), static_cast<int>(H()));
 
     if (!rawMode_) {
         fillDecompressionPoints();
+        timer.lap("to Lab");
         runRGBSelectorInThreads(&RawProcessor::rgb2labStage1InThread, K, d->image_data(), W(), H());
+        timer.lap("adjust 1");
         runRGBSelectorInThreads(&RawProcessor::makeAdjustStage1InThread, N, d->image_data(), W(), H());
         incProgressBy(5);
+        timer.lap("blur ab, sharpen");
         if (blurAB_ || sharpness_ > 0) {
             runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, N, 6, d->image_data(), W(), H());
             incProgressBy(5);
         }
+        timer.lap("local contrast");
         if (localContrast_ > 0) {
             runRGBSelectorInThreads(&RawProcessor::localContrastInThread, N,
                                     local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(),
                                     H());
             incProgressBy(5);
         }
+        timer.lap("adjust 2");
         runRGBSelectorInThreads(&RawProcessor::makeAdjustStage2InThread, N, d->image_data(), W(), H());
         if (labOptimize_) lab_optimize(d, d->image_data(), W(), H());
         incProgressBy(5);
 
+        timer.lap("output colour");
         if (!is_cielab_writer(d->save_writer)) {
             runRGBSelectorInThreads(&RawProcessor::lab2rgbInThread, K, d->image_data(), W(), H());
             incProgressBy(10);

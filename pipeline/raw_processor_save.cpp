@@ -12,6 +12,7 @@
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/safe_output.h"
 
+#include "platform/stage_timer.h"
 namespace dvk {
 
 void RawProcessor::setSaveFormat(int code) {
@@ -81,6 +82,7 @@ int RawProcessor::saveImage() {
     dvklib_->dest_file = destinationFile_.c_str();
     if (!dvklib_->save_writer || !dvklib_->image_data()) return 1;
 
+    StageTimer timer("write");
     int result;
     if (is_jpeg_writer(dvklib_->save_writer)) {
         result = writeJPEG();
@@ -93,6 +95,7 @@ int RawProcessor::saveImage() {
         incProgressBy(5);
         result = dvklib_->save_writer(dvklib_, out.stream(), dvklib_->image_data(), imageWidth(), imageHeight(),
                                       rawMode_, comprQuality_, tiffXResolution_, tiffYResolution_);
+        timer.lap("commit");
         if (result == 0 && !out.commit()) {
             std::perror(destinationFile_.c_str());
             result = 3;
