@@ -216,6 +216,8 @@ private:
             for (int i = k.k0; i < k.k1; ++i) {
                 const double hv = (double(xs[i]) + xs[i + 1] + 2.0 * own[i] - gs[i] - gs[i + 1]) * 0.5;
                 ox[i] = std::clamp(hv, 0.0, 65535.0);
+            }
+            for (int i = k.k0; i < k.k1; ++i) {
                 const double val = (double(zu[i]) + zd[i] + 2.0 * own[i] - gu[i] - gd[i]) * 0.5;
                 oz[i] = std::clamp(val, 0.0, 1.0);
                 og[i] = own[i];
