@@ -50,13 +50,13 @@ struct BayerScratch {
     AlignedBuffer<float> mosaic;        // kMosaicRows x 2 x kHalf, column cc at cc + 2
     AlignedBuffer<double> rgb;          // kDirs x kRows x 3 x 2 x kHalf
     AlignedBuffer<double> lab;          // kDirs x kRows x 3 x 2 x kHalf
-    AlignedBuffer<unsigned char> homo;  // kDirs x kRows x 2 x kHalf
+    AlignedBuffer<double> homo;         // kDirs x kRows x 2 x kHalf (small counts, exact as doubles)
 
     bool allocate() {
         mosaic = allocate_aligned_zeroed<float>(std::size_t(kMosaicRows) * 2 * kHalf);
         rgb = allocate_aligned_zeroed<double>(std::size_t(kDirs) * kRows * 3 * 2 * kHalf);
         lab = allocate_aligned_zeroed<double>(std::size_t(kDirs) * kRows * 3 * 2 * kHalf);
-        homo = allocate_aligned_zeroed<unsigned char>(std::size_t(kDirs) * kRows * 2 * kHalf);
+        homo = allocate_aligned_zeroed<double>(std::size_t(kDirs) * kRows * 2 * kHalf);
         return mosaic && rgb && lab && homo;
     }
     // Own samples of image row y, half p; index k holds tile column 2k + p - 2.
@@ -67,7 +67,7 @@ struct BayerScratch {
     double* lab_half(int d, int r, int ch, int p) const {
         return lab.get() + (((std::size_t(d) * kRows + std::size_t(r % kRows)) * 3 + std::size_t(ch)) * 2 + std::size_t(p)) * kHalf;
     }
-    unsigned char* homo_half(int d, int r, int p) const {
+    double* homo_half(int d, int r, int p) const {
         return homo.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * 2 + std::size_t(p)) * kHalf;
     }
 };
@@ -329,9 +329,9 @@ private:
             const HalfRange k = half_range(p, c0, c1);
             // The left neighbour's difference: index k - 1 + p of the other half.
             const int q = 1 - p, sh = p - 1;
-            unsigned char* __restrict h0 = s_.homo_half(0, r, p);
-            unsigned char* __restrict h1 = s_.homo_half(1, r, p);
-            unsigned char* __restrict h2 = s_.homo_half(2, r, p);
+            double* __restrict h0 = s_.homo_half(0, r, p);
+            double* __restrict h1 = s_.homo_half(1, r, p);
+            double* __restrict h2 = s_.homo_half(2, r, p);
             for (int i = k.k0; i < k.k1; ++i) {
                 // Thresholds from the horizontal and vertical candidates only.
                 const double leps = std::min(std::max(across[0].l[q][i + sh], across[0].l[p][i]),
@@ -339,10 +339,13 @@ private:
                 const double abeps = std::min(std::max(across[0].ab[q][i + sh], across[0].ab[p][i]),
                                               std::max(up[1].ab[p][i], down[1].ab[p][i]));
                 auto count = [&](int d) __attribute__((always_inline)) {
-                    return (unsigned char)(((across[d].l[q][i + sh] <= leps) & (across[d].ab[q][i + sh] <= abeps)) +
-                                           ((across[d].l[p][i] <= leps) & (across[d].ab[p][i] <= abeps)) +
-                                           ((up[d].l[p][i] <= leps) & (up[d].ab[p][i] <= abeps)) +
-                                           ((down[d].l[p][i] <= leps) & (down[d].ab[p][i] <= abeps)));
+                    // Counted in doubles, the type of every other value
+                    // here: the counts 0..4 and their sums are exact.
+                    auto one = [](bool b) __attribute__((always_inline)) { return b ? 1.0 : 0.0; };
+                    return one((across[d].l[q][i + sh] <= leps) & (across[d].ab[q][i + sh] <= abeps)) +
+                           one((across[d].l[p][i] <= leps) & (across[d].ab[p][i] <= abeps)) +
+                           one((up[d].l[p][i] <= leps) & (up[d].ab[p][i] <= abeps)) +
+                           one((down[d].l[p][i] <= leps) & (down[d].ab[p][i] <= abeps));
                 };
                 h0[i] = count(0);
                 h1[i] = count(1);
@@ -358,14 +361,14 @@ private:
         if (c1 <= c0) return;
         const int r = row - top_;
         // Column sums of the three rows around the pixel row, then the 3 x 3 sums.
-        int vsum[kDirs][2][kHalf];
+        double vsum[kDirs][2][kHalf];
         for (int d = 0; d < kDirs; ++d)
             for (int p = 0; p < 2; ++p) {
                 const HalfRange k = half_range(p, c0 - 1, c1 + 1);
-                const unsigned char* __restrict a = s_.homo_half(d, r - 1, p);
-                const unsigned char* __restrict b = s_.homo_half(d, r, p);
-                const unsigned char* __restrict c = s_.homo_half(d, r + 1, p);
-                int* __restrict v = vsum[d][p];
+                const double* __restrict a = s_.homo_half(d, r - 1, p);
+                const double* __restrict b = s_.homo_half(d, r, p);
+                const double* __restrict c = s_.homo_half(d, r + 1, p);
+                double* __restrict v = vsum[d][p];
                 for (int i = k.k0; i < k.k1; ++i) v[i] = a[i] + b[i] + c[i];
             }
         float out[3][2][kHalf];
@@ -376,19 +379,19 @@ private:
             for (int d = 0; d < kDirs; ++d)
                 for (int c = 0; c < 3; ++c) rgb[d][c] = s_.rgb_half(d, r, c, p);
             for (int i = k.k0; i < k.k1; ++i) {
-                int hm[kDirs];
+                double hm[kDirs];
                 for (int d = 0; d < kDirs; ++d) hm[d] = vsum[d][q][i + sh] + vsum[d][p][i] + vsum[d][q][i + sh + 1];
-                const int most = std::max(hm[0], std::max(hm[1], hm[2]));
+                const double most = std::max(hm[0], std::max(hm[1], hm[2]));
                 // The candidates with the largest sum are added in order; the
                 // others add +0.0, which leaves the sum as it is (it starts at
                 // +0.0 and so is never -0.0). No branches: the winners change
                 // from pixel to pixel.
                 double acc[3] = {0, 0, 0};
-                int taken = 0;
+                double taken = 0;
                 for (int d = 0; d < kDirs; ++d) {
                     const bool best = hm[d] == most;
                     for (int c = 0; c < 3; ++c) acc[c] += best ? rgb[d][c][i] : 0.0;
-                    taken += best;
+                    taken += best ? 1.0 : 0.0;
                 }
                 // Dividing by 1 or 2 is exact without a division.
                 for (int c = 0; c < 3; ++c) {
