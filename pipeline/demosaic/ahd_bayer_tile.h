@@ -118,6 +118,13 @@ private:
     // The own samples of image row y over tile columns -2 .. TS + 1.
     AHD_STEP void load_samples(int y) const {
         const int begin = std::max(left_ - 2, 0), end = std::min(left_ + TS + 2, w_);
+        // The tile's part of an image row is one short run, too short for the
+        // hardware to start fetching it ahead: ask for the row after next.
+        if (y + 2 < h_) {
+            const char* ahead = reinterpret_cast<const char*>(pix(y + 2, begin));
+            const std::size_t bytes = std::size_t(end - begin) * 4 * sizeof(float);
+            for (std::size_t b = 0; b < bytes; b += 64) __builtin_prefetch(ahead + b);
+        }
         const int pg = green_parity(y);
         for (int p = 0; p < 2; ++p) {
             const int ch = p == pg ? 1 : cfa_.other[y & 1];
