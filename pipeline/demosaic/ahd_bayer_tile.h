@@ -222,11 +222,11 @@ private:
             double* __restrict og = s_.rgb_half(d, r, 1, pg);
             for (int i = k.k0; i < k.k1; ++i) {
                 const double hv = (double(xs[i]) + xs[i + 1] + 2.0 * own[i] - gs[i] - gs[i + 1]) * 0.5;
-                ox[i] = std::clamp(hv, 0.0, 65535.0);
+                ox[i] = clamp_to(hv, 0.0, 65535.0);
             }
             for (int i = k.k0; i < k.k1; ++i) {
                 const double val = (double(zu[i]) + zd[i] + 2.0 * own[i] - gu[i] - gd[i]) * 0.5;
-                oz[i] = std::clamp(val, 0.0, 1.0);
+                oz[i] = clamp_to(val, 0.0, 1.0);
                 og[i] = own[i];
             }
         }
@@ -254,7 +254,7 @@ private:
                     const double both = (a + b) * 0.25, one = t > 0 ? b * 0.5 : a * 0.5;
                     val = t == 0 ? both : one;
                 }
-                oz[i] = std::clamp(val, 0.0, 1.0);
+                oz[i] = clamp_to(val, 0.0, 1.0);
                 ox[i] = own[i];
             }
         }
@@ -341,10 +341,10 @@ private:
             double* __restrict h2 = s_.homo_half(2, r, p);
             for (int i = k.k0; i < k.k1; ++i) {
                 // Thresholds from the horizontal and vertical candidates only.
-                const double leps = std::min(std::max(across[0].l[q][i + sh], across[0].l[p][i]),
-                                             std::max(up[1].l[p][i], down[1].l[p][i]));
-                const double abeps = std::min(std::max(across[0].ab[q][i + sh], across[0].ab[p][i]),
-                                              std::max(up[1].ab[p][i], down[1].ab[p][i]));
+                const double leps = min_of(max_of(across[0].l[q][i + sh], across[0].l[p][i]),
+                                          max_of(up[1].l[p][i], down[1].l[p][i]));
+                const double abeps = min_of(max_of(across[0].ab[q][i + sh], across[0].ab[p][i]),
+                                           max_of(up[1].ab[p][i], down[1].ab[p][i]));
                 auto count = [&](int d) __attribute__((always_inline)) {
                     // Counted in doubles, the type of every other value
                     // here: the counts 0..4 and their sums are exact.
@@ -388,7 +388,7 @@ private:
             for (int i = k.k0; i < k.k1; ++i) {
                 double hm[kDirs];
                 for (int d = 0; d < kDirs; ++d) hm[d] = vsum[d][q][i + sh] + vsum[d][p][i] + vsum[d][q][i + sh + 1];
-                const double most = std::max(hm[0], std::max(hm[1], hm[2]));
+                const double most = max_of(hm[0], max_of(hm[1], hm[2]));
                 // The candidates with the largest sum are added in order; the
                 // others add +0.0, which leaves the sum as it is (it starts at
                 // +0.0 and so is never -0.0). No branches: the winners change
