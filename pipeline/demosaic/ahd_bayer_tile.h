@@ -5,8 +5,9 @@
 // row of scratch is kept as two halves, even and odd columns, each holding one
 // kind of site: every step then runs over contiguous values with the colours
 // fixed for the whole row. Tile column cc lives in half cc & 1 at index
-// cc >> 1 (tiles start on even columns). The sites' own samples are first
-// copied out of the four-channel image into the same halved form.
+// cc >> 1 (tiles start on even columns). In a Bayer pattern every sample the
+// steps read from the image is the one its site measured, so those samples are
+// first copied out of the four-channel image into the same halved form.
 #pragma once
 
 #include <algorithm>
@@ -47,10 +48,10 @@ constexpr int kHalf = TS / 2 + 8;  // one half row, with room for the reach past
 constexpr int kMosaicRows = 8;     // rows of own samples kept (five in use)
 
 struct BayerScratch {
-    AlignedBuffer<float> mosaic;        // kMosaicRows x 2 x kHalf, column cc at cc + 2
-    AlignedBuffer<double> rgb;          // kDirs x kRows x 3 x 2 x kHalf
-    AlignedBuffer<double> lab;          // kDirs x kRows x 3 x 2 x kHalf
-    AlignedBuffer<double> homo;         // kDirs x kRows x 2 x kHalf (small counts, exact as doubles)
+    AlignedBuffer<float> mosaic;  // kMosaicRows x 2 x kHalf, column cc at cc + 2
+    AlignedBuffer<double> rgb;    // kDirs x kRows x 3 x 2 x kHalf
+    AlignedBuffer<double> lab;    // kDirs x kRows x 3 x 2 x kHalf
+    AlignedBuffer<double> homo;   // kDirs x kRows x 2 x kHalf (small counts, exact as doubles)
 
     bool allocate() {
         mosaic = allocate_aligned_zeroed<float>(std::size_t(kMosaicRows) * 2 * kHalf);
@@ -60,16 +61,14 @@ struct BayerScratch {
         return mosaic && rgb && lab && homo;
     }
     // Own samples of image row y, half p; index k holds tile column 2k + p - 2.
-    float* mos(int y, int p) const { return mosaic.get() + (std::size_t(y % kMosaicRows) * 2 + std::size_t(p)) * kHalf; }
-    double* rgb_half(int d, int r, int ch, int p) const {
-        return rgb.get() + (((std::size_t(d) * kRows + std::size_t(r % kRows)) * 3 + std::size_t(ch)) * 2 + std::size_t(p)) * kHalf;
-    }
-    double* lab_half(int d, int r, int ch, int p) const {
-        return lab.get() + (((std::size_t(d) * kRows + std::size_t(r % kRows)) * 3 + std::size_t(ch)) * 2 + std::size_t(p)) * kHalf;
-    }
-    double* homo_half(int d, int r, int p) const {
-        return homo.get() + ((std::size_t(d) * kRows + std::size_t(r % kRows)) * 2 + std::size_t(p)) * kHalf;
-    }
+    float* mos(int y, int p) const { return mosaic.get() + half_row(std::size_t(y % kMosaicRows), p); }
+    double* rgb_half(int d, int r, int ch, int p) const { return rgb.get() + half_row(plane(d, r) * 3 + ch, p); }
+    double* lab_half(int d, int r, int ch, int p) const { return lab.get() + half_row(plane(d, r) * 3 + ch, p); }
+    double* homo_half(int d, int r, int p) const { return homo.get() + half_row(plane(d, r), p); }
+
+private:
+    static std::size_t plane(int d, int r) { return std::size_t(d) * kRows + std::size_t(r % kRows); }
+    static std::size_t half_row(std::size_t row, int p) { return (row * 2 + std::size_t(p)) * kHalf; }
 };
 
 // The indices k of the tile columns cc = 2k + p in [a, b).
