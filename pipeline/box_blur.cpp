@@ -1,6 +1,7 @@
 #include "pipeline/box_blur.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/dvklib.h"
@@ -68,7 +69,101 @@ DVK_SIMD_CLONES void divide_sums(const double* __restrict sums, std::size_t n, d
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<float>(sums[i] / divisor);
 }
 
+// The vertical step of the streaming blur over a whole interleaved row.
+DVK_SIMD_CLONES void advance_row_sums(double* __restrict sums, const float* add, const float* sub, std::size_t n,
+                                      double divisor, float* __restrict out) {
+    for (std::size_t i = 0; i < n; ++i) {
+        sums[i] += static_cast<double>(add[i]) - static_cast<double>(sub[i]);
+        out[i] = static_cast<float>(sums[i] / divisor);
+    }
+}
+
+// The horizontal step of the streaming blur: every channel's running sum
+// across one interleaved row, side by side.
+template <int Channels>
+DVK_SIMD_CLONES void blur_row_across(const float* v, const long* add_col, const long* sub_col, const long* start_col,
+                                     std::size_t starts, long width, double divisor, float* __restrict out) {
+    double s[Channels] = {};
+    for (std::size_t k = 0; k < starts; ++k)
+        for (int c = 0; c < Channels; ++c) s[c] += v[start_col[k] * Channels + c];
+    for (long x = 0; x < width; ++x) {
+        const float* a = v + add_col[x] * Channels;
+        const float* b = v + sub_col[x] * Channels;
+        for (int c = 0; c < Channels; ++c) {
+            s[c] += static_cast<double>(a[c]) - static_cast<double>(b[c]);
+            out[x * Channels + c] = static_cast<float>(s[c] / divisor);
+        }
+    }
+}
+
+void blur_row_across_any(const float* v, int channels, const long* add_col, const long* sub_col,
+                         const long* start_col, std::size_t starts, long width, double divisor, float* out) {
+    for (int c = 0; c < channels; ++c) {
+        double s = 0;
+        for (std::size_t k = 0; k < starts; ++k) s += v[start_col[k] * channels + c];
+        for (long x = 0; x < width; ++x) {
+            s += static_cast<double>(v[add_col[x] * channels + c]) - static_cast<double>(v[sub_col[x] * channels + c]);
+            out[x * channels + c] = static_cast<float>(s / divisor);
+        }
+    }
+}
+
 }  // namespace
+
+bool box_blur_rows(float* image, int channels, unsigned width, unsigned height, unsigned radius, double divisor,
+                   const std::function<void(unsigned row, const float* blurred)>& emit) {
+    if (!image || width == 0 || height == 0 || channels <= 0) return true;
+    const long r = static_cast<long>(radius);
+    const long h = static_cast<long>(height), w = static_cast<long>(width);
+    const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    // Rows already emitted are read from a ring of their original values;
+    // the rows the window still needs are always among the last r + 1. When
+    // the image is too short for the mirror to stay within the image, a copy
+    // of the whole image serves instead.
+    const bool whole_copy = h < r + 2;
+    const std::size_t ring_rows = whole_copy ? static_cast<std::size_t>(h) : static_cast<std::size_t>(r) + 2;
+    AlignedBuffer<float> ring = allocate_aligned<float>(ring_rows * n);
+    AlignedBuffer<double> sums = allocate_aligned_zeroed<double>(n);
+    AlignedBuffer<float> vrow = allocate_aligned<float>(n);
+    AlignedBuffer<float> out = allocate_aligned<float>(n);
+    if (!ring || !sums || !vrow || !out) return false;
+    if (whole_copy) std::memcpy(ring.get(), image, ring_rows * n * sizeof(float));
+    long next_emit = 0;
+    auto row_at = [&](long y) -> const float* {
+        const long m = mirror_index(y, h);
+        if (whole_copy) return ring.get() + static_cast<std::size_t>(m) * n;
+        if (m < next_emit) return ring.get() + static_cast<std::size_t>(m) % ring_rows * n;
+        return image + static_cast<std::size_t>(m) * n;
+    };
+    for (long y = -r - 1; y <= r - 1; ++y) {
+        const float* s = row_at(y);
+        for (std::size_t i = 0; i < n; ++i) sums[i] += s[i];
+    }
+    std::vector<long> add_col(width), sub_col(width), start_col;
+    for (long x = 0; x < w; ++x) {
+        add_col[static_cast<std::size_t>(x)] = mirror_index(x + r, w);
+        sub_col[static_cast<std::size_t>(x)] = mirror_index(x - r - 1, w);
+    }
+    for (long x = -r - 1; x <= r - 1; ++x) start_col.push_back(mirror_index(x, w));
+    for (long y = 0; y < h; ++y) {
+        advance_row_sums(sums.get(), row_at(y + r), row_at(y - r - 1), n, divisor, vrow.get());
+        if (channels == 4)
+            blur_row_across<4>(vrow.get(), add_col.data(), sub_col.data(), start_col.data(), start_col.size(), w,
+                               divisor, out.get());
+        else if (channels == 3)
+            blur_row_across<3>(vrow.get(), add_col.data(), sub_col.data(), start_col.data(), start_col.size(), w,
+                               divisor, out.get());
+        else
+            blur_row_across_any(vrow.get(), channels, add_col.data(), sub_col.data(), start_col.data(),
+                                start_col.size(), w, divisor, out.get());
+        float* row = image + static_cast<std::size_t>(y) * n;
+        if (!whole_copy)
+            std::memcpy(ring.get() + static_cast<std::size_t>(y) % ring_rows * n, row, n * sizeof(float));
+        next_emit = y + 1;
+        emit(static_cast<unsigned>(y), out.get());
+    }
+    return true;
+}
 
 bool box_blur_channel(const float* image, int channels, int channel, unsigned width, unsigned height,
                       unsigned radius, double divisor,

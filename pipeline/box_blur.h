@@ -25,4 +25,13 @@ bool box_blur_channel(const float* image, int channels, int channel, unsigned wi
                       unsigned radius, double divisor,
                       const std::function<void(unsigned row, const float* blurred)>& emit);
 
+// Blurs every channel of an interleaved image at once, streaming down the
+// rows (the same values as box_blur_channel gives each channel), and calls
+// emit(row, blurred) in row order with the row's channels x width blurred
+// values, interleaved like the image. emit may rewrite image row `row`: the
+// rows the blur still reads afterwards are kept as they were. Returns false,
+// touching nothing, when the scratch rows cannot be allocated.
+bool box_blur_rows(float* image, int channels, unsigned width, unsigned height, unsigned radius, double divisor,
+                   const std::function<void(unsigned row, const float* blurred)>& emit);
+
 }  // namespace dvk

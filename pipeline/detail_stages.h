@@ -10,6 +10,9 @@ struct DVKLib;
 
 void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, int channel,
                           double amount);
+// All four channels at once: the same values as rgbg_unsharp_channel for
+// channels 0 to 3 in turn, in one streaming pass.
+void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, double amount);
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount);
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);

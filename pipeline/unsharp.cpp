@@ -5,6 +5,7 @@
 #include "pipeline/box_blur.h"
 #include "pipeline/detail_stages.h"
 #include "pipeline/stage_support.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
@@ -34,6 +35,12 @@ void unsharp_row(float* p, const float* blurred, unsigned width, double amount) 
     }
 }
 
+// The unsharp mask of n contiguous samples.
+DVK_SIMD_CLONES void unsharp_samples(float* __restrict p, const float* __restrict blurred, std::size_t n,
+                                     double amount) {
+    for (std::size_t i = 0; i < n; ++i) p[i] = unsharp_value(p[i], blurred[i], amount);
+}
+
 void report(const char* who, unsigned width, unsigned height) {
     std::fprintf(stderr, "Can't allocate %lu bytes in %s\n",
                  static_cast<unsigned long>(width) * height * 4, who);
@@ -53,6 +60,16 @@ void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned heig
                                                                blurred, width, amount);
                                      });
     if (!ok) report("rgbg_unsharp_channel", width, height);
+}
+
+void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, double amount) {
+    if (!image || width == 0 || height == 0) return;
+    const double divisor = mosaic_form(d) ? radius + 1.0 : 2.0 * radius + 1.0;
+    const std::size_t n = static_cast<std::size_t>(width) * 4;
+    const bool ok = box_blur_rows(image, 4, width, height, radius, divisor, [&](unsigned row, const float* blurred) {
+        unsharp_samples(image + static_cast<std::size_t>(row) * n, blurred, n, amount);
+    });
+    if (!ok) report("rgbg_unsharp_channels", width, height);
 }
 
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount) {
