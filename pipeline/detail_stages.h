@@ -18,6 +18,10 @@ void blur_channel(float* image, unsigned width, unsigned height, unsigned radius
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);
 void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, int enabled, float sharpness,
                        float baseRadius);
+// blur_ab_channels then sharpen_l_channel, with the passes that can share
+// one blur done together.
+void blur_ab_and_sharpen_l(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB, int enabled,
+                           float sharpness, float baseRadius);
 void local_contrast(float* lab, unsigned width, unsigned height, int enabled, float amount, float radiusFactor);
 
 }  // namespace dvk

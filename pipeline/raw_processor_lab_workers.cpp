@@ -6,9 +6,8 @@
 namespace dvk {
 
 void RawProcessor::blurABsharpnessInThread(band_record* band) {
-    blur_ab_channels(dvklib_, band->band_start, band->width, band->rows_with_overlap, blurAB_);
-    sharpen_l_channel(dvklib_, band->band_start, band->width, band->rows_with_overlap, useSharpness_,
-                      static_cast<float>(sharpness_), 1.0f);
+    blur_ab_and_sharpen_l(dvklib_, band->band_start, band->width, band->rows_with_overlap, blurAB_, useSharpness_,
+                          static_cast<float>(sharpness_), 1.0f);
     band->done = 1;
 }
 

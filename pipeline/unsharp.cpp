@@ -52,13 +52,11 @@ void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned heig
                           double amount) {
     if (!image || width == 0 || height == 0) return;
     const double divisor = mosaic_form(d) ? radius + 1.0 : 2.0 * radius + 1.0;
-    // Each row is written after the pass has read every row it needs: the
-    // vertical pass is complete before the first row is emitted.
-    const bool ok = box_blur_channel(image, 4, channel, width, height, radius, divisor,
-                                     [&](unsigned row, const float* blurred) {
-                                         unsharp_row<4, false>(image + static_cast<std::size_t>(row) * width * 4 + channel,
-                                                               blurred, width, amount);
-                                     });
+    const bool ok = box_blur_rows(image, 4, channel, 1, width, height, radius, divisor,
+                                  [&](unsigned row, const float* blurred) {
+                                      unsharp_row<4, false>(image + static_cast<std::size_t>(row) * width * 4 + channel,
+                                                            blurred, width, amount);
+                                  });
     if (!ok) report("rgbg_unsharp_channel", width, height);
 }
 
@@ -66,7 +64,7 @@ void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned hei
     if (!image || width == 0 || height == 0) return;
     const double divisor = mosaic_form(d) ? radius + 1.0 : 2.0 * radius + 1.0;
     const std::size_t n = static_cast<std::size_t>(width) * 4;
-    const bool ok = box_blur_rows(image, 4, width, height, radius, divisor, [&](unsigned row, const float* blurred) {
+    const bool ok = box_blur_rows(image, 4, 0, 4, width, height, radius, divisor, [&](unsigned row, const float* blurred) {
         unsharp_samples(image + static_cast<std::size_t>(row) * n, blurred, n, amount);
     });
     if (!ok) report("rgbg_unsharp_channels", width, height);
@@ -74,21 +72,21 @@ void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned hei
 
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount) {
     if (!image || width == 0 || height == 0) return;
-    const bool ok = box_blur_channel(image, 3, channel, width, height, radius, 2.0 * radius + 1.0,
-                                     [&](unsigned row, const float* blurred) {
-                                         unsharp_row<3, true>(image + static_cast<std::size_t>(row) * width * 3 + channel,
-                                                              blurred, width, amount);
-                                     });
+    const bool ok = box_blur_rows(image, 3, channel, 1, width, height, radius, 2.0 * radius + 1.0,
+                                  [&](unsigned row, const float* blurred) {
+                                      unsharp_row<3, true>(image + static_cast<std::size_t>(row) * width * 3 + channel,
+                                                           blurred, width, amount);
+                                  });
     if (!ok) report("rgb_unsharp_channel", width, height);
 }
 
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel) {
     if (!image || width == 0 || height == 0) return;
-    const bool ok = box_blur_channel(image, 3, channel, width, height, radius, 2.0 * radius + 1.0,
-                                     [&](unsigned row, const float* blurred) {
-                                         float* p = image + static_cast<std::size_t>(row) * width * 3 + channel;
-                                         for (unsigned x = 0; x < width; ++x) p[x * 3] = blurred[x];
-                                     });
+    const bool ok = box_blur_rows(image, 3, channel, 1, width, height, radius, 2.0 * radius + 1.0,
+                                  [&](unsigned row, const float* blurred) {
+                                      float* p = image + static_cast<std::size_t>(row) * width * 3 + channel;
+                                      for (unsigned x = 0; x < width; ++x) p[x * 3] = blurred[x];
+                                  });
     if (!ok)
         std::fprintf(stderr, "Can't allocate %lu bytes in blur\n", static_cast<unsigned long>(width) * height * 4);
 }
@@ -98,6 +96,35 @@ void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, i
     if (!(sharpness > 0) || !enabled) return;
     const double amount = sharpness / 18.0;
     rgb_unsharp_channel(lab, width, height, static_cast<unsigned>(static_cast<int>(baseRadius)), 0, amount);
+    rgb_unsharp_channel(lab, width, height, static_cast<unsigned>(static_cast<int>(baseRadius + 1)), 0, amount);
+}
+
+void blur_ab_and_sharpen_l(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB, int enabled,
+                           float sharpness, float baseRadius) {
+    const bool sharpen = sharpness > 0 && enabled;
+    const int r0 = static_cast<int>(baseRadius);
+    if (!blurAB || !sharpen || r0 != 1 || !lab || width == 0 || height == 0) {
+        blur_ab_channels(d, lab, width, height, blurAB);
+        sharpen_l_channel(d, lab, width, height, enabled, sharpness, baseRadius);
+        return;
+    }
+    // The a and b blurs and the first L mask share their radius and divisor,
+    // and each channel's blur reads that channel alone: one pass does all
+    // three, then the second L mask follows.
+    const double amount = sharpness / 18.0;
+    const bool ok = box_blur_rows(lab, 3, 0, 3, width, height, 1, 3.0, [&](unsigned row, const float* blurred) {
+        float* p = lab + static_cast<std::size_t>(row) * width * 3;
+        for (unsigned x = 0; x < width; ++x) {
+            const float L = p[3 * x];
+            p[3 * x] = unsharp_value(L, blurred[3 * x], amount * lightness_weight(L));
+            p[3 * x + 1] = blurred[3 * x + 1];
+            p[3 * x + 2] = blurred[3 * x + 2];
+        }
+    });
+    if (!ok) {
+        report("blur_ab_and_sharpen_l", width, height);
+        return;
+    }
     rgb_unsharp_channel(lab, width, height, static_cast<unsigned>(static_cast<int>(baseRadius + 1)), 0, amount);
 }
 

@@ -163,6 +163,19 @@ TEST(RgbgUnsharp, AllChannelsInOnePassEqualChannelByChannel) {
             }
 }
 
+TEST(DetailStages, ChromaBlurAndSharpeningTogetherEqualOneAfterTheOther) {
+    for (auto [w, h] : {std::pair<unsigned, unsigned>{11, 9}, {4, 2}, {1, 5}})
+        for (int blur : {0, 1})
+            for (float base : {1.0f, 2.0f}) {
+                auto lab = noise(std::size_t(w) * h * 3, 3 + w + h);
+                auto expected = lab;
+                blur_ab_channels(nullptr, expected.data(), w, h, blur);
+                sharpen_l_channel(nullptr, expected.data(), w, h, 1, 40.0f, base);
+                blur_ab_and_sharpen_l(nullptr, lab.data(), w, h, blur, 1, 40.0f, base);
+                ASSERT_EQ(lab, expected) << w << "x" << h << " blur " << blur << " base " << base;
+            }
+}
+
 TEST(BoxBlurRows, EmitMayRewriteItsRowWithoutChangingLaterRows) {
     // Radii up to one less than the height (r = 8 serves from a copy of the
     // whole image, the others from the ring of original rows).
@@ -171,7 +184,7 @@ TEST(BoxBlurRows, EmitMayRewriteItsRowWithoutChangingLaterRows) {
         auto img = noise(static_cast<std::size_t>(w * h * 3), 5 + r);
         const auto orig = img;
         std::vector<float> blurred(img.size());
-        const bool ok = box_blur_rows(img.data(), 3, unsigned(w), unsigned(h), r, 2.0 * r + 1,
+        const bool ok = box_blur_rows(img.data(), 3, 0, 3, unsigned(w), unsigned(h), r, 2.0 * r + 1,
                                       [&](unsigned row, const float* b) {
                                           std::copy(b, b + w * 3, blurred.begin() + long(row) * w * 3);
                                           std::fill(img.begin() + long(row) * w * 3, img.begin() + long(row + 1) * w * 3, -1e6f);
