@@ -106,4 +106,23 @@ bool copy_image_normalised(DVKLib* d, float* dest, float scale) {
     return true;
 }
 
+bool copy_raw_normalised(DVKLib* d, float* dest, float scale) {
+    LibRaw_DVK& raw = *d->libraw;
+    if (!dest) return false;
+    const Normalisation n = normalisation_of(raw, scale);
+    const unsigned iwidth = raw.imgdata.sizes.iwidth;
+    float peak[4] = {0, 0, 0, 0};
+    std::mutex lock;
+    const bool complete = raw.image_rows_on_threads([&](unsigned y, const std::uint16_t(*px)[4]) {
+        float q[4];
+        normalise_pixels([px](std::size_t i, int c) { return float(px[i][c]); }, dest + std::size_t(y) * iwidth * 4,
+                         iwidth, n, q);
+        std::lock_guard<std::mutex> hold(lock);
+        for (int c = 0; c < 4; ++c) peak[c] = q[c] > peak[c] ? q[c] : peak[c];
+    });
+    if (!complete) return false;
+    store_results(d, n, peak);
+    return true;
+}
+
 }  // namespace dvk

@@ -37,6 +37,10 @@ AlignedBuffer<float> copy_image_to_rgbg(DVKLib* d, std::size_t* bytes);
 // result is the same as the two steps in turn. Returns false when LibRaw
 // holds no image.
 bool copy_image_normalised(DVKLib* d, float* dest, float scale);
+// The same straight from the raw samples, for a decoder on which
+// begin_image_rows() succeeded: LibRaw's four-channel image is never made.
+// Returns false when memory is short.
+bool copy_raw_normalised(DVKLib* d, float* dest, float scale);
 
 // Half-size X-Trans files (not DNG): rebuilds the half-size image from the raw
 // samples, averaging colours per 2 x 2 block, and trims 2 pixels on each side.
