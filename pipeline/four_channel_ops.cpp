@@ -9,20 +9,24 @@
 
 namespace dvk {
 
+void scale_channels(float* image, std::size_t pixels, double r, double g, double b, double g2) {
+    const float f0 = static_cast<float>(r), f1 = static_cast<float>(g), f2 = static_cast<float>(b),
+                f3 = static_cast<float>(g2);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        float* p = image + 4 * i;
+        p[0] *= f0;
+        p[1] *= f1;
+        p[2] *= f2;
+        p[3] *= f3;
+    }
+}
+
 void multiply_channels(DVKLib* d, float* image, unsigned width, int height, double r, double g, double b,
                        double g2) {
     if (!image || width == 0 || height <= 0) return;
-    const float f0 = static_cast<float>(r), f1 = static_cast<float>(g), f2 = static_cast<float>(b),
-                f3 = static_cast<float>(g2);
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     run_index_chunks(n, band_thread_count, std::size_t(1) << 16, [=](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            float* p = image + 4 * i;
-            p[0] *= f0;
-            p[1] *= f1;
-            p[2] *= f2;
-            p[3] *= f3;
-        }
+        scale_channels(image + 4 * begin, end - begin, r, g, b, g2);
     });
 }
 

@@ -264,6 +264,9 @@ public:
     void Binn32TrInThread(band_record* band);  // writes the binned width and rows back
     void unsharpChannelsInThread(band_record* band);
     void runApplyCurveVecFInThread(band_record* band);
+    // The curve worker's stages on a band, after the four multipliers when
+    // `balance` is given.
+    void applyCurveToBand(band_record* band, const double* balance);
     void makeAdjustStage1InThread(band_record* band);
     void blurABsharpnessInThread(band_record* band);
     void localContrastInThread(band_record* band);
@@ -274,6 +277,10 @@ public:
     void rgbgImageApplyBalance(float* image);
     // Exposure, black shift, clamp, highlight compression and tone curve, in bands.
     void rgbgImageApplyCurve(float* image);
+    // rgbgImageApplyBalance then rgbgImageApplyCurve, the balance multipliers
+    // applied chunk by chunk in the curve's pass (the same values, one pass
+    // over the image fewer).
+    void rgbgImageApplyBalanceAndCurve(float* image);
     // Copies the loaded image into image32 and adds 5 to progress.
     void rgbgImageReset();
     // White balance from a square of `delta` pixels around a point / from a rectangle.

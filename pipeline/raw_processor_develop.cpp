@@ -129,12 +129,14 @@ bool RawProcessor::convertImage() {
     const bool halfSize = isHalfSize();
     const bool mosaic = id.idata.filters >= 1001;
 
-    StageTimer timer("balance");
-    rgbgImageApplyBalance(d->image_data());
-    timer.lap("dot noise");
-    if (cleanDotNoise_) clean_dot_noise(d, d->image_data(), W(), H());
-    timer.lap("curve");
-    rgbgImageApplyCurve(d->image_data());
+    StageTimer timer("balance, curve");
+    if (cleanDotNoise_) {
+        rgbgImageApplyBalance(d->image_data());
+        clean_dot_noise(d, d->image_data(), W(), H());
+        rgbgImageApplyCurve(d->image_data());
+    } else {
+        rgbgImageApplyBalanceAndCurve(d->image_data());
+    }
     timer.lap("mosaic unsharp");
     if (!rawMode_ && !halfSize && mosaic && interpolation_ != 5)
         runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, N, 4, d->image_data(), W(), H());

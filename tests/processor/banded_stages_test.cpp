@@ -55,6 +55,34 @@ TEST_P(CurveBands, SameAsOneBand) {
     EXPECT_NE(one, src);
 }
 
+TEST_P(CurveBands, BalanceInTheCurvePassSameAsBalanceThenCurve) {
+    const bool mosaic = GetParam();
+    const unsigned w = 29, h = 613;
+    for (int recovery : {0, 1}) {
+        RawProcessor p;
+        test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRGGB : 0, !mosaic);
+        p.setManualGreen2(1);
+        p.setEvRed(0.7);
+        p.setEvBlue(-0.4);
+        p.setEvWarmCold(0.3);
+        p.setEvGreen2(0.1);
+        p.setExposure(0.4);
+        p.setBlackShift(4);
+        p.setHlCompression(1.0);
+        p.setContrast(25);
+        p.setHighRecoveryEnabled(recovery);
+        const auto src = random_image(std::size_t(w) * h * 4, -0.1f, 1.3f, 8);
+        std::vector<float> apart = src, together = src;
+        test::BandThreadCount t(4);
+        p.rgbgImageApplyBalance(apart.data());
+        p.rgbgImageApplyCurve(apart.data());
+        const double before = p.progress();
+        p.rgbgImageApplyBalanceAndCurve(together.data());
+        expect_close(apart, together, apart.size(), 0);
+        EXPECT_EQ(p.progress() - before, 15.0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, CurveBands, ::testing::Values(true, false));
 
 TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
