@@ -107,9 +107,23 @@ void blur_block_across(const float* const* v, long rows, const long* add_col, co
 
 }  // namespace
 
+std::vector<float*> contiguous_rows(float* image, unsigned width, unsigned height, int channels) {
+    std::vector<float*> rows(height);
+    const std::size_t row_floats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    for (unsigned y = 0; y < height; ++y) rows[y] = image + static_cast<std::size_t>(y) * row_floats;
+    return rows;
+}
+
 bool box_blur_rows(float* image, int channels, int first, int count, unsigned width, unsigned height,
                    unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit) {
     if (!image || width == 0 || height == 0 || channels <= 0) return true;
+    const std::vector<float*> rows = contiguous_rows(image, width, height, channels);
+    return box_blur_rows(rows.data(), channels, first, count, width, height, radius, divisor, emit);
+}
+
+bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit) {
+    if (!image_rows || width == 0 || height == 0 || channels <= 0) return true;
     if (first < 0 || count <= 0 || first + count > channels) return false;
     const long r = static_cast<long>(radius);
     const long h = static_cast<long>(height), w = static_cast<long>(width);
@@ -130,7 +144,9 @@ bool box_blur_rows(float* image, int channels, int first, int count, unsigned wi
     AlignedBuffer<float> vrows = allocate_aligned<float>(kBlockRows * n);
     AlignedBuffer<float> out = allocate_aligned<float>(kBlockRows * n);
     if (!ring || !sums || !across || !vrows || !out) return false;
-    if (whole_copy) std::memcpy(ring.get(), image, static_cast<std::size_t>(h) * row_floats * sizeof(float));
+    if (whole_copy)
+        for (long y = 0; y < h; ++y)
+            std::memcpy(ring.get() + static_cast<std::size_t>(y) * row_floats, image_rows[y], row_floats * sizeof(float));
     long next_emit = 0;
     // The original values of row y (mirrored), from its first blurred channel.
     const auto row_at = [&](long y) -> const float* {
@@ -141,7 +157,7 @@ bool box_blur_rows(float* image, int channels, int first, int count, unsigned wi
         else if (m < next_emit)
             row = ring.get() + static_cast<std::size_t>(m) % ring_rows * row_floats;
         else
-            row = image + static_cast<std::size_t>(m) * row_floats;
+            row = image_rows[m];
         return row + first;
     };
     for (long y = -r - 1; y <= r - 1; ++y) {
@@ -187,8 +203,8 @@ bool box_blur_rows(float* image, int channels, int first, int count, unsigned wi
         for (long k = 0; k < rows; ++k) {
             const long y = y0 + k;
             if (!whole_copy)
-                std::memcpy(ring.get() + static_cast<std::size_t>(y) % ring_rows * row_floats,
-                            image + static_cast<std::size_t>(y) * row_floats, row_floats * sizeof(float));
+                std::memcpy(ring.get() + static_cast<std::size_t>(y) % ring_rows * row_floats, image_rows[y],
+                            row_floats * sizeof(float));
         }
         next_emit = y0 + rows;
         for (long k = 0; k < rows; ++k) emit(static_cast<unsigned>(y0 + k), o[k]);

@@ -28,5 +28,11 @@ inline long mirror_index(long i, long n) {
 // or the channel range is not within the pixel.
 bool box_blur_rows(float* image, int channels, int first, int count, unsigned width, unsigned height,
                    unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit);
+// The same over rows given by pointers (image_rows[0..height)).
+bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit);
+
+// Pointers to the rows of a contiguous image.
+std::vector<float*> contiguous_rows(float* image, unsigned width, unsigned height, int channels);
 
 }  // namespace dvk

@@ -272,6 +272,14 @@ public:
     void localContrastInThread(band_record* band);
     void makeAdjustStage2InThread(band_record* band);
 
+    // The detail stages above, run with the bands and overlaps of the
+    // overlapping runners but without moving the image (each band's overlap
+    // rows are copies of its own): the same pixels as
+    // runRGBGSelectorInThreads / runRGBSelectorInThreads with the worker.
+    void unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    void localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+
     // --- image stages of the processor -------------------------------------
     // Highlight recovery and the white-balance multipliers.
     void rgbgImageApplyBalance(float* image);

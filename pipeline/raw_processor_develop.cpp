@@ -139,7 +139,7 @@ bool RawProcessor::convertImage() {
     }
     timer.lap("mosaic unsharp");
     if (!rawMode_ && !halfSize && mosaic && interpolation_ != 5)
-        runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, N, 4, d->image_data(), W(), H());
+        unsharpChannelsInBands(N, 4, d->image_data(), W(), H());
     timer.lap("mix greens");
     mix_green_channels(d);
     timer.lap("demosaic");
@@ -235,14 +235,12 @@ bool RawProcessor::convertImage() {
         incProgressBy(5);
         timer.lap("blur ab, sharpen");
         if (blurAB_ || sharpness_ > 0) {
-            runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, N, 6, d->image_data(), W(), H());
+            blurABsharpnessInBands(N, 6, d->image_data(), W(), H());
             incProgressBy(5);
         }
         timer.lap("local contrast");
         if (localContrast_ > 0) {
-            runRGBSelectorInThreads(&RawProcessor::localContrastInThread, N,
-                                    local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(),
-                                    H());
+            localContrastInBands(N, local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(), H());
             incProgressBy(5);
         }
         timer.lap("adjust 2");

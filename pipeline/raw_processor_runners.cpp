@@ -99,6 +99,16 @@ void RawProcessor::unsharpChannelsInThread(band_record* band) {
     band->done = 1;
 }
 
+void RawProcessor::unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
+    const double amount = static_cast<double>(0.32f);
+    const auto rows_worker = [&](float* const* rows, unsigned count) {
+        rgbg_unsharp_channels(dvklib_, rows, width, count, radius, amount);
+    };
+    if (!run_bands_with_private_overlaps(rows_worker, rgbg_overlap_layout(threads, height), overlap, image, width, 4))
+        runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, threads, overlap, image, width, height);
+}
+
 void RawProcessor::rgbgImageReset() {
     if (image32_) copy_rgbg_image(dvklib_, image32_.get());
     incProgressBy(5);

@@ -1,7 +1,9 @@
 // Every stage that runs in bands gives the pixels of a single-band run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "pipeline/raw_processor.h"
@@ -102,6 +104,25 @@ TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
               std::vector<float>(src.begin(), src.begin() + w * h * 4));
 }
 
+TEST(UnsharpBands, WithoutMovesSameAsTheOverlappingRunner) {
+    // Odd heights leave the last row to neither; overlaps above the smallest
+    // band are limited the same way.
+    for (auto [h, n, overlap] : {std::tuple<unsigned, int, int>{1001, 4, 4}, {777, 5, 4}, {451, 3, 200}, {300, 8, 4}}) {
+        const unsigned w = 26;
+        RawProcessor p;
+        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
+        const std::size_t spare = std::size_t(n - 1) * 2 * std::size_t(overlap);
+        auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, h);
+        std::vector<float> moved = src, in_place = src;
+        p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, moved.data(), w, h);
+        p.unsharpChannelsInBands(n, overlap, in_place.data(), w, h);
+        expect_close(moved, in_place, std::size_t(w) * h * 4, 0);
+        // Nothing is written past the image.
+        EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
+                               src.begin() + std::ptrdiff_t(w) * h * 4));
+    }
+}
+
 // A Lab image: L 0..100, a and b -60..60.
 std::vector<float> random_lab(unsigned w, unsigned rows, unsigned seed) {
     auto v = random_image(std::size_t(w) * rows * 3, 0.0f, 1.0f, seed);
@@ -124,6 +145,28 @@ TEST(LabBands, ChromaBlurAndSharpeningSameAsOneBand) {
     BandLayout lay = p.runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, n, overlap, many.data(), w, h);
     EXPECT_EQ(lay.bands, n);
     expect_close(one, many, std::size_t(w) * h * 3, 2e-6f);
+}
+
+TEST(LabBands, DetailStagesWithoutMovesSameAsTheOverlappingRunner) {
+    for (auto [h, n] : {std::pair<unsigned, int>{1250, 4}, {901, 3}, {2111, 7}}) {
+        const unsigned w = 18;
+        for (int variant = 0; variant < 3; ++variant) {
+            RawProcessor p;
+            p.setBlurAB(variant != 1);
+            p.setSharpness(variant == 2 ? 0 : 30);
+            p.setLocalContrast(20);
+            p.setSharpnessRadius(2.0f);
+            const int lc_overlap = static_cast<int>((p.localContrast() + 5) * p.sharpnessRadius());
+            auto src = random_lab(w, h + 2 * unsigned(lc_overlap) * unsigned(n - 1), h + unsigned(variant));
+            std::vector<float> moved = src, in_place = src;
+            p.runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, n, 6, moved.data(), w, h);
+            p.blurABsharpnessInBands(n, 6, in_place.data(), w, h);
+            expect_close(moved, in_place, std::size_t(w) * h * 3, 0);
+            p.runRGBSelectorInThreads(&RawProcessor::localContrastInThread, n, lc_overlap, moved.data(), w, h);
+            p.localContrastInBands(n, lc_overlap, in_place.data(), w, h);
+            expect_close(moved, in_place, std::size_t(w) * h * 3, 0);
+        }
+    }
 }
 
 TEST(LabBands, LocalContrastSameAsOneBand) {
