@@ -194,10 +194,14 @@ bool RawProcessor::convertImage() {
     incProgressBy(5);
 
     timer.lap("to RGB, flip");
+    // The clamp of the float RGB image is done by the conversion to it (the
+    // flip and the growth below only move pixels); binning's output is
+    // clamped on its own further down.
+    const bool clamped = interpolation_ != 5;
     if (interpolation_ != 5) {
         rotate_45_degree(d);
         incProgressBy(5);
-        rgbg_to_rgb_float(d->image_data(), W(), H(), d->image_data(), 32, halfSize ? 0 : 1);
+        rgbg_to_clamped_rgb_float(d->image_data(), W(), H(), d->image_data(), halfSize ? 0 : 1);
     }
 
     if (rotation_ < 10 && id.sizes.flip != 0)
@@ -224,7 +228,7 @@ bool RawProcessor::convertImage() {
         return false;
     }
     timer.lap("grow, clamp");
-    clamp_rgb_float(d->image_data(), W(), static_cast<int>(H()));
+    if (!clamped) clamp_rgb_float(d->image_data(), W(), static_cast<int>(H()));
 
     if (!rawMode_) {
         fillDecompressionPoints();
