@@ -17,8 +17,13 @@
 
 namespace dvk {
 
+// Spare rows a band of the float RGB stages of the conversion needs after the
+// image (beyond the first band).
+inline constexpr unsigned kRgbSpareRowsPerThread = 220;
+
 // Bytes of the working image for an iwidth x iheight load: room for the spare
-// rows the band runner needs after the image, both dimensions rounded up to
+// rows the band runners need after the image, as four-channel pixels and as
+// the float RGB image made from them in place, both dimensions rounded up to
 // multiples of 16, 16 bytes a pixel.
 std::size_t working_image_bytes(unsigned iwidth, unsigned iheight);
 

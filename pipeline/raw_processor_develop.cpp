@@ -22,8 +22,6 @@ namespace dvk {
 
 namespace {
 
-constexpr unsigned kConvertSpareRowsPerThread = 220;
-
 int colour_threads() { return legacy_colorsync ? band_thread_count : 1; }
 
 // Rows an overlapping float RGB run of `height` rows needs in its buffer.
@@ -212,8 +210,8 @@ bool RawProcessor::convertImage() {
 
     // Room for the overlapping float RGB runner: the usual spare rows, or
     // more when a large local-contrast radius needs wider overlaps.
-    std::uint64_t rows = static_cast<std::uint64_t>(H()) + kConvertSpareRowsPerThread * static_cast<unsigned>(N) -
-                         kConvertSpareRowsPerThread;
+    std::uint64_t rows = static_cast<std::uint64_t>(H()) + kRgbSpareRowsPerThread * static_cast<unsigned>(N) -
+                         kRgbSpareRowsPerThread;
     if (!rawMode_) {
         if (blurAB_ || sharpness_ > 0) rows = std::max(rows, rows_for_rgb_overlap(N, H(), 6));
         if (localContrast_ > 0)
