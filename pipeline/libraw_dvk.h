@@ -57,8 +57,10 @@ public:
     // begin_image_rows() returns false, changing nothing, for files
     // raw2image_on_threads() hands to raw2image().
     using ImageRowFn = std::function<void(unsigned row, const std::uint16_t (*pixels)[4])>;
+    // Rows go to the threads in whole groups, in order within a group: rows
+    // [0, group_origin), then group_rows rows at a time.
     bool begin_image_rows();
-    bool image_rows_on_threads(const ImageRowFn& row);
+    bool image_rows_on_threads(const ImageRowFn& row, unsigned group_origin = 0, unsigned group_rows = 1);
 
     LibRaw_DVK(const LibRaw_DVK&) = delete;
     LibRaw_DVK& operator=(const LibRaw_DVK&) = delete;

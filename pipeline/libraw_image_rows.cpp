@@ -43,7 +43,7 @@ bool LibRaw_DVK::begin_image_rows() {
     return true;
 }
 
-bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn) {
+bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn, unsigned group_origin, unsigned group_rows) {
     const libraw_image_sizes_t& S = imgdata.sizes;
     const unsigned shrink = libraw_internal_data.internal_output_params.shrink;
     // A site's colour repeats every 2 (Bayer), 16 (Leaf) or 6 (X-Trans)
@@ -57,7 +57,18 @@ bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn) {
     int dmax = 0;
     bool complete = true;
     std::mutex lock;
-    run_row_chunks(S.iheight, band_thread_count, [&](unsigned first, unsigned count) {
+    const unsigned rows = S.iheight;
+    if (group_rows == 0) group_rows = 1;
+    if (group_origin > rows) group_origin = rows;
+    // Group 0 holds the rows before the origin (possibly none), group k >= 1
+    // the group_rows rows from origin + (k - 1) x group_rows.
+    const unsigned groups = 1 + (rows - group_origin + group_rows - 1) / group_rows;
+    const auto group_start = [&](unsigned k) {
+        return k == 0 ? 0u : std::min(rows, group_origin + (k - 1) * group_rows);
+    };
+    run_row_chunks(groups, band_thread_count, [&](unsigned first_group, unsigned group_count) {
+        const unsigned first = group_start(first_group);
+        const unsigned count = group_start(first_group + group_count) - first;
         AlignedBuffer<std::uint16_t> buffer = allocate_aligned<std::uint16_t>(std::size_t(iwidth) * 4);
         if (!buffer) {
             std::lock_guard<std::mutex> hold(lock);

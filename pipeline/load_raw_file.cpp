@@ -106,7 +106,9 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     AlignedBuffer<float> image = allocate_aligned<float>(bytes / sizeof(float));
     if (!image) return LIBRAW_UNSUFFICIENT_MEMORY;
     if (by_rows) {
-        if (!copy_raw_normalised(&work, image.get(), 1.0f)) return LIBRAW_UNSUFFICIENT_MEMORY;
+        // (Steps 6 to 10 do nothing for such files: the white balance of
+        // step 11 is estimated row by row as well.)
+        if (!copy_raw_normalised(&work, image.get(), 1.0f, true)) return LIBRAW_UNSUFFICIENT_MEMORY;
     } else if (raw_units_needed) {
         copy_image_to_rgbg(&work, image.get());
     } else {
@@ -134,7 +136,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     timer.lap("auto white balance");
     // 10.-12. Normalise, estimate the white balance, optionally drop the colour filter.
     if (raw_units_needed) normalize_image(&work, 1.0f);
-    estimate_auto_wb(&work);
+    if (!by_rows) estimate_auto_wb(&work);
     if (work.no_cfa) convert_to_no_cfa(&work);
 
     // 13. A missing fourth as-shot multiplier takes the green one.

@@ -44,8 +44,9 @@ AlignedBuffer<float> copy_image_to_rgbg(DVKLib* d, std::size_t* bytes);
 bool copy_image_normalised(DVKLib* d, float* dest, float scale);
 // The same straight from the raw samples, for a decoder on which
 // begin_image_rows() succeeded: LibRaw's four-channel image is never made.
-// Returns false when memory is short.
-bool copy_raw_normalised(DVKLib* d, float* dest, float scale);
+// With `estimate_wb` it also does what estimate_auto_wb would do on the
+// result. Returns false when memory is short.
+bool copy_raw_normalised(DVKLib* d, float* dest, float scale, bool estimate_wb = false);
 
 // Half-size X-Trans files (not DNG): rebuilds the half-size image from the raw
 // samples, averaging colours per 2 x 2 block, and trims 2 pixels on each side.

@@ -407,8 +407,12 @@ TEST(CopyAndNormalise, OnePassEqualsTheTwoStepsForEveryKind) {
             ASSERT_EQ(raw.begin_image_rows(), mosaic) << int(layout);
             if (!mosaic) continue;
             auto rows = allocate_aligned<float>(bytes / sizeof(float));
-            ASSERT_TRUE(copy_raw_normalised(c.get(), rows.get(), 1.0f));
+            ASSERT_TRUE(copy_raw_normalised(c.get(), rows.get(), 1.0f, true));
             set_image(c.get(), std::move(rows), bytes);
+            // The white balance estimated on the way equals the estimate of
+            // the finished image.
+            estimate_auto_wb(a.get());
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(c->auto_wb[k], a->auto_wb[k]) << int(layout) << " " << k;
             ASSERT_EQ(c.iwidth(), a.iwidth());
             ASSERT_EQ(c.iheight(), a.iheight());
             for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(a->image[i], c->image[i]) << int(layout) << " " << i;
