@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 #include "colour/parallel_chunks.h"
 #include "pipeline/vector_math.h"
 
@@ -236,6 +238,10 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
         if (state[cell] == kBad) {
             flags[cell / 64] |= std::uint64_t(1) << (cell % 64);
             any = true;
+            // The fourth float of a cell's first node marks it too, so that
+            // the interpolation finds it in a node it loads anyway.
+            const std::size_t i = cell / (std::size_t(cells) * cells), j = cell / cells % cells, k = cell % cells;
+            table_[i * s0 + j * s1 + k * s2 + 3] = 1.0f;
         }
     if (any) exact_cell_ = std::move(flags);
 }
@@ -287,53 +293,76 @@ constexpr int kStep0 = Lut3D::kGrid * Lut3D::kGrid * 4, kStep1 = Lut3D::kGrid * 
 constexpr std::size_t kApplyBlock = 256;
 
 // Where the pixels of a block fall: the float offsets of the four nodes of
-// each one's tetrahedron, their weights, its cell and whether it lies in
-// the table's domain (pixels outside get node 0 and weight 1).
+// each one's tetrahedron, their weights and whether it lies in the table's
+// domain (pixels outside get node 0 and weight 1).
 struct Located {
     alignas(64) std::int32_t n0[kApplyBlock], na[kApplyBlock], nb[kApplyBlock];
-    alignas(64) std::int32_t cell[kApplyBlock];
     alignas(64) float w0[kApplyBlock], w1[kApplyBlock], w2[kApplyBlock], w3[kApplyBlock];
     alignas(64) std::int32_t inside[kApplyBlock];
 };
 
-// Grid coordinates of the inputs: (v + offset) x scale, square roots where
+struct Grid {
+    float offset[3], scale[3];
+    std::int32_t root[3];
+};
+
+// Grid coordinates of one input: (v + offset) x scale, square roots where
 // `root`, then the tetrahedron from the order of the three fractions: the
 // walk goes along the axis of the largest fraction first and reaches the far
 // corner along the axis of the smallest last.
-DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const float* offset, const float* scale,
-                            const std::int32_t* root, Located& at) {
+struct GridScalars {
+    float o0, o1, o2, k0, k1, k2;
+    bool r0, r1, r2;
+};
+
+__attribute__((always_inline)) inline void locate_one(float v0, float v1, float v2, GridScalars g, std::size_t p,
+                                                      Located& at) {
     constexpr float steps = float(Lut3D::kGrid - 1);
-    const float o0 = offset[0], o1 = offset[1], o2 = offset[2], k0 = scale[0], k1 = scale[1], k2 = scale[2];
-    const bool r0 = root[0], r1 = root[1], r2 = root[2];
-    for (std::size_t p = 0; p < n; ++p) {
-        float u0 = (px[3 * p] + o0) * k0, u1 = (px[3 * p + 1] + o1) * k1, u2 = (px[3 * p + 2] + o2) * k2;
-        // NaN fails too.
-        const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
-        u0 = in ? u0 : 0.0f;
-        u1 = in ? u1 : 0.0f;
-        u2 = in ? u2 : 0.0f;
-        const float x = (r0 ? std::sqrt(u0) : u0) * steps, y = (r1 ? std::sqrt(u1) : u1) * steps,
-                    z = (r2 ? std::sqrt(u2) : u2) * steps;
-        const std::int32_t i = std::min(std::int32_t(x), std::int32_t(Lut3D::kGrid - 2)),
-                           j = std::min(std::int32_t(y), std::int32_t(Lut3D::kGrid - 2)),
-                           k = std::min(std::int32_t(z), std::int32_t(Lut3D::kGrid - 2));
-        const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
-        const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
-        const std::int32_t first = xy & xz ? kStep0 : (yz ? kStep1 : kStep2);
-        const std::int32_t last = xz & yz ? kStep2 : (xy ? kStep1 : kStep0);
-        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
-        const float mid = fx + fy + fz - hi - lo;
-        const std::int32_t base = i * kStep0 + j * kStep1 + k * kStep2;
-        at.n0[p] = base;
-        at.na[p] = base + first;
-        at.nb[p] = base + (kStep0 + kStep1 + kStep2) - last;
-        at.cell[p] = (i * (Lut3D::kGrid - 1) + j) * (Lut3D::kGrid - 1) + k;
-        at.w0[p] = 1.0f - hi;
-        at.w1[p] = hi - mid;
-        at.w2[p] = mid - lo;
-        at.w3[p] = lo;
-        at.inside[p] = in;
-    }
+    float u0 = (v0 + g.o0) * g.k0, u1 = (v1 + g.o1) * g.k1, u2 = (v2 + g.o2) * g.k2;
+    // NaN fails too.
+    const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
+    u0 = in ? u0 : 0.0f;
+    u1 = in ? u1 : 0.0f;
+    u2 = in ? u2 : 0.0f;
+    const float x = (g.r0 ? std::sqrt(u0) : u0) * steps, y = (g.r1 ? std::sqrt(u1) : u1) * steps,
+                z = (g.r2 ? std::sqrt(u2) : u2) * steps;
+    const std::int32_t i = std::min(std::int32_t(x), std::int32_t(Lut3D::kGrid - 2)),
+                       j = std::min(std::int32_t(y), std::int32_t(Lut3D::kGrid - 2)),
+                       k = std::min(std::int32_t(z), std::int32_t(Lut3D::kGrid - 2));
+    const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
+    const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
+    const std::int32_t first = xy & xz ? kStep0 : (yz ? kStep1 : kStep2);
+    const std::int32_t last = xz & yz ? kStep2 : (xy ? kStep1 : kStep0);
+    const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
+    const float mid = fx + fy + fz - hi - lo;
+    const std::int32_t base = i * kStep0 + j * kStep1 + k * kStep2;
+    at.n0[p] = base;
+    at.na[p] = base + first;
+    at.nb[p] = base + (kStep0 + kStep1 + kStep2) - last;
+    at.w0[p] = 1.0f - hi;
+    at.w1[p] = hi - mid;
+    at.w2[p] = mid - lo;
+    at.w3[p] = lo;
+    at.inside[p] = in;
+}
+
+// The grid places of packed triples.
+DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const Grid& grid, Located& at) {
+    const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
+    const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
+    const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
+    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2};
+    for (std::size_t p = 0; p < n; ++p) locate_one(px[3 * p], px[3 * p + 1], px[3 * p + 2], g, p, at);
+}
+
+// The grid places of three planes.
+DVK_SIMD_CLONES void locate_planes(const float* p0, const float* p1, const float* p2, std::size_t n,
+                                   const Grid& grid, Located& at) {
+    const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
+    const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
+    const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
+    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2};
+    for (std::size_t p = 0; p < n; ++p) locate_one(p0[p], p1[p], p2[p], g, p, at);
 }
 
 // The output of `r` through a post table (see Lut3D::apply), per channel.
@@ -349,11 +378,11 @@ DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* ta
     }
 }
 
-// Writes channel `c` of the pixels inside from `src`.
-DVK_SIMD_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* inside, int c) {
+// Writes channel `c` of the pixels taken from `src`.
+DVK_SIMD_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* taken, int c) {
     for (std::size_t p = 0; p < n; ++p) {
         const float v = px[3 * p + std::size_t(c)];
-        px[3 * p + std::size_t(c)] = inside[p] ? src[p] : v;
+        px[3 * p + std::size_t(c)] = taken[p] ? src[p] : v;
     }
 }
 
@@ -365,55 +394,112 @@ inline Node load_node(const float* p) {
     return v;
 }
 
+// The tetrahedral interpolation of pixel p; *exact is set when the pixel lies
+// outside the domain or in a cell left to the exact transform (flagged in the
+// fourth float of the cell's first node). The result's fourth float is 0.
+__attribute__((always_inline)) inline Node interpolate(const float* tab, const Located& at, std::size_t p,
+                                                       bool* exact) {
+    const Node first = load_node(tab + at.n0[p]);
+    const Node r = at.w0[p] * first + at.w1[p] * load_node(tab + at.na[p]) + at.w2[p] * load_node(tab + at.nb[p]) +
+                   at.w3[p] * load_node(tab + at.n0[p] + (kStep0 + kStep1 + kStep2));
+    *exact = !at.inside[p] | (first[3] != 0.0f);
+    return r;
+}
+
+// Stores the first three floats of a node (two stores: no stack copy, no
+// wider store overlapping the next pixel).
+__attribute__((always_inline)) inline void store3(float* q, Node r) {
+    _mm_storel_pi(reinterpret_cast<__m64*>(q), r);
+    _mm_store_ss(q + 2, _mm_movehl_ps(r, r));
+}
+
+// Writes the interpolated pixels of a block interleaved into `out`; the
+// pixels left to the exact transform keep what `out` held and are listed
+// (their index plus `index0`).
+void store_interleaved(const float* tab, const Located& at, std::size_t m, float* out, std::size_t index0,
+                       std::vector<std::size_t>& misses) {
+    for (std::size_t p = 0; p < m; ++p) {
+        bool exact;
+        const Node r = interpolate(tab, at, p, &exact);
+        if (exact)
+            misses.push_back(index0 + p);
+        else
+            store3(out + 3 * p, r);
+    }
+}
+
+// How the inputs of a table map onto its grid.
+Grid grid_of(bool in_lab, bool sqrt_shaper) {
+    const std::int32_t r = sqrt_shaper;
+    Grid g{{0, 0, 0}, {1, 1, 1}, {r, r, r}};
+    if (in_lab) {
+        g.offset[1] = g.offset[2] = 128.0f;
+        g.scale[0] = float(1.0 / kLabLMax);
+        g.scale[1] = g.scale[2] = float(1.0 / kLabAbSpan);
+        g.root[1] = g.root[2] = 0;
+    }
+    return g;
+}
+
 }  // namespace
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
-    const std::uint64_t* cells = exact_cell_.empty() ? nullptr : exact_cell_.data();
-    float offset[3] = {0, 0, 0}, scale[3] = {1, 1, 1};
-    std::int32_t root[3] = {sqrt_shaper_, sqrt_shaper_, sqrt_shaper_};
-    if (in_lab_) {
-        offset[1] = offset[2] = 128.0f;
-        scale[0] = float(1.0 / kLabLMax);
-        scale[1] = scale[2] = float(1.0 / kLabAbSpan);
-        root[1] = root[2] = 0;
-    }
+    const Grid g = grid_of(in_lab_, sqrt_shaper_);
     Located at;
     alignas(64) float res[4 * kApplyBlock];
     alignas(64) float out[kApplyBlock];
+    alignas(64) std::int32_t taken[kApplyBlock];
     for (std::size_t start = 0; start < n; start += kApplyBlock) {
         const std::size_t m = std::min(kApplyBlock, n - start);
         float* block = px + 3 * start;
-        locate(block, m, offset, scale, root, at);
-        // Pixels outside the domain or in a cell left to the exact transform
-        // keep their values.
-        for (std::size_t p = 0; p < m; ++p) {
-            const std::int32_t cell = at.cell[p];
-            if (!at.inside[p] || (cells && (cells[cell / 64] >> (cell % 64) & 1))) {
-                at.inside[p] = 0;
-                misses.push_back(start + p);
-            }
-        }
-        const auto interpolate = [&](std::size_t p) {
-            return at.w0[p] * load_node(tab + at.n0[p]) + at.w1[p] * load_node(tab + at.na[p]) +
-                   at.w2[p] * load_node(tab + at.nb[p]) +
-                   at.w3[p] * load_node(tab + at.n0[p] + (kStep0 + kStep1 + kStep2));
-        };
+        locate(block, m, g, at);
         if (post_mode_ == Post::None) {
-            for (std::size_t p = 0; p < m; ++p) {
-                const Node r = interpolate(p);
-                if (at.inside[p]) std::memcpy(block + 3 * p, &r, 3 * sizeof(float));
-            }
+            store_interleaved(tab, at, m, block, start, misses);
             continue;
         }
         for (std::size_t p = 0; p < m; ++p) {
-            const Node r = interpolate(p);
+            bool exact;
+            const Node r = interpolate(tab, at, p, &exact);
             std::memcpy(res + 4 * p, &r, sizeof r);
+            taken[p] = !exact;
+            if (exact) misses.push_back(start + p);
         }
         for (int c = 0; c < 3; ++c) {
             post_curve(res + c, m, post_.data() + std::size_t(c) * kPostSize, post_scale_, float(kPostSize - 2),
                        post_mode_ == Post::Encoded, out);
-            put_channel(block, m, out, at.inside, c);
+            put_channel(block, m, out, taken, c);
+        }
+    }
+}
+
+void Lut3D::apply_planes_in(const float* in0, const float* in1, const float* in2, std::size_t n, float* out,
+                            std::vector<std::size_t>& misses) const {
+    const float* tab = table_.data();
+    const Grid g = grid_of(in_lab_, sqrt_shaper_);
+    Located at;
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        locate_planes(in0 + start, in1 + start, in2 + start, m, g, at);
+        store_interleaved(tab, at, m, out + 3 * start, start, misses);
+    }
+}
+
+void Lut3D::apply_planes_out(const float* px, std::size_t n, float* out0, float* out1, float* out2,
+                             std::vector<std::size_t>& refused) const {
+    const float* tab = table_.data();
+    const Grid g = grid_of(in_lab_, sqrt_shaper_);
+    Located at;
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        locate(px + 3 * start, m, g, at);
+        for (std::size_t p = 0; p < m; ++p) {
+            bool exact;
+            const Node r = interpolate(tab, at, p, &exact);
+            out0[start + p] = r[0];
+            out1[start + p] = r[1];
+            out2[start + p] = r[2];
+            if (exact) refused.push_back(start + p);
         }
     }
 }

@@ -44,6 +44,15 @@ public:
     // (or NaN), or in a cell left to the exact transform, is left as it was
     // and its index is appended to `misses`.
     void apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const;
+    // For tables with CIELab outputs (no RGB post tables), the same on other
+    // layouts. Inputs as three planes of n values, outputs packed into `out`:
+    // the pixels it cannot take keep what `out` held and are listed.
+    void apply_planes_in(const float* in0, const float* in1, const float* in2, std::size_t n, float* out,
+                         std::vector<std::size_t>& misses) const;
+    // Packed inputs, outputs as three planes; the pixels it cannot take are
+    // listed (their outputs are meaningless but finite).
+    void apply_planes_out(const float* px, std::size_t n, float* out0, float* out1, float* out2,
+                          std::vector<std::size_t>& refused) const;
 
 private:
     enum class Post { None, Gamma, Encoded };

@@ -248,18 +248,21 @@ DVK_SIMD_CLONES void place_rgb(const float* block, std::size_t n, float scale, T
 }
 
 // Linear interpolation on a 1D table at the given places.
-void read_table(const float* table, const std::int32_t* index, const float* frac, std::size_t n, float* out) {
+DVK_SIMD_CLONES void read_table(const float* __restrict table, const std::int32_t* __restrict index,
+                                const float* __restrict frac, std::size_t n, float* __restrict out) {
     for (std::size_t p = 0; p < n; ++p) {
         const float* t = table + index[p];
         out[p] = t[0] + frac[p] * (t[1] - t[0]);
     }
 }
 
-// Linear RGB -> XYZ (matrix m) -> CIELab, written interleaved; pixels
-// outside get an L the Lab table refuses. With `clamp` the Lab values are
-// held to the 16-bit ICC encoding.
-DVK_SIMD_CLONES void linear_to_lab(const float* l0, const float* l1, const float* l2, const float* m,
-                                   const std::int32_t* outside, std::int32_t clamp, std::size_t n, float* block) {
+// Linear RGB -> XYZ (matrix m) -> CIELab, as three planes; pixels outside
+// get an L the Lab table refuses. With `clamp` the Lab values are held to the
+// 16-bit ICC encoding.
+DVK_SIMD_CLONES void linear_to_lab(const float* __restrict l0, const float* __restrict l1,
+                                   const float* __restrict l2, const float* m, const std::int32_t* __restrict outside,
+                                   std::int32_t clamp, std::size_t n, float* __restrict L_out,
+                                   float* __restrict a_out, float* __restrict b_out) {
     const float m0 = m[0] / kD50[0], m1 = m[1] / kD50[0], m2 = m[2] / kD50[0];
     const float m3 = m[3] / kD50[1], m4 = m[4] / kD50[1], m5 = m[5] / kD50[1];
     const float m6 = m[6] / kD50[2], m7 = m[7] / kD50[2], m8 = m[8] / kD50[2];
@@ -273,24 +276,25 @@ DVK_SIMD_CLONES void linear_to_lab(const float* l0, const float* l1, const float
             a = std::min(std::max(a, -128.0f), kLabAbMax);
             b = std::min(std::max(b, -128.0f), kLabAbMax);
         }
-        block[3 * p] = outside[p] ? -1000.0f : L;  // outside: refused by the table
-        block[3 * p + 1] = a;
-        block[3 * p + 2] = b;
+        L_out[p] = outside[p] ? -1000.0f : L;  // outside: refused by the table
+        a_out[p] = a;
+        b_out[p] = b;
     }
 }
 
 // CIELab -> XYZ -> linear RGB (matrix m) -> where each channel falls on its
 // encoding table (over the signed square root of the linear value).
-DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m, float scale, TablePlaces& at) {
+DVK_SIMD_CLONES void place_lab(const float* L, const float* a, const float* b, std::size_t n, const float* m,
+                               float scale, TablePlaces& at) {
     const float m0 = m[0] * kD50[0], m1 = m[1] * kD50[1], m2 = m[2] * kD50[2];
     const float m3 = m[3] * kD50[0], m4 = m[4] * kD50[1], m5 = m[5] * kD50[2];
     const float m6 = m[6] * kD50[0], m7 = m[7] * kD50[1], m8 = m[8] * kD50[2];
     const float last = float(2 * kEncodeHalf) - 0.001f;
     for (std::size_t p = 0; p < n; ++p) {
-        const float fy = (block[3 * p] + 16.0f) * (1.0f / 116.0f);
-        const float x = lab_f_inverse(fy + block[3 * p + 1] * (1.0f / 500.0f));
+        const float fy = (L[p] + 16.0f) * (1.0f / 116.0f);
+        const float x = lab_f_inverse(fy + a[p] * (1.0f / 500.0f));
         const float y = lab_f_inverse(fy);
-        const float z = lab_f_inverse(fy - block[3 * p + 2] * (1.0f / 200.0f));
+        const float z = lab_f_inverse(fy - b[p] * (1.0f / 200.0f));
         const float lin[3] = {m0 * x + m1 * y + m2 * z, m3 * x + m4 * y + m5 * z, m6 * x + m7 * y + m8 * z};
         for (int c = 0; c < 3; ++c) {
             const float root = std::sqrt(std::fabs(lin[c]));
@@ -305,13 +309,45 @@ DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m
     }
 }
 
-// With the Lab side an identity: lists the pixels outside the 16-bit ICC Lab
-// encoding (and NaN), which a Lab table would refuse.
-void refuse_outside_lab(const float* block, std::size_t n, std::vector<std::size_t>& refused) {
+// Whether CIELab values lie within the 16-bit ICC Lab encoding (NaN does
+// not): a Lab table refuses the others.
+inline bool in_lab_encoding(float L, float a, float b) {
+    return L >= 0.0f && L <= kLabLMax && a >= -128.0f && a <= kLabAbMax && b >= -128.0f && b <= kLabAbMax;
+}
+
+// With the Lab side an identity: the Lab planes packed into `out`, except
+// the pixels outside the encoding, which keep what `out` held and are listed.
+void pack_lab(const float* L, const float* a, const float* b, std::size_t n, float* out,
+              std::vector<std::size_t>& refused) {
     for (std::size_t p = 0; p < n; ++p) {
-        const float L = block[3 * p], a = block[3 * p + 1], b = block[3 * p + 2];
-        if (!(L >= 0.0f && L <= kLabLMax && a >= -128.0f && a <= kLabAbMax && b >= -128.0f && b <= kLabAbMax))
+        if (!in_lab_encoding(L[p], a[p], b[p])) {
             refused.push_back(p);
+            continue;
+        }
+        out[3 * p] = L[p];
+        out[3 * p + 1] = a[p];
+        out[3 * p + 2] = b[p];
+    }
+}
+
+// With the Lab side an identity: packed Lab into planes, listing the pixels
+// a Lab table would refuse.
+void unpack_lab(const float* px, std::size_t n, float* L, float* a, float* b, std::vector<std::size_t>& refused) {
+    for (std::size_t p = 0; p < n; ++p) {
+        L[p] = px[3 * p];
+        a[p] = px[3 * p + 1];
+        b[p] = px[3 * p + 2];
+        if (!in_lab_encoding(L[p], a[p], b[p])) refused.push_back(p);
+    }
+}
+
+// Three planes packed into triples.
+DVK_SIMD_CLONES void pack(const float* __restrict o0, const float* __restrict o1, const float* __restrict o2,
+                          std::size_t n, float* __restrict out) {
+    for (std::size_t p = 0; p < n; ++p) {
+        out[3 * p] = o0[p];
+        out[3 * p + 1] = o1[p];
+        out[3 * p + 2] = o2[p];
     }
 }
 
@@ -320,59 +356,50 @@ void refuse_outside_lab(const float* block, std::size_t n, std::vector<std::size
 void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* cv = curves_.data();
     alignas(64) float lin[3][kBlock];
+    alignas(64) float lab[3][kBlock];
     TablePlaces at;
-    std::vector<std::size_t> lut_misses;
-    // The Lab side of a block, in place: through the table, or left as it is
-    // when that side is an identity; `refused` lists the pixels it cannot take.
-    auto lab_side = [this](float* block, std::size_t count, std::vector<std::size_t>& refused) {
-        refused.clear();
-        if (table_)
-            table_->apply(block, count, refused);
-        else
-            refuse_outside_lab(block, count, refused);
-    };
+    std::vector<std::size_t> refused;
     if (!lab_in_) {
-        // Camera RGB -> XYZ -> CIELab, then the Lab table. A pixel the table
-        // refuses gets its input back.
-        alignas(64) float saved[3 * kBlock];
+        // Camera RGB -> XYZ -> CIELab, then the Lab table (or nothing when
+        // that side is an identity). A pixel it refuses keeps its input.
         alignas(64) std::int32_t outside[kBlock];
         for (std::size_t start = 0; start < n; start += kBlock) {
             const std::size_t count = std::min(kBlock, n - start);
             float* block = px + 3 * start;
-            std::copy(block, block + 3 * count, saved);
             place_rgb(block, count, curve_scale_, at, outside);
             for (int c = 0; c < 3; ++c)
                 read_table(cv + std::size_t(c) * kDecodeSize, at.index[c], at.frac[c], count, lin[c]);
-            linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, block);
-            lab_side(block, count, lut_misses);
-            for (std::size_t m : lut_misses) {
-                std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
-                misses.push_back(start + m);
-            }
+            linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, lab[0], lab[1], lab[2]);
+            refused.clear();
+            if (table_)
+                table_->apply_planes_in(lab[0], lab[1], lab[2], count, block, refused);
+            else
+                pack_lab(lab[0], lab[1], lab[2], count, block, refused);
+            for (std::size_t m : refused) misses.push_back(start + m);
         }
         return;
     }
     // UPLab -> CIELab through the table, then XYZ -> linear RGB -> encoded.
+    // A pixel the table refuses keeps its input.
     const std::size_t size = 2 * kEncodeHalf + 1;
     alignas(64) float saved[3 * kBlock];
     for (std::size_t start = 0; start < n; start += kBlock) {
         const std::size_t count = std::min(kBlock, n - start);
         float* block = px + 3 * start;
-        lab_side(block, count, lut_misses);
-        for (std::size_t m : lut_misses) {
-            std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
-            misses.push_back(start + m);
-        }
-        place_lab(block, count, m_, curve_scale_, at);
+        refused.clear();
+        if (table_)
+            table_->apply_planes_out(block, count, lab[0], lab[1], lab[2], refused);
+        else
+            unpack_lab(block, count, lab[0], lab[1], lab[2], refused);
+        for (std::size_t m : refused) std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
+        place_lab(lab[0], lab[1], lab[2], count, m_, curve_scale_, at);
         for (int c = 0; c < 3; ++c)
             read_table(cv + std::size_t(c) * size, at.index[c], at.frac[c], count, lin[c]);
-        for (std::size_t p = 0; p < count; ++p) {
-            block[3 * p] = lin[0][p];
-            block[3 * p + 1] = lin[1][p];
-            block[3 * p + 2] = lin[2][p];
+        pack(lin[0], lin[1], lin[2], count, block);
+        for (std::size_t m : refused) {
+            std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
+            misses.push_back(start + m);
         }
-        // Refused pixels keep their input.
-        for (std::size_t m : lut_misses) std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
     }
 }
 
