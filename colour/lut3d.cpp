@@ -8,6 +8,12 @@
 
 #include "colour/parallel_chunks.h"
 #include "pipeline/vector_math.h"
+#include "platform/stage_timer.h"
+#include <cstdio>
+
+// Pixel loops compiled for AVX-512, AVX2 and the baseline, chosen at load
+// time; none contracts multiply-adds, so all give the same results.
+#define DVK_COLOUR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 
 namespace dvk {
 
@@ -106,6 +112,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     // Curvature at each node: the sum of the magnitudes of its second
     // differences along the three axes (from the nearest inner node at the
     // border).
+    StageTimer tt("      curv");
     std::vector<float> curv(nodes * 4);
     run_in_chunks(nodes, 16384, [&](std::size_t b, std::size_t e) {
         for (std::size_t q = b; q < e; ++q) {
@@ -133,6 +140,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     // tolerances the probes found no failing cell of the pipeline's
     // transforms (camera to UPLab, UPLab to Lab and to the output spaces).
     constexpr float kScreenShare = 1.5f;
+    tt.lap("      screen");
     enum : std::uint8_t { kSmooth = 0, kProbe = 1, kBad = 2 };
     std::vector<std::uint8_t> state(count, kSmooth);
     run_in_chunks(count, 4096, [&](std::size_t b, std::size_t end) {
@@ -211,6 +219,8 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     std::vector<std::uint32_t> list;
     for (std::size_t cell = 0; cell < count; ++cell)
         if (state[cell] == kProbe) list.push_back(std::uint32_t(cell));
+    tt.lap("      probes");
+    if (stage_times_enabled()) fprintf(stderr, "probe list %zu\n", list.size());
     // Cells that fail come in clusters (along a clipping edge): the smooth
     // neighbours of a bad cell are probed as well, until no new bad cell turns up.
     while (!list.empty()) {
@@ -232,6 +242,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
         }
         list = std::move(next);
     }
+    tt.lap("      flags");
     std::vector<std::uint64_t> flags((count + 63) / 64, 0);
     bool any = false;
     for (std::size_t cell = 0; cell < count; ++cell)
@@ -265,6 +276,7 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         exact(grey, 1);
         linear_out_ = grey[1] < 0.3f;
     }
+    StageTimer tt("    lut fill");
     if (out_rgb && linear && encode) {
         post_mode_ = Post::Encoded;
         fill(sqrt_shaper, linear);
@@ -277,6 +289,7 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         post_mode_ = Post::None;
         fill(sqrt_shaper, exact);
     }
+    tt.lap("    lut mark");
     mark_exact_cells(exact);
 }
 
@@ -347,7 +360,7 @@ __attribute__((always_inline)) inline void locate_one(float v0, float v1, float 
 }
 
 // The grid places of packed triples.
-DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const Grid& grid, Located& at) {
+DVK_COLOUR_CLONES void locate(const float* px, std::size_t n, const Grid& grid, Located& at) {
     const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
     const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
     const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
@@ -356,7 +369,7 @@ DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const Grid& grid, Lo
 }
 
 // The grid places of three planes.
-DVK_SIMD_CLONES void locate_planes(const float* p0, const float* p1, const float* p2, std::size_t n,
+DVK_COLOUR_CLONES void locate_planes(const float* p0, const float* p1, const float* p2, std::size_t n,
                                    const Grid& grid, Located& at) {
     const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
     const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
@@ -366,7 +379,7 @@ DVK_SIMD_CLONES void locate_planes(const float* p0, const float* p1, const float
 }
 
 // The output of `r` through a post table (see Lut3D::apply), per channel.
-DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* table, float scale, float last,
+DVK_COLOUR_CLONES void post_curve(const float* res, std::size_t n, const float* table, float scale, float last,
                                 std::int32_t encoded, float* out) {
     for (std::size_t p = 0; p < n; ++p) {
         const float r = res[4 * p];
@@ -379,7 +392,7 @@ DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* ta
 }
 
 // Writes channel `c` of the pixels taken from `src`.
-DVK_SIMD_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* taken, int c) {
+DVK_COLOUR_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* taken, int c) {
     for (std::size_t p = 0; p < n; ++p) {
         const float v = px[3 * p + std::size_t(c)];
         px[3 * p + std::size_t(c)] = taken[p] ? src[p] : v;

@@ -7,6 +7,10 @@
 
 #include "pipeline/vector_math.h"
 
+// Pixel loops compiled for AVX-512, AVX2 and the baseline, chosen at load
+// time; none contracts multiply-adds, so all give the same results.
+#define DVK_COLOUR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+
 namespace dvk {
 
 namespace {
@@ -47,18 +51,18 @@ bool invert3(const float in[9], float out[9]) {
     return true;
 }
 
-// Cube root of a positive float: a first guess from the exponent bits, then
-// two Halley steps (cubic convergence) to full float precision.
+// Cube root of a positive float, without division: a first guess of the
+// inverse cube root from the exponent bits, three Newton steps (each one
+// squares the relative error, from about 5% to within a few units in the
+// last place), then x times its square.
 inline float cube_root(float x) {
-    std::uint32_t bits;
+    std::int32_t bits;
     std::memcpy(&bits, &x, sizeof bits);
-    bits = bits / 3 + 709921077u;
+    bits = 0x54a21d2a - std::int32_t(float(bits) * (1.0f / 3.0f));  // bits / 3 closely enough for a guess
     float y;
     std::memcpy(&y, &bits, sizeof y);
-    float y3 = y * y * y;
-    y = y * (y3 + 2.0f * x) / (2.0f * y3 + x);
-    y3 = y * y * y;
-    return y * (y3 + 2.0f * x) / (2.0f * y3 + x);
+    for (int i = 0; i < 3; ++i) y = y * (4.0f - x * (y * y * y)) * (1.0f / 3.0f);
+    return x * (y * y);
 }
 
 inline float lab_f(float t) {
@@ -228,7 +232,7 @@ struct TablePlaces {
 
 // RGB input: where each channel falls on its decoding table; pixels with a
 // channel outside 0..1 (or NaN) are marked and read the table at 0.
-DVK_SIMD_CLONES void place_rgb(const float* block, std::size_t n, float scale, TablePlaces& at,
+DVK_COLOUR_CLONES void place_rgb(const float* block, std::size_t n, float scale, TablePlaces& at,
                                std::int32_t* outside) {
     for (std::size_t p = 0; p < n; ++p) {
         const float r = block[3 * p], g = block[3 * p + 1], b = block[3 * p + 2];
@@ -248,7 +252,7 @@ DVK_SIMD_CLONES void place_rgb(const float* block, std::size_t n, float scale, T
 }
 
 // Linear interpolation on a 1D table at the given places.
-DVK_SIMD_CLONES void read_table(const float* __restrict table, const std::int32_t* __restrict index,
+DVK_COLOUR_CLONES void read_table(const float* __restrict table, const std::int32_t* __restrict index,
                                 const float* __restrict frac, std::size_t n, float* __restrict out) {
     for (std::size_t p = 0; p < n; ++p) {
         const float* t = table + index[p];
@@ -259,7 +263,7 @@ DVK_SIMD_CLONES void read_table(const float* __restrict table, const std::int32_
 // Linear RGB -> XYZ (matrix m) -> CIELab, as three planes; pixels outside
 // get an L the Lab table refuses. With `clamp` the Lab values are held to the
 // 16-bit ICC encoding.
-DVK_SIMD_CLONES void linear_to_lab(const float* __restrict l0, const float* __restrict l1,
+DVK_COLOUR_CLONES void linear_to_lab(const float* __restrict l0, const float* __restrict l1,
                                    const float* __restrict l2, const float* m, const std::int32_t* __restrict outside,
                                    std::int32_t clamp, std::size_t n, float* __restrict L_out,
                                    float* __restrict a_out, float* __restrict b_out) {
@@ -284,7 +288,7 @@ DVK_SIMD_CLONES void linear_to_lab(const float* __restrict l0, const float* __re
 
 // CIELab -> XYZ -> linear RGB (matrix m) -> where each channel falls on its
 // encoding table (over the signed square root of the linear value).
-DVK_SIMD_CLONES void place_lab(const float* L, const float* a, const float* b, std::size_t n, const float* m,
+DVK_COLOUR_CLONES void place_lab(const float* L, const float* a, const float* b, std::size_t n, const float* m,
                                float scale, TablePlaces& at) {
     const float m0 = m[0] * kD50[0], m1 = m[1] * kD50[1], m2 = m[2] * kD50[2];
     const float m3 = m[3] * kD50[0], m4 = m[4] * kD50[1], m5 = m[5] * kD50[2];
@@ -342,7 +346,7 @@ void unpack_lab(const float* px, std::size_t n, float* L, float* a, float* b, st
 }
 
 // Three planes packed into triples.
-DVK_SIMD_CLONES void pack(const float* __restrict o0, const float* __restrict o1, const float* __restrict o2,
+DVK_COLOUR_CLONES void pack(const float* __restrict o0, const float* __restrict o1, const float* __restrict o2,
                           std::size_t n, float* __restrict out) {
     for (std::size_t p = 0; p < n; ++p) {
         out[3 * p] = o0[p];
