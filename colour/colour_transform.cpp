@@ -8,8 +8,6 @@
 #include "colour/parallel_chunks.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "platform/stage_timer.h"
-#include <cstdio>
 
 namespace dvk {
 
@@ -203,9 +201,7 @@ void ColourTransform::convert(float* px, std::size_t n, PixelStep after, PixelSt
         convert_exact_parallel(px, n, after, before);
         return;
     }
-    {StageTimer tt("  prepare");
-    prepare();}
-    StageTimer tt("  chunks");
+    prepare();
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
         // Pixels the table leaves to the exact transform are gathered and
         // converted in one call per block.

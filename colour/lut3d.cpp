@@ -8,8 +8,6 @@
 
 #include "colour/parallel_chunks.h"
 #include "pipeline/vector_math.h"
-#include "platform/stage_timer.h"
-#include <cstdio>
 
 // Pixel loops compiled for AVX-512, AVX2 and the baseline, chosen at load
 // time; none contracts multiply-adds, so all give the same results.
@@ -112,7 +110,6 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     // Curvature at each node: the sum of the magnitudes of its second
     // differences along the three axes (from the nearest inner node at the
     // border).
-    StageTimer tt("      curv");
     std::vector<float> curv(nodes * 4);
     run_in_chunks(nodes, 16384, [&](std::size_t b, std::size_t e) {
         for (std::size_t q = b; q < e; ++q) {
@@ -140,7 +137,6 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     // tolerances the probes found no failing cell of the pipeline's
     // transforms (camera to UPLab, UPLab to Lab and to the output spaces).
     constexpr float kScreenShare = 1.5f;
-    tt.lap("      screen");
     enum : std::uint8_t { kSmooth = 0, kProbe = 1, kBad = 2 };
     std::vector<std::uint8_t> state(count, kSmooth);
     run_in_chunks(count, 4096, [&](std::size_t b, std::size_t end) {
@@ -219,8 +215,6 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     std::vector<std::uint32_t> list;
     for (std::size_t cell = 0; cell < count; ++cell)
         if (state[cell] == kProbe) list.push_back(std::uint32_t(cell));
-    tt.lap("      probes");
-    if (stage_times_enabled()) fprintf(stderr, "probe list %zu\n", list.size());
     // Cells that fail come in clusters (along a clipping edge): the smooth
     // neighbours of a bad cell are probed as well, until no new bad cell turns up.
     while (!list.empty()) {
@@ -242,7 +236,6 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
         }
         list = std::move(next);
     }
-    tt.lap("      flags");
     std::vector<std::uint64_t> flags((count + 63) / 64, 0);
     bool any = false;
     for (std::size_t cell = 0; cell < count; ++cell)
@@ -276,7 +269,6 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         exact(grey, 1);
         linear_out_ = grey[1] < 0.3f;
     }
-    StageTimer tt("    lut fill");
     if (out_rgb && linear && encode) {
         post_mode_ = Post::Encoded;
         fill(sqrt_shaper, linear);
@@ -289,7 +281,6 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         post_mode_ = Post::None;
         fill(sqrt_shaper, exact);
     }
-    tt.lap("    lut mark");
     mark_exact_cells(exact);
 }
 
