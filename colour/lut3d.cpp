@@ -29,8 +29,7 @@ constexpr float kOutGamma = 2.2f;
 inline float signed_pow(float v, float e) { return v < 0 ? -std::pow(-v, e) : std::pow(v, e); }
 
 // The inputs of grid node (i, j, k).
-void node_input(int i, int j, int k, bool in_lab, bool sqrt_shaper, const double offset[3], float* p) {
-    constexpr int g = Lut3D::kGrid;
+void node_input(int g, int i, int j, int k, bool in_lab, bool sqrt_shaper, const double offset[3], float* p) {
     double u[3] = {(i + offset[0]) / (g - 1), (j + offset[1]) / (g - 1), (k + offset[2]) / (g - 1)};
     if (in_lab) {
         p[0] = float(kLabLMax * (sqrt_shaper ? u[0] * u[0] : u[0]));
@@ -45,7 +44,7 @@ void node_input(int i, int j, int k, bool in_lab, bool sqrt_shaper, const double
 
 void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     sqrt_shaper_ = sqrt_shaper;
-    constexpr int g = kGrid;
+    const int g = grid_;
     const std::size_t nodes = std::size_t(g) * g * g;
     const double none[3] = {0, 0, 0};
     std::vector<float> t(nodes * 3);
@@ -53,7 +52,7 @@ void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     // The nodes of each chunk go through the transform in one call.
     run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) {
         for (std::size_t q = b; q < e; ++q)
-            node_input(int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)), int(q % std::size_t(g)),
+            node_input(g, int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)), int(q % std::size_t(g)),
                        in_lab_, sqrt_shaper, none, &t[q * 3]);
         source(&t[b * 3], e - b);
         // Four floats a node, so that a node is one vector load.
@@ -100,11 +99,11 @@ float Lut3D::compared_value(int c, float r) const {
 }
 
 void Lut3D::mark_exact_cells(const Convert& exact) {
-    constexpr int g = kGrid, cells = kGrid - 1;
-    constexpr std::size_t nodes = std::size_t(g) * g * g;
-    constexpr std::size_t count = std::size_t(cells) * cells * cells;
+    const int g = grid_, cells = grid_ - 1;
+    const std::size_t nodes = std::size_t(g) * g * g;
+    const std::size_t count = std::size_t(cells) * cells * cells;
     // Steps between nodes in floats, four a node.
-    constexpr std::size_t s0 = std::size_t(g) * g * 4, s1 = std::size_t(g) * 4, s2 = 4;
+    const std::size_t s0 = std::size_t(g) * g * 4, s1 = std::size_t(g) * 4, s2 = 4;
     exact_cell_.clear();  // none while the probes go through the table
     const float* tab = table_.data();
     // Curvature at each node: the sum of the magnitudes of its second
@@ -188,7 +187,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
                 const std::uint32_t cell = list[p];
                 const int i = int(cell / (cells * cells)), j = int(cell / cells % cells), k = int(cell % cells);
                 for (int o = 0; o < kProbes; ++o)
-                    node_input(i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[((p - b) * kProbes + o) * 3]);
+                    node_input(g, i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[((p - b) * kProbes + o) * 3]);
             }
             std::vector<float> truth = probe;
             exact(truth.data(), n);
@@ -253,6 +252,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
 void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear, const Encode& encode) {
     in_lab_ = in_lab;
     out_rgb_ = out_rgb;
+    grid_ = kGrid;
     // Linear RGB inputs take the square-root grid: their mid-grey 0.18 is
     // about L* 50 (gamma-encoded inputs put it far lower).
     bool sqrt_shaper = false;
@@ -279,21 +279,63 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         make_post_tables(encode);
     } else {
         post_mode_ = Post::None;
+        // Lab to Lab: a Lab table profile of 33 points a side puts its
+        // nodes on those of the coarse grid (see the grid's Lab range) and is
+        // linear in between; other transforms take the fine grid.
+        grid_ = in_lab ? kCoarseGrid : kGrid;
         fill(sqrt_shaper, exact);
+        if (grid_ != kGrid && !coarse_grid_holds(exact)) {
+            grid_ = kGrid;
+            fill(sqrt_shaper, exact);
+        }
     }
     mark_exact_cells(exact);
+}
+
+bool Lut3D::coarse_grid_holds(const Convert& exact) const {
+    // Points spread over the whole domain, off the nodes. Where the
+    // transform clips (at the encoding's limits) a few fail whatever the
+    // grid; a transform that bends between the coarse nodes fails widely.
+    constexpr std::size_t n = 1024;
+    std::vector<float> sample(3 * n);
+    std::uint32_t state = 0x9E3779B9u;
+    const double none[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < n; ++i) {
+        float u[3];
+        for (float& v : u) {
+            state = state * 1664525u + 1013904223u;
+            v = float(state >> 8) / float(1u << 24);
+        }
+        // Inputs of a point of the unit cube, through the node mapping of a
+        // grid of 2^24 + 1 points a side.
+        constexpr int fine = (1 << 24) + 1;
+        node_input(fine, int(u[0] * (fine - 1)), int(u[1] * (fine - 1)), int(u[2] * (fine - 1)), in_lab_,
+                   sqrt_shaper_, none, &sample[3 * i]);
+    }
+    std::vector<float> truth = sample;
+    exact(truth.data(), n);
+    std::vector<std::size_t> misses;
+    apply(sample.data(), n, misses);
+    std::size_t failed = misses.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const float* w = &truth[3 * i];
+        const float* g = &sample[3 * i];
+        const float d0 = w[0] - g[0], d1 = w[1] - g[1], d2 = w[2] - g[2];
+        if (!(d0 * d0 + d1 * d1 + d2 * d2 <= 0.08f * 0.08f)) ++failed;
+    }
+    return failed <= n / 100;
 }
 
 double Lut3D::exact_cell_share() const {
     if (exact_cell_.empty()) return 0.0;
     std::size_t n = 0;
     for (std::uint64_t f : exact_cell_) n += std::size_t(__builtin_popcountll(f));
-    return double(n) / double(std::size_t(kGrid - 1) * (kGrid - 1) * (kGrid - 1));
+    const std::size_t cells = std::size_t(grid_ - 1);
+    return double(n) / double(cells * cells * cells);
 }
 
 namespace {
 
-constexpr int kStep0 = Lut3D::kGrid * Lut3D::kGrid * 4, kStep1 = Lut3D::kGrid * 4, kStep2 = 4;
 constexpr std::size_t kApplyBlock = 256;
 
 // Where the pixels of a block fall: the float offsets of the four nodes of
@@ -308,6 +350,7 @@ struct Located {
 struct Grid {
     float offset[3], scale[3];
     std::int32_t root[3];
+    std::int32_t size;  // nodes a side
 };
 
 // Grid coordinates of one input: (v + offset) x scale, square roots where
@@ -317,11 +360,14 @@ struct Grid {
 struct GridScalars {
     float o0, o1, o2, k0, k1, k2;
     bool r0, r1, r2;
+    float steps;                       // cells a side
+    std::int32_t last, step0, step1;  // the last cell's index; steps between nodes in floats
 };
 
 __attribute__((always_inline)) inline void locate_one(float v0, float v1, float v2, GridScalars g, std::size_t p,
                                                       Located& at) {
-    constexpr float steps = float(Lut3D::kGrid - 1);
+    const float steps = g.steps;
+    const std::int32_t step0 = g.step0, step1 = g.step1, step2 = 4;
     float u0 = (v0 + g.o0) * g.k0, u1 = (v1 + g.o1) * g.k1, u2 = (v2 + g.o2) * g.k2;
     // NaN fails too.
     const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
@@ -330,19 +376,18 @@ __attribute__((always_inline)) inline void locate_one(float v0, float v1, float 
     u2 = in ? u2 : 0.0f;
     const float x = (g.r0 ? std::sqrt(u0) : u0) * steps, y = (g.r1 ? std::sqrt(u1) : u1) * steps,
                 z = (g.r2 ? std::sqrt(u2) : u2) * steps;
-    const std::int32_t i = std::min(std::int32_t(x), std::int32_t(Lut3D::kGrid - 2)),
-                       j = std::min(std::int32_t(y), std::int32_t(Lut3D::kGrid - 2)),
-                       k = std::min(std::int32_t(z), std::int32_t(Lut3D::kGrid - 2));
+    const std::int32_t i = std::min(std::int32_t(x), g.last), j = std::min(std::int32_t(y), g.last),
+                       k = std::min(std::int32_t(z), g.last);
     const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
     const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
-    const std::int32_t first = xy & xz ? kStep0 : (yz ? kStep1 : kStep2);
-    const std::int32_t last = xz & yz ? kStep2 : (xy ? kStep1 : kStep0);
+    const std::int32_t first = xy & xz ? step0 : (yz ? step1 : step2);
+    const std::int32_t last = xz & yz ? step2 : (xy ? step1 : step0);
     const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
     const float mid = fx + fy + fz - hi - lo;
-    const std::int32_t base = i * kStep0 + j * kStep1 + k * kStep2;
+    const std::int32_t base = i * step0 + j * step1 + k * step2;
     at.n0[p] = base;
     at.na[p] = base + first;
-    at.nb[p] = base + (kStep0 + kStep1 + kStep2) - last;
+    at.nb[p] = base + (step0 + step1 + step2) - last;
     at.w0[p] = 1.0f - hi;
     at.w1[p] = hi - mid;
     at.w2[p] = mid - lo;
@@ -355,7 +400,9 @@ DVK_COLOUR_CLONES void locate(const float* px, std::size_t n, const Grid& grid, 
     const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
     const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
     const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
-    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2};
+    const float steps = float(grid.size - 1);
+    const std::int32_t last = grid.size - 2, step0 = grid.size * grid.size * 4, step1 = grid.size * 4;
+    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2, steps, last, step0, step1};
     for (std::size_t p = 0; p < n; ++p) locate_one(px[3 * p], px[3 * p + 1], px[3 * p + 2], g, p, at);
 }
 
@@ -365,7 +412,9 @@ DVK_COLOUR_CLONES void locate_planes(const float* p0, const float* p1, const flo
     const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
     const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
     const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
-    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2};
+    const float steps = float(grid.size - 1);
+    const std::int32_t last = grid.size - 2, step0 = grid.size * grid.size * 4, step1 = grid.size * 4;
+    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2, steps, last, step0, step1};
     for (std::size_t p = 0; p < n; ++p) locate_one(p0[p], p1[p], p2[p], g, p, at);
 }
 
@@ -402,10 +451,10 @@ inline Node load_node(const float* p) {
 // outside the domain or in a cell left to the exact transform (flagged in the
 // fourth float of the cell's first node). The result's fourth float is 0.
 __attribute__((always_inline)) inline Node interpolate(const float* tab, const Located& at, std::size_t p,
-                                                       bool* exact) {
+                                                       std::int32_t diagonal, bool* exact) {
     const Node first = load_node(tab + at.n0[p]);
     const Node r = at.w0[p] * first + at.w1[p] * load_node(tab + at.na[p]) + at.w2[p] * load_node(tab + at.nb[p]) +
-                   at.w3[p] * load_node(tab + at.n0[p] + (kStep0 + kStep1 + kStep2));
+                   at.w3[p] * load_node(tab + at.n0[p] + diagonal);
     *exact = !at.inside[p] | (first[3] != 0.0f);
     return r;
 }
@@ -420,11 +469,11 @@ __attribute__((always_inline)) inline void store3(float* q, Node r) {
 // Writes the interpolated pixels of a block interleaved into `out`; the
 // pixels left to the exact transform keep what `out` held and are listed
 // (their index plus `index0`).
-void store_interleaved(const float* tab, const Located& at, std::size_t m, float* out, std::size_t index0,
-                       std::vector<std::size_t>& misses) {
+void store_interleaved(const float* tab, std::int32_t diagonal, const Located& at, std::size_t m, float* out,
+                       std::size_t index0, std::vector<std::size_t>& misses) {
     for (std::size_t p = 0; p < m; ++p) {
         bool exact;
-        const Node r = interpolate(tab, at, p, &exact);
+        const Node r = interpolate(tab, at, p, diagonal, &exact);
         if (exact)
             misses.push_back(index0 + p);
         else
@@ -433,9 +482,9 @@ void store_interleaved(const float* tab, const Located& at, std::size_t m, float
 }
 
 // How the inputs of a table map onto its grid.
-Grid grid_of(bool in_lab, bool sqrt_shaper) {
+Grid grid_of(int size, bool in_lab, bool sqrt_shaper) {
     const std::int32_t r = sqrt_shaper;
-    Grid g{{0, 0, 0}, {1, 1, 1}, {r, r, r}};
+    Grid g{{0, 0, 0}, {1, 1, 1}, {r, r, r}, size};
     if (in_lab) {
         g.offset[1] = g.offset[2] = 128.0f;
         g.scale[0] = float(1.0 / kLabLMax);
@@ -449,7 +498,8 @@ Grid grid_of(bool in_lab, bool sqrt_shaper) {
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
-    const Grid g = grid_of(in_lab_, sqrt_shaper_);
+    const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
+    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
     Located at;
     alignas(64) float res[4 * kApplyBlock];
     alignas(64) float out[kApplyBlock];
@@ -459,12 +509,12 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
         float* block = px + 3 * start;
         locate(block, m, g, at);
         if (post_mode_ == Post::None) {
-            store_interleaved(tab, at, m, block, start, misses);
+            store_interleaved(tab, diagonal, at, m, block, start, misses);
             continue;
         }
         for (std::size_t p = 0; p < m; ++p) {
             bool exact;
-            const Node r = interpolate(tab, at, p, &exact);
+            const Node r = interpolate(tab, at, p, diagonal, &exact);
             std::memcpy(res + 4 * p, &r, sizeof r);
             taken[p] = !exact;
             if (exact) misses.push_back(start + p);
@@ -480,26 +530,28 @@ void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) co
 void Lut3D::apply_planes_in(const float* in0, const float* in1, const float* in2, std::size_t n, float* out,
                             std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
-    const Grid g = grid_of(in_lab_, sqrt_shaper_);
+    const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
+    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
     Located at;
     for (std::size_t start = 0; start < n; start += kApplyBlock) {
         const std::size_t m = std::min(kApplyBlock, n - start);
         locate_planes(in0 + start, in1 + start, in2 + start, m, g, at);
-        store_interleaved(tab, at, m, out + 3 * start, start, misses);
+        store_interleaved(tab, diagonal, at, m, out + 3 * start, start, misses);
     }
 }
 
 void Lut3D::apply_planes_out(const float* px, std::size_t n, float* out0, float* out1, float* out2,
                              std::vector<std::size_t>& refused) const {
     const float* tab = table_.data();
-    const Grid g = grid_of(in_lab_, sqrt_shaper_);
+    const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
+    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
     Located at;
     for (std::size_t start = 0; start < n; start += kApplyBlock) {
         const std::size_t m = std::min(kApplyBlock, n - start);
         locate(px + 3 * start, m, g, at);
         for (std::size_t p = 0; p < m; ++p) {
             bool exact;
-            const Node r = interpolate(tab, at, p, &exact);
+            const Node r = interpolate(tab, at, p, diagonal, &exact);
             out0[start + p] = r[0];
             out1[start + p] = r[1];
             out2[start + p] = r[2];

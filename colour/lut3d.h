@@ -26,6 +26,10 @@ namespace dvk {
 class Lut3D {
 public:
     static constexpr int kGrid = 65;
+    // The grid of Lab-to-Lab tables whose transform is linear on its cells
+    // (a Lab table profile of 33 points a side): an eighth of the nodes to
+    // compute, and a table that stays in the processor's cache.
+    static constexpr int kCoarseGrid = 33;
     // Converts n packed float triples in place.
     using Convert = std::function<void(float*, std::size_t)>;
     // Turns a linear-light output value of `channel` into the output's encoding.
@@ -37,6 +41,8 @@ public:
     void build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear = Convert(),
                const Encode& encode = Encode());
     bool empty() const { return table_.empty(); }
+    // Nodes a side.
+    int grid_size() const { return grid_; }
     // Share of the cells whose pixels take the exact transform.
     double exact_cell_share() const;
 
@@ -58,13 +64,17 @@ private:
     enum class Post { None, Gamma, Encoded };
 
     void fill(bool sqrt_shaper, const Convert& source);
+    // Whether the coarse table just filled holds the transform: sample points
+    // inside its cells against the exact transform.
+    bool coarse_grid_holds(const Convert& exact) const;
     void make_post_tables(const Encode& encode);
     void mark_exact_cells(const Convert& exact);
     // A table value in the units the cell check compares (RGB after the post
     // tables, clamped, linear outputs by cube root; Lab as stored).
     float compared_value(int channel, float stored) const;
 
-    std::vector<float> table_;  // kGrid^3 nodes, 4 floats each (the last 0), first input slowest
+    int grid_ = kGrid;          // nodes a side
+    std::vector<float> table_;  // grid_^3 nodes, 4 floats each (the last 0), first input slowest
     std::vector<float> post_;   // 3 x kPostSize: output of sqrt(|stored|) on a uniform grid
     float post_scale_ = 0;      // grid steps per unit of sqrt(|stored|)
     bool in_lab_ = false, out_rgb_ = false, sqrt_shaper_ = false, linear_out_ = false;
