@@ -40,6 +40,61 @@ void node_input(int g, int i, int j, int k, bool in_lab, bool sqrt_shaper, const
     }
 }
 
+// Whether tetrahedral interpolation between the nodes of a grid of `g`
+// points a side holds the transform: at points spread over the whole domain,
+// the exact transform against the interpolation of its values at the four
+// corners of the point's tetrahedron. Where the transform clips (at the
+// encoding's limits) a few fail whatever the grid; a transform that bends
+// between the nodes fails widely.
+bool grid_holds(int g, bool in_lab, bool sqrt_shaper, const Lut3D::Convert& exact) {
+    constexpr std::size_t n = 256;
+    constexpr int kPoints = 5;  // the point, then the four corners
+    std::vector<float> px(n * kPoints * 3);
+    std::vector<double> weight(n * 4);
+    std::uint32_t state = 0x9E3779B9u;
+    const double none[3] = {0, 0, 0};
+    for (std::size_t s = 0; s < n; ++s) {
+        int cell[3];
+        double f[3];
+        for (int c = 0; c < 3; ++c) {
+            state = state * 1664525u + 1013904223u;
+            const double x = double(state >> 8) / double(1u << 24) * (g - 1);
+            cell[c] = std::min(int(x), g - 2);
+            f[c] = x - cell[c];
+        }
+        float* p = &px[s * kPoints * 3];
+        node_input(g, cell[0], cell[1], cell[2], in_lab, sqrt_shaper, f, p);
+        // The walk from the cell's first node along the axes of the largest
+        // fraction first, as the table goes.
+        int order[3] = {0, 1, 2};
+        std::sort(order, order + 3, [&](int a, int b) { return f[a] > f[b]; });
+        int at[3] = {cell[0], cell[1], cell[2]};
+        node_input(g, at[0], at[1], at[2], in_lab, sqrt_shaper, none, p + 3);
+        for (int step = 0; step < 3; ++step) {
+            ++at[order[step]];
+            node_input(g, at[0], at[1], at[2], in_lab, sqrt_shaper, none, p + 3 * (step + 2));
+        }
+        const double hi = f[order[0]], mid = f[order[1]], lo = f[order[2]];
+        weight[s * 4] = 1.0 - hi;
+        weight[s * 4 + 1] = hi - mid;
+        weight[s * 4 + 2] = mid - lo;
+        weight[s * 4 + 3] = lo;
+    }
+    exact(px.data(), n * kPoints);
+    std::size_t failed = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        const float* p = &px[s * kPoints * 3];
+        double d2 = 0;
+        for (int c = 0; c < 3; ++c) {
+            double v = 0;
+            for (int k = 0; k < 4; ++k) v += weight[s * 4 + std::size_t(k)] * p[3 * (k + 1) + c];
+            d2 += (v - p[c]) * (v - p[c]);
+        }
+        if (!(d2 <= 0.08 * 0.08)) ++failed;
+    }
+    return failed <= n / 100;
+}
+
 }  // namespace
 
 void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
@@ -282,48 +337,10 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         // Lab to Lab: a Lab table profile of 33 points a side puts its
         // nodes on those of the coarse grid (see the grid's Lab range) and is
         // linear in between; other transforms take the fine grid.
-        grid_ = in_lab ? kCoarseGrid : kGrid;
+        grid_ = in_lab && grid_holds(kCoarseGrid, in_lab, sqrt_shaper, exact) ? kCoarseGrid : kGrid;
         fill(sqrt_shaper, exact);
-        if (grid_ != kGrid && !coarse_grid_holds(exact)) {
-            grid_ = kGrid;
-            fill(sqrt_shaper, exact);
-        }
     }
     mark_exact_cells(exact);
-}
-
-bool Lut3D::coarse_grid_holds(const Convert& exact) const {
-    // Points spread over the whole domain, off the nodes. Where the
-    // transform clips (at the encoding's limits) a few fail whatever the
-    // grid; a transform that bends between the coarse nodes fails widely.
-    constexpr std::size_t n = 1024;
-    std::vector<float> sample(3 * n);
-    std::uint32_t state = 0x9E3779B9u;
-    const double none[3] = {0, 0, 0};
-    for (std::size_t i = 0; i < n; ++i) {
-        float u[3];
-        for (float& v : u) {
-            state = state * 1664525u + 1013904223u;
-            v = float(state >> 8) / float(1u << 24);
-        }
-        // Inputs of a point of the unit cube, through the node mapping of a
-        // grid of 2^24 + 1 points a side.
-        constexpr int fine = (1 << 24) + 1;
-        node_input(fine, int(u[0] * (fine - 1)), int(u[1] * (fine - 1)), int(u[2] * (fine - 1)), in_lab_,
-                   sqrt_shaper_, none, &sample[3 * i]);
-    }
-    std::vector<float> truth = sample;
-    exact(truth.data(), n);
-    std::vector<std::size_t> misses;
-    apply(sample.data(), n, misses);
-    std::size_t failed = misses.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const float* w = &truth[3 * i];
-        const float* g = &sample[3 * i];
-        const float d0 = w[0] - g[0], d1 = w[1] - g[1], d2 = w[2] - g[2];
-        if (!(d0 * d0 + d1 * d1 + d2 * d2 <= 0.08f * 0.08f)) ++failed;
-    }
-    return failed <= n / 100;
 }
 
 double Lut3D::exact_cell_share() const {

@@ -64,9 +64,6 @@ private:
     enum class Post { None, Gamma, Encoded };
 
     void fill(bool sqrt_shaper, const Convert& source);
-    // Whether the coarse table just filled holds the transform: sample points
-    // inside its cells against the exact transform.
-    bool coarse_grid_holds(const Convert& exact) const;
     void make_post_tables(const Encode& encode);
     void mark_exact_cells(const Convert& exact);
     // A table value in the units the cell check compares (RGB after the post
