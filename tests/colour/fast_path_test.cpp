@@ -134,6 +134,31 @@ TEST_F(CoarseGrid, BendingLabMapTakesTheFineGrid) {
     EXPECT_LT(e[e.size() * 999 / 1000], 0.1);
 }
 
+// The two tables of the UPLab profile: its A-to-B side (UPLab to CIELab) is
+// linear between the coarse nodes, its B-to-A side (CIELab to UPLab) bends
+// too much between them and takes the fine grid. Both hold the exact
+// transform within a tenth for nearly every colour.
+TEST_F(CoarseGrid, UplabTablesTakeTheirGrids) {
+    auto lab = getDVKProfileRef("Lab", nullptr);
+    auto up = getDVKProfileRef("Uplab", nullptr);
+    std::string error;
+    auto from_up = get_colour_transform(up, INTENT_PERCEPTUAL, lab, INTENT_PERCEPTUAL, PixelKind::Lab,
+                                        PixelKind::Lab, &error);
+    auto to_up = get_colour_transform(lab, INTENT_PERCEPTUAL, up, INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Lab,
+                                      &error);
+    ASSERT_NE(from_up, nullptr) << error;
+    ASSERT_NE(to_up, nullptr) << error;
+    ASSERT_NE(from_up->table(), nullptr);
+    ASSERT_NE(to_up->table(), nullptr);
+    EXPECT_EQ(from_up->table()->grid_size(), Lut3D::kCoarseGrid);
+    EXPECT_EQ(to_up->table()->grid_size(), Lut3D::kGrid);
+    for (const auto& t : {from_up, to_up}) {
+        const Lut3D::Convert exact = [&t](float* p, std::size_t n) { t->convert_exact(p, n); };
+        const std::vector<double> e = lab_table_errors(*t->table(), exact, 20000);
+        EXPECT_LT(e[e.size() * 999 / 1000], 0.1) << t->table()->grid_size();
+    }
+}
+
 // The plane layouts give what the packed one gives, bit for bit, and refuse
 // the same pixels: outside the domain, NaN, and in cells left to the exact
 // transform (a crease through the table).
