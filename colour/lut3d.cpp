@@ -111,8 +111,8 @@ void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     // The nodes of each chunk go through the transform in one call.
     run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) {
         for (std::size_t q = b; q < e; ++q)
-            node_input(g, int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)), int(q % std::size_t(g)),
-                       in_lab_, sqrt_shaper, none, &t[q * 3]);
+            node_input(g, int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)),
+                       int(q % std::size_t(g)), in_lab_, sqrt_shaper, none, &t[q * 3]);
         source(&t[b * 3], e - b);
         // Four floats a node, so that a node is one vector load.
         for (std::size_t q = b; q < e; ++q) {

@@ -29,7 +29,8 @@ void run_in_chunks(std::size_t count, std::size_t min_chunk,
         // slowed down (by a busy processor, or by pixels that take the exact
         // transform) does fewer pieces instead of holding the others up.
         // Eight pieces a thread keep the hand-outs few.
-        const std::size_t piece = std::max(min_chunk, (count + std::size_t(threads) * 8 - 1) / (std::size_t(threads) * 8));
+        const std::size_t pieces = std::size_t(threads) * 8;
+        const std::size_t piece = std::max(min_chunk, (count + pieces - 1) / pieces);
         std::atomic<std::size_t> next{0};
         run_row_chunks(unsigned(threads), threads, [&](unsigned, unsigned) {
             for (;;) {

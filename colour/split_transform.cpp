@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "colour/parallel_chunks.h"
 #include "pipeline/vector_math.h"
 
 // Pixel loops compiled for AVX-512, AVX2 and the baseline, chosen at load
@@ -38,6 +39,13 @@ cmsHTRANSFORM make(cmsHPROFILE a, int ia, cmsHPROFILE b, int ib, cmsUInt32Number
     cmsFloat64Number adaptation[2] = {1.0, 1.0};
     return cmsCreateExtendedTransform(nullptr, 2, p, bpc, intents, adaptation, nullptr, 0, fin, fout,
                                       cmsFLAGS_NOCACHE);
+}
+
+// `t` on n packed triples in place, on the band threads.
+void transform_on_threads(cmsHTRANSFORM t, float* px, std::size_t n) {
+    run_in_chunks(n, 1024, [&](std::size_t b, std::size_t e) {
+        cmsDoTransform(t, px + 3 * b, px + 3 * b, cmsUInt32Number(e - b));
+    });
 }
 
 bool invert3(const float in[9], float out[9]) {
@@ -104,15 +112,18 @@ bool SplitTransform::measure_rgb_input(cmsHPROFILE src, int src_intent, int dst_
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) m_[r * 3 + c] = cols[c][r];
     // Each tone curve: how far along its primary's column a channel value goes.
+    // The three ramps go through the transform together.
     curves_.assign(3 * kDecodeSize, 0.0f);
-    std::vector<float> ramp(kDecodeSize * 3);
+    std::vector<float> ramps(std::size_t(3) * kDecodeSize * 3, 0.0f);
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < kDecodeSize; ++i)
+            ramps[(std::size_t(c) * kDecodeSize + std::size_t(i)) * 3 + std::size_t(c)] = float(i) / (kDecodeSize - 1);
+    transform_on_threads(t.t, ramps.data(), std::size_t(3) * kDecodeSize);
     for (int c = 0; c < 3; ++c) {
         const double norm = double(cols[c][0]) * cols[c][0] + double(cols[c][1]) * cols[c][1] +
                             double(cols[c][2]) * cols[c][2];
         if (!(norm > 0)) return false;
-        std::fill(ramp.begin(), ramp.end(), 0.0f);
-        for (int i = 0; i < kDecodeSize; ++i) ramp[std::size_t(i) * 3 + c] = float(i) / (kDecodeSize - 1);
-        cmsDoTransform(t.t, ramp.data(), ramp.data(), kDecodeSize);
+        const float* ramp = &ramps[std::size_t(c) * kDecodeSize * 3];
         for (int i = 0; i < kDecodeSize; ++i) {
             const float* x = &ramp[std::size_t(i) * 3];
             curves_[std::size_t(c) * kDecodeSize + i] =
@@ -143,16 +154,18 @@ bool SplitTransform::measure_rgb_output(cmsHPROFILE dst, int dst_intent) {
     // primary's column, over the signed square root of the linear value.
     const int size = 2 * kEncodeHalf + 1;
     curves_.assign(std::size_t(3) * size, 0.0f);
-    std::vector<float> ramp(std::size_t(size) * 3);
-    for (int c = 0; c < 3; ++c) {
+    std::vector<float> ramps(std::size_t(3) * size * 3);
+    for (int c = 0; c < 3; ++c)
         for (int i = 0; i < size; ++i) {
             const float s = kEncodeS * float(i - kEncodeHalf) / kEncodeHalf;
             const float lin = s < 0 ? -s * s : s * s;
-            for (int k = 0; k < 3; ++k) ramp[std::size_t(i) * 3 + k] = lin * cols[c][k];
+            float* at = &ramps[(std::size_t(c) * size + std::size_t(i)) * 3];
+            for (int k = 0; k < 3; ++k) at[k] = lin * cols[c][k];
         }
-        cmsDoTransform(from_xyz.t, ramp.data(), ramp.data(), cmsUInt32Number(size));
-        for (int i = 0; i < size; ++i) curves_[std::size_t(c) * size + i] = ramp[std::size_t(i) * 3 + c];
-    }
+    transform_on_threads(from_xyz.t, ramps.data(), std::size_t(3) * size);
+    for (std::size_t c = 0; c < 3; ++c)
+        for (std::size_t i = 0; i < std::size_t(size); ++i)
+            curves_[c * size + i] = ramps[(c * size + i) * 3 + c];
     curve_scale_ = float(kEncodeHalf) / kEncodeS;
     return true;
 }
@@ -202,7 +215,7 @@ bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int
         sample[i] = !lab_in ? u : (i % 3 == 0 ? 100.0f * u : 255.0f * u - 128.0f);
     }
     std::vector<float> truth = sample, mine = sample;
-    exact(truth.data(), n);
+    run_in_chunks(n, 512, [&](std::size_t b, std::size_t e) { exact(&truth[3 * b], e - b); });
     std::vector<std::size_t> misses;
     apply(mine.data(), n, misses);
     for (std::size_t i : misses) exact(&mine[3 * i], 1);
