@@ -197,10 +197,18 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     constexpr float kScreenShare = 1.5f;
     enum : std::uint8_t { kSmooth = 0, kProbe = 1, kBad = 2 };
     std::vector<std::uint8_t> state(count, kSmooth);
+    const bool lab_out = !out_rgb_;
     run_in_chunks(count, 4096, [&](std::size_t b, std::size_t end) {
+        std::size_t i = b / (std::size_t(cells) * cells), j = b / cells % cells, k = b % cells;
         for (std::size_t cell = b; cell < end; ++cell) {
-            const std::size_t i = cell / (std::size_t(cells) * cells), j = cell / cells % cells, k = cell % cells;
             const std::size_t base = i * s0 + j * s1 + k * s2;
+            if (++k == std::size_t(cells)) {
+                k = 0;
+                if (++j == std::size_t(cells)) {
+                    j = 0;
+                    ++i;
+                }
+            }
             float e[3];
             for (int c = 0; c < 3; ++c) {
                 float m = 0, lo = tab[base + std::size_t(c)], hi = lo;
@@ -224,7 +232,12 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
                 // where their curve is steepest: at the value of the cell's
                 // range nearest zero.
                 const float es = (m + 2.0f * t) * 0.125f;
-                const float x = std::clamp(0.0f, lo - es, hi + es), px = compared_value(c, x);
+                const float x = std::clamp(0.0f, lo - es, hi + es);
+                if (lab_out) {  // compared as stored
+                    e[c] = std::max(std::fabs((x + es) - x), std::fabs(x - (x - es)));
+                    continue;
+                }
+                const float px = compared_value(c, x);
                 e[c] = std::max(std::fabs(compared_value(c, x + es) - px), std::fabs(px - compared_value(c, x - es)));
             }
             const bool smooth = out_rgb_ ? std::max(e[0], std::max(e[1], e[2])) <= kRgbTolerance * kScreenShare
