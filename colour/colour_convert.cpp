@@ -7,6 +7,7 @@
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/vector_math.h"
 #include "platform/log.h"
 
 namespace dvk {
@@ -67,11 +68,13 @@ int rgb_to_lab(const char* function, const DVKLib* d, float* image, unsigned wid
 
 }  // namespace
 
-void clamp_rgb_float_triples(float* rgb, std::size_t pixels) {
+DVK_SIMD_CLONES void clamp_rgb_float_triples(float* rgb, std::size_t pixels) {
     const std::size_t n = pixels * 3;
     for (std::size_t i = 0; i < n; ++i) {
+        // Two selects that vectorise: NaN fails the first test and becomes 1.
         const float v = rgb[i];
-        rgb[i] = (v >= 1.0f || v != v) ? 1.0f : (v <= 0.0f ? kSmallestNormal : v);
+        const float high = v < 1.0f ? v : 1.0f;
+        rgb[i] = high > 0.0f ? high : kSmallestNormal;
     }
 }
 

@@ -5,10 +5,11 @@
 
 #include "pipeline/dvklib.h"
 #include "pipeline/lab_adjust.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
-void compress_rgb_triples(float* rgb, std::size_t pixels) {
+DVK_SIMD_CLONES void compress_rgb_triples(float* rgb, std::size_t pixels) {
     const std::size_t n = pixels * 3;
     for (std::size_t i = 0; i < n; ++i) {
         const float product = rgb[i] * 0.8f;  // rounded to float before the addition
