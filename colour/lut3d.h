@@ -1,5 +1,8 @@
 // A 3D lookup table of 65 points a side with tetrahedral interpolation, in
-// float, standing in for one colour transform.
+// float, standing in for one colour transform. A Lab-to-Lab transform that
+// tetrahedral interpolation on a grid of 33 points a side already holds (up
+// to the exact transform's rounding, as a Lab table profile of that size
+// does) takes that grid instead.
 //
 // The grid is uniform in the inputs (RGB 0..1, or CIELab over the range of
 // the 16-bit ICC encoding, L 0..100.39 and a, b -128..127.996), or for linear
@@ -13,7 +16,7 @@
 // differences allow an interpolation error near the tolerance (and then the
 // neighbours of failing ones) are probed against the exact transform at
 // points inside them; pixels falling in failing cells take the exact
-// transform.
+// transform (the cell's first node carries the mark in its fourth float).
 #pragma once
 
 #include <cstddef>
