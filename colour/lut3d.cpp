@@ -7,11 +7,7 @@
 #include <xmmintrin.h>
 
 #include "colour/parallel_chunks.h"
-#include "pipeline/vector_math.h"
-
-// Pixel loops compiled for AVX-512, AVX2 and the baseline, chosen at load
-// time; none contracts multiply-adds, so all give the same results.
-#define DVK_COLOUR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#include "colour/pixel_loop_clones.h"
 
 namespace dvk {
 
