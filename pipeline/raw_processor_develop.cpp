@@ -54,10 +54,15 @@ std::string RawProcessor::labFilterProfile() const {
 // --- colour workers --------------------------------------------------------
 
 void RawProcessor::rgb2labStage1InThread(band_record* band) {
-    compress_rgb_range(dvklib_, band->band_start, band->width, band->rows_with_overlap);
+    // The range compression runs in the conversion's own pass, a few
+    // thousand pixels ahead of it (the same values as a pass of its own).
     const std::string profile = inputProfileName();
-    match_rgb_to_lab_colorsync_t(dvklib_, band->band_start, band->width, band->rows_with_overlap, profile.c_str(),
-                                 uplab_ != 0, true);
+    if (skip_rgb_compression)
+        match_rgb_to_lab_colorsync_t(dvklib_, band->band_start, band->width, band->rows_with_overlap,
+                                     profile.c_str(), uplab_ != 0, true);
+    else
+        match_rgb_to_lab_colorsync_with_step(dvklib_, band->band_start, band->width, band->rows_with_overlap,
+                                             profile.c_str(), uplab_ != 0, true, compress_rgb_triples);
     band->done = 1;
 }
 
