@@ -7,6 +7,7 @@
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/vector_math.h"
 #include "platform/log.h"
 
 namespace dvk {
@@ -20,51 +21,35 @@ constexpr float kSmallestNormal = 1.1754944e-38f;
 // line with the function's own name and returns 0 when no transform results.
 int run_conversion(const char* function, const DVKLib* d, float* image, unsigned width, unsigned height,
                    const std::shared_ptr<const Profile>& src, int src_intent, const std::shared_ptr<const Profile>& dst,
-                   int dst_intent, PixelKind in, PixelKind out, bool clamp_rgb = false) {
+                   int dst_intent, PixelKind in, PixelKind out, bool clamp_rgb = false,
+                   ColourTransform::PixelStep before = nullptr) {
     std::string error;
-    if (!src || !dst) {
-        log_line("Exception in %s %s", function, "a profile was not found");
-        return 0;
-    }
-    std::shared_ptr<const ColourTransform> t = get_colour_transform(src, src_intent, dst, dst_intent, in, out, &error);
+    const std::size_t n = image ? std::size_t(width) * height : 0;
+    std::shared_ptr<const ColourTransform> t;
+    if (!src || !dst)
+        error = "a profile was not found";
+    else
+        t = get_colour_transform(src, src_intent, dst, dst_intent, in, out, &error);
     if (!t) {
+        if (before && n > 0) before(image, n);
         log_line("Exception in %s %s", function, error.c_str());
         return 0;
     }
-    const std::size_t n = std::size_t(width) * height;
-    if (n > 0 && image) t->convert(image, n, clamp_rgb ? clamp_rgb_float_triples : nullptr);
+    if (n > 0) t->convert(image, n, clamp_rgb ? clamp_rgb_float_triples : nullptr, before);
     return 1;
 }
 
-}  // namespace
-
-void clamp_rgb_float_triples(float* rgb, std::size_t pixels) {
-    const std::size_t n = pixels * 3;
-    for (std::size_t i = 0; i < n; ++i) {
-        const float v = rgb[i];
-        rgb[i] = (v >= 1.0f || v != v) ? 1.0f : (v <= 0.0f ? kSmallestNormal : v);
-    }
-}
-
-int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
-                                 const char* rgb_profile, const char* lab_profile) {
-    auto src = getDVKProfileRef(d, lab_profile ? lab_profile : "Uplab", nullptr);
-    auto dst = getDVKProfileRef(d, rgb_profile, nullptr);
-    return run_conversion("match_lab_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
-                          INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb, true);
-}
-
-int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
-                                 const char* rgb_profile, bool uplab, bool absolute) {
+int rgb_to_lab(const char* function, const DVKLib* d, float* image, unsigned width, unsigned height,
+               const char* rgb_profile, bool uplab, bool absolute, ColourTransform::PixelStep before) {
     auto src = getDVKProfileRef(d, rgb_profile, nullptr);
     if (!src) {
         src = getDVKProfileRef("AdobeRGB2.2", nullptr);
         log_line("Profile not found. Substitute with AdobeRGB");
     }
     auto dst = getDVKProfileRef(d, uplab ? "Uplab" : "Lab", nullptr);
-    int ok = run_conversion("match_rgb_to_lab_colorsync_t", d, image, width, height, src,
+    int ok = run_conversion(function, d, image, width, height, src,
                             absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC, dst,
-                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab);
+                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab, false, before);
     if (ok && legacy_colorsync && image) {
         // The legacy path clamps the normalised Lab result before scaling it.
         const std::size_t n = std::size_t(width) * height;
@@ -79,6 +64,37 @@ int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, 
         }
     }
     return ok;
+}
+
+}  // namespace
+
+DVK_SIMD_CLONES void clamp_rgb_float_triples(float* rgb, std::size_t pixels) {
+    const std::size_t n = pixels * 3;
+    for (std::size_t i = 0; i < n; ++i) {
+        // Two selects that vectorise: NaN fails the first test and becomes 1.
+        const float v = rgb[i];
+        const float high = v < 1.0f ? v : 1.0f;
+        rgb[i] = high > 0.0f ? high : kSmallestNormal;
+    }
+}
+
+int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* rgb_profile, const char* lab_profile) {
+    auto src = getDVKProfileRef(d, lab_profile ? lab_profile : "Uplab", nullptr);
+    auto dst = getDVKProfileRef(d, rgb_profile, nullptr);
+    return run_conversion("match_lab_to_rgb_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
+                          INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb, true);
+}
+
+int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                 const char* rgb_profile, bool uplab, bool absolute) {
+    return rgb_to_lab("match_rgb_to_lab_colorsync_t", d, image, width, height, rgb_profile, uplab, absolute, nullptr);
+}
+
+int match_rgb_to_lab_colorsync_with_step(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                         const char* rgb_profile, bool uplab, bool absolute,
+                                         void (*before)(float* rgb, std::size_t pixels)) {
+    return rgb_to_lab("match_rgb_to_lab_colorsync_t", d, image, width, height, rgb_profile, uplab, absolute, before);
 }
 
 int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,

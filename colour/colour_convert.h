@@ -20,6 +20,13 @@ int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
                                  const char* rgb_profile, const char* lab_profile);
 int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* rgb_profile, bool uplab, bool absolute);
+// As match_rgb_to_lab_colorsync_t, with `before` run on every pixel just
+// before it is converted, in the conversion's own pass over the image (the
+// image is the same as after before(image, width x height) and the plain
+// call). On failure `before` has still run over the whole image.
+int match_rgb_to_lab_colorsync_with_step(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                         const char* rgb_profile, bool uplab, bool absolute,
+                                         void (*before)(float* rgb, std::size_t pixels));
 int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* src_profile, const char* dst_profile);
 int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,

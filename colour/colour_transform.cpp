@@ -14,6 +14,9 @@ namespace dvk {
 namespace {
 
 constexpr std::size_t kChunkPixels = 16384;
+// Pixels converted at a time within a chunk (48 KB of floats), with the
+// steps before and after.
+constexpr std::size_t kStepBlock = 4096;
 constexpr std::size_t kCacheSize = 16;  // each holds a 3.3 MB table once used
 
 struct CacheKey {
@@ -51,10 +54,15 @@ void ColourTransform::convert_exact(float* px, std::size_t n) const {
     }
 }
 
-void ColourTransform::convert_exact_parallel(float* px, std::size_t n, void (*after)(float*, std::size_t)) const {
+void ColourTransform::convert_exact_parallel(float* px, std::size_t n, PixelStep after, PixelStep before) const {
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
-        convert_exact(px + 3 * b, e - b);
-        if (after) after(px + 3 * b, e - b);
+        for (std::size_t start = b; start < e; start += kStepBlock) {
+            const std::size_t count = std::min(kStepBlock, e - start);
+            float* block = px + 3 * start;
+            if (before) before(block, count);
+            convert_exact(block, count);
+            if (after) after(block, count);
+        }
     });
 }
 
@@ -184,40 +192,41 @@ double ColourTransform::exact_cell_share() const {
     return use_split_ ? split_.exact_cell_share() : lut_.exact_cell_share();
 }
 
-void ColourTransform::convert(float* px, std::size_t n, void (*after)(float*, std::size_t)) const {
+void ColourTransform::convert(float* px, std::size_t n, PixelStep after, PixelStep before) const {
     // Building the table costs about as much as converting 300000 pixels
     // exactly (its 274625 nodes and the probes of its bent cells): until
     // that many have been asked for, pixels take the exact transform.
     constexpr std::size_t kWorthATable = 300000;
     if (!prepared_.load(std::memory_order_acquire) && exact_pixels_.fetch_add(n) + n < kWorthATable) {
-        convert_exact_parallel(px, n, after);
+        convert_exact_parallel(px, n, after, before);
         return;
     }
     prepare();
     run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
         // Pixels the table leaves to the exact transform are gathered and
         // converted in one call per block.
-        constexpr std::size_t kBlock = 4096;
         std::vector<std::size_t> misses;
         std::vector<float> gathered;
-        misses.reserve(kBlock);
-        for (std::size_t start = b; start < e; start += kBlock) {
-            const std::size_t count = std::min(kBlock, e - start);
+        misses.reserve(kStepBlock);
+        for (std::size_t start = b; start < e; start += kStepBlock) {
+            const std::size_t count = std::min(kStepBlock, e - start);
             float* block = px + 3 * start;
+            if (before) before(block, count);
             misses.clear();
             if (use_split_)
                 split_.apply(block, count, misses);
             else
                 lut_.apply(block, count, misses);
-            if (misses.empty()) continue;
-            gathered.resize(misses.size() * 3);
-            for (std::size_t m = 0; m < misses.size(); ++m)
-                std::copy(block + 3 * misses[m], block + 3 * misses[m] + 3, &gathered[3 * m]);
-            convert_exact(gathered.data(), misses.size());
-            for (std::size_t m = 0; m < misses.size(); ++m)
-                std::copy(&gathered[3 * m], &gathered[3 * m] + 3, block + 3 * misses[m]);
+            if (!misses.empty()) {
+                gathered.resize(misses.size() * 3);
+                for (std::size_t m = 0; m < misses.size(); ++m)
+                    std::copy(block + 3 * misses[m], block + 3 * misses[m] + 3, &gathered[3 * m]);
+                convert_exact(gathered.data(), misses.size());
+                for (std::size_t m = 0; m < misses.size(); ++m)
+                    std::copy(&gathered[3 * m], &gathered[3 * m] + 3, block + 3 * misses[m]);
+            }
+            if (after) after(block, count);
         }
-        if (after) after(px + 3 * b, e - b);
     });
 }
 

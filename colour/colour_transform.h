@@ -36,11 +36,15 @@ public:
     // pixels in all, which it pays back; the calls before take the exact
     // transform), on band_thread_count threads; pixels outside its domain
     // take the exact transform.
-    // `after`, when given, runs on each converted chunk on the same thread
-    // (the conversions' clamp).
-    void convert(float* px, std::size_t n, void (*after)(float*, std::size_t) = nullptr) const;
+    // `before` and `after`, when given, run on each chunk of pixels on the
+    // same thread, just before and just after it is converted (a step on
+    // every pixel folded into the conversion's one pass over the image, such
+    // as the conversions' clamp); the chunks are small enough to stay in the
+    // processor's cache in between.
+    using PixelStep = void (*)(float*, std::size_t);
+    void convert(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
     // The exact transform on band_thread_count threads.
-    void convert_exact_parallel(float* px, std::size_t n, void (*after)(float*, std::size_t) = nullptr) const;
+    void convert_exact_parallel(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
 
     // Builds the fast form on first use: the split form of a matrix/TRC and
     // Lab table pair when it checks out, else a table of the whole transform.

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 #include "colour/parallel_chunks.h"
-#include "pipeline/vector_math.h"
+#include "colour/pixel_loop_clones.h"
 
 namespace dvk {
 
@@ -23,8 +25,7 @@ constexpr float kOutGamma = 2.2f;
 inline float signed_pow(float v, float e) { return v < 0 ? -std::pow(-v, e) : std::pow(v, e); }
 
 // The inputs of grid node (i, j, k).
-void node_input(int i, int j, int k, bool in_lab, bool sqrt_shaper, const double offset[3], float* p) {
-    constexpr int g = Lut3D::kGrid;
+void node_input(int g, int i, int j, int k, bool in_lab, bool sqrt_shaper, const double offset[3], float* p) {
     double u[3] = {(i + offset[0]) / (g - 1), (j + offset[1]) / (g - 1), (k + offset[2]) / (g - 1)};
     if (in_lab) {
         p[0] = float(kLabLMax * (sqrt_shaper ? u[0] * u[0] : u[0]));
@@ -35,11 +36,70 @@ void node_input(int i, int j, int k, bool in_lab, bool sqrt_shaper, const double
     }
 }
 
+// Whether tetrahedral interpolation between the nodes of a grid of `g`
+// points a side holds the transform: at points spread over the whole domain,
+// the exact transform against the interpolation of its values at the four
+// corners of the point's tetrahedron. Where the transform clips (at the
+// encoding's limits) a few fail whatever the grid; a transform that bends
+// between the nodes fails widely. The test is far tighter than the table's
+// tolerance: the grid must hold the transform up to the exact transform's own
+// rounding (a Lab table profile on these nodes stays within 0.01), for the
+// cells of a coarse grid are large.
+bool grid_holds(int g, bool in_lab, bool sqrt_shaper, const Lut3D::Convert& exact) {
+    constexpr double kLinear = 0.02;
+    constexpr std::size_t n = 256;
+    constexpr int kPoints = 5;  // the point, then the four corners
+    std::vector<float> px(n * kPoints * 3);
+    std::vector<double> weight(n * 4);
+    std::uint32_t state = 0x9E3779B9u;
+    const double none[3] = {0, 0, 0};
+    for (std::size_t s = 0; s < n; ++s) {
+        int cell[3];
+        double f[3];
+        for (int c = 0; c < 3; ++c) {
+            state = state * 1664525u + 1013904223u;
+            const double x = double(state >> 8) / double(1u << 24) * (g - 1);
+            cell[c] = std::min(int(x), g - 2);
+            f[c] = x - cell[c];
+        }
+        float* p = &px[s * kPoints * 3];
+        node_input(g, cell[0], cell[1], cell[2], in_lab, sqrt_shaper, f, p);
+        // The walk from the cell's first node along the axes of the largest
+        // fraction first, as the table goes.
+        int order[3] = {0, 1, 2};
+        std::sort(order, order + 3, [&](int a, int b) { return f[a] > f[b]; });
+        int at[3] = {cell[0], cell[1], cell[2]};
+        node_input(g, at[0], at[1], at[2], in_lab, sqrt_shaper, none, p + 3);
+        for (int step = 0; step < 3; ++step) {
+            ++at[order[step]];
+            node_input(g, at[0], at[1], at[2], in_lab, sqrt_shaper, none, p + 3 * (step + 2));
+        }
+        const double hi = f[order[0]], mid = f[order[1]], lo = f[order[2]];
+        weight[s * 4] = 1.0 - hi;
+        weight[s * 4 + 1] = hi - mid;
+        weight[s * 4 + 2] = mid - lo;
+        weight[s * 4 + 3] = lo;
+    }
+    exact(px.data(), n * kPoints);
+    std::size_t failed = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        const float* p = &px[s * kPoints * 3];
+        double d2 = 0;
+        for (int c = 0; c < 3; ++c) {
+            double v = 0;
+            for (int k = 0; k < 4; ++k) v += weight[s * 4 + std::size_t(k)] * p[3 * (k + 1) + c];
+            d2 += (v - p[c]) * (v - p[c]);
+        }
+        if (!(d2 <= kLinear * kLinear)) ++failed;
+    }
+    return failed <= n / 100;
+}
+
 }  // namespace
 
 void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     sqrt_shaper_ = sqrt_shaper;
-    constexpr int g = kGrid;
+    const int g = grid_;
     const std::size_t nodes = std::size_t(g) * g * g;
     const double none[3] = {0, 0, 0};
     std::vector<float> t(nodes * 3);
@@ -47,8 +107,8 @@ void Lut3D::fill(bool sqrt_shaper, const Convert& source) {
     // The nodes of each chunk go through the transform in one call.
     run_in_chunks(nodes, 8192, [&](std::size_t b, std::size_t e) {
         for (std::size_t q = b; q < e; ++q)
-            node_input(int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)), int(q % std::size_t(g)),
-                       in_lab_, sqrt_shaper, none, &t[q * 3]);
+            node_input(g, int(q / (std::size_t(g) * g)), int(q / std::size_t(g) % std::size_t(g)),
+                       int(q % std::size_t(g)), in_lab_, sqrt_shaper, none, &t[q * 3]);
         source(&t[b * 3], e - b);
         // Four floats a node, so that a node is one vector load.
         for (std::size_t q = b; q < e; ++q) {
@@ -94,11 +154,11 @@ float Lut3D::compared_value(int c, float r) const {
 }
 
 void Lut3D::mark_exact_cells(const Convert& exact) {
-    constexpr int g = kGrid, cells = kGrid - 1;
-    constexpr std::size_t nodes = std::size_t(g) * g * g;
-    constexpr std::size_t count = std::size_t(cells) * cells * cells;
+    const int g = grid_, cells = grid_ - 1;
+    const std::size_t nodes = std::size_t(g) * g * g;
+    const std::size_t count = std::size_t(cells) * cells * cells;
     // Steps between nodes in floats, four a node.
-    constexpr std::size_t s0 = std::size_t(g) * g * 4, s1 = std::size_t(g) * 4, s2 = 4;
+    const std::size_t s0 = std::size_t(g) * g * 4, s1 = std::size_t(g) * 4, s2 = 4;
     exact_cell_.clear();  // none while the probes go through the table
     const float* tab = table_.data();
     // Curvature at each node: the sum of the magnitudes of its second
@@ -133,10 +193,18 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     constexpr float kScreenShare = 1.5f;
     enum : std::uint8_t { kSmooth = 0, kProbe = 1, kBad = 2 };
     std::vector<std::uint8_t> state(count, kSmooth);
+    const bool lab_out = !out_rgb_;
     run_in_chunks(count, 4096, [&](std::size_t b, std::size_t end) {
+        std::size_t i = b / (std::size_t(cells) * cells), j = b / cells % cells, k = b % cells;
         for (std::size_t cell = b; cell < end; ++cell) {
-            const std::size_t i = cell / (std::size_t(cells) * cells), j = cell / cells % cells, k = cell % cells;
             const std::size_t base = i * s0 + j * s1 + k * s2;
+            if (++k == std::size_t(cells)) {
+                k = 0;
+                if (++j == std::size_t(cells)) {
+                    j = 0;
+                    ++i;
+                }
+            }
             float e[3];
             for (int c = 0; c < 3; ++c) {
                 float m = 0, lo = tab[base + std::size_t(c)], hi = lo;
@@ -160,7 +228,12 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
                 // where their curve is steepest: at the value of the cell's
                 // range nearest zero.
                 const float es = (m + 2.0f * t) * 0.125f;
-                const float x = std::clamp(0.0f, lo - es, hi + es), px = compared_value(c, x);
+                const float x = std::clamp(0.0f, lo - es, hi + es);
+                if (lab_out) {  // compared as stored
+                    e[c] = std::max(std::fabs((x + es) - x), std::fabs(x - (x - es)));
+                    continue;
+                }
+                const float px = compared_value(c, x);
                 e[c] = std::max(std::fabs(compared_value(c, x + es) - px), std::fabs(px - compared_value(c, x - es)));
             }
             const bool smooth = out_rgb_ ? std::max(e[0], std::max(e[1], e[2])) <= kRgbTolerance * kScreenShare
@@ -182,7 +255,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
                 const std::uint32_t cell = list[p];
                 const int i = int(cell / (cells * cells)), j = int(cell / cells % cells), k = int(cell % cells);
                 for (int o = 0; o < kProbes; ++o)
-                    node_input(i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[((p - b) * kProbes + o) * 3]);
+                    node_input(g, i, j, k, in_lab_, sqrt_shaper_, offsets[o], &probe[((p - b) * kProbes + o) * 3]);
             }
             std::vector<float> truth = probe;
             exact(truth.data(), n);
@@ -236,6 +309,10 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
         if (state[cell] == kBad) {
             flags[cell / 64] |= std::uint64_t(1) << (cell % 64);
             any = true;
+            // The fourth float of a cell's first node marks it too, so that
+            // the interpolation finds it in a node it loads anyway.
+            const std::size_t i = cell / (std::size_t(cells) * cells), j = cell / cells % cells, k = cell % cells;
+            table_[i * s0 + j * s1 + k * s2 + 3] = 1.0f;
         }
     if (any) exact_cell_ = std::move(flags);
 }
@@ -243,6 +320,7 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
 void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear, const Encode& encode) {
     in_lab_ = in_lab;
     out_rgb_ = out_rgb;
+    grid_ = kGrid;
     // Linear RGB inputs take the square-root grid: their mid-grey 0.18 is
     // about L* 50 (gamma-encoded inputs put it far lower).
     bool sqrt_shaper = false;
@@ -269,6 +347,10 @@ void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert
         make_post_tables(encode);
     } else {
         post_mode_ = Post::None;
+        // Lab to Lab: a Lab table profile of 33 points a side puts its
+        // nodes on those of the coarse grid (see the grid's Lab range) and is
+        // linear in between; other transforms take the fine grid.
+        grid_ = in_lab && grid_holds(kCoarseGrid, in_lab, sqrt_shaper, exact) ? kCoarseGrid : kGrid;
         fill(sqrt_shaper, exact);
     }
     mark_exact_cells(exact);
@@ -278,66 +360,96 @@ double Lut3D::exact_cell_share() const {
     if (exact_cell_.empty()) return 0.0;
     std::size_t n = 0;
     for (std::uint64_t f : exact_cell_) n += std::size_t(__builtin_popcountll(f));
-    return double(n) / double(std::size_t(kGrid - 1) * (kGrid - 1) * (kGrid - 1));
+    const std::size_t cells = std::size_t(grid_ - 1);
+    return double(n) / double(cells * cells * cells);
 }
 
 namespace {
 
-constexpr int kStep0 = Lut3D::kGrid * Lut3D::kGrid * 4, kStep1 = Lut3D::kGrid * 4, kStep2 = 4;
 constexpr std::size_t kApplyBlock = 256;
 
 // Where the pixels of a block fall: the float offsets of the four nodes of
-// each one's tetrahedron, their weights, its cell and whether it lies in
-// the table's domain (pixels outside get node 0 and weight 1).
+// each one's tetrahedron, their weights and whether it lies in the table's
+// domain (pixels outside get node 0 and weight 1).
 struct Located {
     alignas(64) std::int32_t n0[kApplyBlock], na[kApplyBlock], nb[kApplyBlock];
-    alignas(64) std::int32_t cell[kApplyBlock];
     alignas(64) float w0[kApplyBlock], w1[kApplyBlock], w2[kApplyBlock], w3[kApplyBlock];
     alignas(64) std::int32_t inside[kApplyBlock];
 };
 
-// Grid coordinates of the inputs: (v + offset) x scale, square roots where
+struct Grid {
+    float offset[3], scale[3];
+    std::int32_t root[3];
+    std::int32_t size;  // nodes a side
+};
+
+// Grid coordinates of one input: (v + offset) x scale, square roots where
 // `root`, then the tetrahedron from the order of the three fractions: the
 // walk goes along the axis of the largest fraction first and reaches the far
 // corner along the axis of the smallest last.
-DVK_SIMD_CLONES void locate(const float* px, std::size_t n, const float* offset, const float* scale,
-                            const std::int32_t* root, Located& at) {
-    constexpr float steps = float(Lut3D::kGrid - 1);
-    const float o0 = offset[0], o1 = offset[1], o2 = offset[2], k0 = scale[0], k1 = scale[1], k2 = scale[2];
-    const bool r0 = root[0], r1 = root[1], r2 = root[2];
-    for (std::size_t p = 0; p < n; ++p) {
-        float u0 = (px[3 * p] + o0) * k0, u1 = (px[3 * p + 1] + o1) * k1, u2 = (px[3 * p + 2] + o2) * k2;
-        // NaN fails too.
-        const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
-        u0 = in ? u0 : 0.0f;
-        u1 = in ? u1 : 0.0f;
-        u2 = in ? u2 : 0.0f;
-        const float x = (r0 ? std::sqrt(u0) : u0) * steps, y = (r1 ? std::sqrt(u1) : u1) * steps,
-                    z = (r2 ? std::sqrt(u2) : u2) * steps;
-        const std::int32_t i = std::min(std::int32_t(x), std::int32_t(Lut3D::kGrid - 2)),
-                           j = std::min(std::int32_t(y), std::int32_t(Lut3D::kGrid - 2)),
-                           k = std::min(std::int32_t(z), std::int32_t(Lut3D::kGrid - 2));
-        const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
-        const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
-        const std::int32_t first = xy & xz ? kStep0 : (yz ? kStep1 : kStep2);
-        const std::int32_t last = xz & yz ? kStep2 : (xy ? kStep1 : kStep0);
-        const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
-        const float mid = fx + fy + fz - hi - lo;
-        const std::int32_t base = i * kStep0 + j * kStep1 + k * kStep2;
-        at.n0[p] = base;
-        at.na[p] = base + first;
-        at.nb[p] = base + (kStep0 + kStep1 + kStep2) - last;
-        at.cell[p] = (i * (Lut3D::kGrid - 1) + j) * (Lut3D::kGrid - 1) + k;
-        at.w0[p] = 1.0f - hi;
-        at.w1[p] = hi - mid;
-        at.w2[p] = mid - lo;
-        at.w3[p] = lo;
-        at.inside[p] = in;
-    }
+struct GridScalars {
+    float o0, o1, o2, k0, k1, k2;
+    bool r0, r1, r2;
+    float steps;                       // cells a side
+    std::int32_t last, step0, step1;  // the last cell's index; steps between nodes in floats
+};
+
+__attribute__((always_inline)) inline void locate_one(float v0, float v1, float v2, GridScalars g, std::size_t p,
+                                                      Located& at) {
+    const float steps = g.steps;
+    const std::int32_t step0 = g.step0, step1 = g.step1, step2 = 4;
+    float u0 = (v0 + g.o0) * g.k0, u1 = (v1 + g.o1) * g.k1, u2 = (v2 + g.o2) * g.k2;
+    // NaN fails too.
+    const bool in = (u0 >= 0.0f) & (u0 <= 1.0f) & (u1 >= 0.0f) & (u1 <= 1.0f) & (u2 >= 0.0f) & (u2 <= 1.0f);
+    u0 = in ? u0 : 0.0f;
+    u1 = in ? u1 : 0.0f;
+    u2 = in ? u2 : 0.0f;
+    const float x = (g.r0 ? std::sqrt(u0) : u0) * steps, y = (g.r1 ? std::sqrt(u1) : u1) * steps,
+                z = (g.r2 ? std::sqrt(u2) : u2) * steps;
+    const std::int32_t i = std::min(std::int32_t(x), g.last), j = std::min(std::int32_t(y), g.last),
+                       k = std::min(std::int32_t(z), g.last);
+    const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
+    const bool xy = fx >= fy, yz = fy >= fz, xz = fx >= fz;
+    const std::int32_t first = xy & xz ? step0 : (yz ? step1 : step2);
+    const std::int32_t last = xz & yz ? step2 : (xy ? step1 : step0);
+    const float hi = std::max(fx, std::max(fy, fz)), lo = std::min(fx, std::min(fy, fz));
+    const float mid = fx + fy + fz - hi - lo;
+    const std::int32_t base = i * step0 + j * step1 + k * step2;
+    at.n0[p] = base;
+    at.na[p] = base + first;
+    at.nb[p] = base + (step0 + step1 + step2) - last;
+    at.w0[p] = 1.0f - hi;
+    at.w1[p] = hi - mid;
+    at.w2[p] = mid - lo;
+    at.w3[p] = lo;
+    at.inside[p] = in;
+}
+
+// The grid places of packed triples.
+DVK_COLOUR_CLONES void locate(const float* px, std::size_t n, const Grid& grid, Located& at) {
+    const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
+    const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
+    const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
+    const float steps = float(grid.size - 1);
+    const std::int32_t last = grid.size - 2, step0 = grid.size * grid.size * 4, step1 = grid.size * 4;
+    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2, steps, last, step0, step1};
+    for (std::size_t p = 0; p < n; ++p) locate_one(px[3 * p], px[3 * p + 1], px[3 * p + 2], g, p, at);
+}
+
+// The grid places of three planes.
+DVK_COLOUR_CLONES void locate_planes(const float* p0, const float* p1, const float* p2, std::size_t n,
+                                   const Grid& grid, Located& at) {
+    const float o0 = grid.offset[0], o1 = grid.offset[1], o2 = grid.offset[2];
+    const float k0 = grid.scale[0], k1 = grid.scale[1], k2 = grid.scale[2];
+    const bool r0 = grid.root[0], r1 = grid.root[1], r2 = grid.root[2];
+    const float steps = float(grid.size - 1);
+    const std::int32_t last = grid.size - 2, step0 = grid.size * grid.size * 4, step1 = grid.size * 4;
+    const GridScalars g{o0, o1, o2, k0, k1, k2, r0, r1, r2, steps, last, step0, step1};
+    for (std::size_t p = 0; p < n; ++p) locate_one(p0[p], p1[p], p2[p], g, p, at);
 }
 
 // The output of `r` through a post table (see Lut3D::apply), per channel.
-DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* table, float scale, float last,
+DVK_COLOUR_CLONES void post_curve(const float* res, std::size_t n, const float* table, float scale, float last,
                                 std::int32_t encoded, float* out) {
     for (std::size_t p = 0; p < n; ++p) {
         const float r = res[4 * p];
@@ -349,11 +461,11 @@ DVK_SIMD_CLONES void post_curve(const float* res, std::size_t n, const float* ta
     }
 }
 
-// Writes channel `c` of the pixels inside from `src`.
-DVK_SIMD_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* inside, int c) {
+// Writes channel `c` of the pixels taken from `src`.
+DVK_COLOUR_CLONES void put_channel(float* px, std::size_t n, const float* src, const std::int32_t* taken, int c) {
     for (std::size_t p = 0; p < n; ++p) {
         const float v = px[3 * p + std::size_t(c)];
-        px[3 * p + std::size_t(c)] = inside[p] ? src[p] : v;
+        px[3 * p + std::size_t(c)] = taken[p] ? src[p] : v;
     }
 }
 
@@ -365,55 +477,115 @@ inline Node load_node(const float* p) {
     return v;
 }
 
+// The tetrahedral interpolation of pixel p; *exact is set when the pixel lies
+// outside the domain or in a cell left to the exact transform (flagged in the
+// fourth float of the cell's first node). The result's fourth float is 0.
+__attribute__((always_inline)) inline Node interpolate(const float* tab, const Located& at, std::size_t p,
+                                                       std::int32_t diagonal, bool* exact) {
+    const Node first = load_node(tab + at.n0[p]);
+    const Node r = at.w0[p] * first + at.w1[p] * load_node(tab + at.na[p]) + at.w2[p] * load_node(tab + at.nb[p]) +
+                   at.w3[p] * load_node(tab + at.n0[p] + diagonal);
+    *exact = !at.inside[p] | (first[3] != 0.0f);
+    return r;
+}
+
+// Stores the first three floats of a node (two stores: no stack copy, no
+// wider store overlapping the next pixel).
+__attribute__((always_inline)) inline void store3(float* q, Node r) {
+    _mm_storel_pi(reinterpret_cast<__m64*>(q), r);
+    _mm_store_ss(q + 2, _mm_movehl_ps(r, r));
+}
+
+// Writes the interpolated pixels of a block interleaved into `out`; the
+// pixels left to the exact transform keep what `out` held and are listed
+// (their index plus `index0`).
+void store_interleaved(const float* tab, std::int32_t diagonal, const Located& at, std::size_t m, float* out,
+                       std::size_t index0, std::vector<std::size_t>& misses) {
+    for (std::size_t p = 0; p < m; ++p) {
+        bool exact;
+        const Node r = interpolate(tab, at, p, diagonal, &exact);
+        if (exact)
+            misses.push_back(index0 + p);
+        else
+            store3(out + 3 * p, r);
+    }
+}
+
+// How the inputs of a table map onto its grid.
+Grid grid_of(int size, bool in_lab, bool sqrt_shaper) {
+    const std::int32_t r = sqrt_shaper;
+    Grid g{{0, 0, 0}, {1, 1, 1}, {r, r, r}, size};
+    if (in_lab) {
+        g.offset[1] = g.offset[2] = 128.0f;
+        g.scale[0] = float(1.0 / kLabLMax);
+        g.scale[1] = g.scale[2] = float(1.0 / kLabAbSpan);
+        g.root[1] = g.root[2] = 0;
+    }
+    return g;
+}
+
 }  // namespace
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
-    const std::uint64_t* cells = exact_cell_.empty() ? nullptr : exact_cell_.data();
-    float offset[3] = {0, 0, 0}, scale[3] = {1, 1, 1};
-    std::int32_t root[3] = {sqrt_shaper_, sqrt_shaper_, sqrt_shaper_};
-    if (in_lab_) {
-        offset[1] = offset[2] = 128.0f;
-        scale[0] = float(1.0 / kLabLMax);
-        scale[1] = scale[2] = float(1.0 / kLabAbSpan);
-        root[1] = root[2] = 0;
-    }
+    const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
+    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
     Located at;
     alignas(64) float res[4 * kApplyBlock];
     alignas(64) float out[kApplyBlock];
+    alignas(64) std::int32_t taken[kApplyBlock];
     for (std::size_t start = 0; start < n; start += kApplyBlock) {
         const std::size_t m = std::min(kApplyBlock, n - start);
         float* block = px + 3 * start;
-        locate(block, m, offset, scale, root, at);
-        // Pixels outside the domain or in a cell left to the exact transform
-        // keep their values.
-        for (std::size_t p = 0; p < m; ++p) {
-            const std::int32_t cell = at.cell[p];
-            if (!at.inside[p] || (cells && (cells[cell / 64] >> (cell % 64) & 1))) {
-                at.inside[p] = 0;
-                misses.push_back(start + p);
-            }
-        }
-        const auto interpolate = [&](std::size_t p) {
-            return at.w0[p] * load_node(tab + at.n0[p]) + at.w1[p] * load_node(tab + at.na[p]) +
-                   at.w2[p] * load_node(tab + at.nb[p]) +
-                   at.w3[p] * load_node(tab + at.n0[p] + (kStep0 + kStep1 + kStep2));
-        };
+        locate(block, m, g, at);
         if (post_mode_ == Post::None) {
-            for (std::size_t p = 0; p < m; ++p) {
-                const Node r = interpolate(p);
-                if (at.inside[p]) std::memcpy(block + 3 * p, &r, 3 * sizeof(float));
-            }
+            store_interleaved(tab, diagonal, at, m, block, start, misses);
             continue;
         }
         for (std::size_t p = 0; p < m; ++p) {
-            const Node r = interpolate(p);
+            bool exact;
+            const Node r = interpolate(tab, at, p, diagonal, &exact);
             std::memcpy(res + 4 * p, &r, sizeof r);
+            taken[p] = !exact;
+            if (exact) misses.push_back(start + p);
         }
         for (int c = 0; c < 3; ++c) {
             post_curve(res + c, m, post_.data() + std::size_t(c) * kPostSize, post_scale_, float(kPostSize - 2),
                        post_mode_ == Post::Encoded, out);
-            put_channel(block, m, out, at.inside, c);
+            put_channel(block, m, out, taken, c);
+        }
+    }
+}
+
+void Lut3D::apply_planes_in(const float* in0, const float* in1, const float* in2, std::size_t n, float* out,
+                            std::vector<std::size_t>& misses) const {
+    const float* tab = table_.data();
+    const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
+    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
+    Located at;
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        locate_planes(in0 + start, in1 + start, in2 + start, m, g, at);
+        store_interleaved(tab, diagonal, at, m, out + 3 * start, start, misses);
+    }
+}
+
+void Lut3D::apply_planes_out(const float* px, std::size_t n, float* out0, float* out1, float* out2,
+                             std::vector<std::size_t>& refused) const {
+    const float* tab = table_.data();
+    const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
+    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
+    Located at;
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        locate(px + 3 * start, m, g, at);
+        for (std::size_t p = 0; p < m; ++p) {
+            bool exact;
+            const Node r = interpolate(tab, at, p, diagonal, &exact);
+            out0[start + p] = r[0];
+            out1[start + p] = r[1];
+            out2[start + p] = r[2];
+            if (exact) refused.push_back(start + p);
         }
     }
 }

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "pipeline/vector_math.h"
+#include "colour/parallel_chunks.h"
+#include "colour/pixel_loop_clones.h"
 
 namespace dvk {
 
@@ -36,6 +37,13 @@ cmsHTRANSFORM make(cmsHPROFILE a, int ia, cmsHPROFILE b, int ib, cmsUInt32Number
                                       cmsFLAGS_NOCACHE);
 }
 
+// `t` on n packed triples in place, on the band threads.
+void transform_on_threads(cmsHTRANSFORM t, float* px, std::size_t n) {
+    run_in_chunks(n, 1024, [&](std::size_t b, std::size_t e) {
+        cmsDoTransform(t, px + 3 * b, px + 3 * b, cmsUInt32Number(e - b));
+    });
+}
+
 bool invert3(const float in[9], float out[9]) {
     const double a = in[0], b = in[1], c = in[2], d = in[3], e = in[4], f = in[5], g = in[6], h = in[7], i = in[8];
     const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
@@ -47,18 +55,18 @@ bool invert3(const float in[9], float out[9]) {
     return true;
 }
 
-// Cube root of a positive float: a first guess from the exponent bits, then
-// two Halley steps (cubic convergence) to full float precision.
+// Cube root of a positive float, without division: a first guess of the
+// inverse cube root from the exponent bits, three Newton steps (each one
+// squares the relative error, from about 5% to within a few units in the
+// last place), then x times its square.
 inline float cube_root(float x) {
-    std::uint32_t bits;
+    std::int32_t bits;
     std::memcpy(&bits, &x, sizeof bits);
-    bits = bits / 3 + 709921077u;
+    bits = 0x54a21d2a - std::int32_t(float(bits) * (1.0f / 3.0f));  // bits / 3 closely enough for a guess
     float y;
     std::memcpy(&y, &bits, sizeof y);
-    float y3 = y * y * y;
-    y = y * (y3 + 2.0f * x) / (2.0f * y3 + x);
-    y3 = y * y * y;
-    return y * (y3 + 2.0f * x) / (2.0f * y3 + x);
+    for (int i = 0; i < 3; ++i) y = y * (4.0f - x * (y * y * y)) * (1.0f / 3.0f);
+    return x * (y * y);
 }
 
 inline float lab_f(float t) {
@@ -100,15 +108,18 @@ bool SplitTransform::measure_rgb_input(cmsHPROFILE src, int src_intent, int dst_
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) m_[r * 3 + c] = cols[c][r];
     // Each tone curve: how far along its primary's column a channel value goes.
+    // The three ramps go through the transform together.
     curves_.assign(3 * kDecodeSize, 0.0f);
-    std::vector<float> ramp(kDecodeSize * 3);
+    std::vector<float> ramps(std::size_t(3) * kDecodeSize * 3, 0.0f);
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < kDecodeSize; ++i)
+            ramps[(std::size_t(c) * kDecodeSize + std::size_t(i)) * 3 + std::size_t(c)] = float(i) / (kDecodeSize - 1);
+    transform_on_threads(t.t, ramps.data(), std::size_t(3) * kDecodeSize);
     for (int c = 0; c < 3; ++c) {
         const double norm = double(cols[c][0]) * cols[c][0] + double(cols[c][1]) * cols[c][1] +
                             double(cols[c][2]) * cols[c][2];
         if (!(norm > 0)) return false;
-        std::fill(ramp.begin(), ramp.end(), 0.0f);
-        for (int i = 0; i < kDecodeSize; ++i) ramp[std::size_t(i) * 3 + c] = float(i) / (kDecodeSize - 1);
-        cmsDoTransform(t.t, ramp.data(), ramp.data(), kDecodeSize);
+        const float* ramp = &ramps[std::size_t(c) * kDecodeSize * 3];
         for (int i = 0; i < kDecodeSize; ++i) {
             const float* x = &ramp[std::size_t(i) * 3];
             curves_[std::size_t(c) * kDecodeSize + i] =
@@ -139,16 +150,18 @@ bool SplitTransform::measure_rgb_output(cmsHPROFILE dst, int dst_intent) {
     // primary's column, over the signed square root of the linear value.
     const int size = 2 * kEncodeHalf + 1;
     curves_.assign(std::size_t(3) * size, 0.0f);
-    std::vector<float> ramp(std::size_t(size) * 3);
-    for (int c = 0; c < 3; ++c) {
+    std::vector<float> ramps(std::size_t(3) * size * 3);
+    for (int c = 0; c < 3; ++c)
         for (int i = 0; i < size; ++i) {
             const float s = kEncodeS * float(i - kEncodeHalf) / kEncodeHalf;
             const float lin = s < 0 ? -s * s : s * s;
-            for (int k = 0; k < 3; ++k) ramp[std::size_t(i) * 3 + k] = lin * cols[c][k];
+            float* at = &ramps[(std::size_t(c) * size + std::size_t(i)) * 3];
+            for (int k = 0; k < 3; ++k) at[k] = lin * cols[c][k];
         }
-        cmsDoTransform(from_xyz.t, ramp.data(), ramp.data(), cmsUInt32Number(size));
-        for (int i = 0; i < size; ++i) curves_[std::size_t(c) * size + i] = ramp[std::size_t(i) * 3 + c];
-    }
+    transform_on_threads(from_xyz.t, ramps.data(), std::size_t(3) * size);
+    for (std::size_t c = 0; c < 3; ++c)
+        for (std::size_t i = 0; i < std::size_t(size); ++i)
+            curves_[c * size + i] = ramps[(c * size + i) * 3 + c];
     curve_scale_ = float(kEncodeHalf) / kEncodeS;
     return true;
 }
@@ -198,7 +211,7 @@ bool SplitTransform::build(cmsHPROFILE src, int src_intent, cmsHPROFILE dst, int
         sample[i] = !lab_in ? u : (i % 3 == 0 ? 100.0f * u : 255.0f * u - 128.0f);
     }
     std::vector<float> truth = sample, mine = sample;
-    exact(truth.data(), n);
+    run_in_chunks(n, 512, [&](std::size_t b, std::size_t e) { exact(&truth[3 * b], e - b); });
     std::vector<std::size_t> misses;
     apply(mine.data(), n, misses);
     for (std::size_t i : misses) exact(&mine[3 * i], 1);
@@ -228,7 +241,7 @@ struct TablePlaces {
 
 // RGB input: where each channel falls on its decoding table; pixels with a
 // channel outside 0..1 (or NaN) are marked and read the table at 0.
-DVK_SIMD_CLONES void place_rgb(const float* block, std::size_t n, float scale, TablePlaces& at,
+DVK_COLOUR_CLONES void place_rgb(const float* block, std::size_t n, float scale, TablePlaces& at,
                                std::int32_t* outside) {
     for (std::size_t p = 0; p < n; ++p) {
         const float r = block[3 * p], g = block[3 * p + 1], b = block[3 * p + 2];
@@ -248,18 +261,21 @@ DVK_SIMD_CLONES void place_rgb(const float* block, std::size_t n, float scale, T
 }
 
 // Linear interpolation on a 1D table at the given places.
-void read_table(const float* table, const std::int32_t* index, const float* frac, std::size_t n, float* out) {
+DVK_COLOUR_CLONES void read_table(const float* __restrict table, const std::int32_t* __restrict index,
+                                const float* __restrict frac, std::size_t n, float* __restrict out) {
     for (std::size_t p = 0; p < n; ++p) {
         const float* t = table + index[p];
         out[p] = t[0] + frac[p] * (t[1] - t[0]);
     }
 }
 
-// Linear RGB -> XYZ (matrix m) -> CIELab, written interleaved; pixels
-// outside get an L the Lab table refuses. With `clamp` the Lab values are
-// held to the 16-bit ICC encoding.
-DVK_SIMD_CLONES void linear_to_lab(const float* l0, const float* l1, const float* l2, const float* m,
-                                   const std::int32_t* outside, std::int32_t clamp, std::size_t n, float* block) {
+// Linear RGB -> XYZ (matrix m) -> CIELab, as three planes; pixels outside
+// get an L the Lab table refuses. With `clamp` the Lab values are held to the
+// 16-bit ICC encoding.
+DVK_COLOUR_CLONES void linear_to_lab(const float* __restrict l0, const float* __restrict l1,
+                                   const float* __restrict l2, const float* m, const std::int32_t* __restrict outside,
+                                   std::int32_t clamp, std::size_t n, float* __restrict L_out,
+                                   float* __restrict a_out, float* __restrict b_out) {
     const float m0 = m[0] / kD50[0], m1 = m[1] / kD50[0], m2 = m[2] / kD50[0];
     const float m3 = m[3] / kD50[1], m4 = m[4] / kD50[1], m5 = m[5] / kD50[1];
     const float m6 = m[6] / kD50[2], m7 = m[7] / kD50[2], m8 = m[8] / kD50[2];
@@ -273,24 +289,25 @@ DVK_SIMD_CLONES void linear_to_lab(const float* l0, const float* l1, const float
             a = std::min(std::max(a, -128.0f), kLabAbMax);
             b = std::min(std::max(b, -128.0f), kLabAbMax);
         }
-        block[3 * p] = outside[p] ? -1000.0f : L;  // outside: refused by the table
-        block[3 * p + 1] = a;
-        block[3 * p + 2] = b;
+        L_out[p] = outside[p] ? -1000.0f : L;  // outside: refused by the table
+        a_out[p] = a;
+        b_out[p] = b;
     }
 }
 
 // CIELab -> XYZ -> linear RGB (matrix m) -> where each channel falls on its
 // encoding table (over the signed square root of the linear value).
-DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m, float scale, TablePlaces& at) {
+DVK_COLOUR_CLONES void place_lab(const float* L, const float* a, const float* b, std::size_t n, const float* m,
+                               float scale, TablePlaces& at) {
     const float m0 = m[0] * kD50[0], m1 = m[1] * kD50[1], m2 = m[2] * kD50[2];
     const float m3 = m[3] * kD50[0], m4 = m[4] * kD50[1], m5 = m[5] * kD50[2];
     const float m6 = m[6] * kD50[0], m7 = m[7] * kD50[1], m8 = m[8] * kD50[2];
     const float last = float(2 * kEncodeHalf) - 0.001f;
     for (std::size_t p = 0; p < n; ++p) {
-        const float fy = (block[3 * p] + 16.0f) * (1.0f / 116.0f);
-        const float x = lab_f_inverse(fy + block[3 * p + 1] * (1.0f / 500.0f));
+        const float fy = (L[p] + 16.0f) * (1.0f / 116.0f);
+        const float x = lab_f_inverse(fy + a[p] * (1.0f / 500.0f));
         const float y = lab_f_inverse(fy);
-        const float z = lab_f_inverse(fy - block[3 * p + 2] * (1.0f / 200.0f));
+        const float z = lab_f_inverse(fy - b[p] * (1.0f / 200.0f));
         const float lin[3] = {m0 * x + m1 * y + m2 * z, m3 * x + m4 * y + m5 * z, m6 * x + m7 * y + m8 * z};
         for (int c = 0; c < 3; ++c) {
             const float root = std::sqrt(std::fabs(lin[c]));
@@ -305,13 +322,45 @@ DVK_SIMD_CLONES void place_lab(const float* block, std::size_t n, const float* m
     }
 }
 
-// With the Lab side an identity: lists the pixels outside the 16-bit ICC Lab
-// encoding (and NaN), which a Lab table would refuse.
-void refuse_outside_lab(const float* block, std::size_t n, std::vector<std::size_t>& refused) {
+// Whether CIELab values lie within the 16-bit ICC Lab encoding (NaN does
+// not): a Lab table refuses the others.
+inline bool in_lab_encoding(float L, float a, float b) {
+    return L >= 0.0f && L <= kLabLMax && a >= -128.0f && a <= kLabAbMax && b >= -128.0f && b <= kLabAbMax;
+}
+
+// With the Lab side an identity: the Lab planes packed into `out`, except
+// the pixels outside the encoding, which keep what `out` held and are listed.
+void pack_lab(const float* L, const float* a, const float* b, std::size_t n, float* out,
+              std::vector<std::size_t>& refused) {
     for (std::size_t p = 0; p < n; ++p) {
-        const float L = block[3 * p], a = block[3 * p + 1], b = block[3 * p + 2];
-        if (!(L >= 0.0f && L <= kLabLMax && a >= -128.0f && a <= kLabAbMax && b >= -128.0f && b <= kLabAbMax))
+        if (!in_lab_encoding(L[p], a[p], b[p])) {
             refused.push_back(p);
+            continue;
+        }
+        out[3 * p] = L[p];
+        out[3 * p + 1] = a[p];
+        out[3 * p + 2] = b[p];
+    }
+}
+
+// With the Lab side an identity: packed Lab into planes, listing the pixels
+// a Lab table would refuse.
+void unpack_lab(const float* px, std::size_t n, float* L, float* a, float* b, std::vector<std::size_t>& refused) {
+    for (std::size_t p = 0; p < n; ++p) {
+        L[p] = px[3 * p];
+        a[p] = px[3 * p + 1];
+        b[p] = px[3 * p + 2];
+        if (!in_lab_encoding(L[p], a[p], b[p])) refused.push_back(p);
+    }
+}
+
+// Three planes packed into triples.
+DVK_COLOUR_CLONES void pack(const float* __restrict o0, const float* __restrict o1, const float* __restrict o2,
+                          std::size_t n, float* __restrict out) {
+    for (std::size_t p = 0; p < n; ++p) {
+        out[3 * p] = o0[p];
+        out[3 * p + 1] = o1[p];
+        out[3 * p + 2] = o2[p];
     }
 }
 
@@ -320,59 +369,50 @@ void refuse_outside_lab(const float* block, std::size_t n, std::vector<std::size
 void SplitTransform::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* cv = curves_.data();
     alignas(64) float lin[3][kBlock];
+    alignas(64) float lab[3][kBlock];
     TablePlaces at;
-    std::vector<std::size_t> lut_misses;
-    // The Lab side of a block, in place: through the table, or left as it is
-    // when that side is an identity; `refused` lists the pixels it cannot take.
-    auto lab_side = [this](float* block, std::size_t count, std::vector<std::size_t>& refused) {
-        refused.clear();
-        if (table_)
-            table_->apply(block, count, refused);
-        else
-            refuse_outside_lab(block, count, refused);
-    };
+    std::vector<std::size_t> refused;
     if (!lab_in_) {
-        // Camera RGB -> XYZ -> CIELab, then the Lab table. A pixel the table
-        // refuses gets its input back.
-        alignas(64) float saved[3 * kBlock];
+        // Camera RGB -> XYZ -> CIELab, then the Lab table (or nothing when
+        // that side is an identity). A pixel it refuses keeps its input.
         alignas(64) std::int32_t outside[kBlock];
         for (std::size_t start = 0; start < n; start += kBlock) {
             const std::size_t count = std::min(kBlock, n - start);
             float* block = px + 3 * start;
-            std::copy(block, block + 3 * count, saved);
             place_rgb(block, count, curve_scale_, at, outside);
             for (int c = 0; c < 3; ++c)
                 read_table(cv + std::size_t(c) * kDecodeSize, at.index[c], at.frac[c], count, lin[c]);
-            linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, block);
-            lab_side(block, count, lut_misses);
-            for (std::size_t m : lut_misses) {
-                std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
-                misses.push_back(start + m);
-            }
+            linear_to_lab(lin[0], lin[1], lin[2], m_, outside, clamp_lab_, count, lab[0], lab[1], lab[2]);
+            refused.clear();
+            if (table_)
+                table_->apply_planes_in(lab[0], lab[1], lab[2], count, block, refused);
+            else
+                pack_lab(lab[0], lab[1], lab[2], count, block, refused);
+            for (std::size_t m : refused) misses.push_back(start + m);
         }
         return;
     }
     // UPLab -> CIELab through the table, then XYZ -> linear RGB -> encoded.
+    // A pixel the table refuses keeps its input.
     const std::size_t size = 2 * kEncodeHalf + 1;
     alignas(64) float saved[3 * kBlock];
     for (std::size_t start = 0; start < n; start += kBlock) {
         const std::size_t count = std::min(kBlock, n - start);
         float* block = px + 3 * start;
-        lab_side(block, count, lut_misses);
-        for (std::size_t m : lut_misses) {
-            std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
-            misses.push_back(start + m);
-        }
-        place_lab(block, count, m_, curve_scale_, at);
+        refused.clear();
+        if (table_)
+            table_->apply_planes_out(block, count, lab[0], lab[1], lab[2], refused);
+        else
+            unpack_lab(block, count, lab[0], lab[1], lab[2], refused);
+        for (std::size_t m : refused) std::copy(block + 3 * m, block + 3 * m + 3, saved + 3 * m);
+        place_lab(lab[0], lab[1], lab[2], count, m_, curve_scale_, at);
         for (int c = 0; c < 3; ++c)
             read_table(cv + std::size_t(c) * size, at.index[c], at.frac[c], count, lin[c]);
-        for (std::size_t p = 0; p < count; ++p) {
-            block[3 * p] = lin[0][p];
-            block[3 * p + 1] = lin[1][p];
-            block[3 * p + 2] = lin[2][p];
+        pack(lin[0], lin[1], lin[2], count, block);
+        for (std::size_t m : refused) {
+            std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
+            misses.push_back(start + m);
         }
-        // Refused pixels keep their input.
-        for (std::size_t m : lut_misses) std::copy(saved + 3 * m, saved + 3 * m + 3, block + 3 * m);
     }
 }
 

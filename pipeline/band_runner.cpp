@@ -309,10 +309,59 @@ BandLayout rgb_overlap_layout(int threads, unsigned height) {
     return lay;
 }
 
+bool run_bands_with_private_overlaps(const RowBandWorker& worker, const BandLayout& lay, int overlap, float* image,
+                                     unsigned width, int channels) {
+    const int n = lay.bands;
+    if (!image || width == 0 || n < 1 || lay.own_rows.empty() || lay.own_rows[0] == 0) return true;
+    const std::size_t row_floats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    // The overlap of the moving runner, limited to the smallest band.
+    std::size_t v = overlap > 0 && n > 1 ? static_cast<std::size_t>(overlap) : 0;
+    for (unsigned own : lay.own_rows) v = std::min<std::size_t>(v, own);
+    struct Band {
+        AlignedBuffer<float> above, below;
+        std::vector<float*> rows;
+    };
+    std::vector<Band> bands(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        Band& b = bands[static_cast<std::size_t>(i)];
+        const std::size_t first = lay.first_row[static_cast<std::size_t>(i)];
+        const std::size_t own = lay.own_rows[static_cast<std::size_t>(i)];
+        const std::size_t up = i > 0 ? v : 0, down = i < n - 1 ? v : 0;
+        if (up) {
+            b.above = allocate_aligned<float>(up * row_floats);
+            if (!b.above) return false;
+            std::memcpy(b.above.get(), image + (first - up) * row_floats, up * row_floats * sizeof(float));
+        }
+        if (down) {
+            b.below = allocate_aligned<float>(down * row_floats);
+            if (!b.below) return false;
+            std::memcpy(b.below.get(), image + (first + own) * row_floats, down * row_floats * sizeof(float));
+        }
+        b.rows.reserve(up + own + down);
+        for (std::size_t k = 0; k < up; ++k) b.rows.push_back(b.above.get() + k * row_floats);
+        for (std::size_t k = 0; k < own; ++k) b.rows.push_back(image + (first + k) * row_floats);
+        for (std::size_t k = 0; k < down; ++k) b.rows.push_back(b.below.get() + k * row_floats);
+    }
+    run_on_threads(n, [&](int i) {
+        Band& b = bands[static_cast<std::size_t>(i)];
+        worker(b.rows.data(), static_cast<unsigned>(b.rows.size()));
+    });
+    return true;
+}
+
 BandLayout run_rgbg_bands_overlap(const BandWorker& worker, int threads, int overlap, float* image, unsigned width,
                                   unsigned height) {
     BandLayout lay = rgbg_overlap_layout(threads, height);
-    if (image && width && lay.own_rows[0] > 0) run_overlapped(worker, lay, overlap, image, width, 4);
+    if (!image || !width || lay.own_rows[0] == 0) return lay;
+    // The blocks are laid out from the even height on, over the last row of an
+    // odd-height image, which no band processes: it is kept aside meanwhile.
+    const std::size_t row_floats = static_cast<std::size_t>(width) * 4;
+    const unsigned h2 = height & ~1u;
+    std::vector<float> last_row;
+    if (h2 < height && lay.bands > 1 && overlap > 0)
+        last_row.assign(image + h2 * row_floats, image + height * row_floats);
+    run_overlapped(worker, lay, overlap, image, width, 4);
+    if (!last_row.empty()) std::copy(last_row.begin(), last_row.end(), image + h2 * row_floats);
     return lay;
 }
 

@@ -55,6 +55,18 @@ BandLayout run_rgb_bands(const BandWorker& worker, int threads, float* image, un
 BandLayout run_rgbg_curve_bands(const BandWorker& worker, int threads, float* image, unsigned width,
                                 unsigned height);
 
+// The overlapping runs without moving the image: each band's block is given
+// as row pointers (rows[0..count)): the overlap rows of its neighbours point
+// into copies of the band's own, taken before any band starts, and its own
+// rows are the image's rows in place. For workers that compute each row of
+// the block from the block alone, the image ends as after the overlapping
+// runner with the same layout and overlap (results in the overlap rows stay
+// in the copies). Returns false, running nothing, when the copies cannot be
+// allocated.
+using RowBandWorker = std::function<void(float* const* rows, unsigned count)>;
+bool run_bands_with_private_overlaps(const RowBandWorker& worker, const BandLayout& lay, int overlap, float* image,
+                                     unsigned width, int channels);
+
 // Band counts and heights alone (no threads), as the runners above cut them.
 BandLayout rgbg_overlap_layout(int threads, unsigned height);
 BandLayout rgb_overlap_layout(int threads, unsigned height);

@@ -1,4 +1,5 @@
-// The separable running-sum box blur under the detail stages (internal).
+// The separable running-sum box blur under the detail stages (internal),
+// streaming down the rows so that a stage can rewrite each row as it comes.
 #pragma once
 
 #include <cstddef>
@@ -17,12 +18,21 @@ inline long mirror_index(long i, long n) {
     return i;
 }
 
-// Blurs one channel of an interleaved image (`channels` floats a pixel) with a
-// (2r + 1)-square window and the given divisor in both passes, and calls
-// emit(row, blurred_row) for each row. Returns false, touching nothing, when
-// the scratch array cannot be allocated.
-bool box_blur_channel(const float* image, int channels, int channel, unsigned width, unsigned height,
-                      unsigned radius, double divisor,
-                      const std::function<void(unsigned row, const float* blurred)>& emit);
+// Blurs channels [first, first + count) of an interleaved image at once,
+// streaming down the rows: a running sum per column down the rows, then one
+// across each row, in double precision, each pass's values rounded to float;
+// the window is (2 radius + 1) square and both passes use `divisor`. Calls emit(row, blurred) in row order with the row's
+// count x width blurred values, interleaved. emit may rewrite image row
+// `row`: the rows the blur still reads afterwards are kept as they were.
+// Returns false, touching nothing, when the scratch rows cannot be allocated
+// or the channel range is not within the pixel.
+bool box_blur_rows(float* image, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit);
+// The same over rows given by pointers (image_rows[0..height)).
+bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit);
+
+// Pointers to the rows of a contiguous image.
+std::vector<float*> contiguous_rows(float* image, unsigned width, unsigned height, int channels);
 
 }  // namespace dvk

@@ -10,24 +10,32 @@
 
 namespace dvk {
 
+namespace {
+
+// clamp_rgb_float's rule for one sample.
+inline float clamp_sample(float v) {
+    constexpr float kMin = std::numeric_limits<float>::min();
+    float r = v > 0.0f ? v : kMin;  // NaN and values <= 0
+    return v < 1.0f ? r : 1.0f;     // NaN and values >= 1
+}
+
+}  // namespace
+
 void clamp_rgb_float(float* image, unsigned width, int height) {
     if (!image || width == 0 || height <= 0) return;
-    constexpr float kMin = std::numeric_limits<float>::min();
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
     run_index_chunks(n, band_thread_count, std::size_t(1) << 18, [image](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
-            const float v = image[i];
-            float r = v > 0.0f ? v : kMin;  // NaN and values <= 0
-            r = v < 1.0f ? r : 1.0f;        // NaN and values >= 1
-            image[i] = r;
+            image[i] = clamp_sample(image[i]);
         }
     });
 }
 
 namespace {
 
-// Pixels [begin, end) of rgbg_to_rgb_float.
-void rgbg_to_rgb_range(const float* src, float* dest, std::size_t begin, std::size_t end, int greenOnly) {
+// Pixels [begin, end) of rgbg_to_rgb_float, clamped as clamp_rgb_float does
+// when `clamp` is set.
+void rgbg_to_rgb_range(const float* src, float* dest, std::size_t begin, std::size_t end, int greenOnly, bool clamp) {
     // Chunks are read whole before their output is written, so `dest` may be
     // `src`: each chunk's output ends before the next chunk's input begins.
     constexpr std::size_t kChunk = 256;
@@ -49,22 +57,26 @@ void rgbg_to_rgb_range(const float* src, float* dest, std::size_t begin, std::si
                 out[3 * i + 2] = in[4 * i + 2];
             }
         }
+        if (clamp)
+            for (std::size_t i = 0; i < 3 * m; ++i) out[i] = clamp_sample(out[i]);
     }
 }
 
 }  // namespace
 
-void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly) {
+namespace {
+
+void rgbg_to_rgb(const float* src, unsigned width, unsigned height, float* dest, int greenOnly, bool clamp) {
     if (!src || !dest) return;
     const std::size_t n = static_cast<std::size_t>(width) * height;
     const bool overlap = dest < src + n * 4 && src < dest + n * 3;
     if (overlap && dest != src) {
-        rgbg_to_rgb_range(src, dest, 0, n, greenOnly);  // in order, as the chunks require
+        rgbg_to_rgb_range(src, dest, 0, n, greenOnly, clamp);  // in order, as the chunks require
         return;
     }
     if (src != dest) {
         run_index_chunks(n, band_thread_count, std::size_t(1) << 16, [=](std::size_t begin, std::size_t end) {
-            rgbg_to_rgb_range(src, dest, begin, end, greenOnly);
+            rgbg_to_rgb_range(src, dest, begin, end, greenOnly, clamp);
         });
         return;
     }
@@ -73,15 +85,25 @@ void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float*
     // so that range can be split among the band threads. The ranges grow by a
     // third each time.
     std::size_t done = std::min<std::size_t>(n, std::size_t(1) << 16);
-    rgbg_to_rgb_range(src, dest, 0, done, greenOnly);
+    rgbg_to_rgb_range(src, dest, 0, done, greenOnly, clamp);
     while (done < n) {
         const std::size_t next = std::min(n, done + done / 3);
         const std::size_t base = done;
         run_index_chunks(next - base, band_thread_count, std::size_t(1) << 15, [=](std::size_t begin, std::size_t end) {
-            rgbg_to_rgb_range(src, dest, base + begin, base + end, greenOnly);
+            rgbg_to_rgb_range(src, dest, base + begin, base + end, greenOnly, clamp);
         });
         done = next;
     }
+}
+
+}  // namespace
+
+void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly) {
+    rgbg_to_rgb(src, width, height, dest, greenOnly, false);
+}
+
+void rgbg_to_clamped_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int greenOnly) {
+    rgbg_to_rgb(src, width, height, dest, greenOnly, true);
 }
 
 AlignedBuffer<float> rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, int bits, int greenOnly) {

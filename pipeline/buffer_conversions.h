@@ -11,6 +11,8 @@ namespace dvk {
 void clamp_rgb_float(float* image, unsigned width, int height);
 // R, (G + G2) / 2 or G alone, B of every pixel into `dest` (may be `src`).
 void rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int bits, int greenOnly);
+// rgbg_to_rgb_float and clamp_rgb_float in one pass.
+void rgbg_to_clamped_rgb_float(const float* src, unsigned width, unsigned height, float* dest, int greenOnly);
 // As above into a new buffer of R16(height) x R16(width) RGB pixels (empty when memory is short).
 AlignedBuffer<float> rgbg_to_rgb_float(const float* src, unsigned width, unsigned height, int bits, int greenOnly);
 // Float RGB to 8 or 16-bit samples (optionally studio range) or a 32-bit copy

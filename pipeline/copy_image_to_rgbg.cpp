@@ -1,4 +1,5 @@
 // copy_image_to_rgbg: LibRaw's 16-bit four-channel image into floats.
+#include <algorithm>
 #include <cstring>
 
 #include "pipeline/band_runner.h"
@@ -8,7 +9,13 @@ namespace dvk {
 
 std::size_t working_image_bytes(unsigned iwidth, unsigned iheight) {
     const int threads = band_thread_count > 0 ? band_thread_count : 1;
-    const std::uint64_t rows = round_up_to_multiple(std::uint64_t(threads) * 32 - 32 + iheight, 16);
+    const std::uint64_t spare = static_cast<std::uint64_t>(threads - 1);
+    // Rows for the four-channel runners, and enough for the float RGB image
+    // (12 bytes a pixel) the conversion later makes in the same buffer with
+    // its own spare rows, so that it need not grow the buffer.
+    const std::uint64_t rgbg_rows = round_up_to_multiple(spare * 32 + iheight, 16);
+    const std::uint64_t rgb_rows = round_up_to_multiple(spare * kRgbSpareRowsPerThread + iheight, 16);
+    const std::uint64_t rows = std::max(rgbg_rows, round_up_to_multiple((rgb_rows * 3 + 3) / 4, 16));
     const std::uint64_t cols = round_up_to_multiple(iwidth, 16);
     return std::size_t(rows * cols * 16);
 }

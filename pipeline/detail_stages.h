@@ -1,7 +1,8 @@
 // Detail stages over one separable running-sum box blur: mosaic and Lab
 // unsharp masks, chroma blur, L sharpening and local contrast. Each works in
-// place on the band it is given. Radii at or above the band size are served
-// by clamping reads to the edge.
+// place on the band it is given, as a contiguous image or as row pointers
+// (rows[0..height), for bands whose rows are not all in one place). Radii at
+// or above the band size are served by clamping reads to the edge.
 #pragma once
 
 namespace dvk {
@@ -10,11 +11,27 @@ struct DVKLib;
 
 void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, int channel,
                           double amount);
+// All four channels at once: the same values as rgbg_unsharp_channel for
+// channels 0 to 3 in turn, in one streaming pass.
+void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, double amount);
+void rgbg_unsharp_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
+                           double amount);
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount);
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);
+void blur_ab_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB);
 void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, int enabled, float sharpness,
                        float baseRadius);
+void sharpen_l_channel(DVKLib* d, float* const* rows, unsigned width, unsigned height, int enabled, float sharpness,
+                       float baseRadius);
+// blur_ab_channels then sharpen_l_channel, with the passes that can share
+// one blur done together.
+void blur_ab_and_sharpen_l(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB, int enabled,
+                           float sharpness, float baseRadius);
+void blur_ab_and_sharpen_l(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB, int enabled,
+                           float sharpness, float baseRadius);
 void local_contrast(float* lab, unsigned width, unsigned height, int enabled, float amount, float radiusFactor);
+void local_contrast(float* const* rows, unsigned width, unsigned height, int enabled, float amount,
+                    float radiusFactor);
 
 }  // namespace dvk

@@ -1,5 +1,6 @@
 #include "pipeline/four_channel_ops.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -9,20 +10,24 @@
 
 namespace dvk {
 
+void scale_channels(float* image, std::size_t pixels, double r, double g, double b, double g2) {
+    const float f0 = static_cast<float>(r), f1 = static_cast<float>(g), f2 = static_cast<float>(b),
+                f3 = static_cast<float>(g2);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        float* p = image + 4 * i;
+        p[0] *= f0;
+        p[1] *= f1;
+        p[2] *= f2;
+        p[3] *= f3;
+    }
+}
+
 void multiply_channels(DVKLib* d, float* image, unsigned width, int height, double r, double g, double b,
                        double g2) {
     if (!image || width == 0 || height <= 0) return;
-    const float f0 = static_cast<float>(r), f1 = static_cast<float>(g), f2 = static_cast<float>(b),
-                f3 = static_cast<float>(g2);
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     run_index_chunks(n, band_thread_count, std::size_t(1) << 16, [=](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            float* p = image + 4 * i;
-            p[0] *= f0;
-            p[1] *= f1;
-            p[2] *= f2;
-            p[3] *= f3;
-        }
+        scale_channels(image + 4 * begin, end - begin, r, g, b, g2);
     });
 }
 
@@ -49,18 +54,33 @@ AlignedBuffer<float> copy_rgbg_image(DVKLib* d) {
 
 namespace {
 
+// Writes the flipped image by tiles of the destination, tile rows split among
+// the band threads: each destination pixel is read from its source pixel.
 template <int C>
 void flip_pixels(const float* src, float* dst, unsigned w, unsigned h, unsigned flip) {
-    for (unsigned row = 0; row < h; ++row) {
-        const unsigned rp = (flip & 2) ? h - 1 - row : row;
-        for (unsigned col = 0; col < w; ++col) {
-            const unsigned cp = (flip & 1) ? w - 1 - col : col;
-            const std::size_t di = (flip & 4) ? static_cast<std::size_t>(cp) * h + rp : static_cast<std::size_t>(rp) * w + cp;
-            const float* s = src + (static_cast<std::size_t>(row) * w + col) * C;
-            float* o = dst + di * C;
-            for (int c = 0; c < C; ++c) o[c] = s[c];
+    const bool transpose = flip & 4;
+    const unsigned dw = transpose ? h : w, dh = transpose ? w : h;
+    constexpr unsigned kTile = 64;
+    const unsigned tile_rows = (dh + kTile - 1) / kTile;
+    run_row_chunks(tile_rows, band_thread_count, [=](unsigned first, unsigned count) {
+        for (unsigned t = first; t < first + count; ++t) {
+            const unsigned r0 = t * kTile, r1 = std::min(dh, r0 + kTile);
+            for (unsigned c0 = 0; c0 < dw; c0 += kTile) {
+                const unsigned c1 = std::min(dw, c0 + kTile);
+                for (unsigned r = r0; r < r1; ++r) {
+                    float* o = dst + (static_cast<std::size_t>(r) * dw + c0) * C;
+                    for (unsigned c = c0; c < c1; ++c, o += C) {
+                        // Destination (r, c) is (cp, rp) when transposed, else (rp, cp).
+                        const unsigned cp = transpose ? r : c, rp = transpose ? c : r;
+                        const unsigned row = (flip & 2) ? h - 1 - rp : rp;
+                        const unsigned col = (flip & 1) ? w - 1 - cp : cp;
+                        const float* s = src + (static_cast<std::size_t>(row) * w + col) * C;
+                        for (int k = 0; k < C; ++k) o[k] = s[k];
+                    }
+                }
+            }
         }
-    }
+    });
 }
 
 }  // namespace
@@ -71,7 +91,9 @@ void flip_image(DVKLib* d, int fourChannels, unsigned flip) {
     const unsigned h = s.iheight, w = s.iwidth;
     const int channels = fourChannels ? 4 : 3;
     const std::size_t count = static_cast<std::size_t>(h) * w * static_cast<std::size_t>(channels);
-    AlignedBuffer<float> out = allocate_aligned<float>(count);
+    // The new buffer keeps the old one's room for spare rows.
+    const std::size_t floats = std::max(count, d->image_bytes / sizeof(float));
+    AlignedBuffer<float> out = allocate_aligned<float>(floats);
     if (!out) {
         // Nothing changes when memory is short.
         std::fprintf(stderr, "Can't allocate %lu bytes in flip_image\n", static_cast<unsigned long>(count * sizeof(float)));
@@ -81,7 +103,7 @@ void flip_image(DVKLib* d, int fourChannels, unsigned flip) {
         flip_pixels<4>(d->image.get(), out.get(), w, h, flip);
     else
         flip_pixels<3>(d->image.get(), out.get(), w, h, flip);
-    set_image(d, std::move(out), count * sizeof(float));
+    set_image(d, std::move(out), floats * sizeof(float));
     if (flip & 4) std::swap(s.iwidth, s.iheight);
 }
 

@@ -11,6 +11,9 @@ struct DVKLib;
 
 // Multiplies channels 0..3 of every pixel by (float)r, g, b, g2.
 void multiply_channels(DVKLib* d, float* image, unsigned width, int height, double r, double g, double b, double g2);
+// multiply_channels' loop over `pixels` pixels on the calling thread (for
+// band workers, which are threads of their own).
+void scale_channels(float* image, std::size_t pixels, double r, double g, double b, double g2);
 // Copies iwidth x iheight pixels of the record's image into `dest`; false without an image.
 bool copy_rgbg_image(DVKLib* d, float* dest);
 // As above into a new buffer of R16(iheight) x R16(iwidth) pixels; empty

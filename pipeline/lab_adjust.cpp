@@ -5,16 +5,21 @@
 
 #include "pipeline/dvklib.h"
 #include "pipeline/lab_adjust.h"
+#include "pipeline/vector_math.h"
 
 namespace dvk {
 
-void compress_rgb_range(DVKLib* d, float* rgb, unsigned width, unsigned height) {
-    if (skip_rgb_compression || !rgb || width == 0 || height == 0) return;
-    const std::size_t n = static_cast<std::size_t>(width) * height * 3;
+DVK_SIMD_CLONES void compress_rgb_triples(float* rgb, std::size_t pixels) {
+    const std::size_t n = pixels * 3;
     for (std::size_t i = 0; i < n; ++i) {
         const float product = rgb[i] * 0.8f;  // rounded to float before the addition
         rgb[i] = static_cast<float>(static_cast<double>(product) + 0.1);
     }
+}
+
+void compress_rgb_range(DVKLib* d, float* rgb, unsigned width, unsigned height) {
+    if (skip_rgb_compression || !rgb || width == 0 || height == 0) return;
+    compress_rgb_triples(rgb, static_cast<std::size_t>(width) * height);
 }
 
 double user_saturation_factor(double u) {

@@ -3,11 +3,18 @@
 // Lab optimisation after it.
 #pragma once
 
+#include <cstddef>
+
 namespace dvk {
 
 struct DVKLib;
 
+// RGB range compression: v x 0.8 + 0.1 on every sample, unless the curve
+// type skips it.
 void compress_rgb_range(DVKLib* d, float* rgb, unsigned width, unsigned height);
+// The compression itself on `pixels` float triples (no skip test), for
+// folding into a colour conversion's pass.
+void compress_rgb_triples(float* rgb, std::size_t pixels);
 // Needs the colour module's profile lookup (lab_adjust_stage1.cpp).
 void make_adjust_stage1(DVKLib* d, float* lab, unsigned width, unsigned height, int p1, int p2, int p3,
                         const char* profile, float saturation, float f1, float f2, float sharpnessRadius);

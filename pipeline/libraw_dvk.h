@@ -4,6 +4,10 @@
 
 #include <libraw/libraw.h>
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 namespace dvk {
 
 // Every LibRaw object the program makes is a LibRaw_DVK, built with flags 0 and
@@ -42,8 +46,33 @@ public:
     // among the band threads.
     int subtract_black_on_threads();
 
+    // Both calls above without LibRaw's four-channel image: each image row is
+    // put together from the raw samples in a small buffer of a band thread,
+    // black subtracted the same way, and handed to row(y, pixels) (iwidth
+    // pixels of four samples). begin_image_rows() leaves the black levels,
+    // maximum and progress flags as the two calls do, so that the caller can
+    // read them before the rows come; image_rows_on_threads() then sets
+    // data_maximum; it returns false when a band thread could not get its
+    // row buffer (its rows were not delivered). imgdata.image stays empty.
+    // begin_image_rows() returns false, changing nothing, for files
+    // raw2image_on_threads() hands to raw2image().
+    using ImageRowFn = std::function<void(unsigned row, const std::uint16_t (*pixels)[4])>;
+    // Rows go to the threads in whole groups, in order within a group: rows
+    // [0, group_origin), then group_rows rows at a time.
+    bool begin_image_rows();
+    bool image_rows_on_threads(const ImageRowFn& row, unsigned group_origin = 0, unsigned group_rows = 1);
+
     LibRaw_DVK(const LibRaw_DVK&) = delete;
     LibRaw_DVK& operator=(const LibRaw_DVK&) = delete;
+
+private:
+    // The black subtraction begin_image_rows() took over from the colour data.
+    struct RowBlack {
+        bool subtract = false;
+        int channel[4] = {0, 0, 0, 0};
+        unsigned rows = 0, cols = 0;  // the per-site pattern, when both are set
+        std::vector<unsigned> pattern;
+    } row_black_;
 };
 
 // --- LibRaw version compatibility ------------------------------------------

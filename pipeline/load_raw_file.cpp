@@ -81,28 +81,39 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     if (raw.imgdata.rawdata.iparams.dng_version && strncasecmp(raw.imgdata.idata.make, "SIGMA", 5) == 0)
         adjust_to_raw_inset_crop(raw, 1, 0.55f);
 
-    // 4. Into LibRaw's four-channel image, black subtracted.
+    // 4. Into LibRaw's four-channel image, black subtracted. Files whose
+    // samples the next steps need in raw units aside, the image rows go
+    // straight into the float image of step 5 instead, one row at a time.
     timer.lap("raw2image");
-    ret = raw.raw2image_on_threads();
-    if (ret != LIBRAW_SUCCESS) return ret;
-    timer.lap("subtract_black");
-    raw.subtract_black_on_threads();
+    const bool xtrans_file = raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
+    const bool by_rows = !xtrans_file && raw.begin_image_rows();
+    if (!by_rows) {
+        ret = raw.raw2image_on_threads();
+        if (ret != LIBRAW_SUCCESS) return ret;
+        timer.lap("subtract_black");
+        raw.subtract_black_on_threads();
+    }
     timer.lap("float image");
 
     // 5. Float working image. Unless a step before the normalisation works
     // in raw units (the X-Trans rebuild, the frame merge, the rotation), the
     // copy normalises as it goes (step 10 folded in, same values).
-    if (!raw.imgdata.image) return LIBRAW_OUT_OF_ORDER_CALL;
+    if (!by_rows && !raw.imgdata.image) return LIBRAW_OUT_OF_ORDER_CALL;
     const libraw_internal_output_params_t& io = raw.imgdata.rawdata.ioparams;
     const bool xtrans_rebuild = io.shrink && raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
     const bool raw_units_needed = xtrans_rebuild || io.fuji_width;
     std::size_t bytes = working_image_bytes(raw.imgdata.sizes.iwidth, raw.imgdata.sizes.iheight);
     AlignedBuffer<float> image = allocate_aligned<float>(bytes / sizeof(float));
     if (!image) return LIBRAW_UNSUFFICIENT_MEMORY;
-    if (raw_units_needed)
+    if (by_rows) {
+        // (Steps 6 to 10 do nothing for such files: the white balance of
+        // step 11 is estimated row by row as well.)
+        if (!copy_raw_normalised(&work, image.get(), 1.0f, true)) return LIBRAW_UNSUFFICIENT_MEMORY;
+    } else if (raw_units_needed) {
         copy_image_to_rgbg(&work, image.get());
-    else
+    } else {
         copy_image_normalised(&work, image.get(), 1.0f);
+    }
     set_image(&work, std::move(image), bytes);
 
     timer.lap("X-Trans rebuild, free LibRaw copies");
@@ -125,7 +136,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     timer.lap("auto white balance");
     // 10.-12. Normalise, estimate the white balance, optionally drop the colour filter.
     if (raw_units_needed) normalize_image(&work, 1.0f);
-    estimate_auto_wb(&work);
+    if (!by_rows) estimate_auto_wb(&work);
     if (work.no_cfa) convert_to_no_cfa(&work);
 
     // 13. A missing fourth as-shot multiplier takes the green one.

@@ -1,6 +1,7 @@
 // normalize_image: black-subtracted samples scaled so that the white level is 1.
 #include <mutex>
 
+#include "pipeline/auto_wb_cells.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/raw_loader.h"
 
@@ -103,6 +104,32 @@ bool copy_image_normalised(DVKLib* d, float* dest, float scale) {
         normalise_in_chunks([src](std::size_t i, int c) { return float(src[i][from[c]]); }, dest, pixels, n, peak);
     }
     store_results(d, n, peak);
+    return true;
+}
+
+bool copy_raw_normalised(DVKLib* d, float* dest, float scale, bool estimate_wb) {
+    LibRaw_DVK& raw = *d->libraw;
+    if (!dest) return false;
+    const Normalisation n = normalisation_of(raw, scale);
+    const unsigned iwidth = raw.imgdata.sizes.iwidth, iheight = raw.imgdata.sizes.iheight;
+    float peak[4] = {0, 0, 0, 0};
+    std::mutex lock;
+    // The white-balance cells take each row as it is made; a cell row's rows
+    // stay on one thread.
+    AutoWbCells cells(raw, estimate_wb ? iwidth : 0, estimate_wb ? iheight : 0);
+    const bool complete = raw.image_rows_on_threads(
+        [&](unsigned y, const std::uint16_t(*px)[4]) {
+            float q[4];
+            float* row = dest + std::size_t(y) * iwidth * 4;
+            normalise_pixels([px](std::size_t i, int c) { return float(px[i][c]); }, row, iwidth, n, q);
+            cells.add_row(y, row);
+            std::lock_guard<std::mutex> hold(lock);
+            for (int c = 0; c < 4; ++c) peak[c] = q[c] > peak[c] ? q[c] : peak[c];
+        },
+        AutoWbCells::kFirstRow, AutoWbCells::kCellRows);
+    if (!complete) return false;
+    store_results(d, n, peak);
+    cells.finish(d->auto_wb);
     return true;
 }
 

@@ -17,8 +17,13 @@
 
 namespace dvk {
 
+// Spare rows a band of the float RGB stages of the conversion needs after the
+// image (beyond the first band).
+inline constexpr unsigned kRgbSpareRowsPerThread = 220;
+
 // Bytes of the working image for an iwidth x iheight load: room for the spare
-// rows the band runner needs after the image, both dimensions rounded up to
+// rows the band runners need after the image, as four-channel pixels and as
+// the float RGB image made from them in place, both dimensions rounded up to
 // multiples of 16, 16 bytes a pixel.
 std::size_t working_image_bytes(unsigned iwidth, unsigned iheight);
 
@@ -37,6 +42,11 @@ AlignedBuffer<float> copy_image_to_rgbg(DVKLib* d, std::size_t* bytes);
 // result is the same as the two steps in turn. Returns false when LibRaw
 // holds no image.
 bool copy_image_normalised(DVKLib* d, float* dest, float scale);
+// The same straight from the raw samples, for a decoder on which
+// begin_image_rows() succeeded: LibRaw's four-channel image is never made.
+// With `estimate_wb` it also does what estimate_auto_wb would do on the
+// result. Returns false when memory is short.
+bool copy_raw_normalised(DVKLib* d, float* dest, float scale, bool estimate_wb = false);
 
 // Half-size X-Trans files (not DNG): rebuilds the half-size image from the raw
 // samples, averaging colours per 2 x 2 block, and trims 2 pixels on each side.

@@ -264,16 +264,31 @@ public:
     void Binn32TrInThread(band_record* band);  // writes the binned width and rows back
     void unsharpChannelsInThread(band_record* band);
     void runApplyCurveVecFInThread(band_record* band);
+    // The curve worker's stages on a band, after the four multipliers when
+    // `balance` is given.
+    void applyCurveToBand(band_record* band, const double* balance);
     void makeAdjustStage1InThread(band_record* band);
     void blurABsharpnessInThread(band_record* band);
     void localContrastInThread(band_record* band);
     void makeAdjustStage2InThread(band_record* band);
+
+    // The detail stages above, run with the bands and overlaps of the
+    // overlapping runners but without moving the image (each band's overlap
+    // rows are copies of its own): the same pixels as
+    // runRGBGSelectorInThreads / runRGBSelectorInThreads with the worker.
+    void unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    void localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
 
     // --- image stages of the processor -------------------------------------
     // Highlight recovery and the white-balance multipliers.
     void rgbgImageApplyBalance(float* image);
     // Exposure, black shift, clamp, highlight compression and tone curve, in bands.
     void rgbgImageApplyCurve(float* image);
+    // rgbgImageApplyBalance then rgbgImageApplyCurve, the balance multipliers
+    // applied chunk by chunk in the curve's pass (the same values, one pass
+    // over the image fewer).
+    void rgbgImageApplyBalanceAndCurve(float* image);
     // Copies the loaded image into image32 and adds 5 to progress.
     void rgbgImageReset();
     // White balance from a square of `delta` pixels around a point / from a rectangle.

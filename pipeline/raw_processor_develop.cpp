@@ -22,8 +22,6 @@ namespace dvk {
 
 namespace {
 
-constexpr unsigned kConvertSpareRowsPerThread = 220;
-
 int colour_threads() { return legacy_colorsync ? band_thread_count : 1; }
 
 // Rows an overlapping float RGB run of `height` rows needs in its buffer.
@@ -56,10 +54,15 @@ std::string RawProcessor::labFilterProfile() const {
 // --- colour workers --------------------------------------------------------
 
 void RawProcessor::rgb2labStage1InThread(band_record* band) {
-    compress_rgb_range(dvklib_, band->band_start, band->width, band->rows_with_overlap);
+    // The range compression runs in the conversion's own pass, a few
+    // thousand pixels ahead of it (the same values as a pass of its own).
     const std::string profile = inputProfileName();
-    match_rgb_to_lab_colorsync_t(dvklib_, band->band_start, band->width, band->rows_with_overlap, profile.c_str(),
-                                 uplab_ != 0, true);
+    if (skip_rgb_compression)
+        match_rgb_to_lab_colorsync_t(dvklib_, band->band_start, band->width, band->rows_with_overlap,
+                                     profile.c_str(), uplab_ != 0, true);
+    else
+        match_rgb_to_lab_colorsync_with_step(dvklib_, band->band_start, band->width, band->rows_with_overlap,
+                                             profile.c_str(), uplab_ != 0, true, compress_rgb_triples);
     band->done = 1;
 }
 
@@ -129,15 +132,17 @@ bool RawProcessor::convertImage() {
     const bool halfSize = isHalfSize();
     const bool mosaic = id.idata.filters >= 1001;
 
-    StageTimer timer("balance");
-    rgbgImageApplyBalance(d->image_data());
-    timer.lap("dot noise");
-    if (cleanDotNoise_) clean_dot_noise(d, d->image_data(), W(), H());
-    timer.lap("curve");
-    rgbgImageApplyCurve(d->image_data());
+    StageTimer timer("balance, curve");
+    if (cleanDotNoise_) {
+        rgbgImageApplyBalance(d->image_data());
+        clean_dot_noise(d, d->image_data(), W(), H());
+        rgbgImageApplyCurve(d->image_data());
+    } else {
+        rgbgImageApplyBalanceAndCurve(d->image_data());
+    }
     timer.lap("mosaic unsharp");
     if (!rawMode_ && !halfSize && mosaic && interpolation_ != 5)
-        runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, N, 4, d->image_data(), W(), H());
+        unsharpChannelsInBands(N, 4, d->image_data(), W(), H());
     timer.lap("mix greens");
     mix_green_channels(d);
     timer.lap("demosaic");
@@ -192,10 +197,14 @@ bool RawProcessor::convertImage() {
     incProgressBy(5);
 
     timer.lap("to RGB, flip");
+    // The clamp of the float RGB image is done by the conversion to it (the
+    // flip and the growth below only move pixels); binning's output is
+    // clamped on its own further down.
+    const bool clamped = interpolation_ != 5;
     if (interpolation_ != 5) {
         rotate_45_degree(d);
         incProgressBy(5);
-        rgbg_to_rgb_float(d->image_data(), W(), H(), d->image_data(), 32, halfSize ? 0 : 1);
+        rgbg_to_clamped_rgb_float(d->image_data(), W(), H(), d->image_data(), halfSize ? 0 : 1);
     }
 
     if (rotation_ < 10 && id.sizes.flip != 0)
@@ -206,8 +215,8 @@ bool RawProcessor::convertImage() {
 
     // Room for the overlapping float RGB runner: the usual spare rows, or
     // more when a large local-contrast radius needs wider overlaps.
-    std::uint64_t rows = static_cast<std::uint64_t>(H()) + kConvertSpareRowsPerThread * static_cast<unsigned>(N) -
-                         kConvertSpareRowsPerThread;
+    std::uint64_t rows = static_cast<std::uint64_t>(H()) + kRgbSpareRowsPerThread * static_cast<unsigned>(N) -
+                         kRgbSpareRowsPerThread;
     if (!rawMode_) {
         if (blurAB_ || sharpness_ > 0) rows = std::max(rows, rows_for_rgb_overlap(N, H(), 6));
         if (localContrast_ > 0)
@@ -222,7 +231,7 @@ bool RawProcessor::convertImage() {
         return false;
     }
     timer.lap("grow, clamp");
-    clamp_rgb_float(d->image_data(), W(), static_cast<int>(H()));
+    if (!clamped) clamp_rgb_float(d->image_data(), W(), static_cast<int>(H()));
 
     if (!rawMode_) {
         fillDecompressionPoints();
@@ -233,14 +242,12 @@ bool RawProcessor::convertImage() {
         incProgressBy(5);
         timer.lap("blur ab, sharpen");
         if (blurAB_ || sharpness_ > 0) {
-            runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, N, 6, d->image_data(), W(), H());
+            blurABsharpnessInBands(N, 6, d->image_data(), W(), H());
             incProgressBy(5);
         }
         timer.lap("local contrast");
         if (localContrast_ > 0) {
-            runRGBSelectorInThreads(&RawProcessor::localContrastInThread, N,
-                                    local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(),
-                                    H());
+            localContrastInBands(N, local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(), H());
             incProgressBy(5);
         }
         timer.lap("adjust 2");

@@ -6,9 +6,8 @@
 namespace dvk {
 
 void RawProcessor::blurABsharpnessInThread(band_record* band) {
-    blur_ab_channels(dvklib_, band->band_start, band->width, band->rows_with_overlap, blurAB_);
-    sharpen_l_channel(dvklib_, band->band_start, band->width, band->rows_with_overlap, useSharpness_,
-                      static_cast<float>(sharpness_), 1.0f);
+    blur_ab_and_sharpen_l(dvklib_, band->band_start, band->width, band->rows_with_overlap, blurAB_, useSharpness_,
+                          static_cast<float>(sharpness_), 1.0f);
     band->done = 1;
 }
 
@@ -16,6 +15,22 @@ void RawProcessor::localContrastInThread(band_record* band) {
     local_contrast(band->band_start, band->width, band->rows_with_overlap, useLocalContrast_,
                    static_cast<float>(localContrast_), sharpnessRadius_);
     band->done = 1;
+}
+
+void RawProcessor::blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const auto rows_worker = [&](float* const* rows, unsigned count) {
+        blur_ab_and_sharpen_l(dvklib_, rows, width, count, blurAB_, useSharpness_, static_cast<float>(sharpness_), 1.0f);
+    };
+    if (!run_bands_with_private_overlaps(rows_worker, rgb_overlap_layout(threads, height), overlap, image, width, 3))
+        runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, threads, overlap, image, width, height);
+}
+
+void RawProcessor::localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const auto rows_worker = [&](float* const* rows, unsigned count) {
+        local_contrast(rows, width, count, useLocalContrast_, static_cast<float>(localContrast_), sharpnessRadius_);
+    };
+    if (!run_bands_with_private_overlaps(rows_worker, rgb_overlap_layout(threads, height), overlap, image, width, 3))
+        runRGBSelectorInThreads(&RawProcessor::localContrastInThread, threads, overlap, image, width, height);
 }
 
 void RawProcessor::makeAdjustStage2InThread(band_record* band) {

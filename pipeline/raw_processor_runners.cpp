@@ -49,7 +49,24 @@ void RawProcessor::rgbgImageApplyCurve(float* image) {
     incProgressBy(5);
 }
 
-void RawProcessor::runApplyCurveVecFInThread(band_record* band) {
+void RawProcessor::rgbgImageApplyBalanceAndCurve(float* image) {
+    const double balance[4] = {std::exp2(red_ev_ + warm_cold_), std::exp2(green_ev_), std::exp2(blue_ev_ - warm_cold_),
+                               std::exp2(green2_ev_)};
+    const unsigned w = imageWidth(), h = imageHeight();
+    if (highRecoveryEnabled_)
+        recover_highlights(dvklib_, image, w, h, highRecoveryGuessTone_, static_cast<float>(std::exp2(highRecoveryEV_)),
+                           static_cast<float>(balance[0]), static_cast<float>(balance[1]),
+                           static_cast<float>(balance[2]), static_cast<float>(balance[3]));
+    incProgressBy(5);
+    run_rgbg_curve_bands([this, &balance](band_record* b) { applyCurveToBand(b, balance); }, band_thread_count, image,
+                         w, h);
+    incProgressBy(5);
+    incProgressBy(5);
+}
+
+void RawProcessor::runApplyCurveVecFInThread(band_record* band) { applyCurveToBand(band, nullptr); }
+
+void RawProcessor::applyCurveToBand(band_record* band, const double* balance) {
     // Every stage here works on single rows or on 2 x 2 blocks at even rows,
     // so the band is run through all of them 12 rows at a time (the chunk
     // keeps the colour pattern's phase): the same pixels as whole-band
@@ -61,8 +78,10 @@ void RawProcessor::runApplyCurveVecFInThread(band_record* band) {
     for (unsigned first = 0; first < rows; first += kChunkRows) {
         const unsigned n = rows - first < kChunkRows ? rows - first : kChunkRows;
         float* img = band->band_start + static_cast<std::size_t>(first) * w * 4;
+        const std::size_t pixels = static_cast<std::size_t>(w) * n;
+        if (balance) scale_channels(img, pixels, balance[0], balance[1], balance[2], balance[3]);
         if (shift != 0) black_shift(dvklib_, img, w, n, static_cast<float>(shift));
-        multiply_channels(dvklib_, img, w, static_cast<int>(n), e, e, e, e);
+        scale_channels(img, pixels, e, e, e, e);
         clamp_rgbg_float(dvklib_, img, w, static_cast<int>(n));
         if (hlCompression_ != 0)
             compress_highlights(dvklib_, img, w, n, static_cast<float>(hlCompression_), static_cast<float>(hlRange_));
@@ -75,9 +94,19 @@ void RawProcessor::runApplyCurveVecFInThread(band_record* band) {
 void RawProcessor::unsharpChannelsInThread(band_record* band) {
     const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
     const double amount = static_cast<double>(0.32f);
-    for (int c = 0; c < 4; ++c)
-        rgbg_unsharp_channel(dvklib_, band->band_start, band->width, band->rows_with_overlap, radius, c, amount);
+    // The four channels blur independently: one pass does them all.
+    rgbg_unsharp_channels(dvklib_, band->band_start, band->width, band->rows_with_overlap, radius, amount);
     band->done = 1;
+}
+
+void RawProcessor::unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
+    const double amount = static_cast<double>(0.32f);
+    const auto rows_worker = [&](float* const* rows, unsigned count) {
+        rgbg_unsharp_channels(dvklib_, rows, width, count, radius, amount);
+    };
+    if (!run_bands_with_private_overlaps(rows_worker, rgbg_overlap_layout(threads, height), overlap, image, width, 4))
+        runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, threads, overlap, image, width, height);
 }
 
 void RawProcessor::rgbgImageReset() {

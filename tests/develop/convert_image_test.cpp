@@ -74,7 +74,7 @@ TEST(ConvertImage, RotationFollowsOrIgnoresOrOverridesTheFile) {
         p.setInterpolation(0);
         p.setSaveFormat(1);
         p.setRotation(c.rotation);
-        const std::string name = "r" + std::to_string(c.rotation) + ".tiff";
+        const std::string name = std::string("r") + std::to_string(c.rotation) + ".tiff";
         ASSERT_EQ(test::develop(p, raw, (dir / name).string()), 0);
         test::Image img = test::read_tiff_image(dir / name);
         ASSERT_TRUE(img.ok);
@@ -103,7 +103,7 @@ TEST(ConvertImage, LabWithoutUplabDecodesAsLab) {
             p.setInterpolation(0);
             p.setSaveFormat(format);
             p.setUplab(uplab);
-            const std::string name = "u" + std::to_string(uplab) + "-" + std::to_string(format) + ".tiff";
+            const std::string name = std::string("u") + std::to_string(uplab) + "-" + std::to_string(format) + ".tiff";
             ASSERT_EQ(test::develop(p, raw, (dir / name).string(), test::balance_on_grey_square), 0);
             test::Image img = test::read_tiff_image(dir / name);
             ASSERT_TRUE(img.ok);

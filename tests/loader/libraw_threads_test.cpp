@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "pipeline/dvklib.h"
@@ -126,6 +127,77 @@ TEST(Raw2ImageOnThreads, HalfSizeAsLibRaw) {
 TEST(Raw2ImageOnThreads, BeforeUnpackIsOutOfOrder) {
     LibRaw_DVK raw;
     EXPECT_EQ(raw.raw2image_on_threads(), LIBRAW_OUT_OF_ORDER_CALL);
+}
+
+// The image rows of begin_image_rows / image_rows_on_threads against LibRaw's
+// raw2image and subtract_black: every row equals LibRaw's image row, each is
+// delivered once, and the colour data and progress flags end the same.
+void expect_same_rows(bool half, int threads, const std::function<void(libraw_colordata_t&)>& tweak) {
+    const int saved = band_thread_count;
+    band_thread_count = threads;
+    LibRaw_DVK ours, theirs;
+    ASSERT_TRUE(open_chart(ours, half));
+    ASSERT_TRUE(open_chart(theirs, half));
+    if (tweak) {
+        tweak(ours.imgdata.rawdata.color);
+        tweak(theirs.imgdata.rawdata.color);
+    }
+    ASSERT_TRUE(ours.begin_image_rows());
+    ASSERT_EQ(theirs.raw2image(), 0);
+    theirs.subtract_black();
+    const libraw_image_sizes_t& s = theirs.imgdata.sizes;
+    ASSERT_EQ(ours.imgdata.sizes.iwidth, s.iwidth);
+    ASSERT_EQ(ours.imgdata.sizes.iheight, s.iheight);
+    // Before the rows come, the levels the normalisation reads are final.
+    EXPECT_EQ(ours.imgdata.color.black, theirs.imgdata.color.black);
+    EXPECT_EQ(ours.imgdata.color.maximum, theirs.imgdata.color.maximum);
+    std::vector<std::uint16_t> rows(std::size_t(s.iwidth) * s.iheight * 4, 0xABCD);
+    std::vector<int> delivered(s.iheight, 0);
+    std::mutex lock;
+    EXPECT_TRUE(ours.image_rows_on_threads([&](unsigned y, const std::uint16_t(*px)[4]) {
+        std::memcpy(rows.data() + std::size_t(y) * s.iwidth * 4, px, std::size_t(s.iwidth) * 8);
+        std::lock_guard<std::mutex> hold(lock);
+        ++delivered[y];
+    }));
+    band_thread_count = saved;
+    EXPECT_EQ(ours.imgdata.image, nullptr);
+    for (unsigned y = 0; y < s.iheight; ++y) ASSERT_EQ(delivered[y], 1) << y;
+    EXPECT_EQ(std::memcmp(rows.data(), theirs.imgdata.image, rows.size() * 2), 0);
+    const libraw_colordata_t &a = ours.imgdata.color, &b = theirs.imgdata.color;
+    EXPECT_EQ(a.data_maximum, b.data_maximum);
+    EXPECT_EQ(std::memcmp(a.cblack, b.cblack, sizeof a.cblack), 0);
+    EXPECT_EQ(ours.imgdata.progress_flags & LIBRAW_PROGRESS_THUMB_MASK,
+              theirs.imgdata.progress_flags & LIBRAW_PROGRESS_THUMB_MASK);
+}
+
+TEST(ImageRowsOnThreads, FullAndHalfSizeAsLibRaw) {
+    expect_same_rows(false, 4, nullptr);
+    expect_same_rows(false, 1, nullptr);
+    expect_same_rows(true, 3, nullptr);
+}
+
+TEST(ImageRowsOnThreads, PerChannelPatternAndNoBlackAsLibRaw) {
+    expect_same_rows(false, 5, [](libraw_colordata_t& c) {
+        c.cblack[0] = 300;
+        c.cblack[1] = 2100;
+        c.cblack[2] = 900;
+        c.cblack[3] = 2500;
+    });
+    expect_same_rows(true, 2, [](libraw_colordata_t& c) {
+        c.cblack[4] = 2;
+        c.cblack[5] = 3;
+        const unsigned pattern[6] = {100, 2000, 30, 4000, 0, 1500};
+        for (int i = 0; i < 6; ++i) c.cblack[6 + i] = pattern[i];
+    });
+    expect_same_rows(false, 8, [](libraw_colordata_t& c) {
+        std::memset(c.cblack, 0, sizeof c.cblack);
+        c.black = 0;
+    });
+}
+
+TEST(ImageRowsOnThreads, BeforeUnpackIsRefused) {
+    LibRaw_DVK raw;
+    EXPECT_FALSE(raw.begin_image_rows());
 }
 
 }  // namespace

@@ -310,9 +310,14 @@ TEST_F(LoadRawFile, WorkingImageHasSpareRowsForTheBandRunner) {
     BandThreadCount threads(4);
     TestRecord r;
     ASSERT_EQ(r.load(write(s)), 0);
-    // (4 x 32 - 32 + 30) rounded to 16 = 128 rows of 48 pixels.
-    EXPECT_EQ(r->image_bytes, 128u * 48u * 16u);
-    EXPECT_EQ(working_image_bytes(40, 30), 128u * 48u * 16u);
+    // The float RGB image of the conversion with its spare rows, 3 x 220 + 30
+    // rounded to 16 = 704 rows of 48 pixels at 12 bytes, needs more than the
+    // four-channel runners' (4 x 32 - 32 + 30) rounded to 16 = 128 rows at 16
+    // bytes: 704 x 3/4 = 528 rows at 16 bytes.
+    EXPECT_EQ(r->image_bytes, 528u * 48u * 16u);
+    EXPECT_EQ(working_image_bytes(40, 30), 528u * 48u * 16u);
+    // A tall image: the four-channel rows are the larger need.
+    EXPECT_EQ(working_image_bytes(40, 3000), (96u + 3008u) * 48u * 16u);
     band_thread_count = 1;
     EXPECT_EQ(working_image_bytes(40, 30), 32u * 48u * 16u);
     EXPECT_EQ(working_image_bytes(48, 32), 32u * 48u * 16u);

@@ -395,6 +395,31 @@ TEST(CopyAndNormalise, OnePassEqualsTheTwoStepsForEveryKind) {
                 EXPECT_EQ(a->chan_max[c], b->chan_max[c]);
                 EXPECT_EQ(a->norm_scale[c], b->norm_scale[c]);
             }
+
+            // Straight from the raw samples, row by row, where the decoder
+            // offers it (colour-filter files): the same image again.
+            TestRecord c;
+            LibRaw_DVK& raw = *c->libraw;
+            raw.imgdata.params.half_size = half;
+            ASSERT_EQ(raw.open_file((dir / "k.dng").c_str()), 0);
+            ASSERT_EQ(raw.unpack(), 0);
+            const bool mosaic = layout == DngLayout::Bayer || layout == DngLayout::XTrans;
+            ASSERT_EQ(raw.begin_image_rows(), mosaic) << int(layout);
+            if (!mosaic) continue;
+            auto rows = allocate_aligned<float>(bytes / sizeof(float));
+            ASSERT_TRUE(copy_raw_normalised(c.get(), rows.get(), 1.0f, true));
+            set_image(c.get(), std::move(rows), bytes);
+            // The white balance estimated on the way equals the estimate of
+            // the finished image.
+            estimate_auto_wb(a.get());
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(c->auto_wb[k], a->auto_wb[k]) << int(layout) << " " << k;
+            ASSERT_EQ(c.iwidth(), a.iwidth());
+            ASSERT_EQ(c.iheight(), a.iheight());
+            for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(a->image[i], c->image[i]) << int(layout) << " " << i;
+            for (int k = 0; k < 4; ++k) {
+                EXPECT_EQ(a->chan_max[k], c->chan_max[k]);
+                EXPECT_EQ(a->norm_scale[k], c->norm_scale[k]);
+            }
         }
 }
 

@@ -83,6 +83,46 @@ TEST(BandRunner, OddHeightRowStaysUnprocessed) {
     EXPECT_EQ(img[6 * w * 4], 6.0f);
 }
 
+TEST(BandRunner, OddHeightRowIsNotOverwrittenByTheBlockMoves) {
+    // Several bands: the blocks are laid out from the even height on, and the
+    // unprocessed last row must come back as it was.
+    const unsigned w = 5, h = 601;
+    const int overlap = 8;
+    auto img = row_index_image(w, h, 2 * overlap, 4);
+    BandLayout lay = run_rgbg_bands_overlap(
+        [&](band_record* b) {
+            for (std::size_t k = 0; k < std::size_t(b->rows_with_overlap) * w * 4; ++k) b->band_start[k] += 1000;
+        },
+        2, overlap, img.data(), w, h);
+    ASSERT_EQ(lay.bands, 2);
+    for (unsigned x = 0; x < w * 4; ++x) {
+        EXPECT_EQ(img[std::size_t(h - 1) * w * 4 + x], float(h - 1));
+        EXPECT_EQ(img[std::size_t(h - 2) * w * 4 + x], float(h - 2) + 1000);
+    }
+}
+
+TEST(BandRunner, PrivateOverlapsGiveEachBandItsBlockAndWriteOnlyOwnRows) {
+    const unsigned w = 4, h = 1000;
+    const int overlap = 5;
+    const BandLayout lay = rgbg_overlap_layout(3, h);
+    auto img = row_index_image(w, h, 0, 4);
+    std::atomic<int> bands{0};
+    ASSERT_TRUE(run_bands_with_private_overlaps(
+        [&](float* const* rows, unsigned count) {
+            // The block's rows hold consecutive image rows, overlaps included.
+            const float first = rows[0][0];
+            for (unsigned r = 0; r < count; ++r) EXPECT_EQ(rows[r][0], first + float(r));
+            for (unsigned r = 0; r < count; ++r)
+                for (unsigned k = 0; k < w * 4; ++k) rows[r][k] += 1000;
+            ++bands;
+        },
+        lay, overlap, img.data(), w, 4));
+    EXPECT_EQ(bands.load(), 3);
+    // Every own row was raised once: the overlap rows went to the copies.
+    for (unsigned r = 0; r < h; ++r)
+        for (unsigned k = 0; k < w * 4; ++k) ASSERT_EQ(img[std::size_t(r) * w * 4 + k], float(r) + 1000) << r;
+}
+
 // A vertical 5-tap box filter per column: needs two rows of neighbours.
 void vertical_box(band_record* b, int c) {
     const unsigned w = b->width * static_cast<unsigned>(c), h = b->rows_with_overlap;

@@ -1,7 +1,9 @@
 // Every stage that runs in bands gives the pixels of a single-band run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "pipeline/raw_processor.h"
@@ -55,6 +57,34 @@ TEST_P(CurveBands, SameAsOneBand) {
     EXPECT_NE(one, src);
 }
 
+TEST_P(CurveBands, BalanceInTheCurvePassSameAsBalanceThenCurve) {
+    const bool mosaic = GetParam();
+    const unsigned w = 29, h = 613;
+    for (int recovery : {0, 1}) {
+        RawProcessor p;
+        test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRGGB : 0, !mosaic);
+        p.setManualGreen2(1);
+        p.setEvRed(0.7);
+        p.setEvBlue(-0.4);
+        p.setEvWarmCold(0.3);
+        p.setEvGreen2(0.1);
+        p.setExposure(0.4);
+        p.setBlackShift(4);
+        p.setHlCompression(1.0);
+        p.setContrast(25);
+        p.setHighRecoveryEnabled(recovery);
+        const auto src = random_image(std::size_t(w) * h * 4, -0.1f, 1.3f, 8);
+        std::vector<float> apart = src, together = src;
+        test::BandThreadCount t(4);
+        p.rgbgImageApplyBalance(apart.data());
+        p.rgbgImageApplyCurve(apart.data());
+        const double before = p.progress();
+        p.rgbgImageApplyBalanceAndCurve(together.data());
+        expect_close(apart, together, apart.size(), 0);
+        EXPECT_EQ(p.progress() - before, 15.0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, CurveBands, ::testing::Values(true, false));
 
 TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
@@ -72,6 +102,25 @@ TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
     expect_close(one, many, std::size_t(w) * h * 4, 2e-6f);
     EXPECT_NE(std::vector<float>(one.begin(), one.begin() + w * h * 4),
               std::vector<float>(src.begin(), src.begin() + w * h * 4));
+}
+
+TEST(UnsharpBands, WithoutMovesSameAsTheOverlappingRunner) {
+    // Odd heights leave the last row to neither; overlaps above the smallest
+    // band are limited the same way.
+    for (auto [h, n, overlap] : {std::tuple<unsigned, int, int>{1001, 4, 4}, {777, 5, 4}, {451, 3, 200}, {300, 8, 4}}) {
+        const unsigned w = 26;
+        RawProcessor p;
+        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
+        const std::size_t spare = std::size_t(n - 1) * 2 * std::size_t(overlap);
+        auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, h);
+        std::vector<float> moved = src, in_place = src;
+        p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, moved.data(), w, h);
+        p.unsharpChannelsInBands(n, overlap, in_place.data(), w, h);
+        expect_close(moved, in_place, std::size_t(w) * h * 4, 0);
+        // Nothing is written past the image.
+        EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
+                               src.begin() + std::ptrdiff_t(w) * h * 4));
+    }
 }
 
 // A Lab image: L 0..100, a and b -60..60.
@@ -96,6 +145,28 @@ TEST(LabBands, ChromaBlurAndSharpeningSameAsOneBand) {
     BandLayout lay = p.runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, n, overlap, many.data(), w, h);
     EXPECT_EQ(lay.bands, n);
     expect_close(one, many, std::size_t(w) * h * 3, 2e-6f);
+}
+
+TEST(LabBands, DetailStagesWithoutMovesSameAsTheOverlappingRunner) {
+    for (auto [h, n] : {std::pair<unsigned, int>{1250, 4}, {901, 3}, {2111, 7}}) {
+        const unsigned w = 18;
+        for (int variant = 0; variant < 3; ++variant) {
+            RawProcessor p;
+            p.setBlurAB(variant != 1);
+            p.setSharpness(variant == 2 ? 0 : 30);
+            p.setLocalContrast(20);
+            p.setSharpnessRadius(2.0f);
+            const int lc_overlap = static_cast<int>((p.localContrast() + 5) * p.sharpnessRadius());
+            auto src = random_lab(w, h + 2 * unsigned(lc_overlap) * unsigned(n - 1), h + unsigned(variant));
+            std::vector<float> moved = src, in_place = src;
+            p.runRGBSelectorInThreads(&RawProcessor::blurABsharpnessInThread, n, 6, moved.data(), w, h);
+            p.blurABsharpnessInBands(n, 6, in_place.data(), w, h);
+            expect_close(moved, in_place, std::size_t(w) * h * 3, 0);
+            p.runRGBSelectorInThreads(&RawProcessor::localContrastInThread, n, lc_overlap, moved.data(), w, h);
+            p.localContrastInBands(n, lc_overlap, in_place.data(), w, h);
+            expect_close(moved, in_place, std::size_t(w) * h * 3, 0);
+        }
+    }
 }
 
 TEST(LabBands, LocalContrastSameAsOneBand) {

@@ -62,6 +62,25 @@ TEST(RgbgToRgbFloat, ManyPixelsInPlaceOnThreadsAsAlone) {
     }
 }
 
+TEST(RgbgToRgbFloat, ClampedFormEqualsConversionThenClamp) {
+    const unsigned w = 613, h = 300;  // on the band threads too
+    const std::size_t n = std::size_t(w) * h;
+    std::vector<float> src(n * 4);
+    for (std::size_t i = 0; i < src.size(); ++i) src[i] = float(int(i % 977) - 300) / 500.0f;  // -0.6 .. 1.35
+    src[5] = std::numeric_limits<float>::quiet_NaN();
+    src[8] = std::numeric_limits<float>::infinity();
+    const int saved = band_thread_count;
+    band_thread_count = 5;
+    for (int green_only = 0; green_only < 2; ++green_only) {
+        std::vector<float> two = src, one = src;
+        rgbg_to_rgb_float(two.data(), w, h, two.data(), 32, green_only);
+        clamp_rgb_float(two.data(), w, int(h));
+        rgbg_to_clamped_rgb_float(one.data(), w, h, one.data(), green_only);
+        for (std::size_t i = 0; i < n * 3; ++i) ASSERT_EQ(one[i], two[i]) << i;
+    }
+    band_thread_count = saved;
+}
+
 TEST(ConvertRgbFloatToBits, EdgeValues) {
     const std::vector<float> src = {1.0f, 0.0f, 0.5f};
     std::uint8_t b8[3];

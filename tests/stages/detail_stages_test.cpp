@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "pipeline/box_blur.h"
 #include "pipeline/detail_stages.h"
 #include "tests/stages/stage_fixture.h"
 
@@ -142,6 +144,58 @@ TEST(RgbgUnsharp, MosaicDivisorIsRadiusPlusOne) {
         if (d > 0) d *= 0.42857142857142855;
         ASSERT_NEAR(img[i * 4], orig[i * 4] + d, 1e-6) << i;
         ASSERT_EQ(img[i * 4 + 1], 0.0f);
+    }
+}
+
+TEST(RgbgUnsharp, AllChannelsInOnePassEqualChannelByChannel) {
+    // Tall and short bands (the short ones mirror rows that the pass has
+    // already rewritten), mosaic and full-colour divisors, radii 1 and 2.
+    for (unsigned filters : {test::kRGGB, 0u})
+        for (unsigned r : {1u, 2u})
+            for (auto [w, h] : {std::pair<unsigned, unsigned>{13, 11}, {7, 3}, {5, 4}, {9, 2}, {3, 1}, {1, 6}}) {
+                Record rec(filters, w, h);
+                auto img = noise(std::size_t(w) * h * 4, 31 + w * h + r);
+                for (float& v : img) v /= 100.0f;
+                auto expected = img;
+                for (int c = 0; c < 4; ++c) rgbg_unsharp_channel(rec.get(), expected.data(), w, h, r, c, 0.32);
+                rgbg_unsharp_channels(rec.get(), img.data(), w, h, r, 0.32);
+                ASSERT_EQ(img, expected) << filters << " r " << r << " " << w << "x" << h;
+            }
+}
+
+TEST(DetailStages, ChromaBlurAndSharpeningTogetherEqualOneAfterTheOther) {
+    for (auto [w, h] : {std::pair<unsigned, unsigned>{11, 9}, {4, 2}, {1, 5}})
+        for (int blur : {0, 1})
+            for (float base : {1.0f, 2.0f}) {
+                auto lab = noise(std::size_t(w) * h * 3, 3 + w + h);
+                auto expected = lab;
+                blur_ab_channels(nullptr, expected.data(), w, h, blur);
+                sharpen_l_channel(nullptr, expected.data(), w, h, 1, 40.0f, base);
+                blur_ab_and_sharpen_l(nullptr, lab.data(), w, h, blur, 1, 40.0f, base);
+                ASSERT_EQ(lab, expected) << w << "x" << h << " blur " << blur << " base " << base;
+            }
+}
+
+TEST(BoxBlurRows, EmitMayRewriteItsRowWithoutChangingLaterRows) {
+    // Radii up to one less than the height (r = 8 serves from a copy of the
+    // whole image, the others from the ring of original rows).
+    const long w = 10, h = 9;
+    for (unsigned r : {0u, 1u, 3u, 7u, 8u}) {
+        auto img = noise(static_cast<std::size_t>(w * h * 3), 5 + r);
+        const auto orig = img;
+        std::vector<float> blurred(img.size());
+        const bool ok = box_blur_rows(img.data(), 3, 0, 3, unsigned(w), unsigned(h), r, 2.0 * r + 1,
+                                      [&](unsigned row, const float* b) {
+                                          std::copy(b, b + w * 3, blurred.begin() + long(row) * w * 3);
+                                          std::fill(img.begin() + long(row) * w * 3, img.begin() + long(row + 1) * w * 3, -1e6f);
+                                      });
+        ASSERT_TRUE(ok);
+        for (int c = 0; c < 3; ++c) {
+            auto ref = reference_blur(orig, 3, c, w, h, r, 2.0 * r + 1);
+            for (long i = 0; i < w * h; ++i)
+                ASSERT_NEAR(blurred[static_cast<std::size_t>(i * 3 + c)], ref[static_cast<std::size_t>(i)], 1e-3)
+                    << "r " << r << " c " << c << " i " << i;
+        }
     }
 }
 

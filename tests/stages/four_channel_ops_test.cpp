@@ -89,6 +89,34 @@ TEST(FlipImage, SixIsAQuarterTurn) {
     EXPECT_EQ(r->libraw->imgdata.sizes.iheight, 2);
 }
 
+TEST(FlipImage, EveryFlipOnSeveralThreadsMovesEachPixelByTheRule) {
+    // Larger than one 64-pixel tile in both directions, not square.
+    const unsigned w = 131, h = 70;
+    const int saved = band_thread_count;
+    band_thread_count = 3;
+    for (int channels : {3, 4})
+        for (unsigned flip = 0; flip < 8; ++flip) {
+            Record r(0, w, h);
+            std::vector<float> px = ramp(std::size_t(w) * h * 4);
+            std::vector<float> padded(px.size() + 4000, -1.0f);  // room beyond the image
+            std::copy(px.begin(), px.end(), padded.begin());
+            r.set_pixels(padded);
+            flip_image(r.get(), channels == 4, flip);
+            const unsigned dw = (flip & 4) ? h : w;
+            EXPECT_EQ(r->libraw->imgdata.sizes.iwidth, dw);
+            EXPECT_EQ(r->image_bytes, padded.size() * sizeof(float));  // the room is kept
+            for (unsigned row = 0; row < h; ++row)
+                for (unsigned col = 0; col < w; ++col) {
+                    const unsigned rp = (flip & 2) ? h - 1 - row : row, cp = (flip & 1) ? w - 1 - col : col;
+                    const std::size_t di = (flip & 4) ? std::size_t(cp) * h + rp : std::size_t(rp) * w + cp;
+                    for (int c = 0; c < channels; ++c)
+                        ASSERT_EQ(r->image[di * channels + c], px[(std::size_t(row) * w + col) * channels + c])
+                            << "flip " << flip << " channels " << channels;
+                }
+        }
+    band_thread_count = saved;
+}
+
 TEST(MixGreenChannels, FoldsSecondGreenAndChangesTheCode) {
     Record r(test::kRG_G2B, 2, 2);
     r.set_pixels({0.1f, 0, 0, 0, 0, 0.2f, 0, 0, 0, 0, 0, 0.3f, 0, 0, 0.4f, 0});

@@ -115,7 +115,9 @@ TEST(JpegWriter, QualitiesFollowTheLibjpegScale) {
     const int expected_q0[] = {10, 2, 1};
     for (int i = 0; i < 3; ++i) {
         auto img = flat(16, 16, 0.5f, 0.5f, 0.5f);
-        std::string name = "q" + std::to_string(qualities[i]) + ".jpeg";
+        std::string name = "q";
+        name += std::to_string(qualities[i]);
+        name += ".jpeg";
         std::string path = (dir / name).string();
         ASSERT_EQ(write_file(rec, path, img, 16, 16, 0, qualities[i]), 0);
         EXPECT_EQ(read_jpeg(path).luma_q0, expected_q0[i]) << qualities[i];

@@ -1,0 +1,128 @@
+// LibRaw_DVK::begin_image_rows / image_rows_on_threads: LibRaw's four-channel
+// image, black subtracted, one row at a time on the band threads, without
+// the whole image ever being held.
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "pipeline/aligned_buffer.h"
+#include "pipeline/band_runner.h"
+#include "pipeline/dvklib.h"
+#include "pipeline/libraw_dvk.h"
+
+namespace dvk {
+
+bool LibRaw_DVK::begin_image_rows() {
+    if ((imgdata.progress_flags & LIBRAW_PROGRESS_THUMB_MASK) < LIBRAW_PROGRESS_LOAD_RAW) return false;
+    const libraw_rawdata_t& rd = imgdata.rawdata;
+    if (!rd.raw_image || !rd.iparams.filters || rd.ioparams.fuji_width || is_phaseone_compressed() || is_canon_600())
+        return false;
+    raw2image_start();
+    if (imgdata.image) {
+        free(imgdata.image);
+        imgdata.image = nullptr;
+    }
+    imgdata.progress_flags = LIBRAW_PROGRESS_START | LIBRAW_PROGRESS_OPEN | LIBRAW_PROGRESS_RAW2_IMAGE |
+                             LIBRAW_PROGRESS_IDENTIFY | LIBRAW_PROGRESS_SIZE_ADJUST | LIBRAW_PROGRESS_LOAD_RAW;
+    // The black levels as subtract_black_on_threads() finds and clears them.
+    adjust_bl();
+    libraw_colordata_t& C = imgdata.color;
+    row_black_ = RowBlack();
+    if (C.cblack[0] || C.cblack[1] || C.cblack[2] || C.cblack[3] || (C.cblack[4] && C.cblack[5])) {
+        row_black_.subtract = true;
+        for (int c = 0; c < 4; ++c) row_black_.channel[c] = int(C.cblack[c]);
+        if (C.cblack[4] && C.cblack[5]) {
+            row_black_.rows = C.cblack[4];
+            row_black_.cols = C.cblack[5];
+            row_black_.pattern.assign(C.cblack + 6, C.cblack + 6 + std::size_t(C.cblack[4]) * C.cblack[5]);
+        }
+        C.maximum -= C.black;
+        std::memset(C.cblack, 0, sizeof C.cblack);
+        C.black = 0;
+    }
+    return true;
+}
+
+bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn, unsigned group_origin, unsigned group_rows) {
+    const libraw_image_sizes_t& S = imgdata.sizes;
+    const unsigned shrink = libraw_internal_data.internal_output_params.shrink;
+    // A site's colour repeats every 2 (Bayer), 16 (Leaf) or 6 (X-Trans)
+    // columns: one row of 48 colours serves the whole row.
+    constexpr unsigned kPeriod = 48;
+    const std::uint16_t* raw = imgdata.rawdata.raw_image;
+    const std::size_t pitch = S.raw_pitch / 2;
+    const unsigned height = S.height, width = S.width, iwidth = S.iwidth;
+    const unsigned top = S.top_margin, left = S.left_margin;
+    const RowBlack& black = row_black_;
+    int dmax = 0;
+    bool complete = true;
+    std::mutex lock;
+    const unsigned rows = S.iheight;
+    if (group_rows == 0) group_rows = 1;
+    if (group_origin > rows) group_origin = rows;
+    // Group 0 holds the rows before the origin (possibly none), group k >= 1
+    // the group_rows rows from origin + (k - 1) x group_rows.
+    const unsigned groups = 1 + (rows - group_origin + group_rows - 1) / group_rows;
+    const auto group_start = [&](unsigned k) {
+        return k == 0 ? 0u : std::min(rows, group_origin + (k - 1) * group_rows);
+    };
+    run_row_chunks(groups, band_thread_count, [&](unsigned first_group, unsigned group_count) {
+        const unsigned first = group_start(first_group);
+        const unsigned count = group_start(first_group + group_count) - first;
+        AlignedBuffer<std::uint16_t> buffer = allocate_aligned<std::uint16_t>(std::size_t(iwidth) * 4);
+        if (!buffer) {
+            std::lock_guard<std::mutex> hold(lock);
+            complete = false;
+            return;
+        }
+        auto* px = reinterpret_cast<std::uint16_t(*)[4]>(buffer.get());
+        int m = 0;
+        for (unsigned y = first; y < first + count; ++y) {
+            std::memset(buffer.get(), 0, std::size_t(iwidth) * 4 * sizeof(std::uint16_t));
+            // The raw rows of this image row (two at half size), in order.
+            const unsigned row_end = std::min(height, (y + 1) << shrink);
+            for (unsigned row = y << shrink; row < row_end; ++row) {
+                unsigned char colour[kPeriod];
+                for (unsigned k = 0; k < kPeriod; ++k) colour[k] = static_cast<unsigned char>(fcol(int(row), int(k)));
+                const std::uint16_t* src = raw + (std::size_t(row) + top) * pitch + left;
+                if (shrink) {
+                    for (unsigned col = 0; col < width; ++col) px[col >> 1][colour[col % kPeriod]] = src[col];
+                } else {
+                    for (unsigned col = 0; col < width; ++col) px[col][colour[col % kPeriod]] = src[col];
+                }
+            }
+            if (!black.subtract) {
+                for (unsigned x = 0; x < iwidth; ++x)
+                    for (int c = 0; c < 4; ++c) m = std::max(m, int(px[x][c]));
+            } else if (black.rows && black.cols) {
+                const unsigned* pattern = black.pattern.data() + std::size_t(y % black.rows) * black.cols;
+                for (unsigned x = 0; x < iwidth; ++x) {
+                    const unsigned b = pattern[x % black.cols];
+                    for (int c = 0; c < 4; ++c) {
+                        const int val = int(px[x][c]) - int(b) - black.channel[c];
+                        px[x][c] = std::uint16_t(std::clamp(val, 0, 65535));
+                        m = std::max(m, val);
+                    }
+                }
+            } else {
+                const int b0 = black.channel[0], b1 = black.channel[1], b2 = black.channel[2], b3 = black.channel[3];
+                for (unsigned x = 0; x < iwidth; ++x) {
+                    const int v0 = int(px[x][0]) - b0, v1 = int(px[x][1]) - b1;
+                    const int v2 = int(px[x][2]) - b2, v3 = int(px[x][3]) - b3;
+                    px[x][0] = std::uint16_t(std::clamp(v0, 0, 65535));
+                    px[x][1] = std::uint16_t(std::clamp(v1, 0, 65535));
+                    px[x][2] = std::uint16_t(std::clamp(v2, 0, 65535));
+                    px[x][3] = std::uint16_t(std::clamp(v3, 0, 65535));
+                    m = std::max(m, std::max(std::max(v0, v1), std::max(v2, v3)));
+                }
+            }
+            row_fn(y, px);
+        }
+        std::lock_guard<std::mutex> hold(lock);
+        dmax = std::max(dmax, m);
+    });
+    imgdata.color.data_maximum = black.subtract ? unsigned(dmax) & 0xffff : unsigned(dmax);
+    return complete;
+}
+
+}  // namespace dvk
