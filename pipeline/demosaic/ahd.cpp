@@ -32,6 +32,7 @@ DVK_SIMD_CLONES void ahd_interpolate(DVKLib* d, float* band, unsigned width, uns
     }
     if (!band || height == 0 || width == 0) return;
     const int w = int(width), h = int(height);
+    static_assert((TS - 6) % 2 == 0, "the Bayer tiles start on even rows and columns");
     for (int top = 0; top < h; top += TS - 6)
         for (int left = 0; left < w; left += TS - 6) {
             if (is_bayer)
