@@ -277,6 +277,9 @@ public:
     // rows are copies of its own): the same pixels as
     // runRGBGSelectorInThreads / runRGBSelectorInThreads with the worker.
     void unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    // AHD likewise for the 2 x 2 Bayer patterns (others go through the
+    // overlapping runner).
+    void AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
 

@@ -9,6 +9,13 @@ void RawProcessor::AHDInThread(band_record* band) {
     band->done = 1;
 }
 
+void RawProcessor::AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const auto rows_worker = [&](float* const* rows, unsigned count) { ahd_interpolate(dvklib_, rows, width, count); };
+    if (!ahd_takes_rows(dvklib_) ||
+        !run_bands_with_private_overlaps(rows_worker, rgbg_overlap_layout(threads, height), overlap, image, width, 4))
+        runRGBGSelectorInThreads(&RawProcessor::AHDInThread, threads, overlap, image, width, height);
+}
+
 void RawProcessor::VCDInThread(band_record* band) {
     vcd_interpolate(dvklib_, band->band_start, band->width, band->rows_with_overlap, 2.0f);
     band->done = 1;

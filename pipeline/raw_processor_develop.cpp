@@ -155,7 +155,7 @@ bool RawProcessor::convertImage() {
         switch (interpolation_) {
         case 0:
             border_interpolate(d, 6, d->image_data(), W(), H());
-            runRGBGSelectorInThreads(&RawProcessor::AHDInThread, Neven, 16, d->image_data(), W(), H());
+            AHDInBands(Neven, 16, d->image_data(), W(), H());
             setSharpnessRadius(2.0f);
             break;
         case 1:

@@ -6,6 +6,7 @@
 // (ahd_bayer_tile.h); any other pattern through tiles that ask the pattern map
 // at every site (ahd_tile.h). Both give the same values for a Bayer pattern.
 #include <cstdio>
+#include <vector>
 
 // The any-pattern tile passes 256-bit vectors between always-inlined helpers,
 // so the ABI note of GCC does not apply.
@@ -19,27 +20,56 @@
 
 namespace dvk {
 
-DVK_SIMD_CLONES void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+namespace {
+
+// The Bayer tiles over a band given by its rows.
+DVK_SIMD_CLONES void ahd_bayer_rows(const ahd::BayerRows& bayer, float* const* rows, int w, int h) {
     using namespace ahd;
-    const CfaMap cfa(d);
-    BayerRows bayer;
-    const bool is_bayer = bayer.read(cfa);
-    BayerScratch bayer_scratch;
-    AhdScratch scratch;
-    if (is_bayer ? !bayer_scratch.allocate() : !scratch.allocate()) {
+    BayerScratch scratch;
+    if (!scratch.allocate()) {
         std::fprintf(stderr, "ahd_interpolate: cannot allocate the tile buffers\n");
         return;
     }
-    if (!band || height == 0 || width == 0) return;
-    const int w = int(width), h = int(height);
-    static_assert((TS - 6) % 2 == 0, "the Bayer tiles start on even rows and columns");
     for (int top = 0; top < h; top += TS - 6)
-        for (int left = 0; left < w; left += TS - 6) {
-            if (is_bayer)
-                AhdBayerTile(bayer, bayer_scratch, band, w, h, top, left).run();
-            else
-                AhdTile(cfa, scratch, band, w, h, top, left).run();
-        }
+        for (int left = 0; left < w; left += TS - 6) AhdBayerTile(bayer, scratch, rows, w, h, top, left).run();
+}
+
+DVK_SIMD_CLONES void ahd_any_pattern(const CfaMap& cfa, float* band, int w, int h) {
+    using namespace ahd;
+    AhdScratch scratch;
+    if (!scratch.allocate()) {
+        std::fprintf(stderr, "ahd_interpolate: cannot allocate the tile buffers\n");
+        return;
+    }
+    for (int top = 0; top < h; top += TS - 6)
+        for (int left = 0; left < w; left += TS - 6) AhdTile(cfa, scratch, band, w, h, top, left).run();
+}
+
+}  // namespace
+
+void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+    const CfaMap cfa(d);
+    ahd::BayerRows bayer;
+    if (!bayer.read(cfa)) {
+        ahd_any_pattern(cfa, band, int(width), int(height));
+        return;
+    }
+    if (!band || height == 0 || width == 0) return;
+    std::vector<float*> rows(height);
+    for (unsigned y = 0; y < height; ++y) rows[y] = band + std::size_t(y) * width * 4;
+    ahd_bayer_rows(bayer, rows.data(), int(width), int(height));
+}
+
+bool ahd_takes_rows(DVKLib* d) {
+    ahd::BayerRows bayer;
+    return bayer.read(CfaMap(d));
+}
+
+bool ahd_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned height) {
+    ahd::BayerRows bayer;
+    if (!bayer.read(CfaMap(d))) return false;
+    if (rows && height && width) ahd_bayer_rows(bayer, rows, int(width), int(height));
+    return true;
 }
 
 }  // namespace dvk

@@ -88,9 +88,11 @@ struct HalfDiffs {
 
 class AhdBayerTile {
 public:
-    AHD_STEP AhdBayerTile(const BayerRows& cfa, const BayerScratch& s, float* image, int width, int height, int top,
-                          int left)
-        : cfa_(cfa), s_(s), img_(image), w_(width), h_(height), top_(top), left_(left) {}
+    // `rows` are the band's rows (four floats a pixel), which need not lie one
+    // after another.
+    AHD_STEP AhdBayerTile(const BayerRows& cfa, const BayerScratch& s, float* const* rows, int width, int height,
+                          int top, int left)
+        : cfa_(cfa), s_(s), rows_(rows), w_(width), h_(height), top_(top), left_(left) {}
 
     AHD_STEP void run() {
         const int last = std::min(top_ + TS, h_);  // rows of the tile in the image
@@ -111,7 +113,7 @@ public:
     }
 
 private:
-    AHD_STEP float* pix(int row, int col) const { return img_ + (std::size_t(row) * w_ + col) * 4; }
+    AHD_STEP float* pix(int row, int col) const { return rows_[row] + std::size_t(col) * 4; }
     AHD_STEP int green_parity(int row) const { return cfa_.green_parity[row & 1]; }
 
     // The own samples of image row y over tile columns -2 .. TS + 1.
@@ -413,7 +415,7 @@ private:
 
     const BayerRows& cfa_;
     const BayerScratch& s_;
-    float* img_;
+    float* const* rows_;
     int w_, h_, top_, left_;
     // Differences across the current row, and against the rows above and
     // below of the last two rows, for homogeneity().

@@ -21,6 +21,11 @@ void border_interpolate(DVKLib* d, unsigned border, float* image, unsigned width
 
 // Adaptive homogeneity-directed demosaicing in 256 x 256 tiles.
 void ahd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
+// The same over a band given by its rows (which need not lie one after
+// another), for 2 x 2 Bayer patterns: false, doing nothing, for any other.
+bool ahd_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned height);
+// Whether the pattern of the record's file is one the row form takes.
+bool ahd_takes_rows(DVKLib* d);
 
 // Variance-of-colour-differences demosaicing; the band workers pass threshold 2.0.
 void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, float threshold);

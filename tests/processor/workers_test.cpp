@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "pipeline/demosaic/demosaic.h"
 #include "pipeline/four_channel_ops.h"
 #include "pipeline/raw_processor.h"
 #include "tests/support/engine_state.h"
@@ -37,6 +38,37 @@ TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
                 for (int k = 0; k < 3; ++k)
                     ASSERT_NEAR(img[(std::size_t(r) * w + c) * 4 + unsigned(k)], 0.25f, 1e-3) << r << "," << c << "," << k;
     }
+}
+
+// A random mosaic: each site holds a value in its own channel, junk in the
+// others (AHD reads only a site's own sample).
+std::vector<float> random_mosaic(RawProcessor& p, unsigned w, unsigned h, unsigned spare, unsigned seed) {
+    std::vector<float> img(std::size_t(w) * (h + spare) * 4);
+    for (float& v : img) {
+        seed = seed * 1664525u + 1013904223u;
+        v = float(seed >> 8) / float(1u << 24);
+    }
+    return img;
+}
+
+TEST(Workers, AhdInBandsWithoutMovesSameAsTheOverlappingRunner) {
+    // Bayer layouts take the row form; a pattern repeating every four rows
+    // goes through the overlapping runner.
+    for (unsigned filters : {kRGGB, 0x16161616u, 0x61616161u, 0x49494949u, 0x61946194u})
+        for (auto [h, n] : {std::pair<unsigned, int>{1001, 4}, {640, 3}, {2003, 8}}) {
+            RawProcessor p;
+            const unsigned w = 45;
+            test::set_decoder_sizes(p.dvklib(), w, h, filters, false);
+            const unsigned spare = 2 * 16 * unsigned(n - 1);
+            const auto src = random_mosaic(p, w, h, spare, h + filters);
+            std::vector<float> moved = src, in_place = src;
+            p.runRGBGSelectorInThreads(&RawProcessor::AHDInThread, n, 16, moved.data(), w, h);
+            p.AHDInBands(n, 16, in_place.data(), w, h);
+            const std::size_t image = std::size_t(w) * h * 4;
+            for (std::size_t i = 0; i < image; ++i)
+                ASSERT_EQ(moved[i], in_place[i]) << std::hex << filters << std::dec << " h " << h << " at " << i;
+            EXPECT_EQ(ahd_takes_rows(p.dvklib()), filters != 0x61946194u);
+        }
 }
 
 TEST(Workers, BinningWritesTheReducedSizeBack) {
