@@ -32,6 +32,15 @@ int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
 int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* profile);
 
+// Builds ahead the shared tables between the Lab table profile `lab_profile`
+// (null: "Uplab") and CIELab, in both directions, which the conversions into
+// and out of that profile (and from it to CIELab) would otherwise build on
+// first use; the same tables, so results do not change. For a thread that
+// would otherwise idle (while a file is decoded). Safe alongside
+// conversions, which wait for a table being built instead of building their
+// own; never fails (what is not built now is built on first use).
+void prepare_lab_tables(const char* lab_profile) noexcept;
+
 // Normalised Lab (each component 0..1) to CIELab units, in place.
 void scale_lab_to_cielab(float* lab, unsigned width, unsigned height);
 // The data colour space signature of `profile` (header bytes 16-19), 0 for null.

@@ -100,6 +100,13 @@ cmsHPROFILE linear_copy(cmsHPROFILE p) {
 }  // namespace
 
 void ColourTransform::prepare() const {
+    build_fast_form();
+    prepared_.store(true, std::memory_order_release);
+}
+
+void ColourTransform::prepare_ahead() const { build_fast_form(); }
+
+void ColourTransform::build_fast_form() const {
     std::call_once(prepare_once_, [this] {
         const auto exact = [this](float* p, std::size_t n) { convert_exact(p, n); };
         // The Lab side of a split form is the transform between the Lab
@@ -153,7 +160,6 @@ void ColourTransform::prepare() const {
         for (cmsToneCurve* c : encode_curves)
             if (c) cmsFreeToneCurve(c);
     });
-    prepared_.store(true, std::memory_order_release);
 }
 
 std::shared_ptr<const ColourTransform> ColourTransform::lab_side() const {

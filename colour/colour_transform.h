@@ -49,6 +49,11 @@ public:
     // Builds the fast form on first use: the split form of a matrix/TRC and
     // Lab table pair when it checks out, else a table of the whole transform.
     void prepare() const;
+    // Builds the same fast form ahead of any use (a thread with nothing else
+    // to do): unlike prepare(), it does not count as a use, so small calls
+    // still take the exact transform until the table would have paid back.
+    // Calls meanwhile wait for the one build rather than start another.
+    void prepare_ahead() const;
     bool split() const;
     // The whole-transform table (prepared), or null when the split form is used.
     const Lut3D* table() const;
@@ -59,6 +64,7 @@ private:
     // The Lab-to-Lab transform whose table the split form can share, prepared;
     // null when no split form applies.
     std::shared_ptr<const ColourTransform> lab_side() const;
+    void build_fast_form() const;  // once
 
     cmsHTRANSFORM transform_;
     PixelKind in_, out_;
@@ -78,5 +84,14 @@ private:
 std::shared_ptr<const ColourTransform> get_colour_transform(const std::shared_ptr<const Profile>& src, int src_intent,
                                                             const std::shared_ptr<const Profile>& dst, int dst_intent,
                                                             PixelKind in, PixelKind out, std::string* error);
+
+// Builds ahead, among the cached transforms, the tables between the Lab table
+// profile `lab_table` and CIELab (D50, the "Lab" entry) in both directions,
+// with the perceptual intent on both ends: the transforms whose tables the
+// split forms into and out of that profile share, and that Lab-to-Lab
+// conversions from it run. Nothing for CIELab itself or a profile that is
+// not Lab; tables already built are left as they are. Never fails: whatever
+// cannot be built now is built on first use, as without this call.
+void prepare_lab_side_tables(const std::shared_ptr<const Profile>& lab_table) noexcept;
 
 }  // namespace dvk

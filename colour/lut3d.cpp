@@ -1,6 +1,7 @@
 #include "colour/lut3d.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -317,7 +318,24 @@ void Lut3D::mark_exact_cells(const Convert& exact) {
     if (any) exact_cell_ = std::move(flags);
 }
 
+namespace {
+std::atomic<std::size_t> tables_built{0};
+}
+
+std::size_t Lut3D::builds() { return tables_built.load(); }
+
+bool Lut3D::identical(const Lut3D& o) const {
+    const auto same_bits = [](const std::vector<float>& a, const std::vector<float>& b) {
+        return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
+    };
+    return grid_ == o.grid_ && in_lab_ == o.in_lab_ && out_rgb_ == o.out_rgb_ && sqrt_shaper_ == o.sqrt_shaper_ &&
+           linear_out_ == o.linear_out_ && post_mode_ == o.post_mode_ &&
+           std::memcmp(&post_scale_, &o.post_scale_, sizeof post_scale_) == 0 && same_bits(table_, o.table_) &&
+           same_bits(post_, o.post_) && exact_cell_ == o.exact_cell_;
+}
+
 void Lut3D::build(bool in_lab, bool out_rgb, const Convert& exact, const Convert& linear, const Encode& encode) {
+    tables_built.fetch_add(1);
     in_lab_ = in_lab;
     out_rgb_ = out_rgb;
     grid_ = kGrid;

@@ -48,6 +48,10 @@ public:
     int grid_size() const { return grid_; }
     // Share of the cells whose pixels take the exact transform.
     double exact_cell_share() const;
+    // Whether `o` holds the same table, value for value (bit for bit).
+    bool identical(const Lut3D& o) const;
+    // Tables built in this process so far (calls of build), for tests.
+    static std::size_t builds();
 
     // Converts n pixels in place. A pixel outside the table's input domain
     // (or NaN), or in a cell left to the exact transform, is left as it was

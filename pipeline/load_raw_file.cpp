@@ -9,9 +9,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 
+#include "colour/colour_convert.h"
+#include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/raw_loader.h"
 #include "platform/stage_timer.h"
@@ -74,7 +77,22 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     int ret = raw.open_file(path);
     if (ret != LIBRAW_SUCCESS) return ret;
     timer.lap("unpack");
-    ret = raw.unpack();
+    // The unpack runs on one thread: meanwhile a second one builds the
+    // colour tables of the develop's Lab conversions, which do not depend on
+    // the file (nothing to do once built). That one never fails the load.
+    std::exception_ptr unpack_error;
+    run_on_threads(2, [&](int task) {
+        if (task == 0) {
+            try {
+                ret = raw.unpack();
+            } catch (...) {
+                unpack_error = std::current_exception();
+            }
+        } else {
+            prepare_lab_tables(nullptr);
+        }
+    });
+    if (unpack_error) std::rethrow_exception(unpack_error);
     if (ret != LIBRAW_SUCCESS) return ret;
 
     // 3. SIGMA DNG files: decode only the inset crop.
