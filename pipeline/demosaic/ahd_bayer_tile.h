@@ -186,17 +186,7 @@ private:
         const double* __restrict vgs = s_.rgb_half(1, r, 1, pn);
         double* __restrict out = s_.rgb_half(2, r, 1, pn);
         for (int k = k0; k < k1; ++k) {
-            const double hg = hgs[k], vg = vgs[k];
-            const double gl = g[k], gr = g[k + 1], gu = u[k], gd = dn[k];
-            const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
-            const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
-            const double diff = dh - dv;
-            // Every choice is computed and one is selected without branches:
-            // which one wins changes from site to site.
-            const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
-            const double avg = (hg + vg) * 0.5;
-            const double tie = hprod * vprod >= 0 ? avg : (hprod > 0 ? vg : hg);
-            out[k] = diff == 0 ? tie : (diff > 0 ? vg : hg);
+            out[k] = choose_green(hgs[k], vgs[k], g[k], g[k + 1], u[k], dn[k]);
         }
     }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 
 namespace dvk::ahd {
 
@@ -29,6 +30,22 @@ __attribute__((always_inline)) inline T clamp_to(T v, T lo, T hi) {
 
 __attribute__((always_inline)) inline float limit_between(float v, float a, float b) {
     return clamp_to(v, min_of(a, b), max_of(a, b));
+}
+
+// The locally selected green of a site from its horizontal and vertical
+// candidates and its four green neighbours: the candidate that differs less
+// from its neighbours, on a tie the mean when both or neither overshoot, else
+// the one that does not. Every choice is computed and one is selected without
+// branches: which one wins changes from site to site.
+__attribute__((always_inline)) inline double choose_green(double hg, double vg, double gl, double gr, double gu,
+                                                            double gd) {
+    const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
+    const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
+    const double diff = dh - dv;
+    const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
+    const double avg = (hg + vg) * 0.5;
+    const double tie = hprod * vprod >= 0 ? avg : (hprod > 0 ? vg : hg);
+    return diff == 0 ? tie : (diff > 0 ? vg : hg);
 }
 
 constexpr double kYr = 0.299, kYb = 0.114;

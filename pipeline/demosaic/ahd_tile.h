@@ -127,17 +127,8 @@ private:
         for (; col < col_end; col += 2) {
             const float* p = pix(row, col);
             const int r = row - top_, cc = col - left_;
-            const double hg = s_.rgb_at(0, r, cc)[1], vg = s_.rgb_at(1, r, cc)[1];
-            const double gl = p[-4 + 1], gr = p[4 + 1], gu = p[-w4 + 1], gd = p[w4 + 1];
-            const double dh = std::fabs(hg - gr) + std::fabs(hg - gl);
-            const double dv = std::fabs(vg - gu) + std::fabs(vg - gd);
-            const double diff = dh - dv;
-            // Every choice is computed and one is selected without branches:
-            // which one wins changes from site to site.
-            const double hprod = (hg - gl) * (hg - gr), vprod = (vg - gu) * (vg - gd);
-            const double avg = (hg + vg) * 0.5;
-            const double tie = hprod * vprod >= 0 ? avg : (hprod > 0 ? vg : hg);
-            s_.rgb_at(2, r, cc)[1] = diff == 0 ? tie : (diff > 0 ? vg : hg);
+            s_.rgb_at(2, r, cc)[1] = choose_green(s_.rgb_at(0, r, cc)[1], s_.rgb_at(1, r, cc)[1], p[-4 + 1], p[4 + 1],
+                                                    p[-w4 + 1], p[w4 + 1]);
         }
     }
 
