@@ -19,6 +19,7 @@
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/test_pixels.h"
 
 namespace dvk {
 namespace {
@@ -50,16 +51,6 @@ cmsHPROFILE make_rgb_profile(double gamma) {
     cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
     cmsFreeToneCurve(g);
     return p;
-}
-
-std::vector<float> rgb_pixels(std::size_t n) {
-    std::vector<float> px(3 * n);
-    for (std::size_t i = 0; i < n; ++i) {
-        px[3 * i] = float(i % 97) / 96.0f;
-        px[3 * i + 1] = float(i / 97 % 89) / 88.0f;
-        px[3 * i + 2] = float(i / (97 * 89) % 83) / 82.0f;
-    }
-    return px;
 }
 
 // Lab values over the encoding and a little beyond (those take the exact
@@ -109,7 +100,7 @@ std::vector<float> convert_through(const std::shared_ptr<const Profile>& rgb,
     to_lab->prepare();
     to_rgb->prepare();
     to_cielab->prepare();
-    std::vector<float> a = rgb_pixels(n), b = lab_pixels(n), c = lab_pixels(n);
+    std::vector<float> a = test::cube_pixels(n), b = lab_pixels(n), c = lab_pixels(n);
     to_lab->convert(a.data(), n);
     to_rgb->convert(b.data(), n);
     to_cielab->convert(c.data(), n);
@@ -244,7 +235,7 @@ TEST(LabSideTables, UplabConversionsFindTheirTablesBuilt) {
     prepare_lab_tables(nullptr);
     const std::size_t before = Lut3D::builds();
     const unsigned w = 640, h = 480;  // past the point where a table pays back
-    std::vector<float> px = rgb_pixels(std::size_t(w) * h);
+    std::vector<float> px = test::cube_pixels(std::size_t(w) * h);
     ASSERT_EQ(match_rgb_to_lab_colorsync_t(nullptr, px.data(), w, h, path.c_str(), true, false), 1);
     ASSERT_EQ(match_lab_to_rgb_colorsync_t(nullptr, px.data(), w, h, path.c_str(), nullptr), 1);
     px = lab_pixels(std::size_t(w) * h);

@@ -9,23 +9,13 @@
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
+#include "tests/support/test_pixels.h"
 
 namespace dvk {
 namespace {
 
-// Pixels spread over the RGB cube, the same for every call.
-std::vector<float> cube_pixels(std::size_t n) {
-    std::vector<float> px(3 * n);
-    for (std::size_t i = 0; i < n; ++i) {
-        px[3 * i] = float(i % 97) / 96.0f;
-        px[3 * i + 1] = float(i / 97 % 89) / 88.0f;
-        px[3 * i + 2] = float(i / (97 * 89) % 83) / 82.0f;
-    }
-    return px;
-}
-
 bool same_as_exact(const ColourTransform& t, std::size_t n) {
-    std::vector<float> fast = cube_pixels(n), exact = fast;
+    std::vector<float> fast = test::cube_pixels(n), exact = fast;
     t.convert(fast.data(), n);
     t.convert_exact(exact.data(), n);
     return std::memcmp(fast.data(), exact.data(), fast.size() * sizeof(float)) == 0;
