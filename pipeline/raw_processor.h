@@ -280,6 +280,7 @@ public:
     // AHD likewise for the 2 x 2 Bayer patterns (others go through the
     // overlapping runner).
     void AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    void LMMSEInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
 

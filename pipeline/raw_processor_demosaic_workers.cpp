@@ -16,6 +16,12 @@ void RawProcessor::AHDInBands(int threads, int overlap, float* image, unsigned w
         runRGBGSelectorInThreads(&RawProcessor::AHDInThread, threads, overlap, image, width, height);
 }
 
+void RawProcessor::LMMSEInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const auto rows_worker = [&](float* const* rows, unsigned count) { lmmse_interpolate(dvklib_, rows, width, count); };
+    if (!run_bands_with_private_overlaps(rows_worker, rgbg_overlap_layout(threads, height), overlap, image, width, 4))
+        runRGBGSelectorInThreads(&RawProcessor::LMMSEInThread, threads, overlap, image, width, height);
+}
+
 void RawProcessor::VCDInThread(band_record* band) {
     vcd_interpolate(dvklib_, band->band_start, band->width, band->rows_with_overlap, 2.0f);
     band->done = 1;

@@ -172,7 +172,7 @@ bool RawProcessor::convertImage() {
             setSharpnessRadius(2.0f);
             break;
         case 4:
-            runRGBGSelectorInThreads(&RawProcessor::LMMSEInThread, Neven, 16, d->image_data(), W(), H());
+            LMMSEInBands(Neven, 16, d->image_data(), W(), H());
             crop_rgbg_border(d, 3);
             setSharpnessRadius(2.0f);
             break;

@@ -39,6 +39,8 @@ void vng_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
 // Linear minimum-mean-square-error demosaicing; reports its start and processor
 // time on standard error and returns the result of the last print.
 int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
+// The same over a band given by its rows (which need not lie one after another).
+int lmmse_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned height);
 
 // Two-thirds reduction: every 3 x 3 block of sites becomes 2 x 2 RGB pixels,
 // written as float RGB from the start of the same buffer. width and height are

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "pipeline/demosaic/cfa_map.h"
 #include "pipeline/demosaic/demosaic.h"
@@ -30,8 +31,10 @@ inline float limit_between(float v, float a, float b) { return std::clamp(v, std
 
 class Lmmse {
 public:
-    Lmmse(const CfaMap& cfa, float* band, long w, long h, float* ring)
-        : cfa_(cfa), band_(band), w_(w), h_(h), cw_(w + 2 * kMargin), ring_(ring) {}
+    // `rows` are the band's rows (four floats a pixel), which need not lie
+    // one after another.
+    Lmmse(const CfaMap& cfa, float* const* rows, long w, long h, float* ring)
+        : cfa_(cfa), rows_(rows), w_(w), h_(h), cw_(w + 2 * kMargin), ring_(ring) {}
 
     void run() {
         const long ch = h_ + 2 * kMargin;
@@ -62,7 +65,7 @@ private:
         std::memset(x, 0, std::size_t(cw_ * kCell) * sizeof(float));
         const long y = rr - kMargin;
         if (y < 0 || y >= h_) return;
-        const float* p = band_ + y * w_ * 4;
+        const float* p = rows_[y];
         for (long col = 0; col < w_; ++col) x[(col + kMargin) * kCell + 4] = p[col * 4 + fc(y, col)];
     }
 
@@ -155,7 +158,7 @@ private:
         for (long cc = 0; cc < cw_; ++cc, x += kCell) {
             const long col = cc - kMargin;
             const int c = fc(rr, cc);
-            x[c] = (inside_row && col >= 0 && col < w_) ? band_[(y * w_ + col) * 4 + c] : 0.0f;
+            x[c] = (inside_row && col >= 0 && col < w_) ? rows_[y][col * 4 + c] : 0.0f;
             if (c != 1) x[1] = x[c] + x[4];
         }
     }
@@ -193,7 +196,7 @@ private:
     void write_back(long rr) const {
         const long y = rr - kMargin;
         const float* x = row(rr) + kMargin * kCell;
-        float* p = band_ + y * w_ * 4;
+        float* p = rows_[y];
         for (long col = 0; col < w_; ++col, p += 4, x += kCell) {
             const int own = fc(y, col);
             for (int c = 0; c < 3; ++c)
@@ -202,14 +205,14 @@ private:
     }
 
     const CfaMap& cfa_;
-    float* band_;
+    float* const* rows_;
     long w_, h_, cw_;
     float* ring_;
 };
 
 }  // namespace
 
-int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+int lmmse_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned height) {
     std::fprintf(stderr, "LMMSE interpolation...\n");
     const std::clock_t start = std::clock();
     auto finish = [&] {
@@ -223,11 +226,17 @@ int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
         std::fprintf(stderr, "lmmse_interpolate: cannot allocate %zu bytes\n", floats * sizeof(float));
         return finish();
     }
-    if (!band || w == 0 || h == 0) return finish();
+    if (!rows || w == 0 || h == 0) return finish();
 
     const CfaMap cfa(d);
-    Lmmse(cfa, band, w, h, ring.get()).run();
+    Lmmse(cfa, rows, w, h, ring.get()).run();
     return finish();
+}
+
+int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height) {
+    std::vector<float*> rows(band ? height : 0);
+    for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = band + y * width * 4;
+    return lmmse_interpolate(d, band ? rows.data() : nullptr, width, height);
 }
 
 }  // namespace dvk

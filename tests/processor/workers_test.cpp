@@ -71,6 +71,24 @@ TEST(Workers, AhdInBandsWithoutMovesSameAsTheOverlappingRunner) {
         }
 }
 
+TEST(Workers, LmmseInBandsWithoutMovesSameAsTheOverlappingRunner) {
+    for (unsigned filters : {kRGGB, 0x16161616u, 0x61946194u})
+        for (auto [h, n] : {std::pair<unsigned, int>{901, 3}, {1203, 5}}) {
+            RawProcessor p;
+            const unsigned w = 37;
+            test::set_decoder_sizes(p.dvklib(), w, h, filters, false);
+            const auto src = random_mosaic(p, w, h, 2 * 16 * unsigned(n - 1), h + filters);
+            std::vector<float> moved = src, in_place = src;
+            ::testing::internal::CaptureStderr();  // the method's messages
+            p.runRGBGSelectorInThreads(&RawProcessor::LMMSEInThread, n, 16, moved.data(), w, h);
+            p.LMMSEInBands(n, 16, in_place.data(), w, h);
+            ::testing::internal::GetCapturedStderr();
+            const std::size_t image = std::size_t(w) * h * 4;
+            for (std::size_t i = 0; i < image; ++i)
+                ASSERT_EQ(moved[i], in_place[i]) << std::hex << filters << std::dec << " h " << h << " at " << i;
+        }
+}
+
 TEST(Workers, BinningWritesTheReducedSizeBack) {
     RawProcessor p;
     test::set_decoder_sizes(p.dvklib(), 12, 9, kRGGB, false);
