@@ -67,6 +67,10 @@ Scene& scene() {
 using Method = void (*)(DVKLib*, float*, unsigned, unsigned);
 void run_vcd(DVKLib* d, float* b, unsigned w, unsigned h) { vcd_interpolate(d, b, w, h, 2.0f); }
 void run_lmmse(DVKLib* d, float* b, unsigned w, unsigned h) { lmmse_interpolate(d, b, w, h); }
+// The row forms, for bands whose overlap rows are copies of their own.
+using RowMethod = void (*)(DVKLib*, float* const*, unsigned, unsigned);
+void run_ahd_rows(DVKLib* d, float* const* r, unsigned w, unsigned h) { ahd_interpolate(d, r, w, h); }
+void run_lmmse_rows(DVKLib* d, float* const* r, unsigned w, unsigned h) { lmmse_interpolate(d, r, w, h); }
 
 std::map<std::string, double>& one_thread_rate() {
     static std::map<std::string, double> m;
@@ -83,8 +87,10 @@ double thread_cpu_seconds() {
     return double(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
-void BM_Demosaic(benchmark::State& state, std::string name, Method m, unsigned overlap, unsigned border,
-                 bool all_cores) {
+// With `rows` the bands run in place with private overlap rows (the row form
+// of the method); else through the overlapping runner, which moves them.
+void BM_Demosaic(benchmark::State& state, std::string name, Method m, RowMethod rows, unsigned overlap,
+                 unsigned border, bool all_cores) {
     Scene& s = scene();
     const int n = all_cores ? int(std::max(1u, std::thread::hardware_concurrency())) : 1;
     // The image with the spare rows the overlapping runner lays its bands into.
@@ -104,6 +110,17 @@ void BM_Demosaic(benchmark::State& state, std::string name, Method m, unsigned o
         auto t0 = std::chrono::steady_clock::now();
         if (border) border_interpolate(&s.rec, border, work.data(), s.w, s.h);
         stderr = std::fopen("/dev/null", "w");
+        if (rows) {
+            const BandLayout lay = rgbg_overlap_layout(n, s.h);
+            run_bands_with_private_overlaps(
+                [&](float* const* r, unsigned count) {
+                    const double c0 = thread_cpu_seconds();
+                    rows(&s.rec, r, s.w, count);
+                    add_cpu(thread_cpu_seconds() - c0);
+                },
+                lay, int(overlap), work.data(), s.w, 4);
+            bands = lay.bands;
+        } else
         bands = run_rgbg_bands_overlap(
                     [&](band_record* b) {
                         const double c0 = thread_cpu_seconds();
@@ -154,17 +171,18 @@ struct Entry {
     const char* name;
     Method m;
     unsigned overlap, border;
+    RowMethod rows;  // the row form, when the method has one
 };
 // The band runner alone (block moves, threads, copy-back) with workers that do
 // nothing: the part of every all-cores run that does not shrink with more cores.
 void run_nothing(DVKLib*, float*, unsigned, unsigned) {}
 
 const Entry kEntries[] = {
-    {"RunnerOnly", run_nothing, 16, 0},
-    {"AHD", ahd_interpolate, 16, 6},
-    {"VCD", run_vcd, 16, 8},
-    {"VNG", vng_interpolate, 12, 0},
-    {"LMMSE", run_lmmse, 16, 0},
+    {"RunnerOnly", run_nothing, 16, 0, nullptr},
+    {"AHD", ahd_interpolate, 16, 6, run_ahd_rows},
+    {"VCD", run_vcd, 16, 8, nullptr},
+    {"VNG", vng_interpolate, 12, 0, nullptr},
+    {"LMMSE", run_lmmse, 16, 0, run_lmmse_rows},
 };
 
 int register_all = [] {
@@ -172,10 +190,16 @@ int register_all = [] {
         for (bool all : {false, true}) {
             if (!all && e.m == run_nothing) continue;  // one band moves nothing
             benchmark::RegisterBenchmark((std::string("Demosaic/") + e.name + (all ? "/all_cores" : "/one_thread")).c_str(),
-                                         BM_Demosaic, std::string(e.name), e.m, e.overlap, e.border, all)
+                                         BM_Demosaic, std::string(e.name), e.m, nullptr, e.overlap, e.border, all)
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->MinTime(2.0);
+            if (all && e.rows)
+                benchmark::RegisterBenchmark((std::string("Demosaic/") + e.name + "/all_cores_in_place").c_str(),
+                                             BM_Demosaic, std::string(e.name), e.m, e.rows, e.overlap, e.border, all)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseManualTime()
+                    ->MinTime(2.0);
         }
     benchmark::RegisterBenchmark("Demosaic/Binn32Tr/one_thread", BM_Binning)->Unit(benchmark::kMillisecond)->UseRealTime();
     return 0;
