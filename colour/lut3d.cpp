@@ -547,7 +547,7 @@ Grid grid_of(int size, bool in_lab, bool sqrt_shaper) {
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
     const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
-    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
+    const std::int32_t diagonal = cell_diagonal();
     Located at;
     alignas(64) float res[4 * kApplyBlock];
     alignas(64) float out[kApplyBlock];
@@ -579,7 +579,7 @@ void Lut3D::apply_planes_in(const float* in0, const float* in1, const float* in2
                             std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
     const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
-    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
+    const std::int32_t diagonal = cell_diagonal();
     Located at;
     for (std::size_t start = 0; start < n; start += kApplyBlock) {
         const std::size_t m = std::min(kApplyBlock, n - start);
@@ -592,7 +592,7 @@ void Lut3D::apply_planes_out(const float* px, std::size_t n, float* out0, float*
                              std::vector<std::size_t>& refused) const {
     const float* tab = table_.data();
     const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
-    const std::int32_t diagonal = (grid_ * grid_ + grid_ + 1) * 4;  // the far corner of a cell from its first
+    const std::int32_t diagonal = cell_diagonal();
     Located at;
     for (std::size_t start = 0; start < n; start += kApplyBlock) {
         const std::size_t m = std::min(kApplyBlock, n - start);

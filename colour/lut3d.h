@@ -68,6 +68,8 @@ public:
                           std::vector<std::size_t>& refused) const;
 
 private:
+    // Offset, in floats, from a cell's first node to its far corner.
+    std::int32_t cell_diagonal() const { return (grid_ * grid_ + grid_ + 1) * 4; }
     enum class Post { None, Gamma, Encoded };
 
     void fill(bool sqrt_shaper, const Convert& source);
