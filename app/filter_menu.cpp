@@ -11,7 +11,7 @@
 #include <deque>
 #include <memory>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/dispatch.h"
 
 namespace dvk {

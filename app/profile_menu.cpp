@@ -8,7 +8,7 @@
 
 #include "colour/camera_profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
 
@@ -131,24 +131,38 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
     return choice;
 }
 
-void createProfileMenu(const ProfileMenuRoad& road) {
-    const ProfileMenu menu = profileMenuContents(
-        profileMenuInputs(road.processor.dvklib(), road.processor.customRawProfile(), road.profileFolder));
-    road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
-    setCustomCameraProfile(road, menu.current, ProfileSender::Name);
-}
+namespace {
 
-void setCustomCameraProfile(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
-    const bool disabled = road.autoApplyDisabled && road.autoApplyDisabled();
-    const ProfileChoice choice =
-        decideProfileChoice(name, sender, disabled, road.profileFolder, road.processor.fileName());
-    road.processor.setCustomRawProfile(choice.value);
+// Hands `choice` to the processor (only when it changes the processor's
+// value, unless `always`), retitles the window, marks the item, re-applies.
+void carry_out(const ProfileMenuRoad& road, const ProfileChoice& choice, bool always) {
+    if (always || choice.value != road.processor.customRawProfile()) road.processor.setCustomRawProfile(choice.value);
     if (choice.windowTitle) {
         ProfileMenuView* view = &road.view;
         runOnMainQueue([view, title = *choice.windowTitle] { view->setWindowTitle(title); });
     }
     road.view.checkProfileItem(choice.checkedTitle);
     if (choice.reapply && road.apply) road.apply();
+}
+
+ProfileChoice decide(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
+    const bool disabled = road.autoApplyDisabled && road.autoApplyDisabled();
+    return decideProfileChoice(name, sender, disabled, road.profileFolder, road.processor.fileName());
+}
+
+}  // namespace
+
+void createProfileMenu(const ProfileMenuRoad& road) {
+    const ProfileMenu menu = profileMenuContents(
+        profileMenuInputs(road.processor.dvklib(), road.processor.customRawProfile(), road.profileFolder));
+    road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
+    // Re-selecting the profile the processor already has leaves the record
+    // alone: an apply worker may be reading the user's choice from it.
+    carry_out(road, decide(road, menu.current, ProfileSender::Name), false);
+}
+
+void setCustomCameraProfile(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
+    carry_out(road, decide(road, name, sender), true);
 }
 
 }  // namespace dvk

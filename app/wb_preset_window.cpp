@@ -1,6 +1,6 @@
 #include "app/wb_preset_window.h"
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
 
 namespace dvk {

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "pipeline/white_balance_presets.h"
+#include "pipeline/settings/white_balance_presets.h"
 
 namespace dvk {
 
