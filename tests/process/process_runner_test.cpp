@@ -182,12 +182,12 @@ TEST(ProcessRunner, ManyRunsFromManyThreadsLeaveNoChildren) {
 
 TEST(ProcessRunner, DetachedChildrenAreWatchedAndReaped) {
     PosixProcessRunner runner;
-    std::promise<ProcessResult> finished;
+    auto finished = std::make_shared<std::promise<ProcessResult>>();
+    auto future = finished->get_future();
     DetachedStart start = runner.start_detached(sh("sleep 0.2; echo bye; exit 4"),
-                                                [&](const ProcessResult& r) { finished.set_value(r); });
+                                                [finished](const ProcessResult& r) { finished->set_value(r); });
     ASSERT_TRUE(start.started()) << start.start_error;
     EXPECT_GE(running_child_count(), 1);
-    auto future = finished.get_future();
     ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
     ProcessResult result = future.get();
     EXPECT_EQ(result.pid, start.pid);
