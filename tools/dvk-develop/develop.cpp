@@ -10,6 +10,7 @@
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/writers/save_formats.h"
 #include "pipeline/processor/settings_argument.h"
+#include "tools/dvk-develop/metadata.h"
 
 namespace dvk::develop {
 
@@ -118,6 +119,7 @@ int develop_file(const Options& opts, const std::string& path) {
     }
     std::printf("%s\n", p.destinationFile().c_str());
     std::fflush(stdout);
+    if (opts.copyTags && !copy_tags_after_save(p)) return 1;
     return 0;
 }
 
