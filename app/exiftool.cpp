@@ -205,8 +205,7 @@ std::vector<std::string> fileHoldersArguments(const std::string& writtenFile) {
     return paths;
 }
 
-bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& childs, std::chrono::milliseconds limit) {
-    ChildCount counted(childs);
+bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds limit) {
     ProcessRequest run;
     run.program = exiftoolPath();
     run.arguments = tagCopyArguments(request);
@@ -225,6 +224,11 @@ bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& chil
     for (std::string& path : fileHoldersArguments(request.ofname)) holders.push_back(std::move(path));
     run_into_log("/usr/bin/fuser", std::move(holders));
     return false;
+}
+
+bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& childs, std::chrono::milliseconds limit) {
+    ChildCount counted(childs);
+    return copyTagsCounted(request, limit);
 }
 
 void runExifToolToCopyTagsInThread(const std::optional<TagCopyRequest>& request, std::atomic<int>& childs) {

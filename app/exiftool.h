@@ -65,6 +65,9 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request);
 bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& childs,
                            std::chrono::milliseconds limit = kExifCopyTimeLimit);
 
+// The same run for a caller that has already counted it in `childs`.
+bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds limit = kExifCopyTimeLimit);
+
 // The entry the save, batch and launch roads call (on a worker thread, or on
 // the main thread for a single save): no request, nothing done.
 void runExifToolToCopyTagsInThread(const std::optional<TagCopyRequest>& request, std::atomic<int>& childs);

@@ -106,7 +106,9 @@ struct ProfileMenuRoad {
     std::function<void()> apply;              // apply: nil
 };
 
-// Rebuilds the menu for the open file and selects the current profile.
+// Rebuilds the menu for the open file and selects the current profile (the
+// processor is handed it again only when the menu's title stands for another
+// value, so a worker reading the record meanwhile sees no change).
 void createProfileMenu(const ProfileMenuRoad& road);
 // Hands the choice to the processor, marks it, retitles the window (through
 // the main queue) and re-applies as decideProfileChoice says.

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <thread>
 
 #include "app/exiftool.h"
+#include "app/tag_copy_threads.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/process_runner.h"
 #include "tests/support/test_paths.h"
@@ -205,6 +207,36 @@ TEST(ExifToolRuns, ChildsCountsEveryCopyWhileItRuns) {
     EXPECT_EQ(childs.load(), 0);
     runExifToolToCopyTagsInThread(std::nullopt, childs);
     EXPECT_EQ(runner->requests().size(), 1u);
+}
+
+TEST(ExifToolRuns, CopyThreadsAreCountedFromTheirStart) {
+    std::mutex gate;
+    gate.lock();
+    std::atomic<int> ran{0};
+    auto runner = std::make_shared<ScriptedProcessRunner>([&](const ProcessRequest&) {
+        std::lock_guard<std::mutex> wait(gate);
+        ++ran;
+        ProcessResult r;
+        r.outcome = ProcessOutcome::Exited;
+        r.exit_status = 0;
+        return r;
+    });
+    ScopedProcessRunner scoped(runner);
+    {
+        TagCopyThreads copies;
+        for (int i = 0; i < 3; ++i) copies.start(TagCopyRequest{"/r/a.NEF", "/o/a" + std::to_string(i) + ".tif", ""});
+        copies.start(std::nullopt);
+        EXPECT_EQ(copies.childs(), 3);  // counted before any has run
+        EXPECT_EQ(ran.load(), 0);
+        gate.unlock();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (copies.childs() > 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(copies.childs(), 0);
+        copies.start(TagCopyRequest{"/r/a.NEF", "/o/last.tif", ""});
+    }  // joined here
+    EXPECT_EQ(ran.load(), 4);
+    EXPECT_EQ(runner->requests().size(), 4u);
 }
 
 // A failed copy logs the output and who holds the file: ps and fuser run by
