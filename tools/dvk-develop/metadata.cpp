@@ -10,16 +10,17 @@
 #include "app/wb_preset_menu.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/folders.h"
+#include "tools/common/own_line.h"
 
 namespace dvk::develop {
 
 int exif_file(const std::string& path) {
     const std::optional<std::string> info = runExifToolForInfo(path);
     if (!info) {
-        std::fprintf(stderr, "%s: exiftool gave no information\n", path.c_str());
+        tools::tool_print(stderr, "%s: exiftool gave no information\n", path.c_str());
         return 1;
     }
-    std::fputs(info->c_str(), stdout);
+    tools::tool_print(stdout, "%s", info->c_str());
     return 0;
 }
 
@@ -27,7 +28,7 @@ int menus_file(const std::string& path) {
     RawProcessor p;
     const int rc = p.initFloatPreviewFromRawFile(path);
     if (rc != 0) {
-        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        tools::tool_print(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
         return 1;
     }
     const std::string info = runExifToolForInfo(path).value_or(std::string());
@@ -38,10 +39,10 @@ int menus_file(const std::string& path) {
     if (profiles.shown) {
         for (std::size_t i = 0; i < profiles.items.size(); ++i)
             if (profiles.items[i].kind != MenuItemKind::Separator)
-                std::printf("profiles\t%zu\t%s\n", i, profiles.items[i].title.c_str());
+                tools::tool_print(stdout, "profiles\t%zu\t%s\n", i, profiles.items[i].title.c_str());
     }
     for (const MenuItem& item : filterGeneratedItems(scanFilterProfiles()))
-        std::printf("filters\t%d\t%s\n", item.tag, item.title.c_str());
+        tools::tool_print(stdout, "filters\t%d\t%s\n", item.tag, item.title.c_str());
     const WbPresetMenu wb = wbPresetMenuContents(p.camera(), p.wbPresets(), libRawWbCoeffs(p.dvklib()), info);
     for (const MenuItem& item : wb.items) {
         if (item.kind != MenuItemKind::Choice) continue;
@@ -49,8 +50,8 @@ int menus_file(const std::string& path) {
         const WhiteBalancePresetList& list = user ? p.wbPresets() : wb.vendorPresets;
         const WhiteBalancePresets& preset =
             list[static_cast<std::size_t>(item.tag - (user ? kWbUserTagBase : kWbVendorTagBase))];
-        std::printf("wb\t%d\t%s\t%.4f %.4f %.4f %.4f\n", item.tag, item.title.c_str(), preset.red, preset.green,
-                    preset.blue, preset.green2);
+        tools::tool_print(stdout, "wb\t%d\t%s\t%.4f %.4f %.4f %.4f\n", item.tag, item.title.c_str(), preset.red,
+                          preset.green, preset.blue, preset.green2);
     }
     std::fflush(stdout);
     return 0;
@@ -60,7 +61,7 @@ bool copy_tags_after_save(const RawProcessor& processor) {
     std::atomic<int> childs{0};
     const TagCopyRequest request = makeTagCopyRequest(processor, processor.destinationFile());
     if (runExifToolToCopyTags(request, childs)) return true;
-    std::fprintf(stderr, "%s: copying the tags of %s failed\n", request.ofname.c_str(), request.fileName.c_str());
+    tools::tool_print(stderr, "%s: copying the tags of %s failed\n", request.ofname.c_str(), request.fileName.c_str());
     return false;
 }
 
