@@ -175,7 +175,8 @@ cgats_ptr new_ti3_cgats(const char* description, const char* originator) {
 
 bool add_ti3_set(cgats* c, const char* id, const double* Lab, const double* XYZ, const double RGB[3],
                  const double stdev[3]) {
-    if (!c || !id || !RGB || !stdev || (!XYZ && !Lab)) return false;
+    // An empty id would leave its row a field short.
+    if (!c || !id || !*id || !RGB || !stdev || (!XYZ && !Lab)) return false;
     const std::array<double, 3> xyz = XYZ ? std::array<double, 3>{XYZ[0], XYZ[1], XYZ[2]}
                                           : lab_to_xyz100(Lab[0], Lab[1], Lab[2]);
     cgats_set_elem set[10];

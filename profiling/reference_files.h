@@ -37,7 +37,7 @@ bool read_ti3_set(cgats* c, int set, TI3Patch* out);
 // and the ten fields. Null when both texts are null or memory runs out.
 cgats_ptr new_ti3_cgats(const char* description, const char* originator);
 // Appends one set; XYZ when given, else Lab converted. False when the id,
-// RGB, stdev or both colours are missing, or the set cannot be added.
+// RGB, stdev or both colours are missing, the id is empty, or the set cannot be added.
 bool add_ti3_set(cgats* c, const char* id, const double* Lab, const double* XYZ, const double RGB[3],
                  const double stdev[3]);
 
