@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "pipeline/writers/output_naming.h"
 #include "profiling/cgats/cgats.h"
 
 namespace dvk {
@@ -42,25 +43,9 @@ void PrivateFile::remove() {
 
 std::string PrivateFile::release() { return std::exchange(path_, {}); }
 
-std::string path_without_extension(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1) return path;
-    return path.substr(0, dot);
-}
-
 std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string last_path_component(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    const std::size_t slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
+    const std::string folder = deleting_last_path_component(path);
+    return folder.empty() ? std::string(".") : folder;
 }
 
 mode_t user_file_mode() {

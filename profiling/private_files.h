@@ -16,6 +16,7 @@ class cgats;
 // not be made.
 class PrivateFile {
 public:
+    PrivateFile() = default;  // no file
     PrivateFile(const std::string& prefix, const std::string& suffix);
     ~PrivateFile();
     PrivateFile(PrivateFile&& other) noexcept;
@@ -34,12 +35,8 @@ private:
     std::string path_;
 };
 
-// `path` without its last extension ("/tmp/a.b.ti3" -> "/tmp/a.b").
-std::string path_without_extension(const std::string& path);
 // The folder part of `path` ("." when it has none).
 std::string folder_of(const std::string& path);
-// The last path component.
-std::string last_path_component(const std::string& path);
 
 // The mode a new file of the user's gets: 0666 without the process umask.
 mode_t user_file_mode();
