@@ -13,6 +13,7 @@
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
 #include "platform/user_defaults.h"
+#include "tools/common/own_line.h"
 #include "tools/dvk-profile/evaluate.h"
 #include "tools/dvk-profile/options.h"
 #include "tools/dvk-profile/tool_host.h"
@@ -90,30 +91,30 @@ int run(const Options& opts) {
     std::vector<Rect> rects;
     std::string error;
     if (!read_patch_file(opts.patches, &rects, &error)) {
-        std::fprintf(stderr, "dvk-profile: %s\n", error.c_str());
+        tools::tool_print(stderr, "dvk-profile: %s\n", error.c_str());
         return 1;
     }
     if (opts.exposePatch > static_cast<int>(rects.size())) {
-        std::fprintf(stderr, "dvk-profile: --expose-patch %d, but there are %zu rectangles\n", opts.exposePatch,
+        tools::tool_print(stderr, "dvk-profile: --expose-patch %d, but there are %zu rectangles\n", opts.exposePatch,
                      rects.size());
         return 1;
     }
     ScratchFolder scratch;
     if (scratch.path().empty()) {
-        std::fprintf(stderr, "dvk-profile: cannot make a scratch folder in %s\n", temporaryDirectory().c_str());
+        tools::tool_print(stderr, "dvk-profile: cannot make a scratch folder in %s\n", temporaryDirectory().c_str());
         return 1;
     }
     UserDefaults defaults(scratch.path() + "/defaults.plist");
 
     ToolHost host(applicationSupportFolder());
     if (const int rc = host.open(opts.raw); rc != 0) {
-        std::fprintf(stderr, "dvk-profile: %s: cannot load, LibRaw error %d\n", opts.raw.c_str(), rc);
+        tools::tool_print(stderr, "dvk-profile: %s: cannot load, LibRaw error %d\n", opts.raw.c_str(), rc);
         return 1;
     }
     RawProcessor& p = host.p();
     for (const auto& [key, value] : opts.settings)
         if (auto failure = apply_setting_value(p, key, value)) {
-            std::fprintf(stderr, "dvk-profile: %s\n", failure->c_str());
+            tools::tool_print(stderr, "dvk-profile: %s\n", failure->c_str());
             return 1;
         }
     if (opts.wbRect) {
@@ -130,13 +131,13 @@ int run(const Options& opts) {
         if (change != ProfilingChange::Log) return;
         const std::string& log = workflow.log();
         if (log.size() < printed) printed = 0;  // cleared
-        std::fputs(log.c_str() + printed, stdout);
+        tools::tool_print(stdout, "%s", log.c_str() + printed);
         std::fflush(stdout);
         printed = log.size();
     });
 
     if (!workflow.showProfilingWindow()) {
-        std::fprintf(stderr, "dvk-profile: the profiling panel cannot open on %s\n", opts.raw.c_str());
+        tools::tool_print(stderr, "dvk-profile: the profiling panel cannot open on %s\n", opts.raw.c_str());
         return 1;
     }
     if (opts.reference) {
@@ -147,7 +148,7 @@ int run(const Options& opts) {
     const std::vector<CIEPatch> reference = workflow.cieValues();
     if (reference.empty()) return 1;
     if (rects.size() != reference.size()) {
-        std::fprintf(stderr, "dvk-profile: %zu rectangles for the %zu patches of the reference\n", rects.size(),
+        tools::tool_print(stderr, "dvk-profile: %zu rectangles for the %zu patches of the reference\n", rects.size(),
                      reference.size());
         return 1;
     }
@@ -155,9 +156,9 @@ int run(const Options& opts) {
     if (opts.exposePatch > 0) {
         const double v = expose_for(host, rects[static_cast<std::size_t>(opts.exposePatch - 1)]);
         exposure = p.exposure();
-        std::printf("exposure %.3f: brightest channel of patch %d at %.3f\n", *exposure, opts.exposePatch, v);
+        tools::tool_print(stdout, "exposure %.3f: brightest channel of patch %d at %.3f\n", *exposure, opts.exposePatch, v);
         if (std::fabs(v - 0.85) > 0.03) {
-            std::fprintf(stderr, "dvk-profile: patch %d cannot be brought to 0.85\n", opts.exposePatch);
+            tools::tool_print(stderr, "dvk-profile: patch %d cannot be brought to 0.85\n", opts.exposePatch);
             return 1;
         }
     }
@@ -191,7 +192,7 @@ int run(const Options& opts) {
         };
         const double matrix = measure("Built-in");
         const double own = measure(profile);
-        std::printf("dE2000 matrix %.2f profile %.2f\n", matrix, own);
+        tools::tool_print(stdout, "dE2000 matrix %.2f profile %.2f\n", matrix, own);
     }
     return 0;
 }
@@ -199,6 +200,7 @@ int run(const Options& opts) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tools::track_engine_messages();
     Options opts;
     const int status = parse_options(argc, argv, &opts);
     if (status >= 0) return status;
