@@ -104,6 +104,7 @@ struct ProfilingWorkflow::ProfileRun {
     PrivateFile ti3;          // the measurements colprof reads
     PrivateFile output;       // what colprof writes, beside `profilePath`
     std::string profilePath;  // where the profile goes
+    std::string rawFile;      // the file open when the run started
     ProcessRequest request;
     ProcessResult result;
     std::string failure;  // why a finished run made no profile
@@ -190,6 +191,7 @@ void ProfilingWorkflow::saveProfile() {
         logf("Can't write the profile %s: %s\n", run->profilePath.c_str(), std::strerror(errno));
         return;
     }
+    run->rawFile = p->fileName();
     run->request = request_for(p, effectiveDescription(), effectiveOriginator(), run->ti3.path(), run->output.path());
     logf("colprof %s\n", quoted_for_log(run->request.arguments).c_str());
 
@@ -243,7 +245,10 @@ void ProfilingWorkflow::finishProfile(const ProfileRun& run) {
         logf("colprof made no usable profile (%s); nothing was changed.\n", run.failure.c_str());
         return;
     }
-    if (same_folder(folder_of(run.profilePath), profileFolder())) {
+    // The new profile becomes the open file's camera profile when it went into
+    // the profile folder, and only for the file it was made from.
+    RawProcessor* p = host_.processor();
+    if (same_folder(folder_of(run.profilePath), profileFolder()) && p && p->fileName() == run.rawFile) {
         host_.createProfileMenu();
         host_.setCustomCameraProfile(last_path_component(run.profilePath));
     }

@@ -188,6 +188,44 @@ TEST_F(ColprofTest, ResultArrivesOnTheMainQueue) {
     EXPECT_EQ(host_->chosenProfiles, std::vector<std::string>{"queued.icc"});
 }
 
+TEST_F(ColprofTest, OnePatchReferenceWithSyntheticPatches) {
+    openWith(writeReference("one.cie", {"W1"}));
+    host_->paint(10, 10, 10, 10, 0.5f, 0.5f, 0.5f);
+    host_->paint(12, 12, 2, 2, 0.3f, 0.4f, 0.5f);  // a speck keeps the deviation off its floor
+    workflow_->targetSampling(10, 10, 10, 10);
+    ASSERT_EQ(workflow_->patch(), 1);
+    workflow_->setEnforceBlack(true);
+    workflow_->setEnforceWhite(true);
+    make(profiles() + "/one.icc");
+    EXPECT_TRUE(fs::exists(profiles() + "/one.icc"));
+    // The one measured deviation serves both synthetic patches.
+    const TI3Patch& w1 = workflow_->ti3Values()[0];
+    EXPECT_EQ(workflow_->enfWhiteRGB().RGBStdDev, w1.RGBStdDev);
+    EXPECT_EQ(workflow_->enfBlackRGB().RGBStdDev, w1.RGBStdDev);
+    const std::string ti3 = colprof_.lastTI3();
+    const std::size_t w = ti3.find("\nW1 "), black = ti3.find("\nDVKBLK "), white = ti3.find("\nDVKWHT ");
+    ASSERT_NE(w, std::string::npos) << ti3;
+    EXPECT_LT(w, black);
+    EXPECT_LT(black, white);
+    EXPECT_NE(ti3.find("NUMBER_OF_SETS 3\n"), std::string::npos);
+}
+
+TEST_F(ColprofTest, ProfileFinishedAfterTheFileWentIsNotChosen) {
+    sampleAll();
+    ManualMainQueue queue;
+    setMainExecutor(queue.executor());
+    platform_.saveAnswers.push_back(profiles() + "/late.icc");
+    workflow_->saveProfile();
+    workflow_->waitForProfileRun();
+    workflow_->closeProfilingWindow();
+    host_->open_ = false;  // the controller has moved on
+    EXPECT_EQ(queue.drain(), 1);
+    setMainExecutor({});
+    EXPECT_TRUE(fs::exists(profiles() + "/late.icc"));
+    EXPECT_EQ(defaults_->stringForKey("ProfileFile"), profiles() + "/late.icc");
+    EXPECT_TRUE(host_->chosenProfiles.empty());
+}
+
 TEST_F(ColprofTest, TwoWorkflowsAtOnceUseTheirOwnFiles) {
     sampleAll();
     FakeHost other_host(support());
