@@ -3,6 +3,7 @@
 #include <lcms2.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -13,14 +14,7 @@ namespace dvk::test {
 
 namespace fs = std::filesystem;
 
-void FakeHost::runApply() {
-    ++applies;
-    processor_.rgbgImageReset();
-    processor_.rgbgImageApplyBalance(processor_.image32());
-    processor_.rgbgImageApplyCurve(processor_.image32());
-    processor_.makePreview();
-    processor_.setProgress(0);
-}
+void FakeHost::runApply() { ++applies; }
 
 void FakeHost::setCustomCameraProfile(const std::string& name) {
     chosenProfiles.push_back(name);
@@ -31,8 +25,8 @@ bool FakeHost::open(const std::string& path) {
     if (processor_.initFloatPreviewFromRawFile(path) != 0) return false;
     processor_.setProgress(0);
     open_ = true;
-    runApply();
-    applies = 0;
+    // The tests paint the patches they sample; the rest of the preview is black.
+    std::fill_n(processor_.preview(), processor_.previewFloats(), 0.0f);
     return true;
 }
 

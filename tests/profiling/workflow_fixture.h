@@ -1,5 +1,7 @@
 // A profiling workflow over the real chart file with every outside service
-// scripted: the host develops the preview in place and counts its calls, the
+// scripted: the host counts the preview developments it is asked for (the
+// tests paint the preview they sample; dvk-profile's end-to-end test develops
+// for real), the
 // panels answer from queues, defaults and the support folder live in a
 // scratch folder, and a stand-in `colprof` is first on PATH.
 #pragma once
