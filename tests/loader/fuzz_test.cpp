@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "pipeline/raw_loader.h"
+#include "pipeline/load/raw_loader.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/test_record.h"

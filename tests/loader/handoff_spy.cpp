@@ -3,7 +3,7 @@
 // library and is left out of this binary by the linker).
 #include "tests/loader/handoff_spy.h"
 
-#include "pipeline/raw_loader.h"
+#include "pipeline/load/raw_loader.h"
 
 namespace dvk {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pipeline/raw_loader.h"
+#include "pipeline/load/raw_loader.h"
 #include "tests/loader/handoff_spy.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/engine_state.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pipeline/colour_pattern.h"
-#include "pipeline/raw_loader.h"
+#include "pipeline/load/raw_loader.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/test_record.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "pipeline/raw_loader.h"
+#include "pipeline/load/raw_loader.h"
 #include "tests/loader/handoff_spy.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"

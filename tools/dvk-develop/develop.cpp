@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <libraw/libraw.h>
 
-#include "pipeline/filters.h"
-#include "pipeline/raw_processor.h"
-#include "pipeline/save_formats.h"
-#include "pipeline/settings_argument.h"
+#include "pipeline/stages/filters.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/writers/save_formats.h"
+#include "pipeline/processor/settings_argument.h"
 
 namespace dvk::develop {
 
