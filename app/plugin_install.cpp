@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pipeline/plist_node.h"
+#include "pipeline/settings/plist_node.h"
 #include "pipeline/writers/safe_output.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"
