@@ -6,6 +6,7 @@
 #include <new>
 
 #include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 
 namespace dvk {
 

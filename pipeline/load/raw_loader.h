@@ -1,7 +1,7 @@
 // Raw loading: from a camera raw file to the normalised four-channel float
 // working image of a DVKLib record.
 //
-// load_raw_file() (declared in dvklib.h) runs the steps below in order; each
+// load_raw_file() (load_raw_file.h) runs the steps below in order; each
 // step is its own function so that tests and other stages can call it on a
 // record whose decoder holds a decoded file. All of them read the image sizes
 // from the decoder (imgdata.sizes.iwidth / iheight) and write them back when
@@ -14,6 +14,7 @@
 
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 
 namespace dvk {
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "pipeline/load/load_raw_file.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"

@@ -4,6 +4,7 @@
 
 #include "pipeline/demosaic/demosaic.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "tests/demosaic/mosaic_fixture.h"
 #include "tests/support/dng_writer.h"

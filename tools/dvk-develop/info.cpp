@@ -3,6 +3,7 @@
 #include <libraw/libraw.h>
 
 #include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 
 namespace dvk::develop {
 

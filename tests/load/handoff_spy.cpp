@@ -1,7 +1,7 @@
 // Stands in for the camera matrix hand-off so that the tests see which matrix
 // the loader passes on (the real one lives in its own file of the pipeline
 // library and is left out of this binary by the linker).
-#include "tests/loader/handoff_spy.h"
+#include "tests/load/handoff_spy.h"
 
 #include "pipeline/load/raw_loader.h"
 

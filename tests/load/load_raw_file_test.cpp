@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "pipeline/load/raw_loader.h"
-#include "tests/loader/handoff_spy.h"
+#include "tests/load/handoff_spy.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/engine_state.h"
 #include "tests/support/test_paths.h"
