@@ -31,6 +31,11 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool isRegularFile(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -105,7 +110,7 @@ std::vector<std::string> diagnosticsFiles(const DiagnosticsPaths& paths) {
 
 bool archiveCrashLogs(const DiagnosticsPaths& paths, ProcessRunner& runner, DiagnosticsDone done) {
     std::string folder = paths.desktopFolder;
-    if (folder.empty() || !createDirectoryPath(folder)) {
+    if (folder.empty() || !createDirectoryPath(folder) || !isFolder(folder)) {
         log_line("No desktop folder at %s; the diagnostics archive goes to the home folder", folder.c_str());
         folder = paths.homeFolder;
     }
