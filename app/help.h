@@ -22,4 +22,7 @@ std::string manualPath();
 // it did not (another title, or the opener failed).
 bool openManual(UrlOpener& opener, const std::string& senderTitle, const std::string& manual = manualPath());
 
+// copyCrashLog: the Help menu's item has nothing to do; the diagnostics
+// archive (archiveCrashLogs) carries the crash reports.
+
 }  // namespace dvk
