@@ -122,6 +122,7 @@ TEST_F(Diagnostics, FreshArchiveOverAStaleOneWithTheDesktopMade) {
               (std::vector<std::string>{(dir / "crash/Reports/DraVik 2.ips").string(),
                                         (dir / "crash/_usr_bin_dvk.1000.crash").string(),
                                         (dir / "crash/dvk folder/core").string()}));
+    ASSERT_FALSE(fs::exists(home / "Desktop"));
     DiagnosticsOutcome o = runArchive();
     ASSERT_TRUE(o.written) << o.reason;
     EXPECT_EQ(o.archive, (home / "Desktop/DVKDiagnostics.zip").string());
@@ -131,7 +132,16 @@ TEST_F(Diagnostics, FreshArchiveOverAStaleOneWithTheDesktopMade) {
                                                rel(dir / "crash/dvk folder/core")};
     EXPECT_EQ(entries(o.archive), expected);
 
-    // A second run replaces the archive rather than adding to it.
+    // A stale archive of another run is replaced, not added to.
+    write(dir / "stale.txt", "stale");
+    ASSERT_EQ(test::run_command("cd " + test::shell_quoted(dir.path().string()) + " && zip -q stale.zip stale.txt").status, 0);
+    fs::rename(dir / "stale.zip", o.archive);
+    ASSERT_EQ(entries(o.archive), std::vector<std::string>{"stale.txt"});
+    o = runArchive();
+    ASSERT_TRUE(o.written) << o.reason;
+    EXPECT_EQ(entries(o.archive), expected);
+
+    // Files gone since are gone from the archive; a new log is in it.
     write(dir / "support/DVK_old.log", "old");
     fs::remove(dir / "crash/other.crash");
     fs::remove(dir / "crash/dvk folder/core");
