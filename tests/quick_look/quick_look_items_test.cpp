@@ -22,7 +22,7 @@ TEST(QuickLookItems, DestinationThenSiblingsThenSourceNoneTwice) {
     const std::string raw = touch(dir / "shots/x.NEF");
     const std::string jpg = touch(dir / "shots/x.jpg");
     const std::string out = touch(dir / "out/x.tif");
-    // The Part's case: x.NEF beside x.jpg.
+    // A raw file with a JPEG of the same name beside it: x.NEF beside x.jpg.
     EXPECT_EQ(previewItemsForRecords({{out, raw}}), (std::vector<std::string>{out, jpg, raw}));
 
     // Every sibling kind, in its order; a second record naming the same files
