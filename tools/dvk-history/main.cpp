@@ -9,6 +9,7 @@
 // The store is the program's own ($XDG_DATA_HOME/DVK/DVK2.db). Exit codes:
 // 0 done (for `default`: a default was found), 1 a negative answer or a
 // failed write, 2 wrong use or a file that is not a raw file.
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -49,11 +50,20 @@ std::string escaped(const std::string& s) {
     return out;
 }
 
+// Numbers in their shortest exact form without an exponent (2, 2.35, 1000000000).
+std::string text_of(const dvk::SettingsValue& value) {
+    if (value.kind() != dvk::SettingsValue::Kind::Double) return escaped(value.description());
+    char buf[512];
+    auto result = std::to_chars(buf, buf + sizeof buf, value.double_value(), std::chars_format::fixed);
+    if (result.ec != std::errc()) return value.description();
+    return std::string(buf, result.ptr);
+}
+
 void print_record(const HistoryMO& r) {
     std::string line = "id=" + std::to_string(r.objectID());
     for (const auto& [key, value] : r.values()) {
         if (value.is_null()) continue;
-        line += "\t" + key + "=" + escaped(value.description());
+        line += "\t" + key + "=" + text_of(value);
     }
     std::printf("%s\n", line.c_str());
 }
