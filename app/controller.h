@@ -28,7 +28,7 @@
 #include "app/history_list.h"
 #include "app/history_record.h"
 #include "app/history_store.h"
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
 

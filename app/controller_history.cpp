@@ -2,7 +2,7 @@
 #include "app/controller.h"
 #include "app/controller_ui.h"
 #include "app/history_defaults.h"
-#include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/settings_layer.h"
-#include "pipeline/settings_value.h"
+#include "pipeline/settings/settings_layer.h"
+#include "pipeline/settings/settings_value.h"
 
 namespace dvk {
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 #include "tests/support/dng_writer.h"
 
 namespace {

@@ -18,13 +18,13 @@
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/buffer_conversions.h"
-#include "pipeline/detail_stages.h"
+#include "pipeline/stages/detail_stages.h"
 #include "pipeline/dvklib.h"
-#include "pipeline/four_channel_ops.h"
-#include "pipeline/highlight_recovery.h"
-#include "pipeline/lab_adjust.h"
-#include "pipeline/raw_processor.h"
-#include "pipeline/tone_stages.h"
+#include "pipeline/stages/four_channel_ops.h"
+#include "pipeline/stages/highlight_recovery.h"
+#include "pipeline/stages/lab_adjust.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/stages/tone_stages.h"
 
 namespace {
 

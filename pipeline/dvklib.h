@@ -80,10 +80,6 @@ void set_image(DVKLib* d, AlignedBuffer<float> image, std::size_t bytes);
 bool realloc_image(DVKLib* d, std::size_t bytes);
 std::uint64_t round_up_to_multiple(std::uint64_t value, std::uint64_t multiple);
 
-// Raw loading (load_raw_file.cpp, identify_camera.cpp; the steps in raw_loader.h).
-int load_raw_file(DVKLib* d, const char* path, int halfSize);
-int identify_camera(const char* path, char* out);
-
 // File probes (file_probes.cpp).
 int file_exists(const char* path);
 int file_writable_state(const char* path);

@@ -1,6 +1,6 @@
 #include "tests/app/controller_fixture.h"
 
-#include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 #include "platform/dispatch.h"
 #include "tests/support/dng_writer.h"
 

@@ -12,7 +12,7 @@
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
-#include "pipeline/raw_loader.h"
+#include "pipeline/load/raw_loader.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

@@ -19,7 +19,7 @@
 #include "colour/parallel_chunks.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
-#include "pipeline/lab_adjust.h"
+#include "pipeline/stages/lab_adjust.h"
 
 namespace dvk {
 namespace {

@@ -4,7 +4,8 @@
 
 #include "pipeline/demosaic/demosaic.h"
 #include "pipeline/dvklib.h"
-#include "pipeline/four_channel_ops.h"
+#include "pipeline/load/load_raw_file.h"
+#include "pipeline/stages/four_channel_ops.h"
 #include "tests/demosaic/mosaic_fixture.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/border_crop.h"
+#include "pipeline/stages/border_crop.h"
 #include "pipeline/dvklib.h"
 
 namespace dvk {

@@ -8,7 +8,7 @@
 #include <lcms2.h>
 
 #include "develop_test_support.h"
-#include "pipeline/gamut_map.h"
+#include "pipeline/stages/gamut_map.h"
 #include "pipeline/dvklib.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/engine_state.h"

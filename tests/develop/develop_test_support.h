@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {

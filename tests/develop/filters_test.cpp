@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/filters.h"
+#include "pipeline/stages/filters.h"
 
 namespace dvk {
 namespace {

@@ -7,7 +7,7 @@
 #include <lcms2.h>
 
 #include "pipeline/dvklib.h"
-#include "pipeline/gamut_map.h"
+#include "pipeline/stages/gamut_map.h"
 
 namespace dvk {
 namespace {

@@ -7,9 +7,9 @@
 #include <lcms2.h>
 
 #include "colour/profile_lookup.h"
-#include "pipeline/gamut_map.h"
-#include "pipeline/lab_adjust.h"
-#include "pipeline/raw_processor.h"
+#include "pipeline/stages/gamut_map.h"
+#include "pipeline/stages/lab_adjust.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/support/test_paths.h"
 #include "tests/writers/writer_test_support.h"
 

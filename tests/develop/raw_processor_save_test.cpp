@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "develop_test_support.h"
-#include "pipeline/save_formats.h"
+#include "pipeline/writers/save_formats.h"
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/tiff_writers.h"
 #include "tests/support/file_size_limit.h"

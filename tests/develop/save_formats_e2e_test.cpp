@@ -8,9 +8,9 @@
 #include <lcms2.h>
 
 #include "develop_test_support.h"
-#include "pipeline/filters.h"
-#include "pipeline/gamut_map.h"
-#include "pipeline/save_formats.h"
+#include "pipeline/stages/filters.h"
+#include "pipeline/stages/gamut_map.h"
+#include "pipeline/writers/save_formats.h"
 #include "pipeline/writers/tiff_writers.h"
 #include "tests/support/test_paths.h"
 #include "tests/writers/writer_test_support.h"

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/support/engine_state.h"
 
 namespace dvk {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "pipeline/demosaic/demosaic.h"
-#include "pipeline/four_channel_ops.h"
-#include "pipeline/raw_processor.h"
+#include "pipeline/stages/four_channel_ops.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/support/engine_state.h"
 
 namespace dvk {
@@ -154,7 +154,7 @@ TEST(Workers, CurveWorkerRunsTheStagesInOrder) {
 }  // namespace
 }  // namespace dvk
 
-#include "pipeline/tone_stages.h"
+#include "pipeline/stages/tone_stages.h"
 
 namespace dvk {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
-#include "pipeline/settings_file.h"
-#include "pipeline/settings_text.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/settings_file.h"
+#include "pipeline/settings/settings_text.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"

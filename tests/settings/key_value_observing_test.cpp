@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/key_value_observing.h"
+#include "pipeline/settings/key_value_observing.h"
 
 namespace dvk {
 namespace {

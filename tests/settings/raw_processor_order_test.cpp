@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/settings/settings_helpers.h"
 
 namespace dvk {

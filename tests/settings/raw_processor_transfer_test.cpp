@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
-#include "pipeline/settings_file.h"
-#include "pipeline/settings_text.h"
-#include "pipeline/undo_manager.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/settings_file.h"
+#include "pipeline/settings/settings_text.h"
+#include "pipeline/settings/undo_manager.h"
 #include "platform/pasteboard.h"
 #include "tests/settings/settings_helpers.h"
 #include "tests/support/test_paths.h"

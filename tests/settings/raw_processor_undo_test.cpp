@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/raw_processor.h"
-#include "pipeline/undo_manager.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/undo_manager.h"
 #include "tests/settings/settings_helpers.h"
 
 namespace dvk {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "pipeline/raw_processor.h"
-#include "pipeline/settings_file.h"
-#include "pipeline/undo_manager.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/settings_file.h"
+#include "pipeline/settings/undo_manager.h"
 #include "platform/folders.h"
 #include "tests/settings/settings_helpers.h"
 #include "tests/support/dng_writer.h"

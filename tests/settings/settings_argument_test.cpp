@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/raw_processor.h"
-#include "pipeline/settings_argument.h"
-#include "pipeline/settings_file.h"
-#include "pipeline/settings_text.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/processor/settings_argument.h"
+#include "pipeline/settings/settings_file.h"
+#include "pipeline/settings/settings_text.h"
 #include "tests/settings/settings_helpers.h"
 #include "tests/support/test_paths.h"
 

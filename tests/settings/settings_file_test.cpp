@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "pipeline/raw_processor.h"
-#include "pipeline/settings_file.h"
-#include "pipeline/settings_text.h"
-#include "pipeline/white_balance_presets.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/settings_file.h"
+#include "pipeline/settings/settings_text.h"
+#include "pipeline/settings/white_balance_presets.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "pipeline/raw_processor.h"
+#include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
 // Readable values in test failure messages.

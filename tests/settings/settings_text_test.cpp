@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/settings_text.h"
+#include "pipeline/settings/settings_text.h"
 
 namespace dvk {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "pipeline/settings_value.h"
+#include "pipeline/settings/settings_value.h"
 
 namespace dvk {
 namespace {

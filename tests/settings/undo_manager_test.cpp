@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/undo_manager.h"
+#include "pipeline/settings/undo_manager.h"
 
 namespace dvk {
 namespace {

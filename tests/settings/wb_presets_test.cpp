@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "pipeline/plist_node.h"
-#include "pipeline/settings_file.h"
-#include "pipeline/white_balance_presets.h"
+#include "pipeline/settings/plist_node.h"
+#include "pipeline/settings/settings_file.h"
+#include "pipeline/settings/white_balance_presets.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

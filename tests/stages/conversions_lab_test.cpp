@@ -7,7 +7,7 @@
 
 #include "pipeline/buffer_conversions.h"
 #include "pipeline/dvklib.h"
-#include "pipeline/lab_adjust.h"
+#include "pipeline/stages/lab_adjust.h"
 
 namespace dvk {
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "pipeline/box_blur.h"
-#include "pipeline/detail_stages.h"
+#include "pipeline/stages/box_blur.h"
+#include "pipeline/stages/detail_stages.h"
 #include "tests/stages/stage_fixture.h"
 
 namespace dvk {

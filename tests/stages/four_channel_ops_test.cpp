@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "pipeline/four_channel_ops.h"
+#include "pipeline/stages/four_channel_ops.h"
 #include "tests/stages/stage_fixture.h"
 
 namespace dvk {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "pipeline/highlight_recovery.h"
+#include "pipeline/stages/highlight_recovery.h"
 #include "tests/stages/stage_fixture.h"
 
 namespace dvk {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "colour/profile_lookup.h"
-#include "pipeline/lab_adjust.h"
-#include "pipeline/raw_processor.h"
+#include "pipeline/stages/lab_adjust.h"
+#include "pipeline/processor/raw_processor.h"
 #include "tests/support/engine_state.h"
 
 namespace dvk {

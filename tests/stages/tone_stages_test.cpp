@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "pipeline/tone_stages.h"
+#include "pipeline/stages/tone_stages.h"
 #include "pipeline/vector_math.h"
 #include "tests/stages/stage_fixture.h"
 

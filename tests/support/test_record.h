@@ -5,6 +5,7 @@
 #include <string>
 
 #include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 
 namespace dvk::test {
 

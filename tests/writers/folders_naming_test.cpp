@@ -4,8 +4,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "pipeline/output_naming.h"
-#include "pipeline/save_formats.h"
+#include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/save_formats.h"
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/tiff_writers.h"
 #include "platform/folder_functions.h"

@@ -3,11 +3,13 @@
 #include <thread>
 
 #include "pipeline/dvklib.h"
+#include "tools/common/own_line.h"
 #include "tools/dvk-develop/develop.h"
 #include "tools/dvk-develop/info.h"
 #include "tools/dvk-develop/options.h"
 
 int main(int argc, char** argv) {
+    dvk::tools::track_engine_messages();
     dvk::develop::Options opts;
     const int status = dvk::develop::parse_options(argc, argv, &opts);
     if (status >= 0) return status;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/controller.h"
-#include "pipeline/dvklib.h"
+#include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 
 namespace {

@@ -1,0 +1,19 @@
+// What the loader offers the rest of the program: a raw file decoded into a
+// record's four-channel float working image, and the camera name of a file.
+// The loading steps themselves are in raw_loader.h.
+#pragma once
+
+#include "pipeline/dvklib.h"
+
+namespace dvk {
+
+// Loads `path` into `d` (at half size when `halfSize` is non-zero). Returns 0
+// or a non-zero error code (LibRaw's negative codes unchanged); a failed load
+// leaves the record's previous image, sizes and white balance as they were.
+int load_raw_file(DVKLib* d, const char* path, int halfSize);
+// Writes the camera of `path` ("Make Model", at most 256 bytes with its NUL)
+// into `out` (may be null). Returns 0, or 1 when LibRaw cannot open the file
+// or finds no raw image in it.
+int identify_camera(const char* path, char* out);
+
+}  // namespace dvk

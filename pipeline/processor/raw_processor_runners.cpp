@@ -1,0 +1,148 @@
+// RawProcessor: the band runners, the balance and curve stages with the curve
+// worker, the mosaic sharpening worker, the image reset and the white balance
+// measured on the image.
+#include <cmath>
+#include <cstdint>
+
+#include "pipeline/stages/detail_stages.h"
+#include "pipeline/stages/four_channel_ops.h"
+#include "pipeline/stages/highlight_recovery.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/stages/tone_stages.h"
+
+namespace dvk {
+
+BandLayout RawProcessor::runRGBGSelectorInThreads(Worker worker, int threads, int overlap, float* image,
+                                                  unsigned width, unsigned height) {
+    return run_rgbg_bands_overlap([this, worker](band_record* b) { (this->*worker)(b); }, threads, overlap, image,
+                                  width, height);
+}
+
+BandLayout RawProcessor::runRGBSelectorInThreads(Worker worker, int threads, int overlap, float* image,
+                                                 unsigned width, unsigned height) {
+    return run_rgb_bands_overlap([this, worker](band_record* b) { (this->*worker)(b); }, threads, overlap, image,
+                                 width, height);
+}
+
+BandLayout RawProcessor::runRGBSelectorInThreads(Worker worker, int threads, float* image, unsigned width,
+                                                 unsigned height) {
+    return run_rgb_bands([this, worker](band_record* b) { (this->*worker)(b); }, threads, image, width, height);
+}
+
+void RawProcessor::rgbgImageApplyBalance(float* image) {
+    const double r = std::exp2(red_ev_ + warm_cold_);
+    const double g = std::exp2(green_ev_);
+    const double b = std::exp2(blue_ev_ - warm_cold_);
+    const double g2 = std::exp2(green2_ev_);
+    const unsigned w = imageWidth(), h = imageHeight();
+    if (highRecoveryEnabled_)
+        recover_highlights(dvklib_, image, w, h, highRecoveryGuessTone_, static_cast<float>(std::exp2(highRecoveryEV_)),
+                           static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), static_cast<float>(g2));
+    incProgressBy(5);
+    multiply_channels(dvklib_, image, w, static_cast<int>(h), r, g, b, g2);
+    incProgressBy(5);
+}
+
+void RawProcessor::rgbgImageApplyCurve(float* image) {
+    run_rgbg_curve_bands([this](band_record* b) { runApplyCurveVecFInThread(b); }, band_thread_count, image,
+                         imageWidth(), imageHeight());
+    incProgressBy(5);
+}
+
+void RawProcessor::rgbgImageApplyBalanceAndCurve(float* image) {
+    const double balance[4] = {std::exp2(red_ev_ + warm_cold_), std::exp2(green_ev_), std::exp2(blue_ev_ - warm_cold_),
+                               std::exp2(green2_ev_)};
+    const unsigned w = imageWidth(), h = imageHeight();
+    if (highRecoveryEnabled_)
+        recover_highlights(dvklib_, image, w, h, highRecoveryGuessTone_, static_cast<float>(std::exp2(highRecoveryEV_)),
+                           static_cast<float>(balance[0]), static_cast<float>(balance[1]),
+                           static_cast<float>(balance[2]), static_cast<float>(balance[3]));
+    incProgressBy(5);
+    run_rgbg_curve_bands([this, &balance](band_record* b) { applyCurveToBand(b, balance); }, band_thread_count, image,
+                         w, h);
+    incProgressBy(5);
+    incProgressBy(5);
+}
+
+void RawProcessor::runApplyCurveVecFInThread(band_record* band) { applyCurveToBand(band, nullptr); }
+
+void RawProcessor::applyCurveToBand(band_record* band, const double* balance) {
+    // Every stage here works on single rows or on 2 x 2 blocks at even rows,
+    // so the band is run through all of them 12 rows at a time (the chunk
+    // keeps the colour pattern's phase): the same pixels as whole-band
+    // passes, with the chunk still in cache from one stage to the next.
+    constexpr unsigned kChunkRows = 12;
+    const unsigned w = band->width, rows = band->rows_with_overlap;
+    const double shift = blackShift();
+    const double e = std::exp2(ev_);
+    for (unsigned first = 0; first < rows; first += kChunkRows) {
+        const unsigned n = rows - first < kChunkRows ? rows - first : kChunkRows;
+        float* img = band->band_start + static_cast<std::size_t>(first) * w * 4;
+        const std::size_t pixels = static_cast<std::size_t>(w) * n;
+        if (balance) scale_channels(img, pixels, balance[0], balance[1], balance[2], balance[3]);
+        if (shift != 0) black_shift(dvklib_, img, w, n, static_cast<float>(shift));
+        scale_channels(img, pixels, e, e, e, e);
+        clamp_rgbg_float(dvklib_, img, w, static_cast<int>(n));
+        if (hlCompression_ != 0)
+            compress_highlights(dvklib_, img, w, n, static_cast<float>(hlCompression_), static_cast<float>(hlRange_));
+        apply_tone_curve(dvklib_, img, w, n, useSCurve_, static_cast<float>(brightness_), static_cast<float>(contrast_),
+                         static_cast<float>(valueZ_));
+    }
+    band->done = 1;
+}
+
+void RawProcessor::unsharpChannelsInThread(band_record* band) {
+    const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
+    const double amount = static_cast<double>(0.32f);
+    // The four channels blur independently: one pass does them all.
+    rgbg_unsharp_channels(dvklib_, band->band_start, band->width, band->rows_with_overlap, radius, amount);
+    band->done = 1;
+}
+
+void RawProcessor::unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
+    const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
+    const double amount = static_cast<double>(0.32f);
+    const auto rows_worker = [&](float* const* rows, unsigned count) {
+        rgbg_unsharp_channels(dvklib_, rows, width, count, radius, amount);
+    };
+    if (!run_bands_with_private_overlaps(rows_worker, rgbg_overlap_layout(threads, height), overlap, image, width, 4))
+        runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, threads, overlap, image, width, height);
+}
+
+void RawProcessor::rgbgImageReset() {
+    if (image32_) copy_rgbg_image(dvklib_, image32_.get());
+    incProgressBy(5);
+}
+
+namespace {
+
+// Truncated toward zero; a negative coordinate lies outside the image (as
+// its unsigned wrap-around did), so nothing is measured there.
+unsigned to_unsigned(double v) {
+    if (v >= 0 && v < 4294967296.0) return static_cast<unsigned>(v);
+    return v > -1 && v < 0 ? 0u : 0xFFFFFFFFu;
+}
+
+}  // namespace
+
+void RawProcessor::rgbgImageCalcBalanceAtPoint(double x, double y, unsigned delta) {
+    // A measurement that stores nothing leaves the previous values in place,
+    // as the record keeps them.
+    balance_at_point(dvklib_, to_unsigned(x), to_unsigned(y), delta);
+    const float* p = dvklib_->area_wb_ev;
+    setEvRed(static_cast<double>(p[0]) - p[1]);
+    setEvGreen2(cfa() != 0 ? static_cast<double>(p[3]) - p[1] : 0.0);
+    setEvGreen(static_cast<double>(p[1]) - p[1]);
+    setEvBlue(static_cast<double>(p[2]) - p[1]);
+}
+
+void RawProcessor::rgbgImageCalcBalanceAtRect(double x, double y, double width, double height) {
+    balance_at_rect(dvklib_, to_unsigned(x), to_unsigned(y), to_unsigned(width), to_unsigned(height));
+    const float* p = dvklib_->area_wb_ev;
+    setEvRed(static_cast<double>(p[0]) - p[1]);
+    setEvGreen2(cfa() != 0 ? static_cast<double>(p[3]) - p[1] : 0.0);
+    setEvGreen(static_cast<double>(p[1]) - p[1]);
+    setEvBlue(static_cast<double>(p[2]) - p[1]);
+}
+
+}  // namespace dvk

@@ -1,0 +1,108 @@
+// RawProcessor: the save format, output naming and saving.
+//
+// A save never leaves a file that looks complete but is not: the writers
+// write into a temporary file in the destination folder, which is renamed to
+// the destination only when everything was written.
+#include <cerrno>
+#include <cstdio>
+
+#include "pipeline/writers/output_naming.h"
+#include "pipeline/processor/raw_processor.h"
+#include "pipeline/writers/save_formats.h"
+#include "pipeline/writers/jpeg_writer.h"
+#include "pipeline/writers/safe_output.h"
+
+#include "platform/stage_timer.h"
+namespace dvk {
+
+void RawProcessor::setSaveFormat(int code) {
+    willChangeValueForKey("saveFormat");
+    saveFormat_ = code;
+    dvklib_->writer_variant = 0;
+    const SaveFormat* row = save_format(code);
+    if (row) {
+        dvklib_->save_writer = row->writer;
+        dvklib_->writer_variant = row->variant;
+        if (row->output_gamma != 0.0) dvklib_->output_gamma = row->output_gamma;
+        if (row->jpeg_quality >= 0) setComprQuality(row->jpeg_quality);
+        setOutputProfile(row->output_profile);
+        setRaw(row->raw);
+        // A destination file (not a folder) follows the format's extension.
+        const std::string& dest = destinationFile_;
+        if (!dest.empty() && dest.back() != '/' && !path_extension(dest).empty())
+            setDestinationFile(deleting_path_extension(dest) + "." + row->extension);
+    }
+    didChangeValueForKey("saveFormat");
+}
+
+std::string RawProcessor::makeDefaultBaseName() const {
+    return dvk::makeDefaultBaseName(fileName_, is_jpeg_writer(dvklib_->save_writer));
+}
+
+std::string RawProcessor::makeFullDestinationFileName() const {
+    return dvk::makeFullDestinationFileName(fileName_, destinationFile_, is_jpeg_writer(dvklib_->save_writer));
+}
+
+std::optional<std::string> RawProcessor::spinCounterOnFileIfExists(const std::string& path) const {
+    return dvk::spinCounterOnFileIfExists(path);
+}
+
+bool RawProcessor::isDestinationFileWritable(std::string* out) const {
+    if (out) out->clear();
+    std::string path = makeFullDestinationFileName();
+    if (path.empty()) return false;
+    if (dontOverwriteOnSave_) {
+        std::optional<std::string> free_path = spinCounterOnFileIfExists(path);
+        if (!free_path) return false;
+        path = *free_path;
+    }
+    if (out) *out = path;
+    return destination_path_writable(path);
+}
+
+int RawProcessor::writeJPEG() {
+    if (destinationFile_.empty()) return 0;
+    SafeOutputFile out(destinationFile_);
+    if (!out.stream()) return 2;
+    int r = write_jpeg(dvklib_, out.stream(), dvklib_->image_data(), imageWidth(), imageHeight(), rawMode_,
+                       comprQuality_, tiffXResolution_, tiffYResolution_);
+    if (r != 0) return 1;  // the temporary file goes with `out`
+    return out.commit() ? 0 : 1;
+}
+
+int RawProcessor::saveImage() {
+    set_source_file(dvklib_, fileName_.c_str());
+    setDestinationFile(makeFullDestinationFileName());
+    if (dontOverwriteOnSave_) {
+        std::optional<std::string> free_path = spinCounterOnFileIfExists(destinationFile_);
+        if (!free_path) return 1;
+        setDestinationFile(*free_path);
+    }
+    if (destinationFile_.empty()) return 1;
+    dvklib_->dest_file = destinationFile_.c_str();
+    if (!dvklib_->save_writer || !dvklib_->image_data()) return 1;
+
+    StageTimer timer("write");
+    int result;
+    if (is_jpeg_writer(dvklib_->save_writer)) {
+        result = writeJPEG();
+    } else {
+        SafeOutputFile out(destinationFile_);
+        if (!out.stream()) {
+            std::perror(destinationFile_.c_str());
+            return 1;
+        }
+        incProgressBy(5);
+        result = dvklib_->save_writer(dvklib_, out.stream(), dvklib_->image_data(), imageWidth(), imageHeight(),
+                                      rawMode_, comprQuality_, tiffXResolution_, tiffYResolution_);
+        timer.lap("commit");
+        if (result == 0 && !out.commit()) {
+            std::perror(destinationFile_.c_str());
+            result = 3;
+        }
+    }
+    incProgressBy(5);
+    return result;
+}
+
+}  // namespace dvk

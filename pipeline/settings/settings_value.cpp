@@ -1,0 +1,187 @@
+#include "pipeline/settings/settings_value.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace dvk {
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+std::string_view skip_white(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size() && is_blank(t[i])) ++i;
+    return t.substr(i);
+}
+
+// The number text after leading white space and an optional sign; *negative
+// says whether the sign was a minus.
+std::string_view unsigned_part(std::string_view text, bool* negative) {
+    std::string_view t = skip_white(text);
+    *negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        *negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    return t;
+}
+
+int clamp_to_int(std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
+
+int double_to_int(double d) {
+    if (std::isnan(d)) return 0;
+    if (d >= 2147483647.0) return INT_MAX;
+    if (d <= -2147483648.0) return INT_MIN;
+    return static_cast<int>(d);
+}
+
+}  // namespace
+
+std::string format_double(double v) {
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+double parse_leading_double(std::string_view text, bool* found) {
+    bool negative;
+    const std::string_view t = unsigned_part(text, &negative);
+    double v = 0;
+    auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
+    bool ok = r.ec == std::errc() || r.ec == std::errc::result_out_of_range;
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large gives infinity (refused by the setters' callers); too
+        // small gives zero.
+        std::string_view digits(t.data(), static_cast<std::size_t>(r.ptr - t.data()));
+        std::size_t e = digits.find_first_of("eE");
+        bool big = e == std::string_view::npos || e + 1 >= digits.size() || digits[e + 1] != '-';
+        v = big ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (found) *found = ok;
+    if (!ok) return 0;
+    return negative ? -v : v;
+}
+
+std::int64_t parse_leading_integer(std::string_view text) {
+    bool negative;
+    const std::string_view t = unsigned_part(text, &negative);
+    std::int64_t v = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') break;
+        if (v > (std::numeric_limits<std::int64_t>::max() - 9) / 10) {
+            v = std::numeric_limits<std::int64_t>::max();
+            break;
+        }
+        v = v * 10 + (c - '0');
+    }
+    return negative ? -v : v;
+}
+
+bool SettingsValue::bool_value() const {
+    switch (kind()) {
+    case Kind::Null: return false;
+    case Kind::Bool: return std::get<bool>(v_);
+    case Kind::Int: return std::get<std::int64_t>(v_) != 0;
+    case Kind::Double: return std::get<double>(v_) != 0;
+    case Kind::String: {
+        bool negative;
+        std::string_view t = unsigned_part(std::get<std::string>(v_), &negative);
+        while (!t.empty() && t[0] == '0') t.remove_prefix(1);
+        if (t.empty()) return false;
+        char c = t[0];
+        return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+    }
+    }
+    return false;
+}
+
+std::int64_t SettingsValue::int64_value() const {
+    switch (kind()) {
+    case Kind::Null: return 0;
+    case Kind::Bool: return std::get<bool>(v_) ? 1 : 0;
+    case Kind::Int: return std::get<std::int64_t>(v_);
+    case Kind::Double: {
+        double d = std::get<double>(v_);
+        if (std::isnan(d)) return 0;
+        if (d >= 9.2e18) return std::numeric_limits<std::int64_t>::max();
+        if (d <= -9.2e18) return std::numeric_limits<std::int64_t>::min();
+        return static_cast<std::int64_t>(d);
+    }
+    case Kind::String: return parse_leading_integer(std::get<std::string>(v_));
+    }
+    return 0;
+}
+
+int SettingsValue::int_value() const {
+    if (kind() == Kind::Double) return double_to_int(std::get<double>(v_));
+    return clamp_to_int(int64_value());
+}
+
+double SettingsValue::double_value() const {
+    switch (kind()) {
+    case Kind::Null: return 0;
+    case Kind::Bool: return std::get<bool>(v_) ? 1 : 0;
+    case Kind::Int: return static_cast<double>(std::get<std::int64_t>(v_));
+    case Kind::Double: return std::get<double>(v_);
+    case Kind::String: return parse_leading_double(std::get<std::string>(v_));
+    }
+    return 0;
+}
+
+std::string SettingsValue::description() const {
+    switch (kind()) {
+    case Kind::Null: return "";
+    case Kind::Bool: return std::get<bool>(v_) ? "1" : "0";
+    case Kind::Int: return std::to_string(std::get<std::int64_t>(v_));
+    case Kind::Double: return format_double(std::get<double>(v_));
+    case Kind::String: return std::get<std::string>(v_);
+    }
+    return "";
+}
+
+void SettingsDictionary::set(std::string key, SettingsValue value) {
+    for (auto& e : entries_) {
+        if (e.first == key) {
+            e.second = std::move(value);
+            return;
+        }
+    }
+    entries_.emplace_back(std::move(key), std::move(value));
+}
+
+const SettingsValue* SettingsDictionary::find(std::string_view key) const {
+    for (const auto& e : entries_)
+        if (e.first == key) return &e.second;
+    return nullptr;
+}
+
+SettingsValue SettingsDictionary::get(std::string_view key) const {
+    const SettingsValue* v = find(key);
+    return v ? *v : SettingsValue();
+}
+
+bool SettingsDictionary::erase(std::string_view key) {
+    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.first == key; });
+    if (it == entries_.end()) return false;
+    entries_.erase(it);
+    return true;
+}
+
+bool SettingsDictionary::same_contents(const SettingsDictionary& o) const {
+    if (size() != o.size()) return false;
+    for (const auto& e : entries_) {
+        const SettingsValue* v = o.find(e.first);
+        if (!v || !(*v == e.second)) return false;
+    }
+    return true;
+}
+
+}  // namespace dvk

@@ -1,0 +1,145 @@
+#include "pipeline/writers/output_naming.h"
+
+#include <cctype>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/folder_functions.h"
+
+namespace dvk {
+
+namespace {
+
+std::string strip_trailing_slashes(const std::string& p) {
+    std::string s = p;
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+bool path_exists(const std::string& p) {
+    struct stat st;
+    return stat(p.c_str(), &st) == 0;
+}
+
+// The integer value of the leading part of `text`, as the platform's
+// intValue: leading blanks, an optional sign, then digits.
+int int_value(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    long value = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && value < 100000000)
+        value = value * 10 + (text[i++] - '0');
+    return static_cast<int>(negative ? -value : value);
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::string last_path_component(const std::string& path) {
+    std::string s = strip_trailing_slashes(path);
+    if (s == "/") return s;
+    std::string::size_type slash = s.rfind('/');
+    return slash == std::string::npos ? s : s.substr(slash + 1);
+}
+
+std::string path_extension(const std::string& path) {
+    std::string name = last_path_component(path);
+    std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return std::string();
+    return name.substr(dot + 1);
+}
+
+std::string deleting_path_extension(const std::string& path) {
+    std::string s = strip_trailing_slashes(path);
+    std::string ext = path_extension(s);
+    if (ext.empty()) return s;
+    return s.substr(0, s.size() - ext.size() - 1);
+}
+
+std::string deleting_last_path_component(const std::string& path) {
+    std::string s = strip_trailing_slashes(path);
+    std::string::size_type slash = s.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 0) return "/";
+    return s.substr(0, slash);
+}
+
+std::string appending_path_component(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string makeDefaultBaseName(const std::string& fileName, bool jpeg) {
+    return deleting_path_extension(last_path_component(fileName)) + (jpeg ? ".jpeg" : ".tiff");
+}
+
+std::string makeFullDestinationFileName(const std::string& fileName, const std::string& destinationFile,
+                                        bool jpeg) {
+    std::string path;
+    if (!destinationFile.empty()) {
+        if (destinationFile.back() == '/')
+            path = appending_path_component(destinationFile, makeDefaultBaseName(fileName, jpeg));
+        else
+            path = destinationFile;
+        if (path[0] != '/') path = appending_path_component(deleting_last_path_component(fileName), path);
+        createDirectoryPath(deleting_last_path_component(path));
+    } else {
+        path = appending_path_component(deleting_last_path_component(fileName), makeDefaultBaseName(fileName, jpeg));
+    }
+    std::string ext = lower(path_extension(path));
+    if (ext == "tiff" || ext == "tif" || ext == "jpeg" || ext == "jpg") return path;
+    return deleting_path_extension(path) + (jpeg ? ".jpeg" : ".tiff");
+}
+
+std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
+    if (!path_exists(path)) return path;
+    std::string base, ext;
+    if (!path.empty() && path.back() == '/') {
+        base = path;
+    } else {
+        ext = path_extension(path);
+        base = deleting_path_extension(path);
+    }
+    int counter = 1;
+    std::string last = last_path_component(base);
+    if (last.size() >= 4) {
+        int n = int_value(last.substr(last.size() - 4));
+        if (n < 0) {
+            base.erase(base.size() - 4);
+            counter = -n;
+            if (counter >= 999) counter = 1;
+        }
+    }
+    for (; counter <= 999; ++counter) {
+        char number[16];
+        std::snprintf(number, sizeof number, "-%03d", counter);
+        std::string candidate = base + number + (ext.empty() ? std::string() : "." + ext);
+        if (!path_exists(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool destination_path_writable(const std::string& path) {
+    if (FILE* f = std::fopen(path.c_str(), "r+")) {
+        std::fclose(f);
+        return true;
+    }
+    // Probe creation only where nothing exists: an existing file that merely
+    // cannot be read must not be emptied and deleted by the probe.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(path.c_str());
+    return true;
+}
+
+}  // namespace dvk
