@@ -21,10 +21,9 @@ bool Controller::writeHistory(const char* method, const std::function<bool(Histo
     return false;
 }
 
-std::optional<HistoryMO> Controller::addCurrentSettingsToHistoryWithSource(const std::string& source,
-                                                                           const std::optional<std::string>& destination,
-                                                                           const std::optional<std::string>& comment,
-                                                                           RawProcessor* r) {
+std::optional<HistoryMO> Controller::addCurrentSettingsToHistoryWithSource(
+    const std::string& source, const std::optional<std::string>& destination, const std::optional<std::string>& comment,
+    RawProcessor* r) {
     if (source.empty() || !r || !destination) return std::nullopt;
     HistoryMO record = historyRecordFromSettings(*r, source, *destination, comment);
     if (!writeHistory(

@@ -198,7 +198,8 @@ HistoryStore::HistoryStore(std::string path, Options options)
         return;
     }
     std::string walError;
-    if (!exec(db, "PRAGMA journal_mode=WAL", &walError)) log_line("%s: WAL mode not set: %s", path_.c_str(), walError.c_str());
+    if (!exec(db, "PRAGMA journal_mode=WAL", &walError))
+        log_line("%s: WAL mode not set: %s", path_.c_str(), walError.c_str());
     if (!exec(db, createTableSQL("History2").c_str(), &error)) {
         openError_ = error;
         return;

@@ -26,6 +26,21 @@ TEST(FileNames, DigitRunsCompareByValue) {
     EXPECT_NE(compareFileNames("a02", "a2", std::locale::classic()), 0);  // a total order
 }
 
+TEST(CommandLineMode, AnyArgumentBeyondTheProgramPath) {
+    char program[] = "/usr/bin/dvk";
+    char file[] = "x.CR2";
+    char* argv[] = {program, file, nullptr};
+    Controller::setArguments(1, argv);
+    EXPECT_FALSE(Controller::isCommandLineMode());
+    Controller::setArguments(2, argv);
+    EXPECT_TRUE(Controller::isCommandLineMode());
+    ControllerOptions options;
+    options.supportFolder = "/s";
+    EXPECT_EQ(Controller(options).batchListFile(), "/s/DVKBatchList_dvk.xml");
+    Controller::setArguments(0, argv);
+    EXPECT_FALSE(Controller::isCommandLineMode());
+}
+
 struct RecordingUi : ControllerUi {
     std::vector<std::string> texts;
     int displays = 0;

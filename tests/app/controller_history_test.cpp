@@ -125,8 +125,8 @@ TEST_F(ControllerHistory, HlRangeComparesInThousandthsAfterReadingBack) {
         openFile(x);
         raw().setHlRange(range);
         HistoryMO own = record();
-        EXPECT_EQ(controller->persistentStoreCoordinator().fetch(own.objectID())->valueForKey("reservedInt2").int_value(),
-                  hlRangeThousandths(range));
+        auto stored = controller->persistentStoreCoordinator().fetch(own.objectID());
+        EXPECT_EQ(stored->valueForKey("reservedInt2").int_value(), hlRangeThousandths(range));
         EXPECT_TRUE(controller->areCurrentSettingsDefaultInHistory()) << range;
         // Reopened, the default's value applies and still equals the record.
         openFile(x);

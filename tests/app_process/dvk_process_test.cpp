@@ -142,7 +142,8 @@ TEST(DvkHistoryTool, AddListDefaultAndIsDefaultOnNestedCopies) {
     const std::string a = (photos / "a").string() + "/";
 
     EXPECT_EQ(home.history("default " + x).status, 1);  // none yet
-    CommandRun add = home.history("add " + x + " --source " + shell_quoted(a) + " --set hlRange=2.03 --set exposure=-0.5");
+    CommandRun add =
+        home.history("add " + x + " --source " + shell_quoted(a) + " --set hlRange=2.03 --set exposure=-0.5");
     ASSERT_EQ(add.status, 0) << add.err;
     EXPECT_NE(add.out.find("\tsourceFile=" + a + "\t"), std::string::npos);
     EXPECT_NE(add.out.find("\tcamera=Canon EOS Kiss X4\t"), std::string::npos);

@@ -36,8 +36,9 @@ void press_when_shown(const QString& title, QStringList* seenOrder) {
         }
         // The buttons as laid out, left to right.
         QList<QPushButton*> buttons = box->findChildren<QPushButton*>();
-        std::sort(buttons.begin(), buttons.end(),
-                  [](QPushButton* a, QPushButton* b) { return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x(); });
+        std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
+            return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+        });
         for (QPushButton* b : buttons) {
             if (seenOrder) *seenOrder << b->text();
             if (b->text() == title) QTest::mouseClick(b, Qt::LeftButton);
