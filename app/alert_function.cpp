@@ -1,6 +1,14 @@
 #include "app/alert_function.h"
 
+#include "platform/alert.h"
+
 namespace dvk {
+
+AlertFunction programAlert() {
+    return [](const std::string& title, const std::string& text, const std::vector<std::string>& buttons) {
+        return showAlert(title, text, buttons);
+    };
+}
 
 std::string formatAlertText(const std::string& format, const std::vector<std::string>& values) {
     std::string out;

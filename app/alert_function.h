@@ -16,6 +16,8 @@ namespace dvk {
 using AlertFunction =
     std::function<int(const std::string& title, const std::string& text, const std::vector<std::string>& buttons)>;
 constexpr int kAlertFirstButton = 1000;
+// The program's alert layer (showAlert) as an AlertFunction.
+AlertFunction programAlert();
 
 // An open panel for one file (no folders, any type) starting in `folder`;
 // the chosen path, or nullopt on Cancel.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/dev_hooks.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
 #include "platform/process_runner.h"
@@ -91,9 +92,8 @@ private:
 }  // namespace
 
 std::string exiftoolPath() {
-    // Read here until the developer hooks have their own module.
-    const char* dev = std::getenv("DVK_DEV_EXIFTOOL");
-    return dev && *dev ? std::string(dev) : std::string("/usr/bin/exiftool");
+    const std::string& dev = devHooks().exiftool;
+    return dev.empty() ? std::string("/usr/bin/exiftool") : dev;
 }
 
 std::string decodeToolOutput(const std::string& bytes) {
