@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "app/dev_hooks.h"
 #include "pipeline/processor/raw_processor.h"
@@ -91,9 +92,21 @@ private:
 
 }  // namespace
 
+std::mutex exiftool_program_mutex;
+std::string exiftool_program;
+
 std::string exiftoolPath() {
+    {
+        std::lock_guard<std::mutex> lock(exiftool_program_mutex);
+        if (!exiftool_program.empty()) return exiftool_program;
+    }
     const std::string& dev = devHooks().exiftool;
     return dev.empty() ? std::string("/usr/bin/exiftool") : dev;
+}
+
+void setExiftoolProgram(const std::string& path) {
+    std::lock_guard<std::mutex> lock(exiftool_program_mutex);
+    exiftool_program = path;
 }
 
 std::string decodeToolOutput(const std::string& bytes) {

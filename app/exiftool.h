@@ -21,8 +21,11 @@ namespace dvk {
 
 class RawProcessor;
 
-// DVK_DEV_EXIFTOOL when set and not empty, else "/usr/bin/exiftool".
+// The program set by setExiftoolProgram, else the DVK_DEV_EXIFTOOL hook when
+// set and not empty, else "/usr/bin/exiftool".
 std::string exiftoolPath();
+// Runs `path` in place of exiftool from now on (empty: back to the default).
+void setExiftoolProgram(const std::string& path);
 
 inline constexpr std::chrono::milliseconds kExifInfoTimeLimit{60000};
 inline constexpr std::chrono::milliseconds kExifCopyTimeLimit{120000};

@@ -23,24 +23,16 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-// Sets an environment variable for a scope.
-class EnvGuard {
+// Runs a stand-in in place of exiftool for a scope.
+class ToolGuard {
 public:
-    EnvGuard(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvGuard() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
+    explicit ToolGuard(const std::string& path) { setExiftoolProgram(path); }
+    ~ToolGuard() { setExiftoolProgram(""); }
+    ToolGuard(const ToolGuard&) = delete;
+    ToolGuard& operator=(const ToolGuard&) = delete;
 };
 
-// A stand-in exiftool: a shell script that the DVK_DEV_EXIFTOOL hook runs.
+// A stand-in exiftool: a shell script run in place of the real one.
 fs::path fake_tool(const test::TempDir& dir, const std::string& name, const std::string& body) {
     const fs::path path = dir / name;
     std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
@@ -140,7 +132,7 @@ TEST(ExifToolRuns, RealInfoText) {
 }
 
 TEST(ExifToolRuns, NoToolGivesNothingAndTheCopyFails) {
-    EnvGuard tool("DVK_DEV_EXIFTOOL", "/nonexistent/exiftool");
+    ToolGuard tool("/nonexistent/exiftool");
     EXPECT_EQ(exiftoolPath(), "/nonexistent/exiftool");
     EXPECT_FALSE(runExifToolForInfo("/r/a.NEF"));
     std::atomic<int> childs{0};
@@ -151,8 +143,7 @@ TEST(ExifToolRuns, NoToolGivesNothingAndTheCopyFails) {
 TEST(ExifToolRuns, LargeOutputEndsAndHangsAreKilled) {
     test::TempDir dir;
     {
-        EnvGuard tool("DVK_DEV_EXIFTOOL",
-                      fake_tool(dir, "big", "head -c 1048576 /dev/zero | tr '\\0' 'a'; exit 0").string());
+        ToolGuard tool(fake_tool(dir, "big", "head -c 1048576 /dev/zero | tr '\\0' 'a'; exit 0").string());
         const std::optional<std::string> info = runExifToolForInfo("/r/a.NEF");
         ASSERT_TRUE(info);
         EXPECT_EQ(info->size(), 1048576u);
@@ -160,7 +151,7 @@ TEST(ExifToolRuns, LargeOutputEndsAndHangsAreKilled) {
         EXPECT_TRUE(runExifToolToCopyTags({"/r/a.NEF", "/o/a.tif", ""}, childs));
     }
     {
-        EnvGuard tool("DVK_DEV_EXIFTOOL", fake_tool(dir, "hang", "exec sleep 30").string());
+        ToolGuard tool(fake_tool(dir, "hang", "exec sleep 30").string());
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(runExifToolForInfo("/r/a.NEF", {}, std::chrono::milliseconds(300)));
         std::atomic<int> childs{0};
@@ -178,7 +169,7 @@ TEST(ExifToolRuns, LargeOutputEndsAndHangsAreKilled) {
 
 TEST(ExifToolRuns, ManyRunsLeaveNoChild) {
     test::TempDir dir;
-    EnvGuard tool("DVK_DEV_EXIFTOOL", fake_tool(dir, "quick", "echo \"Model: Fake\"").string());
+    ToolGuard tool(fake_tool(dir, "quick", "echo \"Model: Fake\"").string());
     std::atomic<int> childs{0};
     for (int i = 0; i < 50; ++i) {
         ASSERT_EQ(runExifToolForInfo("/r/a.NEF").value_or(""), "Model: Fake\n");
@@ -248,7 +239,7 @@ TEST(ExifToolRuns, FailureReportRunsNothingFromTheFileName) {
     const fs::path out = folder / "a.tif";
     std::ofstream(out) << "tiff";
     std::ofstream(folder / "a.tif_original") << "x";
-    EnvGuard tool("DVK_DEV_EXIFTOOL", fake_tool(dir, "failing", "echo \"Error: nothing copied\"; exit 1").string());
+    ToolGuard tool(fake_tool(dir, "failing", "echo \"Error: nothing copied\"; exit 1").string());
     auto runner = std::make_shared<RecordingRunner>();
     ScopedProcessRunner scoped(runner);
     const fs::path cwd = fs::current_path();
