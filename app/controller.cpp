@@ -5,6 +5,7 @@
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "platform/user_defaults.h"
 
 namespace dvk {
 
@@ -28,7 +29,7 @@ const std::vector<std::string>& Controller::arguments() { return process_argumen
 bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 
 Controller::Controller(ControllerOptions options)
-    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {}
+    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()), fileSearch_(options_.search) {}
 
 Controller::~Controller() {
     if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
@@ -38,12 +39,19 @@ void Controller::launch() {
     persistentStoreCoordinator();
     migrateHistoryVer1ToVer2();
     reloadHistory();
+    createPresetsMenu();
+    applicationDidFinishLaunching();
     activity_.launchFinished();
 }
 
-bool Controller::applicationShouldTerminate() { return true; }
+bool Controller::isBusy() const {
+    if (roads_.isBusy) return roads_.isBusy();
+    return !rawProcessor_->isNotInProgress();
+}
 
-void Controller::applicationWillTerminate() { log_line("DVK quit"); }
+UserDefaults& Controller::defaults() const {
+    return options_.defaults ? *options_.defaults : UserDefaults::standard();
+}
 
 void Controller::runOnMainQueueWhileAlive(std::function<void()> task) {
     std::weak_ptr<int> alive = lifeToken_;

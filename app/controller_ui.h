@@ -3,7 +3,11 @@
 // every request does nothing. Calls come on the main thread.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "app/delegate_defaults.h"
 
 namespace dvk {
 
@@ -17,6 +21,45 @@ public:
     virtual void bringMainWindowToFront() {}
     // Quit the normal way (as the Quit command does).
     virtual void terminate() {}
+
+    // --- the main window's settings road ------------------------------------
+    // Runs `change` (which changes the open file's settings) once the apply
+    // worker leaves the RawProcessor alone: at once, or right after its run.
+    virtual void whenApplyIdle(std::function<void()> change) { change(); }
+    virtual bool disableAutoApply() const { return false; }
+    // apply: with a sender of this title ("" for nil).
+    virtual void apply(const std::string& senderTitle) {}
+    // setCustomCameraProfile: with a profile's file name or "Default".
+    virtual void setCustomCameraProfile(const std::string& name) {}
+
+    // --- launch and quit -------------------------------------------------------
+    // initEditorsButton: the editors pop-up from the controller's editors,
+    // item currentEditor selected.
+    virtual void initEditorsButton() {}
+    virtual void setPreferenceMenuStates(const PreferenceMenuStates& states) {}
+    // The arrow-key step of the four white-balance fields, in hundredths.
+    virtual void setWhiteBalanceStepTag(long tag) {}
+    // The main window takes dropped files from now on.
+    virtual void registerForDrops() {}
+    // The window states written at quit; nullopt writes none of them.
+    virtual std::optional<WindowStateDefaults> windowStateDefaults() const { return std::nullopt; }
+    // The camera-profiling panel's close steps and hiding it (when it is up).
+    virtual void closeProfilingWindow() {}
+
+    // --- presets and the settings selector ---------------------------------------
+    // The presets pop-up's items (controller.presetsMenu()) changed.
+    virtual void presetsMenuChanged() {}
+    // The selector's checkboxes (controller.settingsSelector()) changed.
+    virtual void settingsSelectorChanged() {}
+    // Run the settings-selector window, or the new-preset window, modally.
+    virtual void runSettingsSelectorWindow() {}
+    virtual void runCreatePresetWindow() {}
+
+    // --- history maintenance --------------------------------------------------------
+    // Run the rename-source panel modally (controller.renameSourceState()).
+    virtual void runRenameSourcePanel() {}
+    // Its combo boxes' items changed (a search ended).
+    virtual void renameSourcePanelChanged() {}
 };
 
 }  // namespace dvk

@@ -7,14 +7,22 @@
 #include "app/controller.h"
 #include "app/dev_hooks.h"
 #include "app/ui/controller_windows.h"
+#include "app/ui/desktop_url_opener.h"
+#include "app/ui/quit_signals.h"
+#include "app/ui/single_instance.h"
+#include "app/ui/update_requester.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/url_opener.h"
 
 namespace dvk {
 
 int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("DVK"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Closing the main window quits through the quit steps, not by itself.
+    QApplication::setQuitOnLastWindowClosed(false);
     installQtPlatform();
+    set_url_opener(std::make_shared<DesktopUrlOpener>());
     const DevHooks& hooks = devHooks();
     installDevAlertsAndPanels(hooks);
 
@@ -23,6 +31,9 @@ int runApplication(QApplication& app, int argc, char** argv) {
     {
         Controller controller;
         ControllerWindows windows(controller);
+        InstanceServer instanceServer(controller, claimedInstanceSocket());
+        installQuitSignals([&windows] { windows.terminate(); });
+        controller.applicationWillFinishLaunching(requestUpdateFeed);
         // The launch work runs once the event loop turns.
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
@@ -33,6 +44,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
         controller.applicationWillTerminate();
     }
     uninstallQtPlatform();
+    releaseSingleInstance();
     return rc;
 }
 
