@@ -1,6 +1,7 @@
 #include "app/ui/controller_windows.h"
 
 #include <QtCore/QMimeData>
+#include <QtCore/QThread>
 #include <QtCore/QUrl>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QDragEnterEvent>
@@ -116,8 +117,9 @@ void ControllerWindows::terminate() {
     if (quitting_) return;
     if (controller_.applicationShouldTerminate() != TerminateReply::Now) return;
     quitting_ = true;
-    // exit, not quit: the windows' close is what asked for this.
-    QCoreApplication::exit(0);
+    // exit, not quit: the windows' close is what asked for this. (With no
+    // event loop running there is nothing to leave.)
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 void ControllerWindows::whenApplyIdle(std::function<void()> change) {

@@ -58,7 +58,11 @@ QColor HistoryTableModel::folderDefaultColour() { return QColor(0, 122, 255); }
 
 QColor HistoryTableModel::missingColour() { return QColor(142, 142, 147); }
 
-QColor HistoryTableModel::missingFoundColour() { return QColor(255, 149, 0, 230); }
+QColor HistoryTableModel::missingFoundColour() {
+    QColor orange(255, 149, 0);
+    orange.setAlphaF(0.9f);
+    return orange;
+}
 
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(controller_.historyList().arrangedObjects().size());
