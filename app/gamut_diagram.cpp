@@ -1,0 +1,163 @@
+#include "app/gamut_diagram.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include <lcms2.h>
+
+#include "colour/profile.h"
+#include "colour/profile_lookup.h"
+#include "pipeline/band_runner.h"
+#include "pipeline/dvklib.h"
+#include "pipeline/stages/gamut_map.h"
+#include "app/histogram.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr int N = kDiagramSize;
+
+std::uint8_t gamutByte(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 255.0f) return 255;
+    return static_cast<std::uint8_t>(v);
+}
+
+std::uint8_t plotByte(float v) {
+    // 0..1 onto 25.5..255; anything beyond stays on the byte's range.
+    const double n = std::round(static_cast<double>(v) * 255.0 * 0.9 + 25.5);
+    if (!(n > 0)) return 0;
+    return n >= 255 ? 255 : static_cast<std::uint8_t>(n);
+}
+
+void drawGrid(std::vector<std::uint8_t>& img) {
+    const auto set = [&](int a, int b, std::uint8_t grey) {
+        const int col = a + 128, row = 128 - b;
+        if (col < 0 || col >= N || row < 0 || row >= N) return;
+        std::uint8_t* p = &img[(static_cast<std::size_t>(row) * N + col) * 3];
+        p[0] = p[1] = p[2] = grey;
+    };
+    for (int b = -128; b <= 127; ++b)
+        for (int a = -128; a <= 127; ++a) {
+            const bool aTen = a != 0 && a % 10 == 0;
+            if (b == 0) {
+                set(a, b, 192);
+            } else if (b % 10 == 0) {
+                set(a, b, a == 0 ? 192 : (a == -1 || a == 1) ? 100 : 25);
+            } else if (b == -1 || b == 1) {
+                if (a == 0 || aTen) set(a, b, 100);
+            } else {
+                if (a == 0) set(a, b, 192);
+                else if (aTen) set(a, b, 25);
+            }
+        }
+}
+
+void drawGamut(std::vector<std::uint8_t>& img, const std::uint8_t* gamut, int channel, bool all, long x) {
+    for (std::size_t i = 0; i < kGamutPoints; ++i) {
+        const std::uint8_t* g = gamut + 3 * i;
+        if (!all && std::abs(x - static_cast<long>(g[0])) > 2) continue;
+        // The point (a - 128, b - 128): column a, row 256 - b.
+        const int col = g[1], row = 256 - g[2];
+        if (row >= N) continue;
+        img[(static_cast<std::size_t>(row) * N + col) * 3 + channel] |= 111;
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> drawDiagram(const DiagramInput& in) {
+    std::vector<std::uint8_t> img(static_cast<std::size_t>(N) * N * 3, 0);
+    drawGrid(img);
+    // The slice in double precision: L* 50 gives 127 (50 x 2.55 is just below 127.5).
+    const long x = std::lround(in.diagramL * 2.55);
+    if (in.gamutArr && !in.labOutput) drawGamut(img, in.gamutArr, 0, in.fullGamut, x);
+    if (in.diagGamutArr) drawGamut(img, in.diagGamutArr, 1, in.fullGamut, x);
+    if (!in.preview || !in.labPreview || in.raw) return img;
+
+    const PixelSpan s = pixelSpan(in.rect, in.width, in.height);
+    for (long row = s.firstRow; row < s.endRow; ++row) {
+        for (long column = s.firstColumn; column < s.endColumn; ++column) {
+            const std::size_t i = (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(column)) * 3;
+            const float* lab = in.labPreview + i;
+            // The pixel's slice in single precision.
+            if (!in.fullGamut && std::lround(lab[0] * 2.55f) != x) continue;
+            if (!std::isfinite(lab[1]) || !std::isfinite(lab[2])) continue;
+            const double ta = std::trunc(static_cast<double>(lab[1])), tb = std::trunc(static_cast<double>(lab[2]));
+            const double col = ta + 128, r = 128 - tb;
+            if (col < 0 || col >= N || r < 0 || r >= N) continue;
+            std::uint8_t* t = &img[(static_cast<std::size_t>(r) * N + static_cast<std::size_t>(col)) * 3];
+            const float* rgb = in.preview + i;
+            const std::uint8_t n[3] = {plotByte(rgb[0]), plotByte(rgb[1]), plotByte(rgb[2])};
+            const bool marked = std::any_of(t, t + 3, [](std::uint8_t v) { return v == 255 || v == 111; });
+            const double newY = 0.24 * n[0] + 0.7 * n[1] + 0.06 * n[2];
+            const double oldY = 0.24 * t[0] + 0.7 * t[1] + 0.06 * t[2];
+            if (marked || newY > oldY) std::copy_n(n, 3, t);
+        }
+    }
+    return img;
+}
+
+std::vector<std::uint8_t> gamutOfProfile(const std::shared_ptr<const Profile>& profile, std::string* error) {
+    const auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return std::vector<std::uint8_t>();
+    };
+    const std::shared_ptr<const Profile> lab = getDVKProfileRef("Lab", nullptr);
+    if (!profile || !lab) return fail("no profile");
+    const std::uint32_t space = profile->colour_space();
+    const bool cmyk = space == cmsSigCmykData;
+    if (!cmyk && space != cmsSigRgbData) return fail("the profile is neither RGB nor CMYK");
+
+    cmsHTRANSFORM t = nullptr;
+    {
+        std::scoped_lock lock(profile->lock(), lab->lock());
+        cmsHPROFILE profiles[2] = {profile->handle(), lab->handle()};
+        cmsBool bpc[2] = {FALSE, FALSE};
+        cmsUInt32Number intents[2] = {cmsGetHeaderRenderingIntent(profile->handle()),
+                                      cmsGetHeaderRenderingIntent(lab->handle())};
+        cmsFloat64Number adaptation[2] = {1.0, 1.0};
+        t = cmsCreateExtendedTransform(nullptr, 2, profiles, bpc, intents, adaptation, nullptr, 0,
+                                       cmyk ? TYPE_CMYK_FLT : TYPE_RGB_FLT, TYPE_Lab_FLT, cmsFLAGS_NOCACHE);
+    }
+    if (!t) return fail("no transform from the profile to CIELab");
+
+    std::vector<float> rgb(kGamutPoints * 3);
+    gamut_surface_points(rgb.data());
+    const int channels = cmyk ? 4 : 3;
+    std::vector<float> samples(kGamutPoints * channels);
+    for (std::size_t i = 0; i < kGamutPoints; ++i) {
+        const float* p = &rgb[3 * i];
+        float* s = &samples[i * channels];
+        if (!cmyk) {
+            std::copy_n(p, 3, s);
+            continue;
+        }
+        // Cyan, magenta, yellow with the common black taken out (LittleCMS
+        // reads float CMYK in percent).
+        const float k = std::min({p[0], p[1], p[2]});
+        for (int c = 0; c < 3; ++c) s[c] = k < 1.0f ? std::clamp((p[c] - k) / (1.0f - k), 0.0f, 1.0f) * 100.0f : 0.0f;
+        s[3] = k * 100.0f;
+    }
+    std::vector<float> out(kGamutPoints * 3);
+    const unsigned chunk = 4096;
+    const unsigned chunks = static_cast<unsigned>((kGamutPoints + chunk - 1) / chunk);
+    run_row_chunks(chunks, band_thread_count > 0 ? band_thread_count : 1, [&](unsigned first, unsigned count) {
+        const std::size_t begin = static_cast<std::size_t>(first) * chunk;
+        const std::size_t end = std::min(kGamutPoints, static_cast<std::size_t>(first + count) * chunk);
+        cmsDoTransform(t, &samples[begin * channels], &out[begin * 3], static_cast<cmsUInt32Number>(end - begin));
+    });
+    cmsDeleteTransform(t);
+
+    std::vector<std::uint8_t> gamut(kGamutPoints * 3);
+    for (std::size_t i = 0; i < kGamutPoints; ++i) {
+        gamut[3 * i] = gamutByte(out[3 * i] * 2.55f);
+        gamut[3 * i + 1] = gamutByte(out[3 * i + 1] + 128.0f);
+        gamut[3 * i + 2] = gamutByte(out[3 * i + 2] + 128.0f);
+    }
+    return gamut;
+}
+
+}  // namespace dvk
