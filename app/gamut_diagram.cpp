@@ -68,7 +68,7 @@ void drawGamut(std::vector<std::uint8_t>& img, const std::uint8_t* gamut, int ch
 
 }  // namespace
 
-std::vector<std::uint8_t> drawDiagram(const DiagramInput& in) {
+std::vector<std::uint8_t> renderDiagram(const DiagramInput& in) {
     std::vector<std::uint8_t> img(static_cast<std::size_t>(N) * N * 3, 0);
     drawGrid(img);
     // The slice in double precision: L* 50 gives 127 (50 x 2.55 is just below 127.5).

@@ -32,7 +32,7 @@ struct DiagramInput {
 };
 
 // The diagram image, kDiagramSize x kDiagramSize x 3 bytes.
-std::vector<std::uint8_t> drawDiagram(const DiagramInput& in);
+std::vector<std::uint8_t> renderDiagram(const DiagramInput& in);
 
 // The gamut of a device profile as kGamutPoints byte triples: the surface of
 // the device cube (CMYK profiles through their CMY cube with black taken

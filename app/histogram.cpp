@@ -72,7 +72,7 @@ HistogramCounts countHistogram(const HistogramInput& in) {
     return h;
 }
 
-std::vector<std::uint8_t> drawHistogram(const HistogramInput& in) {
+std::vector<std::uint8_t> renderHistogram(const HistogramInput& in) {
     constexpr int W = kHistogramWidth, H = kHistogramHeight;
     std::vector<std::uint8_t> img(static_cast<std::size_t>(W) * H * 3, 0);
     const auto px = [&](int col, int row) { return img.data() + (static_cast<std::size_t>(row) * W + col) * 3; };

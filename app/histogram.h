@@ -38,7 +38,7 @@ struct HistogramCounts {
 HistogramCounts countHistogram(const HistogramInput& in);
 
 // The image, kHistogramWidth x kHistogramHeight x 3 bytes.
-std::vector<std::uint8_t> drawHistogram(const HistogramInput& in);
+std::vector<std::uint8_t> renderHistogram(const HistogramInput& in);
 
 // The same rows and columns the readouts and the diagram walk for a
 // rectangle (empty: the whole preview): rows trunc(y) while row < y + h.
