@@ -11,7 +11,7 @@ PreviewController::PreviewController(RawProcessor& rawProcessor, PreviewHooks ho
     : rp_(rawProcessor), hooks_(std::move(hooks)) {
     for (const char* name : {"infoX", "infoY", "infoR", "infoG", "infoB", "infoL", "infoa", "infob", "infoDR",
                              "infoDG", "infoDB", "infoDL"})
-        controls_.infos[name] = "0";
+        controls_.infos[name].assign(1, '0');
     worker_ = std::make_unique<ApplyWorker>([this] { applyBegin(); }, [this] { applyRun(); },
                                             [this] { applyFinish(); });
 }
