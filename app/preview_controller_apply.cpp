@@ -116,18 +116,18 @@ void PreviewController::applyFinish() {
     developed_.reset();
     openPath_.reset();
     if (runWasOpen_) {
-        if (openResult_ != 0) {
+        if (openResult_ == 0) {
+            width_ = openedWidth_;
+            height_ = openedHeight_;
+            showPreview(image);
+            finishOpenedFile(openedWidth_, openedHeight_);
+        } else {
             setProgressMT(0);
-            return;
         }
-        width_ = openedWidth_;
-        height_ = openedHeight_;
-    }
-    showPreview(image);
-    if (runWasOpen_) {
-        finishOpenedFile(openedWidth_, openedHeight_);
+        ui_->applyDidEnd();
         return;
     }
+    showPreview(image);
     setProgressMT(ui_->progressMaximum());
     updatePrev();
     setProgressMT(0);
