@@ -52,8 +52,7 @@ void PreviewController::setCustomCameraProfile(const std::string& name) {
     rp_.setCustomRawProfile(name == "Default" ? std::string() : name);
 }
 
-void PreviewController::changeSetting(const std::string& key, const SettingsValue& value,
-                                      const std::string& controlTitle) {
+void PreviewController::setSetting(const std::string& key, const SettingsValue& value) {
     whenIdle([this, key, value] {
         try {
             rp_.setValueForKey(key, value);
@@ -61,6 +60,11 @@ void PreviewController::changeSetting(const std::string& key, const SettingsValu
             log_line("Setting %s refused: %s", key.c_str(), e.what());
         }
     });
+}
+
+void PreviewController::changeSetting(const std::string& key, const SettingsValue& value,
+                                      const std::string& controlTitle) {
+    setSetting(key, value);
     apply(ApplySender::control(controlTitle));
 }
 

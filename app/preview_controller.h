@@ -173,6 +173,8 @@ public:
     // (when the worker is idle), then the control's action runs (apply: with
     // its title unless `action` says otherwise).
     void changeSetting(const std::string& key, const SettingsValue& value, const std::string& controlTitle);
+    // The value set through key-value coding when the worker is idle, nothing more.
+    void setSetting(const std::string& key, const SettingsValue& value);
 
     // The undo manager of a window (windowWillReturnUndoManager:): one for
     // the main window (and for none), made on first use.

@@ -1,0 +1,11 @@
+// One QApplication for every window test (offscreen).
+#include <gtest/gtest.h>
+
+#include <QtWidgets/QApplication>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
