@@ -12,6 +12,7 @@ PreviewController::PreviewController(RawProcessor& rawProcessor, PreviewHooks ho
     for (const char* name : {"infoX", "infoY", "infoR", "infoG", "infoB", "infoL", "infoa", "infob", "infoDR",
                              "infoDG", "infoDB", "infoDL"})
         controls_.infos[name].assign(1, '0');
+    fileLoaded_ = rp_.isFileNameDefined() && rp_.image32();
     worker_ = std::make_unique<ApplyWorker>([this] { applyBegin(); }, [this] { applyRun(); },
                                             [this] { applyFinish(); });
 }
@@ -34,6 +35,11 @@ void PreviewController::setProgressMT(double value) {
 }
 
 unsigned PreviewController::modifierFlags() const { return hooks_.modifierFlags ? hooks_.modifierFlags() : 0; }
+
+bool PreviewController::hasWorkingImage() const {
+    if (worker_->running()) return hadWorkingImage_;
+    return rp_.dvklib() && rp_.dvklib()->image_data();
+}
 
 bool PreviewController::isBusy() const { return !rp_.isNotInProgress() || worker_->running(); }
 

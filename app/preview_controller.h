@@ -164,6 +164,12 @@ public:
     void setDisableAutoApply(bool v) { disableAutoApply_ = v; }
     float grayPoint() const { return grayPoint_; }
     void setGrayPoint(float v) { grayPoint_ = v; }
+    // Whether a file is open and shown (kept on the main thread: the worker
+    // may be loading another meanwhile).
+    bool fileLoaded() const { return fileLoaded_; }
+    // Whether the engine holds a working image (while the worker runs: as
+    // when it started).
+    bool hasWorkingImage() const;
     // The image on screen and the latest developed one.
     const std::shared_ptr<DisplayImage>& shownImage() const { return shown_; }
 
@@ -209,7 +215,8 @@ public:
     // window's anchor. The window steps run on the main queue.
     void showOpenedFile();
     // Loads `path` for the preview on the worker (initFloatPreviewFromRawFile,
-    // rotation and destination reset) and shows it with showOpenedFile;
+    // rotation and destination reset, the default settings with the file's
+    // automatic white balance) and shows it as showOpenedFile does;
     // `done` gets the loader's result on the main thread (0: shown).
     void openFileForPreview(const std::string& path, std::function<void(int)> done = {});
 
@@ -286,6 +293,8 @@ private:
     int openResult_ = 0;
     unsigned openedWidth_ = 0, openedHeight_ = 0;
     bool runWasOpen_ = false;
+    bool fileLoaded_ = false;
+    bool hadWorkingImage_ = false;
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
     std::unique_ptr<ApplyWorker> worker_;
 };

@@ -96,6 +96,7 @@ void PreviewController::applyBegin() {
     rp_.setUndoManager(nullptr);
     if (rp_.labOptimize()) rp_.setLabOptimize(0);
     runWasOpen_ = openPath_.has_value();
+    hadWorkingImage_ = rp_.dvklib() && rp_.dvklib()->image_data();
     ui_->stateChanged();
 }
 
@@ -103,6 +104,8 @@ void PreviewController::applyRun() {
     if (runWasOpen_) {
         openResult_ = rp_.initFloatPreviewFromRawFile(*openPath_);
         if (openResult_ != 0) return;
+        // No history yet: the defaults, with the file's own white balance.
+        rp_.resetToDefaults(false);
         std::tie(openedWidth_, openedHeight_) = orientLoadedImage();
     }
     rp_.rgbgImageReset();
@@ -198,6 +201,7 @@ std::pair<unsigned, unsigned> PreviewController::orientLoadedImage() {
 }
 
 void PreviewController::finishOpenedFile(unsigned width, unsigned height) {
+    fileLoaded_ = true;
     width_ = width;
     height_ = height;
     ui_->setImageSize(width, height);

@@ -118,7 +118,7 @@ void PreviewController::clickZoneInfo(int zone) {
 }
 
 void PreviewController::zoomToFitChanged() {
-    if (!rp_.isFileNameDefined()) return;
+    if (!fileLoaded_) return;
     ui_->zoomToFitChanged();
     ui_->stateChanged();
 }

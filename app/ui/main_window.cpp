@@ -135,8 +135,8 @@ void MainWindow::stateChanged() {
     setChecked(histB_, c.histB);
     setChecked(histL_, c.histL);
     zBox_->setVisible(c.zBoxVisible);
-    const bool loaded = pc_.rawProcessor().isFileNameDefined();
-    applyButton_->setEnabled(loaded);
+    applyButton_->setEnabled(pc_.fileLoaded());
+    refreshPendingSettings();
     showReadouts();
     if (diagramWindow_->isVisible()) diagramWindow_->showState();
 }
@@ -144,6 +144,7 @@ void MainWindow::stateChanged() {
 void MainWindow::applyWillStart() { rememberedFocus_ = QApplication::focusWidget(); }
 
 void MainWindow::applyDidEnd() {
+    refreshPendingSettings();
     if (!isVisible()) return;
     raise();
     activateWindow();

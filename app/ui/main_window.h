@@ -16,6 +16,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -137,6 +139,8 @@ private:
     void bindSettings();
     void refreshSetting(const std::string& key);
     void refreshAllSettings();
+    // Settings the worker changed (a load's defaults): shown once its run ended.
+    void refreshPendingSettings();
     // main_window_setup.cpp
     void buildMenus();
     void showSaveButtonText(bool autoNext);
@@ -178,6 +182,8 @@ private:
     // Setting controls by key: how to show the model's value.
     std::map<std::string, std::function<void(const SettingsValue&)>> settingViews_;
     std::vector<KeyValueObservers::Token> observers_;
+    std::mutex pendingMutex_;
+    std::set<std::string> pendingRefresh_;
 };
 
 }  // namespace dvk

@@ -96,7 +96,17 @@ QWidget* MainWindow::buildSettingControls() {
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);
     auto* w = new QWidget;
+    QFont small = w->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    w->setFont(small);
     auto* grid = new QGridLayout(w);
+    grid->setColumnStretch(1, 1);
+    const auto caption = [w](const char* title) {
+        auto* l = new QLabel(QObject::tr(title), w);
+        l->setWordWrap(true);
+        l->setFixedWidth(76);
+        return l;
+    };
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(1);
@@ -104,13 +114,13 @@ QWidget* MainWindow::buildSettingControls() {
 
     presetsPopUp_ = new PopUpButtonScroller(w);
     presetsPopUp_->setObjectName(QStringLiteral("presets"));
-    grid->addWidget(new QLabel(tr("Preset"), w), row, 0);
+    grid->addWidget(caption("Preset"), row, 0);
     grid->addWidget(presetsPopUp_, row++, 1, 1, 2);
 
     wbPopUp_ = new PopUpButtonScroller(w);
     wbPopUp_->setObjectName(QStringLiteral("useCameraWB"));
     wbPopUp_->setTag(1);
-    grid->addWidget(new QLabel(tr("White balance"), w), row, 0);
+    grid->addWidget(caption("White balance"), row, 0);
     grid->addWidget(wbPopUp_, row++, 1, 1, 2);
     connect(wbPopUp_, &PopUpButtonScroller::tagChosen, this,
             [this](long tag) { pc_.changeSetting("useCameraWB", SettingsValue(tag), "White balance"); });
@@ -120,7 +130,7 @@ QWidget* MainWindow::buildSettingControls() {
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(f.key));
         field->setTag(1);
-        grid->addWidget(new QLabel(tr(f.title), w), row, 0);
+        grid->addWidget(caption(f.title), row, 0);
         grid->addWidget(field, row++, 1, 1, 2);
         const std::string key = f.key, title = f.title;
         connect(field, &TextFieldScroller::valueEdited, this,
@@ -136,8 +146,8 @@ QWidget* MainWindow::buildSettingControls() {
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(s.key) + QStringLiteral("Field"));
         field->setTag(s.tag);
-        field->setFixedWidth(52);
-        grid->addWidget(new QLabel(tr(s.title), w), row, 0);
+        field->setFixedWidth(46);
+        grid->addWidget(caption(s.title), row, 0);
         grid->addWidget(slider, row, 1);
         grid->addWidget(field, row++, 2);
         const std::string key = s.key, title = s.title;
@@ -162,7 +172,7 @@ QWidget* MainWindow::buildSettingControls() {
         p->setObjectName(QString::fromLatin1(key));
         p->setTag(1);
         for (int i = 0; i < count; ++i) p->addTaggedItem(titles(i), i);
-        grid->addWidget(new QLabel(tr(title), w), row, 0);
+        grid->addWidget(caption(title), row, 0);
         grid->addWidget(p, row++, 1, 1, 2);
         const std::string k = key, t = title;
         connect(p, &PopUpButtonScroller::tagChosen, this,
@@ -177,7 +187,7 @@ QWidget* MainWindow::buildSettingControls() {
     filtersButton_ = new PopUpButtonScroller(w);
     filtersButton_->setObjectName(QStringLiteral("bwMode"));
     filtersButton_->setTag(1);
-    grid->addWidget(new QLabel(tr("Filter"), w), row, 0);
+    grid->addWidget(caption("Filter"), row, 0);
     grid->addWidget(filtersButton_, row++, 1, 1, 2);
     connect(filtersButton_, &PopUpButtonScroller::tagChosen, this,
             [this](long tag) { pc_.changeSetting("bwMode", SettingsValue(tag), "Filter"); });
@@ -218,19 +228,30 @@ void MainWindow::bindSettings() {
     for (const auto& [key, show] : settingViews_) {
         const std::string k = key;
         observers_.push_back(rp.addObserver(k, [this, k](std::string_view) {
-            if (QThread::currentThread() == thread())
+            if (QThread::currentThread() == thread()) {
                 refreshSetting(k);
-            else
-                QMetaObject::invokeMethod(this, [this, k] { refreshSetting(k); }, Qt::QueuedConnection);
+                return;
+            }
+            // Changed by the worker: shown when its run has ended (reading
+            // the setting now could meet the worker's next change of it).
+            std::lock_guard<std::mutex> lock(pendingMutex_);
+            pendingRefresh_.insert(k);
         }));
     }
     // The gamma field is for the gamma curves only.
     observers_.push_back(rp.addObserver("curveType", [this](std::string_view) {
-        QMetaObject::invokeMethod(this, [this] { refreshSetting("gamma"); }, Qt::AutoConnection);
+        if (QThread::currentThread() == thread()) {
+            refreshSetting("gamma");
+            return;
+        }
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        pendingRefresh_.insert("gamma");
     }));
+    // The bar shows a run while one goes (0 and 100 both mean none).
     observers_.push_back(rp.addObserver("progress", [this](std::string_view) {
         QMetaObject::invokeMethod(this, [this] {
-            progress_->setValue(static_cast<int>(pc_.rawProcessor().progress()));
+            const double v = pc_.rawProcessor().progress();
+            progress_->setValue(v > 0 && v < 100 ? static_cast<int>(v) : 0);
         }, Qt::AutoConnection);
     }));
     refreshAllSettings();
@@ -251,6 +272,20 @@ void MainWindow::refreshSetting(const std::string& key) {
         for (const char* name : {"gamma", "gammaField"})
             if (auto* control = findChild<QWidget*>(QString::fromLatin1(name))) control->setEnabled(editable);
     }
+}
+
+void MainWindow::refreshPendingSettings() {
+    std::set<std::string> keys;
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        keys.swap(pendingRefresh_);
+    }
+    if (pc_.applyWorker().running()) {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        pendingRefresh_.insert(keys.begin(), keys.end());
+        return;
+    }
+    for (const std::string& k : keys) refreshSetting(k);
 }
 
 void MainWindow::refreshAllSettings() {

@@ -40,8 +40,7 @@ QSize MainWindow::windowWillResize(QSize proposed) const {
     in.isMainWindow = true;
     in.width = pc_.width();
     in.height = pc_.height();
-    const DVKLib* d = pc_.rawProcessor().dvklib();
-    in.hasWorkingImage = d && d->image_data();
+    in.hasWorkingImage = pc_.hasWorkingImage();
     in.fullScreen = isFullScreen();
     in.zoomToFit = pc_.controls().zoomToFit;
     in.currentFrame = toSize(size());

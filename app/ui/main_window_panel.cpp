@@ -47,13 +47,11 @@ QWidget* MainWindow::buildSidePanel() {
     v->addWidget(buildSettingControls(), 1);
 
     auto* buttons = new QHBoxLayout;
-    auto* reset = new NoClickThroughButton(tr("Reset to Defaults"), panel);
-    connect(reset, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Reset to Defaults")); });
+    buttons->setContentsMargins(4, 0, 4, 0);
     applyButton_ = new NoClickThroughButton(tr("Apply"), panel);
     connect(applyButton_, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Apply")); });
     saveButton_ = new NoClickThroughButton(tr("Save"), panel);
     saveButton_->setEnabled(false);
-    buttons->addWidget(reset);
     buttons->addWidget(applyButton_);
     buttons->addWidget(saveButton_);
     v->addLayout(buttons);
@@ -194,7 +192,10 @@ QWidget* MainWindow::buildToggles() {
             [this] { pc_.drawDiagram("ChD"); });
     darkMode_ = new QCheckBox(tr("Dark"), w);
     connect(darkMode_, &QCheckBox::toggled, this, [this](bool on) { switchDarkLightMode(on); });
-    grid->addWidget(darkMode_, 3, 0, 1, 2);
+    grid->addWidget(darkMode_, 3, 0);
+    auto* reset = new NoClickThroughButton(tr("Reset to Defaults"), w);
+    connect(reset, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Reset to Defaults")); });
+    grid->addWidget(reset, 3, 1, 1, 3);
     return w;
 }
 

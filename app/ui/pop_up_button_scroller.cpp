@@ -21,6 +21,9 @@ std::function<bool()>& dontScroll() {
 PopUpButtonScroller::PopUpButtonScroller(QWidget* parent) : QComboBox(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    // Long titles do not widen the panel: the list shows them whole.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(6);
     connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int) { emit tagChosen(selectedTag()); });
 }
 

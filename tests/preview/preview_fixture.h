@@ -45,6 +45,7 @@ inline std::shared_ptr<DisplayImage> referencePreview(const std::string& path,
                                                       const std::function<void(RawProcessor&)>& settings) {
     RawProcessor r;
     if (r.initFloatPreviewFromRawFile(path) != 0) return nullptr;
+    r.resetToDefaults(false);  // as an open without history
     settings(r);
     PreviewController pc(r);
     pc.showOpenedFile();  // orientation, reset, develop; shown inline on the main thread
