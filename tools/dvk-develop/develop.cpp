@@ -11,6 +11,7 @@
 #include "pipeline/stages/filters.h"
 #include "pipeline/writers/save_formats.h"
 #include "tools/common/own_line.h"
+#include "tools/dvk-develop/metadata.h"
 
 namespace dvk::develop {
 
@@ -119,6 +120,7 @@ int develop_file(const Options& opts, const std::string& path) {
     }
     tools::tool_print(stdout, "%s\n", p.destinationFile().c_str());
     std::fflush(stdout);
+    if (opts.copyTags && !copy_tags_after_save(p)) return 1;
     return 0;
 }
 
