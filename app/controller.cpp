@@ -2,6 +2,7 @@
 #include "app/controller.h"
 
 #include "app/controller_ui.h"
+#include "app/preview_controller.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -28,9 +29,13 @@ const std::vector<std::string>& Controller::arguments() { return process_argumen
 bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 
 Controller::Controller(ControllerOptions options)
-    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {}
+    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {
+    makePreviewController();
+}
 
 Controller::~Controller() {
+    // The apply worker ends (a run going finishes) before anything else goes.
+    preview_.reset();
     if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
 }
 

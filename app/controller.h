@@ -9,6 +9,9 @@
 //   controller_store.cpp         support folder, files, history store, migration
 //   controller_history.cpp       history records and defaults (the history window's actions)
 //   controller_file_list.cpp     expandFileList
+//   controller_preview.cpp       the main window's preview concern: preview and
+//                                apply, image view and info panel, histogram and
+//                                diagram (PreviewController, preview_controller*.cpp)
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
@@ -33,6 +36,7 @@
 namespace dvk {
 
 class ControllerUi;
+class PreviewController;
 
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
@@ -119,6 +123,18 @@ public:
     void addToHistoryAndSetDirectoryDefault(const std::string& senderTitle);
     bool selectSettings(const HistoryMO& record);
 
+    // --- the main window's preview (controller_preview.cpp) ------------------------
+    // processPreview, apply:, runApplyInThread:, updatePrev, handleNotify:,
+    // updateInfoFromX:..., histogram:, diagram:, ... by their names; the
+    // window set-up and geometry are the main window's (app/ui/main_window.h).
+    PreviewController& preview() { return *preview_; }
+    // Opens a file named on the command line until the open road exists: the
+    // load on the apply worker, then the road's steps after it (orientation,
+    // reset, processPreview, zoom to fit, updatePrev). `done` gets the
+    // loader's result (0: shown) on the main thread. Counts as an open for
+    // the activity record.
+    void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
+
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
     // "Scanned %d files" at most once a second.
@@ -131,10 +147,13 @@ private:
     void runOnMainQueueWhileAlive(std::function<void()> task);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
+    void makePreviewController();
 
     ControllerOptions options_;
     ControllerUi* ui_ = nullptr;
     std::unique_ptr<RawProcessor> rawProcessor_;
+    // After the processor: its worker stops before the processor goes.
+    std::unique_ptr<PreviewController> preview_;
     std::unique_ptr<HistoryStore> store_;
     std::mutex storeMutex_;
     int storeObserver_ = 0;

@@ -34,7 +34,9 @@ void PreviewController::setProgressMT(double value) {
     });
 }
 
-unsigned PreviewController::modifierFlags() const { return hooks_.modifierFlags ? hooks_.modifierFlags() : 0; }
+unsigned PreviewController::modifierFlags() const {
+    return hooks_.modifierFlags ? hooks_.modifierFlags() : currentModifierFlags();
+}
 
 bool PreviewController::hasWorkingImage() const {
     if (worker_->running()) return hadWorkingImage_;

@@ -38,6 +38,7 @@
 #include "app/info_readout.h"
 #include "app/preview_rules.h"
 #include "pipeline/settings/settings_value.h"
+#include "platform/modifier_keys.h"
 
 namespace dvk {
 
@@ -101,13 +102,9 @@ struct PreviewHooks {
     std::function<void(const RectD&)> targetSampling;
     // An open panel for one file, starting at a path; nothing when cancelled.
     std::function<std::optional<std::string>(const std::optional<std::string>& startAt)> chooseProfileFile;
-    // The modifier keys now (kShift..kCommand below).
+    // The modifier keys now (empty: currentModifierFlags()).
     std::function<unsigned()> modifierFlags;
 };
-
-// Modifier flags as the rules test them.
-inline constexpr unsigned kShiftFlag = 0x20000, kControlFlag = 0x40000, kOptionFlag = 0x80000,
-                          kCommandFlag = 0x100000;
 
 // States of the window's buttons and fields that the roads read and write.
 struct WindowControls {

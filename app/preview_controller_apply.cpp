@@ -66,7 +66,7 @@ void PreviewController::apply(const ApplySender& sender) {
     }
     const bool loaded = rp_.isFileNameDefined() && rp_.image32();
     const bool engineImage = rp_.dvklib() && rp_.dvklib()->image_data();
-    const ApplyPlan plan = planApply(loaded, engineImage, sender, disableAutoApply_, modifierFlags() & kOptionFlag);
+    const ApplyPlan plan = planApply(loaded, engineImage, sender, disableAutoApply_, modifierFlags() & kAlternateKeyMask);
     if (plan.redrawDiagram) {
         if (ui_->diagramWindowVisible()) drawDiagram();
         return;

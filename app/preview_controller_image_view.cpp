@@ -20,15 +20,15 @@ void PreviewController::handleNotify(const ImageViewNotification& n) {
     } else if (n.name == "ImageSelectionChanged") {
         const RectD r = ui_->selectedImageRect();
         if (!r.isEmpty()) {
-            const unsigned keys = mods & (kShiftFlag | kControlFlag | kOptionFlag | kCommandFlag);
+            const unsigned keys = mods & (kShiftKeyMask | kControlKeyMask | kAlternateKeyMask | kCommandKeyMask);
             if (keys == 0 && hooks_.profilingPanelVisible && hooks_.profilingPanelVisible()) {
                 if (hooks_.targetSampling) hooks_.targetSampling(r);
             }
-            if (mods & kCommandFlag) {
+            if (mods & kCommandKeyMask) {
                 rp_.rgbgImageCalcBalanceAtRect(r.x, r.y, r.width, r.height);
                 setWBToCustom();
                 apply(ApplySender::none());
-            } else if (mods & kControlFlag) {
+            } else if (mods & kControlKeyMask) {
                 updateInfoFromX(static_cast<int>(r.x + r.width / 2), static_cast<int>(r.y + r.height / 2),
                                 static_cast<int>(r.width / 2), static_cast<int>(r.height / 2));
             }
@@ -103,7 +103,7 @@ void PreviewController::deselectRect() {
 void PreviewController::clickZoneInfo(int zone) {
     if (zone < 0 || zone >= kZoneCount) return;
     if (!rp_.image32() || rp_.raw() || isBusy()) return;
-    const bool shift = modifierFlags() & kShiftFlag;
+    const bool shift = modifierFlags() & kShiftKeyMask;
     const std::string& title = controls_.zoneTitles[static_cast<std::size_t>(zone)];
     const std::string next = zone + 1 < kZoneCount ? controls_.zoneTitles[static_cast<std::size_t>(zone + 1)] : "";
     // The last zone reaches L* 99: its distance from the picked lightness.

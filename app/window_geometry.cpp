@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace dvk {
 
@@ -48,35 +46,16 @@ SizeD windowWillResize(const WindowResizeInput& in) {
     return {w + in.frameExtra.width, h + in.frameExtra.height};
 }
 
-bool isPortraitFrame(SizeD frame) {
-    return frame.width > kSidePanelWidth && frame.height >= frame.width - kSidePanelWidth;
-}
-
 RectD anchorFrameRect(const AnchorInput& in) {
-    RectD r{0, 0, in.size.width, in.size.height};
-    if (in.fullScreen) {
-        r.x = in.screen.width / 2 - in.currentFrame.width / 2;
-        r.y = in.screen.height / 2 - in.currentFrame.height / 2;
-        return r;
-    }
-    const PointD a = isPortraitFrame(in.size) ? in.topRightPointP : in.topRightPointL;
-    const RectD& v = in.visible;
+    if (in.fullScreen)
+        return {in.screen.width / 2 - in.currentFrame.width / 2, in.screen.height / 2 - in.currentFrame.height / 2,
+                in.size.width, in.size.height};
     // Bottom-left form: y = V.y + V.h - a.y - R.h, the top a.y below V's top.
-    r.x = v.right() - a.x - r.width;
-    r.y = v.y + a.y;
-    if (v.contains(r)) return r;
-    const double firstX = r.x;
-    r.x = v.right() - r.width;
-    if (v.contains(r)) return r;
-    r.x = firstX;
-    r.y = v.y;
-    if (v.contains(r)) return r;
-    r.x = v.right() - r.width;
-    return r;
-}
-
-PointD cornerDistance(const RectD& visible, const RectD& frame) {
-    return {visible.right() - frame.right(), frame.y - visible.y};
+    const PlacementRect v{in.visible.x, in.visible.y, in.visible.width, in.visible.height};
+    const CornerDistance& a =
+        isPortraitFrame(in.size.width, in.size.height) ? in.topRightPointP : in.topRightPointL;
+    const PlacementRect r = placeAtCorner(in.size.width, in.size.height, a, v);
+    return {r.x, r.y, r.width, r.height};
 }
 
 RectD scrollViewPlacement(SizeD content, unsigned width, unsigned height) {
@@ -85,32 +64,6 @@ RectD scrollViewPlacement(SizeD content, unsigned width, unsigned height) {
     // taller than the image, i.e. at the top.
     const double h = content.height > height ? static_cast<double>(height) : content.height;
     return {0, 0, std::max(w, 0.0), h};
-}
-
-std::string stringFromPoint(PointD p) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "{%.17g, %.17g}", p.x, p.y);
-    return buf;
-}
-
-PointD pointFromString(const std::string& text) {
-    const char* s = text.c_str();
-    while (*s == ' ') ++s;
-    if (*s != '{') return {};
-    ++s;
-    char* end = nullptr;
-    const double x = std::strtod(s, &end);
-    if (end == s) return {};
-    s = end;
-    while (*s == ' ') ++s;
-    if (*s != ',') return {};
-    ++s;
-    const double y = std::strtod(s, &end);
-    if (end == s) return {};
-    s = end;
-    while (*s == ' ') ++s;
-    if (*s != '}' || !std::isfinite(x) || !std::isfinite(y)) return {};
-    return {x, y};
 }
 
 }  // namespace dvk

@@ -1,19 +1,17 @@
-// The main window's geometry: the size it may take for the image on show, the
-// place of its top-right corner on the screen, and where the scroll view sits
-// in it. Screen rectangles are top-left (y downwards); the anchor points keep
-// their stored meaning (the distance of the window's top-right corner from
-// the top-right corner of the screen's visible area, x leftwards, y
-// downwards).
+// The main window's geometry: the size it may take for the image on show, its
+// frame anchored at the top-right corner (full screen included; the corner
+// rule itself is window_placement.h's), and where the scroll view sits in
+// it. Screen rectangles are top-left (y downwards).
 #pragma once
 
 #include <string>
 
 #include "app/geometry.h"
+#include "app/window_placement.h"  // kSidePanelWidth, the corner rule
 
 namespace dvk {
 
-// Content width beside the image (the side panel) and the least content height.
-inline constexpr double kSidePanelWidth = 256;
+// The least content height (beside the image: kSidePanelWidth).
 inline constexpr double kMinContentHeight = 680;
 
 struct WindowResizeInput {
@@ -31,14 +29,10 @@ struct WindowResizeInput {
 // The frame size the main window may take (windowWillResize:toSize:).
 SizeD windowWillResize(const WindowResizeInput& in);
 
-// A window frame counts as portrait when it is wider than the side panel and
-// at least as high as it is wide less the panel.
-bool isPortraitFrame(SizeD frame);
-
 struct AnchorInput {
     SizeD size;            // the frame to place
     RectD visible;         // the visible area of the window's screen
-    PointD topRightPointP, topRightPointL;
+    CornerDistance topRightPointP, topRightPointL;
     bool fullScreen = false;
     SizeD screen;          // the whole screen (full screen only)
     SizeD currentFrame;    // the window's size now (full screen only)
@@ -48,17 +42,9 @@ struct AnchorInput {
 // visible area when it would stick out (anchorFrameRect:).
 RectD anchorFrameRect(const AnchorInput& in);
 
-// The anchor of a frame on a screen's visible area (what windowDidMove: stores).
-PointD cornerDistance(const RectD& visible, const RectD& frame);
-
 // The scroll view's rectangle in a content area of `content`: the image's
 // width at most (the side panel keeps its 256), and the image's height at the
 // top when the content is taller than the image.
 RectD scrollViewPlacement(SizeD content, unsigned width, unsigned height);
-
-// Points as the defaults keep them: "{x, y}".
-std::string stringFromPoint(PointD p);
-// (0, 0) for a text that is not a point.
-PointD pointFromString(const std::string& text);
 
 }  // namespace dvk

@@ -20,8 +20,8 @@ WindowPreferences readWindowPreferences(UserDefaults& d) {
     WindowPreferences p;
     p.legacyColorSync = d.boolForKey("LegacyColorSync");
     p.darkMode = d.boolForKey("DarkMode");
-    if (d.hasKey("topRightPointL")) p.topRightPointL = pointFromString(d.stringForKey("topRightPointL"));
-    if (d.hasKey("topRightPointP")) p.topRightPointP = pointFromString(d.stringForKey("topRightPointP"));
+    if (auto c = parseCornerDistance(d.stringForKey("topRightPointL"))) p.topRightPointL = *c;
+    if (auto c = parseCornerDistance(d.stringForKey("topRightPointP"))) p.topRightPointP = *c;
     d.setDouble("NSWindowResizeTime", 0.00001);
     d.setBool("NSAppSleepDisabled", true);
     if (d.hasKey("DiagramProfile") && !d.stringForKey("DiagramProfile").empty())

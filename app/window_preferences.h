@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/geometry.h"
+#include "app/window_placement.h"
 
 namespace dvk {
 
@@ -15,7 +15,7 @@ class UserDefaults;
 struct WindowPreferences {
     bool legacyColorSync = false;
     bool darkMode = false;
-    PointD topRightPointL, topRightPointP;
+    CornerDistance topRightPointL, topRightPointP;
     std::optional<std::string> diagramProfile;
     int copyTags = 0;
     int histR = 0, histG = 0, histB = 0, histL = 0;

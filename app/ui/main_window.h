@@ -90,9 +90,9 @@ public:
     QSize windowWillResize(QSize proposed) const;
     // The frame of `size` at the anchor for its shape (and sets it).
     QRect anchorFrameRect(QRect rect);
-    PointD topRightPointL() const { return topRightPointL_; }
-    PointD topRightPointP() const { return topRightPointP_; }
-    void setTopRightPoints(PointD landscape, PointD portrait);
+    CornerDistance topRightPointL() const { return topRightPointL_; }
+    CornerDistance topRightPointP() const { return topRightPointP_; }
+    void setTopRightPoints(CornerDistance landscape, CornerDistance portrait);
 
     // --- the developer hooks' view of the window -----------------------------
     // The window as it is drawn, and where the visible image and the
@@ -124,6 +124,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -153,7 +154,7 @@ private:
     PreviewController& pc_;
     WindowPreferences prefs_;
     Appearance appearance_ = Appearance::System;
-    PointD topRightPointL_, topRightPointP_;
+    CornerDistance topRightPointL_, topRightPointP_;
     DisplayConverter converter_;
     std::shared_ptr<DisplayImage> image_;
     QPoint rememberedScroll_;

@@ -8,6 +8,8 @@
 
 #include "app/ui/cropping_image_view.h"
 #include "app/ui/main_window.h"
+#include "app/ui/window_corner.h"
+#include "platform/user_defaults.h"
 #include "app/window_geometry.h"
 #include "pipeline/processor/raw_processor.h"
 
@@ -30,7 +32,7 @@ RectD MainWindow::screenVisibleRect() const {
 
 SizeD MainWindow::screenVisibleSize() const { return screenVisibleRect().size(); }
 
-void MainWindow::setTopRightPoints(PointD landscape, PointD portrait) {
+void MainWindow::setTopRightPoints(CornerDistance landscape, CornerDistance portrait) {
     topRightPointL_ = landscape;
     topRightPointP_ = portrait;
 }
@@ -91,6 +93,18 @@ void MainWindow::zoomToFitChanged() {
         scrollArea_->verticalScrollBar()->setValue(rememberedScroll_.y());
     }
     layoutContent();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // windowDidMove: a move the user made (not one of ours) records the corner.
+    if (adjustingSize_ || !event->spontaneous()) return;
+    if (const auto record = windowDidMove(*this, true, UserDefaults::standard())) {
+        if (std::string(record->key) == "topRightPointP")
+            topRightPointP_ = record->distance;
+        else
+            topRightPointL_ = record->distance;
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -138,7 +138,7 @@ TEST_F(PreviewApply, ResetsAndTheAutoApplySwitch) {
     pc->changeSetting("exposure", SettingsValue(1.0), "Exposure");
     settle();
     // Option on any other control: no reset.
-    modifiers = kOptionFlag;
+    modifiers = kAlternateKeyMask;
     pc->apply(ApplySender::control("Exposure"));
     settle();
     EXPECT_EQ(rp->exposure(), 1.0);

@@ -96,12 +96,6 @@ TEST(WindowGeometry, WillResizeKeepsTheImageShape) {
     EXPECT_EQ(windowWillResize(none), (SizeD{1000, 900}));
 }
 
-TEST(WindowGeometry, PortraitOrLandscape) {
-    EXPECT_TRUE(isPortraitFrame({1000, 800}));
-    EXPECT_FALSE(isPortraitFrame({1000, 700}));
-    EXPECT_FALSE(isPortraitFrame({256, 900}));
-}
-
 TEST(WindowGeometry, AnchorPlacesTheTopRightCorner) {
     AnchorInput in;
     in.visible = {0, 25, 1920, 1055};  // below a 25 high top bar
@@ -132,19 +126,14 @@ TEST(WindowGeometry, AnchorPlacesTheTopRightCorner) {
     AnchorInput back;
     back.visible = {0, 25, 1920, 1055};
     back.size = {1200, 700};
-    back.topRightPointL = cornerDistance(back.visible, {300, 100, 1200, 700});
+    back.topRightPointL = cornerDistance({300, 100, 1200, 700}, {0, 25, 1920, 1055});
     EXPECT_EQ(anchorFrameRect(back), (RectD{300, 100, 1200, 700}));
 }
 
-TEST(WindowGeometry, ScrollViewPlacementAndPointTexts) {
+TEST(WindowGeometry, ScrollViewPlacement) {
     // Content taller than the image: the image's height at the top.
     EXPECT_EQ(scrollViewPlacement({1000, 800}, 600, 400), (RectD{0, 0, 600, 400}));
     EXPECT_EQ(scrollViewPlacement({700, 300}, 600, 400), (RectD{0, 0, 444, 300}));
-    EXPECT_EQ(stringFromPoint({12, -3.5}), "{12, -3.5}");
-    EXPECT_EQ(pointFromString("{12, -3.5}"), (PointD{12, -3.5}));
-    EXPECT_EQ(pointFromString("{1,2}"), (PointD{1, 2}));
-    EXPECT_EQ(pointFromString("12, 3"), PointD{});
-    EXPECT_EQ(pointFromString("{nan, 3}"), PointD{});
 }
 
 }  // namespace

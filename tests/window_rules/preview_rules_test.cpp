@@ -82,7 +82,8 @@ TEST(WindowPreferences, FirstStartGreyPointAndToggles) {
     p = readWindowPreferences(again);
     EXPECT_FALSE(p.showKeyboardHelper);
     EXPECT_EQ(p.grayPoint, 18.0f);
-    EXPECT_EQ(p.topRightPointL, (PointD{12, 34}));
+    EXPECT_EQ(p.topRightPointL.dx, 12);
+    EXPECT_EQ(p.topRightPointL.dy, 34);
     again.setDouble("GrayPoint", 0);
     EXPECT_EQ(readWindowPreferences(again).grayPoint, 12.5f);
 

@@ -18,7 +18,7 @@
 #include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
-#include "tests/window_ui/qt_test_main.h"
+#include "platform/qt/qt_platform.h"
 
 namespace dvk {
 namespace {
@@ -45,7 +45,7 @@ int distinctColours(const QImage& img, QRect r) {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::installQtMainQueue();
+        installQtMainQueue();
         defaults = std::make_unique<UserDefaults>((dir / "defaults.plist").string());
         rp = std::make_unique<RawProcessor>();
         pc = std::make_unique<PreviewController>(*rp);
@@ -58,7 +58,7 @@ protected:
         window.reset();
         pc.reset();
         QCoreApplication::processEvents();
-        setMainExecutor({});
+        uninstallQtMainQueue();
     }
     void open(const std::string& path) {
         int result = -1;
