@@ -1,6 +1,7 @@
 #include "app/display_image.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "pipeline/band_runner.h"
 #include "pipeline/buffer_conversions.h"
@@ -21,9 +22,12 @@ std::shared_ptr<DisplayImage> makeDisplayImage(const float* preview, unsigned wi
     auto image = std::make_shared<DisplayImage>();
     image->width = width;
     image->height = height;
-    image->pixels =
-        allocate_aligned_zeroed<std::uint16_t>(round_up_to_multiple(width, 16) * round_up_to_multiple(height, 16) * 3);
+    const std::size_t samples = round_up_to_multiple(width, 16) * round_up_to_multiple(height, 16) * 3;
+    image->pixels = allocate_aligned<std::uint16_t>(samples);
     if (!image->pixels) return nullptr;
+    // The rows are written below; the spare room after them is zero.
+    const std::size_t used = static_cast<std::size_t>(width) * height * 3;
+    std::memset(image->pixels.get() + used, 0, (samples - used) * sizeof(std::uint16_t));
     image->profile = std::move(profile);
     image->serial = ++serials;
     const std::size_t rowFloats = static_cast<std::size_t>(width) * 3;

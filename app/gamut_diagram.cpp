@@ -8,6 +8,7 @@
 
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
+#include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/stages/gamut_map.h"
@@ -26,10 +27,12 @@ std::uint8_t gamutByte(float v) {
 }
 
 std::uint8_t plotByte(float v) {
-    // 0..1 onto 25.5..255; anything beyond stays on the byte's range.
-    const double n = std::round(static_cast<double>(v) * 255.0 * 0.9 + 25.5);
-    if (!(n > 0)) return 0;
-    return n >= 255 ? 255 : static_cast<std::uint8_t>(n);
+    // round(v x 255 x 0.9 + 25.5), halves away from zero: 0..1 onto
+    // 25.5..255; anything beyond stays on the byte's range.
+    const double x = static_cast<double>(v) * 255.0 * 0.9 + 25.5;
+    if (!(x > 0)) return 0;
+    if (x >= 254.5) return 255;
+    return static_cast<std::uint8_t>(x + 0.5);
 }
 
 void drawGrid(std::vector<std::uint8_t>& img) {
@@ -77,24 +80,50 @@ std::vector<std::uint8_t> renderDiagram(const DiagramInput& in) {
     if (in.diagGamutArr) drawGamut(img, in.diagGamutArr, 1, in.fullGamut, x);
     if (!in.preview || !in.labPreview || in.raw) return img;
 
+    // Each pixel's target and colour are found on the band threads; the
+    // points are then drawn one after the other in pixel order, as the rule
+    // (a later point wins over a darker or marked one) needs.
     const PixelSpan s = pixelSpan(in.rect, in.width, in.height);
-    for (long row = s.firstRow; row < s.endRow; ++row) {
-        for (long column = s.firstColumn; column < s.endColumn; ++column) {
-            const std::size_t i = (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(column)) * 3;
-            const float* lab = in.labPreview + i;
-            // The pixel's slice in single precision.
-            if (!in.fullGamut && std::lround(lab[0] * 2.55f) != x) continue;
-            if (!std::isfinite(lab[1]) || !std::isfinite(lab[2])) continue;
-            const double ta = std::trunc(static_cast<double>(lab[1])), tb = std::trunc(static_cast<double>(lab[2]));
-            const double col = ta + 128, r = 128 - tb;
-            if (col < 0 || col >= N || r < 0 || r >= N) continue;
-            std::uint8_t* t = &img[(static_cast<std::size_t>(r) * N + static_cast<std::size_t>(col)) * 3];
-            const float* rgb = in.preview + i;
-            const std::uint8_t n[3] = {plotByte(rgb[0]), plotByte(rgb[1]), plotByte(rgb[2])};
-            const bool marked = std::any_of(t, t + 3, [](std::uint8_t v) { return v == 255 || v == 111; });
-            const double newY = 0.24 * n[0] + 0.7 * n[1] + 0.06 * n[2];
-            const double oldY = 0.24 * t[0] + 0.7 * t[1] + 0.06 * t[2];
-            if (marked || newY > oldY) std::copy_n(n, 3, t);
+    const std::size_t columns = static_cast<std::size_t>(s.endColumn - s.firstColumn);
+    const unsigned rows = static_cast<unsigned>(s.endRow - s.firstRow);
+    const std::size_t count = columns * rows;
+    if (count == 0) return img;
+    constexpr std::uint64_t kNone = ~std::uint64_t(0);
+    AlignedBuffer<std::uint64_t> points = allocate_aligned<std::uint64_t>(count);
+    if (!points) return img;
+    run_row_chunks(rows, band_thread_count > 0 ? band_thread_count : 1, [&](unsigned first, unsigned n) {
+        for (unsigned k = first; k < first + n; ++k) {
+            const long row = s.firstRow + static_cast<long>(k);
+            const std::size_t base = (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(s.firstColumn)) * 3;
+            const float* lab = in.labPreview + base;
+            const float* rgb = in.preview + base;
+            std::uint64_t* out = points.get() + static_cast<std::size_t>(k) * columns;
+            for (std::size_t c = 0; c < columns; ++c, lab += 3, rgb += 3) {
+                out[c] = kNone;
+                // The pixel's slice in single precision.
+                if (!in.fullGamut && std::lround(lab[0] * 2.55f) != x) continue;
+                // Target (trunc a*, trunc b*): column a + 128, row 128 - b, on the raster.
+                const float a = lab[1], b = lab[2];
+                if (!(a > -129.0f && a < 128.0f && b > -128.0f && b < 129.0f)) continue;
+                const int col = static_cast<int>(a) + 128, r = 128 - static_cast<int>(b);
+                if (col < 0 || col >= N || r < 0 || r >= N) continue;
+                const std::uint64_t cell = static_cast<std::uint64_t>(r) * N + static_cast<std::uint64_t>(col);
+                out[c] = (cell << 24) | (std::uint64_t(plotByte(rgb[2])) << 16) | (std::uint64_t(plotByte(rgb[1])) << 8) |
+                         plotByte(rgb[0]);
+            }
+        }
+    });
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t p = points.get()[i];
+        if (p == kNone) continue;
+        std::uint8_t* t = &img[static_cast<std::size_t>(p >> 24) * 3];
+        const std::uint8_t n[3] = {static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 8),
+                                   static_cast<std::uint8_t>(p >> 16)};
+        const bool marked = t[0] == 255 || t[0] == 111 || t[1] == 255 || t[1] == 111 || t[2] == 255 || t[2] == 111;
+        if (marked || 0.24 * n[0] + 0.7 * n[1] + 0.06 * n[2] > 0.24 * t[0] + 0.7 * t[1] + 0.06 * t[2]) {
+            t[0] = n[0];
+            t[1] = n[1];
+            t[2] = n[2];
         }
     }
     return img;

@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "app/info_readout.h"
+#include "pipeline/band_runner.h"
+#include "pipeline/dvklib.h"
 
 namespace dvk {
 
@@ -47,15 +49,41 @@ HistogramCounts countHistogram(const HistogramInput& in) {
     if (!in.preview) return h;
     const PixelSpan s = pixelSpan(in.rect, in.width, in.height);
     const bool lightness = !in.raw && in.labPreview;
-    for (long row = s.firstRow; row < s.endRow; ++row) {
-        const std::size_t base = static_cast<std::size_t>(row) * in.width;
-        for (long col = s.firstColumn; col < s.endColumn; ++col) {
-            const float* p = in.preview + (base + static_cast<std::size_t>(col)) * 3;
-            h.r[bin(p[0])] += 1;
-            h.g[bin(p[1])] += 1;
-            h.b[bin(p[2])] += 1;
-            if (lightness) h.l[lightnessBin(in.labPreview[(base + static_cast<std::size_t>(col)) * 3])] += 1;
+    // Whole counts per band of rows, added up at the end: the same counts in
+    // any order (and exact beyond the 2^24 a float count stops at).
+    const unsigned rows = static_cast<unsigned>(s.endRow - s.firstRow);
+    const int threads = std::max(1, std::min(band_thread_count, static_cast<int>(rows / 64) + 1));
+    std::vector<std::array<std::uint32_t, 4 * 256>> bands(static_cast<std::size_t>(threads));
+    run_row_chunks(static_cast<unsigned>(threads), threads, [&](unsigned first, unsigned count) {
+        for (unsigned t = first; t < first + count; ++t) {
+            std::array<std::uint32_t, 4 * 256>& c = bands[t];
+            c.fill(0);
+            const long r0 = s.firstRow + static_cast<long>(rows) * t / threads;
+            const long r1 = s.firstRow + static_cast<long>(rows) * (t + 1) / threads;
+            for (long row = r0; row < r1; ++row) {
+                const std::size_t base = static_cast<std::size_t>(row) * in.width;
+                const float* p = in.preview + (base + static_cast<std::size_t>(s.firstColumn)) * 3;
+                for (long col = s.firstColumn; col < s.endColumn; ++col, p += 3) {
+                    ++c[static_cast<std::size_t>(bin(p[0]))];
+                    ++c[256 + static_cast<std::size_t>(bin(p[1]))];
+                    ++c[512 + static_cast<std::size_t>(bin(p[2]))];
+                }
+                if (!lightness) continue;
+                const float* lab = in.labPreview + (base + static_cast<std::size_t>(s.firstColumn)) * 3;
+                for (long col = s.firstColumn; col < s.endColumn; ++col, lab += 3)
+                    ++c[768 + static_cast<std::size_t>(lightnessBin(lab[0]))];
+            }
         }
+    });
+    std::array<std::uint64_t, 4 * 256> total{};
+    for (const auto& c : bands)
+        for (std::size_t i = 0; i < total.size(); ++i) total[i] += c[i];
+    for (int i = 0; i < 256; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        h.r[i] = static_cast<float>(total[k]);
+        h.g[i] = static_cast<float>(total[256 + k]);
+        h.b[i] = static_cast<float>(total[512 + k]);
+        h.l[i] = static_cast<float>(total[768 + k]);
     }
     // The largest red, green or blue count of bins 5 to 250 scales every bar
     // to 127 (end bins may be taller); lightness does not count.

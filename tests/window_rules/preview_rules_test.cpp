@@ -9,6 +9,8 @@
 #include "app/display_image.h"
 #include "app/preview_rules.h"
 #include "app/window_preferences.h"
+#include "colour/profile.h"
+#include "colour/profile_lookup.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 
@@ -149,6 +151,36 @@ TEST(DisplayImage, ClippingTwiceRestoresAndDisplayKeepsGreys) {
         EXPECT_NEAR(static_cast<int>(out[i] & 0xFF), grey, 1) << i;
     }
     EXPECT_FALSE(converter.setScreenProfile({1, 2, 3}));
+}
+
+TEST(DisplayImage, TheTableFollowsTheTransform) {
+    // An AdobeRGB image on an sRGB screen: the interpolated table against the
+    // transform itself, over samples spread across the cube (dark ones too).
+    const auto adobe = getDVKProfileRef("AdobeRGB2.2", nullptr);
+    ASSERT_TRUE(adobe);
+    const unsigned w = 4096;
+    DisplayImage img;
+    img.width = w;
+    img.height = 1;
+    img.pixels = allocate_aligned<std::uint16_t>(w * 3);
+    img.profile = adobe->bytes();
+    std::uint32_t seed = 7;
+    for (unsigned i = 0; i < w * 3; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const std::uint32_t v = seed >> 16;
+        img.pixels.get()[i] = static_cast<std::uint16_t>(i % 5 == 0 ? v / 64 : v);  // a fifth near black
+    }
+    DisplayConverter converter;
+    std::vector<std::uint32_t> out(w);
+    ASSERT_TRUE(converter.convert(img, out.data(), w));
+    int worst = 0;
+    for (unsigned x = 0; x < w; ++x) {
+        std::uint8_t exact[3];
+        ASSERT_TRUE(converter.convertExactly(img.profile, img.pixels.get() + 3 * x, exact));
+        for (int c = 0; c < 3; ++c)
+            worst = std::max(worst, std::abs(int((out[x] >> (16 - 8 * c)) & 0xFF) - int(exact[c])));
+    }
+    EXPECT_LE(worst, 1);
 }
 
 }  // namespace
