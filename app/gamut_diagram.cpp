@@ -35,6 +35,14 @@ std::uint8_t plotByte(float v) {
     return static_cast<std::uint8_t>(x + 0.5);
 }
 
+// The brightness a point is compared by: 0.24 R + 0.7 G + 0.06 B, in
+// hundredths (whole numbers: the comparison is exact).
+std::uint64_t weight(std::uint64_t r, std::uint64_t g, std::uint64_t b) { return 24 * r + 70 * g + 6 * b; }
+
+std::uint8_t isMarked(const std::uint8_t* t) {
+    return t[0] == 255 || t[0] == 111 || t[1] == 255 || t[1] == 111 || t[2] == 255 || t[2] == 111;
+}
+
 void drawGrid(std::vector<std::uint8_t>& img) {
     const auto set = [&](int a, int b, std::uint8_t grey) {
         const int col = a + 128, row = 128 - b;
@@ -108,23 +116,32 @@ std::vector<std::uint8_t> renderDiagram(const DiagramInput& in) {
                 const int col = static_cast<int>(a) + 128, r = 128 - static_cast<int>(b);
                 if (col < 0 || col >= N || r < 0 || r >= N) continue;
                 const std::uint64_t cell = static_cast<std::uint64_t>(r) * N + static_cast<std::uint64_t>(col);
-                out[c] = (cell << 24) | (std::uint64_t(plotByte(rgb[2])) << 16) | (std::uint64_t(plotByte(rgb[1])) << 8) |
-                         plotByte(rgb[0]);
+                const std::uint64_t n0 = plotByte(rgb[0]), n1 = plotByte(rgb[1]), n2 = plotByte(rgb[2]);
+                out[c] = (weight(n0, n1, n2) << 40) | (cell << 24) | (n2 << 16) | (n1 << 8) | n0;
             }
         }
     });
+    // Each cell's weight, and whether it is marked (a byte 255 or 111,
+    // which any point replaces), kept beside the raster.
+    std::vector<std::uint16_t> cellWeight(static_cast<std::size_t>(N) * N);
+    std::vector<std::uint8_t> cellMarked(static_cast<std::size_t>(N) * N);
+    for (std::size_t i = 0; i < cellWeight.size(); ++i) {
+        const std::uint8_t* t = &img[i * 3];
+        cellWeight[i] = static_cast<std::uint16_t>(weight(t[0], t[1], t[2]));
+        cellMarked[i] = isMarked(t);
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint64_t p = points.get()[i];
         if (p == kNone) continue;
-        std::uint8_t* t = &img[static_cast<std::size_t>(p >> 24) * 3];
-        const std::uint8_t n[3] = {static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 8),
-                                   static_cast<std::uint8_t>(p >> 16)};
-        const bool marked = t[0] == 255 || t[0] == 111 || t[1] == 255 || t[1] == 111 || t[2] == 255 || t[2] == 111;
-        if (marked || 0.24 * n[0] + 0.7 * n[1] + 0.06 * n[2] > 0.24 * t[0] + 0.7 * t[1] + 0.06 * t[2]) {
-            t[0] = n[0];
-            t[1] = n[1];
-            t[2] = n[2];
-        }
+        const std::size_t cell = static_cast<std::size_t>((p >> 24) & 0xFFFF);
+        const std::uint16_t w = static_cast<std::uint16_t>(p >> 40);
+        if (!cellMarked[cell] && w <= cellWeight[cell]) continue;
+        std::uint8_t* t = &img[cell * 3];
+        t[0] = static_cast<std::uint8_t>(p);
+        t[1] = static_cast<std::uint8_t>(p >> 8);
+        t[2] = static_cast<std::uint8_t>(p >> 16);
+        cellWeight[cell] = w;
+        cellMarked[cell] = isMarked(t);
     }
     return img;
 }
