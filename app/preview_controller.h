@@ -291,6 +291,7 @@ private:
     unsigned openedWidth_ = 0, openedHeight_ = 0;
     bool runWasOpen_ = false;
     bool fileLoaded_ = false;
+    bool applyTailQueued_ = false;
     bool hadWorkingImage_ = false;
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
     std::unique_ptr<ApplyWorker> worker_;

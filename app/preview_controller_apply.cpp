@@ -77,7 +77,14 @@ void PreviewController::apply(const ApplySender& sender) {
         rp_.resetToDefaults(false);
         setCustomCameraProfile("Default");
     }
+    // Requests that collapse into one run refresh the readouts once after it.
+    if (applyTailQueued_) {
+        runApplyInThread();
+        return;
+    }
+    applyTailQueued_ = true;
     runApplyInThread([this] {
+        applyTailQueued_ = false;
         updateInfoFromX(-1, -1, 0, 0);
         setProgressMT(100);
     });
