@@ -102,7 +102,8 @@ std::vector<std::uint8_t> renderDiagram(const DiagramInput& in) {
     run_row_chunks(rows, band_thread_count > 0 ? band_thread_count : 1, [&](unsigned first, unsigned n) {
         for (unsigned k = first; k < first + n; ++k) {
             const long row = s.firstRow + static_cast<long>(k);
-            const std::size_t base = (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(s.firstColumn)) * 3;
+            const std::size_t base =
+                (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(s.firstColumn)) * 3;
             const float* lab = in.labPreview + base;
             const float* rgb = in.preview + base;
             std::uint64_t* out = points.get() + static_cast<std::size_t>(k) * columns;

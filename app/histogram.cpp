@@ -121,7 +121,8 @@ std::vector<std::uint8_t> renderHistogram(const HistogramInput& in) {
     }
 
     // Markers at the readout's values.
-    const int r = std::clamp(in.markerR, 0, 255), g = std::clamp(in.markerG, 0, 255), b = std::clamp(in.markerB, 0, 255);
+    const int r = std::clamp(in.markerR, 0, 255), g = std::clamp(in.markerG, 0, 255),
+              b = std::clamp(in.markerB, 0, 255);
     const int l = lightness ? lightnessBin(static_cast<float>(in.markerL)) : 0;
     for (int y = 0; y < H; ++y) {
         if (in.histR) std::copy_n(std::array<std::uint8_t, 3>{0x80, 0, 0}.data(), 3, px(r, y));

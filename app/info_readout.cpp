@@ -86,7 +86,8 @@ InfoReadout readOutArea(const ReadoutInput& in) {
         const double mean[3] = {m.r, m.g, m.b};
         static const char* const names[3] = {"infoDR", "infoDG", "infoDB"};
         for (int c = 0; c < 3; ++c)
-            f[names[c]] = formatFixed(evOfValue(in.grayScale + c, 3, static_cast<float>(mean[c]), in.grayPoint), 2, true);
+            f[names[c]] =
+                formatFixed(evOfValue(in.grayScale + c, 3, static_cast<float>(mean[c]), in.grayPoint), 2, true);
     } else {
         for (const char* name : {"infoDR", "infoDG", "infoDB"}) f[name].clear();
     }
@@ -100,8 +101,8 @@ std::optional<float> zoneClickCompression(float hlCompression, int zone, const s
         // The middle of the zone: halfway to its upper end. The last zone
         // ends at L* 99, taken, as the other titles are, as a distance from
         // the picked lightness, to one decimal.
-        const double w =
-            zone < kZoneCount - 1 ? leadingNumber(nextTitle) : std::round(static_cast<double>(lastZoneTop) * 10.0) / 10.0;
+        const double w = zone < kZoneCount - 1 ? leadingNumber(nextTitle)
+                                               : std::round(static_cast<double>(lastZoneTop) * 10.0) / 10.0;
         v = (v + w) * 0.5;
     }
     const float next = hlCompression + static_cast<float>(v);

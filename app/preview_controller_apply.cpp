@@ -66,7 +66,8 @@ void PreviewController::apply(const ApplySender& sender) {
     }
     const bool loaded = rp_.isFileNameDefined() && rp_.image32();
     const bool engineImage = rp_.dvklib() && rp_.dvklib()->image_data();
-    const ApplyPlan plan = planApply(loaded, engineImage, sender, disableAutoApply_, modifierFlags() & kAlternateKeyMask);
+    const ApplyPlan plan =
+        planApply(loaded, engineImage, sender, disableAutoApply_, modifierFlags() & kAlternateKeyMask);
     if (plan.redrawDiagram) {
         if (ui_->diagramWindowVisible()) drawDiagram();
         return;

@@ -60,7 +60,8 @@ void PreviewController::showPrevImage(bool on) {
         rp_.setUndoSettings(settings);
         const SettingsValue* profile = settings.find("customRawProfile");
         const std::string wanted = profile ? profile->description() : std::string();
-        if (wanted != rp_.customRawProfile()) setCustomCameraProfile(wanted.empty() ? "Default" : lastPathComponent(wanted));
+        if (wanted != rp_.customRawProfile())
+            setCustomCameraProfile(wanted.empty() ? "Default" : lastPathComponent(wanted));
     });
     histogramImage_ = entry.histogram;
     ui_->setHistogramImage(histogramImage_);

@@ -51,7 +51,9 @@ RectD CroppingImageView::selectedImageRect() const {
     return dvk::selectedImageRect(marker_.selectedRect(), drawnRect(), width_, height_);
 }
 
-PointD CroppingImageView::imagePointAt(QPointF p) const { return clickedImagePoint(toPoint(p), drawnRect(), width_, height_); }
+PointD CroppingImageView::imagePointAt(QPointF p) const {
+    return clickedImagePoint(toPoint(p), drawnRect(), width_, height_);
+}
 
 QImage CroppingImageView::croppedImage() const {
     const RectD r = selectedImageRect();

@@ -40,7 +40,8 @@ QImage imageFromRgbBytes(const std::vector<std::uint8_t>& rgb, int width, int he
     if (rgb.size() < static_cast<std::size_t>(width) * height * 3) return {};
     QImage img(width, height, QImage::Format_RGB888);
     for (int y = 0; y < height; ++y)
-        std::memcpy(img.scanLine(y), rgb.data() + static_cast<std::size_t>(y) * width * 3, static_cast<std::size_t>(width) * 3);
+        std::memcpy(img.scanLine(y), rgb.data() + static_cast<std::size_t>(y) * width * 3,
+                    static_cast<std::size_t>(width) * 3);
     return img;
 }
 

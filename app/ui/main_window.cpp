@@ -180,8 +180,9 @@ QImage MainWindow::grabWindow() { return grab().toImage(); }
 QRect MainWindow::visibleImageRect() const {
     // The drawn image within the scroll area's viewport, in window pixels.
     const RectD d = imageView_->drawnRect();
-    QRect drawn(QPoint(static_cast<int>(std::ceil(d.x)), static_cast<int>(std::ceil(d.y))),
-                QPoint(static_cast<int>(std::floor(d.x + d.width)) - 1, static_cast<int>(std::floor(d.y + d.height)) - 1));
+    QRect drawn(
+        QPoint(static_cast<int>(std::ceil(d.x)), static_cast<int>(std::ceil(d.y))),
+        QPoint(static_cast<int>(std::floor(d.x + d.width)) - 1, static_cast<int>(std::floor(d.y + d.height)) - 1));
     const QWidget* viewport = scrollArea_->viewport();
     QRect visible(imageView_->mapFrom(viewport, QPoint(0, 0)), viewport->size());
     drawn = drawn.intersected(visible);

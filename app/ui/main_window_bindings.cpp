@@ -267,8 +267,9 @@ void MainWindow::refreshSetting(const std::string& key) {
         return;
     }
     if (key == "gamma") {
-        const bool editable =
-            valueTransformerForName("GammaFieldEnableTransformer")->transformedValue(rp.valueForKey("curveType")).bool_value();
+        const bool editable = valueTransformerForName("GammaFieldEnableTransformer")
+                                  ->transformedValue(rp.valueForKey("curveType"))
+                                  .bool_value();
         for (const char* name : {"gamma", "gammaField"})
             if (auto* control = findChild<QWidget*>(QString::fromLatin1(name))) control->setEnabled(editable);
     }

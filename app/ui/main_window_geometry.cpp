@@ -18,7 +18,9 @@ namespace dvk {
 namespace {
 
 SizeD toSize(QSize s) { return {static_cast<double>(s.width()), static_cast<double>(s.height())}; }
-QSize toQSize(SizeD s) { return QSize(static_cast<int>(std::lround(s.width)), static_cast<int>(std::lround(s.height))); }
+QSize toQSize(SizeD s) {
+    return QSize(static_cast<int>(std::lround(s.width)), static_cast<int>(std::lround(s.height)));
+}
 
 }  // namespace
 
@@ -64,7 +66,8 @@ QRect MainWindow::anchorFrameRect(QRect rect) {
     in.currentFrame = toSize(size());
     if (in.visible.isEmpty()) return rect;
     const RectD r = dvk::anchorFrameRect(in);
-    const QRect placed(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.width), static_cast<int>(r.height));
+    const QRect placed(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.width),
+                       static_cast<int>(r.height));
     adjustingSize_ = true;
     setGeometry(placed);
     adjustingSize_ = false;
@@ -78,7 +81,8 @@ void MainWindow::zoomToFitChanged() {
     anchorFrameRect(QRect(geometry().topLeft(), allowed));
     const bool fit = pc_.controls().zoomToFit;
     if (fit) {
-        rememberedScroll_ = QPoint(scrollArea_->horizontalScrollBar()->value(), scrollArea_->verticalScrollBar()->value());
+        rememberedScroll_ =
+            QPoint(scrollArea_->horizontalScrollBar()->value(), scrollArea_->verticalScrollBar()->value());
         scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         imageView_->setScalesDown(true);

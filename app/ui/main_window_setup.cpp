@@ -117,7 +117,8 @@ void MainWindow::switchDarkLightMode(bool on) {
     if (!next) return;
     appearance_ = *next;
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(appearance_ == Appearance::Dark ? darkPalette() : QApplication::style()->standardPalette());
+    QApplication::setPalette(appearance_ == Appearance::Dark ? darkPalette()
+                                                             : QApplication::style()->standardPalette());
     UserDefaults::standard().setBool("DarkMode", on);
     UserDefaults::standard().synchronize();
 }
@@ -181,7 +182,8 @@ void MainWindow::buildMenus() {
         pc_.showClippingChanged();
         stateChanged();
     });
-    image->addAction(tr("Deselect"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this, [this] { pc_.deselectRect(); });
+    image->addAction(tr("Deselect"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this,
+                     [this] { pc_.deselectRect(); });
     image->addAction(tr("Gamut Diagram"), QKeySequence(Qt::CTRL | Qt::Key_D), this, [this] { pc_.drawDiagram("ChD"); });
     image->addSeparator();
     image->addAction(tr("Keyboard Helper"), this, [this] { keyboardHelper_->show(); });

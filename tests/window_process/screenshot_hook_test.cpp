@@ -80,8 +80,8 @@ TEST(ScreenshotHook, TheChartDevelopedFittedAndTwoStopsDarker) {
     // Bars: light columns in the histogram's lower half.
     int bars = 0;
     for (int x = 0; x < normal.histogramRect.width(); ++x)
-        bars += qGray(normal.image.pixel(normal.histogramRect.left() + x, normal.histogramRect.top() +
-                                                                              normal.histogramRect.height() * 3 / 4)) > 100;
+        bars += qGray(normal.image.pixel(normal.histogramRect.left() + x,
+                                         normal.histogramRect.top() + normal.histogramRect.height() * 3 / 4)) > 100;
     EXPECT_GT(bars, 10);
 
     // Two stops down through the settings hook, written as PPM.

@@ -63,7 +63,8 @@ TEST(FieldRules, ArrowAndPageKeysAndTheNumberFilter) {
     EXPECT_FALSE(steppedFieldValue(0, 1.0f, FieldCommand::MoveUp));
     for (const char* ok : {"", "-", "+", "1", "-1.", "1.25", ".5", "-1,5", "12"})
         EXPECT_TRUE(isPartialNumberValid(ok)) << ok;
-    for (const char* bad : {"1.2.3", "1-2", "--", "1+", "a", "1,2.3", "1 "}) EXPECT_FALSE(isPartialNumberValid(bad)) << bad;
+    for (const char* bad : {"1.2.3", "1-2", "--", "1+", "a", "1,2.3", "1 "})
+        EXPECT_FALSE(isPartialNumberValid(bad)) << bad;
     EXPECT_DOUBLE_EQ(numberFromText("-1,5"), -1.5);
     EXPECT_DOUBLE_EQ(numberFromText("+.25"), 0.25);
     EXPECT_DOUBLE_EQ(numberFromText(""), 0.0);

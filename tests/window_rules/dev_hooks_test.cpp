@@ -15,7 +15,9 @@ TEST(DevHooksWindow, SettingsListAndRects) {
     EXPECT_EQ(devScreenshotRects(0, 19, 867, 578, 867, 19, 256, 128),
               "imageView 0 19 867 578\nhistogramView 867 19 256 128\n");
     const DevHooks h = readDevHooks([](const char* name) -> const char* {
-        return std::string(name) == "DVK_DEV_SCREENSHOT" ? "/tmp/x.png" : std::string(name) == "DVK_DEV_SET" ? "exposure=1" : nullptr;
+        return std::string(name) == "DVK_DEV_SCREENSHOT" ? "/tmp/x.png"
+               : std::string(name) == "DVK_DEV_SET"      ? "exposure=1"
+                                                         : nullptr;
     });
     EXPECT_EQ(h.screenshot, "/tmp/x.png");
     EXPECT_EQ(h.set, "exposure=1");

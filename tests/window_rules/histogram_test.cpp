@@ -121,7 +121,8 @@ TEST(Histogram, MarkersDashesZonesExposureMarksAndGreyPoint) {
     EXPECT_EQ(px(with, 256, 255, 118)[1], static_cast<std::uint8_t>(~px(without, 256, 255, 118)[1]));
     EXPECT_EQ(px(with, 256, 255, 100)[1], px(without, 256, 255, 100)[1]);
     // A third of a stop below: only rows 122..127.
-    const int third = static_cast<int>(grey[static_cast<std::size_t>(std::lround(65534.0f / 1.2599211f)) * 3 + 1] * 255.0f);
+    const int third =
+        static_cast<int>(grey[static_cast<std::size_t>(std::lround(65534.0f / 1.2599211f)) * 3 + 1] * 255.0f);
     EXPECT_EQ(px(with, 256, third, 118)[1], px(without, 256, third, 118)[1]);
     EXPECT_NE(px(with, 256, third, 124)[1], px(without, 256, third, 124)[1]);
     // Grey point 50: column v = 127 inverted, its neighbours the inverse of

@@ -145,9 +145,10 @@ TEST(CroppingImageViewUi, ClicksPostTheirNotifications) {
     QTest::mouseClick(&v, Qt::LeftButton, Qt::MetaModifier, QPoint(10, 20));
     QTest::mouseClick(&v, Qt::LeftButton, Qt::MetaModifier | Qt::AltModifier, QPoint(10, 20));
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ControlModifier | Qt::MetaModifier, QPoint(10, 20));
-    const std::vector<std::string> clicks = {"cmdClick", "ImageSelectionChanged", "cmdOptClick", "ImageSelectionChanged",
-                                             "ctrlClick", "ImageSelectionChanged", "ctrlOptClick",
-                                             "ImageSelectionChanged", "cmdClick", "ImageSelectionChanged"};
+    const std::vector<std::string> clicks = {
+        "cmdClick",  "ImageSelectionChanged", "cmdOptClick",  "ImageSelectionChanged",
+        "ctrlClick", "ImageSelectionChanged", "ctrlOptClick", "ImageSelectionChanged",
+        "cmdClick",  "ImageSelectionChanged"};
     EXPECT_EQ(n.names, clicks);
     EXPECT_EQ(n.points[0], QPointF(10, 20));
     // The double-click event posts only "doubleClick", whatever the keys.

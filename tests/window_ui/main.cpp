@@ -7,7 +7,8 @@
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // The user defaults and support folder of the tests are their own.
-    const QByteArray home = QDir::temp().filePath(QStringLiteral("dvk-window-ui-%1").arg(QCoreApplication::applicationPid())).toUtf8();
+    const QByteArray home =
+        QDir::temp().filePath(QStringLiteral("dvk-window-ui-%1").arg(QCoreApplication::applicationPid())).toUtf8();
     QDir().mkpath(QString::fromUtf8(home));
     qputenv("XDG_CONFIG_HOME", home + "/config");
     qputenv("XDG_DATA_HOME", home + "/data");
