@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "pipeline/settings/settings_value.h"
+
 namespace dvk {
 
 std::string formatFixed(double value, int decimals, bool plus) {
@@ -15,19 +17,12 @@ std::string formatFixed(double value, int decimals, bool plus) {
 }
 
 double leadingNumber(const std::string& text, bool commaIsPoint) {
-    std::string t;
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    t = text.substr(i);
+    std::string t = text;
     if (commaIsPoint)
         for (char& c : t)
             if (c == ',') c = '.';
-    double v = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
-    if (r.ec != std::errc() || !std::isfinite(v)) return 0.0;
-    return negative ? -v : v;
+    const double v = parse_leading_double(t);
+    return std::isfinite(v) ? v : 0.0;
 }
 
 }  // namespace dvk

@@ -8,7 +8,7 @@
 #include "app/gamut_diagram.h"
 #include "app/histogram.h"
 #include "app/number_text.h"
-#include "app/value_transformers.h"
+#include "pipeline/settings/settings_file.h"
 #include "colour/profile.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
@@ -111,7 +111,7 @@ void PreviewController::prepareDiagramProfileFromPath(const std::string& path) {
     }
     diagGamutArr_ = std::move(gamut);
     diagramProfile_ = path;
-    std::string name = lastPathComponent(path);
+    std::string name = last_path_component(path);
     if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
     controls_.diagramProfileLabel = name;
     controls_.diagramProfileToolTip = path;

@@ -2,7 +2,7 @@
 // screen; the show-previous button flips to the one before.
 #include "app/preview_controller.h"
 
-#include "app/value_transformers.h"
+#include "pipeline/settings/settings_file.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
@@ -61,7 +61,7 @@ void PreviewController::showPrevImage(bool on) {
         const SettingsValue* profile = settings.find("customRawProfile");
         const std::string wanted = profile ? profile->description() : std::string();
         if (wanted != rp_.customRawProfile())
-            setCustomCameraProfile(wanted.empty() ? "Default" : lastPathComponent(wanted));
+            setCustomCameraProfile(wanted.empty() ? "Default" : last_path_component(wanted));
     });
     histogramImage_ = entry.histogram;
     ui_->setHistogramImage(histogramImage_);

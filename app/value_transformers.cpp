@@ -2,19 +2,12 @@
 
 #include <cmath>
 
+#include "pipeline/settings/settings_file.h"
+
 namespace dvk {
 
-std::string lastPathComponent(const std::string& path) {
-    if (path.empty()) return path;
-    std::size_t end = path.size();
-    while (end > 1 && path[end - 1] == '/') --end;
-    if (end == 1 && path[0] == '/') return "/";
-    const std::size_t slash = path.rfind('/', end - 1);
-    return slash == std::string::npos ? path.substr(0, end) : path.substr(slash + 1, end - slash - 1);
-}
-
 SettingsValue LastPathComponent::transformedValue(const SettingsValue& value) const {
-    if (const std::string* s = value.string_ptr()) return SettingsValue(lastPathComponent(*s));
+    if (const std::string* s = value.string_ptr()) return SettingsValue(last_path_component(*s));
     return value;
 }
 

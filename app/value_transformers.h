@@ -55,7 +55,4 @@ public:
 // The transformer registered under `name` (null for an unknown name).
 const ValueTransformer* valueTransformerForName(std::string_view name);
 
-// The last path component of a path, as above.
-std::string lastPathComponent(const std::string& path);
-
 }  // namespace dvk
