@@ -2,6 +2,7 @@
 #include "app/controller.h"
 
 #include "app/controller_ui.h"
+#include "app/preview_controller.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -29,9 +30,13 @@ const std::vector<std::string>& Controller::arguments() { return process_argumen
 bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 
 Controller::Controller(ControllerOptions options)
-    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()), fileSearch_(options_.search) {}
+    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()), fileSearch_(options_.search) {
+    makePreviewController();
+}
 
 Controller::~Controller() {
+    // The apply worker ends (a run going finishes) before anything else goes.
+    preview_.reset();
     if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
 }
 
@@ -42,11 +47,6 @@ void Controller::launch() {
     createPresetsMenu();
     applicationDidFinishLaunching();
     activity_.launchFinished();
-}
-
-bool Controller::isBusy() const {
-    if (roads_.isBusy) return roads_.isBusy();
-    return !rawProcessor_->isNotInProgress();
 }
 
 UserDefaults& Controller::defaults() const {

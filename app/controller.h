@@ -9,6 +9,9 @@
 //   controller_store.cpp         support folder, files, history store, migration
 //   controller_history.cpp       history records and defaults (the history window's actions)
 //   controller_file_list.cpp     expandFileList
+//   controller_preview.cpp       the main window's preview concern: preview and
+//                                apply, image view and info panel, histogram and
+//                                diagram (PreviewController, preview_controller*.cpp)
 //   controller_delegate.cpp      launch and quit steps, the update check, open events and drops
 //   controller_settings_files.cpp  settings to the clipboard and to files, multiple export and import
 //   controller_presets.cpp       presets and the settings selector
@@ -47,6 +50,7 @@ namespace dvk {
 
 class ControllerUi;
 class UserDefaults;
+class PreviewController;
 
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
@@ -96,7 +100,9 @@ public:
     // The open and batch roads (see controller_roads.h).
     void setRoads(ControllerRoads roads) { roads_ = std::move(roads); }
     ControllerRoads& roads() { return roads_; }
-    // A load, save or batch is under way (the busy test of the roads).
+    // --- the busy test (controller_busy.cpp) -----------------------------------
+    // True while a load, save or batch runs. Open events, drops, presets and
+    // the history window's batch do nothing while busy. Main thread.
     bool isBusy() const;
     UserDefaults& defaults() const;
 
@@ -117,15 +123,18 @@ public:
     bool applicationOpenFile(const std::string& path);
     // application:openFiles: gathers the paths for 250 ms; Failure while busy.
     OpenReply applicationOpenFiles(const std::vector<std::string>& paths);
-    // _application:openFiles: the gathered request: one file opens, several
-    // (or one with Shift and Control held) run as a batch.
+    // _application:openFiles: the gathered request, expanded: one file opens
+    // (a TIFF or JPEG traced back to its raw file), several (or one with Shift
+    // and Control held) run as a new batch; nothing for no file.
     void openGatheredFiles(const std::vector<std::string>& paths);
     // performDragOperation: expands the dropped paths and keeps the files the
     // raw decoder identifies (on a worker), then takes the road of open events.
     void performDragOperation(const std::vector<std::string>& paths);
-    // The external editors and the chosen one (0: "Don't open", k + 1: editor k).
+    // The external editors (paths) and the chosen pop-up item (0: "Don't
+    // open", n: editors[n - 1]), read at launch and written at quit.
     std::vector<std::string>& editors() { return editors_; }
-    std::int64_t& currentEditor() { return currentEditor_; }
+    std::int64_t currentEditor() const { return currentEditor_; }
+    void setCurrentEditor(std::int64_t item) { currentEditor_ = item; }
     // The command-line files of the launch (absolute).
     std::vector<std::string> commandLineFiles() const;
 
@@ -219,6 +228,18 @@ public:
     void addToHistoryAndSetDirectoryDefault(const std::string& senderTitle);
     bool selectSettings(const HistoryMO& record);
 
+    // --- the main window's preview (controller_preview.cpp) ------------------------
+    // processPreview, apply:, runApplyInThread:, updatePrev, handleNotify:,
+    // updateInfoFromX:..., histogram:, diagram:, ... by their names; the
+    // window set-up and geometry are the main window's (app/ui/main_window.h).
+    PreviewController& preview() { return *preview_; }
+    // Opens a file named on the command line until the open road exists: the
+    // load on the apply worker, then the road's steps after it (orientation,
+    // reset, processPreview, zoom to fit, updatePrev). `done` gets the
+    // loader's result (0: shown) on the main thread. Counts as an open for
+    // the activity record.
+    void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
+
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
     // "Scanned %d files" at most once a second.
@@ -236,10 +257,13 @@ private:
     // The selection of the history list becomes these records (those shown).
     void selectRecords(const std::vector<HistoryMO>& records);
     void showScanned(int count);
+    void makePreviewController();
 
     ControllerOptions options_;
     ControllerUi* ui_ = nullptr;
     std::unique_ptr<RawProcessor> rawProcessor_;
+    // After the processor: its worker stops before the processor goes.
+    std::unique_ptr<PreviewController> preview_;
     std::unique_ptr<HistoryStore> store_;
     std::mutex storeMutex_;
     int storeObserver_ = 0;

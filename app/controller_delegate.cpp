@@ -37,7 +37,7 @@ void Controller::applicationDidFinishLaunching() {
     // 3. External editors.
     editors_ = readEditors(d);
     currentEditor_ = d.integerForKey("SelectedEditor");
-    if (ui_) ui_->initEditorsButton();
+    if (roads_.initEditorsButton) roads_.initEditorsButton();
     // 4. The preference menu items.
     if (ui_) ui_->setPreferenceMenuStates(readPreferenceMenuStates(d));
     // 5. (Tag copies and profiling patches start counted at 0.)
@@ -65,7 +65,8 @@ TerminateReply Controller::applicationShouldTerminate() {
         if (!quitPending_) {
             quitPending_ = true;
             log_line("DVK will quit when the running work has ended.");
-            if (roads_.postponeBatch) roads_.postponeBatch();
+            // A batch (when one runs) stops after its current file, its list kept.
+            if (roads_.clickCancel) roads_.clickCancel("Postpone");
             activity_.whenIdle([this, alive = std::weak_ptr<int>(lifeToken_)] {
                 if (!alive.lock() || !quitPending_) return;
                 if (ui_)
@@ -118,11 +119,9 @@ TerminateReply Controller::applicationShouldTerminate() {
 void Controller::applicationWillTerminate() { log_line("DVK quit"); }
 
 bool Controller::applicationOpenFile(const std::string& path) {
-    if (isBusy() || quitPending_) return false;
+    if (isBusy() || quitPending_ || !roads_.startOpen) return false;
     std::optional<std::string> raw = roads_.getRAWPathForTiffJpeg ? roads_.getRAWPathForTiffJpeg(path) : std::nullopt;
-    if (!roads_.openFileInThread) return false;
-    roads_.openFileInThread(raw.value_or(path));
-    return true;
+    return roads_.startOpen(raw.value_or(path));
 }
 
 OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths) {
@@ -133,20 +132,22 @@ OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths
     // The gathering counts as work, so that quitting when idle waits for it.
     if (!gatheringToken_.active()) gatheringToken_ = activity_.begin();
     openEvents_.add(paths, [this](std::vector<std::string> request) {
-        openGatheredFiles(request);
+        // Refused when a road began meanwhile (the Open command, say).
+        if (isBusy())
+            log_line("We are in progress, can't accept list %s", describePathList(request).c_str());
+        else
+            openGatheredFiles(request);
         gatheringToken_.end();
     });
     return OpenReply::Success;
 }
 
 void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
-    RawProcessor& r = *rawProcessor_;
-    // Busy from now on, until the open or the batch ends.
-    r.setProgress(1.0);
+    // The expansion runs here on the main thread, so no other road can begin
+    // meanwhile; the road that opens or converts marks itself busy.
     std::vector<std::string> files = expandFileList(paths);
     if (files.empty()) {
         log_line("Nothing to open in %s", describePathList(paths).c_str());
-        r.setProgress(0);
         return;
     }
     const unsigned flags = currentModifierFlags();
@@ -154,19 +155,13 @@ void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
     if (files.size() < 2 && !shiftControl) {
         std::optional<std::string> raw =
             roads_.getRAWPathForTiffJpeg ? roads_.getRAWPathForTiffJpeg(files.front()) : std::nullopt;
-        if (roads_.openFileInThread)
-            roads_.openFileInThread(raw.value_or(files.front()));
-        else
-            r.setProgress(0);
+        if (roads_.startOpen) roads_.startOpen(raw.value_or(files.front()));
         return;
     }
     if (roads_.deleteBatchSaved) roads_.deleteBatchSaved();
     std::vector<BatchEntry> entries;
     for (std::string& f : files) entries.push_back({std::move(f), std::nullopt});
-    if (roads_.runBatchInThread)
-        roads_.runBatchInThread(std::move(entries));
-    else
-        r.setProgress(0);
+    if (roads_.runBatchInThread) roads_.runBatchInThread(std::move(entries));
 }
 
 void Controller::performDragOperation(const std::vector<std::string>& paths) {

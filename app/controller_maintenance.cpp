@@ -95,6 +95,11 @@ void Controller::clearDestinationFile() {
 }
 
 void Controller::runBatchWithSelection() {
+    // Nothing may load or convert with the open file's processor meanwhile.
+    if (isBusy()) {
+        log_line("Batch: busy, the selection is not run");
+        return;
+    }
     scanCounter() = 0;
     showScanned(0);
     std::vector<HistoryMO> selected = historyList_.selectedObjects();
@@ -104,12 +109,6 @@ void Controller::runBatchWithSelection() {
         scanCounter() = 0;
         return;
     }
-    // Nothing may load or convert with the open file's processor meanwhile.
-    if (isBusy()) {
-        log_line("Batch: busy, the selection is not run");
-        return;
-    }
-    rawProcessor_->setProgress(1.0);
     std::vector<BatchEntry> items;
     long long lastReport = static_cast<long long>(std::time(nullptr));
     for (const HistoryMO& record : selected) {
@@ -129,15 +128,13 @@ void Controller::runBatchWithSelection() {
     }
     if (items.empty()) {
         showAlert("Wrong selection", "Couldn't find any files in selection", {"Ok"});
-        rawProcessor_->setProgress(0);
+        setProgressMT(0);
         scanCounter() = 0;
         return;
     }
+    // The batch marks itself busy when it begins.
     if (roads_.deleteBatchSaved) roads_.deleteBatchSaved();
-    if (roads_.runBatchInThread)
-        roads_.runBatchInThread(std::move(items));
-    else
-        rawProcessor_->setProgress(0);
+    if (roads_.runBatchInThread) roads_.runBatchInThread(std::move(items));
     scanCounter() = 0;
 }
 

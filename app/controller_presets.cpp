@@ -25,7 +25,11 @@ void Controller::presetSelected(std::size_t index) {
     if (!item) return;
     switch (item->tag) {
         case kPresetItemTag:
-            if (roads_.openSettingsFile) roads_.openSettingsFile(item->file);
+            // The preset onto the open file; not while a road uses its processor.
+            if (isBusy())
+                log_line("Preset %s not applied: busy", item->title.c_str());
+            else if (roads_.openSettingsFile)
+                roads_.openSettingsFile(item->file);
             presetsMenu_.setCurrentPreset(index);
             break;
         case kPresetDeleteTag:

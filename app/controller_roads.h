@@ -1,7 +1,7 @@
 // The open and batch roads as the application delegate, the presets and the
-// history maintenance call them. The Controller holds one set; the program
-// binds them to the roads, tests to stand-ins. A road left empty does
-// nothing (an open or batch that is not started leaves nothing busy).
+// history maintenance call them: a seam of functions the program binds to
+// the roads (their Controller methods of the same names), tests to stand-ins.
+// A road left empty does nothing.
 #pragma once
 
 #include <functional>
@@ -21,23 +21,27 @@ struct BatchEntry {
 };
 
 struct ControllerRoads {
-    // Busy: a load, save or batch has set a progress that is neither 0 nor
-    // complete (empty: the RawProcessor's isNotInProgress is false).
+    // Busy: a load, save or batch runs (empty: the RawProcessor's progress is
+    // neither 0 nor complete).
     std::function<bool()> isBusy;
-    // openFileInThread: with the path (a raw file, or a settings file).
-    std::function<void(const std::string& path)> openFileInThread;
-    // runBatchInThread: with the entries.
-    std::function<void(std::vector<BatchEntry> entries)> runBatchInThread;
+    // Opens one file (a raw file or a settings file) on a road's thread;
+    // false when nothing started.
+    std::function<bool(const std::string& path)> startOpen;
+    // runBatchInThread: the entries as a new batch; false when nothing started.
+    std::function<bool(std::vector<BatchEntry> entries)> runBatchInThread;
     std::function<void()> deleteBatchSaved;
-    // getRAWPathForTiffJpeg: the raw file a TIFF or JPEG was made from.
+    // The raw file a TIFF or JPEG was made from.
     std::function<std::optional<std::string>(const std::string& path)> getRAWPathForTiffJpeg;
-    // completeBatch: offers to resume an unfinished batch.
+    // completeBatch: offers to resume an unfinished batch (at launch).
     std::function<void()> completeBatch;
-    // Postpones a running batch after its current file (its list stays).
-    std::function<void()> postponeBatch;
-    // openFile:withRawSettings: on the main thread with a settings file: the
-    // settings imported onto the open file.
+    // clickCancel: "Cancel" ends a running batch, any other title postpones it
+    // after its current file (its list kept).
+    std::function<void(const std::string& senderTitle)> clickCancel;
+    // openFile:withRawSettings: on the main thread with a settings file (a
+    // preset): its settings onto the open file.
     std::function<void(const std::string& settingsFile)> openSettingsFile;
+    // initEditorsButton: the editors pop-up from editors() and currentEditor().
+    std::function<void()> initEditorsButton;
 };
 
 }  // namespace dvk

@@ -26,16 +26,13 @@ public:
     // Runs `change` (which changes the open file's settings) once the apply
     // worker leaves the RawProcessor alone: at once, or right after its run.
     virtual void whenApplyIdle(std::function<void()> change) { change(); }
-    virtual bool disableAutoApply() const { return false; }
-    // apply: with a sender of this title ("" for nil).
-    virtual void apply(const std::string& senderTitle) {}
-    // setCustomCameraProfile: with a profile's file name or "Default".
+    // setCustomCameraProfile: with a profile's title, a file name or "Default".
     virtual void setCustomCameraProfile(const std::string& name) {}
+    // The "DisableAutoApply" preference, and apply: with a sender's title ("" : nil).
+    virtual bool disableAutoApply() const { return false; }
+    virtual void apply(const std::string& senderTitle) {}
 
     // --- launch and quit -------------------------------------------------------
-    // initEditorsButton: the editors pop-up from the controller's editors,
-    // item currentEditor selected.
-    virtual void initEditorsButton() {}
     virtual void setPreferenceMenuStates(const PreferenceMenuStates& states) {}
     // The arrow-key step of the four white-balance fields, in hundredths.
     virtual void setWhiteBalanceStepTag(long tag) {}
@@ -43,7 +40,8 @@ public:
     virtual void registerForDrops() {}
     // The window states written at quit; nullopt writes none of them.
     virtual std::optional<WindowStateDefaults> windowStateDefaults() const { return std::nullopt; }
-    // The camera-profiling panel's close steps and hiding it (when it is up).
+    // Another file is about to be loaded, or the program quits: the
+    // camera-profiling panel's close steps run and it closes (when it is up).
     virtual void closeProfilingWindow() {}
 
     // --- presets and the settings selector ---------------------------------------

@@ -6,13 +6,19 @@
 
 #include "app/controller.h"
 #include "app/dev_hooks.h"
+#include "app/preview_controller.h"
 #include "app/ui/controller_windows.h"
 #include "app/ui/desktop_url_opener.h"
+#include "app/ui/dev_screenshot.h"
+#include "app/ui/main_window.h"
+#include "app/ui/main_window_delegate.h"
 #include "app/ui/quit_signals.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/update_requester.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/url_opener.h"
+#include "platform/user_defaults.h"
 
 namespace dvk {
 
@@ -31,13 +37,38 @@ int runApplication(QApplication& app, int argc, char** argv) {
     {
         Controller controller;
         ControllerWindows windows(controller);
+        MainWindow mainWindow(controller.preview());
+        mainWindow.awakeFromNib(UserDefaults::standard());
+        windows.setMainWindow(&mainWindow);
+        wireMainWindowDelegate(controller, windows, mainWindow);
+        DevScreenshot screenshot(controller, mainWindow, hooks);
+
+        // Until the open road exists, a file opens on the main window through
+        // the preview's own load; the screenshot hook opens its file itself.
+        ControllerRoads roads;
+        roads.startOpen = [&](const std::string& file) {
+            if (!hooks.screenshot.empty()) return false;
+            controller.openCommandLineFile(file, [&mainWindow, &controller, file](int result) {
+                if (result != 0) return;
+                mainWindow.setWindowFilePath(QString::fromStdString(file));
+                mainWindow.setWindowTitle(QString::fromStdString(file).section(QLatin1Char('/'), -1));
+                mainWindow.setCameraInfo(controller.rawProcessor()->cameraInfo());
+            });
+            return true;
+        };
+        controller.setRoads(std::move(roads));
+
         InstanceServer instanceServer(controller, claimedInstanceSocket());
         installQuitSignals([&windows] { windows.terminate(); });
         controller.applicationWillFinishLaunching(requestUpdateFeed);
-        // The launch work runs once the event loop turns.
+        const std::vector<std::string>& args = Controller::arguments();
+        const std::string file = args.size() >= 2 ? args[1] : std::string();
+        // The launch work runs once the event loop turns: the launch steps open
+        // the files named on the command line.
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
             controller.launch();
+            if (!hooks.screenshot.empty()) screenshot.start(file);
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });
         rc = app.exec();

@@ -11,7 +11,7 @@
 #include "app/controller.h"
 #include "app/open_events.h"
 #include "app/ui/history_window.h"
-#include "app/ui/presets_popup.h"
+#include "app/ui/presets_pop_up.h"
 #include "app/ui/rename_source_panel.h"
 #include "app/ui/settings_selector_window.h"
 
@@ -139,10 +139,6 @@ void ControllerWindows::setCustomCameraProfile(const std::string& name) {
     if (hooks_.setCustomCameraProfile) hooks_.setCustomCameraProfile(name);
 }
 
-void ControllerWindows::initEditorsButton() {
-    if (hooks_.initEditorsButton) hooks_.initEditorsButton();
-}
-
 void ControllerWindows::setPreferenceMenuStates(const PreferenceMenuStates& states) {
     if (hooks_.setPreferenceMenuStates) hooks_.setPreferenceMenuStates(states);
 }
@@ -164,14 +160,14 @@ void ControllerWindows::closeProfilingWindow() {
     if (hooks_.closeProfilingWindow) hooks_.closeProfilingWindow();
 }
 
-PresetsPopup* ControllerWindows::createPresetsPopup(QWidget* parent) {
-    auto* popup = new PresetsPopup(controller_, parent);
-    presetsPopups_.emplace_back(popup);
-    return popup;
+PresetsPopUp* ControllerWindows::bindPresetsPopUp(QComboBox* popUp) {
+    auto* binding = new PresetsPopUp(controller_, popUp);
+    presetsPopUps_.emplace_back(binding);
+    return binding;
 }
 
 void ControllerWindows::presetsMenuChanged() {
-    for (const QPointer<PresetsPopup>& p : presetsPopups_)
+    for (const QPointer<PresetsPopUp>& p : presetsPopUps_)
         if (p) p->rebuild();
 }
 

@@ -19,12 +19,14 @@
 
 #include "app/controller_ui.h"
 
+class QComboBox;
+
 namespace dvk {
 
 class Controller;
 class CreatePresetWindow;
 class HistoryWindow;
-class PresetsPopup;
+class PresetsPopUp;
 class RenameSourcePanel;
 class SettingsSelectorBox;
 class SettingsSelectorWindow;
@@ -34,7 +36,6 @@ struct MainWindowHooks {
     std::function<bool()> disableAutoApply;
     std::function<void(const std::string& senderTitle)> apply;
     std::function<void(const std::string& name)> setCustomCameraProfile;
-    std::function<void()> initEditorsButton;
     std::function<void(const PreferenceMenuStates&)> setPreferenceMenuStates;
     std::function<void(long tag)> setWhiteBalanceStepTag;
     std::function<std::optional<WindowStateDefaults>()> windowStateDefaults;
@@ -56,8 +57,9 @@ public:
     void setMainWindowHooks(MainWindowHooks hooks) { hooks_ = std::move(hooks); }
     // Shows the windows of the launch: the main window, else the history window.
     void showLaunchWindows();
-    // A presets pop-up for the main window, kept in step with the presets menu.
-    PresetsPopup* createPresetsPopup(QWidget* parent);
+    // Drives a pop-up of the main window as the presets pop-up, kept in step
+    // with the presets menu.
+    PresetsPopUp* bindPresetsPopUp(QComboBox* popUp);
     SettingsSelectorBox* settingsSelectorBox() const { return selectorBox_.get(); }
     SettingsSelectorWindow* settingsSelectorWindow();
     CreatePresetWindow* createPresetWindow();
@@ -72,7 +74,6 @@ public:
     bool disableAutoApply() const override;
     void apply(const std::string& senderTitle) override;
     void setCustomCameraProfile(const std::string& name) override;
-    void initEditorsButton() override;
     void setPreferenceMenuStates(const PreferenceMenuStates& states) override;
     void setWhiteBalanceStepTag(long tag) override;
     void registerForDrops() override;
@@ -102,7 +103,7 @@ private:
     std::unique_ptr<SettingsSelectorWindow> selectorWindow_;
     std::unique_ptr<CreatePresetWindow> presetWindow_;
     std::unique_ptr<RenameSourcePanel> renamePanel_;
-    std::vector<QPointer<PresetsPopup>> presetsPopups_;
+    std::vector<QPointer<PresetsPopUp>> presetsPopUps_;
     bool dropsRegistered_ = false;
     bool quitting_ = false;
 };

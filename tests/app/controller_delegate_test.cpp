@@ -45,7 +45,6 @@ struct DelegateUi : ControllerUi {
     std::function<void()> onCloseProfiling;
     std::function<void()> onTerminate;
     std::optional<WindowStateDefaults> states;
-    void initEditorsButton() override { calls.push_back("editors"); }
     void setPreferenceMenuStates(const PreferenceMenuStates& s) override {
         calls.push_back(s.checkForUpdates ? "preferences updates" : "preferences");
     }
@@ -69,16 +68,16 @@ protected:
         ControllerFixture::SetUp();
         setMainExecutor(queue.executor());
         roads().isBusy = [this] { return !raw().isNotInProgress(); };
-        roads().openFileInThread = [this](const std::string& p) {
+        roads().startOpen = [this](const std::string& p) {
             requests.push_back({p});
-            raw().setProgress(0);
+            return true;
         };
         roads().runBatchInThread = [this](std::vector<BatchEntry> entries) {
             std::vector<std::string> r;
             for (BatchEntry& e : entries) r.push_back(e.sourceFile);
             requests.push_back(r);
             batches.push_back(r);
-            raw().setProgress(0);
+            return true;
         };
     }
     void TearDown() override {
@@ -129,6 +128,7 @@ TEST_F(Delegate, LaunchStepsRunInOrderWithTheirDefaults) {
     DelegateUi ui;
     controller = std::make_unique<Controller>(options());
     controller->setUi(&ui);
+    controller->roads().initEditorsButton = [&] { ui.calls.push_back("editors"); };
     controller->roads().completeBatch = [&] { ui.calls.push_back("completeBatch"); };
     controller->launch();
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"editors", "preferences updates", "wb step 10", "selector",
@@ -208,7 +208,7 @@ TEST_F(Delegate, EditorsAreWrittenEvenWhenTheLastOneWasDeletedAndRawStatesOnlyWh
     controller = std::make_unique<Controller>(options());
     controller->launch();
     controller->editors().clear();
-    controller->currentEditor() = 0;
+    controller->setCurrentEditor(0);
     raw().setRaw(1);
     raw().setCurveType(2);
     EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Now);
@@ -242,7 +242,7 @@ TEST_F(Delegate, QuittingWhileWorkRunsWaitsPostponesTheBatchAndQuitsWhenTheWorkH
     DelegateUi ui;
     controller->setUi(&ui);
     int postponed = 0;
-    roads().postponeBatch = [&] { ++postponed; };
+    roads().clickCancel = [&](const std::string& title) { postponed += title == "Postpone"; };
     std::vector<TerminateReply> replies;
     ui.onTerminate = [&] { replies.push_back(controller->applicationShouldTerminate()); };
 

@@ -129,7 +129,7 @@ TEST_F(Maintenance, ABatchOverTheSelectionExpandsFolderDefaultsAndIgnoresTheCame
     int savedDeleted = 0;
     controller->roads().runBatchInThread = [&](std::vector<BatchEntry> e) {
         run = std::move(e);
-        raw().setProgress(0);  // the batch has ended
+        return true;
     };
     controller->roads().deleteBatchSaved = [&] { ++savedDeleted; };
     controller->runBatchWithSelection();

@@ -29,7 +29,7 @@
 #include "app/ui/controller_windows.h"
 #include "app/ui/history_table_model.h"
 #include "app/ui/history_window.h"
-#include "app/ui/presets_popup.h"
+#include "app/ui/presets_pop_up.h"
 #include "app/ui/rename_source_panel.h"
 #include "app/ui/settings_selector_window.h"
 #include "app/ui/single_instance.h"
@@ -122,7 +122,8 @@ TEST(DelegateWindows, TheNewPresetWindowStaysOpenOnCancelAtTheOverwriteQuestion)
     fs::create_directories(w.dir / "support/Presets");
     std::ofstream(w.dir / "support/Presets/Warm.dvks") << "exposure 1\n";
     w.controller->createPresetsMenu();
-    auto popup = std::unique_ptr<PresetsPopup>(w.windows->createPresetsPopup(nullptr));
+    auto popup = std::make_unique<QComboBox>();
+    w.windows->bindPresetsPopUp(popup.get());
     ASSERT_EQ(popup->count(), 5);
     EXPECT_EQ(popup->itemText(1), QStringLiteral("Warm"));
     EXPECT_EQ(popup->itemText(3), QStringLiteral("New..."));
@@ -198,7 +199,10 @@ TEST(DelegateWindows, AMissingSourceTurnsOrangeOnceTheSearchFindsItsName) {
 TEST(DelegateWindows, DropsOfExistingFilesAreTakenAndClosingTheWindowRunsTheQuitSteps) {
     Windows w;
     std::vector<std::string> opened;
-    w.controller->roads().openFileInThread = [&](const std::string& p) { opened.push_back(p); };
+    w.controller->roads().startOpen = [&](const std::string& p) {
+        opened.push_back(p);
+        return true;
+    };
     QWidget* front = w.windows->historyWindow();
     EXPECT_TRUE(front->acceptDrops());
     auto mime = [](const std::vector<fs::path>& paths) {
@@ -235,7 +239,10 @@ TEST(DelegateWindows, DropsOfExistingFilesAreTakenAndClosingTheWindowRunsTheQuit
 TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
     Windows w;
     std::vector<std::string> opened;
-    w.controller->roads().openFileInThread = [&](const std::string& p) { opened.push_back(p); };
+    w.controller->roads().startOpen = [&](const std::string& p) {
+        opened.push_back(p);
+        return true;
+    };
     const std::string socket = (w.dir / "s.socket").string();
     { std::ofstream(socket) << "left by a program that was killed"; }
     InstanceServer server(*w.controller, socket);
