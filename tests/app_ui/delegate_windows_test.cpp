@@ -17,6 +17,7 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableView>
 #include <atomic>
@@ -29,6 +30,10 @@
 #include "app/ui/controller_windows.h"
 #include "app/ui/history_table_model.h"
 #include "app/ui/history_window.h"
+#include "app/ui/main_window.h"
+#include "app/ui/main_window_delegate.h"
+#include "app/ui/pop_up_button_scroller.h"
+#include "app/ui/text_field_scroller.h"
 #include "app/ui/presets_pop_up.h"
 #include "app/ui/rename_source_panel.h"
 #include "app/ui/settings_selector_window.h"
@@ -272,6 +277,47 @@ TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
     EXPECT_EQ(send({}), kInstanceAccepted);  // no files: the window comes up
     w.controller->rawProcessor()->setProgress(30);
     EXPECT_EQ(send({file}), kInstanceRefused);
+}
+
+TEST(DelegateWindows, TheMainWindowTakesThePresetsTheMenusTheStepAndGivesItsStatesAtQuit) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    UserDefaults defaults((dir / "defaults.plist").string());
+    defaults.setDouble("RBGGStep", 0.1);
+    ControllerOptions o;
+    o.supportFolder = (dir / "support").string();
+    o.defaults = &defaults;
+    o.search.roots = {(dir / "search").string()};
+    Controller controller(o);
+    ControllerWindows windows(controller);
+    MainWindow window(controller.preview());
+    window.awakeFromNib(defaults);
+    windows.setMainWindow(&window);
+    wireMainWindowDelegate(controller, windows, window);
+    controller.launch();
+
+    EXPECT_EQ(window.findChild<TextFieldScroller*>(QStringLiteral("evRed"))->tag(), 10);
+    QComboBox* presets = window.presetsPopUp();
+    ASSERT_EQ(presets->count(), 4);  // the placeholder, a separator, "New..." and "Delete"
+    EXPECT_EQ(presets->itemText(2), QStringLiteral("New..."));
+    QStringList menus, settingsItems;
+    for (QAction* a : window.menuBar()->actions()) {
+        menus << a->text();
+        if (a->text() == QStringLiteral("&Settings"))
+            for (QAction* item : a->menu()->actions()) settingsItems << item->text();
+    }
+    EXPECT_TRUE(menus.contains(QStringLiteral("&History")));
+    EXPECT_TRUE(settingsItems.contains(QStringLiteral("Paste Settings")));
+    EXPECT_TRUE(settingsItems.contains(QStringLiteral("Settings Selector...")));
+
+    window.copyTagsButton()->setChecked(true);
+    controller.preview().controls().histG = true;
+    EXPECT_EQ(controller.applicationShouldTerminate(), TerminateReply::Now);
+    EXPECT_EQ(defaults.integerForKey("CopyTags"), 1);
+    EXPECT_EQ(defaults.integerForKey("HistogramG"), 1);
+    EXPECT_EQ(defaults.integerForKey("DiagramWindow"), 0);
+    EXPECT_TRUE(window.acceptDrops());
 }
 
 TEST(UpdateRequest, AnHttpsRequestReachesALoopbackServer) {
