@@ -34,9 +34,10 @@ void Controller::presetSelected(std::size_t index) {
             break;
         case kPresetDeleteTag:
             if (const PresetMenuItem* preset = presetsMenu_.presetToDelete()) {
-                if (showAlertf(std::nullopt, {"Yes", "Cancel"}, "Are you sure that you want to delete %s from the list?",
-                               preset->title.c_str()) == 1000 &&
-                    unlink(preset->file.c_str()) != 0)
+                const int answer = showAlertf(std::nullopt, {"Yes", "Cancel"},
+                                              "Are you sure that you want to delete %s from the list?",
+                                              preset->title.c_str());
+                if (answer == 1000 && unlink(preset->file.c_str()) != 0)
                     log_line("Can't delete %s: %s", preset->file.c_str(), std::strerror(errno));
             }
             createPresetsMenu();

@@ -104,7 +104,8 @@ void PresetsMenu::rebuild(const std::string& supportFolder) {
     }
     closedir(dir);
     std::sort(names.begin(), names.end(), FileNameOrder{user_locale()});
-    for (const std::string& name : names) items_.push_back({presetTitleForName(name), kPresetItemTag, folder + "/" + name});
+    for (const std::string& name : names)
+        items_.push_back({presetTitleForName(name), kPresetItemTag, folder + "/" + name});
     items_.push_back({std::string(), kPresetSeparatorTag, {}});
     items_.push_back({"New...", kPresetNewTag, {}});
     items_.push_back({"Delete", kPresetDeleteTag, {}});

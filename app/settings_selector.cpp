@@ -76,6 +76,8 @@ std::vector<std::string> SettingsSelector::disabledKeys() const {
     return keys;
 }
 
-void SettingsSelector::setDisabledSettings(RawProcessor& processor) const { processor.disabledSettings() = disabledKeys(); }
+void SettingsSelector::setDisabledSettings(RawProcessor& processor) const {
+    processor.disabledSettings() = disabledKeys();
+}
 
 }  // namespace dvk

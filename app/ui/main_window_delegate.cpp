@@ -85,11 +85,13 @@ void wireMainWindowDelegate(Controller& controller, ControllerWindows& windows, 
     quit->setShortcut(QKeySequence::Quit);
 
     QMenu* settings = menu_titled(bar, QObject::tr("&Settings"));
-    settings->addAction(QObject::tr("Copy Settings"), &windows, [&controller] { controller.copySettings("Copy Settings"); });
+    settings->addAction(QObject::tr("Copy Settings"), &windows,
+                        [&controller] { controller.copySettings("Copy Settings"); });
     settings->addAction(QObject::tr("Paste Settings"), &windows, [&controller] { controller.pasteSettings(); });
     settings->addAction(QObject::tr("Export Settings"), &windows,
                         [&controller] { controller.copySettings("Export Settings"); });
-    settings->addAction(QObject::tr("Export Settings As..."), &windows, [&controller] { controller.exportSettingsAs(); });
+    settings->addAction(QObject::tr("Export Settings As..."), &windows,
+                        [&controller] { controller.exportSettingsAs(); });
     settings->addSeparator();
     settings->addAction(QObject::tr("Export Settings for Files..."), &windows,
                         [&controller] { controller.exportMultipleSettings(); });

@@ -120,7 +120,8 @@ TEST_F(Maintenance, ClearingDestinationsAsksAndEmptiesTheSelectedOnes) {
     selectAll();
     alerts.answer("Continue");
     controller->clearDestinationFile();
-    EXPECT_EQ(alerts.requests().back().text, "You are about to clear Destination File field of 2 selected records at once");
+    EXPECT_EQ(alerts.requests().back().text,
+              "You are about to clear Destination File field of 2 selected records at once");
     for (const HistoryMO& r : controller->persistentStoreCoordinator().fetchAll()) EXPECT_EQ(r.destinationFile(), "");
 }
 
