@@ -40,8 +40,9 @@ void HelpActions::archiveCrashLogs() {
 }
 
 void HelpActions::installLR2Plugin() {
-    dvk::installLR2Plugin({userApplicationSupportFolder(), resource_file("DVK_LR2.lrplugin"), lightroomPreferenceFile()},
-                          alert_);
+    const PluginInstallPaths paths{userApplicationSupportFolder(), resource_file("DVK_LR2.lrplugin"),
+                                   lightroomPreferenceFile()};
+    dvk::installLR2Plugin(paths, alert_);
 }
 
 void HelpActions::exportBatchSavedToApp() {
