@@ -6,10 +6,14 @@
 
 #include "app/controller.h"
 #include "app/dev_hooks.h"
+#include "app/help_actions.h"
 #include "app/preview_controller.h"
+#include "app/ui/app_delegate_windows.h"
 #include "app/ui/controller_windows.h"
 #include "app/ui/desktop_url_opener.h"
+#include "app/ui/dev_actions.h"
 #include "app/ui/dev_screenshot.h"
+#include "app/ui/help_menu.h"
 #include "app/ui/main_window.h"
 #include "app/ui/main_window_delegate.h"
 #include "app/ui/quit_signals.h"
@@ -40,8 +44,12 @@ int runApplication(QApplication& app, int argc, char** argv) {
         MainWindow mainWindow(controller.preview());
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
-        wireMainWindowDelegate(controller, windows, mainWindow);
+        wireAppDelegate(controller, windows, mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
+        MainWindowDelegate windowDelegate(mainWindow);
+        HelpActions helpActions(controller);
+        addToolsAndHelpMenus(*mainWindow.menuBar(), helpActions);
+        DevActions devActions(controller, windows, hooks);
 
         // Until the open road exists, a file opens on the main window through
         // the preview's own load; the screenshot hook opens its file itself.

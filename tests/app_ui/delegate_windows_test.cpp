@@ -31,7 +31,7 @@
 #include "app/ui/history_table_model.h"
 #include "app/ui/history_window.h"
 #include "app/ui/main_window.h"
-#include "app/ui/main_window_delegate.h"
+#include "app/ui/app_delegate_windows.h"
 #include "app/ui/pop_up_button_scroller.h"
 #include "app/ui/text_field_scroller.h"
 #include "app/ui/presets_pop_up.h"
@@ -294,7 +294,7 @@ TEST(DelegateWindows, TheMainWindowTakesThePresetsTheMenusTheStepAndGivesItsStat
     MainWindow window(controller.preview());
     window.awakeFromNib(defaults);
     windows.setMainWindow(&window);
-    wireMainWindowDelegate(controller, windows, window);
+    wireAppDelegate(controller, windows, window);
     controller.launch();
 
     EXPECT_EQ(window.findChild<TextFieldScroller*>(QStringLiteral("evRed"))->tag(), 10);
