@@ -9,6 +9,7 @@
 //   controller_store.cpp         support folder, files, history store, migration
 //   controller_history.cpp       history records and defaults (the history window's actions)
 //   controller_file_list.cpp     expandFileList
+//   controller_busy.cpp          the busy test the roads and open events share
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
@@ -118,6 +119,12 @@ public:
     // The "set default" action; `senderTitle` is the menu item's title.
     void addToHistoryAndSetDirectoryDefault(const std::string& senderTitle);
     bool selectSettings(const HistoryMO& record);
+
+    // --- the busy test (controller_busy.cpp) -----------------------------------
+    // True while a load, save or batch runs: the RawProcessor's progress is
+    // neither 0 nor complete. Open, Save As, Next, Previous, the file trash
+    // action and open events do nothing while busy. Main thread.
+    bool isBusy() const;
 
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
