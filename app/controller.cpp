@@ -31,6 +31,7 @@ Controller::Controller(ControllerOptions options)
     : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {}
 
 Controller::~Controller() {
+    stopRoads();
     if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
 }
 
@@ -51,6 +52,8 @@ void Controller::runOnMainQueueWhileAlive(std::function<void()> task) {
         if (alive.lock()) task();
     });
 }
+
+void Controller::onMain(const std::function<void()>& task) { runOnMainQueueSync(task); }
 
 void Controller::setProgressMT(double value) {
     runOnMainQueueWhileAlive([this, value] { rawProcessor_->setProgress(value); });

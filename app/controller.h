@@ -10,14 +10,24 @@
 //   controller_history.cpp       history records and defaults (the history window's actions)
 //   controller_file_list.cpp     expandFileList
 //   controller_busy.cpp          the busy test the roads and open events share
+//   controller_open.cpp          the open road: choosing, tracing, loading a file
+//   controller_save.cpp          saving the open file and the after-save actions
+//   controller_batch.cpp         batches and their resumption
+//   controller_navigation.cpp    next and previous file, trash, the AWB lock
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
 // directoryDefault and expandFileList may run on any thread (each thread uses
 // its own store connection); alerts from a worker wait for the main thread.
+// Loads, saves and batches run on threads the controller owns (RoadThreads);
+// while one runs the controller is busy (isBusy) and no other starts, so one
+// thread at a time uses the controller's RawProcessor. Settings of that
+// RawProcessor are changed on the main thread; the roads' threads load into
+// it and develop it.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <memory>
@@ -26,14 +36,32 @@
 #include <vector>
 
 #include "app/activity.h"
+#include "app/batch_journal.h"
 #include "app/history_list.h"
 #include "app/history_record.h"
 #include "app/history_store.h"
+#include "app/road_threads.h"
+#include "app/tag_copy_threads.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
 
 class ControllerUi;
+
+// One item of a batch: a raw file with its default settings (a path), or
+// with the settings of a history record (the record's own source, or another
+// file's, as the history window's batch of a folder default gives).
+struct BatchItem {
+    std::string sourceFile;
+    std::optional<HistoryMO> settings;
+
+    static BatchItem path(std::string p) { return {std::move(p), std::nullopt}; }
+    static BatchItem record(const HistoryMO& r) { return {r.sourceFile(), r}; }
+    static BatchItem withSettings(std::string source, const HistoryMO& r) { return {std::move(source), r}; }
+};
+
+// What converting one item of a batch came to.
+enum class BatchConvertResult { Written, Skipped, Postpone };
 
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
@@ -133,9 +161,155 @@ public:
     // The files counted by the current expansion (zeroed by the roads that start one).
     static std::atomic<int>& scanCounter();
 
+    // --- the open road (controller_open.cpp) -------------------------------------
+    // The Open command (main thread): the open panel, then one file opened on
+    // a thread (Shift+Control held: a batch of one) or several as a batch.
+    void selectFile();
+    // A request of files to open (the files named at launch, the gathered open
+    // events; main thread): the busy mark set, the paths expanded, one file
+    // (traced back when it is a TIFF or JPEG) opened on a thread, several (or
+    // one with Shift+Control) run as a new batch. False when nothing started.
+    bool openRequest(const std::vector<std::string>& paths);
+    // The launch work of the roads (main thread, before the launch counts as
+    // finished): the offer to resume a pending batch, then the files named on
+    // the command line as one open request (refused while busy).
+    void completeBatchAndOpenArguments();
+    static bool isSettingsFile(const std::string& path);
+    // The raw file behind a TIFF or JPEG (nullopt when none, or for other
+    // files); sets originalNonRawFile and tells the info text (not for other files).
+    std::optional<std::string> getRAWPathForTiffJpeg(const std::string& path);
+    // Opens `path` on a thread of the controller's (main thread). False, and
+    // nothing done, while busy.
+    bool startOpen(const std::string& path);
+    // The thread's work: openFile with no settings, then the progress back to 0.
+    void openFileInThread(const std::string& path);
+    // The open road proper (a road's thread, or the caller's while it holds
+    // the busy mark): a settings file is imported onto the open file; a raw
+    // file is loaded, and only when that succeeds replaces the open file, its
+    // metadata read, `settings` (else its default) applied, the history
+    // filtered for it and its preview developed.
+    bool openFile(const std::string& path, const std::optional<HistoryMO>& settings);
+    // Opens a record's source file with the record's settings (not for defaults).
+    void setFromHistoryAndOpen(const HistoryMO& record);
+    std::optional<std::string> originalNonRawFile() const;
+    void setOriginalNonRawFile(const std::optional<std::string>& path);
+    // The exiftool text of the open file ("" : none).
+    std::string cameraInfo() const;
+    // The preview's size after orientation, as loaded.
+    unsigned width() const { return width_.load(); }
+    unsigned height() const { return height_.load(); }
+    // Files opened this session, most recent first (main thread).
+    const std::vector<std::string>& recentDocuments() const { return recentDocuments_; }
+
+    // --- saving (controller_save.cpp) -------------------------------------------------
+    // Save (Command-S): checks the destination, then saves on a thread.
+    void saveFile();
+    // Save As: the save panel, a new destination, then saves on a thread
+    // (overwriting the chosen file). Nothing while busy.
+    void saveFileAs();
+    // Starts runSaveInThread: the save's own RawProcessor made with the
+    // settings on screen, the progress following it (main thread). False when
+    // no file is open or no thread could start.
+    bool startSave(bool saveAs);
+    // Rebuilds the editors pop-up from `editors` (dropping repeated editors).
+    void initEditorsButton();
+    // The external editors (paths) and the chosen pop-up item (0: "Don't
+    // open", n: editors[n - 1]). Main thread; the delegate reads and writes
+    // them with the user defaults "Editors" and "SelectedEditor".
+    std::vector<std::string>& editors() { return editors_; }
+    std::int64_t currentEditor() const { return currentEditor_; }
+    void setCurrentEditor(std::int64_t item) { currentEditor_ = item; }
+    // The "EnableOpt" preference: saves run with the Lab optimisation.
+    bool enableLabOptimize() const { return enableLabOptimize_.load(); }
+    void setEnableLabOptimize(bool on) { enableLabOptimize_ = on; }
+    // The tag copies started after saves and batch files.
+    TagCopyThreads& tagCopies() { return tagCopies_; }
+    // Starts a tag copy that counts as running work.
+    void startTagCopy(const TagCopyRequest& request);
+
+    // --- batches (controller_batch.cpp) ---------------------------------------------
+    // runBatchInThread: on a thread of the controller's (main thread): the
+    // busy mark set, then batchRunner. Callers test isBusy first (the history
+    // window's batch action too). False when no thread could start.
+    bool runBatchInThread(std::vector<BatchItem> items);
+    // The batch (its thread): the items filtered by camera, confirmed unless
+    // in command-line mode, converted one by one with the list kept on disk.
+    void batchRunner(std::vector<BatchItem>& items);
+    // Converts and writes one file with the controller's RawProcessor.
+    // With a journal, the output is marked in it before it is written.
+    BatchConvertResult batchConvert(const std::string& source, const std::optional<HistoryMO>& settings,
+                                    BatchJournal* journal = nullptr);
+    // At launch: offers to resume a pending batch ("Proceed", "Later", "Forget it").
+    void completeBatch();
+    // The Cancel button during a batch: "Cancel" ends it, any other title
+    // postpones it; the running file is finished first.
+    void clickCancel(const std::string& senderTitle);
+    int cancelCount() const { return cancelCount_.load(); }
+    // Removes the list of files written by batches.
+    void deleteBatchSaved();
+    // The main window back to its empty size.
+    void resetFrame();
+    // "<support>/DVKBatchMark_<program>.xml": the output a batch is writing.
+    std::string batchMarkerFile() const;
+    BatchJournal batchJournal() const;
+
+    // --- navigation, trash and the AWB lock (controller_navigation.cpp) ------------------
+    // The next / previous raw file of the open file's folder, in the order of
+    // file names ("" : none; nullopt without an open file). `path` is not used.
+    std::optional<std::string> nextFileFrom(const std::string& path = {});
+    std::optional<std::string> previousFileFrom(const std::string& path = {});
+    // Opens the next / previous raw file on a thread (nothing while busy).
+    void openNextFile();
+    void openPreviousFile();
+    void moveCurrentFileToTrash();
+    // Asks (unless Option is held and the file goes to the Trash), trashes or
+    // erases the file and opens its neighbour, or empties the window when it
+    // has none. False when cancelled or when the file could not go.
+    bool moveToTrashFile(const std::string& path);
+    // Trashes or erases the custom camera profile in use.
+    void moveCurrentProfileToTrash();
+    // The folder panel, then createDefaultsWithLockedAWBForDirs.
+    void runAWBLock();
+    // For each folder below `dirs`, its first raw file's automatic balance
+    // made the folder's default (when its default leaves the balance
+    // automatic); answers the first raw file of each folder handled.
+    std::vector<std::string> createDefaultsWithLockedAWBForDirs(const std::vector<std::string>& dirs);
+
+    // Waits until every road's thread has ended (main thread: the main queue
+    // keeps running meanwhile). For tools and tests.
+    void waitForRoads();
+    // Before the windows go (and in the destructor): a running batch stops
+    // after its current file, keeping its list for the next start; every
+    // road's thread is waited for.
+    void stopRoads();
+
 private:
     // Runs `task` on the main queue while this controller lives.
     void runOnMainQueueWhileAlive(std::function<void()> task);
+    // Runs `task` on the main queue and waits (inline on the main thread).
+    void onMain(const std::function<void()>& task);
+    // A road begins (main thread): the busy mark is set and the road counts
+    // as running work until the handle's last copy goes; its end reaches the
+    // main queue after everything the road queued there.
+    std::shared_ptr<void> beginRoad();
+    // Starts a road's thread for `work` (which holds the road's handle);
+    // false, the progress back to 0, when none starts.
+    bool startRoad(std::function<void()> work);
+    bool launchOpen(const std::string& path, const std::optional<HistoryMO>& settings);
+    // The roads' parts of the open road and of the save.
+    bool loadForOpen(const std::string& path);
+    void applyOpenedFileSettings(const std::string& path, const std::optional<HistoryMO>& settings);
+    struct SaveJob;
+    void runSaveInThread(const std::shared_ptr<SaveJob>& job);
+    void afterSave(const std::shared_ptr<SaveJob>& job);
+    void endSave(const std::shared_ptr<SaveJob>& job);
+    // The end of a batch: the tag copies waited for on the batch thread, then
+    // the window emptied on the main queue.
+    void endBatch();
+    // Empties the window and the RawProcessor (no file open).
+    void showNoFile();
+    std::optional<std::string> neighbourFile(int direction);
+    bool startNeighbour(int direction);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
 
@@ -148,6 +322,23 @@ private:
     HistoryList historyList_;
     ActivityTracker activity_;
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
+
+    mutable std::mutex stateMutex_;  // originalNonRawFile_, cameraInfo_
+    std::optional<std::string> originalNonRawFile_;
+    std::string cameraInfo_;
+    std::atomic<unsigned> width_{0}, height_{0};
+    std::vector<std::string> recentDocuments_;
+    std::vector<std::string> editors_;
+    std::int64_t currentEditor_ = 0;
+    std::atomic<bool> enableLabOptimize_{false};
+    std::atomic<int> cancelCount_{0};
+    // Set when the controller goes: a running batch stops after its file,
+    // keeping its list for the next start.
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> roadsRunning_{0};
+    TagCopyThreads tagCopies_;
+    // Last: the roads' threads end before anything they use goes.
+    RoadThreads roads_;
 };
 
 }  // namespace dvk

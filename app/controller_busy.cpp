@@ -1,10 +1,40 @@
 // Controller: the busy test. The roads that load into the controller's
 // RawProcessor, and the save road that follows it, set its progress while
 // they run; a progress of 0 (nothing started) or 100 and above (done) is idle.
+// The roads of this controller also count themselves from their start on the
+// main thread to their end there, so that a progress the stages push to 100
+// mid-way does not end the busy time early.
 #include "app/controller.h"
+#include "platform/log.h"
 
 namespace dvk {
 
-bool Controller::isBusy() const { return !rawProcessor_->isNotInProgress(); }
+bool Controller::isBusy() const { return roadsRunning_.load() > 0 || !rawProcessor_->isNotInProgress(); }
+
+std::shared_ptr<void> Controller::beginRoad() {
+    setProgressMT(1.0);
+    ++roadsRunning_;
+    auto activity = std::make_shared<ActivityTracker::Token>(activity_.begin());
+    std::weak_ptr<int> alive = lifeToken_;
+    return std::shared_ptr<void>(nullptr, [this, alive, activity](void*) {
+        // After the road's own tasks on the main queue (they were queued first).
+        runOnMainQueue([this, alive, activity] {
+            if (alive.lock()) --roadsRunning_;
+        });
+    });
+}
+
+bool Controller::startRoad(std::function<void()> work) {
+    if (roads_.start(std::move(work))) return true;
+    setProgressMT(0);
+    return false;
+}
+
+void Controller::waitForRoads() { roads_.joinAll(); }
+
+void Controller::stopRoads() {
+    stopping_ = true;
+    roads_.joinAll();
+}
 
 }  // namespace dvk

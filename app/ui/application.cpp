@@ -27,6 +27,8 @@ int runApplication(QApplication& app, int argc, char** argv) {
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
             controller.launch();
+            // A pending batch offered, then the files named on the command line.
+            controller.completeBatchAndOpenArguments();
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });
         rc = app.exec();

@@ -13,6 +13,8 @@ ControllerWindows::ControllerWindows(Controller& controller, QObject* parent)
 }
 
 ControllerWindows::~ControllerWindows() {
+    // The roads' threads may call on the windows until they end.
+    controller_.stopRoads();
     if (controller_.ui() == this) controller_.setUi(nullptr);
 }
 
