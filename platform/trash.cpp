@@ -51,10 +51,13 @@ bool is_prefix_folder(const std::string& mountPoint, const std::string& path) {
     return path.size() == mountPoint.size() || path[mountPoint.size()] == '/';
 }
 
-// `path` with its links resolved; a part that does not exist is kept as written
-// below its nearest existing folder.
+// The folder of `path` with its links resolved, and its last component as it
+// is (a link is trashed itself, where it lies); a part that does not exist is
+// kept as written below its nearest existing folder.
 std::string resolved(const std::string& path) {
-    std::string head = path, tail;
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return path;
+    std::string head = slash == 0 ? std::string("/") : path.substr(0, slash), tail = path.substr(slash + 1);
     for (;;) {
         char buffer[PATH_MAX];
         if (realpath(head.c_str(), buffer)) {
@@ -62,7 +65,7 @@ std::string resolved(const std::string& path) {
             if (!tail.empty()) r += (r == "/" ? "" : "/") + tail;
             return r;
         }
-        std::size_t slash = head.rfind('/');
+        slash = head.rfind('/');
         if (slash == std::string::npos || head == "/") return path;
         const std::string last = head.substr(slash + 1);
         tail = tail.empty() ? last : last + "/" + tail;
@@ -129,8 +132,27 @@ bool isNetworkFileSystemType(const std::string& type) {
     return false;
 }
 
+namespace {
+
+std::string& mount_info_file() {
+    static std::string file;
+    return file;
+}
+
+}  // namespace
+
+void setMountInfoFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    mount_info_file() = path;
+}
+
 bool isOnLocalVolume(const std::string& path) {
-    std::ifstream in("/proc/self/mountinfo");
+    std::string table;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        table = mount_info_file().empty() ? std::string("/proc/self/mountinfo") : mount_info_file();
+    }
+    std::ifstream in(table);
     if (!in) return true;
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::optional<std::string> type = fileSystemTypeOf(resolved(path), text);

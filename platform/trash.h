@@ -54,7 +54,9 @@ std::optional<std::string> fileSystemTypeOf(const std::string& path, const std::
 // lustre, gpfs, fuse.sshfs, fuse.rclone, davfs, ...
 bool isNetworkFileSystemType(const std::string& type);
 // The rule for `path` on this machine (its links resolved as far as they
-// exist; /proc/self/mountinfo read): true when it goes to the Trash.
+// exist; the mount table read): true when it goes to the Trash.
 bool isOnLocalVolume(const std::string& path);
+// The mount table read by isOnLocalVolume ("" : /proc/self/mountinfo); for tests.
+void setMountInfoFile(const std::string& path);
 
 }  // namespace dvk

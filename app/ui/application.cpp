@@ -32,6 +32,9 @@ int runApplication(QApplication& app, int argc, char** argv) {
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });
         rc = app.exec();
+        // A batch stops after its file (its list kept for the next start), a
+        // save or an open ends, before anything they use goes.
+        controller.stopRoads();
         controller.applicationWillTerminate();
     }
     uninstallQtPlatform();

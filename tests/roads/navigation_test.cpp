@@ -95,6 +95,28 @@ TEST_F(Navigation, TrashingAsksUnlessOptionIsHeldOpensTheNeighbourAndEmptiesTheW
     EXPECT_EQ(raw().image32(), nullptr);
 }
 
+TEST_F(Navigation, OnANetworkVolumeTheFileIsErasedAfterItsQuestionEvenWithOptionHeld) {
+    const std::string a = canonFile("p/a.dng");
+    const std::string b = canonFile("p/b.dng");
+    std::ofstream(dir / "mountinfo") << "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                     << "60 22 0:50 / " << fs::canonical(dir.path()).string()
+                                     << " rw - nfs4 srv:/x rw\n";
+    setMountInfoFile((dir / "mountinfo").string());
+    ASSERT_TRUE(openAndWait(a));
+    {
+        ScopedModifierFlags option(kAlternateKeyMask);
+        alerts.answer("Permanently erase");
+        EXPECT_TRUE(controller->moveToTrashFile(a));
+    }
+    setMountInfoFile("");
+    controller->waitForRoads();
+    ASSERT_FALSE(alerts.requests().empty());
+    EXPECT_EQ(alertTexts().back(), "Warning|Are you sure that you want to permanently erase a.dng?");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(a)));
+    EXPECT_TRUE(recording->paths().empty());
+    EXPECT_EQ(raw().fileName(), b);
+}
+
 TEST(VolumeRule, NetworkFileSystemsAreErasedLocalOnesAndUnknownOnesTrashed) {
     const std::string mountinfo =
         "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
