@@ -153,6 +153,12 @@ public:
     // neither 0 nor complete. Open, Save As, Next, Previous, the file trash
     // action and open events do nothing while busy. Main thread.
     bool isBusy() const;
+    // True while an open or a batch uses the controller's RawProcessor on
+    // its thread (a save works on its own). Main thread.
+    bool rawProcessorInUse() const;
+    // Runs `task` now, or on the main thread once no open or batch uses the
+    // RawProcessor any more (the window's apply runs wait so). Main thread.
+    void whenRawProcessorFree(std::function<void()> task);
 
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
@@ -291,7 +297,8 @@ private:
     // A road begins (main thread): the busy mark is set and the road counts
     // as running work until the handle's last copy goes; its end reaches the
     // main queue after everything the road queued there.
-    std::shared_ptr<void> beginRoad();
+    std::shared_ptr<void> beginRoad(bool usesRawProcessor);
+    void runWhenRawProcessorFree();
     // Starts a road's thread for `work` (which holds the road's handle);
     // false, the progress back to 0, when none starts.
     bool startRoad(std::function<void()> work);
@@ -336,6 +343,8 @@ private:
     // keeping its list for the next start.
     std::atomic<bool> stopping_{false};
     std::atomic<int> roadsRunning_{0};
+    std::atomic<int> processorRoads_{0};
+    std::vector<std::function<void()>> waitingForRawProcessor_;  // main thread
     TagCopyThreads tagCopies_;
     // Last: the roads' threads end before anything they use goes.
     RoadThreads roads_;

@@ -49,7 +49,7 @@ bool exists_at(const std::string& path) {
 BatchJournal Controller::batchJournal() const { return {batchListFile(), batchSavedFile(), batchMarkerFile()}; }
 
 bool Controller::runBatchInThread(std::vector<BatchItem> items) {
-    std::shared_ptr<void> road = beginRoad();
+    std::shared_ptr<void> road = beginRoad(true);
     return startRoad([this, road, items = std::move(items)]() mutable {
         scanCounter() = 0;
         batchRunner(items);

@@ -11,17 +11,42 @@ namespace dvk {
 
 bool Controller::isBusy() const { return roadsRunning_.load() > 0 || !rawProcessor_->isNotInProgress(); }
 
-std::shared_ptr<void> Controller::beginRoad() {
+std::shared_ptr<void> Controller::beginRoad(bool usesRawProcessor) {
     setProgressMT(1.0);
     ++roadsRunning_;
+    if (usesRawProcessor) ++processorRoads_;
     auto activity = std::make_shared<ActivityTracker::Token>(activity_.begin());
     std::weak_ptr<int> alive = lifeToken_;
-    return std::shared_ptr<void>(nullptr, [this, alive, activity](void*) {
+    return std::shared_ptr<void>(nullptr, [this, alive, activity, usesRawProcessor](void*) {
         // After the road's own tasks on the main queue (they were queued first).
-        runOnMainQueue([this, alive, activity] {
-            if (alive.lock()) --roadsRunning_;
+        runOnMainQueue([this, alive, activity, usesRawProcessor] {
+            if (!alive.lock()) return;
+            --roadsRunning_;
+            if (usesRawProcessor && --processorRoads_ == 0) runWhenRawProcessorFree();
         });
     });
+}
+
+bool Controller::rawProcessorInUse() const { return processorRoads_.load() > 0; }
+
+void Controller::whenRawProcessorFree(std::function<void()> task) {
+    if (!rawProcessorInUse()) {
+        task();
+        return;
+    }
+    waitingForRawProcessor_.push_back(std::move(task));
+}
+
+void Controller::runWhenRawProcessorFree() {
+    std::vector<std::function<void()>> due;
+    due.swap(waitingForRawProcessor_);
+    for (auto& task : due) {
+        if (rawProcessorInUse()) {
+            waitingForRawProcessor_.push_back(std::move(task));
+        } else {
+            task();
+        }
+    }
 }
 
 bool Controller::startRoad(std::function<void()> work) {

@@ -166,7 +166,7 @@ bool Controller::startOpen(const std::string& path) {
 }
 
 bool Controller::launchOpen(const std::string& path, const std::optional<HistoryMO>& settings) {
-    std::shared_ptr<void> road = beginRoad();
+    std::shared_ptr<void> road = beginRoad(true);
     return startRoad([this, road, path, settings] {
         scanCounter() = 0;
         openFile(path, settings);

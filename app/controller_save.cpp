@@ -108,7 +108,7 @@ bool Controller::startSave(bool saveAs) {
     job->halfSize = rp.interpolation() == 2 ? 1 : 0;
     job->labOptimize = enableLabOptimize_.load();
 
-    job->road = beginRoad();
+    job->road = beginRoad(false);
     // The progress bar follows the save, and stays busy until it ends.
     job->binding = p.addObserver("progress", [this, &p](std::string_view) {
         rawProcessor_->setProgress(std::clamp(p.progress(), 1.0, 99.0));

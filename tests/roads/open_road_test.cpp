@@ -178,5 +178,22 @@ TEST_F(OpenRoad, OneFileOpensSeveralOrOneWithShiftControlRunAsABatchAndNothingSt
     raw().setProgress(0);
 }
 
+TEST_F(OpenRoad, WorkOnTheRawProcessorWaitsForAnOpenButNotForASave) {
+    const std::string x = canonFile("p/x.dng");
+    useMainQueue();
+    ASSERT_TRUE(controller->startOpen(x));
+    int ran = 0;
+    controller->whenRawProcessorFree([&] { ++ran; });
+    EXPECT_EQ(ran, 0);
+    runMainQueueUntilIdle();
+    EXPECT_EQ(ran, 1);
+    EXPECT_FALSE(controller->rawProcessorInUse());
+    controller->saveFile();
+    EXPECT_TRUE(controller->isBusy());
+    controller->whenRawProcessorFree([&] { ++ran; });
+    EXPECT_EQ(ran, 2);
+    runMainQueueUntilIdle();
+}
+
 }  // namespace
 }  // namespace dvk::test
