@@ -186,7 +186,9 @@ public:
     std::optional<std::string> getRAWPathForTiffJpeg(const std::string& path);
     // Opens `path` on a thread of the controller's (main thread). False, and
     // nothing done, while busy.
-    bool startOpen(const std::string& path);
+    // `done` (may be empty) gets openFile's answer on the main thread once the
+    // road has ended (not when it did not start).
+    bool startOpen(const std::string& path, std::function<void(bool opened)> done = {});
     // The thread's work: openFile with no settings, then the progress back to 0.
     void openFileInThread(const std::string& path);
     // The open road proper (a road's thread, or the caller's while it holds
@@ -302,7 +304,8 @@ private:
     // Starts a road's thread for `work` (which holds the road's handle);
     // false, the progress back to 0, when none starts.
     bool startRoad(std::function<void()> work);
-    bool launchOpen(const std::string& path, const std::optional<HistoryMO>& settings);
+    bool launchOpen(const std::string& path, const std::optional<HistoryMO>& settings,
+                    std::function<void(bool)> done = {});
     // The roads' parts of the open road and of the save.
     bool loadForOpen(const std::string& path);
     void applyOpenedFileSettings(const std::string& path, const std::optional<HistoryMO>& settings);

@@ -160,17 +160,19 @@ void Controller::completeBatchAndOpenArguments() {
     openRequest(files);
 }
 
-bool Controller::startOpen(const std::string& path) {
+bool Controller::startOpen(const std::string& path, std::function<void(bool)> done) {
     if (isBusy()) return false;
-    return launchOpen(path, std::nullopt);
+    return launchOpen(path, std::nullopt, std::move(done));
 }
 
-bool Controller::launchOpen(const std::string& path, const std::optional<HistoryMO>& settings) {
+bool Controller::launchOpen(const std::string& path, const std::optional<HistoryMO>& settings,
+                            std::function<void(bool)> done) {
     std::shared_ptr<void> road = beginRoad(true);
-    return startRoad([this, road, path, settings] {
+    return startRoad([this, road, path, settings, done] {
         scanCounter() = 0;
-        openFile(path, settings);
+        const bool opened = openFile(path, settings);
         setProgressMT(0);
+        if (done) runOnMainQueueWhileAlive([done, opened] { done(opened); });
     });
 }
 
