@@ -2,6 +2,7 @@
 #include "app/controller.h"
 
 #include "app/controller_ui.h"
+#include "app/preview_controller.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -28,10 +29,15 @@ const std::vector<std::string>& Controller::arguments() { return process_argumen
 bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 
 Controller::Controller(ControllerOptions options)
-    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {}
+    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {
+    makePreviewController();
+}
 
 Controller::~Controller() {
+    // The roads end first (they call on the preview), then the apply worker
+    // (a run going finishes), before anything else goes.
     stopRoads();
+    preview_.reset();
     if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
 }
 

@@ -14,6 +14,9 @@
 //   controller_save.cpp          saving the open file and the after-save actions
 //   controller_batch.cpp         batches and their resumption
 //   controller_navigation.cpp    next and previous file, trash, the AWB lock
+//   controller_preview.cpp       the main window's preview concern: preview and
+//                                apply, image view and info panel, histogram and
+//                                diagram (PreviewController, preview_controller*.cpp)
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
@@ -47,6 +50,7 @@
 namespace dvk {
 
 class ControllerUi;
+class PreviewController;
 
 // One item of a batch: a raw file with its default settings (a path), or
 // with the settings of a history record (the record's own source, or another
@@ -159,6 +163,17 @@ public:
     // Runs `task` now, or on the main thread once no open or batch uses the
     // RawProcessor any more (the window's apply runs wait so). Main thread.
     void whenRawProcessorFree(std::function<void()> task);
+    // --- the main window's preview (controller_preview.cpp) ------------------------
+    // processPreview, apply:, runApplyInThread:, updatePrev, handleNotify:,
+    // updateInfoFromX:..., histogram:, diagram:, ... by their names; the
+    // window set-up and geometry are the main window's (app/ui/main_window.h).
+    PreviewController& preview() { return *preview_; }
+    // Opens a file named on the command line until the open road exists: the
+    // load on the apply worker, then the road's steps after it (orientation,
+    // reset, processPreview, zoom to fit, updatePrev). `done` gets the
+    // loader's result (0: shown) on the main thread. Counts as an open for
+    // the activity record.
+    void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
 
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
@@ -322,10 +337,13 @@ private:
     bool startNeighbour(int direction);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
+    void makePreviewController();
 
     ControllerOptions options_;
     ControllerUi* ui_ = nullptr;
     std::unique_ptr<RawProcessor> rawProcessor_;
+    // After the processor: its worker stops before the processor goes.
+    std::unique_ptr<PreviewController> preview_;
     std::unique_ptr<HistoryStore> store_;
     std::mutex storeMutex_;
     int storeObserver_ = 0;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/log.h"
 #include "platform/panels.h"
 
 namespace dvk {
@@ -62,10 +63,37 @@ int devAlertAnswer(const std::vector<std::string>& listed, const AlertRequest& r
 }
 
 void installDevAlertsAndPanels(const DevHooks& hooks) {
-    if (!hooks.scriptedAlerts) return;
+    if (!hooks.scriptedAlerts && hooks.screenshot.empty()) return;
     std::vector<std::string> listed = hooks.alertButtons;
     setAlertPresenter([listed](const AlertRequest& request) { return devAlertAnswer(listed, request); });
     setPanelPresenter(std::make_shared<CancellingPanels>());
+}
+
+std::vector<std::pair<std::string, std::string>> parseDevSettings(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string item = trimmed(text.substr(start, end - start));
+        start = end + 1;
+        if (item.empty()) continue;
+        const std::size_t eq = item.find('=');
+        const std::string key = eq == std::string::npos ? std::string() : trimmed(item.substr(0, eq));
+        if (key.empty()) {
+            log_line("DVK_DEV_SET: no setting in \"%s\"", item.c_str());
+            continue;
+        }
+        out.emplace_back(key, trimmed(item.substr(eq + 1)));
+    }
+    return out;
+}
+
+std::string devScreenshotRects(int imageX, int imageY, int imageW, int imageH, int histX, int histY, int histW,
+                               int histH) {
+    return "imageView " + std::to_string(imageX) + " " + std::to_string(imageY) + " " + std::to_string(imageW) + " " +
+           std::to_string(imageH) + "\nhistogramView " + std::to_string(histX) + " " + std::to_string(histY) + " " +
+           std::to_string(histW) + " " + std::to_string(histH) + "\n";
 }
 
 }  // namespace dvk

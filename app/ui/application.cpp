@@ -6,8 +6,13 @@
 
 #include "app/controller.h"
 #include "app/dev_hooks.h"
+#include "app/preview_controller.h"
 #include "app/ui/controller_windows.h"
+#include "app/ui/dev_screenshot.h"
+#include "app/ui/main_window.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/user_defaults.h"
 
 namespace dvk {
 
@@ -23,12 +28,23 @@ int runApplication(QApplication& app, int argc, char** argv) {
     {
         Controller controller;
         ControllerWindows windows(controller);
+        MainWindow mainWindow(controller.preview());
+        mainWindow.awakeFromNib(UserDefaults::standard());
+        windows.setMainWindow(&mainWindow);
+        DevScreenshot screenshot(controller, mainWindow, hooks);
+        // The file named on the command line, opened until the open road exists.
+        const std::vector<std::string>& args = Controller::arguments();
+        const std::string file = args.size() >= 2 ? args[1] : std::string();
         // The launch work runs once the event loop turns.
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
             controller.launch();
-            // A pending batch offered, then the files named on the command line.
-            controller.completeBatchAndOpenArguments();
+            if (!hooks.screenshot.empty()) {
+                screenshot.start(file);
+            } else {
+                // A pending batch offered, then the files named on the command line.
+                controller.completeBatchAndOpenArguments();
+            }
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });
         rc = app.exec();
