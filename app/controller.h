@@ -168,11 +168,9 @@ public:
     // updateInfoFromX:..., histogram:, diagram:, ... by their names; the
     // window set-up and geometry are the main window's (app/ui/main_window.h).
     PreviewController& preview() { return *preview_; }
-    // Opens a file named on the command line until the open road exists: the
-    // load on the apply worker, then the road's steps after it (orientation,
-    // reset, processPreview, zoom to fit, updatePrev). `done` gets the
-    // loader's result (0: shown) on the main thread. Counts as an open for
-    // the activity record.
+    // Opens one file by the open road (a TIFF or JPEG traced back) for the
+    // screenshot hook; `done` gets 0 once it is shown, 1 when it could not be
+    // opened (main thread).
     void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
 
     // --- file lists (controller_file_list.cpp) ---------------------------------

@@ -32,7 +32,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
-        // The file named on the command line, opened until the open road exists.
+        // The file the screenshot hook opens.
         const std::vector<std::string>& args = Controller::arguments();
         const std::string file = args.size() >= 2 ? args[1] : std::string();
         // The launch work runs once the event loop turns.

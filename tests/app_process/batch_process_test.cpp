@@ -159,5 +159,12 @@ TEST(DvkBatch, KilledPartWayAndResumedWritesEachOutputOnce) {
     killAndResume(home);
 }
 
+// Where a second conversion would leave a numbered copy beside the first.
+TEST(DvkBatch, KilledPartWayAndResumedWithDontOverwriteOnSaveLeavesNoNumberedCopy) {
+    BatchHome home;
+    home.setDefault("DontOverwriteOnSave", true);
+    killAndResume(home);
+}
+
 }  // namespace
 }  // namespace dvk::test
