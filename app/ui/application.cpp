@@ -6,12 +6,18 @@
 
 #include "app/controller.h"
 #include "app/dev_hooks.h"
+#include "app/help_actions.h"
 #include "app/preview_controller.h"
 #include "app/ui/controller_windows.h"
+#include "app/ui/desktop_url_opener.h"
+#include "app/ui/dev_actions.h"
 #include "app/ui/dev_screenshot.h"
+#include "app/ui/help_menu.h"
 #include "app/ui/main_window.h"
+#include "app/ui/main_window_delegate.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/url_opener.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -20,6 +26,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("DVK"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     installQtPlatform();
+    set_url_opener(std::make_shared<DesktopUrlOpener>());
     const DevHooks& hooks = devHooks();
     installDevAlertsAndPanels(hooks);
 
@@ -32,6 +39,15 @@ int runApplication(QApplication& app, int argc, char** argv) {
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
+        MainWindowDelegate windowDelegate(mainWindow);
+        HelpActions helpActions(controller);
+        // The editors the saves open files in (the delegate fills them from the defaults).
+        helpActions.setEditors({[&controller]() -> std::vector<std::string>& { return controller.editors(); },
+                                [&controller] { return controller.currentEditor(); },
+                                [&controller](std::int64_t item) { controller.setCurrentEditor(item); },
+                                [&controller] { controller.initEditorsButton(); }});
+        addToolsAndHelpMenus(*mainWindow.menuBar(), helpActions);
+        DevActions devActions(controller, windows, hooks);
         // The file the screenshot hook opens.
         const std::vector<std::string>& args = Controller::arguments();
         const std::string file = args.size() >= 2 ? args[1] : std::string();
