@@ -58,19 +58,24 @@ void ControllerWindows::connectMainWindow(MainWindow& window) {
     Controller& c = controller_;
     QMenuBar* bar = window.menuBar();
     auto* file = new QMenu(tr("&File"), &window);
-    file->addAction(tr("Open..."), QKeySequence::Open, this, [&c] { c.selectFile(); });
-    file->addAction(tr("Open Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown), this, [&c] { c.openNextFile(); });
-    file->addAction(tr("Open Previous"), QKeySequence(Qt::CTRL | Qt::Key_PageUp), this,
-                    [&c] { c.openPreviousFile(); });
+    // Each action is named after its operation, as DVK_DEV_ACTIONS names them.
+    auto add = [&](const char* name, const QString& title, const QKeySequence& keys, std::function<void()> run) {
+        QAction* a = file->addAction(title, this, std::move(run));
+        a->setObjectName(QString::fromLatin1(name));
+        if (!keys.isEmpty()) a->setShortcut(keys);
+    };
+    add("selectFile:", tr("Open..."), QKeySequence::Open, [&c] { c.selectFile(); });
+    add("openNextFile:", tr("Open Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown), [&c] { c.openNextFile(); });
+    add("openPreviousFile:", tr("Open Previous"), QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+        [&c] { c.openPreviousFile(); });
     file->addSeparator();
-    file->addAction(tr("Save"), QKeySequence::Save, this, [&c] { c.saveFile(); });
-    file->addAction(tr("Save As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this,
-                    [&c] { c.saveFileAs(); });
+    add("saveFile:", tr("Save"), QKeySequence::Save, [&c] { c.saveFile(); });
+    add("saveFileAs:", tr("Save As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [&c] { c.saveFileAs(); });
     file->addSeparator();
-    file->addAction(tr("Move to Trash"), QKeySequence(Qt::CTRL | Qt::Key_Backspace), this,
-                    [&c] { c.moveCurrentFileToTrash(); });
-    file->addAction(tr("Move Camera Profile to Trash"), this, [&c] { c.moveCurrentProfileToTrash(); });
-    file->addAction(tr("Lock Auto White Balance of Folders..."), this, [&c] { c.runAWBLock(); });
+    add("moveCurrentFileToTrash:", tr("Move to Trash"), QKeySequence(Qt::CTRL | Qt::Key_Backspace),
+        [&c] { c.moveCurrentFileToTrash(); });
+    add("moveCurrentProfileToTrash:", tr("Move Camera Profile to Trash"), {}, [&c] { c.moveCurrentProfileToTrash(); });
+    add("runAWBLock:", tr("Lock Auto White Balance of Folders..."), {}, [&c] { c.runAWBLock(); });
     bar->insertMenu(bar->actions().isEmpty() ? nullptr : bar->actions().front(), file);
 
     connect(window.saveButton(), &QPushButton::clicked, this, [&c] { c.saveFile(); });
