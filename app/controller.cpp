@@ -35,7 +35,9 @@ Controller::Controller(ControllerOptions options)
 }
 
 Controller::~Controller() {
-    // The apply worker ends (a run going finishes) before anything else goes.
+    // The roads end first (they call on the preview), then the apply worker
+    // (a run going finishes), before anything else goes.
+    stopRoads();
     preview_.reset();
     if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
 }
@@ -59,6 +61,8 @@ void Controller::runOnMainQueueWhileAlive(std::function<void()> task) {
         if (alive.lock()) task();
     });
 }
+
+void Controller::onMain(const std::function<void()>& task) { runOnMainQueueSync(task); }
 
 void Controller::setProgressMT(double value) {
     runOnMainQueueWhileAlive([this, value] { rawProcessor_->setProgress(value); });

@@ -9,6 +9,11 @@
 //   controller_store.cpp         support folder, files, history store, migration
 //   controller_history.cpp       history records and defaults (the history window's actions)
 //   controller_file_list.cpp     expandFileList
+//   controller_busy.cpp          the busy test the roads and open events share
+//   controller_open.cpp          the open road: choosing, tracing, loading a file
+//   controller_save.cpp          saving the open file and the after-save actions
+//   controller_batch.cpp         batches and their resumption
+//   controller_navigation.cpp    next and previous file, trash, the AWB lock
 //   controller_preview.cpp       the main window's preview concern: preview and
 //                                apply, image view and info panel, histogram and
 //                                diagram (PreviewController, preview_controller*.cpp)
@@ -21,6 +26,12 @@
 // Threads: the window actions run on the main thread. The history writer,
 // directoryDefault and expandFileList may run on any thread (each thread uses
 // its own store connection); alerts from a worker wait for the main thread.
+// Loads, saves and batches (the roads), and the delegate's and maintenance's
+// workers, run on threads the controller owns (one OwnedThreads, joined
+// before anything they use goes). While a road runs the controller is busy
+// (isBusy) and no other starts, so one thread at a time uses the
+// controller's RawProcessor. Settings of that RawProcessor are changed on the
+// main thread; the roads' threads load into it and develop it.
 #pragma once
 
 #include <atomic>
@@ -33,7 +44,7 @@
 #include <vector>
 
 #include "app/activity.h"
-#include "app/controller_roads.h"
+#include "app/batch_journal.h"
 #include "app/delegate_defaults.h"
 #include "app/file_search.h"
 #include "app/history_list.h"
@@ -43,6 +54,7 @@
 #include "app/owned_threads.h"
 #include "app/presets.h"
 #include "app/settings_selector.h"
+#include "app/tag_copy_threads.h"
 #include "app/update_check.h"
 #include "pipeline/processor/raw_processor.h"
 
@@ -52,11 +64,29 @@ class ControllerUi;
 class UserDefaults;
 class PreviewController;
 
+// One item of a batch: a raw file with its default settings (a path), or
+// with the settings of a history record (the record's own source, or another
+// file's, as the history window's batch of a folder default gives).
+struct BatchItem {
+    std::string sourceFile;
+    std::optional<HistoryMO> settings;
+
+    static BatchItem path(std::string p) { return {std::move(p), std::nullopt}; }
+    static BatchItem record(const HistoryMO& r) { return {r.sourceFile(), r}; }
+    static BatchItem withSettings(std::string source, const HistoryMO& r) { return {std::move(source), r}; }
+};
+
+// What converting one item of a batch came to.
+enum class BatchConvertResult { Written, Skipped, Postpone };
+
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
     HistoryStore::Options store;
     UserDefaults* defaults = nullptr;  // null: UserDefaults::standard()
     FileSearchOptions search;          // where moved files are looked for
+    // The launch opens the files named on the command line (false: the
+    // caller opens them itself, as the screenshot hook does).
+    bool openCommandLineFiles = true;
 };
 
 // The answer to a request to quit.
@@ -97,13 +127,6 @@ public:
     void launch();
     // Work in progress (open, save, batch, tag copy hold a token while they run).
     ActivityTracker& activity() { return activity_; }
-    // The open and batch roads (see controller_roads.h).
-    void setRoads(ControllerRoads roads) { roads_ = std::move(roads); }
-    ControllerRoads& roads() { return roads_; }
-    // --- the busy test (controller_busy.cpp) -----------------------------------
-    // True while a load, save or batch runs. Open events, drops, presets and
-    // the history window's batch do nothing while busy. Main thread.
-    bool isBusy() const;
     UserDefaults& defaults() const;
 
     // --- application delegate (controller_delegate.cpp) -----------------------
@@ -123,18 +146,12 @@ public:
     bool applicationOpenFile(const std::string& path);
     // application:openFiles: gathers the paths for 250 ms; Failure while busy.
     OpenReply applicationOpenFiles(const std::vector<std::string>& paths);
-    // _application:openFiles: the gathered request, expanded: one file opens
-    // (a TIFF or JPEG traced back to its raw file), several (or one with Shift
-    // and Control held) run as a new batch; nothing for no file.
+    // _application:openFiles: the gathered request: refused (logged) when a
+    // road began meanwhile, else the open road's openRequest.
     void openGatheredFiles(const std::vector<std::string>& paths);
     // performDragOperation: expands the dropped paths and keeps the files the
     // raw decoder identifies (on a worker), then takes the road of open events.
     void performDragOperation(const std::vector<std::string>& paths);
-    // The external editors (paths) and the chosen pop-up item (0: "Don't
-    // open", n: editors[n - 1]), read at launch and written at quit.
-    std::vector<std::string>& editors() { return editors_; }
-    std::int64_t currentEditor() const { return currentEditor_; }
-    void setCurrentEditor(std::int64_t item) { currentEditor_ = item; }
     // The command-line files of the launch (absolute).
     std::vector<std::string> commandLineFiles() const;
 
@@ -228,16 +245,27 @@ public:
     void addToHistoryAndSetDirectoryDefault(const std::string& senderTitle);
     bool selectSettings(const HistoryMO& record);
 
+    // --- the busy test (controller_busy.cpp) -----------------------------------
+    // True while a load, save or batch runs (a road of this controller, or
+    // any work that set the RawProcessor's progress neither 0 nor complete).
+    // Open, Save As, Next, Previous, the file trash action, open events,
+    // drops, presets and the history window's batch do nothing while busy.
+    // Main thread.
+    bool isBusy() const;
+    // True while an open or a batch uses the controller's RawProcessor on
+    // its thread (a save works on its own). Main thread.
+    bool rawProcessorInUse() const;
+    // Runs `task` now, or on the main thread once no open or batch uses the
+    // RawProcessor any more (the window's apply runs wait so). Main thread.
+    void whenRawProcessorFree(std::function<void()> task);
     // --- the main window's preview (controller_preview.cpp) ------------------------
     // processPreview, apply:, runApplyInThread:, updatePrev, handleNotify:,
     // updateInfoFromX:..., histogram:, diagram:, ... by their names; the
     // window set-up and geometry are the main window's (app/ui/main_window.h).
     PreviewController& preview() { return *preview_; }
-    // Opens a file named on the command line until the open road exists: the
-    // load on the apply worker, then the road's steps after it (orientation,
-    // reset, processPreview, zoom to fit, updatePrev). `done` gets the
-    // loader's result (0: shown) on the main thread. Counts as an open for
-    // the activity record.
+    // Opens one file by the open road (a TIFF or JPEG traced back) for the
+    // screenshot hook; `done` gets 0 once it is shown, 1 when it could not be
+    // opened (main thread).
     void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
 
     // --- file lists (controller_file_list.cpp) ---------------------------------
@@ -247,9 +275,155 @@ public:
     // The files counted by the current expansion (zeroed by the roads that start one).
     static std::atomic<int>& scanCounter();
 
+    // --- the open road (controller_open.cpp) -------------------------------------
+    // The Open command (main thread): the open panel, then one file opened on
+    // a thread (Shift+Control held: a batch of one) or several as a batch.
+    void selectFile();
+    // A request of files to open (the files named at launch, the gathered open
+    // events; main thread): the busy mark set, the paths expanded, one file
+    // (traced back when it is a TIFF or JPEG) opened on a thread, several (or
+    // one with Shift+Control) run as a new batch. False when nothing started.
+    bool openRequest(const std::vector<std::string>& paths);
+    static bool isSettingsFile(const std::string& path);
+    // The raw file behind a TIFF or JPEG (nullopt when none, or for other
+    // files); sets originalNonRawFile and tells the info text (not for other files).
+    std::optional<std::string> getRAWPathForTiffJpeg(const std::string& path);
+    // Opens `path` on a thread of the controller's (main thread). False, and
+    // nothing done, while busy.
+    // `done` (may be empty) gets openFile's answer on the main thread once the
+    // road has ended (not when it did not start).
+    bool startOpen(const std::string& path, std::function<void(bool opened)> done = {});
+    // The thread's work: openFile with no settings, then the progress back to 0.
+    void openFileInThread(const std::string& path);
+    // The open road proper (a road's thread, or the caller's while it holds
+    // the busy mark): a settings file is imported onto the open file; a raw
+    // file is loaded, and only when that succeeds replaces the open file, its
+    // metadata read, `settings` (else its default) applied, the history
+    // filtered for it and its preview developed.
+    bool openFile(const std::string& path, const std::optional<HistoryMO>& settings);
+    // Opens a record's source file with the record's settings (not for defaults).
+    void setFromHistoryAndOpen(const HistoryMO& record);
+    std::optional<std::string> originalNonRawFile() const;
+    void setOriginalNonRawFile(const std::optional<std::string>& path);
+    // The exiftool text of the open file ("" : none).
+    std::string cameraInfo() const;
+    // The preview's size after orientation, as loaded.
+    unsigned width() const { return width_.load(); }
+    unsigned height() const { return height_.load(); }
+    // Files opened this session, most recent first (main thread).
+    const std::vector<std::string>& recentDocuments() const { return recentDocuments_; }
+
+    // --- saving (controller_save.cpp) -------------------------------------------------
+    // Save (Command-S): checks the destination, then saves on a thread.
+    void saveFile();
+    // Save As: the save panel, a new destination, then saves on a thread
+    // (overwriting the chosen file). Nothing while busy.
+    void saveFileAs();
+    // Starts runSaveInThread: the save's own RawProcessor made with the
+    // settings on screen, the progress following it (main thread). False when
+    // no file is open or no thread could start.
+    bool startSave(bool saveAs);
+    // Rebuilds the editors pop-up from `editors` (dropping repeated editors).
+    void initEditorsButton();
+    // The external editors (paths) and the chosen pop-up item (0: "Don't
+    // open", n: editors[n - 1]). Main thread; the delegate reads and writes
+    // them with the user defaults "Editors" and "SelectedEditor".
+    std::vector<std::string>& editors() { return editors_; }
+    std::int64_t currentEditor() const { return currentEditor_; }
+    void setCurrentEditor(std::int64_t item) { currentEditor_ = item; }
+    // The "EnableOpt" preference: saves run with the Lab optimisation.
+    bool enableLabOptimize() const { return enableLabOptimize_.load(); }
+    void setEnableLabOptimize(bool on) { enableLabOptimize_ = on; }
+    // The tag copies started after saves and batch files.
+    TagCopyThreads& tagCopies() { return tagCopies_; }
+    // Starts a tag copy that counts as running work.
+    void startTagCopy(const TagCopyRequest& request);
+
+    // --- batches (controller_batch.cpp) ---------------------------------------------
+    // runBatchInThread: on a thread of the controller's (main thread): the
+    // busy mark set, then batchRunner. Callers test isBusy first (the history
+    // window's batch action too). False when no thread could start.
+    bool runBatchInThread(std::vector<BatchItem> items);
+    // The batch (its thread): the items filtered by camera, confirmed unless
+    // in command-line mode, converted one by one with the list kept on disk.
+    void batchRunner(std::vector<BatchItem>& items);
+    // Converts and writes one file with the controller's RawProcessor.
+    // With a journal, the output is marked in it before it is written.
+    BatchConvertResult batchConvert(const std::string& source, const std::optional<HistoryMO>& settings,
+                                    BatchJournal* journal = nullptr);
+    // At launch: offers to resume a pending batch ("Proceed", "Later", "Forget it").
+    void completeBatch();
+    // The Cancel button during a batch: "Cancel" ends it, any other title
+    // postpones it; the running file is finished first.
+    void clickCancel(const std::string& senderTitle);
+    int cancelCount() const { return cancelCount_.load(); }
+    // Removes the list of files written by batches.
+    void deleteBatchSaved();
+    // The main window back to its empty size.
+    void resetFrame();
+    // "<support>/DVKBatchMark_<program>.xml": the output a batch is writing.
+    std::string batchMarkerFile() const;
+    BatchJournal batchJournal() const;
+
+    // --- navigation, trash and the AWB lock (controller_navigation.cpp) ------------------
+    // The next / previous raw file of the open file's folder, in the order of
+    // file names ("" : none; nullopt without an open file). `path` is not used.
+    std::optional<std::string> nextFileFrom(const std::string& path = {});
+    std::optional<std::string> previousFileFrom(const std::string& path = {});
+    // Opens the next / previous raw file on a thread (nothing while busy).
+    void openNextFile();
+    void openPreviousFile();
+    void moveCurrentFileToTrash();
+    // Asks (unless Option is held and the file goes to the Trash), trashes or
+    // erases the file and opens its neighbour, or empties the window when it
+    // has none. False when cancelled or when the file could not go.
+    bool moveToTrashFile(const std::string& path);
+    // Trashes or erases the custom camera profile in use.
+    void moveCurrentProfileToTrash();
+    // The folder panel, then createDefaultsWithLockedAWBForDirs.
+    void runAWBLock();
+    // For each folder below `dirs`, its first raw file's automatic balance
+    // made the folder's default (when its default leaves the balance
+    // automatic); answers the first raw file of each folder handled.
+    std::vector<std::string> createDefaultsWithLockedAWBForDirs(const std::vector<std::string>& dirs);
+
+    // Waits until every thread of the controller's has ended (main thread:
+    // the main queue keeps running meanwhile). For tools and tests.
+    void waitForRoads();
+    // Before the windows go (and in the destructor): a running batch stops
+    // after its current file, keeping its list for the next start, the other
+    // workers at their next step; every thread of the controller's is waited for.
+    void stopRoads();
+
 private:
     // Runs `task` on the main queue while this controller lives.
     void runOnMainQueueWhileAlive(std::function<void()> task);
+    // Runs `task` on the main queue and waits (inline on the main thread).
+    void onMain(const std::function<void()>& task);
+    // A road begins (main thread): the busy mark is set and the road counts
+    // as running work until the handle's last copy goes; its end reaches the
+    // main queue after everything the road queued there.
+    std::shared_ptr<void> beginRoad(bool usesRawProcessor);
+    void runWhenRawProcessorFree();
+    // Starts a road's thread for `work` (which holds the road's handle);
+    // false, the progress back to 0, when none starts.
+    bool startRoad(std::function<void()> work);
+    bool launchOpen(const std::string& path, const std::optional<HistoryMO>& settings,
+                    std::function<void(bool)> done = {});
+    // The roads' parts of the open road and of the save.
+    bool loadForOpen(const std::string& path);
+    void applyOpenedFileSettings(const std::string& path, const std::optional<HistoryMO>& settings);
+    struct SaveJob;
+    void runSaveInThread(const std::shared_ptr<SaveJob>& job);
+    void afterSave(const std::shared_ptr<SaveJob>& job);
+    void endSave(const std::shared_ptr<SaveJob>& job);
+    // The end of a batch: the tag copies waited for on the batch thread, then
+    // the window emptied on the main queue.
+    void endBatch();
+    // Empties the window and the RawProcessor (no file open).
+    void showNoFile();
+    std::optional<std::string> neighbourFile(int direction);
+    bool startNeighbour(int direction);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
     // The one-alert report of settings files that could not be written.
@@ -269,9 +443,6 @@ private:
     int storeObserver_ = 0;
     HistoryList historyList_;
     ActivityTracker activity_;
-    ControllerRoads roads_;
-    std::vector<std::string> editors_;
-    std::int64_t currentEditor_ = 0;
     OpenEventGatherer openEvents_;
     ActivityTracker::Token gatheringToken_;
     bool quitPending_ = false;
@@ -280,7 +451,23 @@ private:
     RenameSourceState renameSource_;
     FileSearch fileSearch_;
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
-    OwnedThreads workers_;  // last: joined first, while everything they use still exists
+
+    mutable std::mutex stateMutex_;  // originalNonRawFile_, cameraInfo_
+    std::optional<std::string> originalNonRawFile_;
+    std::string cameraInfo_;
+    std::atomic<unsigned> width_{0}, height_{0};
+    std::vector<std::string> recentDocuments_;
+    std::vector<std::string> editors_;
+    std::int64_t currentEditor_ = 0;
+    std::atomic<bool> enableLabOptimize_{false};
+    std::atomic<int> cancelCount_{0};
+    std::atomic<int> roadsRunning_{0};
+    std::atomic<int> processorRoads_{0};
+    std::vector<std::function<void()>> waitingForRawProcessor_;  // main thread
+    TagCopyThreads tagCopies_;
+    // Last: the roads' and workers' threads (stopRoads asks them to stop:
+    // a batch after its current file) end before anything they use goes.
+    OwnedThreads threads_;
 };
 
 }  // namespace dvk

@@ -9,7 +9,6 @@
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "platform/modifier_keys.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -17,8 +16,8 @@ namespace dvk {
 void Controller::applicationWillFinishLaunching(UpdateRequester requester) {
     std::optional<std::string> url = updateCheckRequest(defaults());
     if (!url || !requester) return;
-    workers_.start([this, url = *url, requester = std::move(requester)] {
-        std::optional<std::string> error = requester(url, [this] { return workers_.stopRequested(); });
+    threads_.start([this, url = *url, requester = std::move(requester)] {
+        std::optional<std::string> error = requester(url, [this] { return threads_.stopRequested(); });
         if (error) log_line("%s", error->c_str());
     });
 }
@@ -37,7 +36,7 @@ void Controller::applicationDidFinishLaunching() {
     // 3. External editors.
     editors_ = readEditors(d);
     currentEditor_ = d.integerForKey("SelectedEditor");
-    if (roads_.initEditorsButton) roads_.initEditorsButton();
+    initEditorsButton();
     // 4. The preference menu items.
     if (ui_) ui_->setPreferenceMenuStates(readPreferenceMenuStates(d));
     // 5. (Tag copies and profiling patches start counted at 0.)
@@ -45,10 +44,14 @@ void Controller::applicationDidFinishLaunching() {
     if (ui_) ui_->setWhiteBalanceStepTag(whiteBalanceStepTag(d));
     // 7. The settings selector.
     restoreDisabledSettings();
-    // 8. An unfinished batch, then the files named on the command line.
-    if (roads_.completeBatch) roads_.completeBatch();
-    std::vector<std::string> files = commandLineFiles();
-    if (!files.empty()) applicationOpenFiles(files);
+    // 8. An unfinished batch, then the files named on the command line: open
+    // events like any other, gathered with what other launches hand over
+    // meanwhile into one request (refused while the resumed batch runs).
+    completeBatch();
+    if (options_.openCommandLineFiles) {
+        std::vector<std::string> files = commandLineFiles();
+        if (!files.empty()) applicationOpenFiles(files);
+    }
     // 9. Drops.
     if (ui_) ui_->registerForDrops();
 }
@@ -66,7 +69,7 @@ TerminateReply Controller::applicationShouldTerminate() {
             quitPending_ = true;
             log_line("DVK will quit when the running work has ended.");
             // A batch (when one runs) stops after its current file, its list kept.
-            if (roads_.clickCancel) roads_.clickCancel("Postpone");
+            clickCancel("Postpone");
             activity_.whenIdle([this, alive = std::weak_ptr<int>(lifeToken_)] {
                 if (!alive.lock() || !quitPending_) return;
                 if (ui_)
@@ -119,9 +122,8 @@ TerminateReply Controller::applicationShouldTerminate() {
 void Controller::applicationWillTerminate() { log_line("DVK quit"); }
 
 bool Controller::applicationOpenFile(const std::string& path) {
-    if (isBusy() || quitPending_ || !roads_.startOpen) return false;
-    std::optional<std::string> raw = roads_.getRAWPathForTiffJpeg ? roads_.getRAWPathForTiffJpeg(path) : std::nullopt;
-    return roads_.startOpen(raw.value_or(path));
+    if (isBusy() || quitPending_) return false;
+    return startOpen(getRAWPathForTiffJpeg(path).value_or(path));
 }
 
 OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths) {
@@ -132,45 +134,30 @@ OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths
     // The gathering counts as work, so that quitting when idle waits for it.
     if (!gatheringToken_.active()) gatheringToken_ = activity_.begin();
     openEvents_.add(paths, [this](std::vector<std::string> request) {
-        // Refused when a road began meanwhile (the Open command, say).
-        if (isBusy())
-            log_line("We are in progress, can't accept list %s", describePathList(request).c_str());
-        else
-            openGatheredFiles(request);
+        openGatheredFiles(request);
         gatheringToken_.end();
     });
     return OpenReply::Success;
 }
 
 void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
-    // The expansion runs here on the main thread, so no other road can begin
+    // Refused when a road began meanwhile (the Open command, say). The
+    // expansion runs here on the main thread, so no other road can begin
     // meanwhile; the road that opens or converts marks itself busy.
-    std::vector<std::string> files = expandFileList(paths);
-    if (files.empty()) {
-        log_line("Nothing to open in %s", describePathList(paths).c_str());
+    if (isBusy() || quitPending_) {
+        log_line("We are in progress, can't accept list %s", describePathList(paths).c_str());
         return;
     }
-    const unsigned flags = currentModifierFlags();
-    const bool shiftControl = (flags & (kShiftKeyMask | kControlKeyMask)) == (kShiftKeyMask | kControlKeyMask);
-    if (files.size() < 2 && !shiftControl) {
-        std::optional<std::string> raw =
-            roads_.getRAWPathForTiffJpeg ? roads_.getRAWPathForTiffJpeg(files.front()) : std::nullopt;
-        if (roads_.startOpen) roads_.startOpen(raw.value_or(files.front()));
-        return;
-    }
-    if (roads_.deleteBatchSaved) roads_.deleteBatchSaved();
-    std::vector<BatchEntry> entries;
-    for (std::string& f : files) entries.push_back({std::move(f), std::nullopt});
-    if (roads_.runBatchInThread) roads_.runBatchInThread(std::move(entries));
+    if (!openRequest(paths)) log_line("Nothing to open in %s", describePathList(paths).c_str());
 }
 
 void Controller::performDragOperation(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    workers_.start([this, paths, token] {
+    threads_.start([this, paths, token] {
         std::vector<std::string> dropList;
         for (const std::string& f : expandFileList(paths)) {
-            if (workers_.stopRequested()) return;
+            if (threads_.stopRequested()) return;
             if (identify_camera(f.c_str(), nullptr) == 0) dropList.push_back(f);
         }
         log_line("Dropped %zu raw files of %s", dropList.size(), describePathList(paths).c_str());

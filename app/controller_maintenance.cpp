@@ -109,7 +109,7 @@ void Controller::runBatchWithSelection() {
         scanCounter() = 0;
         return;
     }
-    std::vector<BatchEntry> items;
+    std::vector<BatchItem> items;
     long long lastReport = static_cast<long long>(std::time(nullptr));
     for (const HistoryMO& record : selected) {
         const std::string source = record.sourceFile();
@@ -118,10 +118,11 @@ void Controller::runBatchWithSelection() {
             continue;
         }
         if (!source.empty() && source.back() == '/') {
-            for (std::string& f : expandFileList({source})) items.push_back({std::move(f), record});
+            for (std::string& f : expandFileList({source}))
+                items.push_back(BatchItem::withSettings(std::move(f), record));
             continue;
         }
-        items.push_back({source, record});
+        items.push_back(BatchItem::record(record));
         ++scanCounter();
         const long long now = static_cast<long long>(std::time(nullptr));
         if (now > lastReport) showScanned(scanCounter());
@@ -133,8 +134,8 @@ void Controller::runBatchWithSelection() {
         return;
     }
     // The batch marks itself busy when it begins.
-    if (roads_.deleteBatchSaved) roads_.deleteBatchSaved();
-    if (roads_.runBatchInThread) roads_.runBatchInThread(std::move(items));
+    deleteBatchSaved();
+    runBatchInThread(std::move(items));
     scanCounter() = 0;
 }
 
@@ -156,7 +157,7 @@ void Controller::renameSource() {
     }
     // The search may take seconds: the panel shows its hits when they come.
     renameSource_.searching = true;
-    workers_.start([this, sources] {
+    threads_.start([this, sources] {
         std::vector<FileSearchHit> hits = fileSearch_.searchForFiles(sources);
         std::vector<std::string> paths;
         for (const FileSearchHit& h : hits) paths.push_back(h.path);

@@ -25,11 +25,12 @@ void Controller::presetSelected(std::size_t index) {
     if (!item) return;
     switch (item->tag) {
         case kPresetItemTag:
-            // The preset onto the open file; not while a road uses its processor.
+            // The preset's settings file onto the open file by the open road,
+            // here on the main thread; not while a road uses its processor.
             if (isBusy())
                 log_line("Preset %s not applied: busy", item->title.c_str());
-            else if (roads_.openSettingsFile)
-                roads_.openSettingsFile(item->file);
+            else
+                openFile(item->file, std::nullopt);
             presetsMenu_.setCurrentPreset(index);
             break;
         case kPresetDeleteTag:

@@ -1,5 +1,5 @@
-// Controller: the main window's preview concern, and the open of a file named
-// on the command line until the open road exists.
+// Controller: the main window's preview concern, and the open of the file the
+// screenshot hook names.
 #include "app/controller.h"
 #include "app/preview_controller.h"
 #include "platform/modifier_keys.h"
@@ -21,15 +21,18 @@ void Controller::makePreviewController() {
         if (!chosen || chosen->empty()) return std::nullopt;
         return chosen->front();
     };
+    // Apply runs and setting changes wait while an open or a batch uses the RawProcessor.
+    hooks.rawProcessorInUse = [this] { return rawProcessorInUse(); };
+    hooks.whenRawProcessorFree = [this](std::function<void()> task) { whenRawProcessorFree(std::move(task)); };
     preview_ = std::make_unique<PreviewController>(*rawProcessor_, std::move(hooks));
 }
 
 void Controller::openCommandLineFile(const std::string& path, std::function<void(int)> done) {
-    auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    preview_->openFileForPreview(path, [token, done = std::move(done)](int result) {
-        if (done) done(result);
-        token->end();
+    const std::string file = getRAWPathForTiffJpeg(path).value_or(path);
+    const bool started = startOpen(file, [done](bool opened) {
+        if (done) done(opened ? 0 : 1);
     });
+    if (!started && done) done(1);
 }
 
 }  // namespace dvk

@@ -5,6 +5,7 @@
 #include "app/controller.h"
 #include "app/controller_ui.h"
 #include "app/multiple_settings.h"
+#include "app/preview_controller.h"
 #include "pipeline/settings/settings_file.h"
 #include "platform/alert.h"
 #include "platform/log.h"
@@ -63,10 +64,8 @@ void Controller::pasteSettings() {
             if (!ui_->disableAutoApply()) ui_->apply(std::string());
         }
     };
-    if (ui_)
-        ui_->whenApplyIdle(change);
-    else
-        change();
+    // Once the apply worker leaves the processor alone.
+    preview_->whenIdle(change);
 }
 
 void Controller::exportMultipleSettings() {
@@ -86,12 +85,12 @@ void Controller::exportMultipleSettings() {
     // Each file is opened by the raw decoder: on a worker, with the progress shown.
     rawProcessor_->setProgress(1.0);
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    workers_.start([this, files = std::move(files), token] {
+    threads_.start([this, files = std::move(files), token] {
         RawProcessor temp;
         std::size_t failed = 0, done = 0;
         std::string firstFailed;
         for (const std::string& file : files) {
-            if (workers_.stopRequested()) return;
+            if (threads_.stopRequested()) return;
             SettingsFileOutcome outcome =
                 exportSettingsForRawFile(temp, file, [this](RawProcessor& p) { return directoryDefault(&p); });
             if (outcome == SettingsFileOutcome::Failed && failed++ == 0) firstFailed = settingsFileOfRawFile(file);
@@ -118,13 +117,13 @@ void Controller::importMultipleSettings() {
 
     rawProcessor_->setProgress(1.0);
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    workers_.start([this, files = std::move(files), token] {
+    threads_.start([this, files = std::move(files), token] {
         RawProcessor temp;
         std::vector<HistoryMO> records;
         std::size_t done = 0;
         const std::string support = applicationSupportFolder();
         for (const std::string& file : files) {
-            if (workers_.stopRequested()) return;
+            if (threads_.stopRequested()) return;
             if (std::optional<HistoryMO> record = importedSettingsRecord(temp, file, support))
                 records.push_back(std::move(*record));
             setProgressMT(1.0 + 98.0 * static_cast<double>(++done) / static_cast<double>(files.size()));

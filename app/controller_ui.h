@@ -1,13 +1,15 @@
 // What the controller asks of its windows. The Qt windows (app/ui/)
 // implement it; the controller's rules run without them (tools, tests), where
-// every request does nothing. Calls come on the main thread.
+// every request does nothing. Calls come on the main thread, except
+// developOpenedFile (see there).
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/delegate_defaults.h"
+#include "app/editors_button_items.h"
 
 namespace dvk {
 
@@ -22,15 +24,56 @@ public:
     // Quit the normal way (as the Quit command does).
     virtual void terminate() {}
 
-    // --- the main window's settings road ------------------------------------
-    // Runs `change` (which changes the open file's settings) once the apply
-    // worker leaves the RawProcessor alone: at once, or right after its run.
-    virtual void whenApplyIdle(std::function<void()> change) { change(); }
+    // --- the open road ---------------------------------------------------------
+    // The main window's title and the file it represents ("" : none).
+    virtual void setMainWindowTitle(const std::string& title, const std::string& representedFile) {}
+    // Another file is about to be loaded, or the program quits: the
+    // camera-profiling panel's close steps run and it closes (when it is up).
+    virtual void closeProfilingWindow() {}
+    // A new file was loaded (not the one open before): the window's undo
+    // actions go, the image view gets a new crop marker, the readouts read 0,
+    // the show-previous button is disabled and off, the previous states are
+    // cleared and the presets pop-up shows its first item.
+    virtual void resetForNewFile() {}
+    // Called on the thread that loaded the file, which owns the RawProcessor
+    // until this returns: the loaded image turned as the file (or the user's
+    // rotation) asks, reset, developed for the preview; then, on the main
+    // queue, zoom to fit, the previous states, the image view's size, the
+    // window's zoom and anchor, and the interpolation choices for the sensor.
+    virtual void developOpenedFile() {}
+    // The camera-profile menu and the white-balance pop-up for the file just
+    // loaded (its metadata text from exiftool, "" when there is none).
+    virtual void createProfileMenu() {}
+    virtual void initWbButton(const std::string& cameraInfo) {}
     // setCustomCameraProfile: with a profile's title, a file name or "Default".
     virtual void setCustomCameraProfile(const std::string& name) {}
-    // The "DisableAutoApply" preference, and apply: with a sender's title ("" : nil).
+    // The "DisableAutoApply" preference, and apply: with a sender's title
+    // ("" : nil; "Settings": a settings file was applied).
     virtual bool disableAutoApply() const { return false; }
     virtual void apply(const std::string& senderTitle) {}
+    // The Save button's title in the system blue (the Lab optimisation is on).
+    virtual void setSaveButtonHighlighted(bool on) {}
+
+    // --- saving ----------------------------------------------------------------
+    // A save starts: the show-previous button is switched off.
+    virtual void switchShowPreviousOff() {}
+    // updatePrev: the image on screen joins the previous states.
+    virtual void updatePrev() {}
+    virtual double progressMaximum() const { return 100; }
+    // The copy-tags box is on.
+    virtual bool copyTagsChecked() const { return false; }
+    // The Save button's title ("Save/Next" asks for the next file after saving).
+    virtual std::string saveButtonTitle() const { return "Save"; }
+    // The editors pop-up's items (initEditorsButton), and the item to select.
+    virtual void setEditorsButtonItems(const std::vector<EditorsButtonItem>& items, long selected) {}
+
+    // --- batch, trash: the empty window ------------------------------------------
+    virtual void showCancelButton(bool shown) {}
+    // No file: the image, histogram and diagram go, the info text is emptied,
+    // the title is "Dravik" and no file is represented.
+    virtual void showEmptyWindow() {}
+    // resetFrame: the main window 256 x 720 at its anchor, redisplayed.
+    virtual void resetFrame() {}
 
     // --- launch and quit -------------------------------------------------------
     virtual void setPreferenceMenuStates(const PreferenceMenuStates& states) {}
@@ -40,9 +83,6 @@ public:
     virtual void registerForDrops() {}
     // The window states written at quit; nullopt writes none of them.
     virtual std::optional<WindowStateDefaults> windowStateDefaults() const { return std::nullopt; }
-    // Another file is about to be loaded, or the program quits: the
-    // camera-profiling panel's close steps run and it closes (when it is up).
-    virtual void closeProfilingWindow() {}
 
     // --- presets and the settings selector ---------------------------------------
     // The presets pop-up's items (controller.presetsMenu()) changed.

@@ -1,14 +1,17 @@
 // Threads owned by the object that starts them: each runs one task, finished
-// ones are joined when the next one starts, the rest when this object goes.
-// A task that must end early checks stopRequested() (set by the destructor).
+// ones are joined as new ones start, the rest when this object goes. A task
+// that must end early checks stopRequested() (set by requestStop() and the
+// destructor). A wait on the main thread keeps the main queue running, so a
+// task that hops to the main thread on its way out still ends.
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <list>
-#include <memory>
 #include <mutex>
 #include <thread>
+
+#include "platform/dispatch.h"
 
 namespace dvk {
 
@@ -20,22 +23,25 @@ public:
     OwnedThreads(const OwnedThreads&) = delete;
     OwnedThreads& operator=(const OwnedThreads&) = delete;
 
-    void start(std::function<void()> task);
+    // Runs `task` on a new thread; false (after logging) when none can be made.
+    bool start(std::function<void()> task);
     bool stopRequested() const { return stop_.load(); }
     // Tells the tasks to end early (the destructor does it too).
     void requestStop() { stop_ = true; }
-    // Joins every thread (tests and tools; never on the main thread of the program).
+    // Waits until every thread, also those started meanwhile, has ended.
     void joinAll();
+    // Threads started and not yet ended.
+    int running() const;
 
 private:
     struct Worker {
         std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
+        Completion done;
     };
     void joinFinished();  // mutex_ held
 
     std::atomic<bool> stop_{false};
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::list<Worker> workers_;
 };
 

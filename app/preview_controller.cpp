@@ -43,6 +43,14 @@ bool PreviewController::hasWorkingImage() const {
     return rp_.dvklib() && rp_.dvklib()->image_data();
 }
 
+void PreviewController::whenIdle(std::function<void()> task) {
+    if (hooks_.rawProcessorInUse && hooks_.whenRawProcessorFree && hooks_.rawProcessorInUse()) {
+        hooks_.whenRawProcessorFree([this, task = std::move(task)]() mutable { whenIdle(std::move(task)); });
+        return;
+    }
+    worker_->whenIdle(std::move(task));
+}
+
 bool PreviewController::isBusy() const { return !rp_.isNotInProgress() || worker_->running(); }
 
 void PreviewController::setWBToCustom() {

@@ -104,6 +104,11 @@ struct PreviewHooks {
     std::function<std::optional<std::string>(const std::optional<std::string>& startAt)> chooseProfileFile;
     // The modifier keys now (empty: currentModifierFlags()).
     std::function<unsigned()> modifierFlags;
+    // Whether an open or a batch uses the RawProcessor on its own thread, and
+    // running a task on the main thread once none does. While one does,
+    // apply: and the changes made through whenIdle wait for it.
+    std::function<bool()> rawProcessorInUse;
+    std::function<void(std::function<void()>)> whenRawProcessorFree;
 };
 
 // States of the window's buttons and fields that the roads read and write.
@@ -170,8 +175,9 @@ public:
     // The image on screen and the latest developed one.
     const std::shared_ptr<DisplayImage>& shownImage() const { return shown_; }
 
-    // Runs `task` now when the worker is idle, else right after its run.
-    void whenIdle(std::function<void()> task) { worker_->whenIdle(std::move(task)); }
+    // Runs `task` now when the worker is idle, else right after its run (and
+    // after the open or batch that uses the RawProcessor, see PreviewHooks).
+    void whenIdle(std::function<void()> task);
     // A control changed a setting: the value is set through key-value coding
     // (when the worker is idle), then the control's action runs (apply: with
     // its title unless `action` says otherwise).
@@ -211,6 +217,12 @@ public:
     // processPreview, zoom to fit, updatePrev, the image view's size and the
     // window's anchor. The window steps run on the main queue.
     void showOpenedFile();
+    // The open road's window reset for a file other than the one open before
+    // (main thread): undo actions gone, no selection, readouts 0, the
+    // previous states cleared, show-previous off and disabled, the first preset.
+    void resetForNewFile();
+    // No file open any more (main thread): no image, histogram or diagram.
+    void showNoFile();
     // Loads `path` for the preview on the worker (initFloatPreviewFromRawFile,
     // rotation and destination reset, the default settings with the file's
     // automatic white balance) and shows it as showOpenedFile does;

@@ -5,6 +5,7 @@
 
 #include "app/preview_rules.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/undo_manager.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -60,7 +61,7 @@ std::shared_ptr<DisplayImage> PreviewController::makeImageFromPreview() {
 
 void PreviewController::apply(const ApplySender& sender) {
     // What is loaded may change during an open run: decide after it.
-    if (worker_->running()) {
+    if (worker_->running() || (hooks_.rawProcessorInUse && hooks_.rawProcessorInUse())) {
         whenIdle([this, sender] { apply(sender); });
         return;
     }
@@ -225,11 +226,45 @@ void PreviewController::finishOpenedFile(unsigned width, unsigned height) {
 void PreviewController::showOpenedFile() {
     const auto [w, h] = orientLoadedImage();
     rp_.rgbgImageReset();
-    processPreview();
+    if (rp_.labOptimize()) rp_.setLabOptimize(0);
+    std::shared_ptr<DisplayImage> image = developPreview();
     std::weak_ptr<int> alive = lifeToken_;
-    runOnMainQueue([this, alive, w = w, h = h] {
-        if (!alive.expired()) finishOpenedFile(w, h);
+    // The new size first: the histogram and the diagram of the image read it.
+    runOnMainQueue([this, alive, image, w = w, h = h] {
+        if (alive.expired()) return;
+        width_ = w;
+        height_ = h;
+        showPreview(image);
+        finishOpenedFile(w, h);
     });
+}
+
+void PreviewController::resetForNewFile() {
+    if (const std::shared_ptr<UndoManager>& undo = rp_.undoManager()) undo->removeAllActions();
+    if (undoManager_) undoManager_->removeAllActions();
+    ui_->setSelectionRect({});
+    for (auto& [name, text] : controls_.infos) text.assign(1, '0');
+    controls_.showPrevious = false;
+    controls_.showPreviousEnabled = false;
+    clearPrev();
+    if (hooks_.selectFirstPreset) hooks_.selectFirstPreset();
+    ui_->stateChanged();
+}
+
+void PreviewController::showNoFile() {
+    fileLoaded_ = false;
+    width_ = height_ = 0;
+    shown_.reset();
+    latest_.reset();
+    clearPrev();
+    histogramImage_.clear();
+    diagramImage_.clear();
+    ui_->setImage(nullptr);
+    ui_->setHistogramImage({});
+    ui_->setDiagramImage({}, {});
+    controls_.showPrevious = false;
+    controls_.showPreviousEnabled = false;
+    ui_->stateChanged();
 }
 
 void PreviewController::openFileForPreview(const std::string& path, std::function<void(int)> done) {

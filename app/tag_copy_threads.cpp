@@ -22,16 +22,17 @@ void TagCopyThreads::joinFinished() {
     }
 }
 
-void TagCopyThreads::start(std::optional<TagCopyRequest> request) {
+void TagCopyThreads::start(std::optional<TagCopyRequest> request, std::function<void()> finished) {
     if (!request) return;
     std::lock_guard<std::mutex> lock(mutex_);
     joinFinished();
     childs_.fetch_add(1, std::memory_order_seq_cst);
     auto done = std::make_shared<std::atomic<bool>>(false);
     try {
-        workers_.push_back({std::thread([this, done, request = std::move(*request)] {
+        workers_.push_back({std::thread([this, done, request = std::move(*request), finished] {
                                 copyTagsCounted(request);
                                 childs_.fetch_sub(1, std::memory_order_seq_cst);
+                                if (finished) finished();
                                 done->store(true);
                             }),
                             done});

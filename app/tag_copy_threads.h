@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -25,7 +26,9 @@ public:
     TagCopyThreads& operator=(const TagCopyThreads&) = delete;
 
     // runExifToolToCopyTagsInThread on a new thread; no request, nothing done.
-    void start(std::optional<TagCopyRequest> request);
+    // `finished` (may be empty) runs on that thread once the copy has ended
+    // and is no longer counted.
+    void start(std::optional<TagCopyRequest> request, std::function<void()> finished = {});
     // Copies started and not yet ended.
     int childs() const { return childs_.load(); }
     // The counter itself, for copies run on a thread of the caller's.

@@ -2,7 +2,6 @@
 
 #include <QtGui/QAction>
 #include <QtGui/QKeySequence>
-#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
@@ -13,17 +12,10 @@
 #include "app/ui/main_window.h"
 #include "app/ui/pop_up_button_scroller.h"
 #include "app/ui/presets_pop_up.h"
-#include "app/ui/text_field_scroller.h"
 
 namespace dvk {
 
 namespace {
-
-ApplySender apply_sender(const std::string& title) {
-    if (title.empty()) return ApplySender::none();
-    if (title == "Settings") return ApplySender::settings();
-    return ApplySender::control(title);
-}
 
 // The menu of this title in the bar, made when there is none.
 QMenu* menu_titled(QMenuBar* bar, const QString& title) {
@@ -37,45 +29,6 @@ QMenu* menu_titled(QMenuBar* bar, const QString& title) {
 void wireAppDelegate(Controller& controller, ControllerWindows& windows, MainWindow& window) {
     PreviewController& pc = window.controller();
 
-    MainWindowHooks hooks;
-    hooks.whenApplyIdle = [&pc](std::function<void()> change) { pc.whenIdle(std::move(change)); };
-    hooks.disableAutoApply = [&pc] { return pc.disableAutoApply(); };
-    hooks.apply = [&pc](const std::string& title) { pc.apply(apply_sender(title)); };
-    hooks.setCustomCameraProfile = [&pc](const std::string& name) {
-        // Only the profile menu marks a choice; the processor has it already.
-        if (pc.hooks().setCustomCameraProfile) pc.hooks().setCustomCameraProfile(name);
-    };
-    hooks.setPreferenceMenuStates = [&window](const PreferenceMenuStates& s) {
-        if (!window.preferencesMenu()) return;
-        for (QAction* a : window.preferencesMenu()->actions()) {
-            switch (a->data().toInt()) {
-                case 1: a->setChecked(s.checkForUpdates); break;
-                case 2: a->setChecked(s.autoNextAfterSave); break;
-                case 3: a->setChecked(s.keepMax); break;
-                case 4: a->setChecked(s.disableAutoApply); break;
-                case 5: a->setChecked(s.optimizeForPP); break;
-                case 6: a->setChecked(s.dontOverwriteOnSave); break;
-                case 7: a->setChecked(s.dontMouseScrollValues); break;
-                default: break;
-            }
-        }
-    };
-    hooks.setWhiteBalanceStepTag = [&window](long tag) {
-        for (const char* key : {"evRed", "evGreen", "evBlue", "evGreen2"})
-            if (auto* field = window.findChild<TextFieldScroller*>(QString::fromLatin1(key)))
-                field->setTag(static_cast<int>(tag));
-    };
-    hooks.windowStateDefaults = [&window, &pc]() -> std::optional<WindowStateDefaults> {
-        const WindowControls& c = pc.controls();
-        WindowStateDefaults s;
-        s.copyTags = window.copyTagsButton() && window.copyTagsButton()->isChecked() ? 1 : 0;
-        s.histR = c.histR, s.histG = c.histG, s.histB = c.histB, s.histL = c.histL;
-        s.fullGamut = c.fullGamut;
-        s.diagramWindow = window.diagramWindowVisible() ? 1 : 0;
-        return s;
-    };
-    windows.setMainWindowHooks(std::move(hooks));
-
     if (PresetsPopUp* presets = window.presetsPopUp() ? windows.bindPresetsPopUp(window.presetsPopUp()) : nullptr)
         pc.hooks().selectFirstPreset = [presets] { presets->selectFirst(); };
 
@@ -86,7 +39,9 @@ void wireAppDelegate(Controller& controller, ControllerWindows& windows, MainWin
         return a;
     };
     QMenuBar* bar = window.menuBar();
+    // The File menu the windows made for the roads ends with Quit.
     QMenu* file = menu_titled(bar, QObject::tr("&File"));
+    file->addSeparator();
     add(file, "Quit", "terminate:", [&windows] { windows.terminate(); })->setShortcut(QKeySequence::Quit);
 
     QMenu* settings = menu_titled(bar, QObject::tr("&Settings"));

@@ -1,6 +1,5 @@
-// The delegate's parts on the main window: the hooks of ControllerWindows
-// bound to the window and its preview controller, the presets pop-up, the
-// Settings and History menus and Quit.
+// The delegate's parts on the main window: the presets pop-up, the Settings
+// and History menus and Quit.
 #pragma once
 
 namespace dvk {

@@ -39,7 +39,9 @@ int runApplication(QApplication& app, int argc, char** argv) {
     Controller::setArguments(argc, argv);
     int rc = 0;
     {
-        Controller controller;
+        ControllerOptions options;
+        options.openCommandLineFiles = hooks.screenshot.empty();
+        Controller controller(options);
         ControllerWindows windows(controller);
         MainWindow mainWindow(controller.preview());
         mainWindow.awakeFromNib(UserDefaults::standard());
@@ -48,31 +50,22 @@ int runApplication(QApplication& app, int argc, char** argv) {
         DevScreenshot screenshot(controller, mainWindow, hooks);
         MainWindowDelegate windowDelegate(mainWindow);
         HelpActions helpActions(controller);
+        // The editors the saves open files in (the delegate fills them from the defaults).
+        helpActions.setEditors({[&controller]() -> std::vector<std::string>& { return controller.editors(); },
+                                [&controller] { return controller.currentEditor(); },
+                                [&controller](std::int64_t item) { controller.setCurrentEditor(item); },
+                                [&controller] { controller.initEditorsButton(); }});
         addToolsAndHelpMenus(*mainWindow.menuBar(), helpActions);
         DevActions devActions(controller, windows, hooks);
-
-        // Until the open road exists, a file opens on the main window through
-        // the preview's own load; the screenshot hook opens its file itself.
-        ControllerRoads roads;
-        roads.startOpen = [&](const std::string& file) {
-            if (!hooks.screenshot.empty()) return false;
-            controller.openCommandLineFile(file, [&mainWindow, &controller, file](int result) {
-                if (result != 0) return;
-                mainWindow.setWindowFilePath(QString::fromStdString(file));
-                mainWindow.setWindowTitle(QString::fromStdString(file).section(QLatin1Char('/'), -1));
-                mainWindow.setCameraInfo(controller.rawProcessor()->cameraInfo());
-            });
-            return true;
-        };
-        controller.setRoads(std::move(roads));
 
         InstanceServer instanceServer(controller, claimedInstanceSocket());
         installQuitSignals([&windows] { windows.terminate(); });
         controller.applicationWillFinishLaunching(requestUpdateFeed);
+        // The file the screenshot hook opens (the launch leaves it to the hook).
         const std::vector<std::string>& args = Controller::arguments();
         const std::string file = args.size() >= 2 ? args[1] : std::string();
-        // The launch work runs once the event loop turns: the launch steps open
-        // the files named on the command line.
+        // The launch work runs once the event loop turns: the launch steps offer
+        // an unfinished batch, then open the files named on the command line.
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
             controller.launch();
@@ -80,6 +73,9 @@ int runApplication(QApplication& app, int argc, char** argv) {
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });
         rc = app.exec();
+        // A batch stops after its file (its list kept for the next start), a
+        // save or an open ends, before anything they use goes.
+        controller.stopRoads();
         controller.applicationWillTerminate();
     }
     uninstallQtPlatform();

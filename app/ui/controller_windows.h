@@ -1,18 +1,18 @@
-// The controller's windows: the history window, the main window when it
-// exists, and the small windows of the settings selector, the new preset and
+// The controller's windows: the main window (when one is set), the history
+// window, and the small windows of the settings selector, the new preset and
 // the rename-source panel. Until a main window is set, the history window
 // stands in for it (shown at launch, it takes the info texts, drops and the
 // close that quits).
 //
-// What only the main window can do (its controls, the apply worker, the
-// profiling panel) comes in through MainWindowHooks, which the main window
-// fills when it is made; a hook left empty does nothing.
+// The controller reaches the windows through the ControllerUi calls here:
+// the roads (open, save, batch, navigation) and the delegate (launch, quit,
+// presets, maintenance). The File menu and the Save, Cancel and Postpone
+// buttons send the user's actions to the roads.
 #pragma once
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -26,21 +26,11 @@ namespace dvk {
 class Controller;
 class CreatePresetWindow;
 class HistoryWindow;
+class MainWindow;
 class PresetsPopUp;
 class RenameSourcePanel;
 class SettingsSelectorBox;
 class SettingsSelectorWindow;
-
-struct MainWindowHooks {
-    std::function<void(std::function<void()>)> whenApplyIdle;
-    std::function<bool()> disableAutoApply;
-    std::function<void(const std::string& senderTitle)> apply;
-    std::function<void(const std::string& name)> setCustomCameraProfile;
-    std::function<void(const PreferenceMenuStates&)> setPreferenceMenuStates;
-    std::function<void(long tag)> setWhiteBalanceStepTag;
-    std::function<std::optional<WindowStateDefaults>()> windowStateDefaults;
-    std::function<void()> closeProfilingWindow;
-};
 
 class ControllerWindows : public QObject, public ControllerUi {
     Q_OBJECT
@@ -53,8 +43,8 @@ public:
     HistoryWindow* historyWindow() const { return historyWindow_.get(); }
     // The main window (not owned); null until one is made.
     QWidget* mainWindow() const { return mainWindow_; }
+    // Sets the main window; a MainWindow gets the File menu and the roads' buttons.
     void setMainWindow(QWidget* window);
-    void setMainWindowHooks(MainWindowHooks hooks) { hooks_ = std::move(hooks); }
     // Shows the windows of the launch: the main window, else the history window.
     void showLaunchWindows();
     // Drives a pop-up of the main window as the presets pop-up, kept in step
@@ -70,15 +60,25 @@ public:
     void displayMainWindow() override;
     void bringMainWindowToFront() override;
     void terminate() override;
-    void whenApplyIdle(std::function<void()> change) override;
+    void setMainWindowTitle(const std::string& title, const std::string& representedFile) override;
+    void resetForNewFile() override;
+    void developOpenedFile() override;
+    void setCustomCameraProfile(const std::string& name) override;
     bool disableAutoApply() const override;
     void apply(const std::string& senderTitle) override;
-    void setCustomCameraProfile(const std::string& name) override;
+    void setSaveButtonHighlighted(bool on) override;
+    void switchShowPreviousOff() override;
+    void updatePrev() override;
+    double progressMaximum() const override { return 100; }
+    bool copyTagsChecked() const override;
+    std::string saveButtonTitle() const override;
+    void showCancelButton(bool shown) override;
+    void showEmptyWindow() override;
+    void resetFrame() override;
     void setPreferenceMenuStates(const PreferenceMenuStates& states) override;
     void setWhiteBalanceStepTag(long tag) override;
     void registerForDrops() override;
     std::optional<WindowStateDefaults> windowStateDefaults() const override;
-    void closeProfilingWindow() override;
     void presetsMenuChanged() override;
     void settingsSelectorChanged() override;
     void runSettingsSelectorWindow() override;
@@ -92,10 +92,14 @@ protected:
 
 private:
     QWidget* frontWindow() const;
+    MainWindow* main() const;
     void watchFrontWindow();
+    // The File menu of the main window and its buttons for the roads.
+    void connectMainWindow(MainWindow& window);
+    // Offers the interpolations the sensor of the loaded file has.
+    void showInterpolationChoices(unsigned filters);
 
     Controller& controller_;
-    MainWindowHooks hooks_;
     std::unique_ptr<HistoryWindow> historyWindow_;
     QPointer<QWidget> mainWindow_;
     QPointer<QWidget> watched_;

@@ -136,6 +136,7 @@ void MainWindow::stateChanged() {
     setChecked(histL_, c.histL);
     zBox_->setVisible(c.zBoxVisible);
     applyButton_->setEnabled(pc_.fileLoaded());
+    saveButton_->setEnabled(pc_.fileLoaded());
     refreshPendingSettings();
     showReadouts();
     if (diagramWindow_->isVisible()) diagramWindow_->showState();

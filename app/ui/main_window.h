@@ -76,6 +76,9 @@ public:
     PopUpButtonScroller* presetsPopUp() const { return presetsPopUp_; }
     QPushButton* saveButton() const { return saveButton_; }
     QPushButton* applyButton() const { return applyButton_; }
+    // A batch's buttons below the progress bar (hidden until a batch runs).
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QPushButton* postponeButton() const { return postponeButton_; }
     QPlainTextEdit* cameraInfoView() const { return cameraInfoView_; }
     CroppingImageView* imageView() const { return imageView_; }
     ImageViewNoDrag* histogramView() const { return histogramView_; }
@@ -174,6 +177,7 @@ private:
     QCheckBox *zoomToFit_ = nullptr, *showClipping_ = nullptr, *showPrevious_ = nullptr, *copyTags_ = nullptr,
               *darkMode_ = nullptr;
     QPushButton *applyButton_ = nullptr, *saveButton_ = nullptr;
+    QPushButton *cancelButton_ = nullptr, *postponeButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPlainTextEdit* cameraInfoView_ = nullptr;
     PopUpButtonScroller *filtersButton_ = nullptr, *wbPopUp_ = nullptr, *presetsPopUp_ = nullptr;

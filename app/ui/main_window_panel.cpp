@@ -61,6 +61,17 @@ QWidget* MainWindow::buildSidePanel() {
     progress_->setTextVisible(false);
     progress_->setFixedHeight(8);
     v->addWidget(progress_);
+    auto* batch = new QHBoxLayout;
+    batch->setContentsMargins(4, 0, 4, 0);
+    cancelButton_ = new QPushButton(tr("Cancel"), panel);
+    cancelButton_->setToolTip(tr("End the batch after the file being converted"));
+    postponeButton_ = new QPushButton(tr("Postpone"), panel);
+    postponeButton_->setToolTip(tr("Stop the batch after the file being converted and continue it later"));
+    cancelButton_->hide();
+    postponeButton_->hide();
+    batch->addWidget(cancelButton_);
+    batch->addWidget(postponeButton_);
+    v->addLayout(batch);
     cameraInfoView_ = new QPlainTextEdit(panel);
     cameraInfoView_->setReadOnly(true);
     cameraInfoView_->setFixedHeight(86);

@@ -1,5 +1,7 @@
 #include "pipeline/writers/safe_output.h"
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -65,6 +67,24 @@ void SafeOutputFile::discard() {
         unlink(temp_.c_str());
         temp_.clear();
     }
+}
+
+std::vector<std::string> leftover_temporary_files(const std::string& path, bool hidden) {
+    std::string::size_type slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The mkstemp template: the name, a dot and six characters.
+    const std::string prefix = (hidden ? "." : "") + name + ".";
+    std::vector<std::string> found;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return found;
+    while (dirent* entry = readdir(dir)) {
+        const std::string entryName = entry->d_name;
+        if (entryName.size() == prefix.size() + 6 && entryName.compare(0, prefix.size(), prefix) == 0)
+            found.push_back(slash == std::string::npos ? entryName : folder + entryName);
+    }
+    closedir(dir);
+    return found;
 }
 
 }  // namespace dvk

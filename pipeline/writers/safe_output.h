@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace dvk {
 
@@ -30,5 +31,10 @@ private:
     std::string path_, temp_;
     FILE* file_ = nullptr;
 };
+
+// The temporary files that SafeOutputFiles for `path` left behind (their
+// process ended while writing), or that files written by replacement
+// ("<path>.XXXXXX", `hidden` false) left: existing paths, for removal.
+std::vector<std::string> leftover_temporary_files(const std::string& path, bool hidden = true);
 
 }  // namespace dvk

@@ -19,6 +19,7 @@ void installQtPlatform() {
     installQtMainQueue();
     setAlertPresenter(presentAlertWithMessageBox);
     setPanelPresenter(std::make_shared<QtPanels>());
+    set_trash(std::make_shared<QtTrash>());
     setModifierFlagsQuery([] {
         // Asked on the main thread (a worker waits for the answer).
         Qt::KeyboardModifiers modifiers;
@@ -31,6 +32,7 @@ void installQtPlatform() {
 void uninstallQtPlatform() {
     set_general_pasteboard(nullptr);
     setModifierFlagsQuery({});
+    set_trash(nullptr);
     setPanelPresenter(nullptr);
     setAlertPresenter({});
     uninstallQtMainQueue();

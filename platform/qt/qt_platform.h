@@ -4,8 +4,9 @@
 // the main thread and installs: the main executor (tasks posted to the
 // application's event loop) and the main-thread pump (a local event loop while
 // the main thread waits), the message-box alert presenter, the file panels,
-// the modifier-key query and the clipboard as the general pasteboard.
-// uninstallQtPlatform() removes them all again (before the QApplication goes).
+// the modifier-key query, the clipboard as the general pasteboard and the
+// Trash. uninstallQtPlatform() removes them all again (before the
+// QApplication goes).
 #pragma once
 
 #include <QtCore/Qt>
@@ -16,6 +17,7 @@
 #include "platform/alert.h"
 #include "platform/panels.h"
 #include "platform/pasteboard.h"
+#include "platform/trash.h"
 
 namespace dvk {
 
@@ -47,6 +49,16 @@ public:
     bool hasString() const override;
     std::optional<std::string> string() const override;
     void clearContents() override;
+};
+
+}  // namespace dvk
+
+namespace dvk {
+
+// The freedesktop Trash (QFile::moveToTrash).
+class QtTrash : public Trash {
+public:
+    bool moveToTrash(const std::string& path, std::string* error) override;
 };
 
 }  // namespace dvk

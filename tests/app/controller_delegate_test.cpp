@@ -1,11 +1,15 @@
 // The application delegate: launch and quit steps with their defaults and
-// records, the update check, open events gathered by the real 250 ms timer,
-// and drops.
+// records, the update check, open events gathered by the real 250 ms timer
+// and taken by the open and batch roads, and drops.
 #include <atomic>
 #include <fstream>
 #include <thread>
 
+#include <tiffio.h>
+
 #include "app/controller_ui.h"
+#include "app/exiftool.h"
+#include "app/open_events.h"
 #include "app/update_check.h"
 #include "platform/dispatch.h"
 #include "platform/modifier_keys.h"
@@ -39,18 +43,92 @@ TEST(UpdateCheck, TheAddressKeepsHostPortAndQueryOfTheFeed) {
         EXPECT_EQ(updateCheckURL(none), std::nullopt) << none;
 }
 
+// Runs a manual main queue on the test's thread for a while, or until `done`.
+void runFor(ManualMainQueue& queue, std::chrono::milliseconds time, const std::function<bool()>& done = {}) {
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < end) {
+        queue.drain();
+        if (done && done()) return;
+        std::this_thread::sleep_for(2ms);
+    }
+    queue.drain();
+}
+
+TEST(OpenEvents, EventsWithin250msMakeOneRequestLaterOnesAnotherAndAPathComesOnce) {
+    markMainThread();
+    ManualMainQueue queue;
+    setMainExecutor(queue.executor());
+    std::vector<std::vector<std::string>> requests;
+    OpenEventGatherer gatherer;
+    auto handler = [&](std::vector<std::string> r) { requests.push_back(std::move(r)); };
+    std::vector<std::string> ten;
+    for (char c = 'a'; c < 'a' + 10; ++c) ten.push_back(std::string("/in/") + c + ".CR2");
+
+    gatherer.add(ten, handler);
+    runFor(queue, 600ms, [&] { return !requests.empty(); });
+    EXPECT_EQ(requests, std::vector<std::vector<std::string>>{ten});
+
+    // One path an event, 100 ms apart: each event restarts the time.
+    requests.clear();
+    for (const std::string& f : ten) {
+        gatherer.add({f}, handler);
+        runFor(queue, 100ms);
+        EXPECT_TRUE(requests.empty());
+    }
+    runFor(queue, 600ms, [&] { return !requests.empty(); });
+    EXPECT_EQ(requests, std::vector<std::vector<std::string>>{ten});
+
+    // 300 ms apart: two requests.
+    requests.clear();
+    gatherer.add({ten[0]}, handler);
+    runFor(queue, 300ms);
+    EXPECT_TRUE(!gatherer.gathering());
+    gatherer.add({ten[1]}, handler);
+    runFor(queue, 600ms, [&] { return requests.size() == 2; });
+    EXPECT_EQ(requests, (std::vector<std::vector<std::string>>{{ten[0]}, {ten[1]}}));
+
+    // A path twice, in one event and in the next: once.
+    requests.clear();
+    gatherer.add({ten[2], ten[2]}, handler);
+    gatherer.add({ten[2]}, handler);
+    runFor(queue, 600ms, [&] { return !requests.empty(); });
+    EXPECT_EQ(requests, std::vector<std::vector<std::string>>{{ten[2]}});
+
+    // Cancelled: nothing comes.
+    requests.clear();
+    gatherer.add({ten[3]}, handler);
+    gatherer.cancel();
+    runFor(queue, 400ms);
+    EXPECT_TRUE(requests.empty());
+    setMainExecutor({});
+}
+
+TEST(OpenEvents, CommandLineFilesLeaveOptionsOutAndBecomeAbsolute) {
+    EXPECT_EQ(commandLineFiles({"a.dng", "-style", "fusion", "--platform", "offscreen", "-reverse", "/x/b.dng",
+                                "sub/c.dng", ""},
+                               "/home/u"),
+              (std::vector<std::string>{"/home/u/a.dng", "/x/b.dng", "/home/u/sub/c.dng"}));
+    EXPECT_EQ(commandLineFiles({"a.dng"}, "/"), std::vector<std::string>{"/a.dng"});
+}
+
 // The windows' side of the delegate, recorded.
 struct DelegateUi : ControllerUi {
     std::vector<std::string> calls;
     std::function<void()> onCloseProfiling;
     std::function<void()> onTerminate;
     std::optional<WindowStateDefaults> states;
+    const ScriptedAlerts* alerts = nullptr;
+    void setEditorsButtonItems(const std::vector<EditorsButtonItem>& items, long selected) override {
+        calls.push_back("editors " + std::to_string(items.size()) + " " + std::to_string(selected));
+    }
     void setPreferenceMenuStates(const PreferenceMenuStates& s) override {
         calls.push_back(s.checkForUpdates ? "preferences updates" : "preferences");
     }
     void setWhiteBalanceStepTag(long tag) override { calls.push_back("wb step " + std::to_string(tag)); }
     void settingsSelectorChanged() override { calls.push_back("selector"); }
-    void registerForDrops() override { calls.push_back("drops"); }
+    void registerForDrops() override {
+        calls.push_back("drops after " + std::to_string(alerts ? alerts->count() : 0) + " alerts");
+    }
     void closeProfilingWindow() override {
         calls.push_back("close profiling");
         if (onCloseProfiling) onCloseProfiling();
@@ -67,45 +145,33 @@ protected:
     void SetUp() override {
         ControllerFixture::SetUp();
         setMainExecutor(queue.executor());
-        roads().isBusy = [this] { return !raw().isNotInProgress(); };
-        roads().startOpen = [this](const std::string& p) {
-            requests.push_back({p});
-            return true;
-        };
-        roads().runBatchInThread = [this](std::vector<BatchEntry> entries) {
-            std::vector<std::string> r;
-            for (BatchEntry& e : entries) r.push_back(e.sourceFile);
-            requests.push_back(r);
-            batches.push_back(r);
-            return true;
-        };
+        // The metadata text is not what these tests look at.
+        setExiftoolProgram("/bin/true");
     }
     void TearDown() override {
-        queue.drain();
+        runUntilIdle();
         setMainExecutor({});
+        controller->stopRoads();
+        setExiftoolProgram("");
         ControllerFixture::TearDown();
     }
-    ControllerRoads& roads() { return controller->roads(); }
-    // Runs the main queue for a while, or until `done` answers true.
     void runFor(std::chrono::milliseconds time, const std::function<bool()>& done = {}) {
-        const auto end = std::chrono::steady_clock::now() + time;
-        while (std::chrono::steady_clock::now() < end) {
-            queue.drain();
-            if (done && done()) return;
-            std::this_thread::sleep_for(2ms);
-        }
-        queue.drain();
+        test::runFor(queue, time, done);
     }
-    // A file to open; its content does not matter until it is opened.
-    std::string file(const std::string& name) {
-        fs::create_directories(dir / "in");
-        std::ofstream(dir / "in" / name) << "x";
-        return (dir / "in" / name).string();
+    // Runs the main queue until the gathering, roads and workers have ended.
+    void runUntilIdle() {
+        runFor(10s, [&] { return controller->activity().running() == 0 && queue.pending() == 0; });
+    }
+    std::vector<std::string> alertTexts() const {
+        std::vector<std::string> texts;
+        for (const AlertRequest& r : alerts.requests()) texts.push_back(r.title.value_or("") + "|" + r.text);
+        return texts;
     }
     // Opens a raw file with its preview, as the open road leaves it.
     void openWithPreview(const std::string& path) {
-        openFile(path);
-        ASSERT_EQ(raw().initFloatPreviewFromRawFile(path), 0);
+        ASSERT_TRUE(controller->startOpen(path));
+        runUntilIdle();
+        ASSERT_EQ(raw().fileName(), path);
         ASSERT_NE(raw().preview(), nullptr);
     }
     std::vector<HistoryMO> exitRecords() {
@@ -116,8 +182,6 @@ protected:
     }
 
     ManualMainQueue queue;
-    std::vector<std::vector<std::string>> requests;
-    std::vector<std::vector<std::string>> batches;
 };
 
 TEST_F(Delegate, LaunchStepsRunInOrderWithTheirDefaults) {
@@ -125,14 +189,18 @@ TEST_F(Delegate, LaunchStepsRunInOrderWithTheirDefaults) {
     defaults->setInteger("SelectedEditor", 2);
     defaults->setBool("SUCheckAtStartup", true);
     defaults->setDouble("RBGGStep", 0.1);
-    DelegateUi ui;
     controller = std::make_unique<Controller>(options());
+    // An unfinished batch is offered before the window takes drops.
+    std::ofstream(controller->batchListFile()) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                                                  "<array><string>/gone.dng</string></array></plist>\n";
+    DelegateUi ui;
+    ui.alerts = &alerts;
     controller->setUi(&ui);
-    controller->roads().initEditorsButton = [&] { ui.calls.push_back("editors"); };
-    controller->roads().completeBatch = [&] { ui.calls.push_back("completeBatch"); };
+    alerts.answer("Later");
     controller->launch();
-    EXPECT_EQ(ui.calls, (std::vector<std::string>{"editors", "preferences updates", "wb step 10", "selector",
-                                                  "completeBatch", "drops"}));
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"editors 6 2", "preferences updates", "wb step 10", "selector",
+                                                  "drops after 1 alerts"}));
+    EXPECT_EQ(alerts.requests()[0].title, std::optional<std::string>("Batch"));
     EXPECT_EQ(controller->editors(), (std::vector<std::string>{"/usr/bin/gimp", "/usr/bin/darktable"}));
     EXPECT_EQ(controller->currentEditor(), 2);
     controller->setUi(nullptr);
@@ -150,13 +218,12 @@ TEST_F(Delegate, TheUpdateCheckIsSentOnlyWhenOnWithTheExactAddress) {
     controller->applicationWillFinishLaunching(requester);  // "SUCheckAtStartup" absent: off
     defaults->setBool("SUCheckAtStartup", true);
     controller->applicationWillFinishLaunching(requester);
-    controller.reset();  // joins the request's thread
+    controller = std::make_unique<Controller>(options());  // the old one joins the request's thread
     EXPECT_EQ(sent, std::vector<std::string>{"https://feed.example:8443/dvk_updates_64.xml?Build=7;QWNtZQ=="});
 
     defaults->setString("SUFeedURL", "no address");
-    controller = std::make_unique<Controller>(options());
     controller->applicationWillFinishLaunching(requester);
-    controller.reset();
+    controller = std::make_unique<Controller>(options());
     EXPECT_EQ(sent.size(), 1u);
 }
 
@@ -226,6 +293,7 @@ TEST_F(Delegate, AFailedStoreSaveAsksQuitAnywayAndCancelKeepsRunning) {
     ASSERT_TRUE(controller->persistentStoreCoordinator().write([](HistoryStore::Transaction& t) {
         return t.execute("CREATE TRIGGER no_insert BEFORE INSERT ON History2 BEGIN SELECT RAISE(ABORT, 'full'); END");
     }));
+    alerts.clear();
     alerts.answer("OK");
     alerts.answer("Cancel");
     EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Cancel);
@@ -238,137 +306,102 @@ TEST_F(Delegate, AFailedStoreSaveAsksQuitAnywayAndCancelKeepsRunning) {
     EXPECT_TRUE(exitRecords().empty());
 }
 
-TEST_F(Delegate, QuittingWhileWorkRunsWaitsPostponesTheBatchAndQuitsWhenTheWorkHasEnded) {
+TEST_F(Delegate, QuittingDuringASaveWaitsAndTheFileIsWhole) {
     DelegateUi ui;
     controller->setUi(&ui);
-    int postponed = 0;
-    roads().clickCancel = [&](const std::string& title) { postponed += title == "Postpone"; };
+    const std::string a = acmeFile("s/a.dng");
+    openWithPreview(a);
+    const std::string out = raw().makeFullDestinationFileName();
     std::vector<TerminateReply> replies;
-    ui.onTerminate = [&] { replies.push_back(controller->applicationShouldTerminate()); };
-
-    // A "save" writes its file in pieces while it holds its token.
-    const fs::path out = dir / "out.tif";
-    std::atomic<bool> written{false};
-    std::uintmax_t sizeAtQuit = 0;
+    bool wholeAtQuit = false;
     ui.onTerminate = [&] {
-        sizeAtQuit = fs::exists(out) ? fs::file_size(out) : 0;
+        TIFF* tif = TIFFOpen(out.c_str(), "r");
+        if (tif) {
+            uint32_t width = 0, height = 0;
+            TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+            TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+            std::vector<unsigned char> row(static_cast<std::size_t>(TIFFScanlineSize(tif)));
+            wholeAtQuit = width > 0 && height > 0;
+            for (uint32_t y = 0; y < height && wholeAtQuit; ++y)
+                wholeAtQuit = TIFFReadScanline(tif, row.data(), y) == 1;
+            TIFFClose(tif);
+        }
         replies.push_back(controller->applicationShouldTerminate());
     };
-    auto token = std::make_shared<ActivityTracker::Token>(controller->activity().begin());
-    std::thread save([&, token]() mutable {
-        std::ofstream f(out, std::ios::binary);
-        for (int i = 0; i < 4; ++i) {
-            f << std::string(1000, 'x') << std::flush;
-            std::this_thread::sleep_for(30ms);
-        }
-        f.close();
-        written = true;
-        token.reset();
-    });
+    // The save is held at its first step on the main queue, which this
+    // thread runs only from runFor on.
+    ASSERT_TRUE(controller->startSave(false));
     EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Later);
+    std::this_thread::sleep_for(100ms);
     EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Later);
-    EXPECT_EQ(postponed, 1);
+    EXPECT_TRUE(controller->isBusy());
+    EXPECT_EQ(controller->cancelCount(), 2);  // a batch would stop after its current file
     // Open events are refused meanwhile.
-    EXPECT_EQ(controller->applicationOpenFiles({file("a.CR2")}), OpenReply::Failure);
-    token.reset();
-    runFor(3s, [&] { return !replies.empty(); });
-    save.join();
-    ASSERT_EQ(replies, std::vector<TerminateReply>{TerminateReply::Now});
-    EXPECT_TRUE(written);
-    EXPECT_EQ(sizeAtQuit, 4000u);
+    EXPECT_EQ(controller->applicationOpenFiles({a}), OpenReply::Failure);
+    runFor(10s, [&] { return !replies.empty(); });
+    EXPECT_EQ(replies, std::vector<TerminateReply>{TerminateReply::Now});
+    EXPECT_TRUE(wholeAtQuit);
     controller->setUi(nullptr);
 }
 
-TEST_F(Delegate, EventsWithin250msMakeOneRequestAndLaterOnesAnother) {
+TEST_F(Delegate, OneEventOfTenFilesIsOneBatchAndAFileAloneOpens) {
     std::vector<std::string> ten;
-    for (char c = 'a'; c < 'a' + 10; ++c) ten.push_back(file(std::string(1, c) + ".CR2"));
-
-    // In one event.
+    for (char c = 'a'; c < 'a' + 10; ++c) ten.push_back(acmeFile(std::string("ten/") + c + ".dng"));
+    alerts.answer("Cancel");
     EXPECT_EQ(controller->applicationOpenFiles(ten), OpenReply::Success);
-    runFor(600ms, [&] { return !requests.empty(); });
-    ASSERT_EQ(batches.size(), 1u);
-    EXPECT_EQ(batches[0], ten);
+    runUntilIdle();
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Batch mode|You are about to run a batch for 10 files"});
 
-    // One file an event, 100 ms apart.
-    requests.clear();
-    batches.clear();
-    for (const std::string& f : ten) {
-        EXPECT_EQ(controller->applicationOpenFiles({f}), OpenReply::Success);
-        runFor(100ms);
-        EXPECT_TRUE(requests.empty());
-    }
-    runFor(600ms, [&] { return !requests.empty(); });
-    ASSERT_EQ(batches.size(), 1u);
-    EXPECT_EQ(batches[0], ten);
+    // One file, given twice: opened once, no batch.
+    alerts.clear();
+    controller->applicationOpenFiles({ten[3]});
+    controller->applicationOpenFiles({ten[3], ten[3]});
+    runUntilIdle();
+    EXPECT_EQ(raw().fileName(), ten[3]);
+    EXPECT_TRUE(alerts.requests().empty());
 
-    // 300 ms apart: two requests, each file opened on its own.
-    requests.clear();
-    batches.clear();
-    controller->applicationOpenFiles({ten[0]});
-    runFor(300ms);
-    controller->applicationOpenFiles({ten[1]});
-    runFor(600ms, [&] { return requests.size() == 2; });
-    EXPECT_EQ(requests, (std::vector<std::vector<std::string>>{{ten[0]}, {ten[1]}}));
-    EXPECT_TRUE(batches.empty());
-}
-
-TEST_F(Delegate, APathTwiceOpensOnceShiftMetaMakesABatchAndBusyRefuses) {
-    const std::string a = file("a.CR2");
-    controller->applicationOpenFiles({a});
-    controller->applicationOpenFiles({a, a});
-    runFor(600ms, [&] { return !requests.empty(); });
-    EXPECT_EQ(requests, std::vector<std::vector<std::string>>{{a}});
-    EXPECT_TRUE(batches.empty());
-
-    requests.clear();
+    // Shift+Control (the Meta key) makes a batch of one.
     {
         ScopedModifierFlags shiftMeta(kShiftKeyMask | kControlKeyMask);
-        controller->applicationOpenFiles({a});
-        runFor(600ms, [&] { return !requests.empty(); });
+        alerts.answer("Cancel");
+        controller->applicationOpenFiles({ten[5]});
+        runUntilIdle();
     }
-    EXPECT_EQ(batches, std::vector<std::vector<std::string>>{{a}});
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Batch mode|You are about to run a batch for 1 files"});
+}
 
-    // Shift alone is no batch.
-    requests.clear();
-    batches.clear();
-    {
-        ScopedModifierFlags shift(kShiftKeyMask);
-        controller->applicationOpenFiles({a});
-        runFor(600ms, [&] { return !requests.empty(); });
-    }
-    EXPECT_TRUE(batches.empty());
-
-    requests.clear();
+TEST_F(Delegate, BusyRefusesAndAnEmptyRequestLeavesNothingBusy) {
+    const std::string a = acmeFile("a.dng");
     raw().setProgress(40);
     EXPECT_EQ(controller->applicationOpenFiles({a}), OpenReply::Failure);
     EXPECT_FALSE(controller->applicationOpenFile(a));
     runFor(400ms);
-    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(raw().fileName(), "");
     raw().setProgress(0);
-    EXPECT_TRUE(controller->applicationOpenFile(a));
-    EXPECT_EQ(requests.size(), 1u);
-}
 
-TEST_F(Delegate, AnEmptyRequestOpensNothingAndLeavesNothingBusy) {
-    controller->applicationOpenFiles({(dir / "gone.CR2").string()});
-    runFor(400ms);
-    EXPECT_TRUE(requests.empty());
+    controller->applicationOpenFiles({(dir / "gone.dng").string()});
+    runUntilIdle();
     EXPECT_EQ(raw().progress(), 0);
-    EXPECT_TRUE(controller->activity().isIdle());
+    EXPECT_FALSE(controller->isBusy());
+    EXPECT_TRUE(controller->applicationOpenFile(a));
+    runUntilIdle();
+    EXPECT_EQ(raw().fileName(), a);
 }
 
 TEST_F(Delegate, DropsKeepTheFilesTheDecoderIdentifiesAndTakeTheRoadOfOpenEvents) {
     const std::string a = acmeFile("drop/a.dng");
     std::ofstream(photos() + "/drop/IMG_1.tif") << "a TIFF is no raw file";
     controller->performDragOperation({photos() + "/drop"});
-    runFor(3s, [&] { return !requests.empty(); });
-    EXPECT_EQ(requests, std::vector<std::vector<std::string>>{{a}});
+    runUntilIdle();
+    EXPECT_EQ(raw().fileName(), a);
 
-    requests.clear();
+    const std::string b = acmeFile("b.dng");
     controller->performDragOperation({photos() + "/drop/IMG_1.tif"});
-    runFor(3s, [&] { return controller->activity().isIdle(); });
-    runFor(400ms);
-    EXPECT_TRUE(requests.empty());
+    runUntilIdle();
+    EXPECT_EQ(raw().fileName(), a);
+    controller->performDragOperation({b, photos() + "/drop/IMG_1.tif"});
+    runUntilIdle();
+    EXPECT_EQ(raw().fileName(), b);
 }
 
 }  // namespace

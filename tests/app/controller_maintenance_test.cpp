@@ -5,6 +5,8 @@
 #include <set>
 #include <thread>
 
+#include "app/batch_export.h"
+#include "app/batch_journal.h"
 #include "app/controller_ui.h"
 #include "app/file_search.h"
 #include "app/history_defaults.h"
@@ -25,9 +27,24 @@ protected:
         setMainExecutor(queue.executor());
     }
     void TearDown() override {
-        queue.drain();
+        runUntilIdle();
         setMainExecutor({});
+        controller->stopRoads();
         ControllerFixture::TearDown();
+    }
+    // Runs the main queue until the roads and workers have ended.
+    void runUntilIdle() {
+        for (int i = 0; i < 5000 && (controller->activity().running() > 0 || queue.pending() > 0); ++i) {
+            queue.drain();
+            std::this_thread::sleep_for(2ms);
+        }
+        queue.drain();
+    }
+    static std::vector<std::string> names(const fs::path& folder) {
+        std::vector<std::string> n;
+        for (const auto& e : fs::directory_iterator(folder)) n.push_back(e.path().filename().string());
+        std::sort(n.begin(), n.end());
+        return n;
     }
     // A record of the Acme camera with this source (the settings do not matter).
     HistoryMO add(const std::string& source, const std::string& destination = "/out/x.tif") {
@@ -126,44 +143,43 @@ TEST_F(Maintenance, ClearingDestinationsAsksAndEmptiesTheSelectedOnes) {
 }
 
 TEST_F(Maintenance, ABatchOverTheSelectionExpandsFolderDefaultsAndIgnoresTheCameraDefault) {
-    std::vector<BatchEntry> run;
-    int savedDeleted = 0;
-    controller->roads().runBatchInThread = [&](std::vector<BatchEntry> e) {
-        run = std::move(e);
-        return true;
-    };
-    controller->roads().deleteBatchSaved = [&] { ++savedDeleted; };
     controller->runBatchWithSelection();
     EXPECT_EQ(alerts.requests().back().text, "Please select one or more records");
 
-    touch(dir / "t/f/2.dng");
-    touch(dir / "t/f/1.dng");
-    const HistoryMO folder = add(t("f/"));
-    const HistoryMO file = add(t("x.dng"));
+    // Each record sends its files to a folder of its own.
+    acmeFile("f/2.dng");
+    acmeFile("f/1.dng");
+    const std::string x = acmeFile("x.dng");
+    fs::create_directories(dir / "outF");
+    fs::create_directories(dir / "outX");
+    add(photos() + "/f/", (dir / "outF").string() + "/");
+    add(x, (dir / "outX").string() + "/");
     add("/");
+    // The list of an older batch's files goes when this one starts.
+    ASSERT_TRUE(BatchJournal::writePathList(controller->batchSavedFile(), {"/older/batch.tiff"}));
     selectAll();
+    alerts.answer("Continue");
     controller->runBatchWithSelection();
-    ASSERT_EQ(run.size(), 3u);
-    EXPECT_EQ(savedDeleted, 1);
-    std::map<std::string, std::int64_t> settingsOf;
-    for (const BatchEntry& e : run) settingsOf[e.sourceFile] = e.settings ? e.settings->objectID() : 0;
-    EXPECT_EQ(settingsOf, (std::map<std::string, std::int64_t>{{t("f/1.dng"), folder.objectID()},
-                                                               {t("f/2.dng"), folder.objectID()},
-                                                               {t("x.dng"), file.objectID()}}));
+    runUntilIdle();
+    EXPECT_EQ(alerts.requests().back().text, "You are about to run a batch for 3 files");
+    EXPECT_EQ(names(dir / "outF"), (std::vector<std::string>{"1.tiff", "2.tiff"}));
+    EXPECT_EQ(names(dir / "outX"), std::vector<std::string>{"x.tiff"});
+    const auto saved = readBatchSavedList(controller->batchSavedFile());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(std::set<std::string>(saved->begin(), saved->end()),
+              (std::set<std::string>{(dir / "outF/1.tiff").string(), (dir / "outF/2.tiff").string(),
+                                     (dir / "outX/x.tiff").string()}));
 
     // Only an empty folder and the camera default: nothing to run.
-    run.clear();
-    fs::remove_all(dir / "t/f");
-    controller->historyList().setSelectionIndexes({});
-    selectAll();
+    fs::remove_all(photos() + "/f");
     std::vector<std::size_t> noFile;
     for (std::size_t i = 0; i < controller->historyList().arrangedObjects().size(); ++i)
-        if (controller->historyList().arrangedObjects()[i].sourceFile() != t("x.dng")) noFile.push_back(i);
+        if (controller->historyList().arrangedObjects()[i].sourceFile() != x) noFile.push_back(i);
     controller->historyList().setSelectionIndexes(noFile);
     controller->runBatchWithSelection();
-    EXPECT_TRUE(run.empty());
     EXPECT_EQ(alerts.requests().back().text, "Couldn't find any files in selection");
     EXPECT_EQ(raw().progress(), 0);
+    EXPECT_FALSE(controller->isBusy());
 }
 
 TEST_F(Maintenance, RenamingFixesRecordsWhoseNewPathExistsAndKeepsTheRestSelected) {

@@ -119,10 +119,9 @@ TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff
 TEST_F(SettingsFiles, PresetsAreListedByNameKeepTheirFilesAndAskBeforeOverwriting) {
     WindowLog ui;
     controller->setUi(&ui);
-    std::vector<std::string> opened;
-    controller->roads().openSettingsFile = [&](const std::string& f) { opened.push_back(f); };
-    for (const char* f : {"b.dvks", "a10.dvks", "a9.dvks", "x.DVKS", "notes.txt"})
-        std::ofstream(presets() / f) << "exposure 1\n";
+    for (const char* f : {"b.dvks", "a10.dvks", "a9.dvks", "notes.txt"}) std::ofstream(presets() / f) << "exposure 1\n";
+    std::ofstream(presets() / "x.DVKS") << "exposure 1.75\n";
+    openFile(acmeFile("p.dng"));
     controller->createPresetsMenu();
     EXPECT_EQ(titles(), (std::vector<std::string>{kPresetPlaceholderTitle, "a9", "a10", "b", "x", "", "New...",
                                                   "Delete"}));
@@ -136,9 +135,12 @@ TEST_F(SettingsFiles, PresetsAreListedByNameKeepTheirFilesAndAskBeforeOverwritin
     controller->presetSelected(indexOf("Delete"));
     EXPECT_EQ(alerts.count(), 0u);
 
-    // "x" is the file x.DVKS: applied and deleted as that file.
+    // "x" is the file x.DVKS: applied onto the open file by the open road
+    // (the profile shown, developed again), and deleted as that file.
+    ui.calls.clear();
     controller->presetSelected(indexOf("x"));
-    EXPECT_EQ(opened, std::vector<std::string>{(presets() / "x.DVKS").string()});
+    EXPECT_EQ(raw().exposure(), 1.75);
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile Default", "apply Settings"}));
     EXPECT_EQ(controller->presetsMenu().currentPreset(), indexOf("x"));
     alerts.answer("Yes");
     controller->presetSelected(indexOf("Delete"));
@@ -151,7 +153,6 @@ TEST_F(SettingsFiles, PresetsAreListedByNameKeepTheirFilesAndAskBeforeOverwritin
     EXPECT_EQ(ui.calls.back(), "new preset window");
 
     // A name taken: "Cancel" keeps the window and the file, "Overwrite" writes it.
-    openFile(acmeFile("p.dng"));
     raw().setExposure(-2);
     alerts.answer("Cancel");
     EXPECT_FALSE(controller->closePresetWindow("Ok", "a9"));

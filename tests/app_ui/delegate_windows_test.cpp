@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "app/controller.h"
+#include "app/exiftool.h"
 #include "app/single_instance.h"
 #include "app/ui/controller_windows.h"
 #include "app/ui/history_table_model.h"
@@ -41,6 +42,7 @@
 #include "app/ui/update_requester.h"
 #include "platform/user_defaults.h"
 #include "tests/app_ui/qt_test_app.h"
+#include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -71,12 +73,27 @@ struct Windows {
         o.search.roots = {(dir / "search").string()};
         controller = std::make_unique<Controller>(o);
         windows = std::make_unique<ControllerWindows>(*controller);
+        // The metadata text of opened files is not what these tests look at.
+        setExiftoolProgram("/bin/true");
         controller->launch();
     }
     ~Windows() {
+        [[maybe_unused]] bool idle = QTest::qWaitFor([&] { return controller->activity().running() == 0; }, 10000);
         windows.reset();
         controller.reset();
+        setExiftoolProgram("");
         setAlertPresenter({});
+    }
+    // A small synthetic raw file.
+    std::string rawFile(const std::string& name) {
+        const fs::path p = dir / name;
+        EXPECT_TRUE(test::write_dng(p, test::gradient_dng(test::DngLayout::Bayer, 64, 48)));
+        return p.string();
+    }
+    // Waits until the open road has opened `path`.
+    bool opened(const std::string& path) {
+        return QTest::qWaitFor(
+            [&] { return controller->rawProcessor()->fileName() == path && !controller->isBusy(); }, 10000);
     }
     QCheckBox* checkbox(const QString& title) {
         for (QCheckBox* b : windows->settingsSelectorBox()->checkboxes())
@@ -203,11 +220,6 @@ TEST(DelegateWindows, AMissingSourceTurnsOrangeOnceTheSearchFindsItsName) {
 
 TEST(DelegateWindows, DropsOfExistingFilesAreTakenAndClosingTheWindowRunsTheQuitSteps) {
     Windows w;
-    std::vector<std::string> opened;
-    w.controller->roads().startOpen = [&](const std::string& p) {
-        opened.push_back(p);
-        return true;
-    };
     QWidget* front = w.windows->historyWindow();
     EXPECT_TRUE(front->acceptDrops());
     auto mime = [](const std::vector<fs::path>& paths) {
@@ -222,17 +234,15 @@ TEST(DelegateWindows, DropsOfExistingFilesAreTakenAndClosingTheWindowRunsTheQuit
     QApplication::sendEvent(front, &refused);
     EXPECT_FALSE(refused.isAccepted());
 
-    // A raw file the decoder identifies (the Canon DNG of the test data).
-    const fs::path raw = w.dir / "x.dng";
-    fs::create_symlink(test::testdata_dir() / "raw" / "colorchart.dng", raw);
+    // A raw file the decoder identifies.
+    const fs::path raw = w.rawFile("x.dng");
     std::unique_ptr<QMimeData> files(mime({raw}));
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(front, &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(front, &drop);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }, 5000));
-    EXPECT_EQ(opened, std::vector<std::string>{raw.string()});
+    EXPECT_TRUE(w.opened(raw.string()));
 
     // Closing the front window goes through the quit steps (which write the editors).
     front->show();
@@ -243,18 +253,11 @@ TEST(DelegateWindows, DropsOfExistingFilesAreTakenAndClosingTheWindowRunsTheQuit
 
 TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
     Windows w;
-    std::vector<std::string> opened;
-    w.controller->roads().startOpen = [&](const std::string& p) {
-        opened.push_back(p);
-        return true;
-    };
     const std::string socket = (w.dir / "s.socket").string();
     { std::ofstream(socket) << "left by a program that was killed"; }
     InstanceServer server(*w.controller, socket);
     ASSERT_TRUE(server.listening());
-    fs::create_directories(w.dir / "in");
-    const std::string file = (w.dir / "in/a.CR2").string();
-    std::ofstream(file) << "x";
+    const std::string file = w.rawFile("a.dng");
 
     auto send = [&](const std::vector<std::string>& files) {
         std::atomic<int> answer{-1};
@@ -272,8 +275,7 @@ TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
         return answer.load();
     };
     EXPECT_EQ(send({file}), kInstanceAccepted);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }, 2000));
-    EXPECT_EQ(opened, std::vector<std::string>{file});
+    EXPECT_TRUE(w.opened(file));
     EXPECT_EQ(send({}), kInstanceAccepted);  // no files: the window comes up
     w.controller->rawProcessor()->setProgress(30);
     EXPECT_EQ(send({file}), kInstanceRefused);

@@ -1,0 +1,105 @@
+// The files that let a batch survive anything, a kill included: the list of
+// the items still to do, the list of the files batches wrote, and a marker of
+// the output being written.
+//
+//   list file    "DVKBatchList_<program>.xml"   XML property list, one array of
+//                                               paths: the items not yet done
+//   saved file   "DVKBatchSaved_<program>.xml"  one array of paths: every file
+//                                               written, each path once
+//   marker file  "DVKBatchMark_<program>.xml"   a dictionary: the item whose
+//                                               output is being written
+//
+// Each file is replaced whole (written to a temporary name, then renamed), and
+// one item goes through them in this order:
+//   1. beginItem: the marker names the item, its output path and what was at
+//      that path before (nothing, or a file's identity);
+//   2. the output is written to a temporary file and renamed into place;
+//   3. itemWritten: the output joins the saved list;
+//   4. itemDone: the list is rewritten without the item, then the marker goes.
+// Stopped at any instant, the files say what happened: an item still first in
+// the list whose marker finds a new file at its output path was written, and
+// recover() completes steps 3 and 4 for it instead of converting it again.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dvk {
+
+// What is at a path: nothing, or a file's identity (device, inode,
+// modification time in nanoseconds, size). Two stamps differ when the file was
+// replaced or rewritten.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const std::string& path);
+
+// The marker of an item whose output is being written.
+struct BatchMarker {
+    std::string sourceFile;
+    std::string destinationFile;
+    std::size_t remaining = 0;  // items in the list file when it was written
+    FileStamp before;           // what was at destinationFile then
+};
+
+class BatchJournal {
+public:
+    BatchJournal(std::string listFile, std::string savedFile, std::string markerFile);
+
+    // A batch begins: the saved list is read (empty when missing or
+    // unreadable) and a marker left over from an earlier batch is dropped with
+    // its output's temporary file. With `items` (a batch of paths) the list
+    // file is written with them; without (a batch that cannot be written down,
+    // of history records) an older list file is removed.
+    void start(const std::optional<std::vector<std::string>>& items);
+    // Step 1 for the first item (only when the list is written down).
+    void beginItem(const std::string& source, const std::string& destination);
+    // Step 3: `destination` joins the saved list (unless there) and the saved
+    // file is rewritten.
+    void itemWritten(const std::string& destination);
+    // Step 4: the first item is done (written, or skipped).
+    void itemDone();
+    // The end of the batch: the list file and the marker are removed, unless
+    // the batch is kept to be resumed (postponed, or stopped by quitting).
+    void finish(bool keep);
+
+    const std::vector<std::string>& saved() const { return saved_; }
+    const std::vector<std::string>& remaining() const { return remaining_; }
+
+    // Before a pending batch is resumed: the list as read from the list file,
+    // with its first item dropped when the marker shows that item's output was
+    // put in place (the output then joins the saved list and the list file is
+    // rewritten). The marker goes either way, with the temporary file of an
+    // output that was not finished.
+    std::vector<std::string> recover(std::vector<std::string> list);
+    // Removes the list file and the marker (the batch is forgotten).
+    void forget();
+
+    const std::string& listFile() const { return listFile_; }
+    const std::string& savedFile() const { return savedFile_; }
+    const std::string& markerFile() const { return markerFile_; }
+
+    // An XML property list of one array of paths, written to a temporary name
+    // and renamed into place; false when it could not be written.
+    static bool writePathList(const std::string& path, const std::vector<std::string>& paths);
+    static bool writeMarker(const std::string& path, const BatchMarker& marker);
+    static std::optional<BatchMarker> readMarker(const std::string& path);
+
+private:
+    // Removes the marker and, for an output that never got into place, the
+    // writer's temporary files beside it.
+    void dropMarker(const std::optional<BatchMarker>& marker, bool written);
+    void appendSaved(const std::string& destination);
+
+    std::string listFile_, savedFile_, markerFile_;
+    bool listed_ = false;
+    std::vector<std::string> remaining_;
+    std::vector<std::string> saved_;
+};
+
+}  // namespace dvk

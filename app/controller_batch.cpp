@@ -1,0 +1,266 @@
+// Controller: batches. The files of a batch are converted one after the other
+// with the controller's RawProcessor, each with its default settings or a
+// history record's, and written at full size. The batch journal keeps the
+// items still to do, the files written and the output being written, so that
+// a batch stopped in any way (cancelled, postponed, quit, killed) resumes at
+// the next start with nothing lost and nothing written twice.
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/batch_export.h"
+#include "app/controller.h"
+#include "app/controller_ui.h"
+#include "app/exiftool.h"
+#include "app/update_feed.h"
+#include "pipeline/load/load_raw_file.h"
+#include "pipeline/writers/output_naming.h"
+#include "platform/alert.h"
+#include "platform/dispatch.h"
+#include "platform/log.h"
+#include "platform/user_defaults.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr const char* kIncompleteBatchText =
+    "Incomplete batch detected.\n\nProceed - continue this incomplete batch.\n\nLater - ignore it for now and ask "
+    "again when you launch DVK next time. If you initiate another batch it will quetly override this one.\n\nForget "
+    "it - forget about this incomplete batch. Cannot be undone.";
+
+constexpr const char* kQuitDuringBatchText =
+    "You may also Quit DVK now (Cmd-Q). You'll have an option to continue this batch after next DVK launch.";
+
+// The end-of-batch wait for tag copies: polls, and at most this long.
+constexpr std::chrono::milliseconds kTagCopyPoll{100};
+constexpr int kTagCopyPolls = 6000;  // 600 seconds
+
+bool exists_at(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+BatchJournal Controller::batchJournal() const { return {batchListFile(), batchSavedFile(), batchMarkerFile()}; }
+
+bool Controller::runBatchInThread(std::vector<BatchItem> items) {
+    std::shared_ptr<void> road = beginRoad(true);
+    return startRoad([this, road, items = std::move(items)]() mutable {
+        scanCounter() = 0;
+        batchRunner(items);
+        const int scanned = scanCounter().load();
+        runOnMainQueueWhileAlive([this, scanned] {
+            if (ui_) ui_->showInfoText(formatString("Scanned %d files", scanned));
+        });
+        setProgressMT(0);
+    });
+}
+
+void Controller::batchRunner(std::vector<BatchItem>& items) {
+    // 1. The raw files of the expected cameras, in order.
+    std::vector<BatchItem> kept;
+    for (BatchItem& item : items) {
+        char camera[256] = "";
+        if (item.sourceFile.empty() || identify_camera(item.sourceFile.c_str(), camera) != 0) continue;
+        if (item.settings && strcasecmp(camera, item.settings->camera().c_str()) != 0) continue;
+        kept.push_back(std::move(item));
+    }
+    items.swap(kept);
+    if (items.empty()) {
+        showAlert("Wrong selection", "Couldn't find any matching camera Raw files in the selection", {"Ok"});
+        setProgressMT(0);
+        return;
+    }
+    if (!isCommandLineMode() &&
+        showAlertf("Batch mode", {"Continue", "Cancel"}, "You are about to run a batch for %d files",
+                   static_cast<int>(items.size())) != 1000)
+        return;
+
+    // 2. The journal: a batch of paths is written down; one with history
+    // records cannot be, and replaces any older list.
+    BatchJournal journal = batchJournal();
+    std::optional<std::vector<std::string>> listed = std::vector<std::string>();
+    for (const BatchItem& item : items) {
+        if (item.settings) {
+            listed.reset();
+            break;
+        }
+        listed->push_back(item.sourceFile);
+    }
+    journal.start(listed);
+    cancelCount_ = 0;
+    runOnMainQueueWhileAlive([this] {
+        if (!ui_) return;
+        ui_->showCancelButton(true);
+        ui_->showInfoText(kQuitDuringBatchText);
+    });
+
+    // 3. One file after the other until done, cancelled, postponed or quitting.
+    const std::size_t total = items.size();
+    while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
+        const BatchItem item = items.front();
+        const std::string title = formatString("(%d/%lu) %s", static_cast<int>(items.size()),
+                                               static_cast<unsigned long>(total),
+                                               last_path_component(item.sourceFile).c_str());
+        runOnMainQueueWhileAlive([this, title, source = item.sourceFile] {
+            if (ui_) ui_->setMainWindowTitle(title, source);
+        });
+        const BatchConvertResult result = batchConvert(item.sourceFile, item.settings, &journal);
+        if (result == BatchConvertResult::Postpone) {
+            cancelCount_ = 2;
+            break;
+        }
+        if (result == BatchConvertResult::Written) journal.itemWritten(rawProcessor_->destinationFile());
+        // Cancelled or postponed meanwhile: the item stays first in the list
+        // (its marker tells a resumed batch that it was written).
+        if (cancelCount_ != 0) break;
+        journal.itemDone();
+        items.erase(items.begin());
+    }
+    journal.finish(cancelCount_ == 2 || (threads_.stopRequested() && !items.empty()));
+    endBatch();
+}
+
+void Controller::endBatch() {
+    if (!threads_.stopRequested()) {
+        // The tag copies end on this thread's time; the window goes on.
+        setProgressMT(1.0);
+        const int step = 100 / (tagCopies_.childs() + 1);
+        for (int poll = 0; poll < kTagCopyPolls && tagCopies_.childs() > 0; ++poll) {
+            if (poll % 10 == 0) {
+                setProgressMT(100 - tagCopies_.childs() * step);
+                runOnMainQueueWhileAlive([this] {
+                    if (ui_) ui_->setMainWindowTitle("Copying tags...", std::string());
+                });
+            }
+            std::this_thread::sleep_for(kTagCopyPoll);
+        }
+    }
+    runOnMainQueueWhileAlive([this] {
+        rawProcessor_->setProgress(0);
+        if (ui_) ui_->showCancelButton(false);
+        showNoFile();
+        cancelCount_ = 0;
+    });
+}
+
+BatchConvertResult Controller::batchConvert(const std::string& source, const std::optional<HistoryMO>& settings,
+                                            BatchJournal* journal) {
+    RawProcessor& rp = *rawProcessor_;
+    const auto start = std::chrono::steady_clock::now();
+    if (DVKLib* d = rp.dvklib(); d && d->libraw) d->libraw->recycle();
+    char camera[256] = "";
+    // Gone or no longer a raw file: counts as done, nothing written.
+    if (!exists_at(source) || identify_camera(source.c_str(), camera) != 0) return BatchConvertResult::Skipped;
+
+    setProgressMT(1.0);
+    onMain([&] {
+        if (ui_) ui_->displayMainWindow();
+        rp.setFileName(source);
+        rp.setCamera(camera);
+    });
+    storeUpdateFeedAddress(defaults(), camera);
+
+    // The settings decide the load (half size for interpolation 2); applied
+    // again after it, they restore what loading changed.
+    auto applySettings = [&] {
+        onMain([&] {
+            if (settings) {
+                rp.setSettings(settings->keyValueSource());
+            } else if (std::optional<HistoryMO> d = directoryDefault(nullptr)) {
+                rp.setSettings(d->keyValueSource());
+            } else {
+                rp.resetToDefaults(false);
+            }
+        });
+    };
+    onMain([&] { rp.setDestinationFile(""); });
+    applySettings();
+    const int rc = rp.initDoubleImageFromRawFile(source, rp.interpolation() == 2 ? 1 : 0);
+    applySettings();
+    if (rc != 0) {
+        showAlert("File read error, batch postponed:", source, {"Ok"});
+        setProgressMT(0);
+        return BatchConvertResult::Postpone;
+    }
+
+    onMain([&] {
+        rp.setLocalContrastEnabled(1);
+        rp.setSharpnessEnabled(1);
+        rp.setNoiseEnabled(1);
+    });
+    const bool converted = rp.convertImage();
+    // The output's path, as saveImage will choose it, goes into the journal first.
+    if (journal && converted) {
+        std::string destination = rp.makeFullDestinationFileName();
+        if (rp.dontOverwriteOnSave() && !destination.empty())
+            destination = rp.spinCounterOnFileIfExists(destination).value_or(std::string());
+        if (!destination.empty()) journal->beginItem(source, destination);
+    }
+    if (!converted || rp.saveImage() != 0) {
+        showAlert("Can't write file, batch postponed:", rp.destinationFile(), {"Ok"});
+        setProgressMT(0);
+        return BatchConvertResult::Postpone;
+    }
+
+    bool copyTags = false;
+    onMain([&] { copyTags = ui_ && ui_->copyTagsChecked(); });
+    if (copyTags) startTagCopy(makeTagCopyRequest(rp, rp.destinationFile()));
+
+    if (DVKLib* d = rp.dvklib(); d && d->libraw) {
+        d->libraw->recycle();
+        set_image(d, AlignedBuffer<float>(), 0);
+    }
+    setProgressMT(1.0);
+    log_line("%s batch save time: %.1lf\n", source.c_str(),
+             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    return BatchConvertResult::Written;
+}
+
+void Controller::completeBatch() {
+    const std::string list = batchListFile();
+    if (!exists_at(list)) return;
+    const int answer = showAlert("Batch", kIncompleteBatchText, {"Proceed", "Later", "Forget it"});
+    BatchJournal journal = batchJournal();
+    if (answer == 1002) {
+        journal.forget();
+        return;
+    }
+    if (answer != 1000) return;
+    // An item that was written before the batch stopped is done already.
+    std::vector<std::string> pending = journal.recover(readBatchSavedList(list).value_or(std::vector<std::string>()));
+    std::vector<std::string> files = expandFileList(pending);
+    if (files.empty()) {
+        journal.forget();
+        return;
+    }
+    std::vector<BatchItem> items;
+    for (std::string& f : files) items.push_back(BatchItem::path(std::move(f)));
+    runBatchInThread(std::move(items));
+}
+
+void Controller::clickCancel(const std::string& senderTitle) { cancelCount_ = senderTitle == "Cancel" ? 1 : 2; }
+
+void Controller::deleteBatchSaved() { ::unlink(batchSavedFile().c_str()); }
+
+void Controller::resetFrame() {
+    if (ui_) ui_->resetFrame();
+}
+
+void Controller::showNoFile() {
+    RawProcessor& rp = *rawProcessor_;
+    if (ui_) {
+        ui_->showEmptyWindow();
+        ui_->resetFrame();
+    }
+    rp.setDestinationFile("");
+    rp.setFileName("");
+    rp.freeImages();
+}
+
+}  // namespace dvk

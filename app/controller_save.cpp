@@ -1,0 +1,203 @@
+// Controller: saving the open file, and what follows a save.
+//
+// A save develops the file at full size with a RawProcessor of its own, made
+// on the main thread with a copy of the settings on screen, so the preview
+// and its settings stay free meanwhile. The history record, the comparison
+// with the file's default and the editor's view of the file all come from
+// that copy: the settings the file was written with, whatever the user does
+// during the save.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+#include "app/controller.h"
+#include "app/controller_ui.h"
+#include "app/editor_launch.h"
+#include "app/editors_button_items.h"
+#include "app/exiftool.h"
+#include "app/history_defaults.h"
+#include "pipeline/writers/output_naming.h"
+#include "platform/alert.h"
+#include "platform/dispatch.h"
+#include "platform/log.h"
+#include "platform/panels.h"
+#include "platform/process_runner.h"
+
+namespace dvk {
+
+namespace {
+
+// The resident size of the process in bytes (0 when unknown).
+unsigned long resident_bytes() {
+    unsigned long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lu %lu", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * static_cast<unsigned long>(sysconf(_SC_PAGESIZE));
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+struct Controller::SaveJob {
+    std::shared_ptr<void> road;        // the busy mark and the running work
+    std::unique_ptr<RawProcessor> p;   // the saving RawProcessor
+    KeyValueObservers::Token binding = 0;
+    int halfSize = 0;
+    bool labOptimize = false;
+    std::string destination;           // the destination setting it was given
+    std::string written;               // the file written
+    std::chrono::steady_clock::time_point start;
+};
+
+void Controller::saveFile() {
+    RawProcessor& rp = *rawProcessor_;
+    if (rp.fileName().empty()) return;
+    std::string path;
+    if (!rp.isDestinationFileWritable(&path)) {
+        showAlert("Can't write to file:", path, {"Ok"});
+        return;
+    }
+    if (isBusy()) return;
+    startSave(false);
+}
+
+void Controller::saveFileAs() {
+    RawProcessor& rp = *rawProcessor_;
+    if (rp.fileName().empty() || isBusy()) return;
+    const std::string full = rp.makeFullDestinationFileName();
+    SavePanelRequest request;
+    if (!full.empty()) {
+        request.directory = deleting_last_path_component(full);
+        request.fileName = last_path_component(full);
+    }
+    std::optional<std::string> chosen = runSavePanel(request);
+    if (!chosen) return;
+    rp.setDestinationFile(*chosen);
+    std::string path;
+    if (rp.isDestinationFileWritable(&path))
+        startSave(true);
+    else
+        showAlert("Can't write to file:", path, {"Ok"});
+}
+
+bool Controller::startSave(bool saveAs) {
+    RawProcessor& rp = *rawProcessor_;
+    if (rp.fileName().empty()) {
+        setProgressMT(0);
+        return false;
+    }
+    auto job = std::make_shared<SaveJob>();
+    job->start = std::chrono::steady_clock::now();
+    job->p = std::make_unique<RawProcessor>();
+    RawProcessor& p = *job->p;
+    p.setUplab2labProfiles(rp.uplab2labProfiles());
+    p.setUndoSettings(rp.undoSettings());
+    p.setRotation(rp.rotation());
+    p.setCustomRawProfile(rp.customRawProfile());
+    p.setDestinationFile(rp.destinationFile());
+    p.setFileName(rp.fileName());
+    // Save As overwrites the file chosen; Save follows the preference.
+    p.setDontOverwriteOnSave(saveAs ? 0 : rp.dontOverwriteOnSave());
+    job->destination = rp.destinationFile();
+    job->halfSize = rp.interpolation() == 2 ? 1 : 0;
+    job->labOptimize = enableLabOptimize_.load();
+
+    job->road = beginRoad(false);
+    // The progress bar follows the save, and stays busy until it ends.
+    job->binding = p.addObserver("progress", [this, &p](std::string_view) {
+        rawProcessor_->setProgress(std::clamp(p.progress(), 1.0, 99.0));
+    });
+    if (ui_) ui_->switchShowPreviousOff();
+    return startRoad([this, job] { runSaveInThread(job); });
+}
+
+void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
+    RawProcessor& p = *job->p;
+    const int rc = p.initDoubleImageFromRawFile(p.fileName(), job->halfSize);
+    if (rc != 0) {
+        showAlertf("Error", {"Ok"}, "Code: %d, Mem:%lu", rc, resident_bytes());
+        onMain([&] { endSave(job); });
+        return;
+    }
+    p.setLabOptimize(job->labOptimize ? 1 : 0);
+    const int saved = p.convertImage() ? p.saveImage() : 1;
+    if (saved != 0) {
+        // The path it tried (the destination setting may be empty or a folder).
+        showAlert("Can't save image to file:", p.destinationFile(), {"Ok"});
+        onMain([&] { endSave(job); });
+        return;
+    }
+    job->written = p.destinationFile();
+    // The record keeps the destination setting, as the open file has it.
+    p.dvklib()->dest_file = nullptr;
+    p.setDestinationFile(job->destination);
+    const std::optional<HistoryMO> fileDefault = directoryDefault(&p);
+    if (!fileDefault || !settingsEqualRecord(p, *fileDefault)) {
+        onMain([&] {
+            if (auto record = addCurrentSettingsToHistoryWithSource(p.fileName(), job->destination,
+                                                                    std::string("Action: Save"), &p))
+                selectSettings(*record);
+        });
+    }
+    afterSave(job);
+}
+
+void Controller::afterSave(const std::shared_ptr<SaveJob>& job) {
+    RawProcessor& p = *job->p;
+    const TagCopyRequest request = makeTagCopyRequest(p, job->written);
+    bool copyTags = false;
+    std::string editor;
+    onMain([&] {
+        copyTags = ui_ && ui_->copyTagsChecked();
+        if (currentEditor_ > 0 && static_cast<std::size_t>(currentEditor_) <= editors_.size())
+            editor = editors_[static_cast<std::size_t>(currentEditor_ - 1)];
+    });
+    // The tags are in the file before an editor sees it (copied here, on the
+    // save's thread, so the window goes on meanwhile).
+    if (!editor.empty() && copyTags) runExifToolToCopyTags(request, tagCopies_.counter());
+    onMain([&] {
+        if (!editor.empty()) {
+            const EditorLaunchResult launched =
+                launchEditorOnSavedFile(*process_runner(), editor, {p.fileName(), job->written, p.camera()});
+            if (!launched.started) log_line("Can't open %s in %s: %s", job->written.c_str(), editor.c_str(),
+                                            launched.error.c_str());
+        } else if (copyTags) {
+            startTagCopy(request);
+        }
+        const bool next = ui_ && ui_->saveButtonTitle() == "Save/Next";
+        p.removeObserver(job->binding);
+        job->binding = 0;
+        rawProcessor_->setProgress(ui_ ? ui_->progressMaximum() : 100);
+        if (ui_) ui_->updatePrev();
+        log_line("%s -> %s save time: %.1lf\n", last_path_component(p.fileName()).c_str(),
+                 last_path_component(job->written).c_str(), seconds_since(job->start));
+        endSave(job);
+        if (next) openNextFile();
+    });
+}
+
+void Controller::endSave(const std::shared_ptr<SaveJob>& job) {
+    if (job->binding) job->p->removeObserver(job->binding);
+    job->binding = 0;
+    rawProcessor_->setProgress(0);
+    job->road.reset();
+}
+
+void Controller::startTagCopy(const TagCopyRequest& request) {
+    auto activity = std::make_shared<ActivityTracker::Token>(activity_.begin());
+    tagCopies_.start(request, [activity]() mutable { activity.reset(); });
+}
+
+void Controller::initEditorsButton() {
+    std::vector<EditorsButtonItem> items = editorsButtonItems(editors_);
+    if (currentEditor_ < 0 || static_cast<std::size_t>(currentEditor_) > editors_.size()) currentEditor_ = 0;
+    if (ui_) ui_->setEditorsButtonItems(items, static_cast<long>(currentEditor_));
+}
+
+}  // namespace dvk

@@ -1,0 +1,170 @@
+// dvk converting the files named on its command line as a batch, and a batch
+// killed outright (SIGKILL) part-way and resumed at the next start: each
+// output once, every path once in the saved list, nothing left behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <thread>
+
+#include "app/batch_export.h"
+#include "tests/support/dng_writer.h"
+#include "tests/support/test_paths.h"
+
+extern char** environ;
+
+namespace dvk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A home of XDG folders and a folder of raw files: links to one synthetic DNG.
+struct BatchHome {
+    TempDir dir;
+    fs::path photos = dir / "photos";
+    fs::path support() const { return dir.path() / "data" / "DVK"; }
+    fs::path list() const { return support() / "DVKBatchList_dvk.xml"; }
+    fs::path saved() const { return support() / "DVKBatchSaved_dvk.xml"; }
+    fs::path marker() const { return support() / "DVKBatchMark_dvk.xml"; }
+
+    std::vector<std::string> makeFiles(int n) {
+        fs::create_directories(photos);
+        const fs::path dng = dir / "shot.dng";
+        EXPECT_TRUE(write_dng(dng, gradient_dng(DngLayout::Bayer, 640, 480)));
+        std::vector<std::string> files;
+        for (int i = 1; i <= n; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "f%02d.dng", i);
+            fs::create_symlink(dng, photos / name);
+            files.push_back((photos / name).string());
+        }
+        return files;
+    }
+    void setDefault(const std::string& key, bool on) {
+        fs::create_directories(dir / "config" / "DVK");
+        std::ofstream(dir / "config" / "DVK" / "defaults.plist")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>" << key << "</key>"
+            << (on ? "<true/>" : "<false/>") << "</dict></plist>\n";
+    }
+
+    // Starts dvk with the home's folders, the hooks and `args`.
+    pid_t start(const std::string& alerts, const std::vector<std::string>& args) const {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string v = *e;
+            if (v.rfind("DVK_", 0) == 0 || v.rfind("XDG_DATA_HOME=", 0) == 0 || v.rfind("XDG_CONFIG_HOME=", 0) == 0)
+                continue;
+            env.push_back(v);
+        }
+        env.push_back("XDG_DATA_HOME=" + (dir.path() / "data").string());
+        env.push_back("XDG_CONFIG_HOME=" + (dir.path() / "config").string());
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+        env.push_back("DVK_DEV_QUIT_IDLE=1");
+        env.push_back("DVK_DEV_ALERTS=" + alerts);
+        env.push_back("DVK_DEV_EXIFTOOL=/bin/true");
+        std::vector<std::string> argv = {std::string(DVK_BINARY_DIR) + "/bin/dvk"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> a, e;
+        for (std::string& s : argv) a.push_back(s.data());
+        a.push_back(nullptr);
+        for (std::string& s : env) e.push_back(s.data());
+        e.push_back(nullptr);
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, a[0], nullptr, nullptr, a.data(), e.data()), 0);
+        return pid;
+    }
+    // Waits up to a minute; the exit status, or -1.
+    static int wait(pid_t pid) {
+        for (int i = 0; i < 6000; ++i) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return -1;
+    }
+    std::vector<std::string> savedList() const {
+        return readBatchSavedList(saved().string()).value_or(std::vector<std::string>());
+    }
+    // The names in the photo folder other than the raw files.
+    std::vector<std::string> outputs() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(photos))
+            if (e.path().extension() != ".dng") names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST(DvkBatch, FilesOnTheCommandLineAreConvertedWithoutAQuestionAndTheProgramQuits) {
+    BatchHome home;
+    const std::vector<std::string> files = home.makeFiles(2);
+    ASSERT_EQ(BatchHome::wait(home.start("first", files)), 0);
+    EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f02.tiff"}));
+    EXPECT_EQ(home.savedList().size(), 2u);
+    EXPECT_FALSE(fs::exists(home.list()));
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_EQ(log.find("Alert"), std::string::npos) << log;
+    EXPECT_NE(log.find("DVK quit"), std::string::npos);
+}
+
+// Killed once a few files are written, then started again: "Proceed" takes
+// the batch up ("Continue" would answer its question).
+void killAndResume(BatchHome& home) {
+    const int kFiles = 24;
+    const std::vector<std::string> files = home.makeFiles(kFiles);
+    const pid_t pid = home.start("first", files);
+    for (int i = 0; i < 6000 && home.savedList().size() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(fs::exists(home.list())) << "the batch ended before it was killed";
+    const std::size_t written = home.savedList().size();
+    ASSERT_LT(written, std::size_t(kFiles));
+
+    ASSERT_EQ(BatchHome::wait(home.start("Proceed,Continue", {})), 0);
+    std::vector<std::string> expected;
+    for (int i = 1; i <= kFiles; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%02d.tiff", i);
+        expected.push_back(name);
+    }
+    EXPECT_EQ(home.outputs(), expected);  // no numbered copy, no temporary file
+    const std::vector<std::string> saved = home.savedList();
+    EXPECT_EQ(saved.size(), std::size_t(kFiles));
+    EXPECT_EQ(std::set<std::string>(saved.begin(), saved.end()).size(), std::size_t(kFiles));
+    EXPECT_FALSE(fs::exists(home.list()));
+    EXPECT_FALSE(fs::exists(home.marker()));
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_NE(log.find("Alert Batch Incomplete batch detected."), std::string::npos);
+}
+
+TEST(DvkBatch, KilledPartWayAndResumedWritesEachOutputOnce) {
+    BatchHome home;
+    killAndResume(home);
+}
+
+// Where a second conversion would leave a numbered copy beside the first.
+TEST(DvkBatch, KilledPartWayAndResumedWithDontOverwriteOnSaveLeavesNoNumberedCopy) {
+    BatchHome home;
+    home.setDefault("DontOverwriteOnSave", true);
+    killAndResume(home);
+}
+
+}  // namespace
+}  // namespace dvk::test

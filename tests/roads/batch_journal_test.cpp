@@ -1,0 +1,143 @@
+// A batch stopped between any two of the steps that leave a trace on disk
+// (as a kill would stop it), then resumed the way the controller resumes:
+// every output written once, each path once in the saved list, no list,
+// marker or temporary file left.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/batch_export.h"
+#include "app/batch_journal.h"
+#include "pipeline/writers/output_naming.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_text(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct SimulatedBatch {
+    TempDir dir;
+    fs::path out = dir / "out";
+    bool dontOverwrite = false;
+
+    SimulatedBatch() { fs::create_directories(dir / "support"); }
+    BatchJournal journal() const {
+        return {(dir / "support" / "list.xml").string(), (dir / "support" / "saved.xml").string(),
+                (dir / "support" / "mark.xml").string()};
+    }
+
+    // The controller's order for each item: marker, output to a temporary
+    // file renamed into place (as SafeOutputFile does), saved list, list.
+    // Stops before step `stopAt` (counted over the whole run; -1: never).
+    bool run(BatchJournal& j, std::vector<std::string>& items, int stopAt) {
+        int step = 0;
+        auto reached = [&] { return stopAt >= 0 && step++ == stopAt; };
+        while (!items.empty()) {
+            const std::string source = items.front();
+            std::string dest = (out / (deleting_path_extension(last_path_component(source)) + ".tiff")).string();
+            if (dontOverwrite) dest = *spinCounterOnFileIfExists(dest);
+            if (reached()) return false;
+            j.beginItem(source, dest);
+            if (reached()) return false;
+            std::string temp = (out / ".").string();
+            temp += last_path_component(dest);
+            temp += ".XXXXXX";
+            const int fd = mkstemp(temp.data());
+            EXPECT_EQ(::write(fd, "new", 3), 3);
+            ::close(fd);
+            if (reached()) return false;
+            fs::rename(temp, dest);
+            if (reached()) return false;
+            j.itemWritten(dest);
+            if (reached()) return false;
+            j.itemDone();
+            items.erase(items.begin());
+        }
+        j.finish(false);
+        return true;
+    }
+};
+
+TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutOverwriting) {
+    const int kItems = 3, kStepsPerItem = 5;
+    for (bool dontOverwrite : {false, true}) {
+        for (int stopAt = 0; stopAt < kItems * kStepsPerItem; ++stopAt) {
+            SCOPED_TRACE(testing::Message() << "dontOverwrite " << dontOverwrite << ", stopped before step " << stopAt);
+            SimulatedBatch b;
+            b.dontOverwrite = dontOverwrite;
+            fs::create_directories(b.out);
+            std::vector<std::string> items;
+            for (int i = 0; i < kItems; ++i) {
+                items.push_back((b.dir / ("img" + std::to_string(i) + ".dng")).string());
+                // An output of an earlier batch is there already.
+                std::ofstream(b.out / ("img" + std::to_string(i) + ".tiff")) << "old";
+            }
+            BatchJournal first = b.journal();
+            first.start(items);
+            ASSERT_FALSE(b.run(first, items, stopAt));
+
+            // The next start: the list read, the written item recovered, the rest run.
+            BatchJournal resumed = b.journal();
+            std::vector<std::string> pending =
+                resumed.recover(readBatchSavedList(resumed.listFile()).value_or(std::vector<std::string>()));
+            resumed.start(pending);
+            ASSERT_TRUE(b.run(resumed, pending, -1));
+
+            std::vector<std::string> news, olds;
+            for (const auto& e : fs::directory_iterator(b.out)) {
+                const std::string name = e.path().filename().string();
+                ASSERT_NE(name[0], '.') << "a temporary file is left: " << name;
+                (read_text(e.path()) == "new" ? news : olds).push_back(name);
+            }
+            EXPECT_EQ(news.size(), std::size_t(kItems));
+            EXPECT_EQ(olds.size(), dontOverwrite ? std::size_t(kItems) : 0u);
+            const std::vector<std::string> saved = *readBatchSavedList(resumed.savedFile());
+            ASSERT_EQ(saved.size(), std::size_t(kItems));
+            for (const std::string& p : saved) EXPECT_EQ(read_text(p), "new") << p;
+            EXPECT_FALSE(fs::exists(resumed.listFile()));
+            EXPECT_FALSE(fs::exists(resumed.markerFile()));
+            EXPECT_EQ(std::distance(fs::directory_iterator(b.dir / "support"), fs::directory_iterator()), 1);
+        }
+    }
+}
+
+TEST(BatchJournal, AStaleMarkerIsDroppedAndAnotherListsMarkerNeverSkipsAnItem) {
+    SimulatedBatch b;
+    fs::create_directories(b.out);
+    BatchJournal j = b.journal();
+    const std::string a = (b.dir / "a.dng").string(), c = (b.dir / "c.dng").string();
+    const std::string out = (b.out / "a.tiff").string();
+    std::ofstream(out) << "written";
+    // The marker of "a" when the list held two items; the list now holds one
+    // (the list was rewritten, the marker not yet removed).
+    ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), {a, out, 2, FileStamp{}}));
+    EXPECT_EQ(j.recover({a}), std::vector<std::string>{a});
+    EXPECT_FALSE(fs::exists(j.markerFile()));
+    // A marker of another item leaves the list as it is.
+    ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), {c, out, 1, FileStamp{}}));
+    EXPECT_EQ(j.recover({a}), std::vector<std::string>{a});
+    // The marker round trip keeps every field.
+    BatchMarker m{a, out, 7, stampOf(out)};
+    ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), m));
+    const std::optional<BatchMarker> back = BatchJournal::readMarker(j.markerFile());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->sourceFile, a);
+    EXPECT_EQ(back->destinationFile, out);
+    EXPECT_EQ(back->remaining, 7u);
+    EXPECT_TRUE(back->before == m.before);
+    EXPECT_TRUE(m.before.exists);
+}
+
+}  // namespace
+}  // namespace dvk::test

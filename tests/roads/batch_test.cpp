@@ -1,0 +1,211 @@
+// Batches on synthetic and real raw files: the camera filter, batches of
+// history records, postponing and resuming without a second conversion,
+// skipped items, quitting mid-way, command-line mode, and the end-of-batch
+// wait for tag copies that leaves the main queue running.
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "app/batch_export.h"
+#include "app/batch_journal.h"
+#include "app/exiftool.h"
+#include "platform/modifier_keys.h"
+#include "tests/roads/roads_fixture.h"
+
+namespace dvk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> tiffs_in(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".tiff") names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Batch : public RoadsFixture {
+protected:
+    std::vector<std::string> acmeFiles(int n) {
+        std::vector<std::string> files;
+        for (int i = 1; i <= n; ++i) files.push_back(acmeFile("b/f" + std::to_string(i) + ".dng"));
+        return files;
+    }
+    static std::vector<BatchItem> paths(const std::vector<std::string>& files) {
+        std::vector<BatchItem> items;
+        for (const std::string& f : files) items.push_back(BatchItem::path(f));
+        return items;
+    }
+    std::vector<std::string> savedList() const {
+        return readBatchSavedList(controller->batchSavedFile()).value_or(std::vector<std::string>());
+    }
+};
+
+TEST_F(Batch, RecordsConvertOnlyTheirCameraWriteNoListAndReplaceAnOlderOne) {
+    const std::string x = canonFile("p/x.dng");
+    const std::string acme = acmeFile("p/a.dng");
+    openFile(x);
+    raw().setExposure(0.25);
+    const HistoryMO r = record();
+    ASSERT_TRUE(BatchJournal::writePathList(controller->batchListFile(), {"/older/batch.dng"}));
+    bool listDuringBatch = true;
+    ui.onTitle = [&](const std::string&) { listDuringBatch = fs::exists(controller->batchListFile()); };
+
+    ASSERT_TRUE(controller->runBatchInThread({BatchItem::withSettings(acme, r), BatchItem::record(r)}));
+    controller->waitForRoads();
+    EXPECT_EQ(tiffs_in(photos() + "/p"), std::vector<std::string>{"x.tiff"});
+    EXPECT_EQ(alertTexts().back(), "Batch mode|You are about to run a batch for 1 files");
+    EXPECT_FALSE(listDuringBatch);
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+    EXPECT_EQ(savedList(), std::vector<std::string>{photos() + "/p/x.tiff"});
+    EXPECT_EQ(raw().exposure(), 0.25);  // the record's settings
+
+    // Nothing of the camera: told, nothing written.
+    ASSERT_TRUE(controller->runBatchInThread({BatchItem::withSettings(acme, r)}));
+    controller->waitForRoads();
+    EXPECT_EQ(alertTexts().back(), "Wrong selection|Couldn't find any matching camera Raw files in the selection");
+    EXPECT_FALSE(controller->isBusy());
+}
+
+TEST_F(Batch, PostponedInTheThirdOfFiveAndResumedConvertsEachFileOnceAndEndsEmpty) {
+    const std::vector<std::string> files = acmeFiles(5);
+    raw().setDontOverwriteOnSave(1);  // a second conversion would leave a numbered copy
+    ui.onTitle = [&](const std::string& title) {
+        if (title.rfind("(3/5)", 0) == 0) controller->clickCancel("Later");
+    };
+    ASSERT_TRUE(controller->runBatchInThread(paths(files)));
+    controller->waitForRoads();
+    EXPECT_EQ(readBatchSavedList(controller->batchListFile()),
+              (std::vector<std::string>{files[2], files[3], files[4]}));
+    EXPECT_EQ(savedList().size(), 3u);
+    EXPECT_EQ(tiffs_in(photos() + "/b").size(), 3u);
+    EXPECT_EQ(controller->cancelCount(), 0);
+
+    ui.onTitle = {};
+    ui.clear();
+    alerts.answer("Proceed");
+    controller->completeBatch();
+    controller->waitForRoads();
+    EXPECT_EQ(tiffs_in(photos() + "/b"),
+              (std::vector<std::string>{"f1.tiff", "f2.tiff", "f3.tiff", "f4.tiff", "f5.tiff"}));
+    const std::vector<std::string> saved = savedList();
+    EXPECT_EQ(saved.size(), 5u);
+    EXPECT_EQ(std::set<std::string>(saved.begin(), saved.end()).size(), 5u);
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+    EXPECT_FALSE(fs::exists(controller->batchMarkerFile()));
+    // The third was written before the postponement: converted once.
+    EXPECT_TRUE(ui.saw("title:(2/2) f4.dng"));
+    // The end: no file, the empty window.
+    EXPECT_TRUE(ui.saw("cancel hidden"));
+    EXPECT_TRUE(ui.saw("empty"));
+    EXPECT_TRUE(ui.saw("frame"));
+    EXPECT_TRUE(raw().fileName().empty());
+    EXPECT_FALSE(controller->isBusy());
+
+    // A list offered and forgotten is gone.
+    ASSERT_TRUE(BatchJournal::writePathList(controller->batchListFile(), {files[0]}));
+    alerts.answer("Forget it");
+    controller->completeBatch();
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+}
+
+TEST_F(Batch, AnItemThatVanishesIsSkippedAndAddsNothingToTheSavedList) {
+    const std::vector<std::string> files = acmeFiles(3);
+    ui.onTitle = [&](const std::string& title) {
+        if (title.rfind("(2/3)", 0) == 0) fs::remove(files[1]);
+    };
+    ASSERT_TRUE(controller->runBatchInThread(paths(files)));
+    controller->waitForRoads();
+    EXPECT_EQ(savedList(), (std::vector<std::string>{photos() + "/b/f1.tiff", photos() + "/b/f3.tiff"}));
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+}
+
+TEST_F(Batch, QuittingMidwayKeepsTheRestForTheNextStart) {
+    const std::vector<std::string> files = acmeFiles(4);
+    useMainQueue();
+    setMainThreadPump([this](const std::function<bool()>& done) {
+        while (!done()) {
+            mainQueue.drain();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    ASSERT_TRUE(controller->runBatchInThread(paths(files)));
+    while (!ui.saw("title:(3/4) f2.dng")) {
+        mainQueue.drain();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    controller->stopRoads();  // as the windows do when the program quits
+    setMainThreadPump({});
+    runMainQueueUntilIdle();
+    const auto rest = readBatchSavedList(controller->batchListFile());
+    ASSERT_TRUE(rest);
+    ASSERT_FALSE(rest->empty());
+    EXPECT_EQ(rest->back(), files[3]);
+    EXPECT_EQ(tiffs_in(photos() + "/b").size(), 4 - rest->size());
+}
+
+TEST_F(Batch, FilesOnTheCommandLineRunWithoutTheQuestion) {
+    const std::vector<std::string> files = acmeFiles(2);
+    const std::string program = "dvk";
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(files[0].c_str()),
+                    const_cast<char*>(files[1].c_str())};
+    Controller::setArguments(3, argv);
+    // The launch steps: no batch to resume, then the files as open events,
+    // gathered for 250 ms into one request.
+    useMainQueue();
+    controller->applicationDidFinishLaunching();
+    runMainQueueUntilIdle();
+    Controller::setArguments(1, argv);
+    EXPECT_EQ(tiffs_in(photos() + "/b"), (std::vector<std::string>{"f1.tiff", "f2.tiff"}));
+    EXPECT_TRUE(alerts.requests().empty());
+}
+
+TEST_F(Batch, TheMainQueueRunsWhileTheEndOfABatchWaitsForTagCopies) {
+    setExiftoolProgram(script("slowtool", R"(case " $* " in *" -TagsFromFile "*) sleep 1;; esac)"));
+    ui.copyTags = true;
+    const std::vector<std::string> files = acmeFiles(1);
+    std::mutex mutex;
+    std::deque<MainTask> tasks;
+    setMainExecutor([&](MainTask task) {
+        std::lock_guard<std::mutex> lock(mutex);
+        tasks.push_back(std::move(task));
+    });
+    const std::string program = "dvk";
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(files[0].c_str())};
+    Controller::setArguments(2, argv);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(controller->runBatchInThread(paths(files)));
+    std::chrono::duration<double> longest{0};
+    for (;;) {
+        MainTask task;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!tasks.empty()) {
+                task = std::move(tasks.front());
+                tasks.pop_front();
+            }
+        }
+        if (!task) {
+            if (controller->activity().running() == 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        const auto before = std::chrono::steady_clock::now();
+        task();
+        longest = std::max<std::chrono::duration<double>>(longest, std::chrono::steady_clock::now() - before);
+    }
+    Controller::setArguments(1, argv);
+    setMainExecutor({});
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9);
+    EXPECT_LT(longest.count(), 0.3);
+    EXPECT_TRUE(ui.saw("title:Copying tags..."));
+    EXPECT_TRUE(ui.saw("empty"));
+    EXPECT_EQ(controller->tagCopies().childs(), 0);
+}
+
+}  // namespace
+}  // namespace dvk::test

@@ -1,0 +1,162 @@
+// Saving on real files: the record of the settings written, the overwrite
+// rule, half size, a failed full-size load, the editor's variables after the
+// tags are in, Save/Next, and the editors pop-up.
+#include <tiffio.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "app/editors_button_items.h"
+#include "tests/roads/roads_fixture.h"
+
+namespace dvk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_text(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t tiff_width(const std::string& path) {
+    TIFF* t = TIFFOpen(path.c_str(), "r");
+    if (!t) return 0;
+    std::uint32_t w = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFClose(t);
+    return w;
+}
+
+using SaveRoad = RoadsFixture;
+
+TEST_F(SaveRoad, TheRecordHoldsTheSettingsWrittenNotThoseChangedMeanwhileAndAnUnchangedSaveAddsNone) {
+    const std::string x = canonFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    raw().setExposure(0.5);
+    useMainQueue();
+    controller->saveFile();
+    EXPECT_TRUE(controller->isBusy());
+    // The user goes on while the file is written.
+    raw().setExposure(1.5);
+    runMainQueueUntilIdle();
+    EXPECT_FALSE(controller->isBusy());
+    EXPECT_EQ(raw().progress(), 0);
+    ASSERT_TRUE(fs::exists(photos() + "/p/x.tiff"));
+    std::vector<HistoryMO> records = recordsWithSource(x);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].valueForKey("exposure").double_value(), 0.5);
+    EXPECT_EQ(records[0].comment(), "Action: Save");
+    EXPECT_EQ(records[0].destinationFile(), "");
+    EXPECT_TRUE(ui.saw("updatePrev"));
+
+    // The same settings again: the file's own record is its default, no new one.
+    raw().setExposure(0.5);
+    controller->saveFile();
+    runMainQueueUntilIdle();
+    EXPECT_EQ(recordsWithSource(x).size(), 1u);
+}
+
+TEST_F(SaveRoad, SaveNumbersAroundAnExistingFileSaveAsOverwritesTheChosenOneAndHalfSizeHalves) {
+    const std::string x = canonFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    raw().setDontOverwriteOnSave(1);
+    const std::string tiff = photos() + "/p/x.tiff";
+    std::ofstream(tiff) << "old";
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_EQ(read_text(tiff), "old");
+    const std::uint32_t half = tiff_width(photos() + "/p/x-001.tiff");
+
+    raw().setInterpolation(0);
+    panels->answerSave(tiff);
+    controller->saveFileAs();
+    controller->waitForRoads();
+    EXPECT_EQ(panels->saveRequests().at(0).fileName, "x.tiff");
+    EXPECT_EQ(raw().dontOverwriteOnSave(), 1);
+    EXPECT_FALSE(fs::exists(photos() + "/p/x-002.tiff"));
+    const std::uint32_t full = tiff_width(tiff);
+    EXPECT_GT(full, 1000u);
+    EXPECT_EQ(half, full / 2);
+    EXPECT_EQ(recordsWithSource(x).front().destinationFile(), tiff);
+}
+
+TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {
+    const std::string x = canonFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    fs::remove(x);
+    controller->saveFile();  // the destination is still writable
+    controller->waitForRoads();
+    ASSERT_FALSE(alerts.requests().empty());
+    const AlertRequest last = alerts.requests().back();
+    EXPECT_EQ(last.title, "Error");
+    EXPECT_EQ(last.text.rfind("Code: -", 0), 0u) << last.text;
+    EXPECT_NE(last.text.find(", Mem:"), std::string::npos);
+    EXPECT_TRUE(recordsWithSource(x).empty());
+    EXPECT_FALSE(controller->isBusy());
+    EXPECT_EQ(raw().progress(), 0);
+}
+
+TEST_F(SaveRoad, TheEditorGetsTheFileWithItsTagsAndThreeVariablesTheProgramNeverHolds) {
+    const std::string x = canonFile("p/x.dng");
+    const fs::path seen = dir / "editor.txt";
+    const std::string editor = script(
+        "editor", "{ echo \"in=$DVK_INFILE\"; echo \"out=$DVK_OUTFILE\"; echo \"camera=$DVK_CAMERA\"; "
+                  "test -f \"$DVK_OUTFILE.tags\" && echo tags; echo \"arg=$1\"; } > " +
+                      seen.string() + ".part && mv " + seen.string() + ".part " + seen.string());
+    controller->editors() = {editor};
+    controller->setCurrentEditor(1);
+    ui.copyTags = true;
+    ASSERT_TRUE(openAndWait(x));
+    controller->saveFile();
+    controller->waitForRoads();
+    for (int i = 0; i < 500 && !fs::exists(seen); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string out = photos() + "/p/x.tiff";
+    EXPECT_EQ(read_text(seen),
+              "in=" + x + "\nout=" + out + "\ncamera=Canon EOS Kiss X4\ntags\narg=" + out + "\n");
+    EXPECT_EQ(std::getenv("DVK_INFILE"), nullptr);
+    EXPECT_EQ(std::getenv("DVK_OUTFILE"), nullptr);
+    EXPECT_EQ(std::getenv("DVK_CAMERA"), nullptr);
+}
+
+TEST_F(SaveRoad, SaveNextOpensTheNextRawFileUntilThereIsNone) {
+    const std::string a = canonFile("p/a.dng");
+    const std::string b = canonFile("p/b.dng");
+    ui.saveTitle = "Save/Next";
+    ui.copyTags = true;  // without an editor the copy runs on its own thread
+    ASSERT_TRUE(openAndWait(a));
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_EQ(raw().fileName(), b);
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_EQ(raw().fileName(), b);
+    EXPECT_TRUE(fs::exists(photos() + "/p/b.tiff"));
+    for (int i = 0; i < 500 && controller->tagCopies().childs() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(fs::exists(photos() + "/p/a.tiff.tags"));
+}
+
+TEST(EditorsButton, RepeatedEditorsAreDroppedAndTheFirstTenGetKeys) {
+    std::vector<std::string> editors = {"/usr/bin/gimp", "/opt/bin/gimp", "/usr/bin/darktable"};
+    for (int i = 0; i < 9; ++i) editors.push_back("/opt/e" + std::to_string(i));
+    const std::vector<EditorsButtonItem> items = editorsButtonItems(editors);
+    EXPECT_EQ(editors.size(), 11u);
+    EXPECT_EQ(editors[1], "/usr/bin/darktable");
+    ASSERT_EQ(items.size(), 15u);
+    EXPECT_EQ(items[0].title, "Don't open");
+    EXPECT_EQ(items[0].keyEquivalent, "`");
+    EXPECT_EQ(items[1].title, "Open in gimp");
+    EXPECT_EQ(items[10].keyEquivalent, "10");
+    EXPECT_EQ(items[11].keyEquivalent, "");
+    EXPECT_TRUE(items[12].separator);
+    EXPECT_EQ(items[13].title, "New...");
+    EXPECT_EQ(items[14].title, "Delete");
+}
+
+}  // namespace
+}  // namespace dvk::test
