@@ -37,9 +37,23 @@ private:
     std::optional<std::string> old_;
 };
 
+// Works in another folder for one scope.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
+    ~ScopedWorkingDirectory() { fs::current_path(old_); }
+
+private:
+    fs::path old_;
+};
+
 TEST(QtTrash, MovesAFileIntoTheHomeTrashWithItsOrigin) {
     test::qtApp();
     test::TempDir home;
+    // Whatever lands in the working folder lands in the test's own.
+    const fs::path work = home.path() / "work";
+    fs::create_directories(work);
+    ScopedWorkingDirectory cwd(work);
     ScopedEnv h("HOME", home.path().string());
     ScopedEnv d("XDG_DATA_HOME", (home.path() / ".local" / "share").string());
     const fs::path photo = home.path() / "photos" / "x.NEF";
@@ -58,6 +72,7 @@ TEST(QtTrash, MovesAFileIntoTheHomeTrashWithItsOrigin) {
 
     EXPECT_FALSE(trash.moveToTrash(photo.string(), &error));  // gone already
     EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(fs::is_empty(work));  // no "files" or "info" beside the program
 }
 
 }  // namespace
