@@ -125,6 +125,9 @@ void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
         onMain([&] { endSave(job); });
         return;
     }
+    // The settings came before the file: a second green that follows the
+    // first takes the file's green balance, known only now.
+    p.setManualGreen2(p.manualGreen2());
     p.setLabOptimize(job->labOptimize ? 1 : 0);
     const int saved = p.convertImage() ? p.saveImage() : 1;
     if (saved != 0) {

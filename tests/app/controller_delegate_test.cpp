@@ -341,6 +341,11 @@ TEST_F(Delegate, QuittingDuringASaveWaitsAndTheFileIsWhole) {
     runFor(10s, [&] { return !replies.empty(); });
     EXPECT_EQ(replies, std::vector<TerminateReply>{TerminateReply::Now});
     EXPECT_TRUE(wholeAtQuit);
+    // The save ended as usual, its record written; the settings are then the
+    // file's default, so the quit records nothing.
+    std::vector<std::string> comments;
+    for (const HistoryMO& r : recordsWithSource(a)) comments.push_back(r.comment());
+    EXPECT_EQ(comments, std::vector<std::string>{"Action: Save"});
     controller->setUi(nullptr);
 }
 
