@@ -49,6 +49,8 @@ bool exists_at(const std::string& path) {
 BatchJournal Controller::batchJournal() const { return {batchListFile(), batchSavedFile(), batchMarkerFile()}; }
 
 bool Controller::runBatchInThread(std::vector<BatchItem> items) {
+    // A quit or a Cancel from now on (during the question too) stops it.
+    cancelCount_ = 0;
     std::shared_ptr<void> road = beginRoad(true);
     return startRoad([this, road, items = std::move(items)]() mutable {
         scanCounter() = 0;
@@ -93,7 +95,6 @@ void Controller::batchRunner(std::vector<BatchItem>& items) {
         listed->push_back(item.sourceFile);
     }
     journal.start(listed);
-    cancelCount_ = 0;
     runOnMainQueueWhileAlive([this] {
         if (!ui_) return;
         ui_->showCancelButton(true);

@@ -148,6 +148,20 @@ TEST_F(Batch, QuittingMidwayKeepsTheRestForTheNextStart) {
     EXPECT_EQ(tiffs_in(photos() + "/b").size(), 4 - rest->size());
 }
 
+TEST_F(Batch, AQuitDuringTheQuestionPostponesTheBatchBeforeItsFirstFile) {
+    const std::vector<std::string> files = acmeFiles(2);
+    // The quit comes while the question is up; the user then says "Continue".
+    setAlertPresenter([this](const AlertRequest& r) {
+        if (r.title == std::optional<std::string>("Batch mode")) controller->clickCancel("Postpone");
+        return 1000;
+    });
+    ASSERT_TRUE(controller->runBatchInThread(paths(files)));
+    controller->waitForRoads();
+    setAlertPresenter(alerts.presenter());
+    EXPECT_TRUE(tiffs_in(photos() + "/b").empty());
+    EXPECT_EQ(readBatchSavedList(controller->batchListFile()), std::optional<std::vector<std::string>>(files));
+}
+
 TEST_F(Batch, FilesOnTheCommandLineRunWithoutTheQuestion) {
     const std::vector<std::string> files = acmeFiles(2);
     const std::string program = "dvk";
