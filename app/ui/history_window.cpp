@@ -66,6 +66,9 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
 
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionFromView(); });
+    // A double click opens the record's file with the record's settings.
+    connect(table_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { openRecordAt(index.row()); });
     listener_ = controller_.historyList().addListener([this](HistoryList::Change) { selectionToView(); });
     selectionToView();
 }
@@ -73,6 +76,12 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
 HistoryWindow::~HistoryWindow() { controller_.historyList().removeListener(listener_); }
 
 void HistoryWindow::setStatusText(const QString& text) { status_->setText(text); }
+
+void HistoryWindow::openRecordAt(int row) {
+    const std::vector<HistoryMO>& records = controller_.historyList().arrangedObjects();
+    if (row < 0 || static_cast<std::size_t>(row) >= records.size()) return;
+    controller_.setFromHistoryAndOpen(records[static_cast<std::size_t>(row)]);
+}
 
 void HistoryWindow::selectionFromView() {
     if (syncing_) return;

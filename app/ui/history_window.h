@@ -1,6 +1,7 @@
 // The history window: the history table (newest first, long paths cut at
 // the head) and the buttons of its actions. Selection goes both ways between
-// the table and the controller's history list.
+// the table and the controller's history list; a double click on a record
+// opens its file with its settings.
 #pragma once
 
 #include <QtWidgets/QWidget>
@@ -27,6 +28,9 @@ public:
     HistoryQuickLook* quickLook() const { return quickLook_; }
     // A line under the table for the controller's progress texts.
     void setStatusText(const QString& text);
+
+    // setFromHistoryAndOpen with the record shown in `row`.
+    void openRecordAt(int row);
 
 private:
     void selectionFromView();

@@ -1,7 +1,8 @@
 // The delegate's windows offscreen: the settings selector and the new-preset
 // window, the presets pop-up, the rename-source panel, the orange cell of a
-// moved source, drops and the close that quits, the single-instance server,
-// and the update request reaching a loopback server.
+// moved source, drops and the close that quits, a history record opened by
+// a double click, the single-instance server, and the update request
+// reaching a loopback server.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -27,6 +28,7 @@
 
 #include "app/controller.h"
 #include "app/exiftool.h"
+#include "app/history_defaults.h"
 #include "app/single_instance.h"
 #include "app/ui/controller_windows.h"
 #include "app/ui/history_table_model.h"
@@ -40,6 +42,7 @@
 #include "app/ui/settings_selector_window.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/update_requester.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
 #include "tests/app_ui/qt_test_app.h"
 #include "tests/support/dng_writer.h"
@@ -249,6 +252,44 @@ TEST(DelegateWindows, DropsOfExistingFilesAreTakenAndClosingTheWindowRunsTheQuit
     EXPECT_FALSE(w.defaults.hasKey("Editors"));
     front->close();
     EXPECT_TRUE(w.defaults.hasKey("Editors"));
+}
+
+TEST(DelegateWindows, ADoubleClickOnARecordOpensItsFileWithItsSettingsAndOnADefaultNothing) {
+    Windows w;
+    const std::string file = w.rawFile("r.dng");
+    RawProcessor& rp = *w.controller->rawProcessor();
+    HistoryMO record = historyRecordFromSettings(rp, file, "", std::nullopt);
+    record.setValueForKey("exposure", 1.25);
+    HistoryMO folder = historyRecordFromSettings(rp, w.dir.path().string() + "/", "", std::nullopt);
+    ASSERT_TRUE(w.controller->persistentStoreCoordinator().write(
+        [&](HistoryStore::Transaction& t) { return t.insert(record) && t.insert(folder); }));
+    w.controller->reloadHistory();
+    HistoryWindow* history = w.windows->historyWindow();
+    history->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+    QTableView* table = history->table();
+    auto doubleClickOn = [&](const std::string& source) {
+        const std::vector<HistoryMO>& shown = w.controller->historyList().arrangedObjects();
+        for (std::size_t row = 0; row < shown.size(); ++row) {
+            if (shown[row].sourceFile() != source) continue;
+            const QRect cell = table->visualRect(table->model()->index(static_cast<int>(row), 0));
+            // The first click of a double click presses the row.
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+            QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+            return true;
+        }
+        return false;
+    };
+
+    // A folder default opens nothing.
+    ASSERT_TRUE(doubleClickOn(w.dir.path().string() + "/"));
+    QTest::qWait(50);
+    EXPECT_FALSE(w.controller->isBusy());
+    EXPECT_EQ(rp.fileName(), "");
+
+    ASSERT_TRUE(doubleClickOn(file));
+    EXPECT_TRUE(w.opened(file));
+    EXPECT_EQ(rp.exposure(), 1.25);
 }
 
 TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
