@@ -12,6 +12,8 @@
 //   controller_preview.cpp       the main window's preview concern: preview and
 //                                apply, image view and info panel, histogram and
 //                                diagram (PreviewController, preview_controller*.cpp)
+//   controller_menus.cpp         the "Profiles" menu, the filters and white-balance
+//                                pop-ups, the white-balance preset window
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
@@ -31,12 +33,15 @@
 #include "app/history_list.h"
 #include "app/history_record.h"
 #include "app/history_store.h"
+#include "app/profile_menu.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
 
 class ControllerUi;
+class FiltersButtonView;
 class PreviewController;
+class WbButtonView;
 
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
@@ -135,6 +140,39 @@ public:
     // the activity record.
     void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
 
+    // --- camera-profile menu, filters and white-balance pop-ups (controller_menus.cpp)
+    // The window's views of the menus (each may be null: nothing is shown)
+    // and the modal run of the preset window titled `title`.
+    struct MenuViews {
+        ProfileMenuView* profiles = nullptr;
+        FiltersButtonView* filters = nullptr;
+        WbButtonView* wb = nullptr;
+        std::function<void(const std::string& title)> runWbPresetWindow;
+    };
+    void setMenuViews(MenuViews views);
+    // Where the filters pop-up looks for profiles other tools leave ("/tmp").
+    void setFilterProfileRoot(std::string root);
+    // createProfileMenu (and the createProfileMenu: action), main thread.
+    void createProfileMenu();
+    // setCustomCameraProfile: with a menu item's title or a name ("Default",
+    // a profile file's name, a built-in name); once the apply worker is idle.
+    void setCustomCameraProfile(const std::string& name, ProfileSender sender = ProfileSender::Name);
+    // updateFiltersButton, and the tag the filters pop-up shows.
+    void updateFiltersButton();
+    long selectedFilterTag() const;
+    // initWbButton with the open file's exiftool text (the open thread, or main).
+    void initWbButton(const std::string& cameraInfo);
+    // setWBToCustom: and useAsShotWBisChanged: (main thread).
+    void setWBToCustom();
+    void useAsShotWBisChanged();
+    // showCreateWBPresetWindow: with the menu item's tag (100 create, 101 delete).
+    void showCreateWBPresetWindow(int tag);
+    // closeCreateWBPresetWindow: the preset window's button; `done` gets
+    // whether the window closes (false: it stays open), once the apply
+    // worker is idle (at once when it is).
+    void closeCreateWBPresetWindow(const std::string& buttonTitle, const std::string& typedName,
+                                   std::function<void(bool close)> done);
+
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
     // "Scanned %d files" at most once a second.
@@ -154,6 +192,10 @@ private:
     std::unique_ptr<RawProcessor> rawProcessor_;
     // After the processor: its worker stops before the processor goes.
     std::unique_ptr<PreviewController> preview_;
+    // After the preview: the menus' state goes first. Made on first use.
+    struct MenusState;
+    mutable std::shared_ptr<MenusState> menus_;
+    MenusState& menus() const;
     std::unique_ptr<HistoryStore> store_;
     std::mutex storeMutex_;
     int storeObserver_ = 0;

@@ -11,6 +11,10 @@ void Controller::makePreviewController() {
     PreviewHooks hooks;
     hooks.setProgressMT = [this](double v) { setProgressMT(v); };
     hooks.modifierFlags = [] { return currentModifierFlags(); };
+    hooks.updateFiltersButton = [this] { updateFiltersButton(); };
+    hooks.selectedFilterTag = [this] { return selectedFilterTag(); };
+    hooks.setCustomCameraProfile = [this](const std::string& name) { setCustomCameraProfile(name); };
+    hooks.setWBToCustom = [this] { setWBToCustom(); };
     hooks.chooseProfileFile = [](const std::optional<std::string>& startAt) -> std::optional<std::string> {
         OpenPanelRequest request;
         request.title = "Choose a profile";
@@ -26,7 +30,11 @@ void Controller::makePreviewController() {
 
 void Controller::openCommandLineFile(const std::string& path, std::function<void(int)> done) {
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    preview_->openFileForPreview(path, [token, done = std::move(done)](int result) {
+    preview_->openFileForPreview(path, [this, token, done = std::move(done)](int result) {
+        if (result == 0) {
+            createProfileMenu();
+            initWbButton(rawProcessor_->cameraInfo());
+        }
         if (done) done(result);
         token->end();
     });
