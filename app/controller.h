@@ -14,6 +14,7 @@
 //                                diagram (PreviewController, preview_controller*.cpp)
 //   controller_menus.cpp         the "Profiles" menu, the filters and white-balance
 //                                pop-ups, the white-balance preset window
+//   controller_profiling.cpp     the camera-profiling panel (ProfilingWorkflow)
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
@@ -41,6 +42,7 @@ namespace dvk {
 class ControllerUi;
 class FiltersButtonView;
 class PreviewController;
+class ProfilingWorkflow;
 class WbButtonView;
 
 struct ControllerOptions {
@@ -173,6 +175,20 @@ public:
     void closeCreateWBPresetWindow(const std::string& buttonTitle, const std::string& typedName,
                                    std::function<void(bool close)> done);
 
+    // --- camera profiling (controller_profiling.cpp) -----------------------------
+    // The profiling panel's workflow over the open file (made on first use).
+    ProfilingWorkflow& profiling();
+    // showProfilingWindow: (the menu action).
+    void showProfilingWindow();
+    // The panel was closed by the user: its close steps.
+    void profilingWindowWillClose();
+    // The panel's close steps and hiding it, when it is up. The quit (before
+    // "Action: Exit") and the open of another file (before the load) call it
+    // first. Runs at once while the apply worker is idle, else right after
+    // its run, ahead of anything handed to preview().whenIdle later.
+    void closeProfilingPanelIfOpen();
+    bool profilingPanelVisible() const;
+
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
     // "Scanned %d files" at most once a second.
@@ -192,9 +208,12 @@ private:
     std::unique_ptr<RawProcessor> rawProcessor_;
     // After the processor: its worker stops before the processor goes.
     std::unique_ptr<PreviewController> preview_;
-    // After the preview: the menus' state goes first. Made on first use.
+    // After the preview: the menus' and profiling state goes first (the
+    // profiling workflow waits for a running colprof). Made on first use.
     struct MenusState;
     mutable std::shared_ptr<MenusState> menus_;
+    struct ProfilingState;
+    std::shared_ptr<ProfilingState> profiling_;
     MenusState& menus() const;
     std::unique_ptr<HistoryStore> store_;
     std::mutex storeMutex_;

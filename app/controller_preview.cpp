@@ -4,6 +4,7 @@
 #include "app/preview_controller.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
+#include "profiling/profiling_workflow.h"
 
 namespace dvk {
 
@@ -15,6 +16,8 @@ void Controller::makePreviewController() {
     hooks.selectedFilterTag = [this] { return selectedFilterTag(); };
     hooks.setCustomCameraProfile = [this](const std::string& name) { setCustomCameraProfile(name); };
     hooks.setWBToCustom = [this] { setWBToCustom(); };
+    hooks.profilingPanelVisible = [this] { return profilingPanelVisible(); };
+    hooks.targetSampling = [this](const RectD& r) { profiling().targetSampling(r.x, r.y, r.width, r.height); };
     hooks.chooseProfileFile = [](const std::optional<std::string>& startAt) -> std::optional<std::string> {
         OpenPanelRequest request;
         request.title = "Choose a profile";
@@ -30,6 +33,8 @@ void Controller::makePreviewController() {
 
 void Controller::openCommandLineFile(const std::string& path, std::function<void(int)> done) {
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
+    // The next file takes none of the profiling panel's measuring state.
+    closeProfilingPanelIfOpen();
     preview_->openFileForPreview(path, [this, token, done = std::move(done)](int result) {
         if (result == 0) {
             createProfileMenu();
