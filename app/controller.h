@@ -164,7 +164,8 @@ public:
     long selectedFilterTag() const;
     // initWbButton with the open file's exiftool text (the open thread, or main).
     void initWbButton(const std::string& cameraInfo);
-    // setWBToCustom: and useAsShotWBisChanged: (main thread).
+    // setWBToCustom: (main thread), and useAsShotWBisChanged: (the pop-up's
+    // action after its mode was set: developed again for modes 1 and up).
     void setWBToCustom();
     void useAsShotWBisChanged();
     // showCreateWBPresetWindow: with the menu item's tag (100 create, 101 delete).

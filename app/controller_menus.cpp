@@ -66,8 +66,7 @@ namespace {
 
 ProfileMenuRoad profile_road(Controller& c, RawProcessor& p, ProfileMenuView& view) {
     PreviewController* preview = &c.preview();
-    return {p, view, userProfileFolder(c.applicationSupportFolder()),
-            [preview] { return preview->disableAutoApply(); },
+    return {p, view, userProfileFolder(c.applicationSupportFolder()), [preview] { return preview->disableAutoApply(); },
             [preview] { preview->apply(ApplySender::none()); }};
 }
 
@@ -102,8 +101,9 @@ void Controller::initWbButton(const std::string& cameraInfo) {
 void Controller::setWBToCustom() { dvk::setWBToCustom(*rawProcessor_); }
 
 void Controller::useAsShotWBisChanged() {
+    // Developed again as the pop-up's own change would be (auto-apply off: not).
     preview_->whenIdle([this] {
-        dvk::useAsShotWBisChanged(*rawProcessor_, [this] { preview_->apply(ApplySender::none()); });
+        dvk::useAsShotWBisChanged(*rawProcessor_, [this] { preview_->apply(ApplySender::control("White balance")); });
     });
 }
 
@@ -125,14 +125,12 @@ void Controller::showCreateWBPresetWindow(int tag) {
     };
     if (tag == 100) {
         // The window only reads the processor's camera; its "Ok" waits for an idle worker.
-        dvk::showCreateWBPresetWindow(preset_road(*this, *rawProcessor_, m.wb(), info, m.views.runWbPresetWindow),
-                                      tag);
+        dvk::showCreateWBPresetWindow(preset_road(*this, *rawProcessor_, m.wb(), info, m.views.runWbPresetWindow), tag);
         return;
     }
     // Deleting may change the white-balance mode: only while no run reads it.
     preview_->whenIdle([this, &m, info, tag] {
-        dvk::showCreateWBPresetWindow(preset_road(*this, *rawProcessor_, m.wb(), info, m.views.runWbPresetWindow),
-                                      tag);
+        dvk::showCreateWBPresetWindow(preset_road(*this, *rawProcessor_, m.wb(), info, m.views.runWbPresetWindow), tag);
     });
 }
 

@@ -9,8 +9,8 @@ namespace dvk {
 
 std::optional<std::string> SystemProfilingPlatform::runOpenPanel(const FilePanel& panel) {
     OpenPanelRequest request;
-    request.startPath = panel.fileName.empty() || panel.directory.empty() ? panel.directory
-                                                                          : panel.directory + "/" + panel.fileName;
+    request.startPath =
+        panel.fileName.empty() || panel.directory.empty() ? panel.directory : panel.directory + "/" + panel.fileName;
     request.allowsMultipleSelection = false;
     request.canChooseFiles = true;
     request.canChooseDirectories = false;

@@ -10,6 +10,7 @@
 #include "app/ui/controller_windows.h"
 #include "app/ui/dev_screenshot.h"
 #include "app/ui/main_window.h"
+#include "app/ui/main_window_menus.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/user_defaults.h"
@@ -29,6 +30,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
         Controller controller;
         ControllerWindows windows(controller);
         MainWindow mainWindow(controller.preview());
+        MainWindowMenus menus(controller, mainWindow);
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
