@@ -1,0 +1,47 @@
+#include "tests/panels/panels_fixture.h"
+
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+
+#include "app/preview_controller.h"
+#include "platform/qt/qt_platform.h"
+
+namespace dvk::test {
+
+void PanelsTest::SetUp() {
+    installQtMainQueue();
+    setAlertPresenter(alerts.presenter());
+    panels = std::make_shared<ScriptedPanels>();
+    setPanelPresenter(panels);
+    defaults = std::make_unique<UserDefaults>((dir / "defaults.plist").string());
+    ControllerOptions options;
+    options.supportFolder = support();
+    controller = std::make_unique<Controller>(options);
+    window = std::make_unique<MainWindow>(controller->preview());
+    menus = std::make_unique<MainWindowMenus>(*controller, *window);
+    window->awakeFromNib(*defaults);
+    window->show();
+}
+
+void PanelsTest::TearDown() {
+    settle();
+    menus.reset();
+    window.reset();
+    controller.reset();
+    QCoreApplication::processEvents();
+    setPanelPresenter(nullptr);
+    setAlertPresenter({});
+    uninstallQtMainQueue();
+}
+
+void PanelsTest::settle() { QTRY_VERIFY_WITH_TIMEOUT(!controller->preview().applyWorker().busy(), 120000); }
+
+void PanelsTest::openChart() {
+    int result = -1;
+    controller->openCommandLineFile((testdata_dir() / "raw" / "colorchart.dng").string(), [&](int r) { result = r; });
+    QTRY_VERIFY_WITH_TIMEOUT(result != -1, 120000);
+    settle();
+    ASSERT_EQ(result, 0);
+}
+
+}  // namespace dvk::test
