@@ -6,13 +6,20 @@
 
 #include "app/controller.h"
 #include "app/dev_hooks.h"
+#include "app/help_actions.h"
 #include "app/preview_controller.h"
 #include "app/ui/controller_windows.h"
+#include "app/ui/desktop_url_opener.h"
+#include "app/ui/dev_actions.h"
 #include "app/ui/dev_screenshot.h"
+#include "app/ui/help_menu.h"
 #include "app/ui/main_window.h"
+#include "app/ui/main_window_delegate.h"
 #include "app/ui/main_window_menus.h"
+#include "app/ui/profiling_panel.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/url_opener.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -21,6 +28,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("DVK"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     installQtPlatform();
+    set_url_opener(std::make_shared<DesktopUrlOpener>());
     const DevHooks& hooks = devHooks();
     installDevAlertsAndPanels(hooks);
 
@@ -34,6 +42,12 @@ int runApplication(QApplication& app, int argc, char** argv) {
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
+        MainWindowDelegate windowDelegate(mainWindow);
+        windowDelegate.setProfilingPanel(&menus.profilingPanel(),
+                                         [&controller] { controller.profilingWindowWillClose(); });
+        HelpActions helpActions(controller);
+        addToolsAndHelpMenus(*mainWindow.menuBar(), helpActions);
+        DevActions devActions(controller, windows, hooks);
         // The file named on the command line, opened until the open road exists.
         const std::vector<std::string>& args = Controller::arguments();
         const std::string file = args.size() >= 2 ? args[1] : std::string();

@@ -9,6 +9,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/controller.h"
+#include "app/ui/history_quick_look.h"
 #include "app/ui/history_table_model.h"
 
 namespace dvk {
@@ -41,6 +42,8 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
     buttons->addWidget(button(tr("Add"), [this] { controller_.addToHistory(); }));
     buttons->addWidget(button(tr("Remove"), [this] { controller_.removeFromHistory(); }));
     buttons->addWidget(button(tr("Apply to Files..."), [this] { controller_.addToHistoryForMany(); }));
+    quickLook_ = new HistoryQuickLook(controller_.historyList(), *this, *table_);
+    buttons->addWidget(quickLook_->button());
     buttons->addStretch(1);
     buttons->addWidget(button(tr("Make Folder Default"), [this] { controller_.setDirectoryDefault(); }));
     buttons->addWidget(button(tr("Make Camera Default"), [this] { controller_.setGlobalCameraDefault(); }));

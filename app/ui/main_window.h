@@ -160,6 +160,7 @@ private:
     std::shared_ptr<DisplayImage> image_;
     QPoint rememberedScroll_;
     bool adjustingSize_ = false;
+    QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;

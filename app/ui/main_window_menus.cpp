@@ -45,10 +45,10 @@ MainWindowMenus::MainWindowMenus(Controller& controller, MainWindow& window) : c
     image->addSeparator();
     createPreset_ = image->addAction(QObject::tr("New WB Preset\u2026"), &window,
                                      [&controller] { controller.showCreateWBPresetWindow(100); });
-    createPreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:100"));
+    createPreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:"));
     deletePreset_ = image->addAction(QObject::tr("Delete WB Preset"), &window,
                                      [&controller] { controller.showCreateWBPresetWindow(101); });
-    deletePreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:101"));
+    deletePreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:"));
     reloadProfiles_ = image->addAction(QObject::tr("Reload Camera Profiles"), &window,
                                        [&controller] { controller.createProfileMenu(); });
     reloadProfiles_->setObjectName(QStringLiteral("createProfileMenu:"));

@@ -31,7 +31,9 @@ public:
     ProfilesMenu& profilesMenu() { return *profiles_; }
     WbPresetWindow& wbPresetWindow() { return *presetWindow_; }
     ProfilingPanel& profilingPanel() { return *panel_; }
-    // The Image menu's items, by action name.
+    // The Image menu's items; each carries its action's name (DVK_DEV_ACTIONS
+    // reaches "showCreateWBPresetWindow:" of New WB Preset…,
+    // "createProfileMenu:", "showProfilingWindow:").
     QAction* createWbPresetAction() const { return createPreset_; }
     QAction* deleteWbPresetAction() const { return deletePreset_; }
     QAction* createProfileMenuAction() const { return reloadProfiles_; }

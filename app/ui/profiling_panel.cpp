@@ -2,7 +2,6 @@
 
 #include <QtCore/QPointer>
 #include <QtCore/QSignalBlocker>
-#include <QtGui/QCloseEvent>
 #include <QtGui/QColorSpace>
 #include <QtGui/QFontDatabase>
 #include <QtGui/QImage>
@@ -146,11 +145,6 @@ void ProfilingPanel::act(std::function<void(ProfilingWorkflow&)> action) {
     controller_.preview().whenIdle([self, action = std::move(action)] {
         if (self) action(self->workflow_);
     });
-}
-
-void ProfilingPanel::closeEvent(QCloseEvent* event) {
-    if (workflow_.isVisible()) controller_.profilingWindowWillClose();
-    event->accept();
 }
 
 void ProfilingPanel::refresh(ProfilingChange change) {

@@ -1,9 +1,10 @@
 // The camera-profiling panel: a window over the controller's
 // ProfilingWorkflow. It shows the workflow's state (refreshed on each change
 // the workflow reports) and hands the user's actions to it; the actions run
-// once the apply worker leaves the open file's processor alone. Closing the
-// window runs the workflow's close steps. An ordinary window, not kept above
-// the others.
+// once the apply worker leaves the open file's processor alone. The window
+// delegate runs the close steps when the user closes it
+// (MainWindowDelegate::setProfilingPanel). An ordinary window, not kept
+// above the others.
 #pragma once
 
 #include <QtWidgets/QWidget>
@@ -39,9 +40,6 @@ public:
     QLabel* swatchLabel() const { return swatch_; }
     QPlainTextEdit* logView() const { return log_; }
     QPushButton* button(const QString& objectName) const;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void refresh(ProfilingChange change);

@@ -4,6 +4,7 @@
 #include <QtWidgets/QApplication>
 
 #include "app/preview_controller.h"
+#include "app/ui/profiling_panel.h"
 #include "platform/qt/qt_platform.h"
 
 namespace dvk::test {
@@ -20,11 +21,14 @@ void PanelsTest::SetUp() {
     window = std::make_unique<MainWindow>(controller->preview());
     menus = std::make_unique<MainWindowMenus>(*controller, *window);
     window->awakeFromNib(*defaults);
+    delegate = std::make_unique<MainWindowDelegate>(*window);
+    delegate->setProfilingPanel(&menus->profilingPanel(), [this] { controller->profilingWindowWillClose(); });
     window->show();
 }
 
 void PanelsTest::TearDown() {
     settle();
+    delegate.reset();
     menus.reset();
     window.reset();
     controller.reset();

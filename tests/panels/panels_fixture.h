@@ -10,6 +10,7 @@
 
 #include "app/controller.h"
 #include "app/ui/main_window.h"
+#include "app/ui/main_window_delegate.h"
 #include "app/ui/main_window_menus.h"
 #include "platform/alert.h"
 #include "platform/panels.h"
@@ -35,6 +36,7 @@ protected:
     std::unique_ptr<Controller> controller;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<MainWindowMenus> menus;
+    std::unique_ptr<MainWindowDelegate> delegate;
 };
 
 }  // namespace dvk::test
