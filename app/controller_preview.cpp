@@ -29,6 +29,8 @@ void Controller::makePreviewController() {
         return chosen->front();
     };
     preview_ = std::make_unique<PreviewController>(*rawProcessor_, std::move(hooks));
+    // Made here, on the main thread: the open thread reaches it too.
+    menus();
 }
 
 void Controller::openCommandLineFile(const std::string& path, std::function<void(int)> done) {
