@@ -12,6 +12,10 @@
 //   controller_preview.cpp       the main window's preview concern: preview and
 //                                apply, image view and info panel, histogram and
 //                                diagram (PreviewController, preview_controller*.cpp)
+//   controller_delegate.cpp      launch and quit steps, the update check, open events and drops
+//   controller_settings_files.cpp  settings to the clipboard and to files, multiple export and import
+//   controller_presets.cpp       presets and the settings selector
+//   controller_maintenance.cpp   cleaning the history, renaming sources, the file search
 //   controller_menus.cpp         the "Profiles" menu, the filters and white-balance
 //                                pop-ups, the white-balance preset window
 //   controller_profiling.cpp     the camera-profiling panel (ProfilingWorkflow)
@@ -23,6 +27,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <memory>
@@ -31,10 +36,18 @@
 #include <vector>
 
 #include "app/activity.h"
+#include "app/controller_roads.h"
+#include "app/delegate_defaults.h"
+#include "app/file_search.h"
 #include "app/history_list.h"
 #include "app/history_record.h"
 #include "app/history_store.h"
+#include "app/open_events.h"
+#include "app/owned_threads.h"
+#include "app/presets.h"
 #include "app/profile_menu.h"
+#include "app/settings_selector.h"
+#include "app/update_check.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
@@ -43,11 +56,28 @@ class ControllerUi;
 class FiltersButtonView;
 class PreviewController;
 class ProfilingWorkflow;
+class UserDefaults;
 class WbButtonView;
 
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
     HistoryStore::Options store;
+    UserDefaults* defaults = nullptr;  // null: UserDefaults::standard()
+    FileSearchOptions search;          // where moved files are looked for
+};
+
+// The answer to a request to quit.
+enum class TerminateReply { Cancel = 0, Now = 1, Later = 2 };
+// The answer to an open event.
+enum class OpenReply { Success = 0, Failure = 2 };
+
+// The rename-source panel's state: the two combo boxes (items and text).
+struct RenameSourceState {
+    std::vector<std::string> replaceItems;
+    std::string replaceText;
+    std::vector<std::string> replacementItems;
+    std::string replacementText;
+    bool searching = false;  // the search for moved files is still running
 };
 
 class Controller {
@@ -68,16 +98,91 @@ public:
     ControllerUi* ui() const { return ui_; }
 
     // The launch work: opens the history store (telling the user once when it
-    // cannot be opened), migrates a version 1 history, fills the history list;
-    // then marks the launch finished for the activity record.
+    // cannot be opened), migrates a version 1 history, fills the history list,
+    // builds the presets menu, runs applicationDidFinishLaunching; then marks
+    // the launch finished for the activity record.
     void launch();
     // Work in progress (open, save, batch, tag copy hold a token while they run).
     ActivityTracker& activity() { return activity_; }
+    // The open and batch roads (see controller_roads.h).
+    void setRoads(ControllerRoads roads) { roads_ = std::move(roads); }
+    ControllerRoads& roads() { return roads_; }
+    // --- the busy test (controller_busy.cpp) -----------------------------------
+    // True while a load, save or batch runs. Open events, drops, presets and
+    // the history window's batch do nothing while busy. Main thread.
+    bool isBusy() const;
+    UserDefaults& defaults() const;
 
-    // Whether quitting may go ahead now.
-    bool applicationShouldTerminate();
+    // --- application delegate (controller_delegate.cpp) -----------------------
+    // Starts the update check on a thread of its own when it is switched on.
+    void applicationWillFinishLaunching(UpdateRequester requester);
+    // The launch steps: the mode line, editors, preference items, the
+    // white-balance step, the settings selector, completeBatch and the
+    // command-line files, drops.
+    void applicationDidFinishLaunching();
+    // Whether quitting may go ahead now. While an open, save, batch or tag
+    // copy runs the answer is Later: a batch is postponed and the windows'
+    // terminate() runs again when the work has ended.
+    TerminateReply applicationShouldTerminate();
     // The last step of quitting: logs "DVK quit".
     void applicationWillTerminate();
+    // application:openFile: opens one file at once (false while busy).
+    bool applicationOpenFile(const std::string& path);
+    // application:openFiles: gathers the paths for 250 ms; Failure while busy.
+    OpenReply applicationOpenFiles(const std::vector<std::string>& paths);
+    // _application:openFiles: the gathered request, expanded: one file opens
+    // (a TIFF or JPEG traced back to its raw file), several (or one with Shift
+    // and Control held) run as a new batch; nothing for no file.
+    void openGatheredFiles(const std::vector<std::string>& paths);
+    // performDragOperation: expands the dropped paths and keeps the files the
+    // raw decoder identifies (on a worker), then takes the road of open events.
+    void performDragOperation(const std::vector<std::string>& paths);
+    // The external editors (paths) and the chosen pop-up item (0: "Don't
+    // open", n: editors[n - 1]), read at launch and written at quit.
+    std::vector<std::string>& editors() { return editors_; }
+    std::int64_t currentEditor() const { return currentEditor_; }
+    void setCurrentEditor(std::int64_t item) { currentEditor_ = item; }
+    // The command-line files of the launch (absolute).
+    std::vector<std::string> commandLineFiles() const;
+
+    // --- settings to the clipboard and files (controller_settings_files.cpp) ----
+    // "Export Settings": the unfiltered settings beside the output file; any
+    // other title: the filtered settings onto the clipboard.
+    void copySettings(const std::string& senderTitle);
+    void exportSettingsAs();
+    void pasteSettings();
+    void exportMultipleSettings();
+    void importMultipleSettings();
+
+    // --- presets and the settings selector (controller_presets.cpp) -----------
+    std::string getPresetFileFromName(const std::string& name) const;
+    void createPresetsMenu();
+    const PresetsMenu& presetsMenu() const { return presetsMenu_; }
+    // The presets pop-up chose the item at `index`.
+    void presetSelected(std::size_t index);
+    // The new-preset window's button; false keeps the window open.
+    bool closePresetWindow(const std::string& buttonTitle, const std::string& presetName);
+    void showSettingSelectorWindow();
+    void closeSettingsSelectorWindow(const std::string& buttonTitle);
+    SettingsSelector& settingsSelector() { return settingsSelector_; }
+    void restoreDisabledSettings();
+    void saveDisabledSettings();
+    void setDisabledSettings();
+
+    // --- history maintenance (controller_maintenance.cpp) -----------------------
+    void cleanHistory();
+    void clearDestinationFile();
+    void runBatchWithSelection();
+    void renameSource();
+    // The rename panel's buttons: tag 0 cancels; false keeps the panel open.
+    bool renameSourceButton(int tag);
+    RenameSourceState& renameSourceState() { return renameSource_; }
+    void openReplacementButtonPressed();
+    bool replacementPathExists() const;
+    // The search for moved files (searchForFile: with nullopt empties its cache).
+    std::vector<FileSearchHit> searchForFile(const std::optional<std::string>& path);
+    std::vector<FileSearchHit> searchForFiles(const std::vector<std::string>& paths);
+    FileSearch& fileSearch() { return fileSearch_; }
 
     RawProcessor* rawProcessor() const { return rawProcessor_.get(); }
     // Sets the RawProcessor's progress on the main queue (inline there).
@@ -202,6 +307,11 @@ private:
     void runOnMainQueueWhileAlive(std::function<void()> task);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
+    // The one-alert report of settings files that could not be written.
+    static void reportFailedWrites(std::size_t count, const std::string& firstPath);
+    // The selection of the history list becomes these records (those shown).
+    void selectRecords(const std::vector<HistoryMO>& records);
+    void showScanned(int count);
     void makePreviewController();
 
     ControllerOptions options_;
@@ -221,7 +331,18 @@ private:
     int storeObserver_ = 0;
     HistoryList historyList_;
     ActivityTracker activity_;
+    ControllerRoads roads_;
+    std::vector<std::string> editors_;
+    std::int64_t currentEditor_ = 0;
+    OpenEventGatherer openEvents_;
+    ActivityTracker::Token gatheringToken_;
+    bool quitPending_ = false;
+    PresetsMenu presetsMenu_;
+    SettingsSelector settingsSelector_;
+    RenameSourceState renameSource_;
+    FileSearch fileSearch_;
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
+    OwnedThreads workers_;  // last: joined first, while everything they use still exists
 };
 
 }  // namespace dvk

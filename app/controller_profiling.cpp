@@ -35,7 +35,7 @@ private:
 }  // namespace
 
 struct Controller::ProfilingState {
-    explicit ProfilingState(Controller& c) : host(c), workflow(host, platform, UserDefaults::standard()) {}
+    explicit ProfilingState(Controller& c) : host(c), workflow(host, platform, c.defaults()) {}
     ControllerProfilingHost host;
     SystemProfilingPlatform platform;
     ProfilingWorkflow workflow;

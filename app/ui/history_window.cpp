@@ -48,10 +48,19 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
     buttons->addWidget(button(tr("Make Folder Default"), [this] { controller_.setDirectoryDefault(); }));
     buttons->addWidget(button(tr("Make Camera Default"), [this] { controller_.setGlobalCameraDefault(); }));
 
+    // Tidying the history.
+    auto* upkeep = new QHBoxLayout;
+    upkeep->addWidget(button(tr("Run Batch"), [this] { controller_.runBatchWithSelection(); }));
+    upkeep->addWidget(button(tr("Clear Destination"), [this] { controller_.clearDestinationFile(); }));
+    upkeep->addWidget(button(tr("Rename Source..."), [this] { controller_.renameSource(); }));
+    upkeep->addStretch(1);
+    upkeep->addWidget(button(tr("Clean History..."), [this] { controller_.cleanHistory(); }));
+
     status_ = new QLabel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
+    layout->addLayout(upkeep);
     layout->addWidget(status_);
     resize(1000, 420);
 

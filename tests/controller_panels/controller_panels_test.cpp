@@ -10,11 +10,13 @@
 #include <thread>
 
 #include "app/controller.h"
+#include "app/controller_ui.h"
 #include "app/filter_menu.h"
 #include "app/preview_controller.h"
 #include "app/wb_preset_menu.h"
 #include "platform/dispatch.h"
 #include "platform/panels.h"
+#include "platform/user_defaults.h"
 #include "profiling/profiling_workflow.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
@@ -57,8 +59,10 @@ protected:
         path = (dir / "acme.dng").string();
         std::string error;
         ASSERT_TRUE(write_dng(path, gradient_dng(DngLayout::Bayer, 192, 128), &error)) << error;
+        defaults = std::make_unique<UserDefaults>((dir / "defaults.plist").string());
         ControllerOptions options;
         options.supportFolder = (dir / "support").string();
+        options.defaults = defaults.get();
         controller = std::make_unique<Controller>(options);
         controller->preview().setUi(&ui);
         Controller::MenuViews v;
@@ -95,6 +99,7 @@ protected:
     ManualMainQueue queue;
     std::shared_ptr<ScriptedPanels> panels;
     std::string path;
+    std::unique_ptr<UserDefaults> defaults;
     Views views;
     SelectionUi ui;
     std::unique_ptr<Controller> controller;
@@ -160,6 +165,41 @@ TEST_F(ControllerPanelsTest, SelectionsMeasurePatchesAndTheCloseWaitsForARun) {
     EXPECT_FALSE(controller->profilingPanelVisible());
     EXPECT_EQ(rp().saveFormat(), saveFormat);
     EXPECT_TRUE(w.log().empty());
+}
+
+// The quit's side of the windows: the panel's close steps and the quit asked again.
+struct QuitUi : ControllerUi {
+    Controller* controller = nullptr;
+    std::vector<int> saveFormatsAfterClose;
+    std::vector<TerminateReply> replies;
+    void closeProfilingWindow() override {
+        controller->closeProfilingPanelIfOpen();
+        saveFormatsAfterClose.push_back(controller->rawProcessor()->saveFormat());
+    }
+    void terminate() override { replies.push_back(controller->applicationShouldTerminate()); }
+};
+
+TEST_F(ControllerPanelsTest, QuittingDuringADevelopWaitsThenClosesThePanelBeforeTheRecord) {
+    open();
+    const int saveFormat = rp().saveFormat();
+    QuitUi quit;
+    quit.controller = controller.get();
+    controller->setUi(&quit);
+    controller->showProfilingWindow();
+    settle();
+    ASSERT_TRUE(controller->profilingPanelVisible());
+
+    controller->preview().runApplyInThread();
+    ASSERT_TRUE(controller->preview().applyWorker().running());
+    EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Later);
+    EXPECT_TRUE(quit.saveFormatsAfterClose.empty());
+    settle();
+    // Asked again once the run ended: the settings are the user's when the quit goes on.
+    ASSERT_EQ(quit.replies.size(), 1u);
+    EXPECT_EQ(quit.replies[0], TerminateReply::Now);
+    EXPECT_EQ(quit.saveFormatsAfterClose, std::vector<int>{saveFormat});
+    EXPECT_FALSE(controller->profilingPanelVisible());
+    controller->setUi(nullptr);
 }
 
 }  // namespace

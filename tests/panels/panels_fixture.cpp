@@ -17,6 +17,7 @@ void PanelsTest::SetUp() {
     defaults = std::make_unique<UserDefaults>((dir / "defaults.plist").string());
     ControllerOptions options;
     options.supportFolder = support();
+    options.defaults = defaults.get();
     controller = std::make_unique<Controller>(options);
     window = std::make_unique<MainWindow>(controller->preview());
     menus = std::make_unique<MainWindowMenus>(*controller, *window);
