@@ -21,6 +21,9 @@
 //   controller_settings_files.cpp  settings to the clipboard and to files, multiple export and import
 //   controller_presets.cpp       presets and the settings selector
 //   controller_maintenance.cpp   cleaning the history, renaming sources, the file search
+//   controller_menus.cpp         the "Profiles" menu, the filters and white-balance
+//                                pop-ups, the white-balance preset window
+//   controller_profiling.cpp     the camera-profiling panel (ProfilingWorkflow)
 // Windows stay out of it: they implement ControllerUi and call in.
 //
 // Threads: the window actions run on the main thread. The history writer,
@@ -53,6 +56,7 @@
 #include "app/open_events.h"
 #include "app/owned_threads.h"
 #include "app/presets.h"
+#include "app/profile_menu.h"
 #include "app/settings_selector.h"
 #include "app/tag_copy_threads.h"
 #include "app/update_check.h"
@@ -61,8 +65,11 @@
 namespace dvk {
 
 class ControllerUi;
-class UserDefaults;
+class FiltersButtonView;
 class PreviewController;
+class ProfilingWorkflow;
+class UserDefaults;
+class WbButtonView;
 
 // One item of a batch: a raw file with its default settings (a path), or
 // with the settings of a history record (the record's own source, or another
@@ -268,6 +275,54 @@ public:
     // opened (main thread).
     void openCommandLineFile(const std::string& path, std::function<void(int)> done = {});
 
+    // --- camera-profile menu, filters and white-balance pop-ups (controller_menus.cpp)
+    // The window's views of the menus (each may be null: nothing is shown)
+    // and the modal run of the preset window titled `title`.
+    struct MenuViews {
+        ProfileMenuView* profiles = nullptr;
+        FiltersButtonView* filters = nullptr;
+        WbButtonView* wb = nullptr;
+        std::function<void(const std::string& title)> runWbPresetWindow;
+    };
+    void setMenuViews(MenuViews views);
+    // Where the filters pop-up looks for profiles other tools leave ("/tmp").
+    void setFilterProfileRoot(std::string root);
+    // createProfileMenu (and the createProfileMenu: action), main thread.
+    void createProfileMenu();
+    // setCustomCameraProfile: with a menu item's title or a name ("Default",
+    // a profile file's name, a built-in name); once the apply worker is idle.
+    void setCustomCameraProfile(const std::string& name, ProfileSender sender = ProfileSender::Name);
+    // updateFiltersButton, and the tag the filters pop-up shows.
+    void updateFiltersButton();
+    long selectedFilterTag() const;
+    // initWbButton with the open file's exiftool text (the open thread, or main).
+    void initWbButton(const std::string& cameraInfo);
+    // setWBToCustom: (main thread), and useAsShotWBisChanged: (the pop-up's
+    // action after its mode was set: developed again for modes 1 and up).
+    void setWBToCustom();
+    void useAsShotWBisChanged();
+    // showCreateWBPresetWindow: with the menu item's tag (100 create, 101 delete).
+    void showCreateWBPresetWindow(int tag);
+    // closeCreateWBPresetWindow: the preset window's button; `done` gets
+    // whether the window closes (false: it stays open), once the apply
+    // worker is idle (at once when it is).
+    void closeCreateWBPresetWindow(const std::string& buttonTitle, const std::string& typedName,
+                                   std::function<void(bool close)> done);
+
+    // --- camera profiling (controller_profiling.cpp) -----------------------------
+    // The profiling panel's workflow over the open file (made on first use).
+    ProfilingWorkflow& profiling();
+    // showProfilingWindow: (the menu action).
+    void showProfilingWindow();
+    // The panel was closed by the user: its close steps.
+    void profilingWindowWillClose();
+    // The panel's close steps and hiding it, when it is up. The quit (before
+    // "Action: Exit") and the open of another file (before the load) call it
+    // first. Runs at once while the apply worker is idle, else right after
+    // its run, ahead of anything handed to preview().whenIdle later.
+    void closeProfilingPanelIfOpen();
+    bool profilingPanelVisible() const;
+
     // --- file lists (controller_file_list.cpp) ---------------------------------
     // Every file of a choice of files and folders, sorted, reporting
     // "Scanned %d files" at most once a second.
@@ -438,6 +493,13 @@ private:
     std::unique_ptr<RawProcessor> rawProcessor_;
     // After the processor: its worker stops before the processor goes.
     std::unique_ptr<PreviewController> preview_;
+    // After the preview: the menus' and profiling state goes first (the
+    // profiling workflow waits for a running colprof). Made on first use.
+    struct MenusState;
+    mutable std::shared_ptr<MenusState> menus_;
+    struct ProfilingState;
+    std::shared_ptr<ProfilingState> profiling_;
+    MenusState& menus() const;
     std::unique_ptr<HistoryStore> store_;
     std::mutex storeMutex_;
     int storeObserver_ = 0;

@@ -5,6 +5,7 @@
 #include "app/controller.h"
 #include "app/controller_ui.h"
 #include "app/history_defaults.h"
+#include "app/preview_controller.h"
 #include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
@@ -81,10 +82,22 @@ TerminateReply Controller::applicationShouldTerminate() {
         return TerminateReply::Later;
     }
     quitPending_ = false;
+    // The profiling panel's close steps change the settings, which a running
+    // develop of the preview reads: they, and the record below, wait for it.
+    if (profilingPanelVisible() && preview_->applyWorker().running()) {
+        preview_->whenIdle([this, alive = std::weak_ptr<int>(lifeToken_)] {
+            if (!alive.lock()) return;
+            if (ui_)
+                ui_->terminate();
+            else
+                applicationShouldTerminate();
+        });
+        return TerminateReply::Later;
+    }
 
     // 1., 2. The profiling panel's close steps give the user's settings back.
     log_line("DVK should terminate.");
-    if (ui_) ui_->closeProfilingWindow();
+    closeProfilingPanelIfOpen();
 
     // 3. The open file's settings, unless they are its default.
     RawProcessor& r = *rawProcessor_;

@@ -157,10 +157,9 @@ void Controller::moveCurrentProfileToTrash() {
                             {"Cancel", "Permanently erase"});
     if (answer != 1001) return;
     if (!trash_or_erase(p, toTrash, "Can't move \n" + p + "\n to Trash", "Can't erase \n" + p)) return;
-    if (!ui_) return;
-    ui_->createProfileMenu();
-    ui_->setCustomCameraProfile("Default");
-    if (!ui_->disableAutoApply()) ui_->apply(std::string());
+    createProfileMenu();
+    setCustomCameraProfile("Default");
+    if (ui_ && !ui_->disableAutoApply()) ui_->apply(std::string());
 }
 
 void Controller::runAWBLock() {

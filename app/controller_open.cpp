@@ -14,6 +14,7 @@
 #include "app/exiftool.h"
 #include "app/history_defaults.h"
 #include "app/history_filter.h"
+#include "app/preview_controller.h"
 #include "app/profile_menu.h"
 #include "app/raw_path_trace.h"
 #include "app/update_feed.h"
@@ -25,6 +26,7 @@
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
 #include "platform/user_defaults.h"
+#include "profiling/profiling_workflow.h"
 
 namespace dvk {
 
@@ -185,9 +187,9 @@ bool Controller::openFile(const std::string& path, const std::optional<HistoryMO
             if (rp.fileName().empty()) return;
             loaded = true;
             rp.importSettingsFromFile(path);
-            if (!ui_) return;
-            ui_->setCustomCameraProfile(
+            setCustomCameraProfile(
                 profileMenuTitleFor(rp.customRawProfile(), userProfileFolder(applicationSupportFolder())));
+            if (!ui_) return;
             if (!ui_->disableAutoApply()) ui_->apply("Settings");
             const std::string info = cameraInfo();
             if (!info.empty()) {
@@ -222,10 +224,15 @@ bool Controller::openFile(const std::string& path, const std::optional<HistoryMO
             if (ui_) ui_->resetForNewFile();
         });
 
-    // Orientation, the preview and the window's steps for the new image.
-    if (ui_) ui_->developOpenedFile();
-
+    // Orientation and the preview here, on the thread that owns the
+    // processor; the preview's window steps follow on the main queue.
+    preview_->showOpenedFile();
     const DVKLib* d = rp.dvklib();
+    const unsigned filters = d && d->libraw ? d->libraw->imgdata.idata.filters : 0;
+    onMain([this, filters] {
+        if (ui_) ui_->fileOpened(filters);
+    });
+
     if (!rp.camera().empty() && d && d->libraw) {
         const libraw_iparams_t& id = d->libraw->imgdata.idata;
         storeUpdateFeedAddress(defaults(), std::string(id.make) + id.model);
@@ -240,10 +247,13 @@ bool Controller::loadForOpen(const std::string& path) {
     RawProcessor& rp = *rawProcessor_;
     const std::string previous = rp.fileName();
     const bool same = path == previous;
-    if (!same)
-        onMain([this] {
-            if (ui_) ui_->closeProfilingWindow();
-        });
+    // The profiling panel's close steps first, so that the file loaded (the
+    // same one too: its settings are applied again) takes none of the
+    // measuring state. The road's thread waits meanwhile, and no apply run
+    // goes while a road does.
+    onMain([this] {
+        if (profilingPanelVisible()) profiling().closeProfilingWindow();
+    });
     const DVKLib* d = rp.dvklib();
     const LibRaw_DVK* decoder = d ? d->libraw.get() : nullptr;
     const int rc = rp.initFloatPreviewFromRawFile(path);
@@ -294,10 +304,8 @@ void Controller::applyOpenedFileSettings(const std::string& path, const std::opt
             const std::string destination = rp.makeFullDestinationFileName();
             if (!destination.empty() && destination != traced) rp.setDestinationFile(traced);
         }
-        if (ui_) {
-            ui_->createProfileMenu();
-            ui_->initWbButton(info);
-        }
+        createProfileMenu();
+        initWbButton(info);
         historyList_.setFilterPredicate(historyFilterForFile(path, rp.camera()));
         if (applied)
             selectSettings(*applied);

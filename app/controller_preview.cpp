@@ -4,6 +4,7 @@
 #include "app/preview_controller.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
+#include "profiling/profiling_workflow.h"
 
 namespace dvk {
 
@@ -11,6 +12,12 @@ void Controller::makePreviewController() {
     PreviewHooks hooks;
     hooks.setProgressMT = [this](double v) { setProgressMT(v); };
     hooks.modifierFlags = [] { return currentModifierFlags(); };
+    hooks.updateFiltersButton = [this] { updateFiltersButton(); };
+    hooks.selectedFilterTag = [this] { return selectedFilterTag(); };
+    hooks.setCustomCameraProfile = [this](const std::string& name) { setCustomCameraProfile(name); };
+    hooks.setWBToCustom = [this] { setWBToCustom(); };
+    hooks.profilingPanelVisible = [this] { return profilingPanelVisible(); };
+    hooks.targetSampling = [this](const RectD& r) { profiling().targetSampling(r.x, r.y, r.width, r.height); };
     hooks.chooseProfileFile = [](const std::optional<std::string>& startAt) -> std::optional<std::string> {
         OpenPanelRequest request;
         request.title = "Choose a profile";
@@ -25,6 +32,8 @@ void Controller::makePreviewController() {
     hooks.rawProcessorInUse = [this] { return rawProcessorInUse(); };
     hooks.whenRawProcessorFree = [this](std::function<void()> task) { whenRawProcessorFree(std::move(task)); };
     preview_ = std::make_unique<PreviewController>(*rawProcessor_, std::move(hooks));
+    // Made here, on the main thread: the open thread reaches it too.
+    menus();
 }
 
 void Controller::openCommandLineFile(const std::string& path, std::function<void(int)> done) {

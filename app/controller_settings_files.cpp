@@ -59,10 +59,8 @@ void Controller::pasteSettings() {
         if (!r.importSettingsFromFile(std::string())) return;
         const std::string profile = r.customRawProfile();
         const std::string name = profile.empty() ? std::string("Default") : last_path_component(profile);
-        if (ui_) {
-            ui_->setCustomCameraProfile(name);
-            if (!ui_->disableAutoApply()) ui_->apply(std::string());
-        }
+        setCustomCameraProfile(name);
+        if (ui_ && !ui_->disableAutoApply()) ui_->apply(std::string());
     };
     // Once the apply worker leaves the processor alone.
     preview_->whenIdle(change);

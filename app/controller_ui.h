@@ -1,7 +1,6 @@
 // What the controller asks of its windows. The Qt windows (app/ui/)
 // implement it; the controller's rules run without them (tools, tests), where
-// every request does nothing. Calls come on the main thread, except
-// developOpenedFile (see there).
+// every request does nothing. Calls come on the main thread.
 #pragma once
 
 #include <optional>
@@ -27,26 +26,15 @@ public:
     // --- the open road ---------------------------------------------------------
     // The main window's title and the file it represents ("" : none).
     virtual void setMainWindowTitle(const std::string& title, const std::string& representedFile) {}
-    // Another file is about to be loaded, or the program quits: the
-    // camera-profiling panel's close steps run and it closes (when it is up).
-    virtual void closeProfilingWindow() {}
     // A new file was loaded (not the one open before): the window's undo
     // actions go, the image view gets a new crop marker, the readouts read 0,
     // the show-previous button is disabled and off, the previous states are
     // cleared and the presets pop-up shows its first item.
     virtual void resetForNewFile() {}
-    // Called on the thread that loaded the file, which owns the RawProcessor
-    // until this returns: the loaded image turned as the file (or the user's
-    // rotation) asks, reset, developed for the preview; then, on the main
-    // queue, zoom to fit, the previous states, the image view's size, the
-    // window's zoom and anchor, and the interpolation choices for the sensor.
-    virtual void developOpenedFile() {}
-    // The camera-profile menu and the white-balance pop-up for the file just
-    // loaded (its metadata text from exiftool, "" when there is none).
-    virtual void createProfileMenu() {}
-    virtual void initWbButton(const std::string& cameraInfo) {}
-    // setCustomCameraProfile: with a profile's title, a file name or "Default".
-    virtual void setCustomCameraProfile(const std::string& name) {}
+    // The opened file's preview is developed: the window maximised when
+    // "keepMax" asks for it, and the interpolations the file's sensor offers
+    // (`sensorFilters`: the decoder's filters of the file).
+    virtual void fileOpened(unsigned sensorFilters) {}
     // The "DisableAutoApply" preference, and apply: with a sender's title
     // ("" : nil; "Settings": a settings file was applied).
     virtual bool disableAutoApply() const { return false; }

@@ -205,8 +205,8 @@ public:
     std::shared_ptr<DisplayImage> makeImageFromPreview();
     void apply(const ApplySender& sender);
     // Develops again on the worker: the run starts now, or after the run
-    // that is going (requests meanwhile make one run). `after` runs once the
-    // run's image is shown.
+    // that is going (requests meanwhile make one run), or after the open or
+    // batch that uses the processor. `after` runs once the run's image is shown.
     void runApplyInThread(std::function<void()> after = {});
     void rotateImageLeft();
     void rotateImageRight();

@@ -92,7 +92,15 @@ void PreviewController::apply(const ApplySender& sender) {
     });
 }
 
-void PreviewController::runApplyInThread(std::function<void()> after) { worker_->request(std::move(after)); }
+void PreviewController::runApplyInThread(std::function<void()> after) {
+    // No run while an open or a batch uses the processor on its thread (the
+    // profiling panel's close steps ask for one during the open road).
+    if (hooks_.rawProcessorInUse && hooks_.whenRawProcessorFree && hooks_.rawProcessorInUse()) {
+        hooks_.whenRawProcessorFree([this, after = std::move(after)]() mutable { runApplyInThread(std::move(after)); });
+        return;
+    }
+    worker_->request(std::move(after));
+}
 
 void PreviewController::applyBegin() {
     controls_.showPrevious = false;

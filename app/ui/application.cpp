@@ -16,6 +16,8 @@
 #include "app/ui/help_menu.h"
 #include "app/ui/main_window.h"
 #include "app/ui/main_window_delegate.h"
+#include "app/ui/main_window_menus.h"
+#include "app/ui/profiling_panel.h"
 #include "app/ui/quit_signals.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/update_requester.h"
@@ -44,11 +46,14 @@ int runApplication(QApplication& app, int argc, char** argv) {
         Controller controller(options);
         ControllerWindows windows(controller);
         MainWindow mainWindow(controller.preview());
+        MainWindowMenus menus(controller, mainWindow);
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
         wireAppDelegate(controller, windows, mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
         MainWindowDelegate windowDelegate(mainWindow);
+        windowDelegate.setProfilingPanel(&menus.profilingPanel(),
+                                         [&controller] { controller.profilingWindowWillClose(); });
         HelpActions helpActions(controller);
         // The editors the saves open files in (the delegate fills them from the defaults).
         helpActions.setEditors({[&controller]() -> std::vector<std::string>& { return controller.editors(); },

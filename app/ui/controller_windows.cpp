@@ -25,8 +25,6 @@
 #include "app/ui/rename_source_panel.h"
 #include "app/ui/settings_selector_window.h"
 #include "app/ui/text_field_scroller.h"
-#include "pipeline/processor/raw_processor.h"
-#include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -192,12 +190,6 @@ void ControllerWindows::terminate() {
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
-void ControllerWindows::setCustomCameraProfile(const std::string& name) {
-    // Only the profile menu marks a choice; the processor has it already.
-    PreviewController& pc = controller_.preview();
-    if (pc.hooks().setCustomCameraProfile) pc.hooks().setCustomCameraProfile(name);
-}
-
 void ControllerWindows::setPreferenceMenuStates(const PreferenceMenuStates& s) {
     MainWindow* m = main();
     if (!m || !m->preferencesMenu()) return;
@@ -295,17 +287,11 @@ void ControllerWindows::resetForNewFile() {
     if (main()) controller_.preview().resetForNewFile();
 }
 
-void ControllerWindows::developOpenedFile() {
-    // The opening thread's part: orientation, reset and the preview.
-    controller_.preview().showOpenedFile();
-    const DVKLib* d = controller_.rawProcessor()->dvklib();
-    const unsigned filters = d && d->libraw ? d->libraw->imgdata.idata.filters : 0;
-    runOnMainQueueSync([this, filters] {
-        MainWindow* m = main();
-        if (!m) return;
-        if (UserDefaults::standard().boolForKey("keepMax") && !m->isMaximized()) m->showMaximized();
-        showInterpolationChoices(filters);
-    });
+void ControllerWindows::fileOpened(unsigned sensorFilters) {
+    MainWindow* m = main();
+    if (!m) return;
+    if (UserDefaults::standard().boolForKey("keepMax") && !m->isMaximized()) m->showMaximized();
+    showInterpolationChoices(sensorFilters);
 }
 
 void ControllerWindows::showInterpolationChoices(unsigned filters) {
@@ -319,7 +305,9 @@ void ControllerWindows::showInterpolationChoices(unsigned filters) {
 
 bool ControllerWindows::disableAutoApply() const { return controller_.preview().disableAutoApply(); }
 
-void ControllerWindows::apply(const std::string& senderTitle) { controller_.preview().apply(apply_sender(senderTitle)); }
+void ControllerWindows::apply(const std::string& senderTitle) {
+    controller_.preview().apply(apply_sender(senderTitle));
+}
 
 void ControllerWindows::setSaveButtonHighlighted(bool on) {
     if (MainWindow* m = main()) m->saveButton()->setStyleSheet(on ? QStringLiteral("color: #0a60ff;") : QString());

@@ -62,8 +62,7 @@ public:
     void terminate() override;
     void setMainWindowTitle(const std::string& title, const std::string& representedFile) override;
     void resetForNewFile() override;
-    void developOpenedFile() override;
-    void setCustomCameraProfile(const std::string& name) override;
+    void fileOpened(unsigned sensorFilters) override;
     bool disableAutoApply() const override;
     void apply(const std::string& senderTitle) override;
     void setSaveButtonHighlighted(bool on) override;

@@ -84,6 +84,7 @@ public:
     ImageViewNoDrag* histogramView() const { return histogramView_; }
     DiagramWindow* diagramWindow() const { return diagramWindow_; }
     QMenu* preferencesMenu() const { return preferencesMenu_; }
+    QMenu* imageMenu() const { return imageMenu_; }
     QCheckBox* copyTagsButton() const { return copyTags_; }
     // Shows the camera info text (the open road's step).
     void setCameraInfo(const std::string& text);
@@ -182,6 +183,7 @@ private:
     QPlainTextEdit* cameraInfoView_ = nullptr;
     PopUpButtonScroller *filtersButton_ = nullptr, *wbPopUp_ = nullptr, *presetsPopUp_ = nullptr;
     QMenu* preferencesMenu_ = nullptr;
+    QMenu* imageMenu_ = nullptr;
     DiagramWindow* diagramWindow_ = nullptr;
     KeyboardHelperWindow* keyboardHelper_ = nullptr;
 

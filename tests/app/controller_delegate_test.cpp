@@ -10,6 +10,7 @@
 #include "app/controller_ui.h"
 #include "app/exiftool.h"
 #include "app/open_events.h"
+#include "app/preview_controller.h"
 #include "app/update_check.h"
 #include "platform/dispatch.h"
 #include "platform/modifier_keys.h"
@@ -114,7 +115,6 @@ TEST(OpenEvents, CommandLineFilesLeaveOptionsOutAndBecomeAbsolute) {
 // The windows' side of the delegate, recorded.
 struct DelegateUi : ControllerUi {
     std::vector<std::string> calls;
-    std::function<void()> onCloseProfiling;
     std::function<void()> onTerminate;
     std::optional<WindowStateDefaults> states;
     const ScriptedAlerts* alerts = nullptr;
@@ -128,10 +128,6 @@ struct DelegateUi : ControllerUi {
     void settingsSelectorChanged() override { calls.push_back("selector"); }
     void registerForDrops() override {
         calls.push_back("drops after " + std::to_string(alerts ? alerts->count() : 0) + " alerts");
-    }
-    void closeProfilingWindow() override {
-        calls.push_back("close profiling");
-        if (onCloseProfiling) onCloseProfiling();
     }
     std::optional<WindowStateDefaults> windowStateDefaults() const override { return states; }
     void terminate() override {
@@ -158,9 +154,13 @@ protected:
     void runFor(std::chrono::milliseconds time, const std::function<bool()>& done = {}) {
         test::runFor(queue, time, done);
     }
-    // Runs the main queue until the gathering, roads and workers have ended.
+    // Runs the main queue until the gathering, roads, workers and the apply
+    // worker's runs have ended.
     void runUntilIdle() {
-        runFor(10s, [&] { return controller->activity().running() == 0 && queue.pending() == 0; });
+        runFor(10s, [&] {
+            return controller->activity().running() == 0 && !controller->preview().applyWorker().busy() &&
+                   queue.pending() == 0;
+        });
     }
     std::vector<std::string> alertTexts() const {
         std::vector<std::string> texts;
@@ -248,20 +248,19 @@ TEST_F(Delegate, QuitRecordsTheOpenFilesSettingsOnlyWhenTheyAreNotItsDefault) {
     EXPECT_EQ(exitRecords()[0].sourceFile(), a);
     EXPECT_EQ(exitRecords()[0].valueForKey("exposure").double_value(), -1);
 
-    // The profiling panel's close steps come first: the settings they give
-    // back are the ones compared (with the file's own newest record now) and
-    // recorded.
-    raw().setExposure(0.2);
-    ui.calls.clear();
-    ui.onCloseProfiling = [this] { raw().setExposure(-1); };
-    EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Now);
-    EXPECT_EQ(ui.calls, std::vector<std::string>{"close profiling"});
-    EXPECT_EQ(exitRecords().size(), 1u);
+    // The profiling panel's close steps come first: its measuring state
+    // (save format 17) is given back and the user's settings recorded.
     raw().setExposure(2);
-    ui.onCloseProfiling = [this] { raw().setExposure(1.5); };
-    controller->applicationShouldTerminate();
+    const int saveFormat = raw().saveFormat();
+    controller->showProfilingWindow();
+    runUntilIdle();
+    ASSERT_TRUE(controller->profilingPanelVisible());
+    ASSERT_EQ(raw().saveFormat(), 17);
+    EXPECT_EQ(controller->applicationShouldTerminate(), TerminateReply::Now);
+    EXPECT_FALSE(controller->profilingPanelVisible());
     ASSERT_EQ(exitRecords().size(), 2u);
-    EXPECT_EQ(exitRecords()[0].valueForKey("exposure").double_value(), 1.5);
+    EXPECT_EQ(exitRecords()[0].valueForKey("exposure").double_value(), 2);
+    EXPECT_EQ(exitRecords()[0].valueForKey("saveFormat").int_value(), saveFormat);
 
     EXPECT_EQ(defaults->integerForKey("HistogramB"), 1);
     EXPECT_EQ(defaults->integerForKey("DiagramWindow"), 1);

@@ -8,6 +8,7 @@
 #include "app/controller_ui.h"
 #include "app/multiple_settings.h"
 #include "app/presets.h"
+#include "app/profile_menu.h"
 #include "platform/pasteboard.h"
 #include "tests/app/controller_fixture.h"
 
@@ -37,10 +38,23 @@ std::vector<std::string> tree(const fs::path& root) {
     return out;
 }
 
-struct WindowLog : ControllerUi {
+// The windows' side, the profile menu's marks included.
+struct WindowLog : ControllerUi, ProfileMenuView {
     std::vector<std::string> calls;
     bool autoApplyOff = false;
-    void setCustomCameraProfile(const std::string& name) override { calls.push_back("profile " + name); }
+    void attach(Controller& c) {
+        c.setUi(this);
+        Controller::MenuViews views;
+        views.profiles = this;
+        c.setMenuViews(views);
+    }
+    void detach(Controller& c) {
+        c.setUi(nullptr);
+        c.setMenuViews({});
+    }
+    void setProfilesMenu(const MenuItems*) override {}
+    void checkProfileItem(const std::string& title) override { calls.push_back("profile " + title); }
+    void setWindowTitle(const std::string&) override {}
     void apply(const std::string& title) override { calls.push_back("apply " + title); }
     bool disableAutoApply() const override { return autoApplyOff; }
     void runCreatePresetWindow() override { calls.push_back("new preset window"); }
@@ -100,7 +114,7 @@ TEST_F(SettingsFiles, WhiteBalanceSwitchedOffLeavesTheClipboardButNotTheExportAn
 TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff) {
     set_general_pasteboard(nullptr);
     WindowLog ui;
-    controller->setUi(&ui);
+    ui.attach(*controller);
     openFile(acmeFile("a.dng"));
     general_pasteboard()->setString("exposure -0.75\ncustomRawProfile /somewhere/My Camera.icc\n");
     controller->pasteSettings();
@@ -113,12 +127,12 @@ TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff
     controller->pasteSettings();
     EXPECT_EQ(raw().exposure(), 0.5);
     EXPECT_EQ(ui.calls, std::vector<std::string>{"profile Default"});
-    controller->setUi(nullptr);
+    ui.detach(*controller);
 }
 
 TEST_F(SettingsFiles, PresetsAreListedByNameKeepTheirFilesAndAskBeforeOverwriting) {
     WindowLog ui;
-    controller->setUi(&ui);
+    ui.attach(*controller);
     for (const char* f : {"b.dvks", "a10.dvks", "a9.dvks", "notes.txt"}) std::ofstream(presets() / f) << "exposure 1\n";
     std::ofstream(presets() / "x.DVKS") << "exposure 1.75\n";
     openFile(acmeFile("p.dng"));
@@ -170,7 +184,7 @@ TEST_F(SettingsFiles, PresetsAreListedByNameKeepTheirFilesAndAskBeforeOverwritin
     EXPECT_TRUE(has_line_starting(read_file(presets() / "B.DVKS"), "exposure -2\n"));
     EXPECT_FALSE(fs::exists(presets() / "B.dvks.dvks"));
     EXPECT_EQ(fs::exists(presets() / "B.dvks"), false);
-    controller->setUi(nullptr);
+    ui.detach(*controller);
 }
 
 TEST_F(SettingsFiles, APresetHoldsOnlyTheGroupsSwitchedOnAndCancelRestoresTheChoice) {

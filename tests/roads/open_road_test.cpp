@@ -21,7 +21,7 @@ TEST_F(OpenRoad, AFileThatFailsToLoadLeavesTheOpenFileWholeAndSaveStillWritesIt)
     const fs::path gpr = dir / "photos" / "p" / "clip.gpr";
     fs::create_symlink(testdata_dir() / "raw" / "hero7.gpr", gpr);
     ASSERT_TRUE(openAndWait(x));
-    EXPECT_TRUE(ui.saw("develop"));
+    EXPECT_TRUE(ui.saw("opened"));
     raw().setRotation(16);
     raw().setDestinationFile(photos() + "/out/");
     const float* image = raw().image32();

@@ -29,7 +29,7 @@ public:
     void showInfoText(const std::string& text) override { note("info:" + text); }
     void setMainWindowTitle(const std::string& title, const std::string&) override;
     void resetForNewFile() override { note("reset"); }
-    void developOpenedFile() override { note("develop"); }
+    void fileOpened(unsigned) override { note("opened"); }
     void showEmptyWindow() override { note("empty"); }
     void resetFrame() override { note("frame"); }
     void showCancelButton(bool shown) override { note(shown ? "cancel shown" : "cancel hidden"); }
