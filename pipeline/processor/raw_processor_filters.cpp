@@ -79,9 +79,27 @@ int RawProcessor::outputProfile() const {
 }
 
 void RawProcessor::setGamutArr(const char* profileName) {
-    AlignedBuffer<std::uint8_t> map = allocate_aligned_zeroed<std::uint8_t>(kGamutMapBytes);
-    if (map) fill_gamut_map(dvklib_, profileName, map.get());
-    gamutArr_ = std::move(map);
+    // The output profile names are static strings of the profile table.
+    std::lock_guard<std::mutex> hold(gamutLock_);
+    gamutArr_.reset();
+    gamutProfilePending_ = profileName;
+}
+
+void RawProcessor::setGamutArr(AlignedBuffer<std::uint8_t> buffer) {
+    std::lock_guard<std::mutex> hold(gamutLock_);
+    gamutArr_ = std::move(buffer);
+    gamutProfilePending_ = nullptr;
+}
+
+std::uint8_t* RawProcessor::gamutArr() const {
+    std::lock_guard<std::mutex> hold(gamutLock_);
+    if (gamutProfilePending_) {
+        AlignedBuffer<std::uint8_t> map = allocate_aligned_zeroed<std::uint8_t>(kGamutMapBytes);
+        if (map) fill_gamut_map(dvklib_, gamutProfilePending_, map.get());
+        gamutArr_ = std::move(map);
+        gamutProfilePending_ = nullptr;
+    }
+    return gamutArr_.get();
 }
 
 // --- decompression points and grey strip ---------------------------------------

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "pipeline/fast_paths.h"
 #include "pipeline/stages/detail_stages.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "pipeline/stages/highlight_recovery.h"
@@ -68,17 +69,35 @@ void RawProcessor::runApplyCurveVecFInThread(band_record* band) { applyCurveToBa
 
 void RawProcessor::applyCurveToBand(band_record* band, const double* balance) {
     // Every stage here works on single rows or on 2 x 2 blocks at even rows,
-    // so the band is run through all of them 12 rows at a time (the chunk
-    // keeps the colour pattern's phase): the same pixels as whole-band
-    // passes, with the chunk still in cache from one stage to the next.
-    constexpr unsigned kChunkRows = 12;
+    // so the band is run through all of them a few rows at a time: the same
+    // pixels as whole-band passes, with the rows still in cache from one
+    // stage to the next. The mosaic stages count pattern rows from the
+    // chunk's first row: chunks of 12 rows keep the phase of every pattern,
+    // chunks of 2 (small enough for the processor's second-level cache) that
+    // of the 2 x 2 patterns.
+    const unsigned chunk_rows = curveChunkRows();
     const unsigned w = band->width, rows = band->rows_with_overlap;
     const double shift = blackShift();
     const double e = std::exp2(ev_);
-    for (unsigned first = 0; first < rows; first += kChunkRows) {
-        const unsigned n = rows - first < kChunkRows ? rows - first : kChunkRows;
+    const bool fused = fast_paths_enabled() && shift == 0 && e == 1.0 && balance;
+    for (unsigned first = 0; first < rows; first += chunk_rows) {
+        const unsigned n = rows - first < chunk_rows ? rows - first : chunk_rows;
         float* img = band->band_start + static_cast<std::size_t>(first) * w * 4;
         const std::size_t pixels = static_cast<std::size_t>(w) * n;
+        if (fused) {
+            // The balance with the clamp after it (the exposure factor is 1);
+            // the clamp the curve starts with then changes nothing.
+            scale_and_clamp_rgbg(img, pixels, balance);
+            if (hlCompression_ != 0)
+                compress_highlights(dvklib_, img, w, n, static_cast<float>(hlCompression_), static_cast<float>(hlRange_));
+            if (hlCompression_ != 0)
+                apply_tone_curve(dvklib_, img, w, n, useSCurve_, static_cast<float>(brightness_),
+                                 static_cast<float>(contrast_), static_cast<float>(valueZ_));
+            else
+                apply_tone_curve_to_clamped(dvklib_, img, w, n, useSCurve_, static_cast<float>(brightness_),
+                                            static_cast<float>(contrast_), static_cast<float>(valueZ_));
+            continue;
+        }
         if (balance) scale_channels(img, pixels, balance[0], balance[1], balance[2], balance[3]);
         if (shift != 0) black_shift(dvklib_, img, w, n, static_cast<float>(shift));
         scale_channels(img, pixels, e, e, e, e);
@@ -89,6 +108,18 @@ void RawProcessor::applyCurveToBand(band_record* band, const double* balance) {
                          static_cast<float>(valueZ_));
     }
     band->done = 1;
+}
+
+unsigned RawProcessor::curveChunkRows() const {
+    if (!fast_paths_enabled()) return 12;
+    const DVKLib* d = dvklib_;
+    if (!d || !d->libraw) return 12;
+    const libraw_data_t& id = d->libraw->imgdata;
+    if (id.rawdata.ioparams.shrink != 0 || id.idata.filters == 0) return 2;  // full-colour form: no pattern
+    for (int r = 0; r < 48; ++r)
+        for (int c = 0; c < 48; ++c)
+            if (d->libraw->fcol(r, c) != d->libraw->fcol(r & 1, c & 1)) return 12;
+    return 2;
 }
 
 void RawProcessor::unsharpChannelsInThread(band_record* band) {
@@ -102,8 +133,11 @@ void RawProcessor::unsharpChannelsInThread(band_record* band) {
 void RawProcessor::unsharpChannelsInBands(int threads, int overlap, float* image, unsigned width, unsigned height) {
     const unsigned radius = (isHalfSize() || cfa() == 0) ? 1 : 2;
     const double amount = static_cast<double>(0.32f);
+    // Only the sites' own samples matter before demosaicing: the mask of a
+    // 2 x 2 pattern is taken at the sites alone (the same values there).
     const auto rows_worker = [&](float* const* rows, unsigned count) {
-        rgbg_unsharp_channels(dvklib_, rows, width, count, radius, amount);
+        if (!fast_paths_enabled() || !rgbg_unsharp_sites(dvklib_, rows, width, count, radius, amount))
+            rgbg_unsharp_channels(dvklib_, rows, width, count, radius, amount);
     };
     if (!run_bands_with_private_overlaps(rows_worker, rgbg_overlap_layout(threads, height), overlap, image, width, 4))
         runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, threads, overlap, image, width, height);

@@ -16,6 +16,14 @@ void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned heig
 void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, double amount);
 void rgbg_unsharp_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
                            double amount);
+// The mosaic unsharp mask of a full-size mosaic whose pattern repeats every
+// two rows and columns, at the sites only: each site's own sample gets
+// exactly the value rgbg_unsharp_channels gives it, while the samples of the
+// other channels (which no later stage reads before demosaicing fills them)
+// are left as they were. About half the work. False, touching nothing, for
+// any other image (the caller then takes rgbg_unsharp_channels).
+bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
+                        double amount);
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount);
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);

@@ -106,20 +106,33 @@ TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
 
 TEST(UnsharpBands, WithoutMovesSameAsTheOverlappingRunner) {
     // Odd heights leave the last row to neither; overlaps above the smallest
-    // band are limited the same way.
-    for (auto [h, n, overlap] : {std::tuple<unsigned, int, int>{1001, 4, 4}, {777, 5, 4}, {451, 3, 200}, {300, 8, 4}}) {
-        const unsigned w = 26;
-        RawProcessor p;
-        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
-        const std::size_t spare = std::size_t(n - 1) * 2 * std::size_t(overlap);
-        auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, h);
-        std::vector<float> moved = src, in_place = src;
-        p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, moved.data(), w, h);
-        p.unsharpChannelsInBands(n, overlap, in_place.data(), w, h);
-        expect_close(moved, in_place, std::size_t(w) * h * 4, 0);
-        // Nothing is written past the image.
-        EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
-                               src.begin() + std::ptrdiff_t(w) * h * 4));
+    // band are limited the same way. The banded run masks the sites alone:
+    // each site's own sample as the runner gives it, the other samples as
+    // they were (no later step reads them); in its general form, all four.
+    for (bool sites_only : {true, false}) {
+        test::FastPaths fast(sites_only);
+        for (auto [h, n, overlap] :
+             {std::tuple<unsigned, int, int>{1001, 4, 4}, {777, 5, 4}, {451, 3, 200}, {300, 8, 4}, {3, 1, 4}}) {
+            const unsigned w = 26;
+            RawProcessor p;
+            test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
+            const std::size_t spare = std::size_t(n - 1) * 2 * std::size_t(overlap);
+            auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, h);
+            std::vector<float> moved = src, in_place = src;
+            p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, moved.data(), w, h);
+            p.unsharpChannelsInBands(n, overlap, in_place.data(), w, h);
+            for (unsigned y = 0; y < h; ++y)
+                for (unsigned x = 0; x < w; ++x)
+                    for (unsigned c = 0; c < 4; ++c) {
+                        const std::size_t i = (std::size_t(y) * w + x) * 4 + c;
+                        const bool site = c == ((kRGGB >> (((y << 1 & 14) | (x & 1)) << 1)) & 3);
+                        const float want = site || !sites_only ? moved[i] : src[i];
+                        ASSERT_EQ(in_place[i], want) << "row " << y << " column " << x << " channel " << c << " h " << h;
+                    }
+            // Nothing is written past the image.
+            EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
+                                   src.begin() + std::ptrdiff_t(w) * h * 4));
+        }
     }
 }
 
