@@ -49,15 +49,25 @@ void AutoWbCells::add_row(unsigned row, const float* line) {
         if (!k.usable) continue;
         const unsigned left = kFirstRow + kCellRows * j, right = std::min(left + kCellRows, iw_);
         if (mosaic_) {
-            for (unsigned col = left; col < right; ++col) {
-                const int c = pat[col % ColourPattern::kPeriod];
-                const double v = double(line[4 * col + c]) * kSampleScale;
-                if (out_of_range(v)) {
-                    k.usable = false;
-                    break;
-                }
-                k.sum[c] += v;
-                k.count[c] += 1;
+            // Each site adds to its own channel, in column order; a cell
+            // with a sample out of range is never used (its sums are not read).
+            double v[kCellRows];
+            int cs[kCellRows];
+            bool usable = true;
+            const unsigned n = right - left;
+            for (unsigned q = 0; q < n; ++q) {
+                const unsigned col = left + q;
+                cs[q] = pat[col % ColourPattern::kPeriod];
+                v[q] = double(line[4 * col + static_cast<unsigned>(cs[q])]) * kSampleScale;
+                usable = usable && !out_of_range(v[q]);
+            }
+            if (!usable) {
+                k.usable = false;
+                continue;
+            }
+            for (unsigned q = 0; q < n; ++q) {
+                k.sum[cs[q]] += v[q];
+                k.count[cs[q]] += 1;
             }
         } else {
             for (unsigned col = left; col < right; ++col)

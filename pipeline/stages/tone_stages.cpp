@@ -37,15 +37,21 @@ void clamp_float_samples(float* v, std::size_t n) { clamp_samples(v, n); }
 
 namespace {
 
+__attribute__((always_inline)) inline float clamp_sample(float x) {
+    constexpr float kMin = std::numeric_limits<float>::min();
+    float r = x > 0.0f ? x : kMin;
+    r = x <= 1.0f ? r : 1.0f;
+    return r;
+}
+
 DVK_SIMD_CLONES void scale_clamp_samples(float* __restrict v, std::size_t pixels, float f0, float f1, float f2,
                                          float f3) {
-    constexpr float kMin = std::numeric_limits<float>::min();
-    const float f[4] = {f0, f1, f2, f3};
-    for (std::size_t i = 0; i < pixels * 4; ++i) {
-        const float x = v[i] * f[i & 3];
-        float r = x > 0.0f ? x : kMin;
-        r = x <= 1.0f ? r : 1.0f;
-        v[i] = r;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        float* p = v + 4 * i;
+        p[0] = clamp_sample(p[0] * f0);
+        p[1] = clamp_sample(p[1] * f1);
+        p[2] = clamp_sample(p[2] * f2);
+        p[3] = clamp_sample(p[3] * f3);
     }
 }
 
