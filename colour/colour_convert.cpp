@@ -113,6 +113,42 @@ int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, 
                           INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Lab);
 }
 
+void PartConversion::run(float* px, std::size_t n) const {
+    if (transform_ && px && n > 0) transform_->convert_part(px, n, fast_, after_, before_);
+}
+
+PartConversion rgb_to_lab_parts(const DVKLib* d, std::size_t pixels, const char* rgb_profile, bool uplab,
+                                bool absolute, void (*before)(float* rgb, std::size_t pixels)) {
+    PartConversion c;
+    if (legacy_colorsync) return c;
+    auto src = getDVKProfileRef(d, rgb_profile, nullptr);
+    if (!src) return c;
+    auto dst = getDVKProfileRef(d, uplab ? "Uplab" : "Lab", nullptr);
+    if (!dst) return c;
+    std::string error;
+    c.transform_ = get_colour_transform(src, absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC,
+                                        dst, INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab, &error);
+    if (!c.transform_) return c;
+    c.fast_ = pixels > 0 && c.transform_->choose_fast_form(pixels);
+    c.before_ = before;
+    return c;
+}
+
+PartConversion lab_to_rgb_parts(const DVKLib* d, std::size_t pixels, const char* rgb_profile,
+                                const char* lab_profile) {
+    PartConversion c;
+    auto src = getDVKProfileRef(d, lab_profile ? lab_profile : "Uplab", nullptr);
+    auto dst = getDVKProfileRef(d, rgb_profile, nullptr);
+    if (!src || !dst) return c;
+    std::string error;
+    c.transform_ =
+        get_colour_transform(src, INTENT_PERCEPTUAL, dst, INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb, &error);
+    if (!c.transform_) return c;
+    c.fast_ = pixels > 0 && c.transform_->choose_fast_form(pixels);
+    c.after_ = clamp_rgb_float_triples;
+    return c;
+}
+
 void scale_lab_to_cielab(float* lab, unsigned width, unsigned height) {
     const std::size_t n = std::size_t(width) * height;
     for (std::size_t i = 0; i < n; ++i) {

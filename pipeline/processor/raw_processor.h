@@ -286,6 +286,12 @@ public:
     void AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void LMMSEInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    // convertImage's colour stages, from the RGB-to-Lab conversion to the
+    // output colour, in one pass over the image (each band's rows go through
+    // all of them while in cache), for the settings that allow it; false,
+    // having done nothing, otherwise.
+    bool colourStagesInOnePass(int threads, float* image, unsigned width, unsigned height);
+    bool colourInOnePassApplies() const;
     void localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
 
     // --- image stages of the processor -------------------------------------

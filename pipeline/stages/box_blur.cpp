@@ -123,6 +123,12 @@ bool box_blur_rows(float* image, int channels, int first, int count, unsigned wi
 
 bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
                    unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit) {
+    return box_blur_rows(image_rows, channels, first, count, width, height, radius, divisor, emit, RowsReady());
+}
+
+bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit,
+                   const RowsReady& ready) {
     if (!image_rows || width == 0 || height == 0 || channels <= 0) return true;
     if (first < 0 || count <= 0 || first + count > channels) return false;
     const long r = static_cast<long>(radius);
@@ -144,6 +150,15 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
     AlignedBuffer<float> vrows = allocate_aligned<float>(kBlockRows * n);
     AlignedBuffer<float> out = allocate_aligned<float>(kBlockRows * n);
     if (!ring || !sums || !across || !vrows || !out) return false;
+    // Rows [0, made) have been handed to `ready`.
+    long made = 0;
+    const auto make_through = [&](long m) {
+        if (ready && m >= made) {
+            ready(static_cast<unsigned>(made), static_cast<unsigned>(m + 1));
+            made = m + 1;
+        }
+    };
+    if (whole_copy) make_through(h - 1);
     if (whole_copy)
         for (long y = 0; y < h; ++y)
             std::memcpy(ring.get() + static_cast<std::size_t>(y) * row_floats, image_rows[y], row_floats * sizeof(float));
@@ -156,8 +171,10 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
             row = ring.get() + static_cast<std::size_t>(m) * row_floats;
         else if (m < next_emit)
             row = ring.get() + static_cast<std::size_t>(m) % ring_rows * row_floats;
-        else
+        else {
+            make_through(m);
             row = image_rows[m];
+        }
         return row + first;
     };
     for (long y = -r - 1; y <= r - 1; ++y) {
@@ -200,6 +217,7 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
             }
             break;
         }
+        make_through(y0 + rows - 1);
         for (long k = 0; k < rows; ++k) {
             const long y = y0 + k;
             if (!whole_copy)

@@ -5,6 +5,8 @@
 // or above the band size are served by clamping reads to the edge.
 #pragma once
 
+#include <functional>
+
 namespace dvk {
 
 struct DVKLib;
@@ -28,6 +30,15 @@ void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);
 void blur_ab_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB);
+// The same as part of a streaming pass: ready(first, end) makes rows [first,
+// end) before the blur first reads them (every row once, in order), and
+// done(row) is called once a row holds its blurred values (every row, in
+// order), which it may then rewrite. Without blurAB the rows are made and
+// done in order, nothing else. False when the blur's scratch rows cannot be
+// allocated (nothing was made then).
+bool blur_ab_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB,
+                      const std::function<void(unsigned first, unsigned end)>& ready,
+                      const std::function<void(unsigned row)>& done);
 void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, int enabled, float sharpness,
                        float baseRadius);
 void sharpen_l_channel(DVKLib* d, float* const* rows, unsigned width, unsigned height, int enabled, float sharpness,
