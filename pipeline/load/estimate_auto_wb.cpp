@@ -37,7 +37,16 @@ AutoWbCells::AutoWbCells(LibRaw& raw, unsigned iw, unsigned ih)
     cells_ = allocate_aligned<Cell>(std::size_t(cell_rows_) * cell_cols_);
 }
 
-void AutoWbCells::add_row(unsigned row, const float* line) {
+void AutoWbCells::add_row(unsigned row, const float* line) { add(row, line, 4); }
+
+void AutoWbCells::add_site_row(unsigned row, const float* sites) {
+    if (!mosaic_) return;  // only mosaic rows come as sites
+    add(row, sites, 0);
+}
+
+// A row of four-channel pixels (`stride` 4), or of the sites' own samples
+// of a mosaic (`stride` 0: sample x is at x).
+void AutoWbCells::add(unsigned row, const float* line, unsigned stride) {
     if (!cells_ || row < kFirstRow) return;
     const unsigned i = (row - kFirstRow) / kCellRows;
     if (i >= cell_rows_) return;
@@ -58,7 +67,8 @@ void AutoWbCells::add_row(unsigned row, const float* line) {
             for (unsigned q = 0; q < n; ++q) {
                 const unsigned col = left + q;
                 cs[q] = pat[col % ColourPattern::kPeriod];
-                v[q] = double(line[4 * col + static_cast<unsigned>(cs[q])]) * kSampleScale;
+                const float s = stride ? line[stride * col + static_cast<unsigned>(cs[q])] : line[col];
+                v[q] = double(s) * kSampleScale;
                 usable = usable && !out_of_range(v[q]);
             }
             if (!usable) {

@@ -1,6 +1,10 @@
 // normalize_image: black-subtracted samples scaled so that the white level is 1.
+#include <xmmintrin.h>
+
+#include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "pipeline/load/auto_wb_cells.h"
 #include "pipeline/band_runner.h"
@@ -72,14 +76,18 @@ void normalise_in_chunks(In in, float* out, std::size_t pixels, const Normalisat
 // normalise_pixels for a row whose pixels hold one sample each (the site's
 // own channel `colour[x % 48]`, the others 0): the same values, peaks and
 // zeros. A 0 sample (any other channel) normalises to 0 and raises no peak.
+// The site values also go to `sites` (one float a pixel). The row is
+// written past the caches (it is not read again soon, and a 16-byte row
+// start keeps every pixel a 16-byte store).
 void normalise_sites(const std::uint16_t* __restrict in, const unsigned char* colour, float* __restrict out,
-                     std::size_t pixels, const Normalisation& n, float peak[4]) {
+                     float* __restrict sites, std::size_t pixels, const Normalisation& n, float peak[4]) {
     const float black = n.black, factor = n.factor;
     float p[4] = {0, 0, 0, 0};
     bool two_colours = true;  // the row's colours alternate with the column's parity
     for (int k = 2; k < 48; ++k) two_colours = two_colours && colour[k] == colour[k & 1];
+    const bool aligned = (reinterpret_cast<std::uintptr_t>(out) & 15) == 0;
     std::size_t i = 0;
-    if (two_colours) {
+    if (two_colours && aligned) {
         const int ce = colour[0], co = colour[1];
         float pe = 0, po = 0;
         for (; i + 1 < pixels; i += 2) {
@@ -88,11 +96,15 @@ void normalise_sites(const std::uint16_t* __restrict in, const unsigned char* co
             b = b > 0 ? b : 0;
             pe = a > pe ? a : pe;
             po = b > po ? b : po;
-            float px[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-            px[ce] = a * factor;
-            px[4 + co] = b * factor;
-            std::memcpy(out + 4 * i, px, sizeof px);
+            sites[i] = a * factor;
+            sites[i + 1] = b * factor;
+            alignas(16) float px[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+            px[ce] = sites[i];
+            px[4 + co] = sites[i + 1];
+            _mm_stream_ps(out + 4 * i, _mm_load_ps(px));
+            _mm_stream_ps(out + 4 * i + 4, _mm_load_ps(px + 4));
         }
+        _mm_sfence();
         p[ce] = pe;
         p[co] = po > p[co] ? po : p[co];
     }
@@ -105,6 +117,7 @@ void normalise_sites(const std::uint16_t* __restrict in, const unsigned char* co
         float* o = out + 4 * i;
         o[0] = o[1] = o[2] = o[3] = 0.0f;
         o[c] = t * factor;
+        sites[i] = o[c];
     }
     for (int c = 0; c < 4; ++c) peak[c] = p[c];
 }
@@ -162,8 +175,10 @@ bool copy_raw_normalised(DVKLib* d, float* dest, float scale, bool estimate_wb) 
     const auto site_row = [&](unsigned y, const std::uint16_t* samples, const unsigned char* colour) {
         float q[4];
         float* row = dest + std::size_t(y) * iwidth * 4;
-        normalise_sites(samples, colour, row, iwidth, n, q);
-        cells.add_row(y, row);
+        thread_local std::vector<float> sites;
+        sites.resize(iwidth);
+        normalise_sites(samples, colour, row, sites.data(), iwidth, n, q);
+        cells.add_site_row(y, sites.data());
         std::lock_guard<std::mutex> hold(lock);
         for (int c = 0; c < 4; ++c) peak[c] = q[c] > peak[c] ? q[c] : peak[c];
     };
