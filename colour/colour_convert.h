@@ -22,6 +22,10 @@ int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
                                  const char* rgb_profile, const char* lab_profile);
 int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* rgb_profile, bool uplab, bool absolute);
+// As match_rgb_to_lab_colorsync_t through the exact transform whether or
+// not the table has been built: the same values at every call.
+int match_rgb_to_lab_colorsync_exact(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                     const char* rgb_profile, bool uplab, bool absolute);
 // As match_rgb_to_lab_colorsync_t, with `before` run on every pixel just
 // before it is converted, in the conversion's own pass over the image (the
 // image is the same as after before(image, width x height) and the plain

@@ -232,6 +232,11 @@ void ColourTransform::convert_part(float* px, std::size_t n, bool fast, PixelSte
     }
 }
 
+void ColourTransform::convert_exact_counted(float* px, std::size_t n, PixelStep after, PixelStep before) const {
+    if (!prepared_.load(std::memory_order_acquire)) exact_pixels_.fetch_add(n);
+    convert_exact_parallel(px, n, after, before);
+}
+
 void ColourTransform::convert(float* px, std::size_t n, PixelStep after, PixelStep before) const {
     if (!choose_fast_form(n)) {
         convert_exact_parallel(px, n, after, before);

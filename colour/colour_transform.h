@@ -43,6 +43,9 @@ public:
     // processor's cache in between.
     using PixelStep = void (*)(float*, std::size_t);
     void convert(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
+    // The exact transform on band_thread_count threads, counted towards the
+    // table as convert() counts the pixels it converts exactly.
+    void convert_exact_counted(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
     // The exact transform on band_thread_count threads.
     void convert_exact_parallel(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
 

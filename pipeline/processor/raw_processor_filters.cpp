@@ -110,7 +110,10 @@ void RawProcessor::fillDecompressionPoints() {
     float px[16 * 3] = {0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f};
     compress_rgb_range(dvklib_, px, 2, 1);
     const std::string profile = inputProfileName();
-    match_rgb_to_lab_colorsync_t(dvklib_, px, 2, 1, profile.c_str(), uplab_ != 0, true);
+    // Through the exact transform: the table, once some earlier conversion
+    // has built it, would move the points by its interpolation error, and
+    // the stretch of L they set would then depend on what ran before.
+    match_rgb_to_lab_colorsync_exact(dvklib_, px, 2, 1, profile.c_str(), uplab_ != 0, true);
     setDecompressionBlackPoint(px[0]);
     setDecompressionWhitePoint(px[3]);
 }
