@@ -271,6 +271,13 @@ public:
     // `balance` is given.
     void applyCurveToBand(band_record* band, const double* balance);
     unsigned curveChunkRows() const;  // rows the curve worker takes at a time
+    // The curve worker's steps on n rows (a chunk of its band).
+    void curveRows(float* img, unsigned width, unsigned n, const double* balance);
+    // The balance and curve, the mosaic sharpening and the mixing of the
+    // greens in one pass over the image (each band's rows through all three
+    // while in cache), for a full-size 2 x 2 mosaic; the same pixels.
+    bool balanceCurveAndSharpenApplies() const;
+    void balanceCurveAndSharpenInOnePass(int threads, float* image, unsigned width, unsigned height);
     void makeAdjustStage1InThread(band_record* band);
     void blurABsharpnessInThread(band_record* band);
     void localContrastInThread(band_record* band);

@@ -186,20 +186,25 @@ bool RawProcessor::convertImage() {
     const bool halfSize = isHalfSize();
     const bool mosaic = id.idata.filters >= 1001;
 
-    StageTimer timer("balance, curve");
-    if (cleanDotNoise_) {
-        rgbgImageApplyBalance(d->image_data());
-        clean_dot_noise(d, d->image_data(), W(), H());
-        rgbgImageApplyCurve(d->image_data());
+    const bool sharpen_mosaic = !rawMode_ && !halfSize && mosaic && interpolation_ != 5;
+    if (sharpen_mosaic && !cleanDotNoise_ && balanceCurveAndSharpenApplies()) {
+        StageTimer timer("balance, curve, mosaic unsharp, mix greens");
+        balanceCurveAndSharpenInOnePass(N, d->image_data(), W(), H());
     } else {
-        rgbgImageApplyBalanceAndCurve(d->image_data());
+        StageTimer timer("balance, curve");
+        if (cleanDotNoise_) {
+            rgbgImageApplyBalance(d->image_data());
+            clean_dot_noise(d, d->image_data(), W(), H());
+            rgbgImageApplyCurve(d->image_data());
+        } else {
+            rgbgImageApplyBalanceAndCurve(d->image_data());
+        }
+        timer.lap("mosaic unsharp");
+        if (sharpen_mosaic) unsharpChannelsInBands(N, 4, d->image_data(), W(), H());
+        timer.lap("mix greens");
+        mix_green_channels(d);
     }
-    timer.lap("mosaic unsharp");
-    if (!rawMode_ && !halfSize && mosaic && interpolation_ != 5)
-        unsharpChannelsInBands(N, 4, d->image_data(), W(), H());
-    timer.lap("mix greens");
-    mix_green_channels(d);
-    timer.lap("demosaic");
+    StageTimer timer("demosaic");
     incProgressBy(5);
 
     if (id.idata.filters != 0) {

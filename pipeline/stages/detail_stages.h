@@ -24,8 +24,13 @@ void rgbg_unsharp_channels(DVKLib* d, float* const* rows, unsigned width, unsign
 // other channels (which no later stage reads before demosaicing fills them)
 // are left as they were. About half the work. False, touching nothing, for
 // any other image (the caller then takes rgbg_unsharp_channels).
+// `ready(first, end)`, when given, makes rows [first, end) before the mask
+// first reads them (every row once, in order). With `mix_greens` the second
+// green sites (colour 3) also get their new sample in channel 1, as
+// mix_green_channels would copy it.
 bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
-                        double amount);
+                        double amount, const std::function<void(unsigned first, unsigned end)>& ready = {},
+                        bool mix_greens = false);
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount);
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);

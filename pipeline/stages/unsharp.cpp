@@ -158,7 +158,8 @@ void unsharp_sites_row(float* p, const float* blurred, std::size_t width, int ce
 }  // namespace
 
 bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
-                        double amount) {
+                        double amount, const std::function<void(unsigned first, unsigned end)>& ready,
+                        bool mix_greens) {
     unsigned char colour[2][2];
     if (!mosaic_form(d) || !two_by_two_colours(d, colour)) return false;
     if (!rows || width == 0 || height == 0) return true;
@@ -183,6 +184,15 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
         report("rgbg_unsharp_channels", width, height);
         return true;
     }
+    // Rows [0, made) have been handed to `ready`.
+    long made = 0;
+    const auto make_through = [&](long m) {
+        if (ready && m >= made) {
+            ready(static_cast<unsigned>(made), static_cast<unsigned>(m + 1));
+            made = m + 1;
+        }
+    };
+    if (whole_copy) make_through(h - 1);
     if (whole_copy)
         for (long y = 0; y < h; ++y)
             std::memcpy(ring.get() + static_cast<std::size_t>(y) * row_floats, rows[y], row_floats * sizeof(float));
@@ -191,6 +201,7 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
         const long m = mirror_index(y, h);
         if (whole_copy) return ring.get() + static_cast<std::size_t>(m) * row_floats;
         if (m < next_emit) return ring.get() + static_cast<std::size_t>(m) % ring_rows * row_floats;
+        make_through(m);
         return rows[m];
     };
     for (long y = -r - 1; y <= r - 1; ++y) {
@@ -235,6 +246,7 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
                     divide_site_sums(out[j], width, divisor, vrow(ks[g + j]));
             }
         }
+        make_through(y0 + n - 1);
         if (!whole_copy)
             for (long k = 0; k < n; ++k)
                 std::memcpy(ring.get() + static_cast<std::size_t>(y0 + k) % ring_rows * row_floats, rows[y0 + k],
@@ -242,7 +254,12 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
         next_emit = y0 + n;
         for (long k = 0; k < n; ++k) {
             const unsigned char* c = colour[(y0 + k) & 1];
-            unsharp_sites_row(rows[y0 + k], vrow(k), width, c[0], c[1], amount, line.get());
+            float* p = rows[y0 + k];
+            unsharp_sites_row(p, vrow(k), width, c[0], c[1], amount, line.get());
+            if (mix_greens)
+                for (int parity = 0; parity < 2; ++parity)
+                    if (c[parity] == 3)
+                        for (std::size_t x = static_cast<std::size_t>(parity); x < width; x += 2) p[4 * x + 1] = p[4 * x + 3];
         }
     }
     return true;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/stages/four_channel_ops.h"
 #include "tests/support/engine_state.h"
 
 namespace dvk {
@@ -133,6 +134,51 @@ TEST(UnsharpBands, WithoutMovesSameAsTheOverlappingRunner) {
             EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
                                    src.begin() + std::ptrdiff_t(w) * h * 4));
         }
+    }
+}
+
+TEST(UnsharpBands, CurveSharpeningAndGreensInOnePassSameAsApart) {
+    // Odd heights and widths, one band and several, neutral and not neutral
+    // balance; the second greens of RGGB carry colour 3.
+    constexpr unsigned kRGGBWithG2 = 0xb4b4b4b4u;
+    struct Case {
+        unsigned w, h;
+        int threads;
+        double red, exposure, hl;
+    } cases[] = {{26, 1001, 4, 0.5, 0, 0}, {27, 777, 5, 0, 0, 0.5}, {31, 300, 1, -0.3, 0.4, 0}, {20, 3, 2, 0, 0, 0}};
+    for (const Case& c : cases) {
+        const auto src = random_image(std::size_t(c.w) * c.h * 4, -0.2f, 1.2f, c.h);
+        std::vector<float> result[2];
+        double progress[2];
+        for (int k = 0; k < 2; ++k) {
+            RawProcessor p;
+            DVKLib* d = p.dvklib();
+            test::set_decoder_sizes(d, c.w, c.h, kRGGBWithG2, false);
+            AlignedBuffer<float> image = allocate_aligned<float>(src.size());
+            std::copy(src.begin(), src.end(), image.get());
+            set_image(d, std::move(image), src.size() * sizeof(float));
+            p.setEvRed(c.red);
+            p.setExposure(c.exposure);
+            p.setHlCompression(c.hl);
+            p.setInterpolation(0);  // three colours: the greens are mixed
+            ASSERT_TRUE(p.balanceCurveAndSharpenApplies());
+            test::BandThreadCount t(c.threads);
+            if (k == 0) {
+                p.rgbgImageApplyBalanceAndCurve(d->image_data());
+                p.unsharpChannelsInBands(c.threads, 4, d->image_data(), c.w, c.h);
+                mix_green_channels(d);
+            } else {
+                p.balanceCurveAndSharpenInOnePass(c.threads, d->image_data(), c.w, c.h);
+            }
+            progress[k] = p.progress();
+            EXPECT_NE(d->libraw->imgdata.idata.filters, kRGGBWithG2);  // the greens are one colour now
+            result[k].assign(d->image_data(), d->image_data() + src.size());
+        }
+        const std::vector<float>& apart = result[0];
+        const std::vector<float>& together = result[1];
+        expect_close(apart, together, apart.size(), 0);
+        EXPECT_EQ(progress[0], progress[1]);
+        EXPECT_NE(apart, src);
     }
 }
 
