@@ -169,18 +169,21 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
     const std::size_t row_floats = static_cast<std::size_t>(width) * 4;
     constexpr long kBlockRows = 8;
     constexpr int kGroup = 4;  // rows summed across side by side: eight running sums
-    // As in the streaming blur: rows already emitted are read from a ring of
-    // copies of their original values (a copy of the whole band when it is
-    // too short for the mirror to stay within it).
+    // As in the streaming blur: a row is masked once the window has passed
+    // it (r + 1 rows on, or at the end for the rows the bottom mirror reads
+    // again), its blurred sites waiting in a ring meanwhile; a band too short
+    // for the mirror to stay within it is read from a copy.
     const bool whole_copy = h < r + 2;
-    const std::size_t ring_rows =
-        whole_copy ? static_cast<std::size_t>(h) : static_cast<std::size_t>(r) + 2 + kBlockRows;
-    AlignedBuffer<float> ring = allocate_aligned<float>(ring_rows * row_floats);
+    const long bottom = h - 2 * r - 2;
+    const std::size_t pending_rows = static_cast<std::size_t>(std::min<long>(h, 3 * r + 3 + kBlockRows));
+    AlignedBuffer<float> copy = whole_copy ? allocate_aligned<float>(static_cast<std::size_t>(h) * row_floats)
+                                           : AlignedBuffer<float>();
     AlignedBuffer<double> sums = allocate_aligned_zeroed<double>(row_floats);
     AlignedBuffer<float> vrows = allocate_aligned<float>(kBlockRows * row_floats);
     AlignedBuffer<double> across = allocate_aligned<double>(kBlockRows * static_cast<std::size_t>(width));
+    AlignedBuffer<float> pending = allocate_aligned<float>(pending_rows * static_cast<std::size_t>(width));
     AlignedBuffer<float> line = allocate_aligned<float>(width);
-    if (!ring || !sums || !vrows || !across || !line) {
+    if ((whole_copy && !copy) || !sums || !vrows || !across || !pending || !line) {
         report("rgbg_unsharp_channels", width, height);
         return true;
     }
@@ -192,15 +195,14 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
             made = m + 1;
         }
     };
-    if (whole_copy) make_through(h - 1);
-    if (whole_copy)
+    if (whole_copy) {
+        make_through(h - 1);
         for (long y = 0; y < h; ++y)
-            std::memcpy(ring.get() + static_cast<std::size_t>(y) * row_floats, rows[y], row_floats * sizeof(float));
-    long next_emit = 0;
+            std::memcpy(copy.get() + static_cast<std::size_t>(y) * row_floats, rows[y], row_floats * sizeof(float));
+    }
     const auto row_at = [&](long y) -> const float* {
         const long m = mirror_index(y, h);
-        if (whole_copy) return ring.get() + static_cast<std::size_t>(m) * row_floats;
-        if (m < next_emit) return ring.get() + static_cast<std::size_t>(m) % ring_rows * row_floats;
+        if (whole_copy) return copy.get() + static_cast<std::size_t>(m) * row_floats;
         make_through(m);
         return rows[m];
     };
@@ -215,6 +217,19 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
     }
     for (long x = -r - 1; x <= r - 1; ++x) start_col.push_back(mirror_index(x, w));
     const auto vrow = [&](long k) { return vrows.get() + static_cast<std::size_t>(k) * row_floats; };
+    const auto blurred_row = [&](long y) {
+        return pending.get() + static_cast<std::size_t>(y) % pending_rows * static_cast<std::size_t>(width);
+    };
+    const auto mask = [&](long y) {
+        const unsigned char* c = colour[y & 1];
+        float* p = rows[y];
+        unsharp_sites_row(p, blurred_row(y), width, c[0], c[1], amount, line.get());
+        if (mix_greens)
+            for (int parity = 0; parity < 2; ++parity)
+                if (c[parity] == 3)
+                    for (std::size_t x = static_cast<std::size_t>(parity); x < width; x += 2) p[4 * x + 1] = p[4 * x + 3];
+    };
+    long next_emit = 0;
     for (long y0 = 0; y0 < h; y0 += kBlockRows) {
         const long n = std::min(kBlockRows, h - y0);
         for (long k = 0; k < n; ++k)
@@ -240,28 +255,14 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
                                             start_col.size(), w, across.get() + static_cast<std::size_t>(j) * width);
                     for (long j = 0; j < m; ++j) out[j] = across.get() + static_cast<std::size_t>(j) * width;
                 }
-                // Emitted later, in row order: kept until then in the rows' own
-                // slots of the block's scratch (the vertical results, no longer needed).
-                for (long j = 0; j < m; ++j)
-                    divide_site_sums(out[j], width, divisor, vrow(ks[g + j]));
+                for (long j = 0; j < m; ++j) divide_site_sums(out[j], width, divisor, blurred_row(y0 + ks[g + j]));
             }
         }
         make_through(y0 + n - 1);
-        if (!whole_copy)
-            for (long k = 0; k < n; ++k)
-                std::memcpy(ring.get() + static_cast<std::size_t>(y0 + k) % ring_rows * row_floats, rows[y0 + k],
-                            row_floats * sizeof(float));
-        next_emit = y0 + n;
-        for (long k = 0; k < n; ++k) {
-            const unsigned char* c = colour[(y0 + k) & 1];
-            float* p = rows[y0 + k];
-            unsharp_sites_row(p, vrow(k), width, c[0], c[1], amount, line.get());
-            if (mix_greens)
-                for (int parity = 0; parity < 2; ++parity)
-                    if (c[parity] == 3)
-                        for (std::size_t x = static_cast<std::size_t>(parity); x < width; x += 2) p[4 * x + 1] = p[4 * x + 3];
-        }
+        const long passed = std::min(y0 + n - 1 - r - 1, bottom - 1);
+        for (; next_emit <= passed; ++next_emit) mask(next_emit);
     }
+    for (; next_emit < h; ++next_emit) mask(next_emit);
     return true;
 }
 
