@@ -9,6 +9,8 @@
 #
 #   With HALF=1 also the half-size preview: dvk-develop --preview and
 #   --interpolation 2 --format 22 vs dcraw_emu -h -w -o 1 -6 -T (all cores).
+#   With RT=1 also the full-size develop against rawtherapee-cli (AHD,
+#   16-bit TIFF) on all cores.
 #
 # Every run is timed by /usr/bin/time: wall time, processor time (user +
 # system) and peak memory. Printed per case are the medians; the ratios are
@@ -21,7 +23,8 @@
 #   photographs (DVK_TESTDATA_DIR/groundtruth) is made with
 #   build/bin/dvk-bench-dng (a gradient when the photographs are missing).
 # Environment: BUILD (default build), REPEAT (default 5), CORES (default
-#   "1 2 N", N the number of processors), HALF (0), DCRAW_EMU (dcraw_emu).
+#   "1 2 N", N the number of processors), HALF (0), RT (0), DCRAW_EMU
+#   (dcraw_emu).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +33,7 @@ REPEAT=${REPEAT:-5}
 NPROC=$(nproc)
 CORES=${CORES:-"1 2 $NPROC"}
 HALF=${HALF:-0}
+RT=${RT:-0}
 DCRAW_EMU=${DCRAW_EMU:-dcraw_emu}
 TESTDATA=${DVK_TESTDATA_DIR:-$(sed -n 's/^DVK_TESTDATA_DIR:PATH=//p' "$BUILD/CMakeCache.txt" 2>/dev/null || true)}
 DEVELOP="$BUILD/bin/dvk-develop"
@@ -72,28 +76,32 @@ median() { sort -g -k"$2","$2" "$1" | awk -v c="$2" '{v[NR]=$c} END {print (NR %
 peak() { sort -g -k3,3 "$1" | tail -1 | awk '{print $3}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
-# case LABEL CPUS DVK_ARGS -- DCRAW_ARGS: alternating runs, then one line each and the ratios.
+# compare LABEL CPUS DVK_ARGS -- OTHER_COMMAND...: alternating runs, then one
+# line each and the ratios (OTHER_COMMAND defaults to dcraw_emu with the
+# arguments given; OTHER names it in the output).
 summary=()
+OTHER=dcraw_emu
 compare() {
   local label=$1 cpus=$2; shift 2
   local dvk_args=() dc_args=()
   while [ "$1" != "--" ]; do dvk_args+=("$1"); shift; done
   shift
   dc_args=("$@")
+  [ "$OTHER" = dcraw_emu ] && dc_args=("$DCRAW_EMU" "$@")
   rm -f "$work/dvk.txt" "$work/dc.txt"
   for ((i = 0; i < REPEAT; i++)); do
     once dvk.txt "$cpus" "$DEVELOP" "${dvk_args[@]}"
-    once dc.txt "$cpus" "$DCRAW_EMU" "${dc_args[@]}"
+    once dc.txt "$cpus" "${dc_args[@]}"
   done
   local dw dc_w dcpu dc_cpu dm dc_m
   dw=$(median "$work/dvk.txt" 1); dcpu=$(median "$work/dvk.txt" 2); dm=$(peak "$work/dvk.txt")
   dc_w=$(median "$work/dc.txt" 1); dc_cpu=$(median "$work/dc.txt" 2); dc_m=$(peak "$work/dc.txt")
-  printf '%-26s DVK %6.2f s wall %6.2f s cpu %6.0f MiB | dcraw_emu %6.2f s wall %6.2f s cpu %6.0f MiB\n' \
-    "$label" "$dw" "$dcpu" "$(awk -v k="$dm" 'BEGIN{print k/1024}')" \
+  printf '%-26s DVK %6.2f s wall %6.2f s cpu %6.0f MiB | %s %6.2f s wall %6.2f s cpu %6.0f MiB\n' \
+    "$label" "$dw" "$dcpu" "$(awk -v k="$dm" 'BEGIN{print k/1024}')" "$OTHER" \
     "$dc_w" "$dc_cpu" "$(awk -v k="$dc_m" 'BEGIN{print k/1024}')"
-  summary+=("$(printf '%-26s wall %s  cpu %s  peak memory %s MiB (%s of dcraw_emu)' "$label" \
+  summary+=("$(printf '%-26s wall %s  cpu %s  peak memory %s MiB (%s of %s)' "$label" \
     "$(ratio "$dw" "$dc_w")" "$(ratio "$dcpu" "$dc_cpu")" "$(awk -v k="$dm" 'BEGIN{printf "%.0f", k/1024}')" \
-    "$(ratio "$dm" "$dc_m")")")
+    "$(ratio "$dm" "$dc_m")" "$OTHER")")
 }
 
 echo "== full size, AHD, 16-bit sRGB TIFF (medians)"
@@ -107,6 +115,14 @@ if [ "$HALF" = 1 ]; then
   compare "preview" "0-$((NPROC - 1))" --preview "$raw" -- -h -w -o 1 -6 -T "$dcraw_raw"
   compare "half-size TIFF" "0-$((NPROC - 1))" --format 22 --interpolation 2 --out "$work/out/" "$raw" \
     -- -h -w -o 1 -6 -T "$dcraw_raw"
+fi
+if [ "$RT" = 1 ] && command -v rawtherapee-cli >/dev/null; then
+  echo "== full size, AHD, 16-bit TIFF against rawtherapee-cli, all cores (medians)"
+  printf '[RAW Bayer]\nMethod=ahd\n' >"$work/ahd.pp3"
+  OTHER=rawtherapee-cli
+  compare "rawtherapee-cli" "0-$((NPROC - 1))" --format 22 --interpolation 0 --out "$work/out/" "$raw" \
+    -- rawtherapee-cli -q -Y -o "$work/out/rt.tif" -t -b16 -p "$work/ahd.pp3" -c "$raw"
+  OTHER=dcraw_emu
 fi
 echo "== ratios DVK / dcraw_emu (targets: 1 core <= 1.2, 2 cores <= 1.0, 8 cores <= 0.7; peak <= 600 MiB)"
 printf '%s\n' "${summary[@]}"
