@@ -52,6 +52,10 @@ void AutoWbCells::add(unsigned row, const float* line, unsigned stride) {
     if (i >= cell_rows_) return;
     const bool first_row_of_cell = (row - kFirstRow) % kCellRows == 0;
     const unsigned char* pat = colour_.row(row);
+    // A row whose colours alternate with the column's parity (every Bayer
+    // row): the colour of a column without the pattern's period.
+    bool two_colours = true;
+    for (unsigned k = 2; k < ColourPattern::kPeriod; ++k) two_colours = two_colours && pat[k] == pat[k & 1];
     for (unsigned j = 0; j < cell_cols_; ++j) {
         Cell& k = cell(i, j);
         if (first_row_of_cell) k = Cell{};
@@ -66,7 +70,7 @@ void AutoWbCells::add(unsigned row, const float* line, unsigned stride) {
             const unsigned n = right - left;
             for (unsigned q = 0; q < n; ++q) {
                 const unsigned col = left + q;
-                cs[q] = pat[col % ColourPattern::kPeriod];
+                cs[q] = two_colours ? pat[col & 1] : pat[col % ColourPattern::kPeriod];
                 const float s = stride ? line[stride * col + static_cast<unsigned>(cs[q])] : line[col];
                 v[q] = double(s) * kSampleScale;
                 usable = usable && !out_of_range(v[q]);
