@@ -187,9 +187,12 @@ const char* nikon_rule(const char* m, unsigned s) {
 }  // namespace
 
 const char* camera_builtin_profile_name(const DVKLib* d) {
-    if (!d) return "Built-in";
-    if (d->custom_profile_name) return d->custom_profile_name;
-    if (!d->libraw) return "Built-in";
+    if (d && d->custom_profile_name) return d->custom_profile_name;
+    return camera_own_profile_name(d);
+}
+
+const char* camera_own_profile_name(const DVKLib* d) {
+    if (!d || !d->libraw) return "Built-in";
     const auto& img = d->raw().imgdata;
     const char* make = img.idata.make;
     const char* m = img.idata.model;

@@ -20,7 +20,11 @@ void create_camera_matrix_profile(DVKLib* d, const char* camera_name, const floa
 // "Built-in" entry; null (logged) when the matrix is unusable.
 std::shared_ptr<const Profile> create_matrix_icc_profile(const char* camera_name, const double matrix[9]);
 
-// The built-in profile name for the camera of `d` (make, model, ISO).
+// The built-in profile name for the camera of `d` (make, model, ISO); a
+// built-in name the user chose (d->custom_profile_name) comes first.
 const char* camera_builtin_profile_name(const DVKLib* d);
+// The camera's own choice: as above, but the user's choice is not asked. It
+// only reads the record, so it is safe beside a worker that uses it.
+const char* camera_own_profile_name(const DVKLib* d);
 
 }  // namespace dvk

@@ -5,4 +5,9 @@
 // variant gives the same results.
 #pragma once
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot run the load-time choice (it comes before its runtime).
+#define DVK_COLOUR_CLONES
+#else
 #define DVK_COLOUR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#endif

@@ -12,7 +12,12 @@
 
 // Loops over samples compiled twice, for AVX2 and for the baseline, chosen
 // at load time. Both give identical results (no fused multiply-adds).
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot run the load-time choice (it comes before its runtime).
+#define DVK_SIMD_CLONES
+#else
 #define DVK_SIMD_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
 
 namespace dvk::vm {
 

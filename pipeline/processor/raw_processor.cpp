@@ -126,14 +126,26 @@ bool RawProcessor::isHalfSize() const {
 
 // --- progress ------------------------------------------------------------
 
+// Progress is set on the main thread while a worker may be running this
+// object's stages, which announce settings of their own (the decompression
+// points). Its announcements therefore reach the change hook and the
+// observers only: the undo bookkeeping of the settings layer stays with the
+// thread that runs the stages. Progress has no undo step either way.
+void RawProcessor::announceProgressKey(const char* key, bool before) {
+    if (changeHook_) changeHook_(*this, key, before);
+    if (!before) settingsLayer_.observers.notify(key);
+}
+
 void RawProcessor::setProgress(double value) {
-    store("progress", progress_, value);
+    announceProgressKey("progress", true);
+    progress_ = value;
+    announceProgressKey("progress", false);
     setIsNotInProgress(true);
 }
 
 void RawProcessor::setIsNotInProgress(bool) {
-    willChangeValueForKey("isNotInProgress");
-    didChangeValueForKey("isNotInProgress");
+    announceProgressKey("isNotInProgress", true);
+    announceProgressKey("isNotInProgress", false);
 }
 
 void RawProcessor::incProgressBy(double amount) {

@@ -390,6 +390,8 @@ private:
     // undo grouping and observers.
     void settingsWillChange(const char* key);
     void settingsDidChange(const char* key);
+    // The announcement of a progress key (see setProgress).
+    void announceProgressKey(const char* key, bool before);
 
     ChangeHook changeHook_;
     SettingsLayerState settingsLayer_;

@@ -123,7 +123,11 @@ TEST_F(CameraChoice, LastRuleAndOpenMakerBlocks) {
 TEST_F(CameraChoice, UserChoiceComesFirst) {
     d_.custom_profile_name = "Default";
     EXPECT_STREQ(choose("Canon", "EOS 5D"), "Default");
+    // The camera's own choice does not ask the user's, and leaves it in place.
+    EXPECT_STREQ(camera_own_profile_name(&d_), "Canon 5D");
+    EXPECT_STREQ(d_.custom_profile_name, "Default");
     d_.custom_profile_name = nullptr;
+    EXPECT_STREQ(camera_own_profile_name(&d_), "Canon 5D");
 }
 
 TEST_F(CameraChoice, NamesWithoutEntriesResolveToDefaultProfile) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "tests/support/dng_writer.h"
@@ -50,6 +51,37 @@ TEST(DvkDevelop, FailedLoadPrintsLibRawErrorAndExitsOne) {
     r = run_dvk_develop("--info /nonexistent/file.dng");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("LibRaw error -100009"), std::string::npos) << r.err;
+}
+
+// The loader's "No DNG camera matrix found, <camera>" ends without a line end;
+// on a terminal, where both streams meet, the tool's own lines still start on
+// lines of their own and the engine's text is kept whole.
+TEST(DvkDevelop, OwnOutputStartsOnALineOfItsOwn) {
+    TempDir dir;
+    const std::string chart = shell_quoted(testdata_dir() / "raw" / "colorchart.dng");
+    const std::string tool = shell_quoted(std::filesystem::path(DVK_BINARY_DIR) / "bin" / "dvk-develop");
+    const std::string message = "No DNG camera matrix found, Canon EOS Kiss X4";
+
+    CommandRun info = run_command(tool + " --info " + chart + " 2>&1");
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find(message + "\nFile: "), std::string::npos) << info.out;
+
+    const std::string out = (dir / "out.tiff").string();
+    CommandRun develop = run_command(tool + " --format 4 --interpolation 0 --out " + shell_quoted(out) + " " + chart +
+                                     " " + chart + " 2>&1");
+    ASSERT_EQ(develop.status, 0) << develop.out;
+    // Two messages and two written paths, each on a line of its own.
+    std::size_t lines_with_message = 0, lines_with_path = 0, pos = 0;
+    while (pos < develop.out.size()) {
+        std::size_t end = develop.out.find('\n', pos);
+        if (end == std::string::npos) end = develop.out.size();
+        const std::string line = develop.out.substr(pos, end - pos);
+        if (line == message) ++lines_with_message;
+        if (line.find(dir.path().string()) == 0) ++lines_with_path;
+        pos = end + 1;
+    }
+    EXPECT_EQ(lines_with_message, 2u) << develop.out;
+    EXPECT_EQ(lines_with_path, 2u) << develop.out;
 }
 
 TEST(DvkDevelop, RealChartLoads) {

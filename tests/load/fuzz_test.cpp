@@ -109,6 +109,17 @@ void check_damaged(const std::filesystem::path& good, const std::filesystem::pat
 
 class Fuzz : public ::testing::TestWithParam<Kind> {
 protected:
+    // The colour tables every load builds once per process are built here,
+    // in the parent, so that each damaged copy's child inherits them instead
+    // of building its own.
+    static void SetUpTestSuite() {
+        TempDir dir;
+        DngSpec s = make_dng_spec(DngLayout::Bayer, 40, 32);
+        fill_gradient(s, 17);
+        ASSERT_TRUE(write_dng(dir / "warm.dng", s));
+        TestRecord r;
+        ASSERT_EQ(r.load(dir / "warm.dng"), 0);
+    }
     void TearDown() override {
         if (libraw_only_crashes)
             std::printf("note: %d damaged copies crash LibRaw itself\n", libraw_only_crashes);

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <libraw/libraw.h>
 
-#include "pipeline/stages/filters.h"
 #include "pipeline/processor/raw_processor.h"
-#include "pipeline/writers/save_formats.h"
 #include "pipeline/processor/settings_argument.h"
+#include "pipeline/stages/filters.h"
+#include "pipeline/writers/save_formats.h"
+#include "tools/common/own_line.h"
+#include "tools/dvk-develop/metadata.h"
 
 namespace dvk::develop {
 
@@ -21,7 +23,7 @@ namespace {
 bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
     if (opts.format) {
         if (!save_format(*opts.format)) {
-            std::fprintf(stderr, "%s: no save format %d (0 to %d)\n", path.c_str(), *opts.format,
+            tools::tool_print(stderr, "%s: no save format %d (0 to %d)\n", path.c_str(), *opts.format,
                          kSaveFormatCount - 1);
             return false;
         }
@@ -30,7 +32,7 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
     if (opts.interpolation) p.setInterpolation(*opts.interpolation);
     if (opts.filter) {
         if (*opts.filter != "Color" && filter_code_for_name(*opts.filter, p.uplab2labProfiles()) == 0) {
-            std::fprintf(stderr, "%s: unknown filter \"%s\"\n", path.c_str(), opts.filter->c_str());
+            tools::tool_print(stderr, "%s: unknown filter \"%s\"\n", path.c_str(), opts.filter->c_str());
             return false;
         }
         p.setFilterName(*opts.filter);
@@ -38,14 +40,14 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
     if (opts.profile) p.setCustomRawProfile(*opts.profile);
     for (const std::string& file : opts.settingsFiles) {
         if (auto failure = apply_settings_file(p, file)) {
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), failure->c_str());
+            tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());
             return false;
         }
     }
     std::string error;
     for (const auto& [key, value] : opts.settings) {
         if (!apply_setting(p, key, value, &error)) {
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+            tools::tool_print(stderr, "%s: %s\n", path.c_str(), error.c_str());
             return false;
         }
     }
@@ -58,7 +60,7 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
 // loaded and the progress starts again.
 bool loaded(RawProcessor& p, const std::string& path, int rc) {
     if (rc != 0) {
-        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        tools::tool_print(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
         return false;
     }
     p.setUseCameraWB(p.useCameraWB());
@@ -81,18 +83,18 @@ int print_settings(const Options& opts) {
     const std::string& file = *opts.printSettings;
     if (!configure(p, opts, file)) return 1;
     if (auto failure = apply_settings_file(p, file)) {
-        std::fprintf(stderr, "%s\n", failure->c_str());
+        tools::tool_print(stderr, "%s\n", failure->c_str());
         return 1;
     }
     // Values given on the command line win over the file's.
     std::string error;
     for (const auto& [key, value] : opts.settings) {
         if (!apply_setting(p, key, value, &error)) {
-            std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
+            tools::tool_print(stderr, "%s: %s\n", file.c_str(), error.c_str());
             return 1;
         }
     }
-    std::fputs(p.getExportSettingsAsText().c_str(), stdout);
+    tools::tool_print(stdout, "%s", p.getExportSettingsAsText().c_str());
     return 0;
 }
 
@@ -102,22 +104,23 @@ int develop_file(const Options& opts, const std::string& path) {
     if (!configure(p, opts, path)) return 1;
     std::string dest;
     if (!p.isDestinationFileWritable(&dest)) {
-        std::fprintf(stderr, "%s: cannot write %s\n", path.c_str(),
+        tools::tool_print(stderr, "%s: cannot write %s\n", path.c_str(),
                      dest.empty() ? p.makeFullDestinationFileName().c_str() : dest.c_str());
         return 1;
     }
     if (!loaded(p, path, p.initDoubleImageFromRawFile(path, p.interpolation() == 2 ? 1 : 0))) return 1;
     if (!p.convertImage()) {
-        std::fprintf(stderr, "%s: out of memory while developing\n", path.c_str());
+        tools::tool_print(stderr, "%s: out of memory while developing\n", path.c_str());
         return 1;
     }
     const int saved = p.saveImage();
     if (saved != 0) {
-        std::fprintf(stderr, "%s: cannot save %s (error %d)\n", path.c_str(), p.destinationFile().c_str(), saved);
+        tools::tool_print(stderr, "%s: cannot save %s (error %d)\n", path.c_str(), p.destinationFile().c_str(), saved);
         return 1;
     }
-    std::printf("%s\n", p.destinationFile().c_str());
+    tools::tool_print(stdout, "%s\n", p.destinationFile().c_str());
     std::fflush(stdout);
+    if (opts.copyTags && !copy_tags_after_save(p)) return 1;
     return 0;
 }
 
@@ -129,7 +132,7 @@ int preview_file(const Options& opts, const std::string& path) {
     p.rgbgImageApplyBalance(p.image32());
     p.rgbgImageApplyCurve(p.image32());
     p.makePreview();
-    std::printf("%s: preview %u x %u\n", path.c_str(), p.imageWidth(), p.imageHeight());
+    tools::tool_print(stdout, "%s: preview %u x %u\n", path.c_str(), p.imageWidth(), p.imageHeight());
     return 0;
 }
 

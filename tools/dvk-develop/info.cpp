@@ -4,17 +4,18 @@
 
 #include "pipeline/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
+#include "tools/common/own_line.h"
 
 namespace dvk::develop {
 
 int load_and_describe(DVKLib* d, const char* path, bool half, FILE* out) {
     const int ret = load_raw_file(d, path, half ? 1 : 0);
     if (ret != 0) {
-        std::fprintf(stderr, "%s: cannot load, LibRaw error %d: %s\n", path, ret, libraw_strerror(ret));
+        tools::tool_print(stderr, "%s: cannot load, LibRaw error %d: %s\n", path, ret, libraw_strerror(ret));
         return ret;
     }
     const libraw_data_t& id = d->libraw->imgdata;
-    std::fprintf(out, "File: %s\n", path);
+    tools::tool_print(out, "File: %s\n", path);
     std::fprintf(out, "Camera: %s %s\n", id.idata.make, id.idata.model);
     std::fprintf(out, "DNG: %s\n", id.rawdata.iparams.dng_version ? "yes" : "no");
     std::fprintf(out, "Raw size: %u x %u\n", id.rawdata.sizes.raw_width, id.rawdata.sizes.raw_height);

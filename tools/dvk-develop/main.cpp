@@ -3,11 +3,14 @@
 #include <thread>
 
 #include "pipeline/dvklib.h"
+#include "tools/common/own_line.h"
 #include "tools/dvk-develop/develop.h"
 #include "tools/dvk-develop/info.h"
+#include "tools/dvk-develop/metadata.h"
 #include "tools/dvk-develop/options.h"
 
 int main(int argc, char** argv) {
+    dvk::tools::track_engine_messages();
     dvk::develop::Options opts;
     const int status = dvk::develop::parse_options(argc, argv, &opts);
     if (status >= 0) return status;
@@ -33,9 +36,14 @@ int main(int argc, char** argv) {
     if (opts.mode == dvk::develop::Mode::PrintSettings) return dvk::develop::print_settings(opts);
     // Each file on its own; a failure is reported and the others still run.
     for (const std::string& file : opts.files) {
-        const int rc = opts.mode == dvk::develop::Mode::Preview ? dvk::develop::preview_file(opts, file)
-                                                                : dvk::develop::develop_file(opts, file);
-        if (rc != 0) exit_status = 1;
+        int rc = 0;
+        switch (opts.mode) {
+            case dvk::develop::Mode::Preview: rc = dvk::develop::preview_file(opts, file); break;
+            case dvk::develop::Mode::Exif: rc = dvk::develop::exif_file(file); break;
+            case dvk::develop::Mode::Menus: rc = dvk::develop::menus_file(file); break;
+            default: rc = dvk::develop::develop_file(opts, file); break;
+        }
+        if (rc != 0) exit_status = rc == 2 ? 2 : 1;
     }
     return exit_status;
 }

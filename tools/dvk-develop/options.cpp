@@ -14,6 +14,8 @@ void print_usage(const char* program) {
                  "       %s --info [--half] FILE...\n"
                  "       %s --preview [--settings FILE]... [--set KEY=VALUE]... FILE...\n"
                  "       %s --print-settings FILE [--settings FILE]... [--set KEY=VALUE]...\n"
+                 "       %s --exif FILE...\n"
+                 "       %s --menus FILE...\n"
                  "  Develops each raw file and saves it; prints each written path.\n"
                  "  --format N         save format 0-23 (default 2, 16-bit CIELab TIFF; 0 16-bit RGB TIFF,\n"
                  "                     1 8-bit RGB TIFF, 3/4 JPEG 85/95, 5 float TIFF, 17 raw TIFF, ...)\n"
@@ -28,8 +30,15 @@ void print_usage(const char* program) {
                  "                     are taken from the raw file's folder); default beside the raw file\n"
                  "  --info             load each raw file and print what the loader found\n"
                  "  --half             with --info: load at half size (the preview size)\n"
-                 "  --preview          half-size load and the preview sequence, nothing written\n",
-                 program, program, program, program);
+                 "  --preview          half-size load and the preview sequence, nothing written\n"
+                 "  --copy-tags        after each save, copy the raw file's metadata (and its .xmp\n"
+                 "                     sidecar) into the written file with exiftool; exit 1 when a copy fails\n"
+                 "  --exif             print exiftool's info text of each raw file\n"
+                 "  --menus            open each raw file as the application does and print its menus,\n"
+                 "                     tab-separated: profiles POSITION TITLE; filters TAG TITLE;\n"
+                 "                     wb TAG TITLE EVs (red green blue green2)\n"
+                 "  DVK_DEV_EXIFTOOL   the program run in place of /usr/bin/exiftool\n",
+                 program, program, program, program, program, program);
 }
 
 namespace {
@@ -60,6 +69,12 @@ int parse_options(int argc, char** argv, Options* opts) {
             opts->mode = Mode::Info;
         } else if (std::strcmp(a, "--preview") == 0) {
             opts->mode = Mode::Preview;
+        } else if (std::strcmp(a, "--exif") == 0) {
+            opts->mode = Mode::Exif;
+        } else if (std::strcmp(a, "--menus") == 0) {
+            opts->mode = Mode::Menus;
+        } else if (std::strcmp(a, "--copy-tags") == 0) {
+            opts->copyTags = true;
         } else if (std::strcmp(a, "--half") == 0) {
             opts->half = true;
         } else if (std::strcmp(a, "--format") == 0 || std::strcmp(a, "--interpolation") == 0) {
@@ -113,6 +128,15 @@ int parse_options(int argc, char** argv, Options* opts) {
     if (opts->mode == Mode::None) opts->mode = Mode::Develop;
     if (opts->mode == Mode::Info && (develop_option || !opts->settings.empty() || !opts->settingsFiles.empty())) {
         std::fprintf(stderr, "%s: --info takes no development options\n", argv[0]);
+        return 2;
+    }
+    if ((opts->mode == Mode::Exif || opts->mode == Mode::Menus) &&
+        (develop_option || opts->half || !opts->settings.empty() || !opts->settingsFiles.empty())) {
+        std::fprintf(stderr, "%s: --%s takes no other options\n", argv[0], opts->mode == Mode::Exif ? "exif" : "menus");
+        return 2;
+    }
+    if (opts->copyTags && opts->mode != Mode::Develop) {
+        std::fprintf(stderr, "%s: --copy-tags goes with developing and saving only\n", argv[0]);
         return 2;
     }
     if (opts->mode == Mode::PrintSettings && !opts->files.empty()) {

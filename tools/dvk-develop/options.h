@@ -11,11 +11,14 @@ namespace dvk::develop {
 // Info: describe what the loader found. Develop: develop and save each file
 // (the default). Preview: half-size load and the preview sequence only.
 // PrintSettings: print the export settings text of a settings file.
-enum class Mode { None, Info, Develop, Preview, PrintSettings };
+// Exif: print exiftool's info text. Menus: open each file as the application
+// does and print the items of its profile, filter and white-balance menus.
+enum class Mode { None, Info, Develop, Preview, PrintSettings, Exif, Menus };
 
 struct Options {
     Mode mode = Mode::None;
     bool half = false;
+    bool copyTags = false;  // --copy-tags: after each save, copy the raw file's tags into it
     std::optional<int> format;
     std::optional<int> interpolation;
     std::optional<std::string> filter;

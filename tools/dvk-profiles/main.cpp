@@ -12,6 +12,7 @@
 #include "colour/builtin_profiles.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
+#include "tools/common/own_line.h"
 
 namespace {
 
@@ -27,11 +28,11 @@ int list() {
         const char* name = dvk::builtin_profiles[i].name;
         auto p = dvk::getDVKProfileRef(name, nullptr);
         if (p) {
-            std::printf("%3u\t%s\t%zu\t%g\t%s\t%s\t%s\n", i, name, p->bytes().size(), dvk::get_profile_saturation(i),
+            dvk::tools::tool_print(stdout, "%3u\t%s\t%zu\t%g\t%s\t%s\t%s\n", i, name, p->bytes().size(), dvk::get_profile_saturation(i),
                         signature(p->colour_space()).c_str(), signature(p->connection_space()).c_str(),
                         p->description().c_str());
         } else {
-            std::printf("%3u\t%s\t0\t%g\t-\t-\t(no profile until a raw file is loaded)\n", i, name,
+            dvk::tools::tool_print(stdout, "%3u\t%s\t0\t%g\t-\t-\t(no profile until a raw file is loaded)\n", i, name,
                         dvk::get_profile_saturation(i));
         }
     }
@@ -41,17 +42,17 @@ int list() {
 int write(const char* name, const char* path) {
     auto p = dvk::getDVKProfileRef(name, nullptr);
     if (!p) {
-        std::fprintf(stderr, "dvk-profiles: no profile for %s\n", name);
+        dvk::tools::tool_print(stderr, "dvk-profiles: no profile for %s\n", name);
         return 1;
     }
     FILE* f = std::fopen(path, "wb");
     if (!f) {
-        std::fprintf(stderr, "dvk-profiles: cannot write %s\n", path);
+        dvk::tools::tool_print(stderr, "dvk-profiles: cannot write %s\n", path);
         return 1;
     }
     const bool ok = std::fwrite(p->bytes().data(), 1, p->bytes().size(), f) == p->bytes().size();
     if (std::fclose(f) != 0 || !ok) {
-        std::fprintf(stderr, "dvk-profiles: cannot write %s\n", path);
+        dvk::tools::tool_print(stderr, "dvk-profiles: cannot write %s\n", path);
         return 1;
     }
     return 0;
@@ -60,8 +61,9 @@ int write(const char* name, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    dvk::tools::track_engine_messages();
     if (argc == 2 && std::strcmp(argv[1], "--list") == 0) return list();
     if (argc == 4 && std::strcmp(argv[1], "--write") == 0) return write(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: dvk-profiles --list | --write NAME FILE\n");
+    dvk::tools::tool_print(stderr, "usage: dvk-profiles --list | --write NAME FILE\n");
     return 2;
 }

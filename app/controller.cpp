@@ -1,0 +1,66 @@
+// Controller: construction, launch and quit, and the shared functions.
+#include "app/controller.h"
+
+#include "app/controller_ui.h"
+#include "app/preview_controller.h"
+#include "platform/alert.h"
+#include "platform/dispatch.h"
+#include "platform/log.h"
+
+namespace dvk {
+
+namespace {
+
+std::vector<std::string>& process_arguments() {
+    static std::vector<std::string> arguments;
+    return arguments;
+}
+
+}  // namespace
+
+void Controller::setArguments(int argc, char** argv) {
+    auto& arguments = process_arguments();
+    arguments.clear();
+    for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
+}
+
+const std::vector<std::string>& Controller::arguments() { return process_arguments(); }
+
+bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
+
+Controller::Controller(ControllerOptions options)
+    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {
+    makePreviewController();
+}
+
+Controller::~Controller() {
+    // The apply worker ends (a run going finishes) before anything else goes.
+    preview_.reset();
+    if (store_ && storeObserver_) store_->removeObserver(storeObserver_);
+}
+
+void Controller::launch() {
+    persistentStoreCoordinator();
+    migrateHistoryVer1ToVer2();
+    reloadHistory();
+    activity_.launchFinished();
+}
+
+bool Controller::applicationShouldTerminate() { return true; }
+
+void Controller::applicationWillTerminate() { log_line("DVK quit"); }
+
+void Controller::runOnMainQueueWhileAlive(std::function<void()> task) {
+    std::weak_ptr<int> alive = lifeToken_;
+    runOnMainQueue([alive, task = std::move(task)] {
+        if (alive.lock()) task();
+    });
+}
+
+void Controller::setProgressMT(double value) {
+    runOnMainQueueWhileAlive([this, value] { rawProcessor_->setProgress(value); });
+}
+
+void Controller::presentError(const std::string& message) { showAlert(message, std::string(), {"OK"}); }
+
+}  // namespace dvk

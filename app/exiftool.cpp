@@ -1,0 +1,251 @@
+#include "app/exiftool.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "app/dev_hooks.h"
+#include "pipeline/processor/raw_processor.h"
+#include "platform/log.h"
+#include "platform/process_runner.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr std::chrono::milliseconds kReportTimeLimit{10000};
+
+bool is_utf8(const std::string& s) {
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= n) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are no UTF-8.
+        if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) ||
+            (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string folder_of(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Runs `program` with `arguments`, its output going to the log.
+void run_into_log(const std::string& program, std::vector<std::string> arguments) {
+    ProcessRequest request;
+    request.program = program;
+    request.arguments = std::move(arguments);
+    request.output = OutputMode::Inherit;
+    request.time_limit = kReportTimeLimit;
+    const ProcessResult result = process_runner()->run(request);
+    if (!result.started()) log_line("%s", result.start_error.c_str());
+}
+
+// Counts a running copy for as long as it lives.
+class ChildCount {
+public:
+    explicit ChildCount(std::atomic<int>& childs) : childs_(childs) { childs_.fetch_add(1, std::memory_order_seq_cst); }
+    ~ChildCount() { childs_.fetch_sub(1, std::memory_order_seq_cst); }
+    ChildCount(const ChildCount&) = delete;
+    ChildCount& operator=(const ChildCount&) = delete;
+
+private:
+    std::atomic<int>& childs_;
+};
+
+}  // namespace
+
+std::mutex exiftool_program_mutex;
+std::string exiftool_program;
+
+std::string exiftoolPath() {
+    {
+        std::lock_guard<std::mutex> lock(exiftool_program_mutex);
+        if (!exiftool_program.empty()) return exiftool_program;
+    }
+    const std::string& dev = devHooks().exiftool;
+    return dev.empty() ? std::string("/usr/bin/exiftool") : dev;
+}
+
+void setExiftoolProgram(const std::string& path) {
+    std::lock_guard<std::mutex> lock(exiftool_program_mutex);
+    exiftool_program = path;
+}
+
+std::string decodeToolOutput(const std::string& bytes) {
+    if (is_utf8(bytes)) return bytes;
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 8);
+    for (const char ch : bytes) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            text.push_back(ch);
+        } else {
+            text.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> exifInfoArguments(const std::string& rawPath) {
+    return {"-DateTimeOriginal", "-ISO",         "-Aperture",  "-ShutterSpeed",         "-FocalLength", "-Lens",
+            "-FlashOn",          "-FlashType",   "-Make",      "-Model",                "-ImageSize",
+            "-ExposureCompensation", "-DriveMode", "-ShootingMode", "-All", "-S", rawPath};
+}
+
+std::optional<std::string> runExifToolForInfo(const std::string& rawPath, const std::function<void()>& progressed,
+                                              std::chrono::milliseconds limit) {
+    ProcessRequest request;
+    request.program = exiftoolPath();
+    request.arguments = exifInfoArguments(rawPath);
+    request.output = OutputMode::Capture;
+    request.time_limit = limit;
+    if (progressed) progressed();
+    const ProcessResult result = process_runner()->run(request);
+    if (!result.error_output.empty()) std::fputs(result.error_output.c_str(), stderr);
+    if (!result.started()) {
+        log_line("%s", result.start_error.c_str());
+        return std::nullopt;
+    }
+    if (result.timed_out()) {
+        log_line("exiftool on %s: %s", rawPath.c_str(), result.describe().c_str());
+        return std::nullopt;
+    }
+    return decodeToolOutput(result.output);
+}
+
+TagCopyRequest makeTagCopyRequest(const RawProcessor& processor, const std::string& writtenFile) {
+    TagCopyRequest request;
+    request.fileName = processor.fileName();
+    request.ofname = writtenFile;
+    const DVKLib* d = processor.dvklib();
+    if (d && d->libraw) request.make = d->libraw->imgdata.idata.make;
+    return request;
+}
+
+std::string sidecarPathFor(const std::string& rawPath) {
+    const std::string::size_type slash = rawPath.rfind('/');
+    const std::string::size_type dot = rawPath.rfind('.');
+    const bool has_extension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (has_extension ? rawPath.substr(0, dot) : rawPath) + ".xmp";
+}
+
+std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
+    std::vector<std::string> args = {
+        "-v", "-TagsFromFile", request.fileName, "-all:all>xmp-xmp:all", "-all:all>xmp-exif:all",
+        "-all:all>xmp-aux:all", "-all:all>xmp-iptcCore:all", "-all:all>xmp-iptcExt:all",
+        "-DateTimeOriginal>exif:DateTimeOriginal", "-iso>exif:iso", "-aperture>exif:aperturevalue",
+        "-shutterspeed>exif:shutterspeedvalue", "-focalLength>exif:focalLength", "-lensid>exif:lens",
+        "-lensmodel>exif:lensmodel", "-fnumber>exif:fnumber", "-ExposureCompensation>exif:ExposureCompensation",
+        "-exposuretime>exif:exposuretime", "-serialnumber>exif:serialnumber", "-artist>exif:artist",
+        "-copyright>exif:copyright", "-iptc:all", "-model", "--File:all", "--IFD1:all", "--Orientation",
+        "--PhotometricInterpretation", "--PlanarConfiguration", "--SamplesPerPixel", "-xmp:keywords=", "-subject",
+        "-city", "-state", "-country", "-usageterms", "-rights", "-timecodes", "-reelname", "-framerate",
+        "-overwrite_original", request.ofname};
+    if (strcasestr(request.make.c_str(), "PHASE ONE")) {
+        args.insert(args.begin() + 10, "-make=PhaseOne");
+    } else {
+        args.insert(args.begin() + 10, "-make");
+        args.insert(args.begin() + 10, "-makernotes");
+    }
+    const std::string sidecar = sidecarPathFor(request.fileName);
+    if (file_exists(sidecar)) {
+        for (const char* arg : {"--File:all", "--Orientation"}) args.insert(args.begin() + 1, arg);
+        args.insert(args.begin() + 1, sidecar);
+        args.insert(args.begin() + 1, "-TagsFromFile");
+    }
+    return args;
+}
+
+std::vector<std::string> fileHoldersArguments(const std::string& writtenFile) {
+    const std::string::size_type slash = writtenFile.rfind('/');
+    const std::string folder = folder_of(writtenFile);
+    const std::string prefix = slash == std::string::npos ? std::string() : writtenFile.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? writtenFile : writtenFile.substr(slash + 1);
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(dir)) {
+            const char* n = e->d_name;
+            // What the shell's "name*" matches: hidden names only for a hidden name.
+            if (n[0] == '.' && (name.empty() || name[0] != '.')) continue;
+            if (std::strncmp(n, name.c_str(), name.size()) == 0) names.emplace_back(n);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> paths;
+    for (const std::string& n : names) paths.push_back(prefix + n);
+    if (paths.empty()) paths.push_back(writtenFile);
+    return paths;
+}
+
+bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds limit) {
+    ProcessRequest run;
+    run.program = exiftoolPath();
+    run.arguments = tagCopyArguments(request);
+    run.output = OutputMode::Merge;
+    run.time_limit = limit;
+    const ProcessResult result = process_runner()->run(run);
+    if (result.succeeded()) return true;
+    if (!result.started()) {
+        log_line("ExifTool result: [%s]", result.start_error.c_str());
+        return false;
+    }
+    log_line("ExifTool result: [%s]", decodeToolOutput(result.output).c_str());
+    if (result.outcome != ProcessOutcome::Exited) log_line("exiftool: %s", result.describe().c_str());
+    run_into_log("/bin/ps", {"axwwww"});
+    std::vector<std::string> holders{"-u"};
+    for (std::string& path : fileHoldersArguments(request.ofname)) holders.push_back(std::move(path));
+    run_into_log("/usr/bin/fuser", std::move(holders));
+    return false;
+}
+
+bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& childs, std::chrono::milliseconds limit) {
+    ChildCount counted(childs);
+    return copyTagsCounted(request, limit);
+}
+
+void runExifToolToCopyTagsInThread(const std::optional<TagCopyRequest>& request, std::atomic<int>& childs) {
+    if (request) runExifToolToCopyTags(*request, childs);
+}
+
+}  // namespace dvk

@@ -1,0 +1,197 @@
+#include "app/histogram.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "app/info_readout.h"
+#include "pipeline/band_runner.h"
+#include "pipeline/dvklib.h"
+
+namespace dvk {
+
+namespace {
+
+int bin(float v) {
+    // trunc(v x 255), kept within the bins: values above 1 count in the last
+    // bin, negative ones in the first.
+    const float x = v * 255.0f;
+    if (!(x > 0)) return 0;
+    if (x >= 255.0f) return 255;
+    return static_cast<int>(x);
+}
+
+int lightnessBin(float L) { return static_cast<int>(std::clamp(L * 2.55f, 0.0f, 255.0f)); }
+
+void invert(std::uint8_t* px) {
+    for (int c = 0; c < 3; ++c) px[c] = static_cast<std::uint8_t>(~px[c]);
+}
+
+}  // namespace
+
+PixelSpan pixelSpan(const RectD& rect, unsigned width, unsigned height) {
+    RectD r = rect;
+    if (r.isEmpty()) r = {0, 0, static_cast<double>(width), static_cast<double>(height)};
+    PixelSpan s;
+    // Rows from trunc(y) while row < y + h, never outside the image.
+    s.firstRow = std::max(0L, static_cast<long>(r.y));
+    s.firstColumn = std::max(0L, static_cast<long>(r.x));
+    s.endRow = std::min(static_cast<long>(height), static_cast<long>(std::ceil(r.y + r.height)));
+    s.endColumn = std::min(static_cast<long>(width), static_cast<long>(std::ceil(r.x + r.width)));
+    if (s.endRow < s.firstRow) s.endRow = s.firstRow;
+    if (s.endColumn < s.firstColumn) s.endColumn = s.firstColumn;
+    return s;
+}
+
+HistogramCounts countHistogram(const HistogramInput& in) {
+    HistogramCounts h;
+    if (!in.preview) return h;
+    const PixelSpan s = pixelSpan(in.rect, in.width, in.height);
+    const bool lightness = !in.raw && in.labPreview;
+    // Whole counts per band of rows, added up at the end: the same counts in
+    // any order (and exact beyond the 2^24 a float count stops at).
+    const unsigned rows = static_cast<unsigned>(s.endRow - s.firstRow);
+    const int threads = std::max(1, std::min(band_thread_count, static_cast<int>(rows / 64) + 1));
+    std::vector<std::array<std::uint32_t, 4 * 256>> bands(static_cast<std::size_t>(threads));
+    run_row_chunks(static_cast<unsigned>(threads), threads, [&](unsigned first, unsigned count) {
+        for (unsigned t = first; t < first + count; ++t) {
+            std::array<std::uint32_t, 4 * 256>& c = bands[t];
+            c.fill(0);
+            const long r0 = s.firstRow + static_cast<long>(rows) * t / threads;
+            const long r1 = s.firstRow + static_cast<long>(rows) * (t + 1) / threads;
+            for (long row = r0; row < r1; ++row) {
+                const std::size_t base = static_cast<std::size_t>(row) * in.width;
+                const float* p = in.preview + (base + static_cast<std::size_t>(s.firstColumn)) * 3;
+                for (long col = s.firstColumn; col < s.endColumn; ++col, p += 3) {
+                    ++c[static_cast<std::size_t>(bin(p[0]))];
+                    ++c[256 + static_cast<std::size_t>(bin(p[1]))];
+                    ++c[512 + static_cast<std::size_t>(bin(p[2]))];
+                }
+                if (!lightness) continue;
+                const float* lab = in.labPreview + (base + static_cast<std::size_t>(s.firstColumn)) * 3;
+                for (long col = s.firstColumn; col < s.endColumn; ++col, lab += 3)
+                    ++c[768 + static_cast<std::size_t>(lightnessBin(lab[0]))];
+            }
+        }
+    });
+    std::array<std::uint64_t, 4 * 256> total{};
+    for (const auto& c : bands)
+        for (std::size_t i = 0; i < total.size(); ++i) total[i] += c[i];
+    for (int i = 0; i < 256; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        h.r[i] = static_cast<float>(total[k]);
+        h.g[i] = static_cast<float>(total[256 + k]);
+        h.b[i] = static_cast<float>(total[512 + k]);
+        h.l[i] = static_cast<float>(total[768 + k]);
+    }
+    // The largest red, green or blue count of bins 5 to 250 scales every bar
+    // to 127 (end bins may be taller); lightness does not count.
+    float m = 0;
+    for (int i = 5; i <= 250; ++i) m = std::max({m, h.r[i], h.g[i], h.b[i]});
+    if (m != 0) {
+        for (int i = 0; i < 256; ++i) {
+            h.r[i] = h.r[i] * 127.0f / m;
+            h.g[i] = h.g[i] * 127.0f / m;
+            h.b[i] = h.b[i] * 127.0f / m;
+            if (lightness) h.l[i] = h.l[i] * 127.0f / m;
+        }
+    }
+    return h;
+}
+
+std::vector<std::uint8_t> renderHistogram(const HistogramInput& in) {
+    constexpr int W = kHistogramWidth, H = kHistogramHeight;
+    std::vector<std::uint8_t> img(static_cast<std::size_t>(W) * H * 3, 0);
+    const auto px = [&](int col, int row) { return img.data() + (static_cast<std::size_t>(row) * W + col) * 3; };
+    const HistogramCounts h = countHistogram(in);
+    const bool lightness = !in.raw && in.labPreview;
+
+    // Bars.
+    for (int y = 0; y < H; ++y) {
+        const float t = static_cast<float>(126 - y);
+        for (int c = 0; c < W; ++c) {
+            std::uint8_t* p = px(c, y);
+            p[0] = in.histR && h.r[c] > t && h.r[c] != 0 ? 0xC0 : 0;
+            p[1] = in.histG && h.g[c] > t && h.g[c] != 0 ? 0xC0 : 0;
+            p[2] = in.histB && h.b[c] > t && h.b[c] != 0 ? 0xC0 : 0;
+            if (lightness && in.histL && h.l[c] > t && h.l[c] != 0)
+                for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(p[k] + 0xC0);
+        }
+    }
+
+    // Markers at the readout's values.
+    const int r = std::clamp(in.markerR, 0, 255), g = std::clamp(in.markerG, 0, 255),
+              b = std::clamp(in.markerB, 0, 255);
+    const int l = lightness ? lightnessBin(static_cast<float>(in.markerL)) : 0;
+    for (int y = 0; y < H; ++y) {
+        if (in.histR) std::copy_n(std::array<std::uint8_t, 3>{0x80, 0, 0}.data(), 3, px(r, y));
+        if (in.histG) std::copy_n(std::array<std::uint8_t, 3>{0, 0x80, 0}.data(), 3, px(g, y));
+        if (in.histB) std::copy_n(std::array<std::uint8_t, 3>{0, 0, 0x80}.data(), 3, px(b, y));
+        if (lightness && in.histL) std::copy_n(std::array<std::uint8_t, 3>{0x80, 0x80, 0x80}.data(), 3, px(l, y));
+    }
+
+    // Dashes along the top: every other tenth of the scale.
+    for (int y = 0; y < 4; ++y)
+        for (int c = 0; c < W; ++c) {
+            std::uint8_t* p = px(c, y);
+            if (p[0] == 0 && p[1] == 0 && p[2] == 0 && static_cast<int>(std::floor(c / 25.5)) % 2 == 0)
+                p[0] = p[1] = p[2] = 0xF0;
+        }
+
+    // Zones: the 2nd, 4th, 6th and 8th are lightened.
+    int z = 1;
+    for (int c = 0; c < W; ++c) {
+        if (z < kZoneCount && c / 2.55 >= kZoneBounds[z]) ++z;
+        if (z % 2 != 0) continue;
+        for (int y = 4; y < H; ++y) {
+            std::uint8_t* p = px(c, y);
+            for (int k = 0; k < 3; ++k) p[k] = p[k] == 0 ? 40 : p[k] > 245 ? 255 : static_cast<std::uint8_t>(p[k] + 10);
+        }
+    }
+
+    if (!in.grayScale) return img;
+    const auto column = [&](long level) {
+        // The green of the grey-scale level on the 0..255 scale (truncated).
+        const float x = in.grayScale[static_cast<std::size_t>(level) * 3 + 1] * 255.0f;
+        if (!(x > 0)) return 0;
+        return x > 1.0e6f ? 1000000 : static_cast<int>(x);
+    };
+
+    // Exposure marks: 16 stops below white in thirds; whole stops longer.
+    float f = 65534.0f;
+    for (int k = 0; k <= 48; ++k) {
+        const long i = std::lround(f);
+        int v = column(i);
+        if (v > 255) {
+            std::fprintf(stderr, "Overload: %d,%f\n", v, static_cast<double>(f));
+            v = 255;
+        }
+        v = std::max(v, 0);
+        if (k % 3 == 0)
+            for (int y = 116; y <= 121; ++y) px(v, y)[1] = static_cast<std::uint8_t>(~px(v, y)[1]);
+        for (int y = 122; y <= 127; ++y) px(v, y)[1] = static_cast<std::uint8_t>(~px(v, y)[1]);
+        f = f / 1.2599211f;
+    }
+
+    // The grey point: a three-column mark.
+    if (in.grayPoint > 0 && in.grayPoint < 100) {
+        const long i = std::lround(static_cast<double>(in.grayPoint) * 65534.0 / 100.0);
+        const int v = column(std::clamp(i, 0L, 65534L));
+        if (v >= 1 && v <= 254) {
+            for (int y = 112; y <= 127; ++y) {
+                std::uint8_t* left = px(v - 1, y);
+                std::uint8_t* mid = px(v, y);
+                std::uint8_t* right = px(v + 1, y);
+                std::copy_n(mid, 3, left);
+                invert(left);
+                invert(mid);
+                std::copy_n(mid, 3, right);
+                invert(right);
+            }
+        }
+    }
+    return img;
+}
+
+}  // namespace dvk

@@ -1,0 +1,112 @@
+// The settings history store: table "History2" in an SQLite file ("DVK2.db"
+// in the support folder), one column per record attribute, dates as REAL
+// seconds since 1970, in WAL mode with a busy timeout.
+//
+// Each thread uses its own connection, made on its first use under one
+// process-wide lock and kept until the thread ends (or the store goes).
+// Every write is one transaction, committed whole or not at all; observers
+// hear of each committed write on the writing thread.
+//
+// A file that cannot be opened as a store (not SQLite, unreadable, locked)
+// leaves the store closed with SQLite's message: reads find nothing, writes
+// fail, and the file is never changed, deleted or made anew.
+//
+// Every connection knows two SQL functions for the rules' text comparisons
+// (see text_match.h): dvk_fold(text, fold) gives the comparison form of the
+// text, dvk_like(text, pattern, fold) is 1 when the pattern matches.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/history_record.h"
+
+namespace dvk {
+
+class HistoryStore {
+public:
+    struct Options {
+        int busyTimeoutMs = 5000;
+    };
+
+    // Opens the store file (making it when it does not exist) on the calling thread.
+    explicit HistoryStore(std::string path);
+    HistoryStore(std::string path, Options options);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool isOpen() const { return open_; }
+    // SQLite's message when the store could not be opened.
+    const std::string& openError() const { return openError_; }
+
+    // The calling thread's connection (nullptr when the store is closed).
+    sqlite3* connection();
+
+    // Reads, newest creationDate first (the latest insert first among equal
+    // dates). A failed read is logged, answers nothing and sets *error.
+    std::vector<HistoryMO> fetchAll(std::string* error = nullptr);
+    // Records whose sourceFile is one of `sources` exactly.
+    std::vector<HistoryMO> fetchWithSourceIn(const std::vector<std::string>& sources, std::string* error = nullptr);
+    // Records matching an SQL condition with "?" parameters.
+    std::vector<HistoryMO> fetchWhere(const std::string& condition, const std::vector<SettingsValue>& parameters,
+                                      std::string* error = nullptr);
+    std::optional<HistoryMO> fetch(std::int64_t id);
+
+    class Transaction {
+    public:
+        // Stores a new record and sets its object id.
+        bool insert(HistoryMO& record);
+        // Writes every attribute of a stored record.
+        bool update(const HistoryMO& record);
+        bool remove(std::int64_t id);
+        // Any statement, for the store's own upkeep; parameters bound in order.
+        bool execute(const std::string& sql, const std::vector<SettingsValue>& parameters = {});
+        int changes() const;
+
+    private:
+        friend class HistoryStore;
+        explicit Transaction(sqlite3* db) : db_(db) {}
+        bool fail();
+        sqlite3* db_;
+        bool failed_ = false;
+        std::string error_;
+    };
+    // Runs `body` in one transaction. The changes are committed when the body
+    // answers true and every operation and the commit succeed; otherwise none
+    // is kept, the answer is false and *error holds the reason.
+    bool write(const std::function<bool(Transaction&)>& body, std::string* error = nullptr);
+
+    using Observer = std::function<void()>;
+    int addObserver(Observer observer);
+    void removeObserver(int token);
+
+    // The SQL of the table (also used to make version 1 stores in tests).
+    static std::string createTableSQL(const std::string& table);
+
+private:
+    struct Connection;
+    std::shared_ptr<Connection> openConnection(std::string* error) const;
+    void notifyObservers();
+
+    std::string path_;
+    Options options_;
+    std::uint64_t serial_;
+    bool open_ = false;
+    std::string openError_;
+    std::vector<std::weak_ptr<Connection>> issued_;  // guarded by the process-wide context lock
+    std::mutex observersMutex_;
+    std::map<int, Observer> observers_;
+    int nextObserver_ = 1;
+};
+
+}  // namespace dvk

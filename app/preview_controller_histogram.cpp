@@ -1,0 +1,123 @@
+// PreviewController: the histogram and the gamut diagram, and the diagram's
+// second profile.
+#include "app/preview_controller.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "app/gamut_diagram.h"
+#include "app/histogram.h"
+#include "app/number_text.h"
+#include "pipeline/settings/settings_file.h"
+#include "colour/profile.h"
+#include "pipeline/processor/raw_processor.h"
+#include "platform/log.h"
+#include "platform/user_defaults.h"
+
+namespace dvk {
+
+void PreviewController::histogram(const RectD& rect) {
+    if (height_ == 0 || controls_.showPrevious || !rp_.preview() || worker_->running()) return;
+    HistogramInput in;
+    in.preview = rp_.preview();
+    in.labPreview = rp_.labPreview();
+    in.width = width_;
+    in.height = height_;
+    in.rect = rect;
+    in.raw = rp_.raw() != 0;
+    in.histR = controls_.histR, in.histG = controls_.histG, in.histB = controls_.histB, in.histL = controls_.histL;
+    in.markerR = static_cast<int>(leadingNumber(controls_.infos["infoR"]));
+    in.markerG = static_cast<int>(leadingNumber(controls_.infos["infoG"]));
+    in.markerB = static_cast<int>(leadingNumber(controls_.infos["infoB"]));
+    in.markerL = leadingNumber(controls_.infos["infoL"]);
+    rp_.fillGrayScale();
+    in.grayScale = rp_.grayScale();
+    in.grayPoint = grayPoint_;
+    histogramImage_ = renderHistogram(in);
+    ui_->setHistogramImage(histogramImage_);
+    controls_.zBoxVisible = true;
+    ui_->stateChanged();
+}
+
+void PreviewController::diagram(const RectD& rect) {
+    if (!ui_->diagramWindowVisible() || controls_.showPrevious || worker_->running()) return;
+    DiagramInput in;
+    in.preview = rp_.preview();
+    in.labPreview = rp_.labPreview();
+    in.width = width_;
+    in.height = height_;
+    in.rect = rect;
+    in.raw = rp_.raw() != 0;
+    in.labOutput = rp_.saveFormat() == 2;
+    in.gamutArr = rp_.gamutArr();
+    in.diagGamutArr = diagGamutArr_.empty() ? nullptr : diagGamutArr_.data();
+    in.fullGamut = controls_.fullGamut;
+    in.diagramL = controls_.diagramL;
+    diagramImage_ = renderDiagram(in);
+    ui_->setDiagramImage(diagramImage_, outputProfileBytes());
+}
+
+void PreviewController::drawHistogram() {
+    if (rp_.isFileNameDefined() && !controls_.showPrevious) histogram(ui_->selectedImageRect());
+}
+
+void PreviewController::drawDiagram(const std::string& senderTitle) {
+    if (controls_.showPrevious) return;
+    if (senderTitle == "ChD" && ui_->diagramWindowVisible()) {
+        ui_->closeDiagramWindow();
+        return;
+    }
+    ui_->showDiagramWindow();
+    ui_->stateChanged();
+    diagram(ui_->selectedImageRect());
+}
+
+void PreviewController::setDiagramProfile(bool optionHeld) {
+    if (optionHeld) {
+        diagGamutArr_.clear();
+        diagramProfile_.reset();
+        controls_.diagramProfileLabel = "None";
+        controls_.diagramProfileToolTip = "No profile set";
+        UserDefaults::standard().removeKey("DiagramProfile");
+        UserDefaults::standard().synchronize();
+    } else {
+        if (!hooks_.chooseProfileFile) return;
+        const std::optional<std::string> path = hooks_.chooseProfileFile(diagramProfile_);
+        if (!path) return;
+        prepareDiagramProfileFromPath(*path);
+    }
+    drawDiagram();
+}
+
+void PreviewController::prepareDiagramProfileFromPath(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string error = file ? std::string() : "the file cannot be read";
+    std::shared_ptr<const Profile> profile;
+    if (!bytes.empty()) profile = Profile::from_bytes(bytes.data(), bytes.size(), &error);
+    if (!profile) log_line("Error with profile %s:%s", path.c_str(), error.c_str());
+    diagGamutArr_.clear();
+    std::vector<std::uint8_t> gamut;
+    if (profile) gamut = gamutOfProfile(profile, &error);
+    if (gamut.empty()) {
+        log_line("Bad gamut view profiles %s %s", path.c_str(), error.c_str());
+        diagramProfile_.reset();
+        controls_.diagramProfileLabel = "Error";
+        controls_.diagramProfileToolTip = path;
+        UserDefaults::standard().removeKey("DiagramProfile");
+        UserDefaults::standard().synchronize();
+        ui_->stateChanged();
+        return;
+    }
+    diagGamutArr_ = std::move(gamut);
+    diagramProfile_ = path;
+    std::string name = last_path_component(path);
+    if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
+    controls_.diagramProfileLabel = name;
+    controls_.diagramProfileToolTip = path;
+    UserDefaults::standard().setString("DiagramProfile", path);
+    UserDefaults::standard().synchronize();
+    ui_->stateChanged();
+}
+
+}  // namespace dvk

@@ -1,0 +1,168 @@
+#include "app/profile_menu.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "colour/camera_profile.h"
+#include "colour/profile_lookup.h"
+#include "pipeline/processor/raw_processor.h"
+#include "platform/dispatch.h"
+#include "platform/folder_functions.h"
+
+namespace dvk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool has_profile_extension(const std::string& name) {
+    const std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return false;
+    const char* ext = name.c_str() + dot + 1;
+    return strcasecmp(ext, "icc") == 0 || strcasecmp(ext, "icm") == 0;
+}
+
+std::string last_path_component(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string::size_type slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+std::string folder_prefix(const std::string& folder) {
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+}  // namespace
+
+std::string userProfileFolder(const std::string& supportFolder) { return supportFolder + "/Profiles"; }
+
+std::vector<std::string> listUserProfiles(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    if (ec) return found;
+    const std::string prefix = folder_prefix(folder);
+    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        const fs::directory_entry& entry = *it;
+        std::error_code type_ec;
+        if (!entry.is_regular_file(type_ec)) continue;  // follows a link to a file
+        const std::string path = entry.path().string();
+        if (!has_profile_extension(path) || path.compare(0, prefix.size(), prefix) != 0) continue;
+        found.push_back(path.substr(prefix.size()));
+    }
+    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+        const int c = strcasecmp(a.c_str(), b.c_str());
+        return c != 0 ? c < 0 : a < b;
+    });
+    return found;
+}
+
+std::vector<std::string> cameraProfileVariants(const std::string& builtinName) {
+    std::vector<std::string> variants;
+    auto has = [&](const char* text) { return builtinName.find(text) != std::string::npos; };
+    if (has("Leica M8")) variants.emplace_back("Leica M8 Hot Mirror");
+    for (const char* back : {"P45", "P30", "P25", "P21", "P20"}) {
+        const std::string plain = std::string("Phase One ") + back;
+        if (has((plain + "+").c_str())) variants.push_back(plain + "+ Incandescent");
+        else if (has(plain.c_str())) variants.push_back(plain + " Incandescent");
+    }
+    return variants;
+}
+
+ProfileMenuInputs profileMenuInputs(const DVKLib* d, const std::string& customRawProfile,
+                                    const std::string& profileFolder) {
+    ProfileMenuInputs in;
+    createDirectoryPath(profileFolder);
+    in.builtinName = camera_builtin_profile_name(d);
+    in.cameraOwnName = camera_own_profile_name(d);
+    int index = -1;
+    getDVKProfileRef(d, "Built-in", &index);
+    in.builtInKnown = index >= 0;
+    in.userProfiles = listUserProfiles(profileFolder);
+    in.customRawProfile = customRawProfile;
+    in.profileFolder = profileFolder;
+    return in;
+}
+
+ProfileMenu profileMenuContents(const ProfileMenuInputs& in) {
+    ProfileMenu menu;
+    menu.items.push_back(MenuItem::choice("Default"));
+    for (std::string& variant : cameraProfileVariants(in.builtinName)) {
+        menu.items.push_back(MenuItem::choice(std::move(variant)));
+        menu.items.push_back(MenuItem::separator());
+    }
+    if (in.cameraOwnName.rfind("Built-in", 0) != 0 && in.builtInKnown) {
+        menu.items.push_back(MenuItem::choice("Built-in"));
+        menu.items.push_back(MenuItem::separator());
+    }
+    for (const std::string& file : in.userProfiles) menu.items.push_back(MenuItem::choice(file));
+    menu.shown = menu.items.size() >= 2;
+    menu.current = profileMenuTitleFor(in.customRawProfile, in.profileFolder);
+    return menu;
+}
+
+std::string profileMenuTitleFor(const std::string& customRawProfile, const std::string& profileFolder) {
+    if (customRawProfile.empty()) return "Default";
+    const std::string prefix = folder_prefix(profileFolder);
+    if (!profileFolder.empty() && customRawProfile.size() > prefix.size() &&
+        customRawProfile.compare(0, prefix.size(), prefix) == 0)
+        return customRawProfile.substr(prefix.size());
+    return last_path_component(customRawProfile);
+}
+
+ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender, bool autoApplyDisabled,
+                                  const std::string& profileFolder, const std::string& openFileName) {
+    ProfileChoice choice;
+    choice.checkedTitle = name;
+    const bool file_open = !openFileName.empty();
+    const std::string file_title = last_path_component(openFileName);
+    if (name == "Default") {
+        if (file_open) choice.windowTitle = file_title;
+    } else {
+        choice.value = has_profile_extension(name) ? resolveAliasPath(folder_prefix(profileFolder) + name) : name;
+        if (file_open) choice.windowTitle = file_title + " (" + name + ")";
+    }
+    choice.reapply = sender == ProfileSender::MenuItem && !autoApplyDisabled;
+    return choice;
+}
+
+namespace {
+
+// Hands `choice` to the processor (only when it changes the processor's
+// value, unless `always`), retitles the window, marks the item, re-applies.
+void carry_out(const ProfileMenuRoad& road, const ProfileChoice& choice, bool always) {
+    if (always || choice.value != road.processor.customRawProfile()) road.processor.setCustomRawProfile(choice.value);
+    if (choice.windowTitle) {
+        ProfileMenuView* view = &road.view;
+        runOnMainQueue([view, title = *choice.windowTitle] { view->setWindowTitle(title); });
+    }
+    road.view.checkProfileItem(choice.checkedTitle);
+    if (choice.reapply && road.apply) road.apply();
+}
+
+ProfileChoice decide(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
+    const bool disabled = road.autoApplyDisabled && road.autoApplyDisabled();
+    return decideProfileChoice(name, sender, disabled, road.profileFolder, road.processor.fileName());
+}
+
+}  // namespace
+
+void createProfileMenu(const ProfileMenuRoad& road) {
+    const ProfileMenu menu = profileMenuContents(
+        profileMenuInputs(road.processor.dvklib(), road.processor.customRawProfile(), road.profileFolder));
+    road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
+    // Re-selecting the profile the processor already has leaves the record
+    // alone: an apply worker may be reading the user's choice from it.
+    carry_out(road, decide(road, menu.current, ProfileSender::Name), false);
+}
+
+void setCustomCameraProfile(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
+    carry_out(road, decide(road, name, sender), true);
+}
+
+}  // namespace dvk

@@ -1,0 +1,89 @@
+#include "app/ui/history_window.h"
+
+#include <QtCore/QItemSelectionModel>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableView>
+#include <QtWidgets/QVBoxLayout>
+
+#include "app/controller.h"
+#include "app/ui/history_table_model.h"
+
+namespace dvk {
+
+HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
+    : QWidget(parent, Qt::Window), controller_(controller) {
+    setWindowTitle(tr("History"));
+    model_ = new HistoryTableModel(controller_, this);
+    table_ = new QTableView(this);
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setTextElideMode(Qt::ElideLeft);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->setVisible(false);
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(20);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setColumnWidth(HistoryTableModel::SourceColumn, 280);
+    table_->setColumnWidth(HistoryTableModel::DestinationColumn, 220);
+    table_->setColumnWidth(HistoryTableModel::CameraColumn, 150);
+    table_->setColumnWidth(HistoryTableModel::DateColumn, 150);
+
+    auto button = [this](const QString& title, auto action) {
+        auto* b = new QPushButton(title, this);
+        connect(b, &QPushButton::clicked, this, action);
+        return b;
+    };
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(button(tr("Add"), [this] { controller_.addToHistory(); }));
+    buttons->addWidget(button(tr("Remove"), [this] { controller_.removeFromHistory(); }));
+    buttons->addWidget(button(tr("Apply to Files..."), [this] { controller_.addToHistoryForMany(); }));
+    buttons->addStretch(1);
+    buttons->addWidget(button(tr("Make Folder Default"), [this] { controller_.setDirectoryDefault(); }));
+    buttons->addWidget(button(tr("Make Camera Default"), [this] { controller_.setGlobalCameraDefault(); }));
+
+    status_ = new QLabel(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(status_);
+    resize(1000, 420);
+
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionFromView(); });
+    listener_ = controller_.historyList().addListener([this](HistoryList::Change) { selectionToView(); });
+    selectionToView();
+}
+
+HistoryWindow::~HistoryWindow() { controller_.historyList().removeListener(listener_); }
+
+void HistoryWindow::setStatusText(const QString& text) { status_->setText(text); }
+
+void HistoryWindow::selectionFromView() {
+    if (syncing_) return;
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    syncing_ = true;
+    controller_.historyList().setSelectionIndexes(rows);
+    syncing_ = false;
+}
+
+void HistoryWindow::selectionToView() {
+    if (syncing_) return;
+    syncing_ = true;
+    QItemSelection selection;
+    for (std::size_t row : controller_.historyList().selectionIndexes()) {
+        QModelIndex first = model_->index(static_cast<int>(row), 0);
+        QModelIndex last = model_->index(static_cast<int>(row), HistoryTableModel::ColumnCount - 1);
+        selection.select(first, last);
+    }
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!selection.isEmpty()) table_->scrollTo(selection.indexes().front());
+    syncing_ = false;
+}
+
+}  // namespace dvk

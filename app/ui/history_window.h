@@ -1,0 +1,41 @@
+// The history window: the history table (newest first, long paths cut at
+// the head) and the buttons of its actions. Selection goes both ways between
+// the table and the controller's history list.
+#pragma once
+
+#include <QtWidgets/QWidget>
+
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace dvk {
+
+class Controller;
+class HistoryTableModel;
+
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HistoryWindow(Controller& controller, QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    QTableView* table() const { return table_; }
+    HistoryTableModel* model() const { return model_; }
+    // A line under the table for the controller's progress texts.
+    void setStatusText(const QString& text);
+
+private:
+    void selectionFromView();
+    void selectionToView();
+
+    Controller& controller_;
+    HistoryTableModel* model_;
+    QTableView* table_;
+    QLabel* status_;
+    int listener_ = 0;
+    bool syncing_ = false;
+};
+
+}  // namespace dvk

@@ -1,0 +1,79 @@
+#include "app/ui/k_slider.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QtGui/QKeyEvent>
+#include <QtGui/QMouseEvent>
+
+#include "app/control_rules.h"
+#include "app/ui/no_click_through.h"
+
+namespace dvk {
+
+KSlider::KSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+    QSlider::setRange(0, kPositions);
+    setFocusPolicy(Qt::StrongFocus);
+    // Position changes while dragging show only; the value is set at release.
+    setTracking(false);
+}
+
+void KSlider::setDoubleRange(double minValue, double maxValue) {
+    min_ = minValue;
+    max_ = std::max(maxValue, minValue);
+    setDoubleValue(value_);
+}
+
+double KSlider::step() const { return sliderStep(tag_, min_, max_); }
+
+double KSlider::fromPosition(int position) const {
+    return min_ + (max_ - min_) * static_cast<double>(position) / kPositions;
+}
+
+int KSlider::toPosition(double v) const {
+    if (!(max_ > min_)) return 0;
+    const double t = std::clamp((v - min_) / (max_ - min_), 0.0, 1.0);
+    return static_cast<int>(std::lround(t * kPositions));
+}
+
+void KSlider::setDoubleValue(double v) {
+    value_ = v;
+    const QSignalBlocker block(this);
+    setSliderPosition(toPosition(v));
+}
+
+void KSlider::commit(double v) {
+    setDoubleValue(std::clamp(v, min_, max_));
+    emit valueEdited(value_);
+}
+
+void KSlider::mousePressEvent(QMouseEvent* event) {
+    if (activatesWindowInstead(this)) {
+        event->ignore();
+        return;
+    }
+    pressValue_ = value_;
+    tracking_ = true;
+    QSlider::mousePressEvent(event);
+}
+
+void KSlider::mouseReleaseEvent(QMouseEvent* event) {
+    QSlider::mouseReleaseEvent(event);
+    if (!tracking_) return;
+    tracking_ = false;
+    const double tracked = fromPosition(sliderPosition());
+    commit(sliderDragValue(pressValue_, tracked, step()));
+}
+
+void KSlider::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Down || key == Qt::Key_Up) {
+        const bool right = key == Qt::Key_Right || key == Qt::Key_Up;
+        commit(sliderArrowValue(value_, step(), right));
+        event->accept();
+        return;
+    }
+    QSlider::keyPressEvent(event);
+}
+
+}  // namespace dvk

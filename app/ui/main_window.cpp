@@ -1,0 +1,202 @@
+#include "app/ui/main_window.h"
+
+#include <QtCore/QThread>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QScrollBar>
+#include <QtWidgets/QToolButton>
+
+#include "app/display_image.h"
+#include "app/histogram.h"
+#include "app/gamut_diagram.h"
+#include "app/ui/cropping_image_view.h"
+#include "app/ui/diagram_window.h"
+#include "app/ui/display_qimage.h"
+#include "app/ui/image_view_no_drag.h"
+#include "app/ui/keyboard_helper_window.h"
+#include "app/ui/pop_up_button_scroller.h"
+#include "app/ui/screen_profile.h"
+#include "pipeline/processor/raw_processor.h"
+
+namespace dvk {
+
+MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWindow(parent), pc_(controller) {
+    setWindowTitle(QStringLiteral("DVK"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    converter_.setScreenProfile(screenIccProfile());
+
+    content_ = new QWidget(this);
+    scrollArea_ = new QScrollArea(content_);
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setAlignment(Qt::AlignCenter);
+    scrollArea_->setBackgroundRole(QPalette::Dark);
+    imageView_ = new CroppingImageView;
+    scrollArea_->setWidget(imageView_);
+    scrollArea_->setWidgetResizable(true);
+    scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sidePanel_ = buildSidePanel();
+    sidePanel_->setParent(content_);
+    setCentralWidget(content_);
+    content_->installEventFilter(this);
+    content_->setMinimumSize(static_cast<int>(kSidePanelWidth) + 64, static_cast<int>(kMinContentHeight));
+
+    diagramWindow_ = new DiagramWindow(pc_, this);
+    keyboardHelper_ = new KeyboardHelperWindow(this);
+    buildMenus();
+    bindSettings();
+
+    connect(imageView_, &CroppingImageView::notify, this, &MainWindow::handleImageViewNotification);
+    pc_.setUi(this);
+    resize(static_cast<int>(kSidePanelWidth) + 800, 720);
+    layoutContent();
+    stateChanged();
+}
+
+MainWindow::~MainWindow() {
+    pc_.setUi(nullptr);
+    for (KeyValueObservers::Token t : observers_) pc_.rawProcessor().removeObserver(t);
+}
+
+void MainWindow::handleImageViewNotification(const QString& name, QPointF localPoint) {
+    pc_.handleNotify({name.toStdString(), imageView_->imagePointAt(localPoint)});
+}
+
+void MainWindow::setCameraInfo(const std::string& text) {
+    cameraInfoView_->setPlainText(QString::fromStdString(text));
+}
+
+// --- PreviewUi ---------------------------------------------------------------------
+
+void MainWindow::setImage(const std::shared_ptr<DisplayImage>& image) {
+    image_ = image;
+    imageView_->setImage(image ? toScreenImage(*image, converter_) : QImage());
+}
+
+RectD MainWindow::selectedImageRect() const { return imageView_->selectedImageRect(); }
+
+RectD MainWindow::selectionRect() const { return imageView_->selectionMarker().selectedRect(); }
+
+void MainWindow::setSelectionRect(const RectD& rect) {
+    imageView_->selectionMarker().setSelectedRect(rect);
+    imageView_->selectionChanged();
+}
+
+void MainWindow::setHistogramImage(const std::vector<std::uint8_t>& rgb) {
+    histogramView_->setImage(imageFromRgbBytes(rgb, kHistogramWidth, kHistogramHeight));
+}
+
+void MainWindow::setDiagramImage(const std::vector<std::uint8_t>& rgb, const std::vector<std::uint8_t>& profile) {
+    if (rgb.empty()) {
+        diagramWindow_->diagramView()->setImage(QImage());
+        return;
+    }
+    // The diagram's colours are those of the output profile.
+    DisplayImage img;
+    img.width = img.height = kDiagramSize;
+    img.pixels = allocate_aligned<std::uint16_t>(rgb.size());
+    if (!img.pixels) return;
+    for (std::size_t i = 0; i < rgb.size(); ++i) img.pixels.get()[i] = static_cast<std::uint16_t>(rgb[i] * 257);
+    img.profile = profile;
+    diagramWindow_->diagramView()->setImage(toScreenImage(img, converter_));
+}
+
+bool MainWindow::diagramWindowVisible() const { return diagramWindow_->isVisible(); }
+
+void MainWindow::showDiagramWindow() {
+    diagramWindow_->showState();
+    diagramWindow_->show();
+    diagramWindow_->raise();
+}
+
+void MainWindow::closeDiagramWindow() { diagramWindow_->close(); }
+
+void MainWindow::stateChanged() {
+    const WindowControls& c = pc_.controls();
+    const auto setChecked = [](QCheckBox* box, bool on) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    };
+    setChecked(zoomToFit_, c.zoomToFit);
+    setChecked(showClipping_, c.showClipping);
+    setChecked(showPrevious_, c.showPrevious);
+    showPrevious_->setEnabled(c.showPreviousEnabled);
+    setChecked(histR_, c.histR);
+    setChecked(histG_, c.histG);
+    setChecked(histB_, c.histB);
+    setChecked(histL_, c.histL);
+    zBox_->setVisible(c.zBoxVisible);
+    applyButton_->setEnabled(pc_.fileLoaded());
+    refreshPendingSettings();
+    showReadouts();
+    if (diagramWindow_->isVisible()) diagramWindow_->showState();
+}
+
+void MainWindow::applyWillStart() { rememberedFocus_ = QApplication::focusWidget(); }
+
+void MainWindow::applyDidEnd() {
+    refreshPendingSettings();
+    if (!isVisible()) return;
+    raise();
+    activateWindow();
+    if (auto* field = qobject_cast<QLineEdit*>(rememberedFocus_.data())) {
+        field->setFocus();
+        field->selectAll();
+    } else if (rememberedFocus_) {
+        rememberedFocus_->setFocus();
+    }
+}
+
+void MainWindow::scrollImageTo(PointD imagePoint) {
+    scrollArea_->ensureVisible(static_cast<int>(imagePoint.x), static_cast<int>(imagePoint.y),
+                               scrollArea_->viewport()->width() / 2, scrollArea_->viewport()->height() / 2);
+}
+
+void MainWindow::setImageSize(unsigned width, unsigned height) {
+    imageView_->setWidthAndHeight(width, height);
+    layoutContent();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    diagramWindow_->close();
+    QMainWindow::closeEvent(event);
+}
+
+// --- grabbing ------------------------------------------------------------------------
+
+double MainWindow::grabScale() const { return devicePixelRatioF(); }
+
+QImage MainWindow::grabWindow() { return grab().toImage(); }
+
+QRect MainWindow::visibleImageRect() const {
+    // The drawn image within the scroll area's viewport, in window pixels.
+    const RectD d = imageView_->drawnRect();
+    QRect drawn(
+        QPoint(static_cast<int>(std::ceil(d.x)), static_cast<int>(std::ceil(d.y))),
+        QPoint(static_cast<int>(std::floor(d.x + d.width)) - 1, static_cast<int>(std::floor(d.y + d.height)) - 1));
+    const QWidget* viewport = scrollArea_->viewport();
+    QRect visible(imageView_->mapFrom(viewport, QPoint(0, 0)), viewport->size());
+    drawn = drawn.intersected(visible);
+    const QPoint topLeft = imageView_->mapTo(this, drawn.topLeft());
+    const double s = grabScale();
+    return QRect(QPoint(static_cast<int>(topLeft.x() * s), static_cast<int>(topLeft.y() * s)),
+                 QSize(static_cast<int>(drawn.width() * s), static_cast<int>(drawn.height() * s)));
+}
+
+QRect MainWindow::histogramRect() const {
+    const QPoint topLeft = histogramView_->mapTo(this, QPoint(0, 0));
+    const double s = grabScale();
+    return QRect(QPoint(static_cast<int>(topLeft.x() * s), static_cast<int>(topLeft.y() * s)),
+                 QSize(static_cast<int>(histogramView_->width() * s), static_cast<int>(histogramView_->height() * s)));
+}
+
+}  // namespace dvk

@@ -1,0 +1,190 @@
+// MainWindow: the main window of DVK. The preview in a scroll area, and on
+// its right a side panel 256 wide: the histogram, the zone box, the
+// readouts, a control bound both ways to each development setting, Apply,
+// Save, the toggles, the progress and the camera info. It shows the state of
+// its PreviewController (it is that controller's PreviewUi) and sends the
+// user's actions to it; it holds no rule of its own.
+//
+// Files by concern:
+//   main_window.cpp           construction, the PreviewUi side, grabbing
+//   main_window_panel.cpp     the side panel, the zone box, the readouts
+//   main_window_bindings.cpp  the setting controls, bound both ways
+//   main_window_setup.cpp     the set-up from the preferences, menus, appearance
+//   main_window_geometry.cpp  windowWillResize:toSize:, zoom to fit, anchoring
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QtCore/QPointer>
+#include <QtWidgets/QMainWindow>
+
+#include "app/display_conversion.h"
+#include "app/preview_controller.h"
+#include "app/window_geometry.h"
+#include "app/window_preferences.h"
+#include "pipeline/settings/key_value_observing.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QToolButton;
+
+namespace dvk {
+
+class CroppingImageView;
+class DiagramWindow;
+class ImageViewNoDrag;
+class KSlider;
+class KeyboardHelperWindow;
+class PopUpButtonScroller;
+class TextFieldScroller;
+class UserDefaults;
+
+class MainWindow : public QMainWindow, public PreviewUi {
+    Q_OBJECT
+public:
+    explicit MainWindow(PreviewController& controller, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    PreviewController& controller() { return pc_; }
+
+    // --- set-up and preferences (main_window_setup.cpp) ----------------------
+    // The window's set-up from the user defaults (awakeFromNib): process-wide
+    // values, anchors, buttons, the zone box, the keyboard helper at the first
+    // start, the diagram profile.
+    void awakeFromNib(UserDefaults& defaults);
+    const WindowPreferences& preferences() const { return prefs_; }
+    void switchDarkLightMode(bool on);
+    // A preference menu item (its tag is its data) toggled.
+    void initCheckUpdateMenu(QAction* item);
+    Appearance appearance() const { return appearance_; }
+
+    // --- places for the menus, presets and roads of other parts -------------
+    PopUpButtonScroller* filtersButton() const { return filtersButton_; }
+    PopUpButtonScroller* wbPopUp() const { return wbPopUp_; }
+    PopUpButtonScroller* presetsPopUp() const { return presetsPopUp_; }
+    QPushButton* saveButton() const { return saveButton_; }
+    QPushButton* applyButton() const { return applyButton_; }
+    QPlainTextEdit* cameraInfoView() const { return cameraInfoView_; }
+    CroppingImageView* imageView() const { return imageView_; }
+    ImageViewNoDrag* histogramView() const { return histogramView_; }
+    DiagramWindow* diagramWindow() const { return diagramWindow_; }
+    QMenu* preferencesMenu() const { return preferencesMenu_; }
+    QCheckBox* copyTagsButton() const { return copyTags_; }
+    // Shows the camera info text (the open road's step).
+    void setCameraInfo(const std::string& text);
+
+    // --- geometry (main_window_geometry.cpp) -----------------------------------
+    // The frame size the window may take for a proposed one.
+    QSize windowWillResize(QSize proposed) const;
+    // The frame of `size` at the anchor for its shape (and sets it).
+    QRect anchorFrameRect(QRect rect);
+    CornerDistance topRightPointL() const { return topRightPointL_; }
+    CornerDistance topRightPointP() const { return topRightPointP_; }
+    void setTopRightPoints(CornerDistance landscape, CornerDistance portrait);
+
+    // --- the developer hooks' view of the window -----------------------------
+    // The window as it is drawn, and where the visible image and the
+    // histogram lie in it, in its pixels.
+    QImage grabWindow();
+    QRect visibleImageRect() const;
+    QRect histogramRect() const;
+    double grabScale() const;
+
+    // --- PreviewUi -------------------------------------------------------------
+    void setImage(const std::shared_ptr<DisplayImage>& image) override;
+    RectD selectedImageRect() const override;
+    RectD selectionRect() const override;
+    void setSelectionRect(const RectD& rect) override;
+    void setHistogramImage(const std::vector<std::uint8_t>& rgb) override;
+    void setDiagramImage(const std::vector<std::uint8_t>& rgb, const std::vector<std::uint8_t>& profile) override;
+    bool diagramWindowVisible() const override;
+    void showDiagramWindow() override;
+    void closeDiagramWindow() override;
+    void stateChanged() override;
+    void applyWillStart() override;
+    void applyDidEnd() override;
+    void zoomToFitChanged() override;
+    void scrollImageTo(PointD imagePoint) override;
+    void setImageSize(unsigned width, unsigned height) override;
+    void anchorWindow() override;
+    double progressMaximum() const override { return 100; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // main_window_panel.cpp
+    QWidget* buildSidePanel();
+    QWidget* buildZoneBox();
+    QWidget* buildReadouts();
+    QWidget* buildToggles();
+    void showReadouts();
+    void layoutContent();
+    // main_window_bindings.cpp
+    QWidget* buildSettingControls();
+    void bindSettings();
+    void refreshSetting(const std::string& key);
+    void refreshAllSettings();
+    // Settings the worker changed (a load's defaults): shown once its run ended.
+    void refreshPendingSettings();
+    // main_window_setup.cpp
+    void buildMenus();
+    void showSaveButtonText(bool autoNext);
+    // main_window_geometry.cpp
+    SizeD screenVisibleSize() const;
+    RectD screenVisibleRect() const;
+
+    void handleImageViewNotification(const QString& name, QPointF localPoint);
+
+    PreviewController& pc_;
+    WindowPreferences prefs_;
+    Appearance appearance_ = Appearance::System;
+    CornerDistance topRightPointL_, topRightPointP_;
+    DisplayConverter converter_;
+    std::shared_ptr<DisplayImage> image_;
+    QPoint rememberedScroll_;
+    bool adjustingSize_ = false;
+    QPointer<QWidget> rememberedFocus_;
+
+    QWidget* content_ = nullptr;
+    QScrollArea* scrollArea_ = nullptr;
+    CroppingImageView* imageView_ = nullptr;
+    QWidget* sidePanel_ = nullptr;
+    ImageViewNoDrag* histogramView_ = nullptr;
+    QWidget* zBox_ = nullptr;
+    std::vector<QToolButton*> zoneButtons_;
+    std::map<std::string, QLabel*> readouts_;
+    QCheckBox *histR_ = nullptr, *histG_ = nullptr, *histB_ = nullptr, *histL_ = nullptr;
+    QCheckBox *zoomToFit_ = nullptr, *showClipping_ = nullptr, *showPrevious_ = nullptr, *copyTags_ = nullptr,
+              *darkMode_ = nullptr;
+    QPushButton *applyButton_ = nullptr, *saveButton_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPlainTextEdit* cameraInfoView_ = nullptr;
+    PopUpButtonScroller *filtersButton_ = nullptr, *wbPopUp_ = nullptr, *presetsPopUp_ = nullptr;
+    QMenu* preferencesMenu_ = nullptr;
+    DiagramWindow* diagramWindow_ = nullptr;
+    KeyboardHelperWindow* keyboardHelper_ = nullptr;
+
+    // Setting controls by key: how to show the model's value.
+    std::map<std::string, std::function<void(const SettingsValue&)>> settingViews_;
+    std::vector<KeyValueObservers::Token> observers_;
+    std::mutex pendingMutex_;
+    std::set<std::string> pendingRefresh_;
+};
+
+}  // namespace dvk

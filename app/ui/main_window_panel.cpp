@@ -1,0 +1,223 @@
+// MainWindow: the side panel, the zone box and the readouts.
+#include <QtGui/QGuiApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+
+#include "app/info_readout.h"
+#include "app/ui/cropping_image_view.h"
+#include "app/ui/image_view_no_drag.h"
+#include "app/ui/main_window.h"
+#include "app/ui/no_click_through.h"
+#include "app/view_coordinates.h"
+#include "app/window_geometry.h"
+#include "pipeline/processor/raw_processor.h"
+#include "platform/user_defaults.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr int kZoneLabelBoxHeight = 34;
+constexpr int kZoneButtonBoxHeight = 16;
+
+}  // namespace
+
+QWidget* MainWindow::buildSidePanel() {
+    auto* panel = new QWidget;
+    panel->setFixedWidth(static_cast<int>(kSidePanelWidth));
+    auto* v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 4);
+    v->setSpacing(3);
+
+    histogramView_ = new ImageViewNoDrag(panel);
+    histogramView_->setFixedSize(256, 128);
+    v->addWidget(histogramView_);
+    zBox_ = buildZoneBox();
+    v->addWidget(zBox_);
+    v->addWidget(buildReadouts());
+    v->addWidget(buildToggles());
+    v->addWidget(buildSettingControls(), 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(4, 0, 4, 0);
+    applyButton_ = new NoClickThroughButton(tr("Apply"), panel);
+    connect(applyButton_, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Apply")); });
+    saveButton_ = new NoClickThroughButton(tr("Save"), panel);
+    saveButton_->setEnabled(false);
+    buttons->addWidget(applyButton_);
+    buttons->addWidget(saveButton_);
+    v->addLayout(buttons);
+
+    progress_ = new QProgressBar(panel);
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(false);
+    progress_->setFixedHeight(8);
+    v->addWidget(progress_);
+    cameraInfoView_ = new QPlainTextEdit(panel);
+    cameraInfoView_->setReadOnly(true);
+    cameraInfoView_->setFixedHeight(86);
+    cameraInfoView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    v->addWidget(cameraInfoView_);
+    return panel;
+}
+
+QWidget* MainWindow::buildZoneBox() {
+    auto* box = new QWidget;
+    box->setFixedSize(256, kZoneLabelBoxHeight + kZoneButtonBoxHeight);
+    auto* names = new QWidget(box);  // zBoxView
+    names->setGeometry(0, 0, 256, kZoneLabelBoxHeight);
+    auto* distances = new QWidget(box);  // zInfoBoxView
+    distances->setGeometry(0, kZoneLabelBoxHeight, 256, kZoneButtonBoxHeight);
+    QFont small = font();
+    small.setPointSizeF(8);
+    for (int i = 0; i < kZoneCount; ++i) {
+        const int x = zoneBoxX(i);
+        auto* b = new QToolButton(distances);
+        b->setGeometry(x, zoneButtonTop(i, kZoneButtonBoxHeight), kZoneButtonWidth, kZoneButtonHeight);
+        b->setAutoRaise(true);  // the border shows only under the mouse
+        b->setFont(small);
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setStyleSheet(QStringLiteral("QToolButton { color: #ff9500; padding: 0px; text-align: left; }"));
+        b->setToolTip(tr("Distance in EV between current picker L*\nvalue and Zone %1").arg(kZoneNames[i]));
+        connect(b, &QToolButton::clicked, this, [this, i] { pc_.clickZoneInfo(i); });
+        zoneButtons_.push_back(b);
+
+        auto* label = new QLabel(QString::fromLatin1(kZoneNames[i]), names);
+        label->setGeometry(x, zoneLabelTop(i, kZoneLabelBoxHeight), zoneBoxX(i + 1) - x, kZoneLabelHeight);
+        QFont bold = font();
+        bold.setBold(true);
+        bold.setPixelSize(i == 5 ? 24 : 16);
+        label->setFont(bold);
+        label->setAlignment(Qt::AlignCenter);
+        label->setStyleSheet(QStringLiteral("color: #555555;"));
+    }
+    box->setVisible(false);
+    return box;
+}
+
+QWidget* MainWindow::buildReadouts() {
+    auto* w = new QWidget;
+    auto* grid = new QGridLayout(w);
+    grid->setContentsMargins(4, 0, 4, 0);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(0);
+    const char* const rows[4][3] = {{"infoR", "infoG", "infoB"},
+                                    {"infoL", "infoa", "infob"},
+                                    {"infoDR", "infoDG", "infoDB"},
+                                    {"infoX", "infoY", "infoDL"}};
+    const char* const captions[4][3] = {{"R", "G", "B"}, {"L", "a", "b"}, {"EV R", "EV G", "EV B"}, {"X", "Y", "D"}};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c) {
+            auto* caption = new QLabel(QString::fromLatin1(captions[r][c]), w);
+            caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            auto* value = new QLabel(QStringLiteral("0"), w);
+            value->setObjectName(QString::fromLatin1(rows[r][c]));
+            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            value->setMinimumWidth(40);
+            grid->addWidget(caption, r, 2 * c);
+            grid->addWidget(value, r, 2 * c + 1);
+            readouts_[rows[r][c]] = value;
+        }
+    return w;
+}
+
+QWidget* MainWindow::buildToggles() {
+    auto* w = new QWidget;
+    auto* grid = new QGridLayout(w);
+    grid->setContentsMargins(4, 0, 4, 0);
+    grid->setSpacing(2);
+    const auto channel = [&](const char* title, bool WindowControls::*field, const char* key, int column) {
+        auto* box = new QCheckBox(QString::fromLatin1(title), w);
+        connect(box, &QCheckBox::toggled, this, [this, field, key](bool on) {
+            pc_.controls().*field = on;
+            UserDefaults::standard().setInteger(key, on ? 1 : 0);
+            UserDefaults::standard().synchronize();
+            pc_.drawHistogram();
+        });
+        grid->addWidget(box, 0, column);
+        return box;
+    };
+    histR_ = channel("R", &WindowControls::histR, "HistogramR", 0);
+    histG_ = channel("G", &WindowControls::histG, "HistogramG", 1);
+    histB_ = channel("B", &WindowControls::histB, "HistogramB", 2);
+    histL_ = channel("L", &WindowControls::histL, "HistogramL", 3);
+
+    zoomToFit_ = new QCheckBox(tr("Fit"), w);
+    zoomToFit_->setToolTip(tr("Zoom to fit (double-click the image)"));
+    connect(zoomToFit_, &QCheckBox::toggled, this, [this](bool on) {
+        pc_.controls().zoomToFit = on;
+        pc_.zoomToFitChanged();
+    });
+    showClipping_ = new QCheckBox(tr("Clip"), w);
+    showClipping_->setToolTip(tr("Show clipped samples"));
+    connect(showClipping_, &QCheckBox::toggled, this, [this](bool on) {
+        pc_.controls().showClipping = on;
+        pc_.showClippingChanged();
+    });
+    showPrevious_ = new QCheckBox(tr("Prev"), w);
+    showPrevious_->setToolTip(tr("Show the previous rendering"));
+    connect(showPrevious_, &QCheckBox::toggled, this, [this](bool on) { pc_.showPrevImage(on); });
+    copyTags_ = new QCheckBox(tr("Tags"), w);
+    copyTags_->setToolTip(tr("Copy the metadata into saved files"));
+    connect(copyTags_, &QCheckBox::toggled, this, [](bool on) {
+        UserDefaults::standard().setInteger("CopyTags", on ? 1 : 0);
+        UserDefaults::standard().synchronize();
+    });
+    grid->addWidget(zoomToFit_, 1, 0);
+    grid->addWidget(showClipping_, 1, 1);
+    grid->addWidget(showPrevious_, 1, 2);
+    grid->addWidget(copyTags_, 1, 3);
+
+    const auto button = [&](const QString& title, const QString& tip, int row, int column) {
+        auto* b = new NoClickThroughButton(title, w);
+        b->setToolTip(tip);
+        grid->addWidget(b, row, column);
+        return b;
+    };
+    connect(button(QStringLiteral("\u21b6"), tr("Rotate left"), 2, 0), &QPushButton::clicked, this,
+            [this] { pc_.rotateImageLeft(); });
+    connect(button(QStringLiteral("\u21b7"), tr("Rotate right"), 2, 1), &QPushButton::clicked, this,
+            [this] { pc_.rotateImageRight(); });
+    connect(button(tr("AE"), tr("Automatic exposure (Alt: from red and green)"), 2, 2), &QPushButton::clicked, this,
+            [this] { pc_.setAutoExposure(QGuiApplication::keyboardModifiers() & Qt::AltModifier); });
+    connect(button(tr("ChD"), tr("Gamut diagram"), 2, 3), &QPushButton::clicked, this,
+            [this] { pc_.drawDiagram("ChD"); });
+    darkMode_ = new QCheckBox(tr("Dark"), w);
+    connect(darkMode_, &QCheckBox::toggled, this, [this](bool on) { switchDarkLightMode(on); });
+    grid->addWidget(darkMode_, 3, 0);
+    auto* reset = new NoClickThroughButton(tr("Reset to Defaults"), w);
+    connect(reset, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Reset to Defaults")); });
+    grid->addWidget(reset, 3, 1, 1, 3);
+    return w;
+}
+
+void MainWindow::showReadouts() {
+    const WindowControls& c = pc_.controls();
+    for (auto& [name, label] : readouts_) {
+        const auto it = c.infos.find(name);
+        label->setText(it == c.infos.end() ? QString() : QString::fromStdString(it->second));
+    }
+    for (int i = 0; i < kZoneCount; ++i) zoneButtons_[static_cast<std::size_t>(i)]->setText(
+        QString::fromStdString(c.zoneTitles[static_cast<std::size_t>(i)]));
+}
+
+void MainWindow::layoutContent() {
+    const QSize size = content_->size();
+    const int panel = static_cast<int>(kSidePanelWidth);
+    sidePanel_->setGeometry(size.width() - panel, 0, panel, size.height());
+    const unsigned w = imageView_->imageWidth(), h = imageView_->imageHeight();
+    RectD r{0, 0, static_cast<double>(size.width() - panel), static_cast<double>(size.height())};
+    if (w && h) r = scrollViewPlacement({static_cast<double>(size.width()), static_cast<double>(size.height())}, w, h);
+    scrollArea_->setGeometry(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.width),
+                             static_cast<int>(r.height));
+}
+
+}  // namespace dvk

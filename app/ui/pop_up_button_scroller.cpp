@@ -1,0 +1,89 @@
+#include "app/ui/pop_up_button_scroller.h"
+
+#include <QtGui/QStandardItemModel>
+#include <QtGui/QWheelEvent>
+
+#include "app/ui/text_field_scroller.h"
+
+namespace dvk {
+
+ScrollAccumulator PopUpButtonScroller::accumulator_;
+
+namespace {
+
+std::function<bool()>& dontScroll() {
+    static std::function<bool()> query;
+    return query;
+}
+
+}  // namespace
+
+PopUpButtonScroller::PopUpButtonScroller(QWidget* parent) : QComboBox(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    // Long titles do not widen the panel: the list shows them whole.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(6);
+    connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int) { emit tagChosen(selectedTag()); });
+}
+
+void PopUpButtonScroller::setDontMouseScrollValues(std::function<bool()> query) { dontScroll() = std::move(query); }
+
+void PopUpButtonScroller::addTaggedItem(const QString& title, long tag, bool enabled) {
+    addItem(title, QVariant::fromValue<qlonglong>(tag));
+    if (!enabled)
+        if (auto* m = qobject_cast<QStandardItemModel*>(model())) m->item(count() - 1)->setEnabled(false);
+}
+
+long PopUpButtonScroller::selectedTag() const {
+    return currentIndex() < 0 ? 0 : static_cast<long>(itemData(currentIndex()).toLongLong());
+}
+
+bool PopUpButtonScroller::selectTag(long tag) {
+    const int i = findData(QVariant::fromValue<qlonglong>(tag));
+    if (i < 0) return false;
+    const QSignalBlocker block(this);
+    setCurrentIndex(i);
+    return true;
+}
+
+std::vector<PopUpItem> PopUpButtonScroller::items() const {
+    std::vector<PopUpItem> out;
+    const auto* m = qobject_cast<const QStandardItemModel*>(model());
+    for (int i = 0; i < count(); ++i) {
+        const bool separator = itemData(i, Qt::AccessibleDescriptionRole).toString() == QLatin1String("separator");
+        const bool enabled = !separator && (!m || m->item(i)->isEnabled());
+        out.push_back({itemText(i).toStdString(), enabled, static_cast<long>(itemData(i).toLongLong())});
+    }
+    return out;
+}
+
+void PopUpButtonScroller::wheelEvent(QWheelEvent* event) {
+    if (!isEnabled() || tag_ == 0 || (dontScroll() && dontScroll()())) {
+        event->ignore();
+        return;
+    }
+    const double deltaY = event->angleDelta().y() / 120.0;
+    event->accept();
+    if (!accumulator_.step(deltaY, scrollPhaseOf(event))) return;
+    const double e = scrollDirection(deltaY, event->inverted());
+    const std::optional<int> next = scrolledPopUpIndex(items(), currentIndex(), e);
+    if (!next) return;
+    setCursor(Qt::BlankCursor);
+    {
+        const QSignalBlocker block(this);
+        setCurrentIndex(*next);
+    }
+    emit tagChosen(selectedTag());
+}
+
+}  // namespace dvk
+
+namespace dvk {
+
+void PopUpButtonScroller::mouseMoveEvent(QMouseEvent* event) {
+    if (cursor().shape() == Qt::BlankCursor) unsetCursor();
+    QComboBox::mouseMoveEvent(event);
+}
+
+}  // namespace dvk

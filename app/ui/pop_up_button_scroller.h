@@ -1,0 +1,43 @@
+// PopUpButtonScroller: a pop-up button that the scroll wheel moves to the
+// next or previous enabled item, past separators and the "New..." and
+// "Delete" commands. Each item carries a tag (its meaning); the selected tag
+// is bound: `tagChosen` carries each tag the user picks.
+#pragma once
+
+#include <functional>
+
+#include <QtWidgets/QComboBox>
+
+#include "app/control_rules.h"
+
+namespace dvk {
+
+class PopUpButtonScroller : public QComboBox {
+    Q_OBJECT
+public:
+    explicit PopUpButtonScroller(QWidget* parent = nullptr);
+
+    // A non-zero tag lets the wheel step the pop-up.
+    int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+    static void setDontMouseScrollValues(std::function<bool()> query);
+
+    void addTaggedItem(const QString& title, long tag, bool enabled = true);
+    long selectedTag() const;
+    // Selects the item of `tag` without telling anyone; false when none has it.
+    bool selectTag(long tag);
+    std::vector<PopUpItem> items() const;
+
+signals:
+    void tagChosen(long tag);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    int tag_ = 0;
+    static ScrollAccumulator accumulator_;
+};
+
+}  // namespace dvk

@@ -1,0 +1,56 @@
+// TextFieldScroller: a numeric field that the scroll wheel steps by its tag
+// / 100 (a classic wheel on every event, a trackpad gesture once at its start
+// and then once per 2.0 of travel), and that accepts only the start of a
+// number while typed (a comma counts as the decimal point). Its value is
+// bound: `valueEdited` carries each value the user gives it.
+#pragma once
+
+#include <functional>
+
+#include <QtGui/QValidator>
+#include <QtWidgets/QLineEdit>
+
+#include "app/control_rules.h"
+
+namespace dvk {
+
+// The number formatter's filter: a partial text is acceptable while it can
+// begin a number.
+class NumberFilter : public QValidator {
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
+
+class TextFieldScroller : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextFieldScroller(QWidget* parent = nullptr);
+
+    int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+    // Whether the wheel is off for fields (the controller's preference).
+    static void setDontMouseScrollValues(std::function<bool()> query);
+
+    double value() const;
+    // Shows `v` without telling anyone (a bound value coming back).
+    void showValue(double v, int decimals = 2);
+
+signals:
+    void valueEdited(double value);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    int tag_ = 0;
+    int decimals_ = 2;
+    static ScrollAccumulator accumulator_;
+};
+
+// The phase of a wheel event as the scroll rules know it.
+unsigned scrollPhaseOf(const QWheelEvent* event);
+
+}  // namespace dvk

@@ -1,0 +1,124 @@
+#include "app/window_preferences.h"
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/window_geometry.h"
+#include "pipeline/dvklib.h"
+#include "platform/log.h"
+#include "platform/user_defaults.h"
+
+namespace dvk {
+
+WindowPreferences readWindowPreferences(UserDefaults& d) {
+    WindowPreferences p;
+    p.legacyColorSync = d.boolForKey("LegacyColorSync");
+    p.darkMode = d.boolForKey("DarkMode");
+    if (auto c = parseCornerDistance(d.stringForKey("topRightPointL"))) p.topRightPointL = *c;
+    if (auto c = parseCornerDistance(d.stringForKey("topRightPointP"))) p.topRightPointP = *c;
+    d.setDouble("NSWindowResizeTime", 0.00001);
+    d.setBool("NSAppSleepDisabled", true);
+    if (d.hasKey("DiagramProfile") && !d.stringForKey("DiagramProfile").empty())
+        p.diagramProfile = d.stringForKey("DiagramProfile");
+    p.copyTags = static_cast<int>(d.integerForKey("CopyTags"));
+    p.histR = static_cast<int>(d.integerForKey("HistogramR"));
+    p.histG = static_cast<int>(d.integerForKey("HistogramG"));
+    p.histB = static_cast<int>(d.integerForKey("HistogramB"));
+    p.histL = static_cast<int>(d.integerForKey("HistogramL"));
+    p.fullGamut = static_cast<int>(d.integerForKey("FullGamut"));
+    p.diagramWindow = static_cast<int>(d.integerForKey("DiagramWindow"));
+    p.enableCoreDumps = d.boolForKey("enableCoreDumps");
+    p.grayPoint = d.floatForKey("GrayPoint");
+    if (p.grayPoint == 0.0f) p.grayPoint = 12.5f;
+    p.disableAutoApply = d.boolForKey("DisableAutoApply");
+    p.enableLabOptimize = d.boolForKey("EnableOpt");
+    p.dontOverwriteOnSave = d.boolForKey("DontOverwriteOnSave");
+    p.dontMouseScrollValues = d.boolForKey("DontMouseScrollValues");
+    p.autoNextAfterSave = d.boolForKey("autoNextAfterSave");
+    if (!d.boolForKey("KeyboardHelper")) {
+        p.showKeyboardHelper = true;
+        d.setBool("KeyboardHelper", true);
+    }
+    d.synchronize();
+    return p;
+}
+
+int activeCpuCount() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) {
+        std::fprintf(stderr, "sched_getaffinity failed: %s\n", std::strerror(errno));
+        return 2;
+    }
+    const int n = CPU_COUNT(&set);
+    return n > 0 ? n : 2;
+}
+
+void setProcessWideValues(const WindowPreferences& prefs) {
+    legacy_colorsync = prefs.legacyColorSync;
+    if (prefs.legacyColorSync) log_line("Using legacy ColorSync");
+    band_thread_count = activeCpuCount();
+}
+
+void enableCoreDumps() {
+    log_line("Enabling core dumps");
+    struct rlimit limit;
+    limit.rlim_cur = RLIM_INFINITY;
+    limit.rlim_max = RLIM_INFINITY;
+    if (setrlimit(RLIMIT_CORE, &limit) != 0)
+        std::fprintf(stderr, "error in setrlimit for RLIMIT_CORE: %d (%s)\n", errno, std::strerror(errno));
+}
+
+int platformVersionNumber(const std::string& release) {
+    int parts[3] = {0, 0, 0};
+    const char* s = release.c_str();
+    for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        const long v = std::strtol(s, &end, 10);
+        if (end == s) break;
+        parts[i] = static_cast<int>(v);
+        if (*end != '.') break;
+        s = end + 1;
+    }
+    return parts[0] * 10000 + parts[1] * 100 + parts[2];
+}
+
+int platformVersionNumber() {
+    struct utsname u;
+    if (uname(&u) != 0) return 0;
+    return platformVersionNumber(u.release);
+}
+
+SaveButtonText saveButtonText(bool autoNextAfterSave) {
+    if (autoNextAfterSave) return {"Save/Next", "Save and open next Raw file (CMD-S)"};
+    return {"Save", "Save (CMD-S)"};
+}
+
+std::optional<PreferenceToggle> togglePreference(int tag, bool currentState, UserDefaults& defaults) {
+    static const char* const keys[] = {"SUCheckAtStartup", "autoNextAfterSave", "keepMax",    "DisableAutoApply",
+                                       "EnableOpt",        "DontOverwriteOnSave", "DontMouseScrollValues"};
+    std::optional<PreferenceToggle> result;
+    if (tag >= 1 && tag <= 7) {
+        result = PreferenceToggle{tag, keys[tag - 1], !currentState};
+        defaults.setBool(result->key.c_str(), result->state);
+    }
+    defaults.synchronize();
+    return result;
+}
+
+std::optional<Appearance> switchDarkLightMode(bool on, Appearance current) {
+    if (on) {
+        if (current == Appearance::System || current == Appearance::Light) return Appearance::Dark;
+    } else {
+        if (current == Appearance::System || current == Appearance::Dark) return Appearance::Light;
+    }
+    return std::nullopt;
+}
+
+}  // namespace dvk

@@ -1,0 +1,37 @@
+#include <QtGui/QGuiApplication>
+
+#include "platform/dispatch.h"
+#include "platform/modifier_keys.h"
+#include "platform/qt/qt_platform.h"
+
+namespace dvk {
+
+unsigned modifierFlagsFromQt(Qt::KeyboardModifiers modifiers) {
+    unsigned flags = 0;
+    if (modifiers & Qt::ShiftModifier) flags |= kShiftKeyMask;
+    if (modifiers & Qt::ControlModifier) flags |= kCommandKeyMask;
+    if (modifiers & Qt::AltModifier) flags |= kAlternateKeyMask;
+    if (modifiers & Qt::MetaModifier) flags |= kControlKeyMask;
+    return flags;
+}
+
+void installQtPlatform() {
+    installQtMainQueue();
+    setAlertPresenter(presentAlertWithMessageBox);
+    setPanelPresenter(std::make_shared<QtPanels>());
+    setModifierFlagsQuery([] {
+        // Asked on the main thread (a worker waits for the answer).
+        Qt::KeyboardModifiers modifiers;
+        runOnMainQueueSync([&] { modifiers = QGuiApplication::queryKeyboardModifiers(); });
+        return modifierFlagsFromQt(modifiers);
+    });
+}
+
+void uninstallQtPlatform() {
+    setModifierFlagsQuery({});
+    setPanelPresenter(nullptr);
+    setAlertPresenter({});
+    uninstallQtMainQueue();
+}
+
+}  // namespace dvk

@@ -1,0 +1,109 @@
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtWidgets/QAbstractItemView>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QFileDialog>
+#include <QtGui/QFileSystemModel>
+#include <QtWidgets/QListView>
+
+#include "platform/qt/qt_platform.h"
+
+namespace dvk {
+
+namespace {
+
+QStringList name_filters(const std::vector<std::string>& types) {
+    if (types.empty()) return {};
+    QString patterns;
+    for (const std::string& t : types) {
+        if (!patterns.isEmpty()) patterns += ' ';
+        patterns += "*." + QString::fromStdString(t);
+    }
+    return {patterns};
+}
+
+// A file dialog on which Open takes every selected item, folders included,
+// as one choice; a double click still enters a folder.
+class FilesAndFoldersDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    QStringList chosen;
+
+    void accept() override {
+        QStringList picked;
+        if (auto* view = findChild<QListView*>(QStringLiteral("listView")); view && view->selectionModel()) {
+            for (const QModelIndex& index : view->selectionModel()->selectedRows(0)) {
+                QString path = index.data(QFileSystemModel::FilePathRole).toString();
+                if (!path.isEmpty() && !picked.contains(path)) picked << path;
+            }
+        }
+        bool hasFolder = false;
+        for (const QString& p : picked) hasFolder = hasFolder || QFileInfo(p).isDir();
+        if (!hasFolder) {
+            QFileDialog::accept();
+            return;
+        }
+        chosen = picked;
+        QDialog::accept();
+    }
+};
+
+void start_at(QFileDialog& dialog, const std::string& start) {
+    if (start.empty()) return;
+    QFileInfo info(QString::fromStdString(start));
+    if (info.isDir()) {
+        dialog.setDirectory(info.absoluteFilePath());
+    } else {
+        dialog.setDirectory(info.absolutePath());
+        if (info.exists()) dialog.selectFile(info.fileName());
+    }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> QtPanels::runOpenPanel(const OpenPanelRequest& request) {
+    FilesAndFoldersDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (request.canChooseDirectories && !request.canChooseFiles) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    } else {
+        dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    }
+    QStringList filters = name_filters(request.fileTypes);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    start_at(dialog, request.startPath);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    QStringList paths = dialog.chosen.isEmpty() ? dialog.selectedFiles() : dialog.chosen;
+    if (!request.canChooseDirectories) {
+        QStringList files;
+        for (const QString& p : paths)
+            if (!QFileInfo(p).isDir()) files << p;
+        paths = files;
+    }
+    if (!request.allowsMultipleSelection && paths.size() > 1) paths = paths.mid(0, 1);
+    std::vector<std::string> out;
+    for (const QString& p : paths) out.push_back(QDir::cleanPath(QFileInfo(p).absoluteFilePath()).toStdString());
+    if (out.empty()) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> QtPanels::runSavePanel(const SavePanelRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QStringList filters = name_filters(request.fileTypes);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        dialog.setDefaultSuffix(QString::fromStdString(request.fileTypes.front()));
+    }
+    if (!request.directory.empty()) dialog.setDirectory(QString::fromStdString(request.directory));
+    if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QDir::cleanPath(QFileInfo(files.front()).absoluteFilePath()).toStdString();
+}
+
+}  // namespace dvk

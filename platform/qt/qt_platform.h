@@ -1,0 +1,42 @@
+// The Qt forms of the platform layers.
+//
+// installQtPlatform() (after the QApplication exists, on its thread) marks
+// the main thread and installs: the main executor (tasks posted to the
+// application's event loop) and the main-thread pump (a local event loop while
+// the main thread waits), the message-box alert presenter, the file panels
+// and the modifier-key query. uninstallQtPlatform() removes them all again
+// (before the QApplication goes).
+#pragma once
+
+#include <QtCore/Qt>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/alert.h"
+#include "platform/panels.h"
+
+namespace dvk {
+
+void installQtPlatform();
+void uninstallQtPlatform();
+
+// The pieces, for tests and for the developer hooks that replace some.
+void installQtMainQueue();
+void uninstallQtMainQueue();
+// A modal message box: the title as its text, the alert's text below, the
+// buttons in the given order, the first one the default. 1000 + the position
+// of the button pressed, -1 when the box closed without one.
+int presentAlertWithMessageBox(const AlertRequest& request);
+// Qt's keyboard modifiers as the program's flags: Ctrl is Command, Alt is
+// Option, Meta is Control.
+unsigned modifierFlagsFromQt(Qt::KeyboardModifiers modifiers);
+
+// File dialogs. The open panel lets files and folders be chosen together.
+class QtPanels : public PanelPresenter {
+public:
+    std::optional<std::vector<std::string>> runOpenPanel(const OpenPanelRequest& request) override;
+    std::optional<std::string> runSavePanel(const SavePanelRequest& request) override;
+};
+
+}  // namespace dvk

@@ -1,0 +1,173 @@
+// Whole programs: dvk's start-up log and quitting when idle, the migration at
+// start, and the dvk-history tool on copies of the Canon DNG.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/history_migration.h"
+#include "app/history_store.h"
+#include "app/startup_log.h"
+#include "tests/support/run_command.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A home of XDG folders for one run of the programs.
+struct Home {
+    TempDir dir;
+    fs::path support() const { return dir.path() / "data" / "DVK"; }
+    fs::path log() const { return support() / "DVK.log"; }
+    fs::path oldLog() const { return support() / "DVK_old.log"; }
+
+    // Runs a program of build/bin with the home's folders; `env` adds
+    // variables ("A=1 B=2"), `args` are quoted already.
+    CommandRun run(const std::string& program, const std::string& env, const std::string& args = "") const {
+        const fs::path err = dir.path() / "stderr.txt";
+        std::string line = "env -u DVK_NO_REDIRECT XDG_DATA_HOME=" + shell_quoted((dir.path() / "data").string()) +
+                           " XDG_CONFIG_HOME=" + shell_quoted((dir.path() / "config").string()) +
+                           " QT_QPA_PLATFORM=offscreen " + env + " timeout 60 " +
+                           shell_quoted(std::string(DVK_BINARY_DIR) + "/bin/" + program) + " " + args + " 2>" +
+                           shell_quoted(err.string());
+        CommandRun r = run_command(line);
+        r.err = read_file(err);
+        return r;
+    }
+    CommandRun dvk(const std::string& env = "") const {
+        return run("dvk", "DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first " + env);
+    }
+    CommandRun history(const std::string& args) const { return run("dvk-history", "", args); }
+};
+
+TEST(DvkStart, LogsIntoTheSupportFolderAndRotatesAbove524288Bytes) {
+    Home home;
+    // First start: no log yet. The failed stat goes to the terminal.
+    CommandRun first = home.dvk();
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("stat() for " + home.log().string() + " failed"), std::string::npos) << first.err;
+    std::string log = read_file(home.log());
+    EXPECT_EQ(log.rfind("DVK 0.", 0), 0u) << log;
+    EXPECT_NE(log.find(") started\n"), std::string::npos);
+    EXPECT_NE(log.find("DVK quit\n"), std::string::npos);
+    EXPECT_EQ(log.find("stat()"), std::string::npos);
+    EXPECT_TRUE(fs::exists(home.support() / "DVK2.db"));
+
+    // Exactly the bound: stays and grows.
+    std::ofstream(home.log(), std::ios::binary | std::ios::trunc) << std::string(kLogRotationBytes, 'a');
+    std::ofstream(home.oldLog(), std::ios::binary) << "older";
+    ASSERT_EQ(home.dvk().status, 0);
+    EXPECT_GT(fs::file_size(home.log()), std::uintmax_t(kLogRotationBytes));
+    EXPECT_EQ(read_file(home.oldLog()), "older");
+
+    // One byte more: moved aside, replacing the older one, and a new log begins.
+    std::ofstream(home.log(), std::ios::binary | std::ios::trunc) << std::string(kLogRotationBytes + 1, 'b');
+    ASSERT_EQ(home.dvk().status, 0);
+    EXPECT_EQ(fs::file_size(home.oldLog()), std::uintmax_t(kLogRotationBytes + 1));
+    log = read_file(home.log());
+    EXPECT_EQ(log.rfind("DVK 0.", 0), 0u);
+    EXPECT_LT(log.size(), 4096u);
+}
+
+TEST(DvkStart, NoRedirectOnlyForExactlyOne) {
+    Home home;
+    CommandRun kept = home.dvk("DVK_NO_REDIRECT=1");
+    ASSERT_EQ(kept.status, 0);
+    EXPECT_FALSE(fs::exists(home.log()));
+    EXPECT_EQ(kept.err.find("started"), std::string::npos);
+    EXPECT_NE(kept.err.find("DVK quit"), std::string::npos);  // on the terminal
+
+    CommandRun redirected = home.dvk("DVK_NO_REDIRECT='1 '");
+    ASSERT_EQ(redirected.status, 0);
+    EXPECT_NE(read_file(home.log()).find(") started\n"), std::string::npos);
+    EXPECT_EQ(redirected.err.find("DVK quit"), std::string::npos);
+}
+
+TEST(DvkStart, MigratesAVersion1HistoryOnceAndRunsOnAGarbageStoreLeavingItAlone) {
+    Home home;
+    fs::create_directories(home.support());
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((home.support() / "DVK.db").c_str(), &db), SQLITE_OK);
+        std::string columns = "sCurveType, contrast";
+        for (const char* key : kVersion1Keys) columns += std::string(", ") + key;
+        std::string sql = "CREATE TABLE History (" + columns +
+                          "); INSERT INTO History (sCurveType, contrast, sourceFile, camera, creationDate) "
+                          "VALUES (1, 2.35, '/old/x.CR2', 'Canon EOS 20D', 1e9);";
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    ASSERT_EQ(home.dvk().status, 0);
+    ASSERT_EQ(home.dvk().status, 0);
+    EXPECT_FALSE(fs::exists(home.support() / "DVK.db"));
+    CommandRun list = home.history("list");
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "id=1\tsourceFile=/old/x.CR2\tcamera=Canon EOS 20D\tcontrast=2\tlocalContrast=35\tcurveType=1"
+                        "\tcreationDate=1000000000\n");
+    EXPECT_NE(read_file(home.log()).find("DVK.db rename rc:0"), std::string::npos);
+
+    // A store that is no database: the program starts, says so once and quits normally.
+    Home garbage;
+    fs::create_directories(garbage.support());
+    const std::string junk(40000, 'j');
+    std::ofstream(garbage.support() / "DVK2.db", std::ios::binary) << junk;
+    CommandRun run = garbage.dvk();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(read_file(garbage.support() / "DVK2.db"), junk);
+    std::string log = read_file(garbage.log());
+    EXPECT_NE(log.find("Alert The history could not be opened " + (garbage.support() / "DVK2.db").string() +
+                       ": file is not a database"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("DVK quit"), std::string::npos);
+}
+
+TEST(DvkHistoryTool, AddListDefaultAndIsDefaultOnNestedCopies) {
+    Home home;
+    const fs::path photos = home.dir.path() / "photos";
+    fs::create_directories(photos / "a" / "b");
+    const fs::path canon = testdata_dir() / "raw" / "colorchart.dng";
+    fs::copy_file(canon, photos / "a" / "b" / "x.dng");
+    fs::create_symlink(canon, photos / "a" / "y.dng");
+    const std::string x = shell_quoted((photos / "a" / "b" / "x.dng").string());
+    const std::string y = shell_quoted((photos / "a" / "y.dng").string());
+    const std::string a = (photos / "a").string() + "/";
+
+    EXPECT_EQ(home.history("default " + x).status, 1);  // none yet
+    CommandRun add =
+        home.history("add " + x + " --source " + shell_quoted(a) + " --set hlRange=2.03 --set exposure=-0.5");
+    ASSERT_EQ(add.status, 0) << add.err;
+    EXPECT_NE(add.out.find("\tsourceFile=" + a + "\t"), std::string::npos);
+    EXPECT_NE(add.out.find("\tcamera=Canon EOS Kiss X4\t"), std::string::npos);
+    EXPECT_NE(add.out.find("\treservedInt2=2030\t"), std::string::npos);
+    EXPECT_NE(add.out.find("\texposure=-0.5\t"), std::string::npos);
+    ASSERT_EQ(home.history("add " + y + " --comment " + shell_quoted("own record")).status, 0);
+
+    EXPECT_EQ(home.history("default " + x).out, a + "\n");
+    EXPECT_EQ(home.history("default " + y).out, (photos / "a" / "y.dng").string() + "\n");
+    EXPECT_EQ(home.history("is-default " + x + " --set hlRange=2.03 --set exposure=-0.5").out, "yes\n");
+    CommandRun no = home.history("is-default " + x + " --set hlRange=2.03");
+    EXPECT_EQ(no.out, "no\n");
+    EXPECT_EQ(no.status, 1);
+
+    CommandRun list = home.history("list");
+    ASSERT_EQ(list.status, 0);
+    ASSERT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 2);
+    EXPECT_EQ(list.out.rfind("id=2\t", 0), 0u);  // newest first
+    EXPECT_NE(list.out.find("\tcomment=own record\n"), std::string::npos);
+    EXPECT_NE(list.out.find("\tgamma=2.2\t"), std::string::npos);
+
+    EXPECT_EQ(home.history("default " + shell_quoted((home.dir.path() / "nothing.dng").string())).status, 2);
+    EXPECT_EQ(home.history("add").status, 2);
+}
+
+}  // namespace
+}  // namespace dvk::test

@@ -1,0 +1,123 @@
+// The Qt forms of the platform layers on the offscreen platform: a real
+// message box pressed by a timer, alerts from a worker while the event loop
+// runs on, the modifier mapping and the open panel's files-and-folders choice.
+#include <gtest/gtest.h>
+
+#include <QtCore/QDir>
+#include <QtCore/QTimer>
+#include <QtGui/QStandardItemModel>
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QListView>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/dispatch.h"
+#include "platform/modifier_keys.h"
+#include "platform/qt/qt_platform.h"
+#include "tests/app_ui/qt_test_app.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk {
+namespace {
+
+// Presses the button titled `title` of the next modal message box.
+void press_when_shown(const QString& title, QStringList* seenOrder) {
+    QTimer::singleShot(20, [title, seenOrder] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            press_when_shown(title, seenOrder);
+            return;
+        }
+        // The buttons as laid out, left to right.
+        QList<QPushButton*> buttons = box->findChildren<QPushButton*>();
+        std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
+            return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+        });
+        for (QPushButton* b : buttons) {
+            if (seenOrder) *seenOrder << b->text();
+            if (b->text() == title) QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+}
+
+TEST(QtAlerts, TheThirdOfThreeButtonsAnswers1002AndButtonsKeepTheirOrder) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    QStringList order;
+    press_when_shown("Later", &order);
+    int answer = showAlert("Batch", "Resume the batch?", {"Proceed", "Cancel", "Later"});
+    EXPECT_EQ(answer, 1002);
+    EXPECT_EQ(order, (QStringList{"Proceed", "Cancel", "Later"}));
+    press_when_shown("Ok", nullptr);
+    EXPECT_EQ(showAlert(std::nullopt, "One button", {"Ok"}), 1000);
+}
+
+TEST(QtAlerts, AnAlertFromAWorkerWaitsWhileTheMainThreadKeepsHandlingEvents) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(5);
+    int answer = 0;
+    std::chrono::steady_clock::duration took{};
+    Completion done;
+    std::thread worker([&] {
+        auto start = std::chrono::steady_clock::now();
+        answer = showAlert("Question", "From a worker", {"Yes", "No"});
+        took = std::chrono::steady_clock::now() - start;
+        done.signal();
+    });
+    press_when_shown("No", nullptr);
+    done.wait();  // the main thread runs its event loop meanwhile
+    worker.join();
+    EXPECT_EQ(answer, 1001);
+    EXPECT_GE(took, std::chrono::milliseconds(100));
+    EXPECT_GE(ticks, 10);
+}
+
+TEST(QtModifiers, CtrlIsCommandAltIsOptionMetaIsControl) {
+    EXPECT_EQ(modifierFlagsFromQt(Qt::NoModifier), 0u);
+    EXPECT_EQ(modifierFlagsFromQt(Qt::ControlModifier), unsigned(kCommandKeyMask));
+    EXPECT_EQ(modifierFlagsFromQt(Qt::AltModifier), unsigned(kAlternateKeyMask));
+    EXPECT_EQ(modifierFlagsFromQt(Qt::MetaModifier), unsigned(kControlKeyMask));
+    EXPECT_EQ(modifierFlagsFromQt(Qt::ShiftModifier | Qt::MetaModifier), unsigned(kShiftKeyMask | kControlKeyMask));
+}
+
+TEST(QtPanels, TheOpenPanelTakesAFolderAndAFileInOneChoice) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "folder");
+    std::ofstream(dir / "photo.NEF") << "x";
+    std::function<void()> choose = [&choose] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* view = dialog ? dialog->findChild<QListView*>(QStringLiteral("listView")) : nullptr;
+        if (!view || view->model()->rowCount(view->rootIndex()) < 2) {
+            QTimer::singleShot(20, choose);
+            return;
+        }
+        QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            view->selectionModel()->select(view->model()->index(row, 0, root),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    QTimer::singleShot(20, choose);
+    OpenPanelRequest request;
+    request.startPath = dir.path().string();
+    auto chosen = runOpenPanel(request);
+    ASSERT_TRUE(chosen.has_value());
+    std::vector<std::string> got = *chosen;
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{(dir / "folder").string(), (dir / "photo.NEF").string()}));
+}
+
+}  // namespace
+}  // namespace dvk

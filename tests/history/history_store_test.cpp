@@ -1,0 +1,177 @@
+// The history store: connections per thread, whole transactions under
+// concurrent writers, typed values, and files it must leave alone.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <latch>
+#include <set>
+#include <thread>
+
+#include "app/history_store.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk {
+namespace {
+
+using test::TempDir;
+
+std::string read_bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+HistoryMO record(const std::string& source, double date) {
+    HistoryMO r;
+    r.setValueForKey("sourceFile", source);
+    r.setValueForKey("camera", "Canon EOS Kiss X4");
+    r.setValueForKey("creationDate", date);
+    return r;
+}
+
+TEST(HistoryStore, EachThreadHasItsOwnConnectionAndKeepsIt) {
+    TempDir dir;
+    HistoryStore store((dir / "DVK2.db").string());
+    ASSERT_TRUE(store.isOpen()) << store.openError();
+    sqlite3* mine = store.connection();
+    EXPECT_EQ(store.connection(), mine);
+    sqlite3* a = nullptr;
+    sqlite3* b = nullptr;
+    sqlite3* a2 = nullptr;
+    // Both threads hold their connections at the same time (a connection
+    // ends with its thread).
+    std::latch both(2);
+    std::thread ta([&] {
+        a = store.connection();
+        both.arrive_and_wait();
+        a2 = store.connection();
+    });
+    std::thread tb([&] {
+        b = store.connection();
+        both.arrive_and_wait();
+    });
+    ta.join();
+    tb.join();
+    EXPECT_NE(a, nullptr);
+    EXPECT_EQ(a, a2);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, mine);
+    EXPECT_NE(b, mine);
+}
+
+TEST(HistoryStore, FourThreadsWriting200RecordsAtOnceLoseNone) {
+    TempDir dir;
+    HistoryStore store((dir / "DVK2.db").string());
+    ASSERT_TRUE(store.isOpen());
+    std::atomic<int> commits{0};
+    store.addObserver([&] { ++commits; });
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                HistoryMO r = record("/t" + std::to_string(t) + "/" + std::to_string(i), t * 1000 + i);
+                if (!store.write([&](HistoryStore::Transaction& tx) { return tx.insert(r); })) ++failures;
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(commits.load(), 200);
+    std::vector<HistoryMO> all = store.fetchAll();
+    ASSERT_EQ(all.size(), 200u);
+    std::set<std::string> sources;
+    for (const auto& r : all) sources.insert(r.sourceFile());
+    EXPECT_EQ(sources.size(), 200u);
+    // Newest first.
+    EXPECT_EQ(all.front().sourceFile(), "/t3/49");
+    EXPECT_EQ(all.back().sourceFile(), "/t0/0");
+}
+
+TEST(HistoryStore, TypedValuesRoundTripAndAFailedTransactionKeepsNothing) {
+    TempDir dir;
+    HistoryStore store((dir / "DVK2.db").string());
+    HistoryMO r = record("/a/x.CR2", 1.5e9 + 0.25);
+    r.setValueForKey("reservedInt2", 2030);
+    r.setValueForKey("uplab", 1);            // stored as a boolean
+    r.setValueForKey("exposure", "-0.35");    // text of a number
+    r.setValueForKey("comment", "tab\there");
+    ASSERT_TRUE(store.write([&](auto& t) { return t.insert(r); }));
+    ASSERT_NE(r.objectID(), 0);
+    std::optional<HistoryMO> back = store.fetch(r.objectID());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->valueForKey("reservedInt2"), SettingsValue(2030LL));
+    EXPECT_EQ(back->valueForKey("uplab"), SettingsValue(true));
+    EXPECT_EQ(back->valueForKey("exposure"), SettingsValue(-0.35));
+    EXPECT_EQ(back->creationDate(), 1.5e9 + 0.25);
+    EXPECT_EQ(back->comment(), "tab\there");
+    EXPECT_TRUE(back->valueForKey("filterName").is_null());
+
+    // A later failure in the same transaction takes the earlier insert back with it.
+    std::string error;
+    HistoryMO second = record("/a/y.CR2", 2e9);
+    HistoryMO ghost = record("/a/ghost", 3e9);
+    ghost.setObjectID(987654);
+    EXPECT_FALSE(store.write([&](auto& t) { return t.insert(second) && t.update(ghost); }, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(store.fetchAll().size(), 1u);
+}
+
+TEST(HistoryStore, UnicodeFoldingInSql) {
+    TempDir dir;
+    HistoryStore store((dir / "DVK2.db").string());
+    ASSERT_TRUE(store.write([&](auto& t) {
+        HistoryMO a = record("/x/Café.NEF", 1), b = record("/x/CAFE.nef", 2), c = record("/x/cafe.tif", 3);
+        return t.insert(a) && t.insert(b) && t.insert(c);
+    }));
+    auto found = store.fetchWhere("dvk_fold(sourceFile, 3) LIKE '%' || dvk_fold(?, 3)", {SettingsValue("cafe.nef")});
+    ASSERT_EQ(found.size(), 2u);
+    auto exact = store.fetchWhere("dvk_fold(sourceFile, 1) = dvk_fold(?, 1)", {SettingsValue("/X/CAFÉ.NEF")});
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_EQ(exact.front().sourceFile(), "/x/Café.NEF");
+}
+
+TEST(HistoryStore, AFileThatIsNoStoreStaysClosedAndUntouched) {
+    TempDir dir;
+    const auto path = dir / "DVK2.db";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < 3000; ++i) out << "not a database " << i << "\n";
+    }
+    const std::string before = read_bytes(path);
+    {
+        HistoryStore store(path.string(), {.busyTimeoutMs = 100});
+        EXPECT_FALSE(store.isOpen());
+        EXPECT_NE(store.openError().find("not a database"), std::string::npos) << store.openError();
+        EXPECT_TRUE(store.fetchAll().empty());
+        HistoryMO r = record("/a", 1);
+        std::string error;
+        EXPECT_FALSE(store.write([&](auto& t) { return t.insert(r); }, &error));
+        EXPECT_NE(error.find("not open"), std::string::npos);
+        EXPECT_EQ(store.connection(), nullptr);
+    }
+    EXPECT_EQ(read_bytes(path), before);
+    EXPECT_FALSE(std::filesystem::exists(dir / "DVK2.db-wal"));
+}
+
+TEST(HistoryStore, AStoreLockedByAnotherWriterFailsToOpenAndIsKept) {
+    TempDir dir;
+    const auto path = (dir / "DVK2.db").string();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "CREATE TABLE t(x); BEGIN EXCLUSIVE; INSERT INTO t VALUES(1);", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    {
+        HistoryStore store(path, {.busyTimeoutMs = 50});
+        EXPECT_FALSE(store.isOpen());
+        EXPECT_NE(store.openError().find("locked"), std::string::npos) << store.openError();
+    }
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    HistoryStore store(path);
+    EXPECT_TRUE(store.isOpen()) << store.openError();
+}
+
+}  // namespace
+}  // namespace dvk

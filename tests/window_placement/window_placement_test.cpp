@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "app/window_placement.h"
+#include "platform/user_defaults.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk {
+namespace {
+
+void expectRect(const PlacementRect& r, double x, double y, double w, double h) {
+    EXPECT_DOUBLE_EQ(r.x, x);
+    EXPECT_DOUBLE_EQ(r.y, y);
+    EXPECT_DOUBLE_EQ(r.width, w);
+    EXPECT_DOUBLE_EQ(r.height, h);
+}
+
+TEST(WindowPlacement, ShapeRule) {
+    EXPECT_TRUE(isPortraitFrame(1000, 800));   // 800 >= 744
+    EXPECT_TRUE(isPortraitFrame(1000, 744));
+    EXPECT_FALSE(isPortraitFrame(1000, 700));
+    EXPECT_FALSE(isPortraitFrame(256, 900));   // no wider than the side panel
+    EXPECT_STREQ(cornerKeyForFrame(1000, 800), "topRightPointP");
+    EXPECT_STREQ(cornerKeyForFrame(1000, 700), "topRightPointL");
+}
+
+TEST(WindowPlacement, MoveThenAnchorKeepsThePlaceBelowATopPanel) {
+    // A 1920 x 1080 screen whose free area starts below a 27-pixel panel.
+    const PlacementRect screen{0, 27, 1920, 1053};
+    const PlacementRect frame{600, 100, 1000, 800};
+    auto record = cornerRecordForMove({frame, screen, true, false, false});
+    ASSERT_TRUE(record);
+    EXPECT_STREQ(record->key, "topRightPointP");
+    EXPECT_DOUBLE_EQ(record->distance.dx, 320);
+    EXPECT_DOUBLE_EQ(record->distance.dy, 73);  // down from the free area's top
+    expectRect(placeAtCorner(1000, 800, record->distance, screen), 600, 100, 1000, 800);
+    // A narrower landscape window at the same corner keeps the corner.
+    expectRect(placeAtCorner(900, 500, record->distance, screen), 700, 100, 900, 500);
+    // On a second screen to the right, offset downward.
+    const PlacementRect second{1920, 40, 2560, 1400};
+    auto there = cornerRecordForMove({{3000, 300, 1000, 700}, second, true, false, false});
+    ASSERT_TRUE(there);
+    EXPECT_STREQ(there->key, "topRightPointL");
+    expectRect(placeAtCorner(1000, 700, there->distance, second), 3000, 300, 1000, 700);
+}
+
+TEST(WindowPlacement, MovesThatRecordNothingAndNoScreen) {
+    const PlacementRect screen{0, 0, 1920, 1080};
+    const PlacementRect frame{100, 100, 1000, 700};
+    EXPECT_FALSE(cornerRecordForMove({frame, screen, false, false, false}));  // moved by the program
+    EXPECT_FALSE(cornerRecordForMove({frame, screen, true, true, false}));    // full screen
+    EXPECT_FALSE(cornerRecordForMove({frame, screen, true, false, true}));    // Wayland
+    auto none = cornerRecordForMove({frame, {}, true, false, false});
+    ASSERT_TRUE(none);
+    EXPECT_DOUBLE_EQ(none->distance.dx, -1100);
+    EXPECT_DOUBLE_EQ(none->distance.dy, 100);
+}
+
+TEST(WindowPlacement, AnchorsThatLeaveTheFreeAreaArePinned) {
+    const PlacementRect v{0, 30, 1600, 900};
+    // Too far left: the right edge is pinned, y kept.
+    expectRect(placeAtCorner(800, 600, {1000, 50}, v), 800, 80, 800, 600);
+    // Too low: the top edge is pinned, x kept.
+    expectRect(placeAtCorner(800, 600, {100, 500}, v), 700, 30, 800, 600);
+    // Both out (negative distances): the free area's top-right corner.
+    expectRect(placeAtCorner(800, 600, {-50, -50}, v), 800, 30, 800, 600);
+    // Larger than the free area: still the top-right corner.
+    expectRect(placeAtCorner(2000, 1200, {0, 0}, v), -400, 30, 2000, 1200);
+}
+
+TEST(WindowPlacement, RecordedInTheDefaultsAsPointStrings) {
+    test::TempDir dir;
+    UserDefaults defaults((dir / "defaults.plist").string());
+    auto record = recordWindowMove({{600.5, 100, 1000, 800}, {0, 27, 1920, 1053}, true, false, false}, defaults);
+    ASSERT_TRUE(record);
+    EXPECT_FALSE(recordWindowMove({{0, 0, 1000, 700}, {0, 27, 1920, 1053}, false, false, false}, defaults));
+    UserDefaults reread((dir / "defaults.plist").string());
+    EXPECT_EQ(reread.stringForKey("topRightPointP"), "{319.5, 73}");
+    EXPECT_FALSE(reread.hasKey("topRightPointL"));
+
+    auto parsed = parseCornerDistance(reread.stringForKey("topRightPointP"));
+    ASSERT_TRUE(parsed);
+    EXPECT_DOUBLE_EQ(parsed->dx, 319.5);
+    EXPECT_DOUBLE_EQ(parsed->dy, 73);
+    ASSERT_TRUE(parseCornerDistance(" {-12.25,3e2} "));
+    EXPECT_DOUBLE_EQ(parseCornerDistance("{-12.25,3e2}")->dy, 300);
+    for (const char* bad : {"", "{}", "{1, 2", "1, 2}", "{a, b}", "{1; 2}", "{1, 2} x", "{nan, 1}"})
+        EXPECT_FALSE(parseCornerDistance(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace dvk

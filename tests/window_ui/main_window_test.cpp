@@ -1,0 +1,147 @@
+// The main window over a real raw file: shown developed and fitted, the
+// histogram drawn, a control developing it again, the set-up from scripted
+// defaults.
+#include <gtest/gtest.h>
+
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QPushButton>
+
+#include <cmath>
+#include <set>
+
+#include "app/ui/cropping_image_view.h"
+#include "app/ui/image_view_no_drag.h"
+#include "app/ui/keyboard_helper_window.h"
+#include "app/ui/main_window.h"
+#include "app/ui/text_field_scroller.h"
+#include "pipeline/processor/raw_processor.h"
+#include "platform/user_defaults.h"
+#include "tests/support/test_paths.h"
+#include "platform/qt/qt_platform.h"
+
+namespace dvk {
+namespace {
+
+double meanLuminance(const QImage& img, QRect r) {
+    double sum = 0;
+    long n = 0;
+    for (int y = r.top(); y <= r.bottom(); y += 2)
+        for (int x = r.left(); x <= r.right(); x += 2) {
+            const QRgb p = img.pixel(x, y);
+            sum += 0.3 * qRed(p) + 0.59 * qGreen(p) + 0.11 * qBlue(p);
+            ++n;
+        }
+    return n ? sum / n : 0;
+}
+
+int distinctColours(const QImage& img, QRect r) {
+    std::set<QRgb> colours;
+    for (int y = r.top(); y <= r.bottom(); y += 3)
+        for (int x = r.left(); x <= r.right(); x += 3) colours.insert(img.pixel(x, y) & 0xF0F0F0);
+    return static_cast<int>(colours.size());
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installQtMainQueue();
+        defaults = std::make_unique<UserDefaults>((dir / "defaults.plist").string());
+        rp = std::make_unique<RawProcessor>();
+        pc = std::make_unique<PreviewController>(*rp);
+        window = std::make_unique<MainWindow>(*pc);
+        window->awakeFromNib(*defaults);
+        window->show();
+    }
+    void TearDown() override {
+        QTRY_VERIFY_WITH_TIMEOUT(!pc->applyWorker().busy(), 120000);
+        window.reset();
+        pc.reset();
+        QCoreApplication::processEvents();
+        uninstallQtMainQueue();
+    }
+    void open(const std::string& path) {
+        int result = -1;
+        pc->openFileForPreview(path, [&](int r) { result = r; });
+        QTRY_VERIFY_WITH_TIMEOUT(result != -1 && !pc->applyWorker().busy(), 120000);
+        ASSERT_EQ(result, 0);
+    }
+    void settle() { QTRY_VERIFY_WITH_TIMEOUT(!pc->applyWorker().busy(), 120000); }
+
+    test::TempDir dir;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<RawProcessor> rp;
+    std::unique_ptr<PreviewController> pc;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, ShowsTheChartDevelopedAndDevelopsAgainOnAChange) {
+    pc->controls().histR = pc->controls().histG = pc->controls().histB = pc->controls().histL = true;
+    open((test::testdata_dir() / "raw" / "colorchart.dng").string());
+    // Fitted: the scroll area is no wider than the window's image part.
+    EXPECT_TRUE(pc->controls().zoomToFit);
+    EXPECT_FALSE(window->imageView()->image().isNull());
+    EXPECT_FALSE(window->histogramView()->image().isNull());
+    QImage grab = window->grabWindow();
+    const QRect image = window->visibleImageRect();
+    ASSERT_FALSE(image.isEmpty());
+    EXPECT_GT(distinctColours(grab, image), 40);
+    const double before = meanLuminance(grab, image);
+    // The histogram has bars.
+    const QImage hist = window->histogramView()->image();
+    int lit = 0;
+    for (int x = 0; x < 256; ++x) lit += qGray(hist.pixel(x, 100)) > 60;
+    EXPECT_GT(lit, 20);
+
+    // Two stops darker through the exposure field.
+    auto* field = window->findChild<TextFieldScroller*>("exposureField");
+    ASSERT_TRUE(field);
+    field->setText("-2");
+    emit field->valueEdited(-2.0);
+    settle();
+    EXPECT_EQ(rp->exposure(), -2.0);
+    grab = window->grabWindow();
+    EXPECT_LT(meanLuminance(grab, window->visibleImageRect()), before * 0.8);
+
+    // Auto-apply off: the field changes the setting, "Apply" develops.
+    pc->setDisableAutoApply(true);
+    const unsigned long runs = pc->applyWorker().runs();
+    emit field->valueEdited(0.0);
+    settle();
+    EXPECT_EQ(rp->exposure(), 0.0);
+    EXPECT_EQ(pc->applyWorker().runs(), runs);
+    window->applyButton()->click();
+    settle();
+    EXPECT_EQ(pc->applyWorker().runs(), runs + 1);
+
+    // Double-click: one to one, the view at the image's size.
+    pc->handleNotify({"doubleClick", {100, 100}});
+    EXPECT_FALSE(pc->controls().zoomToFit);
+    EXPECT_EQ(window->imageView()->size(), QSize(int(pc->width()), int(pc->height())));
+    pc->handleNotify({"doubleClick", {100, 100}});
+    EXPECT_TRUE(pc->controls().zoomToFit);
+    if (qEnvironmentVariableIsSet("DVK_TEST_GRAB")) window->grabWindow().save(qEnvironmentVariable("DVK_TEST_GRAB"));
+}
+
+TEST_F(MainWindowTest, SetUpFromTheDefaults) {
+    // A first start shows the keyboard helper; the second does not.
+    auto* helper = window->findChild<KeyboardHelperWindow*>();
+    ASSERT_TRUE(helper);
+    EXPECT_TRUE(helper->isVisible());
+    helper->close();
+    defaults->setBool("DarkMode", true);
+    defaults->setDouble("GrayPoint", 18);
+    window->awakeFromNib(*defaults);
+    EXPECT_FALSE(helper->isVisible());
+    EXPECT_EQ(window->appearance(), Appearance::Dark);
+    EXPECT_EQ(pc->grayPoint(), 18.0f);
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 100);
+    window->switchDarkLightMode(false);
+    EXPECT_EQ(window->appearance(), Appearance::Light);
+    EXPECT_FALSE(UserDefaults::standard().boolForKey("DarkMode"));
+    EXPECT_EQ(window->saveButton()->text(), "Save");
+    EXPECT_FALSE(window->saveButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace dvk
