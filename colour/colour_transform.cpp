@@ -203,9 +203,10 @@ bool ColourTransform::choose_fast_form(std::size_t n) const {
 
 void ColourTransform::convert_part(float* px, std::size_t n, bool fast, PixelStep after, PixelStep before) const {
     // Pixels the table leaves to the exact transform are gathered and
-    // converted in one call per block.
-    std::vector<std::size_t> misses;
-    std::vector<float> gathered;
+    // converted in one call per block (the lists are the thread's own, kept
+    // for its next call: parts may be single rows).
+    thread_local std::vector<std::size_t> misses;
+    thread_local std::vector<float> gathered;
     if (fast) misses.reserve(kStepBlock);
     for (std::size_t start = 0; start < n; start += kStepBlock) {
         const std::size_t count = std::min(kStepBlock, n - start);
