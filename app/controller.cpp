@@ -6,6 +6,7 @@
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "platform/user_defaults.h"
 
 namespace dvk {
 
@@ -29,7 +30,7 @@ const std::vector<std::string>& Controller::arguments() { return process_argumen
 bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 
 Controller::Controller(ControllerOptions options)
-    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()) {
+    : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()), fileSearch_(options_.search) {
     makePreviewController();
 }
 
@@ -43,12 +44,14 @@ void Controller::launch() {
     persistentStoreCoordinator();
     migrateHistoryVer1ToVer2();
     reloadHistory();
+    createPresetsMenu();
+    applicationDidFinishLaunching();
     activity_.launchFinished();
 }
 
-bool Controller::applicationShouldTerminate() { return true; }
-
-void Controller::applicationWillTerminate() { log_line("DVK quit"); }
+UserDefaults& Controller::defaults() const {
+    return options_.defaults ? *options_.defaults : UserDefaults::standard();
+}
 
 void Controller::runOnMainQueueWhileAlive(std::function<void()> task) {
     std::weak_ptr<int> alive = lifeToken_;

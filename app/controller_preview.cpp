@@ -4,6 +4,7 @@
 #include "app/preview_controller.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
+#include "profiling/profiling_workflow.h"
 
 namespace dvk {
 
@@ -11,6 +12,12 @@ void Controller::makePreviewController() {
     PreviewHooks hooks;
     hooks.setProgressMT = [this](double v) { setProgressMT(v); };
     hooks.modifierFlags = [] { return currentModifierFlags(); };
+    hooks.updateFiltersButton = [this] { updateFiltersButton(); };
+    hooks.selectedFilterTag = [this] { return selectedFilterTag(); };
+    hooks.setCustomCameraProfile = [this](const std::string& name) { setCustomCameraProfile(name); };
+    hooks.setWBToCustom = [this] { setWBToCustom(); };
+    hooks.profilingPanelVisible = [this] { return profilingPanelVisible(); };
+    hooks.targetSampling = [this](const RectD& r) { profiling().targetSampling(r.x, r.y, r.width, r.height); };
     hooks.chooseProfileFile = [](const std::optional<std::string>& startAt) -> std::optional<std::string> {
         OpenPanelRequest request;
         request.title = "Choose a profile";
@@ -22,11 +29,19 @@ void Controller::makePreviewController() {
         return chosen->front();
     };
     preview_ = std::make_unique<PreviewController>(*rawProcessor_, std::move(hooks));
+    // Made here, on the main thread: the open thread reaches it too.
+    menus();
 }
 
 void Controller::openCommandLineFile(const std::string& path, std::function<void(int)> done) {
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    preview_->openFileForPreview(path, [token, done = std::move(done)](int result) {
+    // The next file takes none of the profiling panel's measuring state.
+    closeProfilingPanelIfOpen();
+    preview_->openFileForPreview(path, [this, token, done = std::move(done)](int result) {
+        if (result == 0) {
+            createProfileMenu();
+            initWbButton(rawProcessor_->cameraInfo());
+        }
         if (done) done(result);
         token->end();
     });

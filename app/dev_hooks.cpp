@@ -6,6 +6,7 @@
 
 #include "platform/log.h"
 #include "platform/panels.h"
+#include "platform/process_runner.h"
 
 namespace dvk {
 
@@ -94,6 +95,68 @@ std::string devScreenshotRects(int imageX, int imageY, int imageW, int imageH, i
     return "imageView " + std::to_string(imageX) + " " + std::to_string(imageY) + " " + std::to_string(imageW) + " " +
            std::to_string(imageH) + "\nhistogramView " + std::to_string(histX) + " " + std::to_string(histY) + " " +
            std::to_string(histW) + " " + std::to_string(histH) + "\n";
+}
+
+std::vector<std::string> parseDevActions(const std::string& text) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (true) {
+        start = text.find_first_not_of(" \t\r\n", start);
+        if (start == std::string::npos) break;
+        std::size_t end = text.find_first_of(" \t\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        names.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return names;
+}
+
+DevActionRunner::DevActionRunner(std::vector<std::string> names, ActivityTracker& activity, Ports ports)
+    : names_(std::move(names)), activity_(activity), ports_(std::move(ports)) {
+    if (!ports_.childCount) ports_.childCount = [] { return running_child_count(); };
+    if (names_.empty()) return;
+    // Idle callbacks run in the order they were asked for: made before the
+    // launch work asks for its own, the runner holds its token before a
+    // quit-when-idle could run.
+    std::weak_ptr<bool> alive = alive_;
+    activity_.whenIdle([this, alive] {
+        if (!alive.lock()) return;
+        token_ = activity_.begin();
+        started_ = true;
+        check();
+    });
+}
+
+DevActionRunner::~DevActionRunner() = default;
+
+bool DevActionRunner::settled() const {
+    return activity_.running() == (token_.active() ? 1 : 0) && ports_.childCount() == 0;
+}
+
+void DevActionRunner::check() {
+    if (!started_) return;
+    std::weak_ptr<bool> alive = alive_;
+    const auto again = [this, alive] {
+        if (alive.lock()) check();
+    };
+    while (next_ < names_.size()) {
+        if (!settled()) {
+            ports_.later(again);
+            return;
+        }
+        const std::string name = names_[next_++];
+        // The last action runs as the program's only work (it may well quit).
+        if (next_ == names_.size()) token_.end();
+        const std::function<void()> action = ports_.find ? ports_.find(name) : std::function<void()>();
+        if (!action) {
+            log_line("DVK_DEV_ACTIONS: no action \"%s\"", name.c_str());
+            continue;
+        }
+        log_line("DVK_DEV_ACTIONS: %s", name.c_str());
+        action();
+        if (next_ < names_.size()) ports_.later(again);
+        return;
+    }
 }
 
 }  // namespace dvk

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/stages/filters.h"
 #include "platform/dispatch.h"
 
 namespace dvk {
@@ -86,6 +87,15 @@ FilterProfileScan scanFilterProfiles(const std::string& root) {
     scan.customAdobeRGB = isOwnReadableFile(root + "/AdobeRGBCustom.icc");
     scan.uplab2lab = findUplab2labProfiles(root);
     return scan;
+}
+
+MenuItems filterFixedItems() {
+    MenuItems items;
+    for (int code : {0, 1, 2, 3, 4, 6, 7, 8, 10, 11, 14, 15, 16, 22})
+        items.push_back(MenuItem::choice(filter_name_for_code(code, {}), code));
+    items.push_back(MenuItem::separator());
+    for (int code = 1000; code <= 1010; ++code) items.push_back(MenuItem::choice(filter_name_for_code(code, {}), code));
+    return items;
 }
 
 MenuItems filterGeneratedItems(const FilterProfileScan& scan) {

@@ -50,6 +50,11 @@ FilterProfileScan scanFilterProfiles(const std::string& root = kFilterProfileRoo
 // The generated items in pop-up order: 99, 100, then 2000 + i.
 MenuItems filterGeneratedItems(const FilterProfileScan& scan);
 
+// The pop-up's fixed items: the colour and film filters by code ("Color"
+// first, the Lab looks after a separator); "Red-o-Green" is no look of its
+// own and is not offered.
+MenuItems filterFixedItems();
+
 // What the window does for the filters pop-up.
 class FiltersButtonView {
 public:
@@ -58,6 +63,7 @@ public:
     // fixed items of the window).
     virtual void setGeneratedFilterItems(const MenuItems& items) = 0;
     virtual void selectFilterTag(int tag) = 0;
+    virtual long selectedFilterTag() const = 0;
 };
 
 // updateFiltersButton: walks on the calling thread (the apply worker, or the

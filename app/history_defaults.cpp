@@ -195,13 +195,15 @@ HistoryMO propagatedRecord(const HistoryMO& templateRecord, const std::string& f
 }
 
 HistoryCellStyle historyCellStyle(bool sourceColumn, const std::string& value, const std::string& openFileName,
-                                  const std::function<bool(const std::string&)>& exists) {
+                                  const std::function<bool(const std::string&)>& exists,
+                                  const std::function<bool(const std::string&)>& hasCandidates) {
     HistoryCellStyle style = HistoryCellStyle::Plain;
     if (!value.empty() && value == openFileName)
         style = HistoryCellStyle::OpenFile;
     else if (!value.empty() && value.back() == '/')
         style = HistoryCellStyle::FolderDefault;
-    if (sourceColumn && exists && !exists(value)) style = HistoryCellStyle::Missing;
+    if (sourceColumn && exists && !exists(value))
+        style = hasCandidates && hasCandidates(value) ? HistoryCellStyle::MissingFound : HistoryCellStyle::Missing;
     return style;
 }
 

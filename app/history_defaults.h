@@ -74,10 +74,13 @@ enum class HistoryCellStyle {
     OpenFile,       // bold: the file open now
     FolderDefault,  // bold blue: a folder or camera default
     Missing,        // grey: a source file that no longer exists
+    MissingFound,   // orange: a missing source for which the search found files of its name
 };
 // sourceColumn: the cell shows sourceFile (else destinationFile);
-// exists: whether a file exists at a path.
+// exists: whether a file exists at a path; hasCandidates: whether the search
+// for moved files knows files of the path's name (it must not wait).
 HistoryCellStyle historyCellStyle(bool sourceColumn, const std::string& value, const std::string& openFileName,
-                                  const std::function<bool(const std::string&)>& exists);
+                                  const std::function<bool(const std::string&)>& exists,
+                                  const std::function<bool(const std::string&)>& hasCandidates = {});
 
 }  // namespace dvk

@@ -5,8 +5,11 @@
 
 #include "app/startup_log.h"
 #include "app/ui/application.h"
+#include "app/ui/single_instance.h"
 
 int main(int argc, char** argv) {
+    // A program already runs for this support folder: it takes the files.
+    if (std::optional<int> handedOver = dvk::claimSingleInstance(argc, argv)) return *handedOver;
     dvk::startLogging();
     QApplication app(argc, argv);
     // Numbers in files and settings text are written with a decimal point,

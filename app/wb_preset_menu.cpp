@@ -46,6 +46,11 @@ WbPresetMenu wbPresetMenuContents(const std::string& camera, const WhiteBalanceP
     return menu;
 }
 
+MenuItems wbFixedItems() {
+    return {MenuItem::choice("As Shot", 2), MenuItem::choice("Auto", 1), MenuItem::choice("Neutral", 3),
+            MenuItem::choice("Custom", 0)};
+}
+
 void initWbButton(RawProcessor& processor, WbButtonView& view, const std::string& cameraInfo) {
     WbPresetMenu menu = wbPresetMenuContents(processor.camera(), processor.wbPresets(),
                                              libRawWbCoeffs(processor.dvklib()), cameraInfo);

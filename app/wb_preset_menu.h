@@ -32,6 +32,10 @@ struct WbPresetMenu {
     MenuItems items;                       // from position 4 of the pop-up on
 };
 
+// The pop-up's four fixed items: the modes as shot (2), auto (1), neutral (3)
+// and the user's own values (0, "Custom").
+MenuItems wbFixedItems();
+
 // The user part: presets of `camera` among `user`, by their index in `user`.
 MenuItems wbUserPresetItems(const std::string& camera, const WhiteBalancePresetList& user);
 // The vendor part.

@@ -147,6 +147,23 @@ bool UserDefaults::hasKey(const char* key) const {
     return plist_dict_get_item(impl_->dict_for(path_), key) != nullptr;
 }
 
+std::optional<std::vector<std::string>> UserDefaults::stringArrayForKey(const char* key) const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    plist_t node = plist_dict_get_item(impl_->dict_for(path_), key);
+    if (!node || plist_get_node_type(node) != PLIST_ARRAY) return std::nullopt;
+    std::vector<std::string> out;
+    const uint32_t n = plist_array_get_size(node);
+    for (uint32_t i = 0; i < n; ++i) {
+        plist_t item = plist_array_get_item(node, i);
+        if (!item || plist_get_node_type(item) != PLIST_STRING) continue;
+        char* s = nullptr;
+        plist_get_string_val(item, &s);
+        out.emplace_back(s ? s : "");
+        std::free(s);
+    }
+    return out;
+}
+
 void UserDefaults::setDouble(const char* key, double value) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     plist_dict_set_item(impl_->dict_for(path_), key, plist_new_real(value));
@@ -165,6 +182,13 @@ void UserDefaults::setBool(const char* key, bool value) {
 void UserDefaults::setString(const char* key, const std::string& value) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     plist_dict_set_item(impl_->dict_for(path_), key, plist_new_string(value.c_str()));
+}
+
+void UserDefaults::setStringArray(const char* key, const std::vector<std::string>& values) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    plist_t array = plist_new_array();
+    for (const std::string& v : values) plist_array_append_item(array, plist_new_string(v.c_str()));
+    plist_dict_set_item(impl_->dict_for(path_), key, array);
 }
 
 void UserDefaults::removeKey(const char* key) {

@@ -5,7 +5,9 @@
 // synchronize(). All calls are thread-safe.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace dvk {
 
@@ -25,11 +27,15 @@ public:
     bool boolForKey(const char* key) const;
     std::string stringForKey(const char* key) const;
     bool hasKey(const char* key) const;
+    // The strings of an array value (other elements left out); nullopt when
+    // the key is absent or holds no array.
+    std::optional<std::vector<std::string>> stringArrayForKey(const char* key) const;
 
     void setDouble(const char* key, double value);
     void setInteger(const char* key, long long value);
     void setBool(const char* key, bool value);
     void setString(const char* key, const std::string& value);
+    void setStringArray(const char* key, const std::vector<std::string>& values);
     void removeKey(const char* key);
 
     // Writes the store (XML property list) atomically; false on failure.

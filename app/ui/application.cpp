@@ -6,12 +6,24 @@
 
 #include "app/controller.h"
 #include "app/dev_hooks.h"
+#include "app/help_actions.h"
 #include "app/preview_controller.h"
+#include "app/ui/app_delegate_windows.h"
 #include "app/ui/controller_windows.h"
+#include "app/ui/desktop_url_opener.h"
+#include "app/ui/dev_actions.h"
 #include "app/ui/dev_screenshot.h"
+#include "app/ui/help_menu.h"
 #include "app/ui/main_window.h"
+#include "app/ui/main_window_delegate.h"
+#include "app/ui/main_window_menus.h"
+#include "app/ui/profiling_panel.h"
+#include "app/ui/quit_signals.h"
+#include "app/ui/single_instance.h"
+#include "app/ui/update_requester.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/url_opener.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -19,7 +31,10 @@ namespace dvk {
 int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("DVK"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Closing the main window quits through the quit steps, not by itself.
+    QApplication::setQuitOnLastWindowClosed(false);
     installQtPlatform();
+    set_url_opener(std::make_shared<DesktopUrlOpener>());
     const DevHooks& hooks = devHooks();
     installDevAlertsAndPanels(hooks);
 
@@ -29,32 +44,51 @@ int runApplication(QApplication& app, int argc, char** argv) {
         Controller controller;
         ControllerWindows windows(controller);
         MainWindow mainWindow(controller.preview());
+        MainWindowMenus menus(controller, mainWindow);
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
+        wireAppDelegate(controller, windows, mainWindow);
         DevScreenshot screenshot(controller, mainWindow, hooks);
-        // The file named on the command line, opened until the open road exists.
+        MainWindowDelegate windowDelegate(mainWindow);
+        windowDelegate.setProfilingPanel(&menus.profilingPanel(),
+                                         [&controller] { controller.profilingWindowWillClose(); });
+        HelpActions helpActions(controller);
+        addToolsAndHelpMenus(*mainWindow.menuBar(), helpActions);
+        DevActions devActions(controller, windows, hooks);
+
+        // Until the open road exists, a file opens on the main window through
+        // the preview's own load; the screenshot hook opens its file itself.
+        ControllerRoads roads;
+        roads.startOpen = [&](const std::string& file) {
+            if (!hooks.screenshot.empty()) return false;
+            controller.openCommandLineFile(file, [&mainWindow, &controller, file](int result) {
+                if (result != 0) return;
+                mainWindow.setWindowFilePath(QString::fromStdString(file));
+                mainWindow.setWindowTitle(QString::fromStdString(file).section(QLatin1Char('/'), -1));
+                mainWindow.setCameraInfo(controller.rawProcessor()->cameraInfo());
+            });
+            return true;
+        };
+        controller.setRoads(std::move(roads));
+
+        InstanceServer instanceServer(controller, claimedInstanceSocket());
+        installQuitSignals([&windows] { windows.terminate(); });
+        controller.applicationWillFinishLaunching(requestUpdateFeed);
         const std::vector<std::string>& args = Controller::arguments();
         const std::string file = args.size() >= 2 ? args[1] : std::string();
-        // The launch work runs once the event loop turns.
+        // The launch work runs once the event loop turns: the launch steps open
+        // the files named on the command line.
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
             controller.launch();
-            if (!hooks.screenshot.empty()) {
-                screenshot.start(file);
-            } else if (!file.empty()) {
-                controller.openCommandLineFile(file, [&mainWindow, &controller, file](int result) {
-                    if (result != 0) return;
-                    mainWindow.setWindowFilePath(QString::fromStdString(file));
-                    mainWindow.setWindowTitle(QString::fromStdString(file).section(QLatin1Char('/'), -1));
-                    mainWindow.setCameraInfo(controller.rawProcessor()->cameraInfo());
-                });
-            }
+            if (!hooks.screenshot.empty()) screenshot.start(file);
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });
         rc = app.exec();
         controller.applicationWillTerminate();
     }
     uninstallQtPlatform();
+    releaseSingleInstance();
     return rc;
 }
 

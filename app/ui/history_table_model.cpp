@@ -10,6 +10,7 @@
 
 #include "app/controller.h"
 #include "app/history_defaults.h"
+#include "platform/dispatch.h"
 
 namespace dvk {
 
@@ -39,13 +40,29 @@ HistoryTableModel::HistoryTableModel(Controller& controller, QObject* parent)
             endResetModel();
         }
     });
+    // A search ended (on its own thread): the source cells may change colour.
+    searchListener_ = controller_.fileSearch().addListener([this, alive = std::weak_ptr<int>(alive_)] {
+        postToMainQueue([this, alive] {
+            if (!alive.lock()) return;
+            if (rowCount() > 0) emit dataChanged(index(0, SourceColumn), index(rowCount() - 1, SourceColumn));
+        });
+    });
 }
 
-HistoryTableModel::~HistoryTableModel() { controller_.historyList().removeListener(listener_); }
+HistoryTableModel::~HistoryTableModel() {
+    controller_.fileSearch().removeListener(searchListener_);
+    controller_.historyList().removeListener(listener_);
+}
 
 QColor HistoryTableModel::folderDefaultColour() { return QColor(0, 122, 255); }
 
 QColor HistoryTableModel::missingColour() { return QColor(142, 142, 147); }
+
+QColor HistoryTableModel::missingFoundColour() {
+    QColor orange(255, 149, 0);
+    orange.setAlphaF(0.9f);
+    return orange;
+}
 
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(controller_.historyList().arrangedObjects().size());
@@ -98,7 +115,10 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
     HistoryCellStyle style = HistoryCellStyle::Plain;
     if (pathColumn) {
         const RawProcessor* r = controller_.rawProcessor();
-        style = historyCellStyle(column == SourceColumn, path, r ? r->fileName() : std::string(), exists_);
+        style = historyCellStyle(column == SourceColumn, path, r ? r->fileName() : std::string(), exists_,
+                                 [this](const std::string& p) {
+                                     return controller_.fileSearch().hasCandidatesNow(p).value_or(false);
+                                 });
     }
     if (role == Qt::FontRole)
         return cell_font(style == HistoryCellStyle::OpenFile || style == HistoryCellStyle::FolderDefault);
@@ -107,6 +127,8 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
             return folderDefaultColour();
         case HistoryCellStyle::Missing:
             return missingColour();
+        case HistoryCellStyle::MissingFound:
+            return missingFoundColour();
         default:
             return {};
     }

@@ -9,6 +9,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/controller.h"
+#include "app/ui/history_quick_look.h"
 #include "app/ui/history_table_model.h"
 
 namespace dvk {
@@ -41,14 +42,25 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
     buttons->addWidget(button(tr("Add"), [this] { controller_.addToHistory(); }));
     buttons->addWidget(button(tr("Remove"), [this] { controller_.removeFromHistory(); }));
     buttons->addWidget(button(tr("Apply to Files..."), [this] { controller_.addToHistoryForMany(); }));
+    quickLook_ = new HistoryQuickLook(controller_.historyList(), *this, *table_);
+    buttons->addWidget(quickLook_->button());
     buttons->addStretch(1);
     buttons->addWidget(button(tr("Make Folder Default"), [this] { controller_.setDirectoryDefault(); }));
     buttons->addWidget(button(tr("Make Camera Default"), [this] { controller_.setGlobalCameraDefault(); }));
+
+    // Tidying the history.
+    auto* upkeep = new QHBoxLayout;
+    upkeep->addWidget(button(tr("Run Batch"), [this] { controller_.runBatchWithSelection(); }));
+    upkeep->addWidget(button(tr("Clear Destination"), [this] { controller_.clearDestinationFile(); }));
+    upkeep->addWidget(button(tr("Rename Source..."), [this] { controller_.renameSource(); }));
+    upkeep->addStretch(1);
+    upkeep->addWidget(button(tr("Clean History..."), [this] { controller_.cleanHistory(); }));
 
     status_ = new QLabel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
+    layout->addLayout(upkeep);
     layout->addWidget(status_);
     resize(1000, 420);
 

@@ -12,6 +12,7 @@ class QTableView;
 namespace dvk {
 
 class Controller;
+class HistoryQuickLook;
 class HistoryTableModel;
 
 class HistoryWindow : public QWidget {
@@ -23,6 +24,7 @@ public:
 
     QTableView* table() const { return table_; }
     HistoryTableModel* model() const { return model_; }
+    HistoryQuickLook* quickLook() const { return quickLook_; }
     // A line under the table for the controller's progress texts.
     void setStatusText(const QString& text);
 
@@ -34,6 +36,7 @@ private:
     HistoryTableModel* model_;
     QTableView* table_;
     QLabel* status_;
+    HistoryQuickLook* quickLook_;
     int listener_ = 0;
     bool syncing_ = false;
 };

@@ -81,6 +81,7 @@ public:
     ImageViewNoDrag* histogramView() const { return histogramView_; }
     DiagramWindow* diagramWindow() const { return diagramWindow_; }
     QMenu* preferencesMenu() const { return preferencesMenu_; }
+    QMenu* imageMenu() const { return imageMenu_; }
     QCheckBox* copyTagsButton() const { return copyTags_; }
     // Shows the camera info text (the open road's step).
     void setCameraInfo(const std::string& text);
@@ -159,6 +160,7 @@ private:
     std::shared_ptr<DisplayImage> image_;
     QPoint rememberedScroll_;
     bool adjustingSize_ = false;
+    QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;
@@ -177,6 +179,7 @@ private:
     QPlainTextEdit* cameraInfoView_ = nullptr;
     PopUpButtonScroller *filtersButton_ = nullptr, *wbPopUp_ = nullptr, *presetsPopUp_ = nullptr;
     QMenu* preferencesMenu_ = nullptr;
+    QMenu* imageMenu_ = nullptr;
     DiagramWindow* diagramWindow_ = nullptr;
     KeyboardHelperWindow* keyboardHelper_ = nullptr;
 

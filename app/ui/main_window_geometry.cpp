@@ -56,8 +56,13 @@ QSize MainWindow::windowWillResize(QSize proposed) const {
 }
 
 QRect MainWindow::anchorFrameRect(QRect rect) {
+    // The corner is the frame's, as windowDidMove records it: the frame
+    // (the window with its decorations) is placed, the window inside it.
+    const QRect frame = frameGeometry(), client = geometry();
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
     AnchorInput in;
-    in.size = toSize(rect.size());
+    in.size = toSize(rect.size().grownBy(margins));
     in.visible = screenVisibleRect();
     in.topRightPointL = topRightPointL_;
     in.topRightPointP = topRightPointP_;
@@ -66,11 +71,13 @@ QRect MainWindow::anchorFrameRect(QRect rect) {
     in.currentFrame = toSize(size());
     if (in.visible.isEmpty()) return rect;
     const RectD r = dvk::anchorFrameRect(in);
-    const QRect placed(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.width),
-                       static_cast<int>(r.height));
+    const QRect placed(static_cast<int>(r.x) + margins.left(), static_cast<int>(r.y) + margins.top(), rect.width(),
+                       rect.height());
     adjustingSize_ = true;
     setGeometry(placed);
     adjustingSize_ = false;
+    // The window system may report this move later, as if the user had made it.
+    anchoredFrameOrigin_ = QPoint(static_cast<int>(r.x), static_cast<int>(r.y));
     return placed;
 }
 
@@ -102,7 +109,7 @@ void MainWindow::zoomToFitChanged() {
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     // windowDidMove: a move the user made (not one of ours) records the corner.
-    if (adjustingSize_ || !event->spontaneous()) return;
+    if (adjustingSize_ || !event->spontaneous() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
     if (const auto record = windowDidMove(*this, true, UserDefaults::standard())) {
         if (std::string(record->key) == "topRightPointP")
             topRightPointP_ = record->distance;

@@ -168,7 +168,7 @@ void MainWindow::buildMenus() {
     QAction* redo = edit->addAction(tr("Redo"), this, [this] { pc_.redo(); });
     redo->setShortcut(QKeySequence::Redo);
 
-    QMenu* image = menuBar()->addMenu(tr("&Image"));
+    QMenu* image = imageMenu_ = menuBar()->addMenu(tr("&Image"));
     image->addAction(tr("Rotate Left"), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), this,
                      [this] { pc_.rotateImageLeft(); });
     image->addAction(tr("Rotate Right"), QKeySequence(Qt::CTRL | Qt::Key_BracketRight), this,

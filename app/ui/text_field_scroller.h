@@ -34,6 +34,8 @@ public:
     static void setDontMouseScrollValues(std::function<bool()> query);
 
     double value() const;
+    // The decimals the field shows its value with.
+    int decimals() const { return decimals_; }
     // Shows `v` without telling anyone (a bound value coming back).
     void showValue(double v, int decimals = 2);
 

@@ -25,9 +25,11 @@ void installQtPlatform() {
         runOnMainQueueSync([&] { modifiers = QGuiApplication::queryKeyboardModifiers(); });
         return modifierFlagsFromQt(modifiers);
     });
+    set_general_pasteboard(std::make_shared<QtPasteboard>());
 }
 
 void uninstallQtPlatform() {
+    set_general_pasteboard(nullptr);
     setModifierFlagsQuery({});
     setPanelPresenter(nullptr);
     setAlertPresenter({});

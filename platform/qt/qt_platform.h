@@ -3,9 +3,9 @@
 // installQtPlatform() (after the QApplication exists, on its thread) marks
 // the main thread and installs: the main executor (tasks posted to the
 // application's event loop) and the main-thread pump (a local event loop while
-// the main thread waits), the message-box alert presenter, the file panels
-// and the modifier-key query. uninstallQtPlatform() removes them all again
-// (before the QApplication goes).
+// the main thread waits), the message-box alert presenter, the file panels,
+// the modifier-key query and the clipboard as the general pasteboard.
+// uninstallQtPlatform() removes them all again (before the QApplication goes).
 #pragma once
 
 #include <QtCore/Qt>
@@ -15,6 +15,7 @@
 
 #include "platform/alert.h"
 #include "platform/panels.h"
+#include "platform/pasteboard.h"
 
 namespace dvk {
 
@@ -37,6 +38,15 @@ class QtPanels : public PanelPresenter {
 public:
     std::optional<std::vector<std::string>> runOpenPanel(const OpenPanelRequest& request) override;
     std::optional<std::string> runSavePanel(const SavePanelRequest& request) override;
+};
+
+// The system clipboard as the general pasteboard (its text).
+class QtPasteboard : public Pasteboard {
+public:
+    bool setString(std::string_view text) override;
+    bool hasString() const override;
+    std::optional<std::string> string() const override;
+    void clearContents() override;
 };
 
 }  // namespace dvk

@@ -14,10 +14,17 @@ void ControllerFixture::SetUp() {
     setAlertPresenter(alerts.presenter());
     panels = std::make_shared<ScriptedPanels>();
     setPanelPresenter(panels);
-    ControllerOptions options;
-    options.supportFolder = (dir / "support").string();
-    controller = std::make_unique<Controller>(options);
+    defaults = std::make_unique<UserDefaults>((dir / "config" / "defaults.plist").string());
+    controller = std::make_unique<Controller>(options());
     controller->launch();
+}
+
+ControllerOptions ControllerFixture::options() {
+    ControllerOptions o;
+    o.supportFolder = (dir / "support").string();
+    o.defaults = defaults.get();
+    o.search.roots = {(dir / "search").string()};
+    return o;
 }
 
 void ControllerFixture::TearDown() {

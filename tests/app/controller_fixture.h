@@ -1,6 +1,7 @@
 // A controller over a temporary support folder with scripted alerts and
-// panels, and raw files to open: links to the Canon DNG of the test data
-// and small synthetic DNGs of another camera.
+// panels, its own user defaults file and search folder, and raw files to
+// open: links to the Canon DNG of the test data and small synthetic DNGs of
+// another camera.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "app/controller.h"
 #include "platform/alert.h"
 #include "platform/panels.h"
+#include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {
@@ -34,7 +36,11 @@ protected:
     RawProcessor& raw() { return *controller->rawProcessor(); }
     std::string photos() const { return (dir / "photos").string(); }
 
+    // The options of the fixture's controller (support folder, defaults, search).
+    ControllerOptions options();
+
     TempDir dir;
+    std::unique_ptr<UserDefaults> defaults;
     ScriptedAlerts alerts;
     std::shared_ptr<ScriptedPanels> panels;
     std::unique_ptr<Controller> controller;

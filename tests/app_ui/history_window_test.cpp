@@ -14,6 +14,7 @@
 #include "app/ui/history_table_model.h"
 #include "app/ui/history_window.h"
 #include "tests/app_ui/qt_test_app.h"
+#include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -71,6 +72,9 @@ TEST(HistoryWindow, FiveRecordsNewestFirstWithTheDefaultBlueAndTheMissingSourceG
 
     ControllerOptions options;
     options.supportFolder = (dir / "support").string();
+    UserDefaults defaults((dir / "defaults.plist").string());
+    options.defaults = &defaults;
+    options.search.roots = {(dir / "search").string()};
     Controller controller(options);
     ControllerWindows windows(controller);
     windows.showLaunchWindows();
@@ -109,6 +113,9 @@ TEST(HistoryWindow, SelectionGoesBothWays) {
     test::TempDir dir;
     ControllerOptions options;
     options.supportFolder = (dir / "support").string();
+    UserDefaults defaults((dir / "defaults.plist").string());
+    options.defaults = &defaults;
+    options.search.roots = {(dir / "search").string()};
     Controller controller(options);
     ControllerWindows windows(controller);
     controller.launch();

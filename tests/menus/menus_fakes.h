@@ -29,6 +29,7 @@ struct FakeFiltersButtonView : FiltersButtonView {
     int selected = -1;
     void setGeneratedFilterItems(const MenuItems& generated) override { items = generated; }
     void selectFilterTag(int tag) override { selected = tag; }
+    long selectedFilterTag() const override { return selected; }
 };
 
 struct FakeWbButtonView : WbButtonView {

@@ -1,7 +1,10 @@
 // The screenshot hook's texts: the settings list and the rectangles file.
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "app/dev_hooks.h"
+#include "platform/dispatch.h"
 
 namespace dvk {
 namespace {
@@ -21,6 +24,69 @@ TEST(DevHooksWindow, SettingsListAndRects) {
     });
     EXPECT_EQ(h.screenshot, "/tmp/x.png");
     EXPECT_EQ(h.set, "exposure=1");
+}
+
+TEST(DevActions, EachRunsOnceThePreviousWorkAndChildrenHaveEndedAndTheQuitWaits) {
+    EXPECT_EQ(parseDevActions("  archiveCrashLogs:\tinstallLR2Plugin:\n terminate: "),
+              (std::vector<std::string>{"archiveCrashLogs:", "installLR2Plugin:", "terminate:"}));
+    EXPECT_TRUE(parseDevActions(" ").empty());
+
+    ManualMainQueue queue;
+    setMainExecutor(queue.executor());
+    ActivityTracker activity;
+    int children = 0;
+    std::deque<std::function<void()>> later;
+    std::vector<std::string> ran;
+    ActivityTracker::Token work;
+    DevActionRunner::Ports ports;
+    ports.childCount = [&] { return children; };
+    ports.later = [&](std::function<void()> check) { later.push_back(std::move(check)); };
+    ports.find = [&](const std::string& name) -> std::function<void()> {
+        if (name == "nothing:") return {};
+        return [&, name] {
+            ran.push_back(name);
+            if (name == "start:") {  // work and a child that outlive the action
+                work = activity.begin();
+                children = 1;
+            }
+            if (name == "last:") {
+                EXPECT_EQ(activity.running(), 0);  // the runner's own work has ended
+            }
+        };
+    };
+    DevActionRunner runner({"start:", "nothing:", "next:", "last:"}, activity, ports);
+    bool quit = false;
+    activity.whenIdle([&] { quit = true; });  // DVK_DEV_QUIT_IDLE, asked for after the runner
+
+    const auto turn = [&] {
+        queue.drain();
+        if (later.empty()) return;
+        auto check = std::move(later.front());
+        later.pop_front();
+        check();
+        queue.drain();
+    };
+    turn();
+    EXPECT_TRUE(ran.empty());  // the launch has not ended
+    activity.launchFinished();
+    turn();
+    EXPECT_EQ(ran, (std::vector<std::string>{"start:"}));
+    EXPECT_FALSE(quit);
+    for (int i = 0; i < 3; ++i) turn();
+    EXPECT_EQ(ran.size(), 1u);  // its work goes on
+    work.end();
+    for (int i = 0; i < 3; ++i) turn();
+    EXPECT_EQ(ran.size(), 1u);  // its child goes on
+    children = 0;
+    turn();  // "nothing:" is skipped, "next:" runs
+    EXPECT_EQ(ran, (std::vector<std::string>{"start:", "next:"}));
+    EXPECT_FALSE(quit);
+    turn();
+    EXPECT_EQ(ran, (std::vector<std::string>{"start:", "next:", "last:"}));
+    EXPECT_EQ(runner.remaining(), 0u);
+    EXPECT_TRUE(quit);
+    EXPECT_TRUE(later.empty());
+    setMainExecutor({});
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ protected:
         window->show();
     }
     void TearDown() override {
-        QTRY_VERIFY_WITH_TIMEOUT(!pc->applyWorker().busy(), 120000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !pc->applyWorker().busy(); }, 120000));
         window.reset();
         pc.reset();
         QCoreApplication::processEvents();
@@ -63,10 +63,10 @@ protected:
     void open(const std::string& path) {
         int result = -1;
         pc->openFileForPreview(path, [&](int r) { result = r; });
-        QTRY_VERIFY_WITH_TIMEOUT(result != -1 && !pc->applyWorker().busy(), 120000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return result != -1 && !pc->applyWorker().busy(); }, 120000));
         ASSERT_EQ(result, 0);
     }
-    void settle() { QTRY_VERIFY_WITH_TIMEOUT(!pc->applyWorker().busy(), 120000); }
+    void settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !pc->applyWorker().busy(); }, 120000)); }
 
     test::TempDir dir;
     std::unique_ptr<UserDefaults> defaults;

@@ -1,0 +1,195 @@
+// Controller: the application delegate. Launch and quit steps, the update
+// check, open events gathered into one request, and dropped files.
+#include <atomic>
+
+#include "app/controller.h"
+#include "app/controller_ui.h"
+#include "app/history_defaults.h"
+#include "app/preview_controller.h"
+#include "pipeline/load/load_raw_file.h"
+#include "platform/alert.h"
+#include "platform/dispatch.h"
+#include "platform/log.h"
+#include "platform/modifier_keys.h"
+#include "platform/user_defaults.h"
+
+namespace dvk {
+
+void Controller::applicationWillFinishLaunching(UpdateRequester requester) {
+    std::optional<std::string> url = updateCheckRequest(defaults());
+    if (!url || !requester) return;
+    workers_.start([this, url = *url, requester = std::move(requester)] {
+        std::optional<std::string> error = requester(url, [this] { return workers_.stopRequested(); });
+        if (error) log_line("%s", error->c_str());
+    });
+}
+
+std::vector<std::string> Controller::commandLineFiles() const {
+    const std::vector<std::string>& args = arguments();
+    if (args.size() < 2) return {};
+    return dvk::commandLineFiles({args.begin() + 1, args.end()}, currentDirectory());
+}
+
+void Controller::applicationDidFinishLaunching() {
+    UserDefaults& d = defaults();
+    // 1. The mode.
+    log_line("Mode: %s", isCommandLineMode() ? "Command line" : "GUI");
+    // 2. The history list is kept newest first by the list itself.
+    // 3. External editors.
+    editors_ = readEditors(d);
+    currentEditor_ = d.integerForKey("SelectedEditor");
+    if (roads_.initEditorsButton) roads_.initEditorsButton();
+    // 4. The preference menu items.
+    if (ui_) ui_->setPreferenceMenuStates(readPreferenceMenuStates(d));
+    // 5. (Tag copies and profiling patches start counted at 0.)
+    // 6. The arrow-key step of the white-balance fields.
+    if (ui_) ui_->setWhiteBalanceStepTag(whiteBalanceStepTag(d));
+    // 7. The settings selector.
+    restoreDisabledSettings();
+    // 8. An unfinished batch, then the files named on the command line.
+    if (roads_.completeBatch) roads_.completeBatch();
+    std::vector<std::string> files = commandLineFiles();
+    if (!files.empty()) applicationOpenFiles(files);
+    // 9. Drops.
+    if (ui_) ui_->registerForDrops();
+}
+
+TerminateReply Controller::applicationShouldTerminate() {
+    // Work that must not be cut off: wait for it (a batch stops after its
+    // current file and keeps its list), then quit the normal way.
+    if (openEvents_.gathering()) {
+        log_line("Quitting: the open request %s is dropped", describePathList(openEvents_.pending()).c_str());
+        openEvents_.cancel();
+        gatheringToken_.end();
+    }
+    if (activity_.running() > 0) {
+        if (!quitPending_) {
+            quitPending_ = true;
+            log_line("DVK will quit when the running work has ended.");
+            // A batch (when one runs) stops after its current file, its list kept.
+            if (roads_.clickCancel) roads_.clickCancel("Postpone");
+            activity_.whenIdle([this, alive = std::weak_ptr<int>(lifeToken_)] {
+                if (!alive.lock() || !quitPending_) return;
+                if (ui_)
+                    ui_->terminate();
+                else
+                    applicationShouldTerminate();
+            });
+        }
+        return TerminateReply::Later;
+    }
+    quitPending_ = false;
+    // The profiling panel's close steps change the settings, which a running
+    // develop of the preview reads: they, and the record below, wait for it.
+    if (profilingPanelVisible() && preview_->applyWorker().running()) {
+        preview_->whenIdle([this, alive = std::weak_ptr<int>(lifeToken_)] {
+            if (!alive.lock()) return;
+            if (ui_)
+                ui_->terminate();
+            else
+                applicationShouldTerminate();
+        });
+        return TerminateReply::Later;
+    }
+
+    // 1., 2. The profiling panel's close steps give the user's settings back.
+    log_line("DVK should terminate.");
+    if (ui_) ui_->closeProfilingWindow();
+
+    // 3. The open file's settings, unless they are its default.
+    RawProcessor& r = *rawProcessor_;
+    std::string saveError;
+    bool saveFailed = false;
+    if (r.preview() && !r.fileName().empty() && persistentStoreCoordinator().isOpen() &&
+        !areCurrentSettingsDefaultInHistory()) {
+        HistoryMO record = historyRecordFromSettings(r, r.fileName(), r.destinationFile(), "Action: Exit");
+        saveFailed = !persistentStoreCoordinator().write(
+            [&](HistoryStore::Transaction& t) { return t.insert(record); }, &saveError);
+    }
+
+    // 4. The defaults of the windows and editors.
+    QuitDefaults values;
+    if (ui_) values.window = ui_->windowStateDefaults();
+    values.editors = editors_;
+    values.currentEditor = currentEditor_;
+    if (r.raw()) {
+        values.rawCurveType = r.curveType();
+        values.rawInterpolation = r.interpolation();
+    }
+    writeQuitDefaults(defaults(), values);
+
+    // 5. to 7. Every change of the store is saved when it is made; only the
+    // record of step 3 can be left unsaved.
+    if (!saveFailed) return TerminateReply::Now;
+    log_line("%s %s", "Controller::applicationShouldTerminate", saveError.c_str());
+    presentError(saveError);
+    if (showAlert(std::nullopt, "Could not save changes to history while quitting. Quit anyway?", {"Yes", "Cancel"}) ==
+        1001)
+        return TerminateReply::Cancel;
+    return TerminateReply::Now;
+}
+
+void Controller::applicationWillTerminate() { log_line("DVK quit"); }
+
+bool Controller::applicationOpenFile(const std::string& path) {
+    if (isBusy() || quitPending_ || !roads_.startOpen) return false;
+    std::optional<std::string> raw = roads_.getRAWPathForTiffJpeg ? roads_.getRAWPathForTiffJpeg(path) : std::nullopt;
+    return roads_.startOpen(raw.value_or(path));
+}
+
+OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths) {
+    if (isBusy() || quitPending_) {
+        log_line("We are in progress, can't accept list %s", describePathList(paths).c_str());
+        return OpenReply::Failure;
+    }
+    // The gathering counts as work, so that quitting when idle waits for it.
+    if (!gatheringToken_.active()) gatheringToken_ = activity_.begin();
+    openEvents_.add(paths, [this](std::vector<std::string> request) {
+        // Refused when a road began meanwhile (the Open command, say).
+        if (isBusy())
+            log_line("We are in progress, can't accept list %s", describePathList(request).c_str());
+        else
+            openGatheredFiles(request);
+        gatheringToken_.end();
+    });
+    return OpenReply::Success;
+}
+
+void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
+    // The expansion runs here on the main thread, so no other road can begin
+    // meanwhile; the road that opens or converts marks itself busy.
+    std::vector<std::string> files = expandFileList(paths);
+    if (files.empty()) {
+        log_line("Nothing to open in %s", describePathList(paths).c_str());
+        return;
+    }
+    const unsigned flags = currentModifierFlags();
+    const bool shiftControl = (flags & (kShiftKeyMask | kControlKeyMask)) == (kShiftKeyMask | kControlKeyMask);
+    if (files.size() < 2 && !shiftControl) {
+        std::optional<std::string> raw =
+            roads_.getRAWPathForTiffJpeg ? roads_.getRAWPathForTiffJpeg(files.front()) : std::nullopt;
+        if (roads_.startOpen) roads_.startOpen(raw.value_or(files.front()));
+        return;
+    }
+    if (roads_.deleteBatchSaved) roads_.deleteBatchSaved();
+    std::vector<BatchEntry> entries;
+    for (std::string& f : files) entries.push_back({std::move(f), std::nullopt});
+    if (roads_.runBatchInThread) roads_.runBatchInThread(std::move(entries));
+}
+
+void Controller::performDragOperation(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
+    auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
+    workers_.start([this, paths, token] {
+        std::vector<std::string> dropList;
+        for (const std::string& f : expandFileList(paths)) {
+            if (workers_.stopRequested()) return;
+            if (identify_camera(f.c_str(), nullptr) == 0) dropList.push_back(f);
+        }
+        log_line("Dropped %zu raw files of %s", dropList.size(), describePathList(paths).c_str());
+        if (dropList.empty()) return;
+        runOnMainQueueWhileAlive([this, dropList, token] { applicationOpenFiles(dropList); });
+    });
+}
+
+}  // namespace dvk

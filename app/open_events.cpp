@@ -1,0 +1,89 @@
+#include "app/open_events.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "platform/log.h"
+
+namespace dvk {
+
+void OpenEventGatherer::add(const std::vector<std::string>& paths, Handler handler) {
+    for (const std::string& p : paths)
+        if (std::find(pending_.begin(), pending_.end(), p) == pending_.end()) pending_.push_back(p);
+    log_line("Added list %s", describePathList(paths).c_str());
+    if (timer_.active()) {
+        timer_.cancel();
+        log_line("Canceled open timer %d", shot_);
+    }
+    ++shot_;
+    timer_.start(delay_, [this, handler = std::move(handler)] {
+        std::vector<std::string> request;
+        request.swap(pending_);
+        handler(std::move(request));
+    });
+}
+
+void OpenEventGatherer::cancel() {
+    timer_.cancel();
+    pending_.clear();
+}
+
+std::string describePathList(const std::vector<std::string>& paths) {
+    std::string out = "(";
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (i) out += ", ";
+        out += paths[i];
+    }
+    return out + ")";
+}
+
+namespace {
+
+// Qt's own options that take a value (QGuiApplication reads them from the arguments).
+bool qt_option_with_value(const std::string& option) {
+    static const char* const options[] = {"-platform",     "-platformpluginpath", "-platformtheme", "-plugin",
+                                          "-qwindowgeometry", "-qwindowtitle",    "-qwindowicon",   "-style",
+                                          "-stylesheet",   "-session",            "-display",       "-geometry",
+                                          "-title",        "-name",               "-qmljsdebugger"};
+    std::string o = option;
+    if (o.rfind("--", 0) == 0) o.erase(0, 1);
+    for (const char* known : options)
+        if (o == known) return true;
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::string> commandLineFiles(const std::vector<std::string>& arguments, const std::string& cwd) {
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a.empty()) continue;
+        if (a[0] == '-') {
+            if (qt_option_with_value(a)) ++i;
+            continue;
+        }
+        if (a[0] == '/' || cwd.empty())
+            files.push_back(a);
+        else
+            files.push_back(cwd.back() == '/' ? cwd + a : cwd + "/" + a);
+    }
+    return files;
+}
+
+std::string currentDirectory() {
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+bool dragAcceptable(const std::vector<std::string>& localPaths) {
+    struct stat st;
+    return std::any_of(localPaths.begin(), localPaths.end(),
+                       [&](const std::string& p) { return !p.empty() && stat(p.c_str(), &st) == 0; });
+}
+
+}  // namespace dvk

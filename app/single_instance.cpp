@@ -1,0 +1,74 @@
+#include "app/single_instance.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/folders.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr std::string_view kHeader = "DVK1\n";
+
+// FNV-1a, 64 bits: a short name for a path.
+std::uint64_t path_hash(const std::string& s) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : s) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+}  // namespace
+
+std::string instanceRuntimeFolder() {
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return dir;
+    const std::string folder = temporaryDirectory() + "/dvk-runtime-" + std::to_string(getuid());
+    mkdir(folder.c_str(), 0700);
+    return folder;
+}
+
+InstancePaths instancePaths(const std::string& supportFolder, const std::string& runtimeFolder) {
+    char name[40];
+    std::snprintf(name, sizeof name, "dvk-%016llx", static_cast<unsigned long long>(path_hash(supportFolder)));
+    const std::string base = runtimeFolder + "/" + name;
+    return {base + ".lock", base + ".socket"};
+}
+
+std::string encodeOpenMessage(const std::vector<std::string>& files) {
+    std::string m(kHeader);
+    for (const std::string& f : files) {
+        if (f.empty()) continue;
+        m += f;
+        m += '\0';
+    }
+    m += '\0';
+    return m;
+}
+
+std::optional<std::vector<std::string>> decodeOpenMessage(std::string_view bytes, bool* malformed) {
+    if (malformed) *malformed = false;
+    const std::size_t n = std::min(bytes.size(), kHeader.size());
+    if (bytes.substr(0, n) != kHeader.substr(0, n)) {
+        if (malformed) *malformed = true;
+        return std::nullopt;
+    }
+    if (bytes.size() < kHeader.size()) return std::nullopt;
+    std::vector<std::string> files;
+    std::size_t at = kHeader.size();
+    for (;;) {
+        const std::size_t end = bytes.find('\0', at);
+        if (end == std::string_view::npos) return std::nullopt;
+        if (end == at) return files;
+        files.emplace_back(bytes.substr(at, end - at));
+        at = end + 1;
+    }
+}
+
+}  // namespace dvk

@@ -1,0 +1,141 @@
+#include "app/ui/single_instance.h"
+
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QLockFile>
+#include <QtCore/QThread>
+#include <QtNetwork/QLocalSocket>
+#include <cstdio>
+#include <memory>
+
+#include "app/controller.h"
+#include "app/controller_ui.h"
+#include "app/open_events.h"
+#include "app/single_instance.h"
+#include "platform/folders.h"
+#include "platform/log.h"
+
+namespace dvk {
+
+namespace {
+
+constexpr int kAnswerTimeMs = 10000;
+
+struct Claim {
+    std::unique_ptr<QLockFile> lock;
+    std::string socketFile;
+};
+
+Claim& claim() {
+    static Claim c;
+    return c;
+}
+
+// Sends the message and waits for the one-byte answer; nullopt without one.
+std::optional<char> hand_over(QLocalSocket& socket, const std::string& message, QDeadlineTimer deadline) {
+    socket.write(message.data(), static_cast<qint64>(message.size()));
+    socket.flush();
+    while (socket.bytesAvailable() == 0) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            if (socket.bytesAvailable() > 0) break;
+            return std::nullopt;
+        }
+    }
+    char answer = 0;
+    socket.read(&answer, 1);
+    return answer;
+}
+
+}  // namespace
+
+std::optional<int> claimSingleInstance(int argc, char** argv) {
+    const InstancePaths paths = instancePaths(applicationSupportFolder(), instanceRuntimeFolder());
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    const std::string message = encodeOpenMessage(commandLineFiles(args, currentDirectory()));
+
+    QDeadlineTimer deadline(kAnswerTimeMs);
+    for (;;) {
+        auto lock = std::make_unique<QLockFile>(QString::fromStdString(paths.lockFile));
+        // Only a lock whose program has gone is stale, however old it is.
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            claim().lock = std::move(lock);
+            claim().socketFile = paths.socketFile;
+            return std::nullopt;
+        }
+        if (lock->error() != QLockFile::LockFailedError) {
+            std::fprintf(stderr, "DVK: cannot make the lock %s; running on its own\n", paths.lockFile.c_str());
+            return std::nullopt;
+        }
+        // The holder may still be starting: its socket comes soon.
+        QLocalSocket socket;
+        socket.connectToServer(QString::fromStdString(paths.socketFile));
+        if (socket.waitForConnected(static_cast<int>(std::min<qint64>(500, deadline.remainingTime())))) {
+            std::optional<char> answer = hand_over(socket, message, deadline);
+            return answer && *answer == kInstanceAccepted ? 0 : 1;
+        }
+        if (deadline.hasExpired()) return 1;
+        QThread::msleep(50);
+    }
+}
+
+void releaseSingleInstance() {
+    claim().lock.reset();
+    claim().socketFile.clear();
+}
+
+std::string claimedInstanceSocket() { return claim().socketFile; }
+
+InstanceServer::InstanceServer(Controller& controller, const std::string& socketFile, QObject* parent)
+    : QObject(parent), controller_(controller) {
+    if (socketFile.empty()) return;
+    const QString name = QString::fromStdString(socketFile);
+    // A socket left by a program that ended without removing it.
+    QLocalServer::removeServer(name);
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_.listen(name)) {
+        log_line("Can't listen at %s: %s", socketFile.c_str(), server_.errorString().toStdString().c_str());
+        return;
+    }
+    connect(&server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_.nextPendingConnection()) serve(socket);
+    });
+}
+
+InstanceServer::~InstanceServer() { server_.close(); }
+
+char InstanceServer::answer(const std::vector<std::string>& files) {
+    if (files.empty()) {
+        if (ControllerUi* ui = controller_.ui()) ui->bringMainWindowToFront();
+        return kInstanceAccepted;
+    }
+    return controller_.applicationOpenFiles(files) == OpenReply::Success ? kInstanceAccepted : kInstanceRefused;
+}
+
+void InstanceServer::serve(QLocalSocket* socket) {
+    struct Received {
+        std::string bytes;
+        bool answered = false;
+    };
+    auto received = std::make_shared<Received>();
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, received] {
+        const QByteArray bytes = socket->readAll();
+        if (received->answered) return;
+        received->bytes.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        bool malformed = false;
+        std::optional<std::vector<std::string>> files = decodeOpenMessage(received->bytes, &malformed);
+        if (malformed) {
+            socket->disconnectFromServer();
+            return;
+        }
+        if (!files) return;
+        received->answered = true;
+        const char reply = answer(*files);
+        socket->write(&reply, 1);
+        socket->flush();
+        socket->disconnectFromServer();
+    });
+}
+
+}  // namespace dvk

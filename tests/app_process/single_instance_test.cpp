@@ -1,0 +1,149 @@
+// One dvk per support folder, as whole processes: a launch hands its files
+// (made absolute) to the program holding the lock and exits with its answer;
+// a lock and socket left by a killed program do not stop a start; two
+// launches at once make one program.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QtCore/QLockFile>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "app/single_instance.h"
+#include "tests/support/run_command.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+struct Home {
+    Home() { fs::create_directories(dir / "run"); }
+    fs::path support() const { return dir.path() / "data" / "DVK"; }
+    InstancePaths paths() const { return instancePaths(support().string(), (dir / "run").string()); }
+    // The environment of a run of dvk in this home.
+    std::string env(const std::string& more = "") const {
+        return "env -u DVK_NO_REDIRECT XDG_DATA_HOME=" + shell_quoted((dir / "data").string()) +
+               " XDG_CONFIG_HOME=" + shell_quoted((dir / "config").string()) +
+               " XDG_RUNTIME_DIR=" + shell_quoted((dir / "run").string()) + " QT_QPA_PLATFORM=offscreen " + more;
+    }
+    std::string dvk() const { return shell_quoted(std::string(DVK_BINARY_DIR) + "/bin/dvk"); }
+    TempDir dir;
+};
+
+// A stand-in for a running program: holds the lock, takes one message on the
+// socket and answers it.
+struct FakeInstance {
+    explicit FakeInstance(const InstancePaths& paths) : lock(QString::fromStdString(paths.lockFile)) {
+        EXPECT_TRUE(lock.tryLock(0));
+        listener = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", paths.socketFile.c_str());
+        unlink(paths.socketFile.c_str());
+        EXPECT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        EXPECT_EQ(listen(listener, 4), 0);
+    }
+    ~FakeInstance() { close(listener); }
+    // Serves one launch on a thread: the files it sent.
+    std::vector<std::string> serve(char answer, const std::function<void()>& launch) {
+        std::vector<std::string> files;
+        std::thread server([&] {
+            const int c = accept(listener, nullptr, nullptr);
+            std::string bytes;
+            char buf[4096];
+            ssize_t n;
+            while ((n = read(c, buf, sizeof buf)) > 0) {
+                bytes.append(buf, static_cast<std::size_t>(n));
+                if (auto f = decodeOpenMessage(bytes)) {
+                    files = *f;
+                    break;
+                }
+            }
+            [[maybe_unused]] ssize_t w = write(c, &answer, 1);
+            close(c);
+        });
+        launch();
+        server.join();
+        return files;
+    }
+    QLockFile lock;
+    int listener = -1;
+};
+
+TEST(SingleInstance, ALaunchHandsItsFilesOverMadeAbsoluteAndExitsWithTheAnswer) {
+    Home home;
+    fs::create_directories(home.dir / "work");
+    FakeInstance instance(home.paths());
+    const std::string cd = "cd " + shell_quoted((home.dir / "work").string()) + " && ";
+    CommandRun run;
+    std::vector<std::string> files = instance.serve(kInstanceAccepted, [&] {
+        run = run_command(cd + home.env() + home.dvk() + " rel/a.dng -style fusion ../b.dng /abs/c.dng");
+    });
+    EXPECT_EQ(run.status, 0);
+    const std::string work = (home.dir / "work").string();
+    EXPECT_EQ(files, (std::vector<std::string>{work + "/rel/a.dng", work + "/../b.dng", "/abs/c.dng"}));
+
+    files = instance.serve(kInstanceRefused, [&] { run = run_command(cd + home.env() + home.dvk() + " x.dng"); });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(files, std::vector<std::string>{work + "/x.dng"});
+
+    // Without files the running program only comes to the front.
+    files = instance.serve(kInstanceAccepted, [&] { run = run_command(cd + home.env() + home.dvk()); });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(files.empty());
+    // A launch that hands over writes no log.
+    EXPECT_FALSE(fs::exists(home.support() / "DVK.log"));
+}
+
+TEST(SingleInstance, ALockAndSocketLeftByAKilledProgramDoNotStopAStart) {
+    Home home;
+    const InstancePaths paths = home.paths();
+    // A program killed while it runs leaves its lock and socket behind.
+    const CommandRun killed = run_command(home.env() + home.dvk() + " & pid=$!; for i in $(seq 200); do [ -S " +
+                                          shell_quoted(paths.socketFile) +
+                                          " ] && break; sleep 0.05; done; kill -9 $pid; wait $pid; echo $?");
+    EXPECT_EQ(killed.out, "137\n");
+    ASSERT_TRUE(fs::exists(paths.lockFile));
+    ASSERT_TRUE(fs::exists(paths.socketFile));
+    const CommandRun next = run_command(home.env("DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first ") + "timeout 30 " +
+                                        home.dvk());
+    EXPECT_EQ(next.status, 0);
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_EQ(count(log, ") started\n"), 2u) << log;
+    EXPECT_EQ(count(log, "DVK quit\n"), 1u) << log;
+    EXPECT_FALSE(fs::exists(paths.lockFile));
+}
+
+TEST(SingleInstance, TwoLaunchesAtOnceMakeOneProgram) {
+    Home home;
+    const std::string env = home.env("DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first ") + "timeout 30 ";
+    const CommandRun both = run_command(env + home.dvk() + " /none/x.dng & a=$!; " + env + home.dvk() +
+                                        " /none/y.dng & b=$!; wait $a; echo a=$?; wait $b; echo b=$?");
+    EXPECT_EQ(both.out, "a=0\nb=0\n");
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_EQ(count(log, ") started\n"), 1u) << log;
+    EXPECT_EQ(count(log, "Added list"), 2u) << log;
+    EXPECT_NE(log.find("/none/x.dng"), std::string::npos);
+    EXPECT_NE(log.find("/none/y.dng"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dvk::test
