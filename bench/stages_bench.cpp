@@ -224,6 +224,48 @@ void BM_curve_worker_mosaic(benchmark::State& st) {
         band_thread_count = saved;
     });
 }
+// The develop's own calls with default settings: the balance in the curve
+// pass, and the mosaic sharpening in bands that keep their rows in place.
+void BM_balance_and_curve_mosaic(benchmark::State& st) {
+    banded(st, [](RawProcessor& p, int threads) {
+        const int saved = band_thread_count;
+        band_thread_count = threads;
+        p.setHlCompression(0);
+        p.setEvRed(0.5);
+        p.setEvBlue(0.3);
+        p.rgbgImageApplyBalanceAndCurve(images().rgbg.get());
+        band_thread_count = saved;
+    });
+}
+// The three steps before demosaicing as the develop runs them: apart, and
+// in the one pass that takes each band's rows through all three.
+void BM_curve_sharpen_mix_apart(benchmark::State& st) {
+    banded(st, [](RawProcessor& p, int threads) {
+        const int saved = band_thread_count;
+        band_thread_count = threads;
+        p.dvklib()->libraw->imgdata.idata.filters = 0xb4b4b4b4u;  // RGGB with its second green
+        p.setHlCompression(0);
+        p.rgbgImageApplyBalanceAndCurve(images().rgbg.get());
+        p.unsharpChannelsInBands(threads, 4, images().rgbg.get(), images().w, images().h);
+        mix_green_channels(p.dvklib());
+        band_thread_count = saved;
+    });
+}
+void BM_curve_sharpen_mix_one_pass(benchmark::State& st) {
+    banded(st, [](RawProcessor& p, int threads) {
+        const int saved = band_thread_count;
+        band_thread_count = threads;
+        p.dvklib()->libraw->imgdata.idata.filters = 0xb4b4b4b4u;
+        p.setHlCompression(0);
+        p.balanceCurveAndSharpenInOnePass(threads, images().rgbg.get(), images().w, images().h);
+        band_thread_count = saved;
+    });
+}
+void BM_unsharp_in_bands_mosaic(benchmark::State& st) {
+    banded(st, [](RawProcessor& p, int threads) {
+        p.unsharpChannelsInBands(threads, 4, images().rgbg.get(), images().w, images().h);
+    });
+}
 void BM_unsharp_channels_mosaic(benchmark::State& st) {
     banded(st, [](RawProcessor& p, int threads) {
         p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, threads, 4, images().rgbg.get(), images().w,
@@ -265,6 +307,10 @@ DVK_STAGE_BENCH(BM_make_adjust_stage2);
 DVK_STAGE_BENCH(BM_lab_optimize);
 DVK_STAGE_BENCH(BM_user_saturation);
 DVK_STAGE_BENCH(BM_curve_worker_mosaic);
+DVK_STAGE_BENCH(BM_balance_and_curve_mosaic);
+DVK_STAGE_BENCH(BM_unsharp_in_bands_mosaic);
+DVK_STAGE_BENCH(BM_curve_sharpen_mix_apart);
+DVK_STAGE_BENCH(BM_curve_sharpen_mix_one_pass);
 DVK_STAGE_BENCH(BM_unsharp_channels_mosaic);
 DVK_STAGE_BENCH(BM_blur_ab_sharpness);
 DVK_STAGE_BENCH(BM_local_contrast);

@@ -22,7 +22,7 @@ constexpr float kSmallestNormal = 1.1754944e-38f;
 int run_conversion(const char* function, const DVKLib* d, float* image, unsigned width, unsigned height,
                    const std::shared_ptr<const Profile>& src, int src_intent, const std::shared_ptr<const Profile>& dst,
                    int dst_intent, PixelKind in, PixelKind out, bool clamp_rgb = false,
-                   ColourTransform::PixelStep before = nullptr) {
+                   ColourTransform::PixelStep before = nullptr, bool exact = false) {
     std::string error;
     const std::size_t n = image ? std::size_t(width) * height : 0;
     std::shared_ptr<const ColourTransform> t;
@@ -35,12 +35,16 @@ int run_conversion(const char* function, const DVKLib* d, float* image, unsigned
         log_line("Exception in %s %s", function, error.c_str());
         return 0;
     }
-    if (n > 0) t->convert(image, n, clamp_rgb ? clamp_rgb_float_triples : nullptr, before);
+    if (n > 0 && exact)
+        t->convert_exact_counted(image, n, clamp_rgb ? clamp_rgb_float_triples : nullptr, before);
+    else if (n > 0)
+        t->convert(image, n, clamp_rgb ? clamp_rgb_float_triples : nullptr, before);
     return 1;
 }
 
 int rgb_to_lab(const char* function, const DVKLib* d, float* image, unsigned width, unsigned height,
-               const char* rgb_profile, bool uplab, bool absolute, ColourTransform::PixelStep before) {
+               const char* rgb_profile, bool uplab, bool absolute, ColourTransform::PixelStep before,
+               bool exact = false) {
     auto src = getDVKProfileRef(d, rgb_profile, nullptr);
     if (!src) {
         src = getDVKProfileRef("AdobeRGB2.2", nullptr);
@@ -49,7 +53,7 @@ int rgb_to_lab(const char* function, const DVKLib* d, float* image, unsigned wid
     auto dst = getDVKProfileRef(d, uplab ? "Uplab" : "Lab", nullptr);
     int ok = run_conversion(function, d, image, width, height, src,
                             absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC, dst,
-                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab, false, before);
+                            INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab, false, before, exact);
     if (ok && legacy_colorsync && image) {
         // The legacy path clamps the normalised Lab result before scaling it.
         const std::size_t n = std::size_t(width) * height;
@@ -91,6 +95,12 @@ int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, 
     return rgb_to_lab("match_rgb_to_lab_colorsync_t", d, image, width, height, rgb_profile, uplab, absolute, nullptr);
 }
 
+int match_rgb_to_lab_colorsync_exact(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                     const char* rgb_profile, bool uplab, bool absolute) {
+    return rgb_to_lab("match_rgb_to_lab_colorsync_t", d, image, width, height, rgb_profile, uplab, absolute, nullptr,
+                      true);
+}
+
 int match_rgb_to_lab_colorsync_with_step(const DVKLib* d, float* image, unsigned width, unsigned height,
                                          const char* rgb_profile, bool uplab, bool absolute,
                                          void (*before)(float* rgb, std::size_t pixels)) {
@@ -111,6 +121,42 @@ int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, 
     auto dst = getDVKProfileRef(d, "Lab", nullptr);
     return run_conversion("match_lab_to_lab_colorsync_t", d, image, width, height, src, INTENT_PERCEPTUAL, dst,
                           INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Lab);
+}
+
+void PartConversion::run(float* px, std::size_t n) const {
+    if (transform_ && px && n > 0) transform_->convert_part(px, n, fast_, after_, before_);
+}
+
+PartConversion rgb_to_lab_parts(const DVKLib* d, std::size_t pixels, const char* rgb_profile, bool uplab,
+                                bool absolute, void (*before)(float* rgb, std::size_t pixels)) {
+    PartConversion c;
+    if (legacy_colorsync) return c;
+    auto src = getDVKProfileRef(d, rgb_profile, nullptr);
+    if (!src) return c;
+    auto dst = getDVKProfileRef(d, uplab ? "Uplab" : "Lab", nullptr);
+    if (!dst) return c;
+    std::string error;
+    c.transform_ = get_colour_transform(src, absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC,
+                                        dst, INTENT_PERCEPTUAL, PixelKind::Rgb, PixelKind::Lab, &error);
+    if (!c.transform_) return c;
+    c.fast_ = pixels > 0 && c.transform_->choose_fast_form(pixels);
+    c.before_ = before;
+    return c;
+}
+
+PartConversion lab_to_rgb_parts(const DVKLib* d, std::size_t pixels, const char* rgb_profile,
+                                const char* lab_profile) {
+    PartConversion c;
+    auto src = getDVKProfileRef(d, lab_profile ? lab_profile : "Uplab", nullptr);
+    auto dst = getDVKProfileRef(d, rgb_profile, nullptr);
+    if (!src || !dst) return c;
+    std::string error;
+    c.transform_ =
+        get_colour_transform(src, INTENT_PERCEPTUAL, dst, INTENT_PERCEPTUAL, PixelKind::Lab, PixelKind::Rgb, &error);
+    if (!c.transform_) return c;
+    c.fast_ = pixels > 0 && c.transform_->choose_fast_form(pixels);
+    c.after_ = clamp_rgb_float_triples;
+    return c;
 }
 
 void scale_lab_to_cielab(float* lab, unsigned width, unsigned height) {

@@ -10,16 +10,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace dvk {
 
 struct DVKLib;
 class Profile;
+class ColourTransform;
 
 int match_lab_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* rgb_profile, const char* lab_profile);
 int match_rgb_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* rgb_profile, bool uplab, bool absolute);
+// As match_rgb_to_lab_colorsync_t through the exact transform whether or
+// not the table has been built: the same values at every call.
+int match_rgb_to_lab_colorsync_exact(const DVKLib* d, float* image, unsigned width, unsigned height,
+                                     const char* rgb_profile, bool uplab, bool absolute);
 // As match_rgb_to_lab_colorsync_t, with `before` run on every pixel just
 // before it is converted, in the conversion's own pass over the image (the
 // image is the same as after before(image, width x height) and the plain
@@ -31,6 +37,38 @@ int match_rgb_to_rgb_colorsync_t(const DVKLib* d, float* image, unsigned width, 
                                  const char* src_profile, const char* dst_profile);
 int match_lab_to_lab_colorsync_t(const DVKLib* d, float* image, unsigned width, unsigned height,
                                  const char* profile);
+
+// A conversion of one image run part by part (rows, blocks), in any order
+// and on any thread: made for the whole image's pixel count, it takes the
+// table or the exact transform for all of it as the call on the whole image
+// would, so that every pixel gets the value that call gives it.
+class PartConversion {
+public:
+    PartConversion() = default;
+    // False when the call on the whole image would fail (a profile or the
+    // transform missing) or would do more than convert its pixels one by one
+    // (the legacy path's Lab clamp): the caller then makes that call.
+    bool ok() const { return transform_ != nullptr; }
+    // Converts n pixels in place on the calling thread.
+    void run(float* px, std::size_t n) const;
+
+private:
+    friend PartConversion rgb_to_lab_parts(const DVKLib*, std::size_t, const char*, bool, bool,
+                                           void (*)(float*, std::size_t));
+    friend PartConversion lab_to_rgb_parts(const DVKLib*, std::size_t, const char*, const char*);
+    std::shared_ptr<const ColourTransform> transform_;
+    bool fast_ = false;
+    void (*before_)(float*, std::size_t) = nullptr;
+    void (*after_)(float*, std::size_t) = nullptr;
+};
+
+// match_rgb_to_lab_colorsync_with_step (or, with `before` null,
+// match_rgb_to_lab_colorsync_t) on an image of `pixels` pixels, by parts.
+PartConversion rgb_to_lab_parts(const DVKLib* d, std::size_t pixels, const char* rgb_profile, bool uplab,
+                                bool absolute, void (*before)(float* rgb, std::size_t pixels));
+// match_lab_to_rgb_colorsync_t on an image of `pixels` pixels, by parts.
+PartConversion lab_to_rgb_parts(const DVKLib* d, std::size_t pixels, const char* rgb_profile,
+                                const char* lab_profile);
 
 // Builds ahead the shared tables between the Lab table profile `lab_profile`
 // (null: "Uplab") and CIELab, in both directions, which the conversions into

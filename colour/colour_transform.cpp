@@ -55,15 +55,8 @@ void ColourTransform::convert_exact(float* px, std::size_t n) const {
 }
 
 void ColourTransform::convert_exact_parallel(float* px, std::size_t n, PixelStep after, PixelStep before) const {
-    run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
-        for (std::size_t start = b; start < e; start += kStepBlock) {
-            const std::size_t count = std::min(kStepBlock, e - start);
-            float* block = px + 3 * start;
-            if (before) before(block, count);
-            convert_exact(block, count);
-            if (after) after(block, count);
-        }
-    });
+    run_in_chunks(n, kChunkPixels,
+                  [&](std::size_t b, std::size_t e) { convert_part(px + 3 * b, e - b, false, after, before); });
 }
 
 namespace {
@@ -198,26 +191,30 @@ double ColourTransform::exact_cell_share() const {
     return use_split_ ? split_.exact_cell_share() : lut_.exact_cell_share();
 }
 
-void ColourTransform::convert(float* px, std::size_t n, PixelStep after, PixelStep before) const {
+bool ColourTransform::choose_fast_form(std::size_t n) const {
     // Building the table costs about as much as converting 300000 pixels
     // exactly (its 274625 nodes and the probes of its bent cells): until
     // that many have been asked for, pixels take the exact transform.
     constexpr std::size_t kWorthATable = 300000;
-    if (!prepared_.load(std::memory_order_acquire) && exact_pixels_.fetch_add(n) + n < kWorthATable) {
-        convert_exact_parallel(px, n, after, before);
-        return;
-    }
+    if (!prepared_.load(std::memory_order_acquire) && exact_pixels_.fetch_add(n) + n < kWorthATable) return false;
     prepare();
-    run_in_chunks(n, kChunkPixels, [&](std::size_t b, std::size_t e) {
-        // Pixels the table leaves to the exact transform are gathered and
-        // converted in one call per block.
-        std::vector<std::size_t> misses;
-        std::vector<float> gathered;
-        misses.reserve(kStepBlock);
-        for (std::size_t start = b; start < e; start += kStepBlock) {
-            const std::size_t count = std::min(kStepBlock, e - start);
-            float* block = px + 3 * start;
-            if (before) before(block, count);
+    return true;
+}
+
+void ColourTransform::convert_part(float* px, std::size_t n, bool fast, PixelStep after, PixelStep before) const {
+    // Pixels the table leaves to the exact transform are gathered and
+    // converted in one call per block (the lists are the thread's own, kept
+    // for its next call: parts may be single rows).
+    thread_local std::vector<std::size_t> misses;
+    thread_local std::vector<float> gathered;
+    if (fast) misses.reserve(kStepBlock);
+    for (std::size_t start = 0; start < n; start += kStepBlock) {
+        const std::size_t count = std::min(kStepBlock, n - start);
+        float* block = px + 3 * start;
+        if (before) before(block, count);
+        if (!fast) {
+            convert_exact(block, count);
+        } else {
             misses.clear();
             if (use_split_)
                 split_.apply(block, count, misses);
@@ -231,9 +228,23 @@ void ColourTransform::convert(float* px, std::size_t n, PixelStep after, PixelSt
                 for (std::size_t m = 0; m < misses.size(); ++m)
                     std::copy(&gathered[3 * m], &gathered[3 * m] + 3, block + 3 * misses[m]);
             }
-            if (after) after(block, count);
         }
-    });
+        if (after) after(block, count);
+    }
+}
+
+void ColourTransform::convert_exact_counted(float* px, std::size_t n, PixelStep after, PixelStep before) const {
+    if (!prepared_.load(std::memory_order_acquire)) exact_pixels_.fetch_add(n);
+    convert_exact_parallel(px, n, after, before);
+}
+
+void ColourTransform::convert(float* px, std::size_t n, PixelStep after, PixelStep before) const {
+    if (!choose_fast_form(n)) {
+        convert_exact_parallel(px, n, after, before);
+        return;
+    }
+    run_in_chunks(n, kChunkPixels,
+                  [&](std::size_t b, std::size_t e) { convert_part(px + 3 * b, e - b, true, after, before); });
 }
 
 std::shared_ptr<const ColourTransform> get_colour_transform(const std::shared_ptr<const Profile>& src, int src_intent,

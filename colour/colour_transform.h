@@ -43,8 +43,20 @@ public:
     // processor's cache in between.
     using PixelStep = void (*)(float*, std::size_t);
     void convert(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
+    // The exact transform on band_thread_count threads, counted towards the
+    // table as convert() counts the pixels it converts exactly.
+    void convert_exact_counted(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
     // The exact transform on band_thread_count threads.
     void convert_exact_parallel(float* px, std::size_t n, PixelStep after = nullptr, PixelStep before = nullptr) const;
+
+    // convert() in two halves, for an image converted part by part: whether
+    // a call on n pixels takes the fast form (then built), counted as that
+    // call would count; then the call's work on any part of the image, on
+    // the calling thread, in the form chosen. Every pixel gets the value
+    // convert() on the whole image gives it.
+    bool choose_fast_form(std::size_t n) const;
+    void convert_part(float* px, std::size_t n, bool fast, PixelStep after = nullptr,
+                      PixelStep before = nullptr) const;
 
     // Builds the fast form on first use: the split form of a matrix/TRC and
     // Lab table pair when it checks out, else a table of the whole transform.

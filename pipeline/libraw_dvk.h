@@ -61,6 +61,14 @@ public:
     // [0, group_origin), then group_rows rows at a time.
     bool begin_image_rows();
     bool image_rows_on_threads(const ImageRowFn& row, unsigned group_origin = 0, unsigned group_rows = 1);
+    // The same rows of a full-size decode (no shrink) as the sites alone:
+    // row(y, samples, colours) gets the iwidth black-subtracted samples of
+    // image row y, each its site's own channel of the four-channel row
+    // (the others are 0 there), and the colours of the row's sites by
+    // column % 48. Returns false, delivering nothing, at half size.
+    bool half_size_decode() const { return libraw_internal_data.internal_output_params.shrink != 0; }
+    using SiteRowFn = std::function<void(unsigned row, const std::uint16_t* samples, const unsigned char* colours)>;
+    bool image_site_rows_on_threads(const SiteRowFn& row, unsigned group_origin = 0, unsigned group_rows = 1);
 
     LibRaw_DVK(const LibRaw_DVK&) = delete;
     LibRaw_DVK& operator=(const LibRaw_DVK&) = delete;

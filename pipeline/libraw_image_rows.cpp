@@ -125,4 +125,72 @@ bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn, unsigned group_
     return complete;
 }
 
+bool LibRaw_DVK::image_site_rows_on_threads(const SiteRowFn& row_fn, unsigned group_origin, unsigned group_rows) {
+    const libraw_image_sizes_t& S = imgdata.sizes;
+    if (libraw_internal_data.internal_output_params.shrink) return false;
+    constexpr unsigned kPeriod = 48;
+    const std::uint16_t* raw = imgdata.rawdata.raw_image;
+    const std::size_t pitch = S.raw_pitch / 2;
+    const unsigned width = S.width, iwidth = S.iwidth;
+    const unsigned top = S.top_margin, left = S.left_margin;
+    const RowBlack& black = row_black_;
+    int dmax = 0;
+    bool complete = true;
+    std::mutex lock;
+    // Row y of the image is raw row y (rows past the raw frame stay 0, as
+    // the four-channel rows leave them).
+    const unsigned rows = S.iheight, raw_rows = S.height;
+    if (group_rows == 0) group_rows = 1;
+    if (group_origin > rows) group_origin = rows;
+    const unsigned groups = 1 + (rows - group_origin + group_rows - 1) / group_rows;
+    const auto group_start = [&](unsigned k) {
+        return k == 0 ? 0u : std::min(rows, group_origin + (k - 1) * group_rows);
+    };
+    run_row_chunks(groups, band_thread_count, [&](unsigned first_group, unsigned group_count) {
+        const unsigned first = group_start(first_group);
+        const unsigned count = group_start(first_group + group_count) - first;
+        AlignedBuffer<std::uint16_t> buffer = allocate_aligned<std::uint16_t>(iwidth);
+        if (!buffer) {
+            std::lock_guard<std::mutex> hold(lock);
+            complete = false;
+            return;
+        }
+        std::uint16_t* out = buffer.get();
+        int m = 0;
+        for (unsigned y = first; y < first + count; ++y) {
+            unsigned char colour[kPeriod];
+            for (unsigned k = 0; k < kPeriod; ++k) colour[k] = static_cast<unsigned char>(fcol(int(y), int(k)));
+            const unsigned n = y < raw_rows ? std::min(width, iwidth) : 0;
+            const std::uint16_t* src = raw + (std::size_t(y) + top) * pitch + left;
+            if (!black.subtract) {
+                for (unsigned x = 0; x < n; ++x) {
+                    out[x] = src[x];
+                    m = std::max(m, int(src[x]));
+                }
+            } else if (black.rows && black.cols) {
+                const unsigned* pattern = black.pattern.data() + std::size_t(y % black.rows) * black.cols;
+                for (unsigned x = 0, j = 0; x < n; ++x) {
+                    const int val = int(src[x]) - int(pattern[x % black.cols]) - black.channel[colour[j]];
+                    out[x] = std::uint16_t(std::clamp(val, 0, 65535));
+                    m = std::max(m, val);
+                    if (++j == kPeriod) j = 0;
+                }
+            } else {
+                for (unsigned x = 0, j = 0; x < n; ++x) {
+                    const int val = int(src[x]) - black.channel[colour[j]];
+                    out[x] = std::uint16_t(std::clamp(val, 0, 65535));
+                    m = std::max(m, val);
+                    if (++j == kPeriod) j = 0;
+                }
+            }
+            if (n < iwidth) std::memset(out + n, 0, std::size_t(iwidth - n) * sizeof(std::uint16_t));
+            row_fn(y, out, colour);
+        }
+        std::lock_guard<std::mutex> hold(lock);
+        dmax = std::max(dmax, m);
+    });
+    imgdata.color.data_maximum = black.subtract ? unsigned(dmax) & 0xffff : unsigned(dmax);
+    return complete;
+}
+
 }  // namespace dvk

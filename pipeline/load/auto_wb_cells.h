@@ -24,6 +24,9 @@ public:
     // row must come in order and from one thread; different cell rows may
     // come from different threads at once.
     void add_row(unsigned row, const float* line);
+    // The same for a mosaic row given as its sites' own samples (iw floats,
+    // pixel x's sample being that of channel colour(row, x)).
+    void add_site_row(unsigned row, const float* sites);
     // The estimate from the cells: writes auto_wb[c] for each channel with
     // samples in usable blocks.
     void finish(double auto_wb[4]) const;
@@ -31,6 +34,7 @@ public:
     unsigned cell_rows() const { return cell_rows_; }
 
 private:
+    void add(unsigned row, const float* line, unsigned stride);
     struct Cell {
         double sum[4] = {0, 0, 0, 0};
         double count[4] = {0, 0, 0, 0};

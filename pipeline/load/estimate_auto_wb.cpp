@@ -37,27 +37,51 @@ AutoWbCells::AutoWbCells(LibRaw& raw, unsigned iw, unsigned ih)
     cells_ = allocate_aligned<Cell>(std::size_t(cell_rows_) * cell_cols_);
 }
 
-void AutoWbCells::add_row(unsigned row, const float* line) {
+void AutoWbCells::add_row(unsigned row, const float* line) { add(row, line, 4); }
+
+void AutoWbCells::add_site_row(unsigned row, const float* sites) {
+    if (!mosaic_) return;  // only mosaic rows come as sites
+    add(row, sites, 0);
+}
+
+// A row of four-channel pixels (`stride` 4), or of the sites' own samples
+// of a mosaic (`stride` 0: sample x is at x).
+void AutoWbCells::add(unsigned row, const float* line, unsigned stride) {
     if (!cells_ || row < kFirstRow) return;
     const unsigned i = (row - kFirstRow) / kCellRows;
     if (i >= cell_rows_) return;
     const bool first_row_of_cell = (row - kFirstRow) % kCellRows == 0;
     const unsigned char* pat = colour_.row(row);
+    // A row whose colours alternate with the column's parity (every Bayer
+    // row): the colour of a column without the pattern's period.
+    bool two_colours = true;
+    for (unsigned k = 2; k < ColourPattern::kPeriod; ++k) two_colours = two_colours && pat[k] == pat[k & 1];
     for (unsigned j = 0; j < cell_cols_; ++j) {
         Cell& k = cell(i, j);
         if (first_row_of_cell) k = Cell{};
         if (!k.usable) continue;
         const unsigned left = kFirstRow + kCellRows * j, right = std::min(left + kCellRows, iw_);
         if (mosaic_) {
-            for (unsigned col = left; col < right; ++col) {
-                const int c = pat[col % ColourPattern::kPeriod];
-                const double v = double(line[4 * col + c]) * kSampleScale;
-                if (out_of_range(v)) {
-                    k.usable = false;
-                    break;
-                }
-                k.sum[c] += v;
-                k.count[c] += 1;
+            // Each site adds to its own channel, in column order; a cell
+            // with a sample out of range is never used (its sums are not read).
+            double v[kCellRows];
+            int cs[kCellRows];
+            bool usable = true;
+            const unsigned n = right - left;
+            for (unsigned q = 0; q < n; ++q) {
+                const unsigned col = left + q;
+                cs[q] = two_colours ? pat[col & 1] : pat[col % ColourPattern::kPeriod];
+                const float s = stride ? line[stride * col + static_cast<unsigned>(cs[q])] : line[col];
+                v[q] = double(s) * kSampleScale;
+                usable = usable && !out_of_range(v[q]);
+            }
+            if (!usable) {
+                k.usable = false;
+                continue;
+            }
+            for (unsigned q = 0; q < n; ++q) {
+                k.sum[cs[q]] += v[q];
+                k.count[cs[q]] += 1;
             }
         } else {
             for (unsigned col = left; col < right; ++col)

@@ -8,12 +8,14 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "colour/colour_convert.h"
+#include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/load/raw_loader.h"
@@ -79,17 +81,42 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     timer.lap("unpack");
     // The unpack runs on one thread: meanwhile a second one builds the
     // colour tables of the develop's Lab conversions, which do not depend on
-    // the file (nothing to do once built). That one never fails the load.
+    // the file (nothing to do once built), and others make the float image
+    // of step 5 at the size the file announces, touching every page once so
+    // that the copy into it later finds them all in place. Neither fails the
+    // load: a buffer of the wrong size is made again below.
     std::exception_ptr unpack_error;
-    run_on_threads(2, [&](int task) {
+    const bool half_load = raw.imgdata.params.half_size != 0;
+    const auto announced = [&] {
+        const unsigned shrink = half_load && raw.imgdata.idata.filters ? 1 : 0;
+        return working_image_bytes((raw.imgdata.sizes.width + shrink) >> shrink,
+                                   (raw.imgdata.sizes.height + shrink) >> shrink);
+    };
+    const std::size_t early_bytes = announced();
+    AlignedBuffer<float> early;
+    run_on_threads(3, [&](int task) {
         if (task == 0) {
             try {
                 ret = raw.unpack();
             } catch (...) {
                 unpack_error = std::current_exception();
             }
-        } else {
+        } else if (task == 1) {
             prepare_lab_tables(nullptr);
+        } else {
+            early = allocate_aligned<float>(early_bytes / sizeof(float));
+            if (!early) return;
+            // In pieces of 2 MiB (a huge page) on the threads the unpack and
+            // the tables leave free.
+            constexpr std::size_t kPiece = std::size_t(2) << 20;
+            const std::size_t pieces = (early_bytes + kPiece - 1) / kPiece;
+            char* base = reinterpret_cast<char*>(early.get());
+            run_row_chunks(static_cast<unsigned>(pieces), band_thread_count > 3 ? band_thread_count - 2 : 1,
+                           [&](unsigned first, unsigned count) {
+                               const std::size_t b = std::size_t(first) * kPiece;
+                               const std::size_t e = std::min(early_bytes, std::size_t(first + count) * kPiece);
+                               touch_pages(base + b, e - b);
+                           });
         }
     });
     if (unpack_error) std::rethrow_exception(unpack_error);
@@ -121,7 +148,12 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     const bool xtrans_rebuild = io.shrink && raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
     const bool raw_units_needed = xtrans_rebuild || io.fuji_width;
     std::size_t bytes = working_image_bytes(raw.imgdata.sizes.iwidth, raw.imgdata.sizes.iheight);
-    AlignedBuffer<float> image = allocate_aligned<float>(bytes / sizeof(float));
+    AlignedBuffer<float> image;
+    if (early && early_bytes >= bytes && early_bytes - bytes <= bytes / 4)
+        image = std::move(early), bytes = early_bytes;
+    else
+        image = allocate_aligned<float>(bytes / sizeof(float));
+    early.reset();
     if (!image) return LIBRAW_UNSUFFICIENT_MEMORY;
     if (by_rows) {
         // (Steps 6 to 10 do nothing for such files: the white balance of

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,8 +83,10 @@ public:
     float* grayScale() const { return grayScale_.get(); }
     void setGrayScale(AlignedBuffer<float> buffer) { grayScale_ = std::move(buffer); }
     float* LScale() { return LScale_.data(); }
-    std::uint8_t* gamutArr() const { return gamutArr_.get(); }
-    void setGamutArr(AlignedBuffer<std::uint8_t> buffer) { gamutArr_ = std::move(buffer); }
+    // The gamut map of the output profile, made on first use after the
+    // profile changed (a save never needs it).
+    std::uint8_t* gamutArr() const;
+    void setGamutArr(AlignedBuffer<std::uint8_t> buffer);
     // Allocated element counts (floats, or bytes for the gamut map).
     std::size_t image32Floats() const { return image32Floats_; }
     std::size_t previewFloats() const { return previewFloats_; }
@@ -267,6 +270,14 @@ public:
     // The curve worker's stages on a band, after the four multipliers when
     // `balance` is given.
     void applyCurveToBand(band_record* band, const double* balance);
+    unsigned curveChunkRows() const;  // rows the curve worker takes at a time
+    // The curve worker's steps on n rows (a chunk of its band).
+    void curveRows(float* img, unsigned width, unsigned n, const double* balance);
+    // The balance and curve, the mosaic sharpening and the mixing of the
+    // greens in one pass over the image (each band's rows through all three
+    // while in cache), for a full-size 2 x 2 mosaic; the same pixels.
+    bool balanceCurveAndSharpenApplies() const;
+    void balanceCurveAndSharpenInOnePass(int threads, float* image, unsigned width, unsigned height);
     void makeAdjustStage1InThread(band_record* band);
     void blurABsharpnessInThread(band_record* band);
     void localContrastInThread(band_record* band);
@@ -282,6 +293,12 @@ public:
     void AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void LMMSEInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    // convertImage's colour stages, from the RGB-to-Lab conversion to the
+    // output colour, in one pass over the image (each band's rows go through
+    // all of them while in cache), for the settings that allow it; false,
+    // having done nothing, otherwise.
+    bool colourStagesInOnePass(int threads, float* image, unsigned width, unsigned height);
+    bool colourInOnePassApplies() const;
     void localContrastInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
 
     // --- image stages of the processor -------------------------------------
@@ -334,7 +351,8 @@ public:
     const std::string& customRawProfile() const { return customRawProfilePath_; }
     void setOutputProfile(int code);
     int outputProfile() const;
-    // Builds the gamut map of the named output profile.
+    // The gamut map becomes that of the named output profile (built when
+    // gamutArr() is next asked for it).
     void setGamutArr(const char* profileName);
     void fillDecompressionPoints();
     void fillGrayScale();
@@ -406,7 +424,9 @@ private:
     std::vector<WhiteBalancePresets> wbPresets_;
     std::vector<WhiteBalancePresets> vendorsWBPresets_;
     std::vector<std::string> disabledSettings_;
-    AlignedBuffer<std::uint8_t> gamutArr_;
+    mutable AlignedBuffer<std::uint8_t> gamutArr_;
+    mutable const char* gamutProfilePending_ = nullptr;  // profile whose map gamutArr() still has to build
+    mutable std::mutex gamutLock_;
     double saturation_ = 0, ev_ = 0, red_ev_ = 0, green_ev_ = 0, green2_ev_ = 0, blue_ev_ = 0, warm_cold_ = 0;
     float tiffXResolution_ = 0, tiffYResolution_ = 0;
     double valueZ_ = 0, contrast_ = 0, brightness_ = 0, localContrast_ = 0;

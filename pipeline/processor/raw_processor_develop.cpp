@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "colour/colour_convert.h"
+#include "pipeline/fast_paths.h"
 #include "pipeline/stages/border_crop.h"
+#include "pipeline/stages/detail_stages.h"
 #include "pipeline/buffer_conversions.h"
 #include "pipeline/colour_maths.h"
 #include "pipeline/demosaic/demosaic.h"
@@ -121,6 +123,58 @@ void RawProcessor::gamma22FloatInThread(band_record* band) {
 
 // --- conversion --------------------------------------------------------------
 
+bool RawProcessor::colourInOnePassApplies() const {
+    // The common case: Lab stages that touch a pixel and its neighbours
+    // within a row or two (the chroma blur), an RGB output without an RGB
+    // filter. Sharpening and local contrast reach further and keep their
+    // passes; so does the legacy colour path.
+    if (!fast_paths_enabled() || legacy_colorsync || rawMode_) return false;
+    if ((sharpness_ > 0 && useSharpness_) || (localContrast_ > 0 && useLocalContrast_)) return false;
+    return !is_cielab_writer(dvklib_->save_writer) && !bwModeRGB();
+}
+
+bool RawProcessor::colourStagesInOnePass(int threads, float* image, unsigned width, unsigned height) {
+    DVKLib* d = dvklib_;
+    if (!colourInOnePassApplies() || !image || width == 0 || height == 0) return false;
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    const std::string profile = inputProfileName();
+    const PartConversion to_lab = rgb_to_lab_parts(d, pixels, profile.c_str(), uplab_ != 0, true,
+                                                   skip_rgb_compression ? nullptr : compress_rgb_triples);
+    if (!to_lab.ok()) return false;
+    const std::string lab = labFilterProfile();
+    const PartConversion to_rgb = lab_to_rgb_parts(d, pixels, d->output_profile_name,
+                                                   lab.empty() ? (uplab_ ? nullptr : "Lab") : lab.c_str());
+    if (!to_rgb.ok()) return false;
+    const Stage1Factors stage1 = adjust_stage1_factors(d, profile.c_str(), bwMode_ == 6 ? -1000.0f : float(saturation_));
+    const float black = static_cast<float>(decompressionBlackPoint_), white = static_cast<float>(decompressionWhitePoint_);
+    const bool optimize = labOptimize_ != 0, gamma = d->output_gamma == 1.0;
+    const float* image_end = image + pixels * 3;
+    // Each band: its rows (and the copies of its neighbours' rows the blur
+    // reads) to Lab with the first adjustment as the blur comes to them;
+    // each of its own rows, once blurred, through the second adjustment and
+    // the output colour.
+    const auto band = [&](float* const* rows, unsigned count) {
+        const auto ready = [&](unsigned first, unsigned end) {
+            for (unsigned y = first; y < end; ++y) {
+                to_lab.run(rows[y], width);
+                apply_adjust_stage1(rows[y], width, 1, stage1);
+            }
+        };
+        const auto done = [&](unsigned y) {
+            float* row = rows[y];
+            if (row < image || row >= image_end) return;  // a neighbour's row: its own band finishes it
+            make_adjust_stage2(d, row, width, 1, black, white);
+            if (optimize) lab_optimize(d, row, width, 1);
+            to_rgb.run(row, width);
+            if (gamma) gamma_float(d, row, width, 1, 2.2f, 2.2f, 2.2f);
+        };
+        blur_ab_channels(d, rows, width, count, blurAB_, ready, done);
+    };
+    if (!run_bands_with_private_overlaps(band, rgb_overlap_layout(threads, height), blurAB_ ? 6 : 0, image, width, 3))
+        return false;
+    return true;
+}
+
 bool RawProcessor::convertImage() {
     DVKLib* d = dvklib_;
     if (!d || !d->libraw || !d->image_data()) return false;
@@ -132,20 +186,25 @@ bool RawProcessor::convertImage() {
     const bool halfSize = isHalfSize();
     const bool mosaic = id.idata.filters >= 1001;
 
-    StageTimer timer("balance, curve");
-    if (cleanDotNoise_) {
-        rgbgImageApplyBalance(d->image_data());
-        clean_dot_noise(d, d->image_data(), W(), H());
-        rgbgImageApplyCurve(d->image_data());
+    const bool sharpen_mosaic = !rawMode_ && !halfSize && mosaic && interpolation_ != 5;
+    if (sharpen_mosaic && !cleanDotNoise_ && balanceCurveAndSharpenApplies()) {
+        StageTimer timer("balance, curve, mosaic unsharp, mix greens");
+        balanceCurveAndSharpenInOnePass(N, d->image_data(), W(), H());
     } else {
-        rgbgImageApplyBalanceAndCurve(d->image_data());
+        StageTimer timer("balance, curve");
+        if (cleanDotNoise_) {
+            rgbgImageApplyBalance(d->image_data());
+            clean_dot_noise(d, d->image_data(), W(), H());
+            rgbgImageApplyCurve(d->image_data());
+        } else {
+            rgbgImageApplyBalanceAndCurve(d->image_data());
+        }
+        timer.lap("mosaic unsharp");
+        if (sharpen_mosaic) unsharpChannelsInBands(N, 4, d->image_data(), W(), H());
+        timer.lap("mix greens");
+        mix_green_channels(d);
     }
-    timer.lap("mosaic unsharp");
-    if (!rawMode_ && !halfSize && mosaic && interpolation_ != 5)
-        unsharpChannelsInBands(N, 4, d->image_data(), W(), H());
-    timer.lap("mix greens");
-    mix_green_channels(d);
-    timer.lap("demosaic");
+    StageTimer timer("demosaic");
     incProgressBy(5);
 
     if (id.idata.filters != 0) {
@@ -235,39 +294,48 @@ bool RawProcessor::convertImage() {
 
     if (!rawMode_) {
         fillDecompressionPoints();
-        timer.lap("to Lab");
-        runRGBSelectorInThreads(&RawProcessor::rgb2labStage1InThread, K, d->image_data(), W(), H());
-        timer.lap("adjust 1");
-        runRGBSelectorInThreads(&RawProcessor::makeAdjustStage1InThread, N, d->image_data(), W(), H());
-        incProgressBy(5);
-        timer.lap("blur ab, sharpen");
-        if (blurAB_ || sharpness_ > 0) {
-            blurABsharpnessInBands(N, 6, d->image_data(), W(), H());
+        timer.lap(colourInOnePassApplies() ? "colour stages in one pass" : "to Lab");
+        if (colourStagesInOnePass(N, d->image_data(), W(), H())) {
+            // The progress of the stages it ran.
             incProgressBy(5);
-        }
-        timer.lap("local contrast");
-        if (localContrast_ > 0) {
-            localContrastInBands(N, local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(), H());
+            if (blurAB_ || sharpness_ > 0) incProgressBy(5);
+            if (localContrast_ > 0) incProgressBy(5);
             incProgressBy(5);
-        }
-        timer.lap("adjust 2");
-        runRGBSelectorInThreads(&RawProcessor::makeAdjustStage2InThread, N, d->image_data(), W(), H());
-        if (labOptimize_) lab_optimize(d, d->image_data(), W(), H());
-        incProgressBy(5);
+            incProgressBy(10);
+        } else {
+            runRGBSelectorInThreads(&RawProcessor::rgb2labStage1InThread, K, d->image_data(), W(), H());
+            timer.lap("adjust 1");
+            runRGBSelectorInThreads(&RawProcessor::makeAdjustStage1InThread, N, d->image_data(), W(), H());
+            incProgressBy(5);
+            timer.lap("blur ab, sharpen");
+            if (blurAB_ || sharpness_ > 0) {
+                blurABsharpnessInBands(N, 6, d->image_data(), W(), H());
+                incProgressBy(5);
+            }
+            timer.lap("local contrast");
+            if (localContrast_ > 0) {
+                localContrastInBands(N, local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(), H());
+                incProgressBy(5);
+            }
+            timer.lap("adjust 2");
+            runRGBSelectorInThreads(&RawProcessor::makeAdjustStage2InThread, N, d->image_data(), W(), H());
+            if (labOptimize_) lab_optimize(d, d->image_data(), W(), H());
+            incProgressBy(5);
 
-        timer.lap("output colour");
-        if (!is_cielab_writer(d->save_writer)) {
-            runRGBSelectorInThreads(&RawProcessor::lab2rgbInThread, K, d->image_data(), W(), H());
-            incProgressBy(10);
-            if (d->output_gamma == 1.0)
-                runRGBSelectorInThreads(&RawProcessor::gamma22FloatInThread, N, d->image_data(), W(), H());
-        } else if (bwModeRGB()) {
-            setOutputProfile(0);
-            runRGBSelectorInThreads(&RawProcessor::lab2rgbInThread, K, d->image_data(), W(), H());
-            runRGBSelectorInThreads(&RawProcessor::betaRGB2labFloatInThread, N, d->image_data(), W(), H());
-        } else if (uplab_) {
-            runRGBSelectorInThreads(&RawProcessor::lab2labInThread, K, d->image_data(), W(), H());
-            incProgressBy(10);
+            timer.lap("output colour");
+            if (!is_cielab_writer(d->save_writer)) {
+                runRGBSelectorInThreads(&RawProcessor::lab2rgbInThread, K, d->image_data(), W(), H());
+                incProgressBy(10);
+                if (d->output_gamma == 1.0)
+                    runRGBSelectorInThreads(&RawProcessor::gamma22FloatInThread, N, d->image_data(), W(), H());
+            } else if (bwModeRGB()) {
+                setOutputProfile(0);
+                runRGBSelectorInThreads(&RawProcessor::lab2rgbInThread, K, d->image_data(), W(), H());
+                runRGBSelectorInThreads(&RawProcessor::betaRGB2labFloatInThread, N, d->image_data(), W(), H());
+            } else if (uplab_) {
+                runRGBSelectorInThreads(&RawProcessor::lab2labInThread, K, d->image_data(), W(), H());
+                incProgressBy(10);
+            }
         }
     }
     incProgressBy(5);

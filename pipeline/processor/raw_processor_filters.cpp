@@ -79,9 +79,27 @@ int RawProcessor::outputProfile() const {
 }
 
 void RawProcessor::setGamutArr(const char* profileName) {
-    AlignedBuffer<std::uint8_t> map = allocate_aligned_zeroed<std::uint8_t>(kGamutMapBytes);
-    if (map) fill_gamut_map(dvklib_, profileName, map.get());
-    gamutArr_ = std::move(map);
+    // The output profile names are static strings of the profile table.
+    std::lock_guard<std::mutex> hold(gamutLock_);
+    gamutArr_.reset();
+    gamutProfilePending_ = profileName;
+}
+
+void RawProcessor::setGamutArr(AlignedBuffer<std::uint8_t> buffer) {
+    std::lock_guard<std::mutex> hold(gamutLock_);
+    gamutArr_ = std::move(buffer);
+    gamutProfilePending_ = nullptr;
+}
+
+std::uint8_t* RawProcessor::gamutArr() const {
+    std::lock_guard<std::mutex> hold(gamutLock_);
+    if (gamutProfilePending_) {
+        AlignedBuffer<std::uint8_t> map = allocate_aligned_zeroed<std::uint8_t>(kGamutMapBytes);
+        if (map) fill_gamut_map(dvklib_, gamutProfilePending_, map.get());
+        gamutArr_ = std::move(map);
+        gamutProfilePending_ = nullptr;
+    }
+    return gamutArr_.get();
 }
 
 // --- decompression points and grey strip ---------------------------------------
@@ -92,7 +110,10 @@ void RawProcessor::fillDecompressionPoints() {
     float px[16 * 3] = {0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f};
     compress_rgb_range(dvklib_, px, 2, 1);
     const std::string profile = inputProfileName();
-    match_rgb_to_lab_colorsync_t(dvklib_, px, 2, 1, profile.c_str(), uplab_ != 0, true);
+    // Through the exact transform: the table, once some earlier conversion
+    // has built it, would move the points by its interpolation error, and
+    // the stretch of L they set would then depend on what ran before.
+    match_rgb_to_lab_colorsync_exact(dvklib_, px, 2, 1, profile.c_str(), uplab_ != 0, true);
     setDecompressionBlackPoint(px[0]);
     setDecompressionWhitePoint(px[3]);
 }

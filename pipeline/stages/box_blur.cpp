@@ -123,6 +123,12 @@ bool box_blur_rows(float* image, int channels, int first, int count, unsigned wi
 
 bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
                    unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit) {
+    return box_blur_rows(image_rows, channels, first, count, width, height, radius, divisor, emit, RowsReady());
+}
+
+bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit,
+                   const RowsReady& ready) {
     if (!image_rows || width == 0 || height == 0 || channels <= 0) return true;
     if (first < 0 || count <= 0 || first + count > channels) return false;
     const long r = static_cast<long>(radius);
@@ -130,35 +136,41 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
     const std::size_t row_floats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(count);
     // The rows go in blocks of kBlockRows: the vertical sums of the block's
-    // rows, then their horizontal sums side by side, then the block's rows are
-    // emitted. Rows already emitted are read from a ring of copies of their
-    // original values: the rows the window still needs are always among the
-    // last r + 1 before the block. When the image is too short for the mirror
-    // to stay within it, a copy of the whole image serves instead.
+    // rows, then their horizontal sums side by side. A row is emitted once
+    // the window has passed it (no later step reads it): r + 1 rows after it,
+    // or at the end for the rows the mirror at the bottom reads again; the
+    // blurred rows wait in a ring meanwhile, and the image rows keep their
+    // values until emitted. When the image is too short for the mirror to
+    // stay within it, a copy of the whole image serves instead.
     const bool whole_copy = h < r + 2;
-    const std::size_t ring_rows =
-        whole_copy ? static_cast<std::size_t>(h) : static_cast<std::size_t>(r) + 2 + kBlockRows;
-    AlignedBuffer<float> ring = allocate_aligned<float>(ring_rows * row_floats);
+    const long bottom = h - 2 * r - 2;  // rows from here on may be read again through the bottom mirror
+    const std::size_t pending_rows = static_cast<std::size_t>(std::min<long>(h, 3 * r + 3 + kBlockRows));
+    AlignedBuffer<float> copy = whole_copy ? allocate_aligned<float>(static_cast<std::size_t>(h) * row_floats)
+                                           : AlignedBuffer<float>();
     AlignedBuffer<double> sums = allocate_aligned_zeroed<double>(n);
     AlignedBuffer<double> across = allocate_aligned<double>(8 * n);
     AlignedBuffer<float> vrows = allocate_aligned<float>(kBlockRows * n);
-    AlignedBuffer<float> out = allocate_aligned<float>(kBlockRows * n);
-    if (!ring || !sums || !across || !vrows || !out) return false;
-    if (whole_copy)
+    AlignedBuffer<float> pending = allocate_aligned<float>(pending_rows * n);
+    if ((whole_copy && !copy) || !sums || !across || !vrows || !pending) return false;
+    // Rows [0, made) have been handed to `ready`.
+    long made = 0;
+    const auto make_through = [&](long m) {
+        if (ready && m >= made) {
+            ready(static_cast<unsigned>(made), static_cast<unsigned>(m + 1));
+            made = m + 1;
+        }
+    };
+    if (whole_copy) {
+        make_through(h - 1);
         for (long y = 0; y < h; ++y)
-            std::memcpy(ring.get() + static_cast<std::size_t>(y) * row_floats, image_rows[y], row_floats * sizeof(float));
-    long next_emit = 0;
+            std::memcpy(copy.get() + static_cast<std::size_t>(y) * row_floats, image_rows[y], row_floats * sizeof(float));
+    }
     // The original values of row y (mirrored), from its first blurred channel.
     const auto row_at = [&](long y) -> const float* {
         const long m = mirror_index(y, h);
-        const float* row;
-        if (whole_copy)
-            row = ring.get() + static_cast<std::size_t>(m) * row_floats;
-        else if (m < next_emit)
-            row = ring.get() + static_cast<std::size_t>(m) % ring_rows * row_floats;
-        else
-            row = image_rows[m];
-        return row + first;
+        if (whole_copy) return copy.get() + static_cast<std::size_t>(m) * row_floats + first;
+        make_through(m);
+        return image_rows[m] + first;
     };
     for (long y = -r - 1; y <= r - 1; ++y) {
         const float* src = row_at(y);
@@ -177,17 +189,18 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
     const long* sc = sub_col.data();
     const long* st = start_col.data();
     const std::size_t starts = start_col.size();
+    const auto blurred_row = [&](long y) { return pending.get() + static_cast<std::size_t>(y) % pending_rows * n; };
     const float* v[kBlockRows];
     float* o[kBlockRows];
-    for (long k = 0; k < kBlockRows; ++k) {
-        v[k] = vrows.get() + static_cast<std::size_t>(k) * n;
-        o[k] = out.get() + static_cast<std::size_t>(k) * n;
-    }
+    for (long k = 0; k < kBlockRows; ++k) v[k] = vrows.get() + static_cast<std::size_t>(k) * n;
+    long next_emit = 0;
     for (long y0 = 0; y0 < h; y0 += kBlockRows) {
         const long rows = std::min(kBlockRows, h - y0);
-        for (long k = 0; k < rows; ++k)
+        for (long k = 0; k < rows; ++k) {
             advance_row(sums.get(), row_at(y0 + k + r), row_at(y0 + k - r - 1), width, channels, count, divisor,
                         vrows.get() + static_cast<std::size_t>(k) * n);
+            o[k] = blurred_row(y0 + k);
+        }
         switch (count) {
         case 1: blur_block_across<1>(v, rows, ac, sc, st, starts, w, n, divisor, across.get(), o); break;
         case 2: blur_block_across<2>(v, rows, ac, sc, st, starts, w, n, divisor, across.get(), o); break;
@@ -200,15 +213,12 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
             }
             break;
         }
-        for (long k = 0; k < rows; ++k) {
-            const long y = y0 + k;
-            if (!whole_copy)
-                std::memcpy(ring.get() + static_cast<std::size_t>(y) % ring_rows * row_floats, image_rows[y],
-                            row_floats * sizeof(float));
-        }
-        next_emit = y0 + rows;
-        for (long k = 0; k < rows; ++k) emit(static_cast<unsigned>(y0 + k), o[k]);
+        make_through(y0 + rows - 1);
+        // Rows the steps so far were the last to read.
+        const long passed = std::min(y0 + rows - 1 - r - 1, bottom - 1);
+        for (; next_emit <= passed; ++next_emit) emit(static_cast<unsigned>(next_emit), blurred_row(next_emit));
     }
+    for (; next_emit < h; ++next_emit) emit(static_cast<unsigned>(next_emit), blurred_row(next_emit));
     return true;
 }
 

@@ -31,6 +31,14 @@ bool box_blur_rows(float* image, int channels, int first, int count, unsigned wi
 // The same over rows given by pointers (image_rows[0..height)).
 bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
                    unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit);
+// The same, with ready(first, end) called before the blur first reads rows
+// [first, end): every row once, in increasing order, each before it is
+// emitted, so that the rows can be made as the blur comes to them. ready
+// may rewrite those rows.
+using RowsReady = std::function<void(unsigned first, unsigned end)>;
+bool box_blur_rows(float* const* image_rows, int channels, int first, int count, unsigned width, unsigned height,
+                   unsigned radius, double divisor, const std::function<void(unsigned row, const float* blurred)>& emit,
+                   const RowsReady& ready);
 
 // Pointers to the rows of a contiguous image.
 std::vector<float*> contiguous_rows(float* image, unsigned width, unsigned height, int channels);

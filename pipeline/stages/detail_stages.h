@@ -5,6 +5,8 @@
 // or above the band size are served by clamping reads to the edge.
 #pragma once
 
+#include <functional>
+
 namespace dvk {
 
 struct DVKLib;
@@ -16,10 +18,32 @@ void rgbg_unsharp_channel(DVKLib* d, float* image, unsigned width, unsigned heig
 void rgbg_unsharp_channels(DVKLib* d, float* image, unsigned width, unsigned height, unsigned radius, double amount);
 void rgbg_unsharp_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
                            double amount);
+// The mosaic unsharp mask of a full-size mosaic whose pattern repeats every
+// two rows and columns, at the sites only: each site's own sample gets
+// exactly the value rgbg_unsharp_channels gives it, while the samples of the
+// other channels (which no later stage reads before demosaicing fills them)
+// are left as they were. About half the work. False, touching nothing, for
+// any other image (the caller then takes rgbg_unsharp_channels).
+// `ready(first, end)`, when given, makes rows [first, end) before the mask
+// first reads them (every row once, in order). With `mix_greens` the second
+// green sites (colour 3) also get their new sample in channel 1, as
+// mix_green_channels would copy it.
+bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned height, unsigned radius,
+                        double amount, const std::function<void(unsigned first, unsigned end)>& ready = {},
+                        bool mix_greens = false);
 void rgb_unsharp_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel, double amount);
 void blur_channel(float* image, unsigned width, unsigned height, unsigned radius, int channel);
 void blur_ab_channels(DVKLib* d, float* lab, unsigned width, unsigned height, int blurAB);
 void blur_ab_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB);
+// The same as part of a streaming pass: ready(first, end) makes rows [first,
+// end) before the blur first reads them (every row once, in order), and
+// done(row) is called once a row holds its blurred values (every row, in
+// order), which it may then rewrite. Without blurAB the rows are made and
+// done in order, nothing else. False when the blur's scratch rows cannot be
+// allocated (nothing was made then).
+bool blur_ab_channels(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB,
+                      const std::function<void(unsigned first, unsigned end)>& ready,
+                      const std::function<void(unsigned row)>& done);
 void sharpen_l_channel(DVKLib* d, float* lab, unsigned width, unsigned height, int enabled, float sharpness,
                        float baseRadius);
 void sharpen_l_channel(DVKLib* d, float* const* rows, unsigned width, unsigned height, int enabled, float sharpness,

@@ -109,6 +109,27 @@ void flip_image(DVKLib* d, int fourChannels, unsigned flip) {
 
 void mix_green_channels(DVKLib* d) {
     if (!d || !d->libraw) return;
+    mix_green_channels(d, 0, d->libraw->imgdata.sizes.iheight);
+}
+
+bool mix_green_copies_second_greens(DVKLib* d) {
+    if (!d || !d->libraw) return false;
+    const libraw_data_t& id = d->libraw->imgdata;
+    if (id.idata.filters < 1001 || id.idata.colors != 3 || id.params.four_color_rgb != 0) return false;
+    LibRaw_DVK& raw = *d->libraw;
+    const int first_row = raw.fcol(1, 0) >> 1;
+    for (int r = 0; r < 48; ++r) {
+        const int first_col = raw.fcol(r, 1) & 1;
+        for (int c = 0; c < 48; ++c) {
+            const bool copied = r >= first_row && (r - first_row) % 2 == 0 && c >= first_col && (c - first_col) % 2 == 0;
+            if (copied != (raw.fcol(r, c) == 3)) return false;
+        }
+    }
+    return true;
+}
+
+void mix_green_channels(DVKLib* d, unsigned first_row_wanted, unsigned end_row) {
+    if (!d || !d->libraw) return;
     libraw_data_t& id = d->libraw->imgdata;
     if (id.idata.filters < 1001 || id.idata.colors != 3) return;
     if (id.params.four_color_rgb != 0) {
@@ -116,10 +137,11 @@ void mix_green_channels(DVKLib* d) {
         return;
     }
     float* img = d->image.get();
-    const unsigned w = id.sizes.iwidth, h = id.sizes.iheight;
+    const unsigned w = id.sizes.iwidth, h = std::min<unsigned>(id.sizes.iheight, end_row);
     if (img) {
         // Every other row from the first, split among the band threads.
-        const unsigned first_row = static_cast<unsigned>(d->libraw->fcol(1, 0)) >> 1;
+        unsigned first_row = static_cast<unsigned>(d->libraw->fcol(1, 0)) >> 1;
+        if (first_row_wanted > first_row) first_row += (first_row_wanted - first_row + 1) & ~1u;
         const unsigned rows = h > first_row ? (h - first_row + 1) / 2 : 0;
         LibRaw_DVK* raw = d->libraw.get();
         run_row_chunks(rows, band_thread_count, [=](unsigned first, unsigned count) {

@@ -28,5 +28,12 @@ void flip_image(DVKLib* d, int fourChannels, unsigned flip);
 // Folds the second green of a Bayer image into the first for three-colour
 // demosaicing, or keeps four colours when four_color_rgb is set.
 void mix_green_channels(DVKLib* d);
+// Whether mix_green_channels copies samples, and then exactly at the sites
+// of colour 3 (the second greens): a pass that writes those sites can copy
+// them itself.
+bool mix_green_copies_second_greens(DVKLib* d);
+// mix_green_channels with its copy done only in image rows [first, end) (a
+// pass made it in the others), the pattern change as always.
+void mix_green_channels(DVKLib* d, unsigned first_row, unsigned end_row);
 
 }  // namespace dvk

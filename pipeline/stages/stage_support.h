@@ -47,13 +47,20 @@ void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height,
         apply(image, static_cast<std::size_t>(width) * height * 4);
         return;
     }
-    const SiteColours colours(d);
     const unsigned rows = blocks ? (height & ~1u) : height;
     const unsigned cols = blocks ? (width & ~1u) : width;
     std::vector<float> line(cols);
     std::vector<unsigned> index(cols);
+    // The colours of the rows in use only (the curve worker calls this on a
+    // few rows at a time).
+    const unsigned colour_rows = rows < SiteColours::kPeriod ? rows : SiteColours::kPeriod;
+    std::vector<unsigned char> colour_of(static_cast<std::size_t>(colour_rows) * SiteColours::kPeriod);
+    for (unsigned r = 0; r < colour_rows; ++r)
+        for (unsigned c = 0; c < SiteColours::kPeriod; ++c)
+            colour_of[r * SiteColours::kPeriod + c] =
+                static_cast<unsigned char>(d->libraw->fcol(static_cast<int>(r), static_cast<int>(c)) & 3);
     for (unsigned row = 0; row < rows; ++row) {
-        const unsigned char* colour = colours.row(row);
+        const unsigned char* colour = colour_of.data() + (row % SiteColours::kPeriod) * SiteColours::kPeriod;
         float* px = image + static_cast<std::size_t>(row) * width * 4;
         for (unsigned col = 0, j = 0; col < cols; ++col) {
             index[col] = col * 4 + colour[j];

@@ -46,39 +46,66 @@ DVK_SIMD_CLONES void contrast_samples(float* v, std::size_t n, float inv_z, floa
 
 }  // namespace
 
-void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, int curveType, float brightness,
-                      float contrast, float valueZ) {
-    if (!image || width == 0 || height == 0) return;
+namespace {
+
+// The curve and contrast steps of apply_tone_curve after its first clamp;
+// `apply` runs a per-sample step on a run of samples and clamps them.
+template <typename CurveThenClamp>
+void tone_curve_steps(DVKLib* d, float* image, unsigned width, unsigned height, int curveType, float brightness,
+                      float contrast, float valueZ, CurveThenClamp map) {
     const float z = -std::log(valueZ);
     const double exponent = 3.0 * (1.0 + (100.0 - static_cast<double>(brightness)) * (-1.2) / 100.0);
     const float K = static_cast<float>(std::pow(10.0, exponent));
-    const int h = static_cast<int>(height);
-    clamp_rgbg_float(d, image, width, h);
     if (curveType == 1) {
         // At K = 1 the curve is 0/0; its limit there is the identity.
         const float a = K - 1.0f;
         if (a != 0.0f) {
             const float inv_ln_k = static_cast<float>(1.0 / std::log1p(static_cast<double>(a)));
-            map_samples(d, image, width, height, true,
-                        [=](float* v, std::size_t n) { log_curve_samples(v, n, a, inv_ln_k); });
+            map(true, [=](float* v, std::size_t n) { log_curve_samples(v, n, a, inv_ln_k); });
         }
     } else if (curveType == 2) {
-        map_samples(d, image, width, height, false, [](float* v, std::size_t n) { lightness_samples(v, n); });
+        map(false, [](float* v, std::size_t n) { lightness_samples(v, n); });
     } else {
         const double gamma = d ? d->gamma : 2.2;
         if (gamma != 1.0) {
             const float g = static_cast<float>(1.0 / gamma);
-            map_samples(d, image, width, height, true, [=](float* v, std::size_t n) { gamma_samples(v, n, g); });
+            map(true, [=](float* v, std::size_t n) { gamma_samples(v, n, g); });
         }
     }
-    clamp_rgbg_float(d, image, width, h);
     const float s = (contrast + 40.0f) / 40.0f;
     if (s == 1.0f) return;
     const float sm1 = s - 1.0f;
     const float inv_z = 1.0f / z;
-    map_samples(d, image, width, height, true,
-                [=](float* v, std::size_t n) { contrast_samples(v, n, inv_z, sm1); });
+    map(true, [=](float* v, std::size_t n) { contrast_samples(v, n, inv_z, sm1); });
+}
+
+}  // namespace
+
+void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, int curveType, float brightness,
+                      float contrast, float valueZ) {
+    if (!image || width == 0 || height == 0) return;
+    const int h = static_cast<int>(height);
     clamp_rgbg_float(d, image, width, h);
+    // Each curve step on its samples, then the clamp of the whole image.
+    tone_curve_steps(d, image, width, height, curveType, brightness, contrast, valueZ,
+                     [&](bool blocks, auto step) {
+                         map_samples(d, image, width, height, blocks, step);
+                         clamp_rgbg_float(d, image, width, h);
+                     });
+}
+
+void apply_tone_curve_to_clamped(DVKLib* d, float* image, unsigned width, unsigned height, int curveType,
+                                 float brightness, float contrast, float valueZ) {
+    if (!image || width == 0 || height == 0) return;
+    // The samples a step leaves alone are clamped already: clamping the ones
+    // it changed, as it goes, is the clamp of the whole image.
+    tone_curve_steps(d, image, width, height, curveType, brightness, contrast, valueZ,
+                     [&](bool blocks, auto step) {
+                         map_samples(d, image, width, height, blocks, [&](float* v, std::size_t n) {
+                             step(v, n);
+                             clamp_float_samples(v, n);
+                         });
+                     });
 }
 
 }  // namespace dvk

@@ -1,7 +1,10 @@
 #include "pipeline/writers/sample_packing.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#include <sys/mman.h>
 
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
@@ -45,9 +48,17 @@ void pack_in_place(float* image, std::size_t pixels, std::size_t out_bytes,
     }
 }
 
+void release_pages(void* begin, void* end) {
+    constexpr std::uintptr_t kPage = 4096;
+    const std::uintptr_t b = (reinterpret_cast<std::uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t e = reinterpret_cast<std::uintptr_t>(end) & ~(kPage - 1);
+    if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_DONTNEED);
+}
+
 bool pack_and_write(const float* image, std::size_t pixels, std::size_t out_bytes,
                     const std::function<void(const float* in, std::size_t n, std::uint8_t* out)>& pack,
-                    const std::function<bool(const std::uint8_t* data, std::size_t bytes)>& write) {
+                    const std::function<bool(const std::uint8_t* data, std::size_t bytes)>& write,
+                    bool release_packed) {
     if (pixels == 0 || out_bytes == 0) return false;
     constexpr std::size_t kBlock = std::size_t(1) << 20;  // pixels
     constexpr std::size_t kChunk = 4096;                  // pixels a thread packs at once
@@ -89,6 +100,9 @@ bool pack_and_write(const float* image, std::size_t pixels, std::size_t out_byte
             const std::size_t b = first * kChunk, e = std::min(n, last * kChunk);
             if (e > b) pack(image + 3 * (start + b), e - b, dest + b * out_bytes);
         });
+        // The block's floats are packed: their pages can hold the file's data.
+        if (release_packed && n)
+            release_pages(const_cast<float*>(image + 3 * start), const_cast<float*>(image + 3 * (start + n)));
     }
     return ok;
 }

@@ -25,8 +25,16 @@ void pack_in_place(float* image, std::size_t pixels, std::size_t out_bytes,
 // written while the next one is packed. `image` is left as it is. Returns
 // false when a write returned false (no further block is written) or when
 // there was nothing to write.
+// With `release_packed`, the memory of the floats already packed is given
+// back to the system as the blocks go (whole pages within the image; they
+// read as zero afterwards), so that the written data can take its place.
 bool pack_and_write(const float* image, std::size_t pixels, std::size_t out_bytes,
                     const std::function<void(const float* in, std::size_t n, std::uint8_t* out)>& pack,
-                    const std::function<bool(const std::uint8_t* data, std::size_t bytes)>& write);
+                    const std::function<bool(const std::uint8_t* data, std::size_t bytes)>& write,
+                    bool release_packed = false);
+
+// Gives the whole pages within [begin, end) back to the system (they read
+// as zero afterwards).
+void release_pages(void* begin, void* end);
 
 }  // namespace dvk

@@ -92,12 +92,22 @@ int write_strip_and_close(TIFF* tif, const void* data, std::size_t bytes) {
 // Packs the image block by block and writes the blocks one after another
 // into the single strip (libtiff appends to a strip written again), then
 // closes the handle; 0 or 3.
-int pack_strip_and_close(TIFF* tif, const float* image, std::size_t pixels, std::size_t out_bytes,
+// The record's own working image is consumed by the save (the writers
+// convert it in place): its memory goes back to the system as it is
+// packed, first the rows past the image, so that the file's data can use it.
+int pack_strip_and_close(DVKLib* d, TIFF* tif, const float* image, std::size_t pixels, std::size_t out_bytes,
                          const std::function<void(const float* in, std::size_t n, std::uint8_t* out)>& pack) {
-    const bool written = pack_and_write(image, pixels, out_bytes, pack, [tif](const std::uint8_t* data, std::size_t n) {
-        const tmsize_t cc = static_cast<tmsize_t>(n);
-        return TIFFWriteRawStrip(tif, 0, const_cast<std::uint8_t*>(data), cc) == cc;
-    });
+    const bool own_image = d && image && image == d->image_data();
+    if (own_image)
+        release_pages(const_cast<float*>(image + 3 * pixels),
+                      reinterpret_cast<char*>(d->image_data()) + d->image_bytes);
+    const bool written = pack_and_write(
+        image, pixels, out_bytes, pack,
+        [tif](const std::uint8_t* data, std::size_t n) {
+            const tmsize_t cc = static_cast<tmsize_t>(n);
+            return TIFFWriteRawStrip(tif, 0, const_cast<std::uint8_t*>(data), cc) == cc;
+        },
+        own_image);
     return finish_and_close(tif, written);
 }
 
@@ -133,7 +143,7 @@ int write_tiff_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned 
     bool studio = is_studio_variant(d->writer_variant);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     if (bits != 8 && bits != 16) return finish_and_close(tif, false);
-    return pack_strip_and_close(tif, image, pixels, 3 * (bits / 8),
+    return pack_strip_and_close(d, tif, image, pixels, 3 * (bits / 8),
                                 [bits, studio](const float* in, std::size_t n, std::uint8_t* out) {
                                     convert_rgb_float_to_bits(in, static_cast<unsigned>(n), 1, out, bits, studio);
                                 });
@@ -175,7 +185,7 @@ int write_tiff_cielab(DVKLib* d, FILE* out, float* image, unsigned width, unsign
     // CIELab output is always 16 bits, whatever the variant.
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(16));
     std::size_t pixels = static_cast<std::size_t>(width) * height;
-    return pack_strip_and_close(tif, image, pixels, 6, cielab16_samples);
+    return pack_strip_and_close(d, tif, image, pixels, 6, cielab16_samples);
 }
 
 int write_tiff_float_rgb(DVKLib* d, FILE* out, float* image, unsigned width, unsigned height, int raw, int quality,

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "develop_test_support.h"
+#include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -89,6 +90,23 @@ TEST_P(EveryInterpolation, GreysStayGreyAndColoursKeepTheirHue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, EveryInterpolation, ::testing::Values(0, 1, 2, 3, 4, 5));
+
+TEST(Repeat, EveryDevelopOfAFileGivesTheSameFile) {
+    // The colour tables built by the first develop must not change what the
+    // next one makes (the points of the L stretch once moved with them).
+    test::TempDir dir;
+    std::vector<std::uint8_t> files[2];
+    for (int k = 0; k < 2; ++k) {
+        RawProcessor p;
+        p.setSaveFormat(22);
+        p.setInterpolation(0);
+        const std::filesystem::path out = dir / ("chart" + std::to_string(k) + ".tiff");
+        ASSERT_EQ(test::develop(p, kChart, out.string()), 0);
+        files[k] = test::read_bytes(out);
+    }
+    ASSERT_GT(files[0].size(), 1000000u);
+    EXPECT_TRUE(files[0] == files[1]);
+}
 
 TEST(WhiteBalance, NeutralRectangleMakesItNeutral) {
     test::TempDir dir;

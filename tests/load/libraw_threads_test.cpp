@@ -168,6 +168,33 @@ void expect_same_rows(bool half, int threads, const std::function<void(libraw_co
     EXPECT_EQ(std::memcmp(a.cblack, b.cblack, sizeof a.cblack), 0);
     EXPECT_EQ(ours.imgdata.progress_flags & LIBRAW_PROGRESS_THUMB_MASK,
               theirs.imgdata.progress_flags & LIBRAW_PROGRESS_THUMB_MASK);
+
+    // At full size the same rows as their sites alone: each sample is its
+    // site's channel of LibRaw's row, whose other channels are 0.
+    LibRaw_DVK sites;
+    ASSERT_TRUE(open_chart(sites, half));
+    if (tweak) tweak(sites.imgdata.rawdata.color);
+    ASSERT_TRUE(sites.begin_image_rows());
+    band_thread_count = threads;
+    std::vector<int> site_rows(s.iheight, 0);
+    const bool delivered_sites = sites.image_site_rows_on_threads(
+        [&](unsigned y, const std::uint16_t* samples, const unsigned char* colour) {
+            for (unsigned x = 0; x < s.iwidth; ++x) {
+                const std::uint16_t* want = theirs.imgdata.image[std::size_t(y) * s.iwidth + x];
+                const int c = colour[x % 48];
+                ASSERT_EQ(c, theirs.fcol(int(y), int(x)));
+                ASSERT_EQ(samples[x], want[c]) << y << " " << x;
+                for (int k = 0; k < 4; ++k)
+                    if (k != c) ASSERT_EQ(want[k], 0) << y << " " << x;
+            }
+            std::lock_guard<std::mutex> hold(lock);
+            ++site_rows[y];
+        });
+    band_thread_count = saved;
+    EXPECT_EQ(delivered_sites, !half);
+    if (half) return;
+    for (unsigned y = 0; y < s.iheight; ++y) ASSERT_EQ(site_rows[y], 1) << y;
+    EXPECT_EQ(sites.imgdata.color.data_maximum, b.data_maximum);
 }
 
 TEST(ImageRowsOnThreads, FullAndHalfSizeAsLibRaw) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/stages/four_channel_ops.h"
 #include "tests/support/engine_state.h"
 
 namespace dvk {
@@ -106,20 +107,78 @@ TEST(UnsharpBands, MosaicSharpeningSameAsOneBand) {
 
 TEST(UnsharpBands, WithoutMovesSameAsTheOverlappingRunner) {
     // Odd heights leave the last row to neither; overlaps above the smallest
-    // band are limited the same way.
-    for (auto [h, n, overlap] : {std::tuple<unsigned, int, int>{1001, 4, 4}, {777, 5, 4}, {451, 3, 200}, {300, 8, 4}}) {
-        const unsigned w = 26;
-        RawProcessor p;
-        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
-        const std::size_t spare = std::size_t(n - 1) * 2 * std::size_t(overlap);
-        auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, h);
-        std::vector<float> moved = src, in_place = src;
-        p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, moved.data(), w, h);
-        p.unsharpChannelsInBands(n, overlap, in_place.data(), w, h);
-        expect_close(moved, in_place, std::size_t(w) * h * 4, 0);
-        // Nothing is written past the image.
-        EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
-                               src.begin() + std::ptrdiff_t(w) * h * 4));
+    // band are limited the same way. The banded run masks the sites alone:
+    // each site's own sample as the runner gives it, the other samples as
+    // they were (no later step reads them); in its general form, all four.
+    for (bool sites_only : {true, false}) {
+        test::FastPaths fast(sites_only);
+        for (auto [h, n, overlap] :
+             {std::tuple<unsigned, int, int>{1001, 4, 4}, {777, 5, 4}, {451, 3, 200}, {300, 8, 4}, {3, 1, 4}}) {
+            const unsigned w = 26;
+            RawProcessor p;
+            test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
+            const std::size_t spare = std::size_t(n - 1) * 2 * std::size_t(overlap);
+            auto src = random_image(std::size_t(w) * (h + spare) * 4, 0.0f, 1.0f, h);
+            std::vector<float> moved = src, in_place = src;
+            p.runRGBGSelectorInThreads(&RawProcessor::unsharpChannelsInThread, n, overlap, moved.data(), w, h);
+            p.unsharpChannelsInBands(n, overlap, in_place.data(), w, h);
+            for (unsigned y = 0; y < h; ++y)
+                for (unsigned x = 0; x < w; ++x)
+                    for (unsigned c = 0; c < 4; ++c) {
+                        const std::size_t i = (std::size_t(y) * w + x) * 4 + c;
+                        const bool site = c == ((kRGGB >> (((y << 1 & 14) | (x & 1)) << 1)) & 3);
+                        const float want = site || !sites_only ? moved[i] : src[i];
+                        ASSERT_EQ(in_place[i], want) << "row " << y << " column " << x << " channel " << c << " h " << h;
+                    }
+            // Nothing is written past the image.
+            EXPECT_TRUE(std::equal(in_place.begin() + std::ptrdiff_t(w) * h * 4, in_place.end(),
+                                   src.begin() + std::ptrdiff_t(w) * h * 4));
+        }
+    }
+}
+
+TEST(UnsharpBands, CurveSharpeningAndGreensInOnePassSameAsApart) {
+    // Odd heights and widths, one band and several, neutral and not neutral
+    // balance; the second greens of RGGB carry colour 3.
+    constexpr unsigned kRGGBWithG2 = 0xb4b4b4b4u;
+    struct Case {
+        unsigned w, h;
+        int threads;
+        double red, exposure, hl;
+    } cases[] = {{26, 1001, 4, 0.5, 0, 0}, {27, 777, 5, 0, 0, 0.5}, {31, 300, 1, -0.3, 0.4, 0}, {20, 3, 2, 0, 0, 0}};
+    for (const Case& c : cases) {
+        const auto src = random_image(std::size_t(c.w) * c.h * 4, -0.2f, 1.2f, c.h);
+        std::vector<float> result[2];
+        double progress[2];
+        for (int k = 0; k < 2; ++k) {
+            RawProcessor p;
+            DVKLib* d = p.dvklib();
+            test::set_decoder_sizes(d, c.w, c.h, kRGGBWithG2, false);
+            AlignedBuffer<float> image = allocate_aligned<float>(src.size());
+            std::copy(src.begin(), src.end(), image.get());
+            set_image(d, std::move(image), src.size() * sizeof(float));
+            p.setEvRed(c.red);
+            p.setExposure(c.exposure);
+            p.setHlCompression(c.hl);
+            p.setInterpolation(0);  // three colours: the greens are mixed
+            ASSERT_TRUE(p.balanceCurveAndSharpenApplies());
+            test::BandThreadCount t(c.threads);
+            if (k == 0) {
+                p.rgbgImageApplyBalanceAndCurve(d->image_data());
+                p.unsharpChannelsInBands(c.threads, 4, d->image_data(), c.w, c.h);
+                mix_green_channels(d);
+            } else {
+                p.balanceCurveAndSharpenInOnePass(c.threads, d->image_data(), c.w, c.h);
+            }
+            progress[k] = p.progress();
+            EXPECT_NE(d->libraw->imgdata.idata.filters, kRGGBWithG2);  // the greens are one colour now
+            result[k].assign(d->image_data(), d->image_data() + src.size());
+        }
+        const std::vector<float>& apart = result[0];
+        const std::vector<float>& together = result[1];
+        expect_close(apart, together, apart.size(), 0);
+        EXPECT_EQ(progress[0], progress[1]);
+        EXPECT_NE(apart, src);
     }
 }
 

@@ -199,5 +199,60 @@ TEST(BoxBlurRows, EmitMayRewriteItsRowWithoutChangingLaterRows) {
     }
 }
 
+TEST(BoxBlurRows, RowsAreMadeBeforeTheyAreReadAndEmittedOnceNoLongerRead) {
+    // Heights where the bottom mirror reaches rows early, radii where the
+    // whole image is a copy, and the common case. `ready` turns a row from
+    // a placeholder into its values: a row read before it is made, or
+    // emitted before the blur is done reading it, changes the result.
+    const long w = 7;
+    for (long h : {1L, 2L, 5L, 9L, 23L, 40L})
+        for (unsigned r : {0u, 1u, 2u, 5u, 12u}) {
+            const auto values = noise(static_cast<std::size_t>(w * h * 3), unsigned(h * 31 + r));
+            std::vector<float> img(values.size(), -1e6f);
+            std::vector<float*> rows(static_cast<std::size_t>(h));
+            for (long y = 0; y < h; ++y) rows[static_cast<std::size_t>(y)] = img.data() + y * w * 3;
+            long made = 0, emitted = 0;
+            std::vector<float> blurred(img.size());
+            const bool ok = box_blur_rows(
+                rows.data(), 3, 1, 2, unsigned(w), unsigned(h), r, 2.0 * r + 1,
+                [&](unsigned row, const float* b) {
+                    ASSERT_EQ(long(row), emitted++);  // in order, each once
+                    ASSERT_LT(long(row), made);       // made before
+                    for (long x = 0; x < w; ++x) {
+                        blurred[static_cast<std::size_t>((long(row) * w + x) * 3 + 1)] = b[2 * x];
+                        blurred[static_cast<std::size_t>((long(row) * w + x) * 3 + 2)] = b[2 * x + 1];
+                    }
+                    // The row is now free to change: nothing reads it any more.
+                    std::fill(rows[row], rows[row] + w * 3, 1e6f);
+                },
+                [&](unsigned first, unsigned end) {
+                    ASSERT_EQ(long(first), made);  // in order, each once
+                    for (unsigned y = first; y < end; ++y)
+                        std::copy(values.begin() + long(y) * w * 3, values.begin() + long(y + 1) * w * 3, rows[y]);
+                    made = end;
+                });
+            ASSERT_TRUE(ok);
+            EXPECT_EQ(made, h);
+            EXPECT_EQ(emitted, h);
+            // The same values as the blur of the finished image.
+            std::vector<float> plain = values, expected(values.size());
+            ASSERT_TRUE(box_blur_rows(plain.data(), 3, 1, 2, unsigned(w), unsigned(h), r, 2.0 * r + 1,
+                                      [&](unsigned row, const float* b) {
+                                          for (long x = 0; x < w; ++x)
+                                              for (int c = 0; c < 2; ++c)
+                                                  expected[static_cast<std::size_t>((long(row) * w + x) * 3 + 1 + c)] =
+                                                      b[2 * x + c];
+                                      }));
+            for (long i = 0; i < w * h; ++i)
+                for (int c = 1; c <= 2; ++c) {
+                    const std::size_t k = static_cast<std::size_t>(i * 3 + c);
+                    ASSERT_EQ(blurred[k], expected[k]) << "h " << h << " r " << r << " i " << i;
+                    // and, where the mirror stays within the image, the reference blur
+                    if (long(r) < h && long(r) < w)
+                        ASSERT_NEAR(blurred[k], reference_blur(values, 3, c, w, h, r, 2.0 * r + 1)[std::size_t(i)], 1e-3);
+                }
+        }
+}
+
 }  // namespace
 }  // namespace dvk

@@ -1,10 +1,12 @@
-// Engine state that tests set by hand: the band runner's thread count for the
-// length of a scope, the decoder sizes a stage reads from a record that has no
-// file behind it, and a band record for calling a stage's worker directly.
+// Engine state that tests set by hand: the band runner's thread count and the
+// special forms of the develop steps for the length of a scope, the decoder
+// sizes a stage reads from a record that has no file behind it, and a band
+// record for calling a stage's worker directly.
 #pragma once
 
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/fast_paths.h"
 
 namespace dvk::test {
 
@@ -18,6 +20,19 @@ public:
 
 private:
     int saved_;
+};
+
+// Turns the special forms of the develop steps on or off for the length of a
+// scope (see pipeline/fast_paths.h).
+class FastPaths {
+public:
+    explicit FastPaths(bool on) : saved_(fast_paths_enabled()) { set_fast_paths_enabled(on); }
+    ~FastPaths() { set_fast_paths_enabled(saved_); }
+    FastPaths(const FastPaths&) = delete;
+    FastPaths& operator=(const FastPaths&) = delete;
+
+private:
+    bool saved_;
 };
 
 // An iwidth x iheight image of three colours under the colour-filter code
