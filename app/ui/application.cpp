@@ -13,10 +13,12 @@
 #include "app/ui/desktop_url_opener.h"
 #include "app/ui/dev_actions.h"
 #include "app/ui/dev_screenshot.h"
+#include "app/ui/editors_pop_up.h"
 #include "app/ui/help_menu.h"
 #include "app/ui/main_window.h"
 #include "app/ui/main_window_delegate.h"
 #include "app/ui/main_window_menus.h"
+#include "app/ui/pop_up_button_scroller.h"
 #include "app/ui/profiling_panel.h"
 #include "app/ui/quit_signals.h"
 #include "app/ui/single_instance.h"
@@ -56,10 +58,12 @@ int runApplication(QApplication& app, int argc, char** argv) {
                                          [&controller] { controller.profilingWindowWillClose(); });
         HelpActions helpActions(controller);
         // The editors the saves open files in (the delegate fills them from the defaults).
-        helpActions.setEditors({[&controller]() -> std::vector<std::string>& { return controller.editors(); },
-                                [&controller] { return controller.currentEditor(); },
-                                [&controller](std::int64_t item) { controller.setCurrentEditor(item); },
-                                [&controller] { controller.initEditorsButton(); }});
+        const EditorsAccess editors{[&controller]() -> std::vector<std::string>& { return controller.editors(); },
+                                    [&controller] { return controller.currentEditor(); },
+                                    [&controller](std::int64_t item) { controller.setCurrentEditor(item); },
+                                    [&controller] { controller.initEditorsButton(); }};
+        helpActions.setEditors(editors);
+        connectEditorsPopUp(*mainWindow.extEditorsButton(), editors);
         addToolsAndHelpMenus(*mainWindow.menuBar(), helpActions);
         DevActions devActions(controller, windows, hooks);
 

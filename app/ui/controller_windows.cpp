@@ -21,6 +21,7 @@
 #include "app/preview_controller.h"
 #include "app/ui/history_window.h"
 #include "app/ui/main_window.h"
+#include "app/ui/pop_up_button_scroller.h"
 #include "app/ui/presets_pop_up.h"
 #include "app/ui/rename_source_panel.h"
 #include "app/ui/settings_selector_window.h"
@@ -328,6 +329,37 @@ void ControllerWindows::updatePrev() {
 bool ControllerWindows::copyTagsChecked() const {
     MainWindow* m = main();
     return m && m->copyTagsButton()->isChecked();
+}
+
+void ControllerWindows::setEditorsButtonItems(const std::vector<EditorsButtonItem>& items, long selected) {
+    MainWindow* m = main();
+    if (!m) return;
+    PopUpButtonScroller* popUp = m->extEditorsButton();
+    for (QAction* action : editorShortcuts_) delete action;
+    editorShortcuts_.clear();
+    const QSignalBlocker block(popUp);
+    popUp->clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const EditorsButtonItem& item = items[i];
+        if (item.separator) {
+            popUp->insertSeparator(popUp->count());
+            continue;
+        }
+        const int index = popUp->count();
+        popUp->addTaggedItem(QString::fromStdString(item.title), index);
+        if (item.keyEquivalent.empty()) continue;
+        // The item's key with Control (Meta here) chooses it as a click would.
+        auto* action = new QAction(m);
+        action->setShortcut(QKeySequence(QStringLiteral("Meta+") + QString::fromStdString(item.keyEquivalent)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(action, &QAction::triggered, popUp, [popUp, index] {
+            popUp->setCurrentIndex(index);
+            emit popUp->tagChosen(index);
+        });
+        m->addAction(action);
+        editorShortcuts_.push_back(action);
+    }
+    popUp->setCurrentIndex(static_cast<int>(selected));
 }
 
 std::string ControllerWindows::saveButtonTitle() const {

@@ -19,6 +19,8 @@
 
 #include "app/controller_ui.h"
 
+class QAction;
+
 class QComboBox;
 
 namespace dvk {
@@ -70,6 +72,7 @@ public:
     void updatePrev() override;
     double progressMaximum() const override { return 100; }
     bool copyTagsChecked() const override;
+    void setEditorsButtonItems(const std::vector<EditorsButtonItem>& items, long selected) override;
     std::string saveButtonTitle() const override;
     void showCancelButton(bool shown) override;
     void showEmptyWindow() override;
@@ -107,6 +110,8 @@ private:
     std::unique_ptr<CreatePresetWindow> presetWindow_;
     std::unique_ptr<RenameSourcePanel> renamePanel_;
     std::vector<QPointer<PresetsPopUp>> presetsPopUps_;
+    // The editors pop-up's key equivalents, made again with its items.
+    std::vector<QPointer<QAction>> editorShortcuts_;
     bool dropsRegistered_ = false;
     bool quitting_ = false;
 };

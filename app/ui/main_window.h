@@ -74,6 +74,7 @@ public:
     PopUpButtonScroller* filtersButton() const { return filtersButton_; }
     PopUpButtonScroller* wbPopUp() const { return wbPopUp_; }
     PopUpButtonScroller* presetsPopUp() const { return presetsPopUp_; }
+    PopUpButtonScroller* extEditorsButton() const { return extEditorsButton_; }
     QPushButton* saveButton() const { return saveButton_; }
     QPushButton* applyButton() const { return applyButton_; }
     // A batch's buttons below the progress bar (hidden until a batch runs).
@@ -182,6 +183,7 @@ private:
     QProgressBar* progress_ = nullptr;
     QPlainTextEdit* cameraInfoView_ = nullptr;
     PopUpButtonScroller *filtersButton_ = nullptr, *wbPopUp_ = nullptr, *presetsPopUp_ = nullptr;
+    PopUpButtonScroller* extEditorsButton_ = nullptr;
     QMenu* preferencesMenu_ = nullptr;
     QMenu* imageMenu_ = nullptr;
     DiagramWindow* diagramWindow_ = nullptr;

@@ -15,6 +15,7 @@
 #include "app/ui/cropping_image_view.h"
 #include "app/ui/image_view_no_drag.h"
 #include "app/ui/main_window.h"
+#include "app/ui/pop_up_button_scroller.h"
 #include "app/ui/no_click_through.h"
 #include "app/view_coordinates.h"
 #include "app/window_geometry.h"
@@ -207,6 +208,13 @@ QWidget* MainWindow::buildToggles() {
     auto* reset = new NoClickThroughButton(tr("Reset to Defaults"), w);
     connect(reset, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Reset to Defaults")); });
     grid->addWidget(reset, 3, 1, 1, 3);
+    // Where a saved file opens next ("Don't open", an editor, "New...", "Delete");
+    // the controller fills it and handles its choices.
+    extEditorsButton_ = new PopUpButtonScroller(w);
+    extEditorsButton_->setObjectName(QStringLiteral("extEditorsButton"));
+    extEditorsButton_->setTag(1);
+    extEditorsButton_->setToolTip(tr("Open saved files in"));
+    grid->addWidget(extEditorsButton_, 4, 0, 1, 4);
     return w;
 }
 

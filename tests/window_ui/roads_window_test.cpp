@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QtTest/QTest>
+#include <QtGui/QAction>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
@@ -15,8 +16,10 @@
 #include "app/preview_controller.h"
 #include "app/ui/controller_windows.h"
 #include "app/ui/cropping_image_view.h"
+#include "app/ui/editors_pop_up.h"
 #include "app/ui/image_view_no_drag.h"
 #include "app/ui/main_window.h"
+#include "app/ui/pop_up_button_scroller.h"
 #include "platform/alert.h"
 #include "platform/modifier_keys.h"
 #include "platform/qt/qt_platform.h"
@@ -99,6 +102,43 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_FALSE(window->saveButton()->isEnabled());
     EXPECT_EQ(window->height(), 720);
     EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
+}
+
+TEST_F(RoadsWindow, EditorsPopUpFollowsTheControllersEditorsAndItsChoices) {
+    PopUpButtonScroller* popUp = window->extEditorsButton();
+    controller->editors() = {"/usr/bin/gimp", "/usr/share/applications/darktable.desktop"};
+    controller->setCurrentEditor(2);
+    controller->initEditorsButton();
+    connectEditorsPopUp(*popUp, {[this]() -> std::vector<std::string>& { return controller->editors(); },
+                                 [this] { return controller->currentEditor(); },
+                                 [this](std::int64_t item) { controller->setCurrentEditor(item); },
+                                 [this] { controller->initEditorsButton(); }});
+    const auto titles = [popUp] {
+        QStringList t;
+        for (int i = 0; i < popUp->count(); ++i) t << popUp->itemText(i);
+        return t.join('|');
+    };
+    EXPECT_EQ(titles(), "Don't open|Open in gimp|Open in darktable||New...|Delete");
+    EXPECT_EQ(popUp->currentIndex(), 2);
+    // Meta+1 chooses the first editor as a click on it would.
+    QAction* first = nullptr;
+    for (QAction* a : window->actions())
+        if (a->shortcut() == QKeySequence(QStringLiteral("Meta+1"))) first = a;
+    ASSERT_NE(first, nullptr);
+    first->trigger();
+    EXPECT_EQ(controller->currentEditor(), 1);
+    // "Delete" asks, removes the current editor and selects "Don't open".
+    alerts.answer("Yes");
+    popUp->setCurrentIndex(5);
+    emit popUp->tagChosen(5);
+    EXPECT_EQ(titles(), "Don't open|Open in darktable||New...|Delete");
+    EXPECT_EQ(controller->editors(), std::vector<std::string>{"/usr/share/applications/darktable.desktop"});
+    EXPECT_EQ(controller->currentEditor(), 0);
+    EXPECT_EQ(popUp->currentIndex(), 0);
+    // The key equivalents were made again with the items: one editor, one Meta+1.
+    int metaOne = 0;
+    for (QAction* a : window->actions()) metaOne += a->shortcut() == QKeySequence(QStringLiteral("Meta+1"));
+    EXPECT_EQ(metaOne, 1);
 }
 
 }  // namespace
