@@ -71,4 +71,29 @@ void BM_LoadRawFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadRawFile)->Arg(0)->Arg(1)->ArgName("half")->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// LibRaw's unpack of the file against unpack_on_threads (its samples read
+// on the band threads), opened afresh each time; x_libraw is ours / LibRaw's.
+void BM_Unpack(benchmark::State& state) {
+    const auto& path = bench_file();
+    const auto unpack_seconds = [&](bool ours) {
+        dvk::LibRaw_DVK raw;
+        if (raw.open_file(path.c_str()) != 0) return -1.0;
+        const auto t0 = std::chrono::steady_clock::now();
+        const int r = ours ? raw.unpack_on_threads() : raw.unpack();
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        return r == 0 ? s : -1.0;
+    };
+    double ours = 0, theirs = 0;
+    for (auto _ : state) {
+        const double a = unpack_seconds(true), b = unpack_seconds(false);
+        if (a < 0 || b < 0) state.SkipWithError("unpack failed");
+        state.SetIterationTime(a);
+        ours += a;
+        theirs += b;
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(kWidth) * kHeight);
+    if (theirs > 0) state.counters["x_libraw"] = ours / theirs;
+}
+BENCHMARK(BM_Unpack)->Unit(benchmark::kMillisecond)->UseManualTime();
+
 }  // namespace

@@ -35,6 +35,11 @@ public:
         rd.float4_image = nullptr;
     }
 
+    // LibRaw's unpack() with the same results; the samples of uncompressed
+    // 16-bit DNG files are read on the band threads (every other file goes
+    // through unpack() itself).
+    int unpack_on_threads();
+
     // LibRaw's raw2image() with the same results, the copy of the raw samples
     // split among the band threads. Files that raw2image() treats specially
     // (45-degree, Phase One compressed, Canon 600, no colour filter) go

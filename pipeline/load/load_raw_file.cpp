@@ -18,6 +18,7 @@
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/fast_paths.h"
 #include "pipeline/load/raw_loader.h"
 #include "platform/stage_timer.h"
 
@@ -97,7 +98,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     run_on_threads(3, [&](int task) {
         if (task == 0) {
             try {
-                ret = raw.unpack();
+                ret = fast_paths_enabled() ? raw.unpack_on_threads() : raw.unpack();
             } catch (...) {
                 unpack_error = std::current_exception();
             }

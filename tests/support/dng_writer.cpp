@@ -125,7 +125,8 @@ bool write_dng(const std::filesystem::path& path, const DngSpec& dng, std::strin
     if (!dng.color_matrix2.empty() && dng.color_matrix2.size() != colours * 3u) return fail(error, "matrix 2 size");
     if (!dng.as_shot_neutral.empty() && dng.as_shot_neutral.size() != colours) return fail(error, "neutral size");
 
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), "w"));
+    if (dng.masked_areas.size() % 4 != 0) return fail(error, "masked areas size");
+    std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), dng.big_endian ? "wb" : "w"));
     if (!tif) return fail(error, "cannot create " + path.string());
     TIFF* t = tif.get();
 
@@ -196,10 +197,17 @@ bool write_dng(const std::filesystem::path& path, const DngSpec& dng, std::strin
         TIFFSetField(t, TIFFTAG_DEFAULTCROPORIGIN, origin);
         TIFFSetField(t, TIFFTAG_DEFAULTCROPSIZE, size);
     }
+    if (!dng.linearization.empty())
+        TIFFSetField(t, TIFFTAG_LINEARIZATIONTABLE, std::uint16_t(dng.linearization.size()), dng.linearization.data());
+    if (dng.active_area[2] != 0) TIFFSetField(t, TIFFTAG_ACTIVEAREA, dng.active_area.data());
+    if (!dng.masked_areas.empty())
+        TIFFSetField(t, TIFFTAG_MASKEDAREAS, std::uint16_t(dng.masked_areas.size()), dng.masked_areas.data());
     TIFFSetField(t, TIFFTAG_EXIFIFD, std::uint64_t(0));  // patched below
 
     const tmsize_t bytes = tmsize_t(dng.samples.size() * sizeof(std::uint16_t));
-    if (TIFFWriteEncodedStrip(t, 0, const_cast<std::uint16_t*>(dng.samples.data()), bytes) != bytes)
+    // libtiff swaps the bytes of a big-endian file's strip in the buffer it is given.
+    std::vector<std::uint16_t> strip = dng.samples;
+    if (TIFFWriteEncodedStrip(t, 0, strip.data(), bytes) != bytes)
         return fail(error, "strip write failed");
     if (!TIFFWriteDirectory(t)) return fail(error, "directory write failed");
 

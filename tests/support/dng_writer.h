@@ -62,6 +62,15 @@ struct DngSpec {
     // DefaultCropOrigin / DefaultCropSize; written when crop_width is non-zero.
     unsigned crop_left = 0, crop_top = 0, crop_width = 0, crop_height = 0;
 
+    // Storage details: big-endian ("MM") samples instead of the host's order;
+    // a LinearizationTable (empty leaves it out); an ActiveArea (top, left,
+    // bottom, right; written when bottom is non-zero) and MaskedAreas (four
+    // values a rectangle, in the same order).
+    bool big_endian = false;
+    std::vector<std::uint16_t> linearization;
+    std::array<std::uint32_t, 4> active_area = {0, 0, 0, 0};
+    std::vector<std::uint32_t> masked_areas;
+
     // width x height x samples_per_pixel() values, row by row, pixel by pixel.
     std::vector<std::uint16_t> samples;
 };
