@@ -8,7 +8,7 @@
 //   controller.cpp               construction, launch, quit, shared functions
 //   controller_store.cpp         support folder, files, history store, migration
 //   controller_history.cpp       history records and defaults (the history window's actions)
-//   controller_file_list.cpp     expandFileList
+//   controller_file_list.cpp     expandFileList, chooseFilesFromOpenFile
 //   controller_busy.cpp          the busy test the roads and open events share
 //   controller_open.cpp          the open road: choosing, tracing, loading a file
 //   controller_save.cpp          saving the open file and the after-save actions
