@@ -88,40 +88,19 @@ std::vector<std::uint8_t> renderDiagram(const DiagramInput& in) {
     if (in.diagGamutArr) drawGamut(img, in.diagGamutArr, 1, in.fullGamut, x);
     if (!in.preview || !in.labPreview || in.raw) return img;
 
-    // Each pixel's target and colour are found on the band threads; the
-    // points are then drawn one after the other in pixel order, as the rule
-    // (a later point wins over a darker or marked one) needs.
+    // Each pixel's target and colour are found on the band threads, a chunk
+    // of rows at a time; the chunk's points are then drawn one after the other
+    // in pixel order, as the rule (a later point wins over a darker or marked
+    // one) needs. Chunks keep the points in cache and the buffer small.
     const PixelSpan s = pixelSpan(in.rect, in.width, in.height);
     const std::size_t columns = static_cast<std::size_t>(s.endColumn - s.firstColumn);
     const unsigned rows = static_cast<unsigned>(s.endRow - s.firstRow);
-    const std::size_t count = columns * rows;
-    if (count == 0) return img;
+    if (columns == 0 || rows == 0) return img;
     constexpr std::uint64_t kNone = ~std::uint64_t(0);
-    AlignedBuffer<std::uint64_t> points = allocate_aligned<std::uint64_t>(count);
+    constexpr std::size_t kChunkPoints = std::size_t(1) << 18;
+    const unsigned chunkRows = static_cast<unsigned>(std::clamp<std::size_t>(kChunkPoints / columns, 1, rows));
+    AlignedBuffer<std::uint64_t> points = allocate_aligned<std::uint64_t>(std::size_t(chunkRows) * columns);
     if (!points) return img;
-    run_row_chunks(rows, band_thread_count > 0 ? band_thread_count : 1, [&](unsigned first, unsigned n) {
-        for (unsigned k = first; k < first + n; ++k) {
-            const long row = s.firstRow + static_cast<long>(k);
-            const std::size_t base =
-                (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(s.firstColumn)) * 3;
-            const float* lab = in.labPreview + base;
-            const float* rgb = in.preview + base;
-            std::uint64_t* out = points.get() + static_cast<std::size_t>(k) * columns;
-            for (std::size_t c = 0; c < columns; ++c, lab += 3, rgb += 3) {
-                out[c] = kNone;
-                // The pixel's slice in single precision.
-                if (!in.fullGamut && std::lround(lab[0] * 2.55f) != x) continue;
-                // Target (trunc a*, trunc b*): column a + 128, row 128 - b, on the raster.
-                const float a = lab[1], b = lab[2];
-                if (!(a > -129.0f && a < 128.0f && b > -128.0f && b < 129.0f)) continue;
-                const int col = static_cast<int>(a) + 128, r = 128 - static_cast<int>(b);
-                if (col < 0 || col >= N || r < 0 || r >= N) continue;
-                const std::uint64_t cell = static_cast<std::uint64_t>(r) * N + static_cast<std::uint64_t>(col);
-                const std::uint64_t n0 = plotByte(rgb[0]), n1 = plotByte(rgb[1]), n2 = plotByte(rgb[2]);
-                out[c] = (weight(n0, n1, n2) << 40) | (cell << 24) | (n2 << 16) | (n1 << 8) | n0;
-            }
-        }
-    });
     // Each cell's weight, and whether it is marked (a byte 255 or 111,
     // which any point replaces), kept beside the raster.
     std::vector<std::uint16_t> cellWeight(static_cast<std::size_t>(N) * N);
@@ -131,18 +110,46 @@ std::vector<std::uint8_t> renderDiagram(const DiagramInput& in) {
         cellWeight[i] = static_cast<std::uint16_t>(weight(t[0], t[1], t[2]));
         cellMarked[i] = isMarked(t);
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint64_t p = points.get()[i];
-        if (p == kNone) continue;
-        const std::size_t cell = static_cast<std::size_t>((p >> 24) & 0xFFFF);
-        const std::uint16_t w = static_cast<std::uint16_t>(p >> 40);
-        if (!cellMarked[cell] && w <= cellWeight[cell]) continue;
-        std::uint8_t* t = &img[cell * 3];
-        t[0] = static_cast<std::uint8_t>(p);
-        t[1] = static_cast<std::uint8_t>(p >> 8);
-        t[2] = static_cast<std::uint8_t>(p >> 16);
-        cellWeight[cell] = w;
-        cellMarked[cell] = isMarked(t);
+    const int threads = band_thread_count > 0 ? band_thread_count : 1;
+    for (unsigned chunk = 0; chunk < rows; chunk += chunkRows) {
+        const unsigned chunkCount = std::min(chunkRows, rows - chunk);
+        run_row_chunks(chunkCount, threads, [&](unsigned first, unsigned n) {
+            for (unsigned k = first; k < first + n; ++k) {
+                const long row = s.firstRow + static_cast<long>(chunk + k);
+                const std::size_t base =
+                    (static_cast<std::size_t>(row) * in.width + static_cast<std::size_t>(s.firstColumn)) * 3;
+                const float* lab = in.labPreview + base;
+                const float* rgb = in.preview + base;
+                std::uint64_t* out = points.get() + static_cast<std::size_t>(k) * columns;
+                for (std::size_t c = 0; c < columns; ++c, lab += 3, rgb += 3) {
+                    out[c] = kNone;
+                    // The pixel's slice in single precision.
+                    if (!in.fullGamut && std::lround(lab[0] * 2.55f) != x) continue;
+                    // Target (trunc a*, trunc b*): column a + 128, row 128 - b, on the raster.
+                    const float a = lab[1], b = lab[2];
+                    if (!(a > -129.0f && a < 128.0f && b > -128.0f && b < 129.0f)) continue;
+                    const int col = static_cast<int>(a) + 128, r = 128 - static_cast<int>(b);
+                    if (col < 0 || col >= N || r < 0 || r >= N) continue;
+                    const std::uint64_t cell = static_cast<std::uint64_t>(r) * N + static_cast<std::uint64_t>(col);
+                    const std::uint64_t n0 = plotByte(rgb[0]), n1 = plotByte(rgb[1]), n2 = plotByte(rgb[2]);
+                    out[c] = (weight(n0, n1, n2) << 40) | (cell << 24) | (n2 << 16) | (n1 << 8) | n0;
+                }
+            }
+        });
+        const std::size_t count = std::size_t(chunkCount) * columns;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t p = points.get()[i];
+            if (p == kNone) continue;
+            const std::size_t cell = static_cast<std::size_t>((p >> 24) & 0xFFFF);
+            const std::uint16_t w = static_cast<std::uint16_t>(p >> 40);
+            if (!cellMarked[cell] && w <= cellWeight[cell]) continue;
+            std::uint8_t* t = &img[cell * 3];
+            t[0] = static_cast<std::uint8_t>(p);
+            t[1] = static_cast<std::uint8_t>(p >> 8);
+            t[2] = static_cast<std::uint8_t>(p >> 16);
+            cellWeight[cell] = w;
+            cellMarked[cell] = isMarked(t);
+        }
     }
     return img;
 }
