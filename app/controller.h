@@ -490,6 +490,9 @@ private:
     // "import") of settings for that many files (titled `title`); empty when
     // the user declines or the controller has become busy meanwhile.
     std::vector<std::string> chooseFilesForMultipleSettings(const char* title, const char* action);
+    // After new settings: the profile menu shows their camera profile
+    // ("Default" without one) and, unless auto-apply is off, they are applied.
+    void showProfileAndApply();
     // The one-alert report of settings files that could not be written.
     static void reportFailedWrites(std::size_t count, const std::string& firstPath);
     // The selection of the history list becomes these records (those shown).

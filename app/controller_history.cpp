@@ -2,6 +2,7 @@
 #include "app/controller.h"
 #include "app/controller_ui.h"
 #include "app/history_defaults.h"
+#include "app/preview_controller.h"
 #include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
@@ -83,8 +84,17 @@ void Controller::addToHistoryForMany() {
 void Controller::reloadWithSelectedHistoryRecord() {
     std::vector<HistoryMO> selected = historyList_.selectedObjects();
     if (selected.empty()) return;
-    setFromHistory(selected.front());
+    // Only while nothing loads or converts with the open file's processor.
+    if (isBusy()) {
+        log_line("Reload from history ignored: busy");
+        return;
+    }
     if (ui_) ui_->bringMainWindowToFront();
+    // Once the apply worker leaves the processor alone.
+    preview_->whenIdle([this, record = selected.front()] {
+        setFromHistory(record);
+        showProfileAndApply();
+    });
 }
 
 void Controller::setFromHistory(const HistoryMO& record) {

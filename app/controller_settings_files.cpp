@@ -55,15 +55,17 @@ void Controller::pasteSettings() {
         return;
     }
     auto change = [this] {
-        RawProcessor& r = *rawProcessor_;
-        if (!r.importSettingsFromFile(std::string())) return;
-        const std::string profile = r.customRawProfile();
-        const std::string name = profile.empty() ? std::string("Default") : last_path_component(profile);
-        setCustomCameraProfile(name);
-        if (ui_ && !ui_->disableAutoApply()) ui_->apply(std::string());
+        if (!rawProcessor_->importSettingsFromFile(std::string())) return;
+        showProfileAndApply();
     };
     // Once the apply worker leaves the processor alone.
     preview_->whenIdle(change);
+}
+
+void Controller::showProfileAndApply() {
+    const std::string profile = rawProcessor_->customRawProfile();
+    setCustomCameraProfile(profile.empty() ? std::string("Default") : last_path_component(profile));
+    if (ui_ && !ui_->disableAutoApply()) ui_->apply(std::string());
 }
 
 std::vector<std::string> Controller::chooseFilesForMultipleSettings(const char* title, const char* action) {

@@ -106,6 +106,24 @@ TEST_F(SettingsFiles, WhiteBalanceSwitchedOffLeavesTheClipboardButNotTheExportAn
     EXPECT_EQ(raw().disabledSettings().size(), 6u);
 }
 
+TEST_F(SettingsFiles, ReloadingARecordKeepsTheDestinationSetsItsProfileAndApplies) {
+    WindowLog ui;
+    ui.attach(*controller);
+    openFile(acmeFile("a.dng"));
+    raw().setExposure(-1.25);
+    raw().setCustomRawProfile("/profiles/Acme Studio.icc");
+    const HistoryMO saved = record();
+    raw().setExposure(0.5);
+    raw().setCustomRawProfile(std::string());
+    raw().setDestinationFile("/out/kept.tif");
+    ASSERT_TRUE(controller->selectSettings(saved));
+    controller->reloadWithSelectedHistoryRecord();
+    EXPECT_EQ(raw().exposure(), -1.25);
+    EXPECT_EQ(raw().destinationFile(), "/out/kept.tif");
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile Acme Studio.icc", "apply "}));
+    ui.detach(*controller);
+}
+
 TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff) {
     set_general_pasteboard(nullptr);
     WindowLog ui;
