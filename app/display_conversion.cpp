@@ -91,27 +91,29 @@ inline std::uint32_t interpolate(const float* t, const std::uint16_t* px) {
     constexpr std::ptrdiff_t sr = n * n * 3, sg = n * 3, sb = 3;
     const float* c000 = t + i[0] * sr + i[1] * sg + i[2] * sb;
     const float* c111 = c000 + sr + sg + sb;
-    const float fr = f[0], fg = f[1], fb = f[2];
-    const float* a;
-    const float* b;
-    float w0, w1, w2;  // weights of the steps c000 -> a -> b -> c111
-    if (fr >= fg) {
-        if (fg >= fb) {
-            a = c000 + sr, b = c000 + sr + sg, w0 = fr, w1 = fg, w2 = fb;
-        } else if (fr >= fb) {
-            a = c000 + sr, b = c000 + sr + sb, w0 = fr, w1 = fb, w2 = fg;
-        } else {
-            a = c000 + sb, b = c000 + sr + sb, w0 = fb, w1 = fr, w2 = fg;
-        }
-    } else {
-        if (fr >= fb) {
-            a = c000 + sg, b = c000 + sr + sg, w0 = fg, w1 = fr, w2 = fb;
-        } else if (fg >= fb) {
-            a = c000 + sg, b = c000 + sg + sb, w0 = fg, w1 = fb, w2 = fr;
-        } else {
-            a = c000 + sb, b = c000 + sg + sb, w0 = fb, w1 = fg, w2 = fr;
-        }
-    }
+    // The tetrahedron holding the point, by the order of the fractions: the
+    // steps c000 -> a -> b -> c111 and their weights, looked up rather than
+    // branched to (neighbouring pixels rarely share the order). Ties go as
+    // in the comparison tree r >= g, then g >= b, then r >= b.
+    struct Tetrahedron {
+        std::ptrdiff_t a, b;
+        unsigned char w0, w1, w2;  // fractions (0 r, 1 g, 2 b) weighting the three steps
+    };
+    static constexpr Tetrahedron kTetrahedra[8] = {
+        {sb, sg + sb, 2, 1, 0},  // b > g > r
+        {sg, sr + sg, 1, 0, 2},  // g > r >= b
+        {sg, sg + sb, 1, 2, 0},  // g >= b > r
+        {sg, sr + sg, 1, 0, 2},  // g > r >= b
+        {sb, sr + sb, 2, 0, 1},  // b > r >= g
+        {sr, sr + sb, 0, 2, 1},  // r >= b > g
+        {sr, sr + sg, 0, 1, 2},  // r >= g >= b
+        {sr, sr + sg, 0, 1, 2},  // r >= g >= b
+    };
+    const int code = (f[0] >= f[1]) << 2 | (f[1] >= f[2]) << 1 | (f[0] >= f[2]);
+    const Tetrahedron& k = kTetrahedra[code];
+    const float* a = c000 + k.a;
+    const float* b = c000 + k.b;
+    const float w0 = f[k.w0], w1 = f[k.w1], w2 = f[k.w2];
     std::uint32_t out = 0xFF000000u;
     for (int c = 0; c < 3; ++c) {
         const float v = c000[c] + w0 * (a[c] - c000[c]) + w1 * (b[c] - a[c]) + w2 * (c111[c] - b[c]);
