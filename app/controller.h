@@ -8,7 +8,7 @@
 //   controller.cpp               construction, launch, quit, shared functions
 //   controller_store.cpp         support folder, files, history store, migration
 //   controller_history.cpp       history records and defaults (the history window's actions)
-//   controller_file_list.cpp     expandFileList
+//   controller_file_list.cpp     expandFileList, chooseFilesFromOpenFile
 //   controller_busy.cpp          the busy test the roads and open events share
 //   controller_open.cpp          the open road: choosing, tracing, loading a file
 //   controller_save.cpp          saving the open file and the after-save actions
@@ -481,6 +481,15 @@ private:
     bool startNeighbour(int direction);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
+    // Inserts every record in one transaction (all or none), through writeHistory.
+    bool insertHistoryRecords(const char* method, std::vector<HistoryMO>& records, const char* alertText);
+    // The files and folders the user picks in the open panel (starting at the
+    // open file), expanded to files; empty when cancelled or none is found.
+    std::vector<std::string> chooseFilesFromOpenFile();
+    // chooseFilesFromOpenFile, then the user's go-ahead for `action` ("export",
+    // "import") of settings for that many files (titled `title`); empty when
+    // the user declines or the controller has become busy meanwhile.
+    std::vector<std::string> chooseFilesForMultipleSettings(const char* title, const char* action);
     // The one-alert report of settings files that could not be written.
     static void reportFailedWrites(std::size_t count, const std::string& firstPath);
     // The selection of the history list becomes these records (those shown).

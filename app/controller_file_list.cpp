@@ -1,10 +1,11 @@
-// Controller: expanding a choice of files and folders.
+// Controller: choosing files and folders and expanding the choice to files.
 #include <ctime>
 
 #include "app/controller.h"
 #include "app/controller_ui.h"
 #include "app/file_list.h"
 #include "platform/alert.h"
+#include "platform/panels.h"
 
 namespace dvk {
 
@@ -37,6 +38,14 @@ std::vector<std::string> Controller::expandFileList(const std::vector<std::strin
     });
     report();
     return files;
+}
+
+std::vector<std::string> Controller::chooseFilesFromOpenFile() {
+    OpenPanelRequest request;
+    request.startPath = rawProcessor_->fileName();
+    std::optional<std::vector<std::string>> chosen = runOpenPanel(request);
+    if (!chosen) return {};
+    return expandFileList(*chosen);
 }
 
 }  // namespace dvk

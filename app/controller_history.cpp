@@ -7,7 +7,6 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/modifier_keys.h"
-#include "platform/panels.h"
 
 namespace dvk {
 
@@ -19,6 +18,17 @@ bool Controller::writeHistory(const char* method, const std::function<bool(Histo
     presentError(error);
     showAlert(std::nullopt, std::string(alertText), {"Cancel"});
     return false;
+}
+
+bool Controller::insertHistoryRecords(const char* method, std::vector<HistoryMO>& records, const char* alertText) {
+    return writeHistory(
+        method,
+        [&](HistoryStore::Transaction& t) {
+            for (HistoryMO& r : records)
+                if (!t.insert(r)) return false;
+            return true;
+        },
+        alertText);
 }
 
 std::optional<HistoryMO> Controller::addCurrentSettingsToHistoryWithSource(
@@ -51,11 +61,7 @@ void Controller::addToHistoryForMany() {
     std::string shown;
     HistoryMO templateRecord = propagationTemplate(selected.front(), &shown);
 
-    OpenPanelRequest request;
-    request.startPath = rawProcessor_->fileName();
-    std::optional<std::vector<std::string>> chosen = runOpenPanel(request);
-    if (!chosen) return;
-    std::vector<std::string> files = expandFileList(*chosen);
+    std::vector<std::string> files = chooseFilesFromOpenFile();
     if (files.empty()) return;
 
     if (showAlert("Set settings for multiple files", propagationConfirmationText(files.size(), shown),
@@ -71,14 +77,7 @@ void Controller::addToHistoryForMany() {
             records.push_back(propagatedRecord(templateRecord, file, camera, now));
     }
     if (records.empty()) return;
-    writeHistory(
-        "Controller::addToHistoryForMany",
-        [&](HistoryStore::Transaction& t) {
-            for (HistoryMO& r : records)
-                if (!t.insert(r)) return false;
-            return true;
-        },
-        "Could not insert record to History");
+    insertHistoryRecords("Controller::addToHistoryForMany", records, "Could not insert record to History");
 }
 
 void Controller::reloadWithSelectedHistoryRecord() {

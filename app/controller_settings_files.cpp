@@ -66,19 +66,20 @@ void Controller::pasteSettings() {
     preview_->whenIdle(change);
 }
 
-void Controller::exportMultipleSettings() {
-    if (isBusy()) return;
-    OpenPanelRequest request;
-    request.startPath = rawProcessor_->fileName();
-    std::optional<std::vector<std::string>> chosen = runOpenPanel(request);
-    if (!chosen) return;
-    std::vector<std::string> files = expandFileList(*chosen);
-    if (files.empty()) return;
-    if (showAlertf("Export settings for multiple files", {"Continue", "Cancel"},
-                   "You are about to export settings for %lu selected files",
+std::vector<std::string> Controller::chooseFilesForMultipleSettings(const char* title, const char* action) {
+    if (isBusy()) return {};
+    std::vector<std::string> files = chooseFilesFromOpenFile();
+    if (files.empty()) return {};
+    if (showAlertf(title, {"Continue", "Cancel"}, "You are about to %s settings for %lu selected files", action,
                    static_cast<unsigned long>(files.size())) != 1000)
-        return;
-    if (isBusy()) return;
+        return {};
+    if (isBusy()) return {};
+    return files;
+}
+
+void Controller::exportMultipleSettings() {
+    std::vector<std::string> files = chooseFilesForMultipleSettings("Export settings for multiple files", "export");
+    if (files.empty()) return;
 
     // Each file is opened by the raw decoder: on a worker, with the progress shown.
     rawProcessor_->setProgress(1.0);
@@ -100,18 +101,8 @@ void Controller::exportMultipleSettings() {
 }
 
 void Controller::importMultipleSettings() {
-    if (isBusy()) return;
-    OpenPanelRequest request;
-    request.startPath = rawProcessor_->fileName();
-    std::optional<std::vector<std::string>> chosen = runOpenPanel(request);
-    if (!chosen) return;
-    std::vector<std::string> files = expandFileList(*chosen);
+    std::vector<std::string> files = chooseFilesForMultipleSettings("Import settings for multiple files", "import");
     if (files.empty()) return;
-    if (showAlertf("Import settings for multiple files", {"Continue", "Cancel"},
-                   "You are about to import settings for %lu selected files",
-                   static_cast<unsigned long>(files.size())) != 1000)
-        return;
-    if (isBusy()) return;
 
     rawProcessor_->setProgress(1.0);
     auto token = std::make_shared<ActivityTracker::Token>(activity_.begin());
@@ -129,14 +120,7 @@ void Controller::importMultipleSettings() {
         log_line("Imported settings for %zu of %zu files", records.size(), files.size());
         // One transaction: every record is kept, or none (and the user is told once).
         if (!records.empty())
-            writeHistory(
-                "Controller::importMultipleSettings",
-                [&](HistoryStore::Transaction& t) {
-                    for (HistoryMO& r : records)
-                        if (!t.insert(r)) return false;
-                    return true;
-                },
-                "Could not save changes to history");
+            insertHistoryRecords("Controller::importMultipleSettings", records, "Could not save changes to history");
         setProgressMT(0);
     });
 }

@@ -16,15 +16,26 @@
 
 namespace dvk {
 
+namespace {
+
+// The histogram's and the diagram's image: the preview's pixels (RGB and
+// CIELab), its size, the region of it and whether it is raw.
+template <class Input>
+void setPreviewPixels(Input& in, RawProcessor& rp, unsigned width, unsigned height, const RectD& rect) {
+    in.preview = rp.preview();
+    in.labPreview = rp.labPreview();
+    in.width = width;
+    in.height = height;
+    in.rect = rect;
+    in.raw = rp.raw() != 0;
+}
+
+}  // namespace
+
 void PreviewController::histogram(const RectD& rect) {
     if (height_ == 0 || controls_.showPrevious || !rp_.preview() || worker_->running()) return;
     HistogramInput in;
-    in.preview = rp_.preview();
-    in.labPreview = rp_.labPreview();
-    in.width = width_;
-    in.height = height_;
-    in.rect = rect;
-    in.raw = rp_.raw() != 0;
+    setPreviewPixels(in, rp_, width_, height_, rect);
     in.histR = controls_.histR, in.histG = controls_.histG, in.histB = controls_.histB, in.histL = controls_.histL;
     in.markerR = static_cast<int>(leadingNumber(controls_.infos["infoR"]));
     in.markerG = static_cast<int>(leadingNumber(controls_.infos["infoG"]));
@@ -42,12 +53,7 @@ void PreviewController::histogram(const RectD& rect) {
 void PreviewController::diagram(const RectD& rect) {
     if (!ui_->diagramWindowVisible() || controls_.showPrevious || worker_->running()) return;
     DiagramInput in;
-    in.preview = rp_.preview();
-    in.labPreview = rp_.labPreview();
-    in.width = width_;
-    in.height = height_;
-    in.rect = rect;
-    in.raw = rp_.raw() != 0;
+    setPreviewPixels(in, rp_, width_, height_, rect);
     in.labOutput = rp_.saveFormat() == 2;
     in.gamutArr = rp_.gamutArr();
     in.diagGamutArr = diagGamutArr_.empty() ? nullptr : diagGamutArr_.data();

@@ -12,29 +12,19 @@
 #include <filesystem>
 #include <memory>
 
+#include "bench/bench_dng.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
-#include "tests/support/dng_writer.h"
 
 namespace {
 
-constexpr unsigned kWidth = 6000, kHeight = 4000;
+constexpr unsigned kWidth = dvk::bench::kBenchDngWidth, kHeight = dvk::bench::kBenchDngHeight;
 
 const std::filesystem::path& bench_file() {
     static const std::filesystem::path path = [] {
-        std::filesystem::path p;
-        if (const char* keep = std::getenv("DVK_BENCH_DNG"))
-            p = keep;
-        else
-            p = std::filesystem::temp_directory_path() / "dvk-load-bench-24mp.dng";
-        if (!std::filesystem::exists(p)) {
-            dvk::test::DngSpec s = dvk::test::make_dng_spec(dvk::test::DngLayout::Bayer, kWidth, kHeight);
-            s.white_level = 16383;
-            s.black_level = 512;
-            dvk::test::fill_gradient(s, 24);
-            dvk::test::write_dng(p, s);
-        }
-        return p;
+        const char* keep = std::getenv("DVK_BENCH_DNG");
+        return dvk::bench::ensure_bench_dng(keep ? std::filesystem::path(keep)
+                                                 : std::filesystem::temp_directory_path() / "dvk-load-bench-24mp.dng");
     }();
     return path;
 }

@@ -24,27 +24,16 @@
 #include "app/gamut_diagram.h"
 #include "app/histogram.h"
 #include "app/preview_controller.h"
+#include "bench/bench_dng.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/dispatch.h"
-#include "tests/support/dng_writer.h"
 
 namespace {
 
-constexpr unsigned kWidth = 6000, kHeight = 4000;
-
 const std::filesystem::path& benchFile() {
-    static const std::filesystem::path path = [] {
-        const std::filesystem::path p = std::filesystem::temp_directory_path() / "dvk-window-bench-24mp.dng";
-        if (!std::filesystem::exists(p)) {
-            dvk::test::DngSpec s = dvk::test::make_dng_spec(dvk::test::DngLayout::Bayer, kWidth, kHeight);
-            s.white_level = 16383;
-            s.black_level = 512;
-            dvk::test::fill_gradient(s, 24);
-            dvk::test::write_dng(p, s);
-        }
-        return p;
-    }();
+    static const std::filesystem::path path =
+        dvk::bench::ensure_bench_dng(std::filesystem::temp_directory_path() / "dvk-window-bench-24mp.dng");
     return path;
 }
 

@@ -542,37 +542,49 @@ Grid grid_of(int size, bool in_lab, bool sqrt_shaper) {
     return g;
 }
 
+// Runs each(start, m, at) over n pixels in blocks of at most kApplyBlock,
+// once locate_block(start, m, at) has located the block's m pixels on the grid.
+// Inlined, so that each caller's loop compiles as if written out there.
+template <class LocateBlock, class Each>
+[[gnu::always_inline]] inline void in_located_blocks(std::size_t n, LocateBlock&& locate_block, Each&& each) {
+    Located at;
+    for (std::size_t start = 0; start < n; start += kApplyBlock) {
+        const std::size_t m = std::min(kApplyBlock, n - start);
+        locate_block(start, m, at);
+        each(start, m, at);
+    }
+}
+
 }  // namespace
 
 void Lut3D::apply(float* px, std::size_t n, std::vector<std::size_t>& misses) const {
     const float* tab = table_.data();
     const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
     const std::int32_t diagonal = cell_diagonal();
-    Located at;
     alignas(64) float res[4 * kApplyBlock];
     alignas(64) float out[kApplyBlock];
     alignas(64) std::int32_t taken[kApplyBlock];
-    for (std::size_t start = 0; start < n; start += kApplyBlock) {
-        const std::size_t m = std::min(kApplyBlock, n - start);
-        float* block = px + 3 * start;
-        locate(block, m, g, at);
-        if (post_mode_ == Post::None) {
-            store_interleaved(tab, diagonal, at, m, block, start, misses);
-            continue;
-        }
-        for (std::size_t p = 0; p < m; ++p) {
-            bool exact;
-            const Node r = interpolate(tab, at, p, diagonal, &exact);
-            std::memcpy(res + 4 * p, &r, sizeof r);
-            taken[p] = !exact;
-            if (exact) misses.push_back(start + p);
-        }
-        for (int c = 0; c < 3; ++c) {
-            post_curve(res + c, m, post_.data() + std::size_t(c) * kPostSize, post_scale_, float(kPostSize - 2),
-                       post_mode_ == Post::Encoded, out);
-            put_channel(block, m, out, taken, c);
-        }
-    }
+    in_located_blocks(
+        n, [&](std::size_t start, std::size_t m, Located& at) { locate(px + 3 * start, m, g, at); },
+        [&](std::size_t start, std::size_t m, const Located& at) {
+            float* block = px + 3 * start;
+            if (post_mode_ == Post::None) {
+                store_interleaved(tab, diagonal, at, m, block, start, misses);
+                return;
+            }
+            for (std::size_t p = 0; p < m; ++p) {
+                bool exact;
+                const Node r = interpolate(tab, at, p, diagonal, &exact);
+                std::memcpy(res + 4 * p, &r, sizeof r);
+                taken[p] = !exact;
+                if (exact) misses.push_back(start + p);
+            }
+            for (int c = 0; c < 3; ++c) {
+                post_curve(res + c, m, post_.data() + std::size_t(c) * kPostSize, post_scale_,
+                           float(kPostSize - 2), post_mode_ == Post::Encoded, out);
+                put_channel(block, m, out, taken, c);
+            }
+        });
 }
 
 void Lut3D::apply_planes_in(const float* in0, const float* in1, const float* in2, std::size_t n, float* out,
@@ -580,12 +592,14 @@ void Lut3D::apply_planes_in(const float* in0, const float* in1, const float* in2
     const float* tab = table_.data();
     const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
     const std::int32_t diagonal = cell_diagonal();
-    Located at;
-    for (std::size_t start = 0; start < n; start += kApplyBlock) {
-        const std::size_t m = std::min(kApplyBlock, n - start);
-        locate_planes(in0 + start, in1 + start, in2 + start, m, g, at);
-        store_interleaved(tab, diagonal, at, m, out + 3 * start, start, misses);
-    }
+    in_located_blocks(
+        n,
+        [&](std::size_t start, std::size_t m, Located& at) {
+            locate_planes(in0 + start, in1 + start, in2 + start, m, g, at);
+        },
+        [&](std::size_t start, std::size_t m, const Located& at) {
+            store_interleaved(tab, diagonal, at, m, out + 3 * start, start, misses);
+        });
 }
 
 void Lut3D::apply_planes_out(const float* px, std::size_t n, float* out0, float* out1, float* out2,
@@ -593,19 +607,18 @@ void Lut3D::apply_planes_out(const float* px, std::size_t n, float* out0, float*
     const float* tab = table_.data();
     const Grid g = grid_of(grid_, in_lab_, sqrt_shaper_);
     const std::int32_t diagonal = cell_diagonal();
-    Located at;
-    for (std::size_t start = 0; start < n; start += kApplyBlock) {
-        const std::size_t m = std::min(kApplyBlock, n - start);
-        locate(px + 3 * start, m, g, at);
-        for (std::size_t p = 0; p < m; ++p) {
-            bool exact;
-            const Node r = interpolate(tab, at, p, diagonal, &exact);
-            out0[start + p] = r[0];
-            out1[start + p] = r[1];
-            out2[start + p] = r[2];
-            if (exact) refused.push_back(start + p);
-        }
-    }
+    in_located_blocks(
+        n, [&](std::size_t start, std::size_t m, Located& at) { locate(px + 3 * start, m, g, at); },
+        [&](std::size_t start, std::size_t m, const Located& at) {
+            for (std::size_t p = 0; p < m; ++p) {
+                bool exact;
+                const Node r = interpolate(tab, at, p, diagonal, &exact);
+                out0[start + p] = r[0];
+                out1[start + p] = r[1];
+                out2[start + p] = r[2];
+                if (exact) refused.push_back(start + p);
+            }
+        });
 }
 
 }  // namespace dvk

@@ -12,6 +12,47 @@
 
 namespace dvk {
 
+namespace {
+
+// What a run over row groups found: the largest value of its rows, and
+// whether every chunk could run (each needs its scratch buffer).
+struct RowGroupsRun {
+    int maximum = 0;
+    bool complete = true;
+};
+
+// Runs chunk(first, count, buffer) on the band threads over rows [0, rows) in
+// whole groups: group 0 holds the rows before `origin` (possibly none), group
+// k >= 1 the `group_rows` rows from origin + (k - 1) x group_rows. Each chunk
+// gets a scratch buffer of `buffer_samples` samples and returns the largest
+// value of its rows.
+template <class Chunk>
+RowGroupsRun run_row_groups(unsigned rows, unsigned origin, unsigned group_rows, std::size_t buffer_samples,
+                            Chunk&& chunk) {
+    RowGroupsRun run;
+    std::mutex lock;
+    if (group_rows == 0) group_rows = 1;
+    if (origin > rows) origin = rows;
+    const unsigned groups = 1 + (rows - origin + group_rows - 1) / group_rows;
+    const auto group_start = [&](unsigned k) { return k == 0 ? 0u : std::min(rows, origin + (k - 1) * group_rows); };
+    run_row_chunks(groups, band_thread_count, [&](unsigned first_group, unsigned group_count) {
+        const unsigned first = group_start(first_group);
+        const unsigned count = group_start(first_group + group_count) - first;
+        AlignedBuffer<std::uint16_t> buffer = allocate_aligned<std::uint16_t>(buffer_samples);
+        if (!buffer) {
+            std::lock_guard<std::mutex> hold(lock);
+            run.complete = false;
+            return;
+        }
+        const int m = chunk(first, count, buffer.get());
+        std::lock_guard<std::mutex> hold(lock);
+        run.maximum = std::max(run.maximum, m);
+    });
+    return run;
+}
+
+}  // namespace
+
 bool LibRaw_DVK::begin_image_rows() {
     if ((imgdata.progress_flags & LIBRAW_PROGRESS_THUMB_MASK) < LIBRAW_PROGRESS_LOAD_RAW) return false;
     const libraw_rawdata_t& rd = imgdata.rawdata;
@@ -54,31 +95,12 @@ bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn, unsigned group_
     const unsigned height = S.height, width = S.width, iwidth = S.iwidth;
     const unsigned top = S.top_margin, left = S.left_margin;
     const RowBlack& black = row_black_;
-    int dmax = 0;
-    bool complete = true;
-    std::mutex lock;
     const unsigned rows = S.iheight;
-    if (group_rows == 0) group_rows = 1;
-    if (group_origin > rows) group_origin = rows;
-    // Group 0 holds the rows before the origin (possibly none), group k >= 1
-    // the group_rows rows from origin + (k - 1) x group_rows.
-    const unsigned groups = 1 + (rows - group_origin + group_rows - 1) / group_rows;
-    const auto group_start = [&](unsigned k) {
-        return k == 0 ? 0u : std::min(rows, group_origin + (k - 1) * group_rows);
-    };
-    run_row_chunks(groups, band_thread_count, [&](unsigned first_group, unsigned group_count) {
-        const unsigned first = group_start(first_group);
-        const unsigned count = group_start(first_group + group_count) - first;
-        AlignedBuffer<std::uint16_t> buffer = allocate_aligned<std::uint16_t>(std::size_t(iwidth) * 4);
-        if (!buffer) {
-            std::lock_guard<std::mutex> hold(lock);
-            complete = false;
-            return;
-        }
-        auto* px = reinterpret_cast<std::uint16_t(*)[4]>(buffer.get());
+    const auto chunk = [&](unsigned first, unsigned count, std::uint16_t* buffer) {
+        auto* px = reinterpret_cast<std::uint16_t(*)[4]>(buffer);
         int m = 0;
         for (unsigned y = first; y < first + count; ++y) {
-            std::memset(buffer.get(), 0, std::size_t(iwidth) * 4 * sizeof(std::uint16_t));
+            std::memset(buffer, 0, std::size_t(iwidth) * 4 * sizeof(std::uint16_t));
             // The raw rows of this image row (two at half size), in order.
             const unsigned row_end = std::min(height, (y + 1) << shrink);
             for (unsigned row = y << shrink; row < row_end; ++row) {
@@ -118,11 +140,11 @@ bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn, unsigned group_
             }
             row_fn(y, px);
         }
-        std::lock_guard<std::mutex> hold(lock);
-        dmax = std::max(dmax, m);
-    });
-    imgdata.color.data_maximum = black.subtract ? unsigned(dmax) & 0xffff : unsigned(dmax);
-    return complete;
+        return m;
+    };
+    const RowGroupsRun run = run_row_groups(rows, group_origin, group_rows, std::size_t(iwidth) * 4, chunk);
+    imgdata.color.data_maximum = black.subtract ? unsigned(run.maximum) & 0xffff : unsigned(run.maximum);
+    return run.complete;
 }
 
 bool LibRaw_DVK::image_site_rows_on_threads(const SiteRowFn& row_fn, unsigned group_origin, unsigned group_rows) {
@@ -134,28 +156,10 @@ bool LibRaw_DVK::image_site_rows_on_threads(const SiteRowFn& row_fn, unsigned gr
     const unsigned width = S.width, iwidth = S.iwidth;
     const unsigned top = S.top_margin, left = S.left_margin;
     const RowBlack& black = row_black_;
-    int dmax = 0;
-    bool complete = true;
-    std::mutex lock;
     // Row y of the image is raw row y (rows past the raw frame stay 0, as
     // the four-channel rows leave them).
     const unsigned rows = S.iheight, raw_rows = S.height;
-    if (group_rows == 0) group_rows = 1;
-    if (group_origin > rows) group_origin = rows;
-    const unsigned groups = 1 + (rows - group_origin + group_rows - 1) / group_rows;
-    const auto group_start = [&](unsigned k) {
-        return k == 0 ? 0u : std::min(rows, group_origin + (k - 1) * group_rows);
-    };
-    run_row_chunks(groups, band_thread_count, [&](unsigned first_group, unsigned group_count) {
-        const unsigned first = group_start(first_group);
-        const unsigned count = group_start(first_group + group_count) - first;
-        AlignedBuffer<std::uint16_t> buffer = allocate_aligned<std::uint16_t>(iwidth);
-        if (!buffer) {
-            std::lock_guard<std::mutex> hold(lock);
-            complete = false;
-            return;
-        }
-        std::uint16_t* out = buffer.get();
+    const auto chunk = [&](unsigned first, unsigned count, std::uint16_t* out) {
         int m = 0;
         for (unsigned y = first; y < first + count; ++y) {
             unsigned char colour[kPeriod];
@@ -186,11 +190,11 @@ bool LibRaw_DVK::image_site_rows_on_threads(const SiteRowFn& row_fn, unsigned gr
             if (n < iwidth) std::memset(out + n, 0, std::size_t(iwidth - n) * sizeof(std::uint16_t));
             row_fn(y, out, colour);
         }
-        std::lock_guard<std::mutex> hold(lock);
-        dmax = std::max(dmax, m);
-    });
-    imgdata.color.data_maximum = black.subtract ? unsigned(dmax) & 0xffff : unsigned(dmax);
-    return complete;
+        return m;
+    };
+    const RowGroupsRun run = run_row_groups(rows, group_origin, group_rows, iwidth, chunk);
+    imgdata.color.data_maximum = black.subtract ? unsigned(run.maximum) & 0xffff : unsigned(run.maximum);
+    return run.complete;
 }
 
 }  // namespace dvk

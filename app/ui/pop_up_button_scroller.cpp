@@ -3,20 +3,12 @@
 #include <QtGui/QStandardItemModel>
 #include <QtGui/QWheelEvent>
 
-#include "app/ui/text_field_scroller.h"
+#include "app/ui/wheel_steps.h"
 
 namespace dvk {
 
 ScrollAccumulator PopUpButtonScroller::accumulator_;
-
-namespace {
-
-std::function<bool()>& dontScroll() {
-    static std::function<bool()> query;
-    return query;
-}
-
-}  // namespace
+std::function<bool()> PopUpButtonScroller::dontScroll_;
 
 PopUpButtonScroller::PopUpButtonScroller(QWidget* parent) : QComboBox(parent) {
     setFocusPolicy(Qt::StrongFocus);
@@ -27,7 +19,7 @@ PopUpButtonScroller::PopUpButtonScroller(QWidget* parent) : QComboBox(parent) {
     connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int) { emit tagChosen(selectedTag()); });
 }
 
-void PopUpButtonScroller::setDontMouseScrollValues(std::function<bool()> query) { dontScroll() = std::move(query); }
+void PopUpButtonScroller::setDontMouseScrollValues(std::function<bool()> query) { dontScroll_ = std::move(query); }
 
 void PopUpButtonScroller::addTaggedItem(const QString& title, long tag, bool enabled) {
     addItem(title, QVariant::fromValue<qlonglong>(tag));
@@ -59,15 +51,9 @@ std::vector<PopUpItem> PopUpButtonScroller::items() const {
 }
 
 void PopUpButtonScroller::wheelEvent(QWheelEvent* event) {
-    if (!isEnabled() || tag_ == 0 || (dontScroll() && dontScroll()())) {
-        event->ignore();
-        return;
-    }
-    const double deltaY = event->angleDelta().y() / 120.0;
-    event->accept();
-    if (!accumulator_.step(deltaY, scrollPhaseOf(event))) return;
-    const double e = scrollDirection(deltaY, event->inverted());
-    const std::optional<int> next = scrolledPopUpIndex(items(), currentIndex(), e);
+    const std::optional<double> e = wheelStepDirection(event, isEnabled() && tag_ != 0, dontScroll_, accumulator_);
+    if (!e) return;
+    const std::optional<int> next = scrolledPopUpIndex(items(), currentIndex(), *e);
     if (!next) return;
     setCursor(Qt::BlankCursor);
     {
@@ -77,12 +63,8 @@ void PopUpButtonScroller::wheelEvent(QWheelEvent* event) {
     emit tagChosen(selectedTag());
 }
 
-}  // namespace dvk
-
-namespace dvk {
-
 void PopUpButtonScroller::mouseMoveEvent(QMouseEvent* event) {
-    if (cursor().shape() == Qt::BlankCursor) unsetCursor();
+    showCursorHiddenByWheel(this);
     QComboBox::mouseMoveEvent(event);
 }
 

@@ -38,6 +38,7 @@ protected:
 private:
     int tag_ = 0;
     static ScrollAccumulator accumulator_;
+    static std::function<bool()> dontScroll_;
 };
 
 }  // namespace dvk

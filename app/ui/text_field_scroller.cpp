@@ -3,33 +3,15 @@
 #include <QtGui/QWheelEvent>
 
 #include "app/number_text.h"
+#include "app/ui/wheel_steps.h"
 
 namespace dvk {
 
 ScrollAccumulator TextFieldScroller::accumulator_;
-
-namespace {
-
-std::function<bool()>& dontScroll() {
-    static std::function<bool()> query;
-    return query;
-}
-
-}  // namespace
+std::function<bool()> TextFieldScroller::dontScroll_;
 
 QValidator::State NumberFilter::validate(QString& input, int&) const {
     return isPartialNumberValid(input.toStdString()) ? Acceptable : Invalid;
-}
-
-unsigned scrollPhaseOf(const QWheelEvent* event) {
-    switch (event->phase()) {
-    case Qt::NoScrollPhase: return kNoPhase;
-    case Qt::ScrollBegin: return kPhaseBegan;
-    case Qt::ScrollUpdate:
-    case Qt::ScrollMomentum: return kPhaseChanged;
-    case Qt::ScrollEnd: return kPhaseEnded;
-    }
-    return kNoPhase;
 }
 
 TextFieldScroller::TextFieldScroller(QWidget* parent) : QLineEdit(parent) {
@@ -43,7 +25,7 @@ TextFieldScroller::TextFieldScroller(QWidget* parent) : QLineEdit(parent) {
     });
 }
 
-void TextFieldScroller::setDontMouseScrollValues(std::function<bool()> query) { dontScroll() = std::move(query); }
+void TextFieldScroller::setDontMouseScrollValues(std::function<bool()> query) { dontScroll_ = std::move(query); }
 
 double TextFieldScroller::value() const { return numberFromText(text().toStdString()); }
 
@@ -55,15 +37,9 @@ void TextFieldScroller::showValue(double v, int decimals) {
 }
 
 void TextFieldScroller::wheelEvent(QWheelEvent* event) {
-    if (!isEnabled() || isReadOnly() || (dontScroll() && dontScroll()())) {
-        event->ignore();
-        return;
-    }
-    const double deltaY = event->angleDelta().y() / 120.0;
-    event->accept();
-    if (!accumulator_.step(deltaY, scrollPhaseOf(event))) return;
-    const double e = scrollDirection(deltaY, event->inverted());
-    const std::optional<float> next = scrolledFieldValue(static_cast<float>(value()), tag_, e);
+    const std::optional<double> e = wheelStepDirection(event, isEnabled() && !isReadOnly(), dontScroll_, accumulator_);
+    if (!e) return;
+    const std::optional<float> next = scrolledFieldValue(static_cast<float>(value()), tag_, *e);
     if (!next) return;
     showValue(*next, decimals_);
     setCursor(Qt::BlankCursor);
@@ -71,7 +47,7 @@ void TextFieldScroller::wheelEvent(QWheelEvent* event) {
 }
 
 void TextFieldScroller::mouseMoveEvent(QMouseEvent* event) {
-    if (cursor().shape() == Qt::BlankCursor) unsetCursor();
+    showCursorHiddenByWheel(this);
     QLineEdit::mouseMoveEvent(event);
 }
 

@@ -50,9 +50,7 @@ private:
     int tag_ = 0;
     int decimals_ = 2;
     static ScrollAccumulator accumulator_;
+    static std::function<bool()> dontScroll_;
 };
-
-// The phase of a wheel event as the scroll rules know it.
-unsigned scrollPhaseOf(const QWheelEvent* event);
 
 }  // namespace dvk

@@ -5,6 +5,7 @@
 
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/dvklib.h"
+#include "pipeline/stages/mirrored_window.h"
 #include "pipeline/vector_math.h"
 
 namespace dvk {
@@ -142,36 +143,17 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
     // blurred rows wait in a ring meanwhile, and the image rows keep their
     // values until emitted. When the image is too short for the mirror to
     // stay within it, a copy of the whole image serves instead.
-    const bool whole_copy = h < r + 2;
+    MirroredRows source(image_rows, h, row_floats, r, ready);
     const long bottom = h - 2 * r - 2;  // rows from here on may be read again through the bottom mirror
     const std::size_t pending_rows = static_cast<std::size_t>(std::min<long>(h, 3 * r + 3 + kBlockRows));
-    AlignedBuffer<float> copy = whole_copy ? allocate_aligned<float>(static_cast<std::size_t>(h) * row_floats)
-                                           : AlignedBuffer<float>();
     AlignedBuffer<double> sums = allocate_aligned_zeroed<double>(n);
     AlignedBuffer<double> across = allocate_aligned<double>(8 * n);
     AlignedBuffer<float> vrows = allocate_aligned<float>(kBlockRows * n);
     AlignedBuffer<float> pending = allocate_aligned<float>(pending_rows * n);
-    if ((whole_copy && !copy) || !sums || !across || !vrows || !pending) return false;
-    // Rows [0, made) have been handed to `ready`.
-    long made = 0;
-    const auto make_through = [&](long m) {
-        if (ready && m >= made) {
-            ready(static_cast<unsigned>(made), static_cast<unsigned>(m + 1));
-            made = m + 1;
-        }
-    };
-    if (whole_copy) {
-        make_through(h - 1);
-        for (long y = 0; y < h; ++y)
-            std::memcpy(copy.get() + static_cast<std::size_t>(y) * row_floats, image_rows[y], row_floats * sizeof(float));
-    }
+    if (!source.ok() || !sums || !across || !vrows || !pending) return false;
+    source.begin();
     // The original values of row y (mirrored), from its first blurred channel.
-    const auto row_at = [&](long y) -> const float* {
-        const long m = mirror_index(y, h);
-        if (whole_copy) return copy.get() + static_cast<std::size_t>(m) * row_floats + first;
-        make_through(m);
-        return image_rows[m] + first;
-    };
+    const auto row_at = [&](long y) -> const float* { return source.row(y) + first; };
     for (long y = -r - 1; y <= r - 1; ++y) {
         const float* src = row_at(y);
         for (std::size_t x = 0; x < width; ++x)
@@ -179,16 +161,11 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
                 sums[x * static_cast<std::size_t>(count) + static_cast<std::size_t>(c)] +=
                     src[x * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)];
     }
-    std::vector<long> add_col(width), sub_col(width), start_col;
-    for (long x = 0; x < w; ++x) {
-        add_col[static_cast<std::size_t>(x)] = mirror_index(x + r, w);
-        sub_col[static_cast<std::size_t>(x)] = mirror_index(x - r - 1, w);
-    }
-    for (long x = -r - 1; x <= r - 1; ++x) start_col.push_back(mirror_index(x, w));
-    const long* ac = add_col.data();
-    const long* sc = sub_col.data();
-    const long* st = start_col.data();
-    const std::size_t starts = start_col.size();
+    const MirroredColumns columns = mirrored_columns(w, r);
+    const long* ac = columns.add.data();
+    const long* sc = columns.sub.data();
+    const long* st = columns.start.data();
+    const std::size_t starts = columns.start.size();
     const auto blurred_row = [&](long y) { return pending.get() + static_cast<std::size_t>(y) % pending_rows * n; };
     const float* v[kBlockRows];
     float* o[kBlockRows];
@@ -213,7 +190,7 @@ bool box_blur_rows(float* const* image_rows, int channels, int first, int count,
             }
             break;
         }
-        make_through(y0 + rows - 1);
+        source.make_through(y0 + rows - 1);
         // Rows the steps so far were the last to read.
         const long passed = std::min(y0 + rows - 1 - r - 1, bottom - 1);
         for (; next_emit <= passed; ++next_emit) emit(static_cast<unsigned>(next_emit), blurred_row(next_emit));

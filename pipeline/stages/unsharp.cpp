@@ -8,6 +8,7 @@
 #include "pipeline/aligned_buffer.h"
 #include "pipeline/stages/box_blur.h"
 #include "pipeline/stages/detail_stages.h"
+#include "pipeline/stages/mirrored_window.h"
 #include "pipeline/stages/stage_support.h"
 #include "pipeline/vector_math.h"
 
@@ -173,49 +174,29 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
     // it (r + 1 rows on, or at the end for the rows the bottom mirror reads
     // again), its blurred sites waiting in a ring meanwhile; a band too short
     // for the mirror to stay within it is read from a copy.
-    const bool whole_copy = h < r + 2;
+    MirroredRows source(rows, h, row_floats, r, ready);
     const long bottom = h - 2 * r - 2;
     const std::size_t pending_rows = static_cast<std::size_t>(std::min<long>(h, 3 * r + 3 + kBlockRows));
-    AlignedBuffer<float> copy = whole_copy ? allocate_aligned<float>(static_cast<std::size_t>(h) * row_floats)
-                                           : AlignedBuffer<float>();
     AlignedBuffer<double> sums = allocate_aligned_zeroed<double>(row_floats);
     AlignedBuffer<float> vrows = allocate_aligned<float>(kBlockRows * row_floats);
     AlignedBuffer<double> across = allocate_aligned<double>(kBlockRows * static_cast<std::size_t>(width));
     AlignedBuffer<float> pending = allocate_aligned<float>(pending_rows * static_cast<std::size_t>(width));
     AlignedBuffer<float> line = allocate_aligned<float>(width);
-    if ((whole_copy && !copy) || !sums || !vrows || !across || !pending || !line) {
+    if (!source.ok() || !sums || !vrows || !across || !pending || !line) {
         report("rgbg_unsharp_channels", width, height);
         return true;
     }
-    // Rows [0, made) have been handed to `ready`.
-    long made = 0;
-    const auto make_through = [&](long m) {
-        if (ready && m >= made) {
-            ready(static_cast<unsigned>(made), static_cast<unsigned>(m + 1));
-            made = m + 1;
-        }
-    };
-    if (whole_copy) {
-        make_through(h - 1);
-        for (long y = 0; y < h; ++y)
-            std::memcpy(copy.get() + static_cast<std::size_t>(y) * row_floats, rows[y], row_floats * sizeof(float));
-    }
-    const auto row_at = [&](long y) -> const float* {
-        const long m = mirror_index(y, h);
-        if (whole_copy) return copy.get() + static_cast<std::size_t>(m) * row_floats;
-        make_through(m);
-        return rows[m];
-    };
+    source.begin();
+    const auto row_at = [&](long y) { return source.row(y); };
     for (long y = -r - 1; y <= r - 1; ++y) {
         const float* src = row_at(y);
         for (std::size_t i = 0; i < row_floats; ++i) sums[i] += src[i];
     }
-    std::vector<long> add_col(width), sub_col(width), start_col;
-    for (long x = 0; x < w; ++x) {
-        add_col[static_cast<std::size_t>(x)] = mirror_index(x + r, w);
-        sub_col[static_cast<std::size_t>(x)] = mirror_index(x - r - 1, w);
-    }
-    for (long x = -r - 1; x <= r - 1; ++x) start_col.push_back(mirror_index(x, w));
+    const MirroredColumns columns = mirrored_columns(w, r);
+    const long* add_col = columns.add.data();
+    const long* sub_col = columns.sub.data();
+    const long* start_col = columns.start.data();
+    const std::size_t starts = columns.start.size();
     const auto vrow = [&](long k) { return vrows.get() + static_cast<std::size_t>(k) * row_floats; };
     const auto blurred_row = [&](long y) {
         return pending.get() + static_cast<std::size_t>(y) % pending_rows * static_cast<std::size_t>(width);
@@ -246,19 +227,18 @@ bool rgbg_unsharp_sites(DVKLib* d, float* const* rows, unsigned width, unsigned 
                 for (long j = 0; j < kGroup; ++j) v[j] = vrow(ks[g + std::min(j, m - 1)]);
                 double* out[kGroup];
                 if (m == kGroup) {
-                    sum_sites_across<kGroup>(v, c[0], c[1], add_col.data(), sub_col.data(), start_col.data(),
-                                             start_col.size(), w, across.get());
+                    sum_sites_across<kGroup>(v, c[0], c[1], add_col, sub_col, start_col, starts, w, across.get());
                     for (long j = 0; j < kGroup; ++j) out[j] = across.get() + static_cast<std::size_t>(j) * width;
                 } else {
                     for (long j = 0; j < m; ++j)
-                        sum_sites_across<1>(v + j, c[0], c[1], add_col.data(), sub_col.data(), start_col.data(),
-                                            start_col.size(), w, across.get() + static_cast<std::size_t>(j) * width);
+                        sum_sites_across<1>(v + j, c[0], c[1], add_col, sub_col, start_col, starts, w,
+                                            across.get() + static_cast<std::size_t>(j) * width);
                     for (long j = 0; j < m; ++j) out[j] = across.get() + static_cast<std::size_t>(j) * width;
                 }
                 for (long j = 0; j < m; ++j) divide_site_sums(out[j], width, divisor, blurred_row(y0 + ks[g + j]));
             }
         }
-        make_through(y0 + n - 1);
+        source.make_through(y0 + n - 1);
         const long passed = std::min(y0 + n - 1 - r - 1, bottom - 1);
         for (; next_emit <= passed; ++next_emit) mask(next_emit);
     }

@@ -141,11 +141,15 @@ protected:
     void SetUp() override {
         ControllerFixture::SetUp();
         setMainExecutor(queue.executor());
+        // The main thread waits as the program's does: running its queue
+        // (a controller that goes joins its threads).
+        setMainThreadPump([this](const std::function<bool()>& done) { runFor(1min, done); });
         // The metadata text is not what these tests look at.
         setExiftoolProgram("/bin/true");
     }
     void TearDown() override {
         runUntilIdle();
+        setMainThreadPump({});
         setMainExecutor({});
         controller->stopRoads();
         setExiftoolProgram("");

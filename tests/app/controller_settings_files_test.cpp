@@ -2,7 +2,6 @@
 // selector, and settings files for many raw files at once, on real and
 // synthetic raw files.
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "app/controller_ui.h"
@@ -11,16 +10,12 @@
 #include "app/profile_menu.h"
 #include "platform/pasteboard.h"
 #include "tests/app/controller_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 bool has_line_starting(const std::string& text, const std::string& start) {
     return text.rfind(start, 0) == 0 || text.find("\n" + start) != std::string::npos;

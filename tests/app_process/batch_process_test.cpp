@@ -12,12 +12,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <thread>
 
 #include "app/batch_export.h"
 #include "tests/support/dng_writer.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 extern char** environ;
@@ -26,11 +26,6 @@ namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A home of XDG folders and a folder of raw files: links to one synthetic DNG.
 struct BatchHome {

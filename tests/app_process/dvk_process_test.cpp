@@ -4,23 +4,18 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "app/history_migration.h"
 #include "app/history_store.h"
 #include "app/startup_log.h"
 #include "tests/support/run_command.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A home of XDG folders for one run of the programs.
 struct Home {

@@ -10,23 +10,17 @@
 #include <QtCore/QLockFile>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "app/single_instance.h"
 #include "tests/support/run_command.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::size_t count(const std::string& text, const std::string& part) {
     std::size_t n = 0;

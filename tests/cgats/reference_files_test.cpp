@@ -6,28 +6,22 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "profiling/cgats/cgats.h"
 #include "tests/cgats/cgats_test_util.h"
 #include "tests/support/run_command.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::read_file;
 
 const fs::path kRefDir = "/usr/share/color/argyll/ref";
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs a shell command; its exit status, with standard output in out.
 int run(const std::string& cmd, std::string* out = nullptr) {
@@ -197,7 +191,7 @@ TEST(CgatsColprof, MeasurementFileMakesAProfile) {
     const fs::path ti3 = dir / "measure.ti3";
     const fs::path icc = dir / "camera.icc";
     ASSERT_EQ(c->write_name(ti3.c_str()), 0) << c->err();
-    const std::string text = slurp(ti3);
+    const std::string text = read_file(ti3);
     EXPECT_EQ(text.rfind("CTI3   \n\nDESCRIPTOR \"DVK test \"\"camera\"\"\"\nORIGINATOR \"DVK\"\n", 0), 0u) << text;
 
     std::string log;
@@ -207,7 +201,7 @@ TEST(CgatsColprof, MeasurementFileMakesAProfile) {
     const int status = run(cmd, &log);
     EXPECT_EQ(status, 0) << log;
     ASSERT_TRUE(fs::exists(icc)) << log;
-    const std::string profile = slurp(icc);
+    const std::string profile = read_file(icc);
     ASSERT_GT(profile.size(), 128u);
     EXPECT_EQ(profile.substr(36, 4), "acsp");
     EXPECT_EQ(profile.substr(12, 4), "scnr");  // an input profile

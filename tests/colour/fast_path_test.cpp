@@ -20,18 +20,15 @@
 #include "colour/profile_lookup.h"
 #include "pipeline/dvklib.h"
 #include "pipeline/stages/lab_adjust.h"
+#include "tests/colour/table_errors.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk {
 namespace {
 
 class ThreadsFour : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = band_thread_count;
-        band_thread_count = 4;
-    }
-    void TearDown() override { band_thread_count = saved_; }
-    int saved_ = 1;
+    test::BandThreadCount threads_{4};
 };
 
 using ParallelChunks = ThreadsFour;
@@ -65,11 +62,6 @@ TEST_F(ParallelChunks, EveryItemOnceInPiecesOfAtLeastTheMinimum) {
     }
 }
 
-double lab_distance(const float* a, const float* b) {
-    return std::sqrt(double(a[0] - b[0]) * (a[0] - b[0]) + double(a[1] - b[1]) * (a[1] - b[1]) +
-                     double(a[2] - b[2]) * (a[2] - b[2]));
-}
-
 // Random CIELab within the table's domain.
 std::vector<float> random_lab(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -83,18 +75,9 @@ std::vector<float> random_lab(std::size_t n, unsigned seed) {
     return px;
 }
 
-// Sorted errors of the table against `exact`; refused pixels take the exact
-// transform.
+// Sorted errors of the table against `exact` at random Lab inputs.
 std::vector<double> lab_table_errors(const Lut3D& lut, const Lut3D::Convert& exact, std::size_t n) {
-    std::vector<float> px = random_lab(n, 9), want = px;
-    exact(want.data(), n);
-    std::vector<std::size_t> misses;
-    lut.apply(px.data(), n, misses);
-    for (std::size_t m : misses) exact(&px[3 * m], 1);
-    std::vector<double> e(n);
-    for (std::size_t i = 0; i < n; ++i) e[i] = lab_distance(&px[3 * i], &want[3 * i]);
-    std::sort(e.begin(), e.end());
-    return e;
+    return test::sorted_table_errors(lut, exact, random_lab(n, 9));
 }
 
 // A Lab-to-Lab map that is affine: linear on any cell, so the coarse grid

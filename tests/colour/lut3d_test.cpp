@@ -3,45 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "colour/lut3d.h"
 #include "pipeline/dvklib.h"
+#include "tests/colour/table_errors.h"
+#include "tests/support/engine_state.h"
 
 namespace dvk {
 namespace {
 
-double lab_distance(const float* a, const float* b) {
-    return std::sqrt(double(a[0] - b[0]) * (a[0] - b[0]) + double(a[1] - b[1]) * (a[1] - b[1]) +
-                     double(a[2] - b[2]) * (a[2] - b[2]));
-}
-
-// Errors of the table against `exact` at uniformly random RGB inputs, sorted;
-// pixels the table refuses take the exact transform, as the conversions do.
+// Errors of the table against `exact` at uniformly random RGB inputs, sorted.
 std::vector<double> table_errors(const Lut3D& lut, const Lut3D::Convert& exact, std::size_t n) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<float> px(3 * n);
     for (float& v : px) v = unit(rng);
-    std::vector<float> want = px;
-    exact(want.data(), n);
-    std::vector<std::size_t> misses;
-    lut.apply(px.data(), n, misses);
-    for (std::size_t m : misses) exact(&px[3 * m], 1);
-    std::vector<double> e(n);
-    for (std::size_t i = 0; i < n; ++i) e[i] = lab_distance(&px[3 * i], &want[3 * i]);
-    std::sort(e.begin(), e.end());
-    return e;
+    return test::sorted_table_errors(lut, exact, std::move(px));
 }
 
 class Lut3DTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = band_thread_count;
-        band_thread_count = 4;
-    }
-    void TearDown() override { band_thread_count = saved_; }
-    int saved_ = 1;
+    test::BandThreadCount threads_{4};
 };
 
 // An affine RGB -> Lab-like map: every cell is linear, none is left to the

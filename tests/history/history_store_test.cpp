@@ -4,23 +4,19 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <iterator>
 #include <latch>
 #include <set>
 #include <thread>
 
 #include "app/history_store.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
+using test::read_file;
 using test::TempDir;
-
-std::string read_bytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 HistoryMO record(const std::string& source, double date) {
     HistoryMO r;
@@ -138,7 +134,7 @@ TEST(HistoryStore, AFileThatIsNoStoreStaysClosedAndUntouched) {
         std::ofstream out(path, std::ios::binary);
         for (int i = 0; i < 3000; ++i) out << "not a database " << i << "\n";
     }
-    const std::string before = read_bytes(path);
+    const std::string before = read_file(path);
     {
         HistoryStore store(path.string(), {.busyTimeoutMs = 100});
         EXPECT_FALSE(store.isOpen());
@@ -150,7 +146,7 @@ TEST(HistoryStore, AFileThatIsNoStoreStaysClosedAndUntouched) {
         EXPECT_NE(error.find("not open"), std::string::npos);
         EXPECT_EQ(store.connection(), nullptr);
     }
-    EXPECT_EQ(read_bytes(path), before);
+    EXPECT_EQ(read_file(path), before);
     EXPECT_FALSE(std::filesystem::exists(dir / "DVK2.db-wal"));
 }
 

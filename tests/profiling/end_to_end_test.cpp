@@ -68,7 +68,7 @@ TEST_F(EndToEnd, ProfileFromTheChartBeatsTheBuiltInChoice) {
     cmsCloseProfile(h);
 
     // The TI3 holds the 24 patches in reading order, no synthetic ones.
-    const std::string text = slurp(ti3);
+    const std::string text = read_file(ti3);
     std::istringstream lines(text.substr(text.find("BEGIN_DATA\n") + 11));
     std::vector<std::string> ids;
     for (std::string line; std::getline(lines, line) && line != "END_DATA";) ids.push_back(line.substr(0, line.find(' ')));

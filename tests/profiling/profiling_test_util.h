@@ -7,14 +7,9 @@
 #include <sstream>
 #include <string>
 
-namespace dvk::test {
+#include "tests/support/test_files.h"
 
-inline std::string slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+namespace dvk::test {
 
 inline void spit(const std::filesystem::path& p, const std::string& text) {
     std::ofstream out(p, std::ios::binary);

@@ -153,7 +153,7 @@ std::string write_sample_ti3(const fs::path& path) {
     EXPECT_FALSE(add_ti3_set(c.get(), nullptr, lab3, nullptr, rgb3, sd3));
     EXPECT_FALSE(add_ti3_set(c.get(), "", lab3, nullptr, rgb3, sd3));
     EXPECT_EQ(c->write_name(path.c_str()), 0) << c->err();
-    return test::slurp(path);
+    return test::read_file(path);
 }
 
 const char* const kSampleTi3 =

@@ -96,7 +96,7 @@ TEST_F(ColprofTest, FailedRunsChangeNothing) {
         colprof_.setWrites(writes);
         workflow_->appendToProfTextView("", true);
         make(target);
-        EXPECT_EQ(slurp(target), "the profile made last week") << writes;
+        EXPECT_EQ(read_file(target), "the profile made last week") << writes;
         EXPECT_EQ(defaults_->stringForKey("ProfileFile"), "") << writes;
         EXPECT_EQ(host_->menuRebuilds, 0) << writes;
         EXPECT_TRUE(tmpFiles().empty()) << writes;
@@ -164,7 +164,7 @@ TEST_F(ColprofTest, CancelledPanelAndUnwritableTi3LeaveNoTemporaryFile) {
     workflow_->saveProfile();  // no answer: cancelled
     workflow_->waitForProfileRun();
     EXPECT_EQ(tmpFiles(), std::vector<std::string>{"dvkprofilertmp.ti3"});
-    EXPECT_EQ(slurp(dir_ / "victim"), "keep");
+    EXPECT_EQ(read_file(dir_ / "victim"), "keep");
     EXPECT_FALSE(fs::exists(dir_ / "bin" / "ti3s"));  // colprof never ran
 }
 

@@ -117,7 +117,7 @@ void StandInColprof::setWrites(const std::string& what) { spit(dir_ / "writes", 
 
 namespace {
 std::vector<std::string> lines_of(const fs::path& p) {
-    std::istringstream in(slurp(p));
+    std::istringstream in(read_file(p));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
@@ -126,7 +126,7 @@ std::vector<std::string> lines_of(const fs::path& p) {
 
 std::vector<std::string> StandInColprof::arguments() const { return lines_of(dir_ / "args"); }
 std::vector<std::string> StandInColprof::ti3Paths() const { return lines_of(dir_ / "ti3s"); }
-std::string StandInColprof::lastTI3() const { return slurp(dir_ / "seen.ti3"); }
+std::string StandInColprof::lastTI3() const { return read_file(dir_ / "seen.ti3"); }
 
 WorkflowTest::WorkflowTest() {
     fs::create_directories(dir_ / "tmp");

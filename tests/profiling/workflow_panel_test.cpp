@@ -125,8 +125,8 @@ TEST_F(WorkflowTest, ReferencePopUpListsTemplatesAndLoadsTheChosenOne) {
               std::string::npos);
     workflow_->closeProfilingWindow();
 
-    spit(templates / "b.cie", slurp(writeReference("x.cie", {"P1", "P2", "DVKWHT", "dvkblk", "P3"})));
-    spit(templates / "a.Q60", slurp(writeReference("y.cie", {"Q1"})));
+    spit(templates / "b.cie", read_file(writeReference("x.cie", {"P1", "P2", "DVKWHT", "dvkblk", "P3"})));
+    spit(templates / "a.Q60", read_file(writeReference("y.cie", {"Q1"})));
     spit(templates / "notes.txt", "no reference");
     fs::create_directories(templates / "sub.cie");
     defaults_->setString("CIEFile", "/elsewhere/b.cie");

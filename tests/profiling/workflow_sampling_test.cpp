@@ -100,7 +100,7 @@ TEST_F(WorkflowTest, TI3FileWrittenThroughTheSavePanelInAnyLocale) {
     EXPECT_EQ(platform_.savePanels.back().types, std::vector<std::string>{"ti3"});
     EXPECT_EQ(defaults_->stringForKey("TI3File"), path + ".ti3");
     EXPECT_NE(workflow_->log().find("File " + path + ".ti3 written\n"), std::string::npos) << workflow_->log();
-    const std::string text = slurp(path + ".ti3");
+    const std::string text = read_file(path + ".ti3");
     const std::string rows =
         "BEGIN_DATA\n"
         "A1 10.000 10.000 10.000 12.000 11.000 11.000 0.10000 0.10000 0.10000 \n"
@@ -115,7 +115,7 @@ TEST_F(WorkflowTest, TI3FileWrittenThroughTheSavePanelInAnyLocale) {
     GermanLocale german;
     ASSERT_TRUE(german.ok()) << "the de_DE.UTF-8 locale is missing: run scripts/install-deps";
     ASSERT_TRUE(workflow_->saveTI3File(std::nullopt));
-    EXPECT_EQ(without_created(slurp(path + ".ti3")), without_created(text));
+    EXPECT_EQ(without_created(read_file(path + ".ti3")), without_created(text));
 }
 
 TEST_F(WorkflowTest, FillEnforcedWBWithFewAndManyPatches) {

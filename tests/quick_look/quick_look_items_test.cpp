@@ -1,21 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "app/quick_look_items.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string touch(const fs::path& p) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << "x";
-    return p.string();
-}
+using test::touch;
 
 TEST(QuickLookItems, DestinationThenSiblingsThenSourceNoneTwice) {
     test::TempDir dir;

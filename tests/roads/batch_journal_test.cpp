@@ -14,17 +14,13 @@
 #include "app/batch_export.h"
 #include "app/batch_journal.h"
 #include "pipeline/writers/output_naming.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_text(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct SimulatedBatch {
     TempDir dir;
@@ -98,13 +94,13 @@ TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutO
             for (const auto& e : fs::directory_iterator(b.out)) {
                 const std::string name = e.path().filename().string();
                 ASSERT_NE(name[0], '.') << "a temporary file is left: " << name;
-                (read_text(e.path()) == "new" ? news : olds).push_back(name);
+                (read_file(e.path()) == "new" ? news : olds).push_back(name);
             }
             EXPECT_EQ(news.size(), std::size_t(kItems));
             EXPECT_EQ(olds.size(), dontOverwrite ? std::size_t(kItems) : 0u);
             const std::vector<std::string> saved = *readBatchSavedList(resumed.savedFile());
             ASSERT_EQ(saved.size(), std::size_t(kItems));
-            for (const std::string& p : saved) EXPECT_EQ(read_text(p), "new") << p;
+            for (const std::string& p : saved) EXPECT_EQ(read_file(p), "new") << p;
             EXPECT_FALSE(fs::exists(resumed.listFile()));
             EXPECT_FALSE(fs::exists(resumed.markerFile()));
             EXPECT_EQ(std::distance(fs::directory_iterator(b.dir / "support"), fs::directory_iterator()), 1);

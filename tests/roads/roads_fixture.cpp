@@ -3,13 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <thread>
 
 #include "app/exiftool.h"
-#include "platform/user_defaults.h"
+#include "tests/support/scratch_folders_environment.h"
 
 namespace dvk::test {
 
@@ -19,21 +17,7 @@ namespace {
 
 // Scratch data and config folders for the whole binary: the roads write the
 // update-feed default, and nothing of the user's may leak in.
-class RoadsEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        dir_ = std::make_unique<TempDir>();
-        setenv("XDG_DATA_HOME", (dir_->path() / "data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (dir_->path() / "config").c_str(), 1);
-        UserDefaults::standard().reload();
-    }
-    void TearDown() override { dir_.reset(); }
-
-private:
-    std::unique_ptr<TempDir> dir_;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new RoadsEnvironment);
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ScratchFoldersEnvironment);
 
 }  // namespace
 

@@ -7,21 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "app/editors_button_items.h"
 #include "tests/roads/roads_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace dvk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_text(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::uint32_t tiff_width(const std::string& path) {
     TIFF* t = TIFFOpen(path.c_str(), "r");
@@ -69,7 +64,7 @@ TEST_F(SaveRoad, SaveNumbersAroundAnExistingFileSaveAsOverwritesTheChosenOneAndH
     std::ofstream(tiff) << "old";
     controller->saveFile();
     controller->waitForRoads();
-    EXPECT_EQ(read_text(tiff), "old");
+    EXPECT_EQ(read_file(tiff), "old");
     const std::uint32_t half = tiff_width(photos() + "/p/x-001.tiff");
 
     raw().setInterpolation(0);
@@ -116,7 +111,7 @@ TEST_F(SaveRoad, TheEditorGetsTheFileWithItsTagsAndThreeVariablesTheProgramNever
     controller->waitForRoads();
     for (int i = 0; i < 500 && !fs::exists(seen); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::string out = photos() + "/p/x.tiff";
-    EXPECT_EQ(read_text(seen),
+    EXPECT_EQ(read_file(seen),
               "in=" + x + "\nout=" + out + "\ncamera=Canon EOS Kiss X4\ntags\narg=" + out + "\n");
     EXPECT_EQ(std::getenv("DVK_INFILE"), nullptr);
     EXPECT_EQ(std::getenv("DVK_OUTFILE"), nullptr);

@@ -8,22 +8,17 @@
 #include <QtWidgets/QTableView>
 
 #include <filesystem>
-#include <fstream>
 
 #include "app/history_list.h"
 #include "app/ui/history_quick_look.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string touch(const fs::path& p) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << "x";
-    return p.string();
-}
+using test::touch;
 
 HistoryMO record(std::int64_t id, const std::string& source, const std::string& destination) {
     HistoryMO r;

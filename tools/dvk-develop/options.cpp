@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/common/setting_assignment.h"
+
 namespace dvk::develop {
 
 void print_usage(const char* program) {
@@ -105,13 +107,7 @@ int parse_options(int argc, char** argv, Options* opts) {
             opts->printSettings = v;
         } else if (std::strcmp(a, "--set") == 0) {
             const char* v = value(a);
-            if (!v) return 2;
-            const char* eq = std::strchr(v, '=');
-            if (!eq || eq == v) {
-                std::fprintf(stderr, "%s: --set takes KEY=VALUE, not %s\n", argv[0], v);
-                return 2;
-            }
-            opts->settings.emplace_back(std::string(v, eq), std::string(eq + 1));
+            if (!v || !tools::add_setting_assignment(argv[0], v, opts->settings)) return 2;
         } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
             print_usage(argv[0]);
             return 0;

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/common/setting_assignment.h"
+
 namespace dvk::profile_tool {
 
 namespace {
@@ -127,13 +129,7 @@ int parse_options(int argc, char** argv, Options* opts) {
             }
         } else if (std::strcmp(a, "--set") == 0) {
             const char* v = value();
-            if (!v) return 2;
-            const char* eq = std::strchr(v, '=');
-            if (!eq || eq == v) {
-                std::fprintf(stderr, "%s: --set takes KEY=VALUE, not %s\n", argv[0], v);
-                return 2;
-            }
-            opts->settings.emplace_back(std::string(v, eq), std::string(eq + 1));
+            if (!v || !tools::add_setting_assignment(argv[0], v, opts->settings)) return 2;
         } else if (a[0] == '-' && a[1] != '\0') {
             std::fprintf(stderr, "%s: unknown option %s\n", argv[0], a);
             print_usage(argv[0]);

@@ -1,14 +1,17 @@
-// One QApplication for every window test (offscreen).
+// The main function of the window test binaries: one QApplication (offscreen)
+// for every test, with user defaults and a support folder of the binary's own
+// under the temporary folder, removed at the end.
 #include <gtest/gtest.h>
 
 #include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtWidgets/QApplication>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The user defaults and support folder of the tests are their own.
+    const QString binary = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
     const QByteArray home =
-        QDir::temp().filePath(QStringLiteral("dvk-window-ui-%1").arg(QCoreApplication::applicationPid())).toUtf8();
+        QDir::temp().filePath(QStringLiteral("dvk-%1-%2").arg(binary).arg(QCoreApplication::applicationPid())).toUtf8();
     QDir().mkpath(QString::fromUtf8(home));
     qputenv("XDG_CONFIG_HOME", home + "/config");
     qputenv("XDG_DATA_HOME", home + "/data");

@@ -1,0 +1,35 @@
+#include "app/ui/wheel_steps.h"
+
+#include <QtGui/QWheelEvent>
+#include <QtWidgets/QWidget>
+
+namespace dvk {
+
+unsigned scrollPhaseOf(const QWheelEvent* event) {
+    switch (event->phase()) {
+    case Qt::NoScrollPhase: return kNoPhase;
+    case Qt::ScrollBegin: return kPhaseBegan;
+    case Qt::ScrollUpdate:
+    case Qt::ScrollMomentum: return kPhaseChanged;
+    case Qt::ScrollEnd: return kPhaseEnded;
+    }
+    return kNoPhase;
+}
+
+std::optional<double> wheelStepDirection(QWheelEvent* event, bool active, const std::function<bool()>& dontScroll,
+                                         ScrollAccumulator& accumulator) {
+    if (!active || (dontScroll && dontScroll())) {
+        event->ignore();
+        return std::nullopt;
+    }
+    const double deltaY = event->angleDelta().y() / 120.0;
+    event->accept();
+    if (!accumulator.step(deltaY, scrollPhaseOf(event))) return std::nullopt;
+    return scrollDirection(deltaY, event->inverted());
+}
+
+void showCursorHiddenByWheel(QWidget* control) {
+    if (control->cursor().shape() == Qt::BlankCursor) control->unsetCursor();
+}
+
+}  // namespace dvk
