@@ -28,8 +28,8 @@ std::size_t count(const std::string& text, const std::string& part) {
     return n;
 }
 
-struct Home {
-    Home() { fs::create_directories(dir / "run"); }
+struct InstanceHome {
+    InstanceHome() { fs::create_directories(dir / "run"); }
     fs::path support() const { return dir.path() / "data" / "DVK"; }
     InstancePaths paths() const { return instancePaths(support().string(), (dir / "run").string()); }
     // The environment of a run of dvk in this home.
@@ -83,7 +83,7 @@ struct FakeInstance {
 };
 
 TEST(SingleInstance, ALaunchHandsItsFilesOverMadeAbsoluteAndExitsWithTheAnswer) {
-    Home home;
+    InstanceHome home;
     fs::create_directories(home.dir / "work");
     FakeInstance instance(home.paths());
     const std::string cd = "cd " + shell_quoted((home.dir / "work").string()) + " && ";
@@ -108,7 +108,7 @@ TEST(SingleInstance, ALaunchHandsItsFilesOverMadeAbsoluteAndExitsWithTheAnswer) 
 }
 
 TEST(SingleInstance, ALockAndSocketLeftByAKilledProgramDoNotStopAStart) {
-    Home home;
+    InstanceHome home;
     const InstancePaths paths = home.paths();
     // A program killed while it runs leaves its lock and socket behind.
     const CommandRun killed = run_command(home.env() + home.dvk() + " & pid=$!; for i in $(seq 200); do [ -S " +
@@ -127,7 +127,7 @@ TEST(SingleInstance, ALockAndSocketLeftByAKilledProgramDoNotStopAStart) {
 }
 
 TEST(SingleInstance, TwoLaunchesAtOnceMakeOneProgram) {
-    Home home;
+    InstanceHome home;
     const std::string env = home.env("DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first ") + "timeout 30 ";
     const CommandRun both = run_command(env + home.dvk() + " /none/x.dng & a=$!; " + env + home.dvk() +
                                         " /none/y.dng & b=$!; wait $a; echo a=$?; wait $b; echo b=$?");

@@ -8,17 +8,12 @@
 #include <lcms2.h>
 
 #include "colour/builtin_profiles.h"
+#include "tests/colour/builtin_index.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 
 namespace dvk {
 namespace {
-
-int index_of(const char* name) {
-    for (unsigned i = 0; i < kBuiltinProfileCount; ++i)
-        if (std::strcmp(builtin_profiles[i].name, name) == 0) return int(i);
-    return -1;
-}
 
 TEST(BuiltinTable, HasTheFixedRows) {
     EXPECT_STREQ(builtin_profiles[0].name, "Lab");
@@ -79,7 +74,7 @@ TEST(BuiltinTable, SaturationColumn) {
         {"Nikon D4", 0},     {"BetaRGB2.2", 0},       {"Canon 7D 100", 0},
     };
     for (auto& c : cases) {
-        int i = index_of(c.first);
+        int i = test::builtin_index_of(c.first);
         ASSERT_GE(i, 0) << c.first;
         EXPECT_EQ(builtin_profiles[i].saturation, c.second) << c.first;
     }
@@ -92,8 +87,8 @@ TEST(BuiltinTable, DefaultProfileSharesTheAdobeBytes) {
 }
 
 TEST(BuiltinTable, TwoPairsShareOneBlobAndSlot) {
-    const int a = index_of("Canon 10D"), b = index_of("Canon 300D");
-    const int c = index_of("Canon 1D MkII"), d = index_of("Canon 1D MkIIn Outdoors");
+    const int a = test::builtin_index_of("Canon 10D"), b = test::builtin_index_of("Canon 300D");
+    const int c = test::builtin_index_of("Canon 1D MkII"), d = test::builtin_index_of("Canon 1D MkIIn Outdoors");
     EXPECT_EQ(builtin_profiles[a].packed, builtin_profiles[b].packed);
     EXPECT_EQ(builtin_profiles[a].slot, builtin_profiles[b].slot);
     EXPECT_EQ(builtin_profiles[c].packed, builtin_profiles[d].packed);

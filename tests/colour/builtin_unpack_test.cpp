@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "colour/builtin_profiles.h"
+#include "tests/colour/builtin_index.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 
@@ -19,12 +20,6 @@ namespace {
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 using Bytes = std::vector<unsigned char>;
-
-int index_of(const char* name) {
-    for (unsigned i = 0; i < kBuiltinProfileCount; ++i)
-        if (std::strcmp(builtin_profiles[i].name, name) == 0) return int(i);
-    return -1;
-}
 
 Bytes lzma_alone(const Bytes& in) {
     lzma_options_lzma opt;
@@ -88,8 +83,8 @@ TEST(UnpackBuiltinProfile, RoundTripOfAPackedStream) {
 }
 
 TEST(UnpackBuiltinProfile, SharedBlobUnpacksOnce) {
-    const BuiltinProfileEntry& a = builtin_profiles[index_of("Canon 10D")];
-    const BuiltinProfileEntry& b = builtin_profiles[index_of("Canon 300D")];
+    const BuiltinProfileEntry& a = builtin_profiles[test::builtin_index_of("Canon 10D")];
+    const BuiltinProfileEntry& b = builtin_profiles[test::builtin_index_of("Canon 300D")];
     ASSERT_EQ(unpack_builtin_profile(a.slot, a.packed, a.packed_size, a.length, a.unpack_param), 0);
     void* after_first = *a.slot;
     ASSERT_EQ(unpack_builtin_profile(b.slot, b.packed, b.packed_size, b.length, b.unpack_param), 0);

@@ -12,7 +12,6 @@
 namespace dvk {
 namespace {
 
-const std::filesystem::path kChart = test::testdata_dir() / "raw" / "colorchart.dng";
 
 // Patch centres in full-size pixels of the chart file (1734 x 1156).
 struct Patch {
@@ -52,9 +51,9 @@ TEST_P(EveryInterpolation, GreysStayGreyAndColoursKeepTheirHue) {
     RawProcessor p;
     p.setInterpolation(code);
     p.setSaveFormat(2);  // CIELab TIFF: the Lab values themselves
-    p.setFileName(kChart.string());
+    p.setFileName(test::chart_dng().string());
     p.setDestinationFile((dir / "chart.tiff").string());
-    ASSERT_EQ(p.initDoubleImageFromRawFile(kChart.string(), code == 2 ? 1 : 0), 0);
+    ASSERT_EQ(p.initDoubleImageFromRawFile(test::chart_dng().string(), code == 2 ? 1 : 0), 0);
     // The loaded image is full size except for the half-size code.
     const double load_scale = code == 2 ? 0.5 : 1.0;
     p.rgbgImageCalcBalanceAtRect((kGrey1.x - 20) * load_scale, (kGrey1.y - 20) * load_scale, 40 * load_scale,
@@ -101,7 +100,7 @@ TEST(Repeat, EveryDevelopOfAFileGivesTheSameFile) {
         p.setSaveFormat(22);
         p.setInterpolation(0);
         const std::filesystem::path out = dir / ("chart" + std::to_string(k) + ".tiff");
-        ASSERT_EQ(test::develop(p, kChart, out.string()), 0);
+        ASSERT_EQ(test::develop(p, test::chart_dng(), out.string()), 0);
         files[k] = test::read_bytes(out);
     }
     ASSERT_GT(files[0].size(), 1000000u);
@@ -113,16 +112,16 @@ TEST(WhiteBalance, NeutralRectangleMakesItNeutral) {
     // Auto white balance leaves the warm light on the chart.
     RawProcessor a;
     a.setSaveFormat(2);
-    ASSERT_EQ(test::develop(a, kChart, (dir / "auto.tiff").string()), 0);
+    ASSERT_EQ(test::develop(a, test::chart_dng(), (dir / "auto.tiff").string()), 0);
     test::Image auto_img = test::read_tiff_image(dir / "auto.tiff");
     const Geometry half{0.5, 0};
     EXPECT_GT(chroma(lab_at(auto_img, kGrey2, half)), 8.0);
 
     RawProcessor b;
     b.setSaveFormat(2);
-    b.setFileName(kChart.string());
+    b.setFileName(test::chart_dng().string());
     b.setDestinationFile((dir / "picked.tiff").string());
-    ASSERT_EQ(b.initDoubleImageFromRawFile(kChart.string(), 1), 0);
+    ASSERT_EQ(b.initDoubleImageFromRawFile(test::chart_dng().string(), 1), 0);
     b.rgbgImageCalcBalanceAtRect(kGrey2.x / 2 - 10, kGrey2.y / 2 - 10, 20, 20);
     EXPECT_EQ(b.evGreen(), 0.0);
     EXPECT_GT(b.evBlue(), 0.3);  // warm light: blue is lifted

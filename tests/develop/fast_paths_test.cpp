@@ -16,7 +16,6 @@
 namespace dvk {
 namespace {
 
-const std::filesystem::path kChart = test::testdata_dir() / "raw" / "colorchart.dng";
 
 struct Case {
     const char* name;
@@ -34,7 +33,7 @@ std::vector<std::uint8_t> develop_chart(const Case& c, bool fast, const std::fil
     p.setInterpolation(0);
     if (c.settings) c.settings(p);
     const std::filesystem::path out = dir / (std::string(c.name) + (fast ? "-fast.tiff" : "-general.tiff"));
-    EXPECT_EQ(test::develop(p, kChart, out.string()), 0) << c.name;
+    EXPECT_EQ(test::develop(p, test::chart_dng(), out.string()), 0) << c.name;
     return test::read_bytes(out);
 }
 

@@ -19,7 +19,6 @@
 namespace dvk::test {
 namespace {
 
-std::filesystem::path chart() { return testdata_dir() / "raw" / "colorchart.dng"; }
 
 // An RGB profile file that no conversion has used yet.
 std::string write_rgb_profile(const TempDir& dir) {
@@ -43,7 +42,7 @@ TEST(LabTablesOnLoad, UplabConversionsAfterALoadBuildNoTable) {
     ASSERT_FALSE(rgb.empty());
     TestRecord r;
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(r.load(chart()), 0);
+    ASSERT_EQ(r.load(chart_dng()), 0);
     ::testing::internal::GetCapturedStderr();
     const std::size_t before = Lut3D::builds();
     const unsigned w = 600, h = 520;  // past the point where a table pays back
@@ -60,12 +59,12 @@ TEST(LabTablesOnLoad, UplabConversionsAfterALoadBuildNoTable) {
 // calling thread).
 TEST(LabTablesOnLoad, TheUnpackDecidesTheLoad) {
     TempDir dir;
-    const auto whole = std::filesystem::file_size(chart());
+    const auto whole = std::filesystem::file_size(chart_dng());
     std::filesystem::path cut;
     int unpack_code = LIBRAW_SUCCESS;
     for (int percent : {90, 70, 50, 30, 10}) {
         const std::filesystem::path p = dir / ("cut" + std::to_string(percent) + ".dng");
-        std::filesystem::copy_file(chart(), p);
+        std::filesystem::copy_file(chart_dng(), p);
         std::filesystem::resize_file(p, whole * std::uintmax_t(percent) / 100);
         LibRaw plain;
         ::testing::internal::CaptureStderr();  // LibRaw reports the early end itself
@@ -83,7 +82,7 @@ TEST(LabTablesOnLoad, TheUnpackDecidesTheLoad) {
         band_runner_fail_thread_starts_after(refuse ? 0 : -1);
         TestRecord r;
         ::testing::internal::CaptureStderr();
-        const int first = r.load(chart());
+        const int first = r.load(chart_dng());
         const unsigned width = r.iwidth();
         const float* image = r->image.get();
         const int cut_code = r.load(cut);

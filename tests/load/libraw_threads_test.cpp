@@ -15,12 +15,11 @@
 namespace dvk::test {
 namespace {
 
-std::filesystem::path chart() { return testdata_dir() / "raw" / "colorchart.dng"; }
 
 // Opens, unpacks and fills the four-channel image, then lets `tweak` change
 // the black levels before the subtraction.
 bool prepare(LibRaw_DVK& raw, const std::function<void(libraw_colordata_t&)>& tweak) {
-    if (raw.open_file(chart().c_str()) != LIBRAW_SUCCESS) return false;
+    if (raw.open_file(chart_dng().c_str()) != LIBRAW_SUCCESS) return false;
     if (raw.unpack() != LIBRAW_SUCCESS) return false;
     if (raw.raw2image() != LIBRAW_SUCCESS) return false;
     if (tweak) tweak(raw.imgdata.color);
@@ -88,7 +87,7 @@ TEST(SubtractBlackOnThreads, NoBlackOnlyRecordsTheLargestSample) {
 // Opens and unpacks the chart, at half size when asked.
 bool open_chart(LibRaw_DVK& raw, bool half) {
     raw.imgdata.params.half_size = half ? 1 : 0;
-    return raw.open_file(chart().c_str()) == LIBRAW_SUCCESS && raw.unpack() == LIBRAW_SUCCESS;
+    return raw.open_file(chart_dng().c_str()) == LIBRAW_SUCCESS && raw.unpack() == LIBRAW_SUCCESS;
 }
 
 void expect_same_image(bool half, int threads) {

@@ -13,13 +13,12 @@
 namespace dvk::test {
 namespace {
 
-std::filesystem::path chart() { return testdata_dir() / "raw" / "colorchart.dng"; }
 std::filesystem::path gpr() { return testdata_dir() / "raw" / "hero7.gpr"; }
 
 TEST(RealFiles, CanonChartDngLoadsAtFullSize) {
     TestRecord r;
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(r.load(chart()), 0);
+    ASSERT_EQ(r.load(chart_dng()), 0);
     const std::string err = ::testing::internal::GetCapturedStderr();
     const LibRaw& raw = *r->libraw;
     EXPECT_STREQ(raw.imgdata.idata.make, "Canon");
@@ -69,8 +68,8 @@ TEST(RealFiles, CanonChartDngLoadsAtFullSize) {
 TEST(RealFiles, CanonChartDngHalfSizeMatchesFullSize) {
     TestRecord full, half;
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(full.load(chart()), 0);
-    ASSERT_EQ(half.load(chart(), 1), 0);
+    ASSERT_EQ(full.load(chart_dng()), 0);
+    ASSERT_EQ(half.load(chart_dng(), 1), 0);
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(half.iwidth(), 867u);
     EXPECT_EQ(half.iheight(), 578u);
@@ -102,7 +101,7 @@ TEST(RealFiles, GoProRawIsRefusedAndThePreviousImageStays) {
     EXPECT_STREQ(r->libraw->imgdata.idata.make, "Acme");
     char name[256] = "";
     EXPECT_EQ(identify_camera(gpr().c_str(), name), 1);
-    EXPECT_EQ(identify_camera(chart().c_str(), name), 0);
+    EXPECT_EQ(identify_camera(chart_dng().c_str(), name), 0);
     EXPECT_STREQ(name, "Canon EOS Kiss X4");
 }
 

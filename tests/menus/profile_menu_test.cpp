@@ -25,7 +25,7 @@ void set_camera(RawProcessor& p, const char* make, const char* model) {
     id.color.rgb_cam[0][0] = 1.0f;
 }
 
-void touch(const fs::path& path) {
+void touch_fake_profile(const fs::path& path) {
     fs::create_directories(path.parent_path());
     std::ofstream(path) << "not really a profile";
 }
@@ -75,7 +75,7 @@ TEST(ProfileMenu, DefaultAloneIsNotShown) {
     EXPECT_EQ(r.view.checked, "Default");
 
     // A user profile makes it two items.
-    touch(fs::path(r.road.profileFolder) / "mine.icc");
+    touch_fake_profile(fs::path(r.road.profileFolder) / "mine.icc");
     createProfileMenu(r.road);
     ASSERT_TRUE(r.view.menu);
     EXPECT_EQ(titles(*r.view.menu), (std::vector<std::string>{"Default", "mine.icc"}));
@@ -84,14 +84,14 @@ TEST(ProfileMenu, DefaultAloneIsNotShown) {
 TEST(ProfileMenu, UserProfilesSortedLinksToFoldersNotEntered) {
     test::TempDir dir;
     const fs::path folder = dir / "Profiles";
-    touch(folder / "b.ICC");
-    touch(folder / "A.icc");
-    touch(folder / "sub" / "c.ICM");
-    touch(folder / "sub" / "B.icm");
-    touch(folder / "notes.txt");
-    touch(folder / "icc");
+    touch_fake_profile(folder / "b.ICC");
+    touch_fake_profile(folder / "A.icc");
+    touch_fake_profile(folder / "sub" / "c.ICM");
+    touch_fake_profile(folder / "sub" / "B.icm");
+    touch_fake_profile(folder / "notes.txt");
+    touch_fake_profile(folder / "icc");
     fs::create_directories(folder / "looks.icc");  // a folder is no profile
-    touch(dir / "elsewhere" / "z.icc");
+    touch_fake_profile(dir / "elsewhere" / "z.icc");
     fs::create_directory_symlink(dir / "elsewhere", folder / "linked");
     fs::create_directory_symlink(folder, folder / "sub" / "loop");
     fs::create_symlink(folder / "A.icc", folder / "link.icc");
@@ -106,7 +106,7 @@ TEST(ProfileMenu, DefaultFromTheMenuClearsAndReapplies) {
     set_camera(r.processor, "Canon", "EOS 5D");
     r.processor.setFileName("/photos/IMG_0001.CR2");
     const fs::path profile = fs::path(r.road.profileFolder) / "sub" / "Studio.icc";
-    touch(profile);
+    touch_fake_profile(profile);
 
     setCustomCameraProfile(r.road, "sub/Studio.icc", ProfileSender::MenuItem);
     EXPECT_EQ(r.processor.customRawProfile(), profile.string());
@@ -144,7 +144,7 @@ TEST(ProfileMenu, DefaultFromTheMenuClearsAndReapplies) {
 TEST(ProfileMenu, ProfileFileNamesResolveLinksAndAnyCase) {
     test::TempDir dir;
     const std::string folder = (dir / "Profiles").string();
-    touch(dir / "real" / "target.icc");
+    touch_fake_profile(dir / "real" / "target.icc");
     fs::create_directories(folder);
     fs::create_symlink(dir / "real" / "target.icc", fs::path(folder) / "Alias.ICM");
     ProfileChoice c = decideProfileChoice("Alias.ICM", ProfileSender::Name, false, folder, "");

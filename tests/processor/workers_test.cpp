@@ -11,7 +11,7 @@
 namespace dvk {
 namespace {
 
-constexpr unsigned kRGGB = 0x94949494u;
+constexpr unsigned kRggbFilters = 0x94949494u;
 
 // A flat mosaic: every site holds `level` in its own channel.
 std::vector<float> flat_mosaic(RawProcessor& p, unsigned w, unsigned h, unsigned spare, float level) {
@@ -27,7 +27,7 @@ TEST(Workers, DemosaicWorkersFillAFlatMosaic) {
                         &RawProcessor::LMMSEInThread}) {
         RawProcessor p;
         const unsigned w = 40, h = 360;
-        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, false);
+        test::set_decoder_sizes(p.dvklib(), w, h, kRggbFilters, false);
         p.dvklib()->libraw->imgdata.params.four_color_rgb = 0;
         auto img = flat_mosaic(p, w, h, 2 * 16, 0.25f);
         BandLayout lay = p.runRGBGSelectorInThreads(worker, 2, 16, img.data(), w, h);
@@ -54,7 +54,7 @@ std::vector<float> random_mosaic(RawProcessor& p, unsigned w, unsigned h, unsign
 TEST(Workers, AhdInBandsWithoutMovesSameAsTheOverlappingRunner) {
     // Bayer layouts take the row form; a pattern repeating every four rows
     // goes through the overlapping runner.
-    for (unsigned filters : {kRGGB, 0x16161616u, 0x61616161u, 0x49494949u, 0x61946194u})
+    for (unsigned filters : {kRggbFilters, 0x16161616u, 0x61616161u, 0x49494949u, 0x61946194u})
         for (auto [h, n] : {std::pair<unsigned, int>{1001, 4}, {640, 3}, {2003, 8}}) {
             RawProcessor p;
             const unsigned w = 45;
@@ -72,7 +72,7 @@ TEST(Workers, AhdInBandsWithoutMovesSameAsTheOverlappingRunner) {
 }
 
 TEST(Workers, LmmseInBandsWithoutMovesSameAsTheOverlappingRunner) {
-    for (unsigned filters : {kRGGB, 0x16161616u, 0x61946194u})
+    for (unsigned filters : {kRggbFilters, 0x16161616u, 0x61946194u})
         for (auto [h, n] : {std::pair<unsigned, int>{901, 3}, {1203, 5}}) {
             RawProcessor p;
             const unsigned w = 37;
@@ -91,7 +91,7 @@ TEST(Workers, LmmseInBandsWithoutMovesSameAsTheOverlappingRunner) {
 
 TEST(Workers, BinningWritesTheReducedSizeBack) {
     RawProcessor p;
-    test::set_decoder_sizes(p.dvklib(), 12, 9, kRGGB, false);
+    test::set_decoder_sizes(p.dvklib(), 12, 9, kRggbFilters, false);
     auto img = flat_mosaic(p, 12, 9, 0, 0.5f);
     band_record rec = test::one_band(img.data(), 12, 9);
     p.Binn32TrInThread(&rec);
@@ -106,7 +106,7 @@ TEST(Workers, MosaicSharpeningRadiusFollowsTheDecode) {
     for (bool half : {false, true}) {
         RawProcessor p;
         const unsigned w = 16, h = 16;
-        test::set_decoder_sizes(p.dvklib(), w, h, kRGGB, half);
+        test::set_decoder_sizes(p.dvklib(), w, h, kRggbFilters, half);
         std::vector<float> plain(std::size_t(w) * h * 4, 0.0f);
         for (unsigned r = 0; r < h; r += 2)
             for (unsigned c = 0; c < w; c += 2) plain[(r * w + c) * 4] = 0.2f;
@@ -163,7 +163,7 @@ TEST(Workers, ChunkedCurveWorkerEqualsWholeBandPasses) {
     for (bool mosaic : {true, false}) {
         RawProcessor p;
         const unsigned w = 21, h = 157;
-        test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRGGB : 0, !mosaic);
+        test::set_decoder_sizes(p.dvklib(), w, h, mosaic ? kRggbFilters : 0, !mosaic);
         p.setExposure(0.3);
         p.setBlackShift(3);
         p.setHlCompression(0.7);

@@ -18,6 +18,8 @@ std::filesystem::path testdata_dir() {
     return DVK_TESTDATA_DIR;
 }
 
+std::filesystem::path chart_dng() { return testdata_dir() / "raw" / "colorchart.dng"; }
+
 TempDir::TempDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "dvk-test-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");

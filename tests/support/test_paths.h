@@ -8,6 +8,8 @@ namespace dvk::test {
 
 // ../shared/testdata of the source tree.
 std::filesystem::path testdata_dir();
+// The real Canon DNG of a colour chart in the test data.
+std::filesystem::path chart_dng();
 // A fresh empty folder under the system temporary directory, removed by the destructor.
 class TempDir {
 public:
