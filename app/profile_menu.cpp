@@ -9,6 +9,7 @@
 #include "colour/camera_profile.h"
 #include "colour/profile_lookup.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/writers/output_naming.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
 
@@ -23,13 +24,6 @@ bool has_profile_extension(const std::string& name) {
     if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return false;
     const char* ext = name.c_str() + dot + 1;
     return strcasecmp(ext, "icc") == 0 || strcasecmp(ext, "icm") == 0;
-}
-
-std::string last_path_component(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    const std::string::size_type slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
 std::string folder_prefix(const std::string& folder) {
