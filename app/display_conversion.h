@@ -13,6 +13,8 @@
 
 #include <lcms2.h>
 
+#include "app/display_interpolation.h"
+
 namespace dvk {
 
 struct DisplayImage;
@@ -36,7 +38,7 @@ public:
     // The transform alone, one pixel (16-bit RGB in, 8-bit out), for tests.
     bool convertExactly(const std::vector<std::uint8_t>& profile, const std::uint16_t in[3], std::uint8_t out[3]);
 
-    static constexpr int kGrid = 33;
+    static constexpr int kGrid = kDisplayGrid;
 
 private:
     cmsHTRANSFORM transformFor(const std::vector<std::uint8_t>& source);
@@ -48,7 +50,7 @@ private:
     std::vector<std::uint8_t> cachedSource_;
     bool cachedValid_ = false;
     cmsHTRANSFORM transform_ = nullptr;
-    std::vector<float> table_;  // kGrid^3 RGB outputs 0..255, red outer, blue inner
+    std::vector<float> table_;  // the display table (display_interpolation.h)
 };
 
 }  // namespace dvk
