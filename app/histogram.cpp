@@ -5,24 +5,36 @@
 #include <cmath>
 #include <cstdio>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "app/info_readout.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "app/preview_census.h"
+#include "pipeline/cpu_features.h"
 
 namespace dvk {
 
 namespace {
 
-int bin(float v) {
-    // trunc(v x 255), kept within the bins: values above 1 count in the last
-    // bin, negative ones in the first.
-    const float x = v * 255.0f;
-    if (!(x > 0)) return 0;
-    if (x >= 255.0f) return 255;
-    return static_cast<int>(x);
-}
+// trunc(x) kept within the bins, without branches: values above the scale
+// count in the last bin, negative ones (and NaN) in the first.
+inline int binOf(float x) { return static_cast<int>(std::min(255.0f, std::max(0.0f, x))); }
 
-int lightnessBin(float L) { return static_cast<int>(std::clamp(L * 2.55f, 0.0f, 255.0f)); }
+// trunc(v x 255).
+inline int bin(float v) { return binOf(v * 255.0f); }
+
+inline int lightnessBin(float L) { return binOf(L * 2.55f); }
+
+void countPixels(std::uint32_t* c, const float* rgb, const float* lab, std::size_t pixels) {
+    for (std::size_t i = 0; i < pixels; ++i, rgb += 3) {
+        ++c[bin(rgb[0])];
+        ++c[256 + bin(rgb[1])];
+        ++c[512 + bin(rgb[2])];
+    }
+    if (!lab) return;
+    for (std::size_t i = 0; i < pixels; ++i, lab += 3) ++c[768 + lightnessBin(lab[0])];
+}
 
 void invert(std::uint8_t* px) {
     for (int c = 0; c < 3; ++c) px[c] = static_cast<std::uint8_t>(~px[c]);
@@ -44,46 +56,78 @@ PixelSpan pixelSpan(const RectD& rect, unsigned width, unsigned height) {
     return s;
 }
 
-HistogramCounts countHistogram(const HistogramInput& in) {
-    HistogramCounts h;
-    if (!in.preview) return h;
-    const PixelSpan s = pixelSpan(in.rect, in.width, in.height);
-    const bool lightness = !in.raw && in.labPreview;
-    // Whole counts per band of rows, added up at the end: the same counts in
-    // any order (and exact beyond the 2^24 a float count stops at).
-    const unsigned rows = static_cast<unsigned>(s.endRow - s.firstRow);
-    const int threads = std::max(1, std::min(band_thread_count, static_cast<int>(rows / 64) + 1));
-    std::vector<std::array<std::uint32_t, 4 * 256>> bands(static_cast<std::size_t>(threads));
-    run_row_chunks(static_cast<unsigned>(threads), threads, [&](unsigned first, unsigned count) {
-        for (unsigned t = first; t < first + count; ++t) {
-            std::array<std::uint32_t, 4 * 256>& c = bands[t];
-            c.fill(0);
-            const long r0 = s.firstRow + static_cast<long>(rows) * t / threads;
-            const long r1 = s.firstRow + static_cast<long>(rows) * (t + 1) / threads;
-            for (long row = r0; row < r1; ++row) {
-                const std::size_t base = static_cast<std::size_t>(row) * in.width;
-                const float* p = in.preview + (base + static_cast<std::size_t>(s.firstColumn)) * 3;
-                for (long col = s.firstColumn; col < s.endColumn; ++col, p += 3) {
-                    ++c[static_cast<std::size_t>(bin(p[0]))];
-                    ++c[256 + static_cast<std::size_t>(bin(p[1]))];
-                    ++c[512 + static_cast<std::size_t>(bin(p[2]))];
-                }
-                if (!lightness) continue;
-                const float* lab = in.labPreview + (base + static_cast<std::size_t>(s.firstColumn)) * 3;
-                for (long col = s.firstColumn; col < s.endColumn; ++col, lab += 3)
-                    ++c[768 + static_cast<std::size_t>(lightnessBin(lab[0]))];
-            }
+bool histogramCountsLightness(const HistogramInput& in) { return !in.raw && in.labPreview; }
+
+#if defined(__x86_64__)
+
+namespace {
+
+// Bins of eight floats scaled by `scale`, as binOf does (max(x, 0) takes 0
+// for NaN, as std::max(0.0f, x) does).
+__attribute__((target("avx2"))) inline __m256i bins8(__m256 v, __m256 scale) {
+    const __m256 x = _mm256_mul_ps(v, scale);
+    return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), _mm256_set1_ps(255.0f)));
+}
+
+// Eight pixels a step: red, green and blue share the bin rule, so the 24
+// interleaved values are binned as they lie, each shifted to its channel's
+// bins; lightness is every third value of its row.
+__attribute__((target("avx2"))) void countRowAvx2(std::uint32_t* c, const float* rgb, const float* lab,
+                                                  std::size_t pixels) {
+    const __m256 scale = _mm256_set1_ps(255.0f), lScale = _mm256_set1_ps(2.55f);
+    const __m256i channel[3] = {_mm256_setr_epi32(0, 256, 512, 0, 256, 512, 0, 256),
+                                _mm256_setr_epi32(512, 0, 256, 512, 0, 256, 512, 0),
+                                _mm256_setr_epi32(256, 512, 0, 256, 512, 0, 256, 512)};
+    const __m256i every3 = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+    const __m256i lightness = _mm256_set1_epi32(768);
+    alignas(32) std::uint32_t idx[32];
+    std::size_t i = 0;
+    for (; i + 8 <= pixels; i += 8, rgb += 24) {
+        for (int k = 0; k < 3; ++k)
+            _mm256_store_si256(reinterpret_cast<__m256i*>(idx + 8 * k),
+                               _mm256_add_epi32(bins8(_mm256_loadu_ps(rgb + 8 * k), scale), channel[k]));
+        if (lab) {
+            const __m256 L = _mm256_i32gather_ps(lab + 3 * i, every3, 4);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(idx + 24), _mm256_add_epi32(bins8(L, lScale), lightness));
+            for (int k = 0; k < 32; ++k) ++c[idx[k]];
+        } else {
+            for (int k = 0; k < 24; ++k) ++c[idx[k]];
         }
-    });
+    }
+    countPixels(c, rgb, lab ? lab + 3 * i : nullptr, pixels - i);
+}
+
+}  // namespace
+
+#endif
+
+void HistogramTally::countRow(const float* rgb, const float* lab, std::size_t pixels) {
+#if defined(__x86_64__)
+    if (cpu_has_avx2()) {
+        countRowAvx2(bins.data(), rgb, lab, pixels);
+        return;
+    }
+#endif
+    countRowPlain(rgb, lab, pixels);
+}
+
+void HistogramTally::countRowPlain(const float* rgb, const float* lab, std::size_t pixels) {
+    countPixels(bins.data(), rgb, lab, pixels);
+}
+
+HistogramCounts histogramCounts(const std::vector<HistogramTally>& tallies, bool lightness) {
+    // Whole counts added up at the end: the same in any order (and exact
+    // beyond the 2^24 a float count stops at).
     std::array<std::uint64_t, 4 * 256> total{};
-    for (const auto& c : bands)
-        for (std::size_t i = 0; i < total.size(); ++i) total[i] += c[i];
+    for (const HistogramTally& t : tallies)
+        for (std::size_t i = 0; i < total.size(); ++i) total[i] += t.bins[i];
+    HistogramCounts h;
     for (int i = 0; i < 256; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         h.r[i] = static_cast<float>(total[k]);
         h.g[i] = static_cast<float>(total[256 + k]);
         h.b[i] = static_cast<float>(total[512 + k]);
-        h.l[i] = static_cast<float>(total[768 + k]);
+        h.l[i] = lightness ? static_cast<float>(total[768 + k]) : 0.0f;
     }
     // The largest red, green or blue count of bins 5 to 250 scales every bar
     // to 127 (end bins may be taller); lightness does not count.
@@ -100,12 +144,19 @@ HistogramCounts countHistogram(const HistogramInput& in) {
     return h;
 }
 
-std::vector<std::uint8_t> renderHistogram(const HistogramInput& in) {
+HistogramCounts countHistogram(const HistogramInput& in) {
+    HistogramCounts h;
+    takePreviewCensus(&in, nullptr, &h, nullptr);
+    return h;
+}
+
+std::vector<std::uint8_t> renderHistogram(const HistogramInput& in) { return drawHistogram(in, countHistogram(in)); }
+
+std::vector<std::uint8_t> drawHistogram(const HistogramInput& in, const HistogramCounts& h) {
     constexpr int W = kHistogramWidth, H = kHistogramHeight;
     std::vector<std::uint8_t> img(static_cast<std::size_t>(W) * H * 3, 0);
     const auto px = [&](int col, int row) { return img.data() + (static_cast<std::size_t>(row) * W + col) * 3; };
-    const HistogramCounts h = countHistogram(in);
-    const bool lightness = !in.raw && in.labPreview;
+    const bool lightness = histogramCountsLightness(in);
 
     // Bars.
     for (int y = 0; y < H; ++y) {

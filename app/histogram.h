@@ -5,6 +5,8 @@
 // grey point.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -39,6 +41,23 @@ HistogramCounts countHistogram(const HistogramInput& in);
 
 // The image, kHistogramWidth x kHistogramHeight x 3 bytes.
 std::vector<std::uint8_t> renderHistogram(const HistogramInput& in);
+// The same from counts taken already.
+std::vector<std::uint8_t> drawHistogram(const HistogramInput& in, const HistogramCounts& counts);
+
+// Whether lightness is counted (a CIELab preview, colour managed).
+bool histogramCountsLightness(const HistogramInput& in);
+
+// Whole counts of a run of pixels, for a walk over the preview that does
+// more: red, green, blue and lightness bins one after the other.
+struct HistogramTally {
+    std::array<std::uint32_t, 4 * 256> bins{};
+    // `pixels` pixels of a row; `lab` null: no lightness.
+    void countRow(const float* rgb, const float* lab, std::size_t pixels);
+    // The same without the AVX2 build, for comparisons.
+    void countRowPlain(const float* rgb, const float* lab, std::size_t pixels);
+};
+// The tallies added up (exactly, in any order) and scaled for drawing.
+HistogramCounts histogramCounts(const std::vector<HistogramTally>& tallies, bool lightness);
 
 // The same rows and columns the readouts and the diagram walk for a
 // rectangle (empty: the whole preview): rows trunc(y) while row < y + h.

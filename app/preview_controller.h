@@ -44,6 +44,8 @@ namespace dvk {
 
 class RawProcessor;
 class UndoManager;
+struct HistogramInput;
+struct DiagramInput;
 
 // What the preview road asks of the main window (main thread). The defaults
 // do nothing, as a controller without a window (tests, tools) needs.
@@ -247,6 +249,8 @@ public:
     // --- histogram and diagram (preview_controller_histogram.cpp) ---------------
     void histogram(const RectD& rect);
     void diagram(const RectD& rect);
+    // Both, from one walk over the pixels.
+    void histogramAndDiagram(const RectD& rect);
     void drawHistogram();
     // `senderTitle` "ChD" (the diagram button) closes a visible window.
     void drawDiagram(const std::string& senderTitle = {});
@@ -257,6 +261,12 @@ public:
     const std::vector<std::uint8_t>& diagramImage() const { return diagramImage_; }
 
 private:
+    // What the histogram and the diagram draw of a region, when they are drawn.
+    std::optional<HistogramInput> histogramInput(const RectD& rect);
+    std::optional<DiagramInput> diagramInput(const RectD& rect);
+    void showHistogram(std::vector<std::uint8_t> image);
+    void showDiagram(std::vector<std::uint8_t> image);
+
     // The develop step of a run (worker thread): reset, then the preview.
     void applyRun();
     // The main-thread ends of a run.

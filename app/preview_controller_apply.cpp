@@ -46,8 +46,7 @@ void PreviewController::showPreview(const std::shared_ptr<DisplayImage>& image) 
     shown_ = image;
     setClippingState(false, image.get());
     ui_->setImage(image);
-    histogram(ui_->selectedImageRect());
-    diagram(ui_->selectedImageRect());
+    histogramAndDiagram(ui_->selectedImageRect());
     if (controls_.showClipping) showClippingChanged();
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/gamut_diagram.h"
 #include "app/histogram.h"
+#include "app/preview_census.h"
 #include "app/number_text.h"
 #include "pipeline/settings/settings_file.h"
 #include "colour/profile.h"
@@ -32,8 +33,8 @@ void setPreviewPixels(Input& in, RawProcessor& rp, unsigned width, unsigned heig
 
 }  // namespace
 
-void PreviewController::histogram(const RectD& rect) {
-    if (height_ == 0 || controls_.showPrevious || !rp_.preview() || worker_->running()) return;
+std::optional<HistogramInput> PreviewController::histogramInput(const RectD& rect) {
+    if (height_ == 0 || controls_.showPrevious || !rp_.preview() || worker_->running()) return std::nullopt;
     HistogramInput in;
     setPreviewPixels(in, rp_, width_, height_, rect);
     in.histR = controls_.histR, in.histG = controls_.histG, in.histB = controls_.histB, in.histL = controls_.histL;
@@ -44,14 +45,18 @@ void PreviewController::histogram(const RectD& rect) {
     rp_.fillGrayScale();
     in.grayScale = rp_.grayScale();
     in.grayPoint = grayPoint_;
-    histogramImage_ = renderHistogram(in);
+    return in;
+}
+
+void PreviewController::showHistogram(std::vector<std::uint8_t> image) {
+    histogramImage_ = std::move(image);
     ui_->setHistogramImage(histogramImage_);
     controls_.zBoxVisible = true;
     ui_->stateChanged();
 }
 
-void PreviewController::diagram(const RectD& rect) {
-    if (!ui_->diagramWindowVisible() || controls_.showPrevious || worker_->running()) return;
+std::optional<DiagramInput> PreviewController::diagramInput(const RectD& rect) {
+    if (!ui_->diagramWindowVisible() || controls_.showPrevious || worker_->running()) return std::nullopt;
     DiagramInput in;
     setPreviewPixels(in, rp_, width_, height_, rect);
     in.labOutput = rp_.saveFormat() == 2;
@@ -59,8 +64,34 @@ void PreviewController::diagram(const RectD& rect) {
     in.diagGamutArr = diagGamutArr_.empty() ? nullptr : diagGamutArr_.data();
     in.fullGamut = controls_.fullGamut;
     in.diagramL = controls_.diagramL;
-    diagramImage_ = renderDiagram(in);
+    return in;
+}
+
+void PreviewController::showDiagram(std::vector<std::uint8_t> image) {
+    diagramImage_ = std::move(image);
     ui_->setDiagramImage(diagramImage_, outputProfileBytes());
+}
+
+void PreviewController::histogram(const RectD& rect) {
+    if (const std::optional<HistogramInput> in = histogramInput(rect)) showHistogram(renderHistogram(*in));
+}
+
+void PreviewController::diagram(const RectD& rect) {
+    if (const std::optional<DiagramInput> in = diagramInput(rect)) showDiagram(renderDiagram(*in));
+}
+
+void PreviewController::histogramAndDiagram(const RectD& rect) {
+    const std::optional<HistogramInput> h = histogramInput(rect);
+    const std::optional<DiagramInput> d = diagramInput(rect);
+    if (h && d) {
+        HistogramAndDiagram both = renderHistogramAndDiagram(*h, *d);
+        showHistogram(std::move(both.histogram));
+        showDiagram(std::move(both.diagram));
+    } else if (h) {
+        showHistogram(renderHistogram(*h));
+    } else if (d) {
+        showDiagram(renderDiagram(*d));
+    }
 }
 
 void PreviewController::drawHistogram() {

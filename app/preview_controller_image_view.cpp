@@ -33,8 +33,7 @@ void PreviewController::handleNotify(const ImageViewNotification& n) {
                                 static_cast<int>(r.width / 2), static_cast<int>(r.height / 2));
             }
         }
-        histogram(r);
-        diagram(r);
+        histogramAndDiagram(r);
     } else if (n.name == "cmdClick" || n.name == "cmdOptClick") {
         const int half = n.name == "cmdClick" ? 3 : 7;
         rp_.rgbgImageCalcBalanceAtPoint(n.imagePoint.x, n.imagePoint.y, static_cast<unsigned>(half));
@@ -95,8 +94,7 @@ void PreviewController::updateInfoFromX(int x, int y, int dx, int dy) {
 void PreviewController::deselectRect() {
     if (isBusy() || controls_.showPrevious) return;
     ui_->setSelectionRect({});
-    histogram({});
-    diagram({});
+    histogramAndDiagram({});
     updatePrevInfos();
 }
 

@@ -1,6 +1,7 @@
 // The histogram and the gamut diagram against rasters computed here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "app/info_readout.h"
 #include "colour/profile_lookup.h"
 #include "colour/profile.h"
+#include "pipeline/dvklib.h"
 
 namespace dvk {
 namespace {
@@ -167,6 +169,54 @@ TEST(Diagram, GridGamutAndSlices) {
     // Raw output: no image points (the grid's grey 25 stays).
     in.raw = true;
     EXPECT_EQ(px(renderDiagram(in), 256, 20 + 128, 128 + 30)[0], 25);
+}
+
+TEST(Diagram, ManyThreadsKeepThePixelOrder) {
+    // A crowd of points on a few cells, over grid lines and gamut marks,
+    // drawn on 8 threads and by one plain pass here: a point replaces a
+    // cell's colour when the cell is marked (a byte 255 or 111) or the point
+    // is heavier (0.24 R + 0.7 G + 0.06 B).
+    const unsigned w = 613, h = 401;
+    Preview p(w, h, 0, 0, 0);
+    std::uint32_t seed = 12345;
+    const auto next = [&]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    for (unsigned i = 0; i < w * h; ++i) {
+        const auto v = [&]() { return static_cast<float>(next() % 1201) / 1000.0f - 0.05f; };  // -0.05..1.15
+        // a* and b* on a 5 x 5 patch around the origin (grid lines at 0 and 1, -1).
+        p.set(i, v(), v(), v(), 50, static_cast<float>(next() % 500) / 100.0f - 2.5f,
+              static_cast<float>(next() % 500) / 100.0f - 2.5f);
+    }
+    std::vector<std::uint8_t> gamut(kGamutPoints * 3, 0);
+    for (std::size_t i = 0; i < kGamutPoints; ++i) gamut[3 * i + 1] = gamut[3 * i + 2] = 128;  // marks (0, 0)
+    DiagramInput in = p.diagram();
+    in.fullGamut = true;
+    in.gamutArr = gamut.data();
+
+    DiagramInput bare = in;
+    bare.preview = nullptr;
+    std::vector<std::uint8_t> expected = renderDiagram(bare);
+    const auto plot = [](float v) {
+        const double x = std::floor(static_cast<double>(v) * 229.5 + 25.5 + 0.5);
+        return static_cast<std::uint8_t>(std::clamp(x, 0.0, 255.0));
+    };
+    const auto heavy = [](const std::uint8_t* c) { return 24 * c[0] + 70 * c[1] + 6 * c[2]; };
+    int replaced = 0;
+    for (unsigned i = 0; i < w * h; ++i) {
+        std::uint8_t* t = &expected[((128 - static_cast<int>(p.lab[3 * i + 2])) * 256 +
+                                     static_cast<int>(p.lab[3 * i + 1]) + 128) * 3];
+        const std::uint8_t n[3] = {plot(p.rgb[3 * i]), plot(p.rgb[3 * i + 1]), plot(p.rgb[3 * i + 2])};
+        const bool marked = std::count(t, t + 3, 255) + std::count(t, t + 3, 111) > 0;
+        if (!marked && heavy(n) <= heavy(t)) continue;
+        std::copy_n(n, 3, t);
+        ++replaced;
+    }
+    ASSERT_GT(replaced, 100);  // marked cells keep being replaced
+    const int savedThreads = band_thread_count;
+    for (const int threads : {1, 3, 8}) {
+        band_thread_count = threads;
+        EXPECT_EQ(renderDiagram(in), expected) << threads << " threads";
+    }
+    band_thread_count = savedThreads;
 }
 
 TEST(Diagram, GamutPointsInTheirSliceOnly) {
