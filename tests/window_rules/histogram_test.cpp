@@ -79,6 +79,11 @@ TEST(Histogram, EndBinsAloneAreDrawnUnscaledAndOutOfRangeValuesKeepInside) {
     EXPECT_EQ(c.b[2], 1.0f);
     EXPECT_EQ(c.l[255], 1.0f);
     EXPECT_EQ(c.l[0], 3.0f);
+    // Not a number counts in bin 0 (no index outside the bins).
+    p.set(2, std::nanf(""), 0.0f, 0.0f, std::nanf(""));
+    const HistogramCounts withNaN = countHistogram(p.histogram());
+    EXPECT_EQ(withNaN.r[0], 3.0f);
+    EXPECT_EQ(withNaN.l[0], 3.0f);
     // A rectangle counts only its pixels.
     HistogramInput in = p.histogram();
     in.rect = {1, 0, 1, 1};
