@@ -1,6 +1,8 @@
 // Controller: construction, launch and quit, and the shared functions.
 #include "app/controller.h"
 
+#include "app/tag_copy_ledger.h"
+
 #include "app/controller_ui.h"
 #include "app/preview_controller.h"
 #include "platform/alert.h"
@@ -31,6 +33,7 @@ bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 
 Controller::Controller(ControllerOptions options)
     : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()), fileSearch_(options_.search) {
+    tagLedger_ = std::make_shared<TagCopyLedger>(batchTagsFile());
     makePreviewController();
 }
 

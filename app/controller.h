@@ -68,6 +68,7 @@ class ControllerUi;
 class FiltersButtonView;
 class PreviewController;
 class ProfilingWorkflow;
+class TagCopyLedger;
 class UserDefaults;
 class WbButtonView;
 
@@ -391,8 +392,12 @@ public:
     void setEnableLabOptimize(bool on) { enableLabOptimize_ = on; }
     // The tag copies started after saves and batch files.
     TagCopyThreads& tagCopies() { return tagCopies_; }
-    // Starts a tag copy that counts as running work.
-    void startTagCopy(const TagCopyRequest& request);
+    // Starts a tag copy that counts as running work; `ended` (may be empty)
+    // runs on the copy's thread once it has ended.
+    void startTagCopy(const TagCopyRequest& request, std::function<void()> ended = {});
+    // At launch: the batch tag copies a kill cut off, run again (see
+    // tag_copy_ledger.h); those whose files are gone are forgotten.
+    void resumeTagCopies();
 
     // --- batches (controller_batch.cpp) ---------------------------------------------
     // runBatchInThread: on a thread of the controller's (main thread): the
@@ -418,6 +423,8 @@ public:
     void resetFrame();
     // "<support>/DVKBatchMark_<program>.xml": the output a batch is writing.
     std::string batchMarkerFile() const;
+    // "<support>/DVKBatchTags_<program>.xml": the batch's tag copies not yet ended.
+    std::string batchTagsFile() const;
     BatchJournal batchJournal() const;
 
     // --- navigation, trash and the AWB lock (controller_navigation.cpp) ------------------
@@ -538,6 +545,7 @@ private:
     std::atomic<int> roadsRunning_{0};
     std::atomic<int> processorRoads_{0};
     std::vector<std::function<void()>> waitingForRawProcessor_;  // main thread
+    std::shared_ptr<TagCopyLedger> tagLedger_;  // outlives the copies' threads
     TagCopyThreads tagCopies_;
     // Last: the roads' and workers' threads (stopRoads asks them to stop:
     // a batch after its current file) end before anything they use goes.

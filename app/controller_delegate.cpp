@@ -48,6 +48,8 @@ void Controller::applicationDidFinishLaunching() {
     // 8. An unfinished batch, then the files named on the command line: open
     // events like any other, gathered with what other launches hand over
     // meanwhile into one request (refused while the resumed batch runs).
+    // Before them, the tag copies of an earlier batch that a kill cut off.
+    resumeTagCopies();
     completeBatch();
     if (options_.openCommandLineFiles) {
         std::vector<std::string> files = commandLineFiles();

@@ -16,6 +16,7 @@
 #include "app/editor_launch.h"
 #include "app/editors_button_items.h"
 #include "app/exiftool.h"
+#include "app/tag_copy_ledger.h"
 #include "app/history_defaults.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
@@ -192,9 +193,25 @@ void Controller::endSave(const std::shared_ptr<SaveJob>& job) {
     job->road.reset();
 }
 
-void Controller::startTagCopy(const TagCopyRequest& request) {
+void Controller::startTagCopy(const TagCopyRequest& request, std::function<void()> ended) {
     auto activity = std::make_shared<ActivityTracker::Token>(activity_.begin());
-    tagCopies_.start(request, [activity]() mutable { activity.reset(); });
+    tagCopies_.start(request, [activity, ended = std::move(ended)]() mutable {
+        if (ended) ended();
+        activity.reset();
+    });
+}
+
+void Controller::resumeTagCopies() {
+    const std::shared_ptr<TagCopyLedger> ledger = tagLedger_;
+    for (const TagCopyRequest& r : ledger->entries()) {
+        if (!exists_at(r.fileName) || !exists_at(r.ofname)) {
+            ledger->ended(r.ofname);
+            continue;
+        }
+        log_line("Copying the tags of %s into %s again: the copy was cut off", r.fileName.c_str(), r.ofname.c_str());
+        TagCopyLedger::removeLeftoverOf(r.ofname);
+        startTagCopy(r, [ledger, ofname = r.ofname] { ledger->ended(ofname); });
+    }
 }
 
 void Controller::initEditorsButton() {

@@ -49,6 +49,10 @@ std::string Controller::batchMarkerFile() const {
     return applicationSupportFolder() + "/DVKBatchMark_" + program_name() + ".xml";
 }
 
+std::string Controller::batchTagsFile() const {
+    return applicationSupportFolder() + "/DVKBatchTags_" + program_name() + ".xml";
+}
+
 HistoryStore& Controller::persistentStoreCoordinator() {
     std::lock_guard<std::mutex> lock(storeMutex_);
     if (store_) return *store_;

@@ -12,6 +12,7 @@
 #include "app/batch_export.h"
 #include "app/batch_journal.h"
 #include "app/exiftool.h"
+#include "app/tag_copy_ledger.h"
 #include "platform/modifier_keys.h"
 #include "tests/roads/roads_fixture.h"
 
@@ -194,7 +195,14 @@ TEST_F(Batch, TheMainQueueRunsWhileTheEndOfABatchWaitsForTagCopies) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(controller->runBatchInThread(paths(files)));
     std::chrono::duration<double> longest{0};
+    // While the copy runs, it is noted on disk (for a launch after a kill).
+    const TagCopyLedger onDisk(controller->batchTagsFile());
+    bool noted = false;
     for (;;) {
+        if (!noted) {
+            const std::vector<TagCopyRequest> entries = onDisk.entries();
+            noted = entries.size() == 1 && entries[0].fileName == files[0];
+        }
         MainTask task;
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -219,6 +227,57 @@ TEST_F(Batch, TheMainQueueRunsWhileTheEndOfABatchWaitsForTagCopies) {
     EXPECT_TRUE(ui.saw("title:Copying tags..."));
     EXPECT_TRUE(ui.saw("empty"));
     EXPECT_EQ(controller->tagCopies().childs(), 0);
+    EXPECT_TRUE(noted);
+    EXPECT_FALSE(fs::exists(controller->batchTagsFile()));
+}
+
+TEST_F(Batch, TagCopiesAKillCutOffRunAgainAtTheNextLaunch) {
+    const std::vector<std::string> files = acmeFiles(2);
+    const std::string written = photos() + "/b/f1.tiff";
+    std::ofstream(written) << "pixels";
+    // What exiftool leaves when it is killed while it writes: it refuses to
+    // write while that is there.
+    std::ofstream(written + "_exiftool_tmp") << "half";
+    {
+        TagCopyLedger ledger(controller->batchTagsFile());
+        ledger.started({files[0], written, "Acme"});
+        ledger.started({files[1], photos() + "/b/gone.tiff", "Acme"});  // its output is gone
+        ASSERT_EQ(ledger.entries().size(), 2u);
+    }
+    useMainQueue();
+    controller->applicationDidFinishLaunching();
+    runMainQueueUntilIdle();
+    EXPECT_EQ(read_file(written + ".tags"), "copied\n");
+    EXPECT_FALSE(fs::exists(written + "_exiftool_tmp"));
+    EXPECT_FALSE(fs::exists(photos() + "/b/gone.tiff.tags"));
+    EXPECT_FALSE(fs::exists(controller->batchTagsFile()));
+}
+
+TEST(TagCopyLedger, EntriesComeAndGoOneAtATime) {
+    const fs::path dir = fs::temp_directory_path() / ("dvk-ledger-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "DVKBatchTags_dvk.xml").string();
+    TagCopyLedger ledger(path);
+    EXPECT_TRUE(ledger.entries().empty());
+    ledger.started({"/r/a.dng", "/o/a.tiff", "Acme"});
+    ledger.started({"/r/a.dng", "/o/a.tiff", "Acme"});  // the same output twice: two copies
+    ledger.started({"/r/b.dng", "/o/b.tiff", "PHASE ONE"});
+    ledger.ended("/o/a.tiff");
+    const std::vector<TagCopyRequest> left = TagCopyLedger(path).entries();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].ofname, "/o/a.tiff");
+    EXPECT_EQ(left[1].make, "PHASE ONE");
+    ledger.ended("/o/unknown.tiff");
+    EXPECT_EQ(ledger.entries().size(), 2u);
+    ledger.ended("/o/a.tiff");
+    ledger.ended("/o/b.tiff");
+    EXPECT_FALSE(fs::exists(path));  // gone with its last entry
+    // A damaged file reads as no entries (and is replaced at the next start).
+    std::ofstream(path) << "<plist><dict>";
+    EXPECT_TRUE(ledger.entries().empty());
+    ledger.started({"/r/c.dng", "/o/c.tiff", ""});
+    EXPECT_EQ(ledger.entries().size(), 1u);
+    fs::remove_all(dir);
 }
 
 }  // namespace
