@@ -73,9 +73,9 @@ __attribute__((target("avx2"))) inline __m256 pick(__m256i which, __m256 f0, __m
     return _mm256_blendv_ps(_mm256_blendv_ps(f0, f1, isOne), f2, isTwo);
 }
 
-// Eight pixels a step: their samples sorted, their nodes and weights side by side, then each
-// pixel's four nodes loaded whole (blue, green, red, alpha) and blended in
-// one vector.
+// Eight pixels a step: their samples sorted into channels, their nodes and
+// weights found side by side, then each pixel's four nodes loaded whole
+// (blue, green, red, alpha) and blended in one vector.
 __attribute__((target("avx2"))) void interpolateRowAvx2(const float* table, const std::uint16_t* src,
                                                         std::uint32_t* out, unsigned width) {
     alignas(32) int stepA[8], stepB[8], weight0[8], weight1[8], weight2[8];
