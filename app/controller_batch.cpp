@@ -21,6 +21,7 @@
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 
@@ -39,11 +40,6 @@ constexpr const char* kQuitDuringBatchText =
 // The end-of-batch wait for tag copies: polls, and at most this long.
 constexpr std::chrono::milliseconds kTagCopyPoll{100};
 constexpr int kTagCopyPolls = 6000;  // 600 seconds
-
-bool exists_at(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
@@ -33,11 +34,6 @@ namespace dvk {
 namespace {
 
 constexpr std::size_t kRecentDocuments = 10;
-
-bool exists_at(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
-}
 
 std::string joined(const std::vector<std::string>& paths) {
     std::string s = "(";

@@ -21,6 +21,7 @@
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/panels.h"
 #include "platform/process_runner.h"

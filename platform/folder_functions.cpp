@@ -41,6 +41,11 @@ bool exists(const std::string& p) {
 
 }  // namespace
 
+bool exists_at(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
 bool createDirectoryPath(const std::string& raw_path) {
     if (raw_path.empty()) return true;
     std::string path = without_trailing_slashes(raw_path);

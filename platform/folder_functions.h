@@ -6,6 +6,8 @@
 // a disk that is not mounted fails instead of filling the system disk.
 // resolveAliasPath follows a chain of symbolic links (the aliases of this
 // platform) to the final target's path, or answers the path itself.
+// exists_at tells whether anything is at a path (links followed; an empty
+// path: nothing).
 #pragma once
 
 #include <string>
@@ -14,5 +16,6 @@ namespace dvk {
 
 bool createDirectoryPath(const std::string& path);
 std::string resolveAliasPath(const std::string& path);
+bool exists_at(const std::string& path);
 
 }  // namespace dvk

@@ -2,6 +2,8 @@
 // history records, postponing and resuming without a second conversion,
 // skipped items, quitting mid-way, command-line mode, and the end-of-batch
 // wait for tag copies that leaves the main queue running.
+#include <unistd.h>
+
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "app/tag_copy_ledger.h"
 #include "platform/modifier_keys.h"
 #include "tests/roads/roads_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace dvk::test {
 namespace {
