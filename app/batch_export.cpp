@@ -13,11 +13,6 @@ namespace dvk {
 
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 }  // namespace
 
 std::optional<std::vector<std::string>> readBatchSavedList(const std::string& path) {
@@ -53,7 +48,7 @@ BatchExportResult exportBatchSavedToApp(const std::vector<std::string>& editors,
         std::vector<std::string> files;
         files.reserve(36);
         for (const std::string& p : *list)
-            if (exists(p)) files.push_back(p);
+            if (exists_at(p)) files.push_back(p);
         if (files.empty()) {
             alert("", "There is no results from last batch found", {"Cancel"});
             return BatchExportResult::NoFilesLeft;

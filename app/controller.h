@@ -395,8 +395,11 @@ public:
     // Starts a tag copy that counts as running work; `ended` (may be empty)
     // runs on the copy's thread once it has ended.
     void startTagCopy(const TagCopyRequest& request, std::function<void()> ended = {});
-    // At launch: the batch tag copies a kill cut off, run again (see
-    // tag_copy_ledger.h); those whose files are gone are forgotten.
+    // A batch's tag copy, noted on disk until it ends (see tag_copy_ledger.h);
+    // `noted`: the note is there already (a copy run again).
+    void startNotedTagCopy(const TagCopyRequest& request, bool noted = false);
+    // At launch: the batch tag copies a kill cut off, run again; those whose
+    // files are gone are forgotten.
     void resumeTagCopies();
 
     // --- batches (controller_batch.cpp) ---------------------------------------------

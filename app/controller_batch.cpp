@@ -15,7 +15,6 @@
 #include "app/controller.h"
 #include "app/controller_ui.h"
 #include "app/exiftool.h"
-#include "app/tag_copy_ledger.h"
 #include "app/update_feed.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/writers/output_naming.h"
@@ -208,14 +207,8 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
 
     bool copyTags = false;
     onMain([&] { copyTags = ui_ && ui_->copyTagsChecked(); });
-    // The copy is noted on disk until it ends: one a kill cuts off is run
-    // again at the next launch.
-    if (copyTags) {
-        const TagCopyRequest request = makeTagCopyRequest(rp, rp.destinationFile());
-        const std::shared_ptr<TagCopyLedger> ledger = tagLedger_;
-        ledger->started(request);
-        startTagCopy(request, [ledger, ofname = request.ofname] { ledger->ended(ofname); });
-    }
+    // Noted on disk until it ends: a copy a kill cuts off runs again at the next launch.
+    if (copyTags) startNotedTagCopy(makeTagCopyRequest(rp, rp.destinationFile()));
 
     if (DVKLib* d = rp.dvklib(); d && d->libraw) {
         d->libraw->recycle();

@@ -16,8 +16,8 @@
 #include "app/editor_launch.h"
 #include "app/editors_button_items.h"
 #include "app/exiftool.h"
-#include "app/tag_copy_ledger.h"
 #include "app/history_defaults.h"
+#include "app/tag_copy_ledger.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
@@ -202,16 +202,21 @@ void Controller::startTagCopy(const TagCopyRequest& request, std::function<void(
     });
 }
 
-void Controller::resumeTagCopies() {
+void Controller::startNotedTagCopy(const TagCopyRequest& request, bool noted) {
     const std::shared_ptr<TagCopyLedger> ledger = tagLedger_;
-    for (const TagCopyRequest& r : ledger->entries()) {
+    if (!noted) ledger->started(request);
+    startTagCopy(request, [ledger, ofname = request.ofname] { ledger->ended(ofname); });
+}
+
+void Controller::resumeTagCopies() {
+    for (const TagCopyRequest& r : tagLedger_->entries()) {
         if (!exists_at(r.fileName) || !exists_at(r.ofname)) {
-            ledger->ended(r.ofname);
+            tagLedger_->ended(r.ofname);
             continue;
         }
         log_line("Copying the tags of %s into %s again: the copy was cut off", r.fileName.c_str(), r.ofname.c_str());
         TagCopyLedger::removeLeftoverOf(r.ofname);
-        startTagCopy(r, [ledger, ofname = r.ofname] { ledger->ended(ofname); });
+        startNotedTagCopy(r, true);
     }
 }
 

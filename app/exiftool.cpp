@@ -13,6 +13,7 @@
 
 #include "app/dev_hooks.h"
 #include "pipeline/processor/raw_processor.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/process_runner.h"
 
@@ -54,11 +55,6 @@ bool is_utf8(const std::string& s) {
         i += extra + 1;
     }
     return true;
-}
-
-bool file_exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 std::string folder_of(const std::string& path) {
@@ -188,7 +184,7 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
         args.insert(args.begin() + 10, "-makernotes");
     }
     const std::string sidecar = sidecarPathFor(request.fileName);
-    if (file_exists(sidecar)) {
+    if (exists_at(sidecar)) {
         for (const char* arg : {"--File:all", "--Orientation"}) args.insert(args.begin() + 1, arg);
         args.insert(args.begin() + 1, sidecar);
         args.insert(args.begin() + 1, "-TagsFromFile");

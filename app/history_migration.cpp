@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 
 namespace dvk {
@@ -52,8 +53,6 @@ std::string unique_suffix() {
     std::snprintf(buf, sizeof buf, "%016llX-%d", static_cast<unsigned long long>(gen()), static_cast<int>(getpid()));
     return buf;
 }
-
-bool file_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // Reads every record of the old table; false with a message when the file is
 // no version 1 store.
@@ -100,7 +99,7 @@ bool read_version1(const std::string& path, std::vector<HistoryMO>* records, std
 
 HistoryMigration migrateHistoryVer1ToVer2(HistoryStore& store, const std::string& version1Path) {
     HistoryMigration result;
-    if (!file_exists(version1Path)) return result;
+    if (!exists_at(version1Path)) return result;
     std::vector<HistoryMO> records;
     if (!read_version1(version1Path, &records, &result.error)) {
         log_line("Ver1 to Ver2 migration error: %s: %s", version1Path.c_str(), result.error.c_str());

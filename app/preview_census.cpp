@@ -1,7 +1,6 @@
 #include "app/preview_census.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "pipeline/band_runner.h"
 #include "pipeline/dvklib.h"
@@ -45,14 +44,12 @@ void takePreviewCensus(const HistogramInput* histogram, const DiagramInput* diag
     // Runs of rows, one a thread; small regions stay on fewer threads.
     const int threads = std::max(1, std::min(band_thread_count, static_cast<int>(rows / 64) + 1));
     std::vector<HistogramTally> tallies(counting ? static_cast<std::size_t>(threads) : 0);
-    std::vector<std::optional<DiagramRun>> runs(plotting ? static_cast<std::size_t>(threads) : 0);
-    for (std::optional<DiagramRun>& run : runs) {
-        run.emplace(*diagram);
-        if (!run->valid()) {
+    std::vector<DiagramRun> runs;
+    for (int t = 0; plotting && t < threads; ++t) {
+        runs.emplace_back(*diagram);
+        if (!runs.back().valid()) {
             log_line("No memory for the gamut diagram's points");
-            runs.clear();
             plotting = false;
-            break;
         }
     }
     if (!counting && !plotting) return;
@@ -64,13 +61,13 @@ void takePreviewCensus(const HistogramInput* histogram, const DiagramInput* diag
                 const std::size_t base =
                     (static_cast<std::size_t>(row) * width + static_cast<std::size_t>(s.firstColumn)) * 3;
                 if (counting) tallies[t].countRow(rgb + base, lightness ? lab + base : nullptr, columns);
-                if (plotting) runs[t]->playRow(rgb + base, lab + base, columns);
+                if (plotting) runs[t].playRow(rgb + base, lab + base, columns);
             }
         }
     });
     if (counting) *counts = histogramCounts(tallies, lightness);
     if (plotting)
-        for (const std::optional<DiagramRun>& run : runs) run->layOn(*diagramImage);
+        for (const DiagramRun& run : runs) run.layOn(*diagramImage);
 }
 
 HistogramAndDiagram renderHistogramAndDiagram(const HistogramInput& histogram, const DiagramInput& diagram) {

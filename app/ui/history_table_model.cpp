@@ -11,15 +11,11 @@
 #include "app/controller.h"
 #include "app/history_defaults.h"
 #include "platform/dispatch.h"
+#include "platform/folder_functions.h"
 
 namespace dvk {
 
 namespace {
-
-bool path_exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
 
 // The table's font: the system font at 12 pixels on a 96 dpi screen (9 points),
 // scaled with the screen like every other text.
@@ -33,7 +29,7 @@ QFont cell_font(bool bold) {
 }  // namespace
 
 HistoryTableModel::HistoryTableModel(Controller& controller, QObject* parent)
-    : QAbstractTableModel(parent), controller_(controller), exists_(path_exists) {
+    : QAbstractTableModel(parent), controller_(controller), exists_(exists_at) {
     listener_ = controller_.historyList().addListener([this](HistoryList::Change change) {
         if (change == HistoryList::Change::Contents) {
             beginResetModel();

@@ -12,7 +12,6 @@
 namespace dvk {
 namespace {
 
-
 // Patch centres in full-size pixels of the chart file (1734 x 1156).
 struct Patch {
     double x, y;

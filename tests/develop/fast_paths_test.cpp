@@ -16,7 +16,6 @@
 namespace dvk {
 namespace {
 
-
 struct Case {
     const char* name;
     int format;

@@ -19,7 +19,6 @@
 namespace dvk::test {
 namespace {
 
-
 // An RGB profile file that no conversion has used yet.
 std::string write_rgb_profile(const TempDir& dir) {
     cmsCIExyY white = {0.3127, 0.3290, 1.0};

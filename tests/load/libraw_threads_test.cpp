@@ -15,7 +15,6 @@
 namespace dvk::test {
 namespace {
 
-
 // Opens, unpacks and fills the four-channel image, then lets `tweak` change
 // the black levels before the subtraction.
 bool prepare(LibRaw_DVK& raw, const std::function<void(libraw_colordata_t&)>& tweak) {
