@@ -3,9 +3,9 @@
 
 #include <QtWidgets/QApplication>
 
-#include "app/startup_log.h"
-#include "app/ui/application.h"
-#include "app/ui/single_instance.h"
+#include "app/desktop/startup_log.h"
+#include "app/ui/shell/application.h"
+#include "app/ui/shell/single_instance.h"
 
 int main(int argc, char** argv) {
     // A program already runs for this support folder: it takes the files.

@@ -21,7 +21,7 @@
 #include "colour/colour_transform.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "tests/support/test_paths.h"
 
 #include <tiffio.h>

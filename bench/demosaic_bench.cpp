@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "pipeline/band_runner.h"
+#include "core/band_runner.h"
 #include "pipeline/demosaic/demosaic.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "bench/bench_dng.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
 
 namespace {

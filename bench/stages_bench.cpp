@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/buffer_conversions.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/buffer_conversions.h"
 #include "pipeline/stages/detail_stages.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "pipeline/stages/highlight_recovery.h"
 #include "pipeline/stages/lab_adjust.h"

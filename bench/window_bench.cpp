@@ -20,14 +20,14 @@
 #include <thread>
 #include <vector>
 
-#include "app/display_conversion.h"
-#include "app/display_image.h"
-#include "app/gamut_diagram.h"
-#include "app/histogram.h"
-#include "app/preview_census.h"
-#include "app/preview_controller.h"
+#include "app/preview/display_conversion.h"
+#include "app/preview/display_image.h"
+#include "app/preview/gamut_diagram.h"
+#include "app/preview/histogram.h"
+#include "app/preview/preview_census.h"
+#include "app/preview/preview_controller.h"
 #include "bench/bench_dng.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/dispatch.h"
 

@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "colour/camera_profile.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "pipeline/colour_maths.h"
+#include "core/colour_maths.h"
 
 namespace dvk {
 

@@ -6,7 +6,7 @@
 #include "colour/profile.h"
 #include "colour/profile_cache.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 
 namespace dvk {

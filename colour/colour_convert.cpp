@@ -6,8 +6,8 @@
 #include "colour/colour_transform.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/vector_math.h"
+#include "core/dvklib.h"
+#include "core/vector_math.h"
 #include "platform/log.h"
 
 namespace dvk {

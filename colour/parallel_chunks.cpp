@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

@@ -12,7 +12,7 @@
 #include "colour/builtin_profiles.h"
 #include "colour/profile.h"
 #include "colour/profile_cache.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 #include "platform/resource_path.h"
 

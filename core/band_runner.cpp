@@ -1,4 +1,4 @@
-#include "pipeline/band_runner.h"
+#include "core/band_runner.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 #include "platform/log.h"
 #include "platform/stage_timer.h"
 

@@ -1,12 +1,12 @@
-#include "pipeline/buffer_conversions.h"
+#include "core/buffer_conversions.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/vector_math.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
+#include "core/vector_math.h"
 
 namespace dvk {
 

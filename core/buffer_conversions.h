@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 
 namespace dvk {
 

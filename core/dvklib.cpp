@@ -1,4 +1,4 @@
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 #include <algorithm>
 #include <cstring>

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/aligned_buffer.h"
+#include "core/libraw_dvk.h"
 
 namespace dvk {
 

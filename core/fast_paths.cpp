@@ -1,4 +1,4 @@
-#include "pipeline/fast_paths.h"
+#include "core/fast_paths.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

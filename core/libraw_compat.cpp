@@ -1,7 +1,7 @@
 // LibRaw 0.21 renamed the frame selector (params.shot_select became
 // rawparams.shot_select) and added adjust_to_raw_inset_crop; Debian 12 ships
 // 0.20. Both spellings are handled here and nowhere else.
-#include "pipeline/libraw_dvk.h"
+#include "core/libraw_dvk.h"
 
 #include <algorithm>
 

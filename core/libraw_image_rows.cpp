@@ -5,10 +5,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
+#include "core/libraw_dvk.h"
 
 namespace dvk {
 

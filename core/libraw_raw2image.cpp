@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
+#include "core/libraw_dvk.h"
 
 namespace dvk {
 

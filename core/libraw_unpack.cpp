@@ -21,9 +21,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
+#include "core/libraw_dvk.h"
 
 namespace dvk {
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/processor/raw_processor.h"
 #include "profiling/patch_sampling.h"
 #include "profiling/profiling_workflow.h"

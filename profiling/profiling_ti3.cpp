@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "platform/user_defaults.h"
 #include "pipeline/writers/output_naming.h"
 #include "profiling/private_files.h"

@@ -1,11 +1,11 @@
-#include "app/batch_export.h"
+#include "app/batch/batch_export.h"
 
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
 
-#include "app/desktop_entry.h"
-#include "app/editor_launch.h"
+#include "app/desktop/desktop_entry.h"
+#include "app/desktop/editor_launch.h"
 #include "pipeline/settings/plist_node.h"
 #include "platform/folder_functions.h"
 

@@ -1,4 +1,4 @@
-#include "app/batch_journal.h"
+#include "app/batch/batch_journal.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/batch_export.h"
+#include "app/batch/batch_export.h"
 #include "pipeline/settings/plist_node.h"
 #include "pipeline/settings/settings_file.h"
 #include "pipeline/writers/safe_output.h"

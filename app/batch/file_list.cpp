@@ -1,4 +1,4 @@
-#include "app/file_list.h"
+#include "app/batch/file_list.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "app/file_names.h"
+#include "app/batch/file_names.h"
 
 #include <string>
 

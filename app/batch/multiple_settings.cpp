@@ -1,6 +1,6 @@
-#include "app/multiple_settings.h"
+#include "app/batch/multiple_settings.h"
 
-#include "app/history_defaults.h"
+#include "app/history/history_defaults.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/settings_file.h"

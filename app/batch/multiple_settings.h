@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/history_record.h"
+#include "app/history/history_record.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/raw_path_trace.h"
+#include "app/batch/raw_path_trace.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/history_store.h"
-#include "app/text_match.h"
+#include "app/history/history_store.h"
+#include "app/history/text_match.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/log.h"
 

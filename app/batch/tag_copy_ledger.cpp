@@ -1,4 +1,4 @@
-#include "app/tag_copy_ledger.h"
+#include "app/batch/tag_copy_ledger.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

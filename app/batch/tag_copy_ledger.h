@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/exiftool.h"
+#include "app/desktop/exiftool.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/activity.h"
+#include "app/common/activity.h"
 
 #include "platform/dispatch.h"
 

@@ -1,4 +1,4 @@
-#include "app/alert_function.h"
+#include "app/common/alert_function.h"
 
 #include "platform/alert.h"
 

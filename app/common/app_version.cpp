@@ -1,4 +1,4 @@
-#include "app/app_version.h"
+#include "app/common/app_version.h"
 
 #ifndef DVK_SHORT_VERSION
 #define DVK_SHORT_VERSION "0.0.0"

@@ -1,4 +1,4 @@
-#include "app/base64.h"
+#include "app/common/base64.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/main_queue_timer.h"
+#include "app/common/main_queue_timer.h"
 
 #include "platform/dispatch.h"
 

@@ -1,4 +1,4 @@
-#include "app/number_text.h"
+#include "app/common/number_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/owned_threads.h"
+#include "app/common/owned_threads.h"
 
 #include <system_error>
 

@@ -1,9 +1,9 @@
 // Controller: construction, launch and quit, and the shared functions.
-#include "app/controller.h"
+#include "app/controller/controller.h"
 
-#include "app/controller_ui.h"
-#include "app/preview_controller.h"
-#include "app/tag_copy_ledger.h"
+#include "app/controller/controller_ui.h"
+#include "app/preview/preview_controller.h"
+#include "app/batch/tag_copy_ledger.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"

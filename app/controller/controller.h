@@ -46,20 +46,20 @@
 #include <string>
 #include <vector>
 
-#include "app/activity.h"
-#include "app/batch_journal.h"
-#include "app/delegate_defaults.h"
-#include "app/file_search.h"
-#include "app/history_list.h"
-#include "app/history_record.h"
-#include "app/history_store.h"
-#include "app/open_events.h"
-#include "app/owned_threads.h"
-#include "app/presets.h"
-#include "app/profile_menu.h"
-#include "app/settings_selector.h"
-#include "app/tag_copy_threads.h"
-#include "app/update_check.h"
+#include "app/common/activity.h"
+#include "app/batch/batch_journal.h"
+#include "app/controller/delegate_defaults.h"
+#include "app/history/file_search.h"
+#include "app/history/history_list.h"
+#include "app/history/history_record.h"
+#include "app/history/history_store.h"
+#include "app/controller/open_events.h"
+#include "app/common/owned_threads.h"
+#include "app/menus/presets.h"
+#include "app/menus/profile_menu.h"
+#include "app/menus/settings_selector.h"
+#include "app/desktop/tag_copy_threads.h"
+#include "app/desktop/update_check.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
@@ -269,7 +269,7 @@ public:
     // --- the main window's preview (controller_preview.cpp) ------------------------
     // processPreview, apply:, runApplyInThread:, updatePrev, handleNotify:,
     // updateInfoFromX:..., histogram:, diagram:, ... by their names; the
-    // window set-up and geometry are the main window's (app/ui/main_window.h).
+    // window set-up and geometry are the main window's (app/ui/main_window/main_window.h).
     PreviewController& preview() { return *preview_; }
     // Opens one file by the open road (a TIFF or JPEG traced back) for the
     // screenshot hook; `done` gets 0 once it is shown, 1 when it could not be

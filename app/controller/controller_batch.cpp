@@ -11,11 +11,11 @@
 #include <chrono>
 #include <thread>
 
-#include "app/batch_export.h"
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/exiftool.h"
-#include "app/update_feed.h"
+#include "app/batch/batch_export.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/desktop/exiftool.h"
+#include "app/desktop/update_feed.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"

@@ -5,7 +5,7 @@
 // The roads of this controller also count themselves from their start on the
 // main thread to their end there, so that a progress the stages push to 100
 // mid-way does not end the busy time early.
-#include "app/controller.h"
+#include "app/controller/controller.h"
 #include "platform/log.h"
 
 namespace dvk {

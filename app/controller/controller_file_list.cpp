@@ -1,9 +1,9 @@
 // Controller: choosing files and folders and expanding the choice to files.
 #include <ctime>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/file_list.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/batch/file_list.h"
 #include "platform/alert.h"
 #include "platform/panels.h"
 

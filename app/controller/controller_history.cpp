@@ -1,8 +1,8 @@
 // Controller: history records and defaults, the actions of the history window.
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/history_defaults.h"
-#include "app/preview_controller.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/history/history_defaults.h"
+#include "app/preview/preview_controller.h"
 #include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"

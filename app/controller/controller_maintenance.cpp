@@ -3,11 +3,11 @@
 #include <ctime>
 #include <set>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/file_list.h"
-#include "app/history_defaults.h"
-#include "app/history_maintenance.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/batch/file_list.h"
+#include "app/history/history_defaults.h"
+#include "app/history/history_maintenance.h"
 #include "platform/alert.h"
 #include "platform/log.h"
 #include "platform/panels.h"

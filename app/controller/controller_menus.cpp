@@ -5,12 +5,12 @@
 // the support folder and the apply worker.
 #include <mutex>
 
-#include "app/alert_function.h"
-#include "app/controller.h"
-#include "app/filter_menu.h"
-#include "app/preview_controller.h"
-#include "app/wb_preset_menu.h"
-#include "app/wb_preset_window.h"
+#include "app/common/alert_function.h"
+#include "app/controller/controller.h"
+#include "app/menus/filter_menu.h"
+#include "app/preview/preview_controller.h"
+#include "app/menus/wb_preset_menu.h"
+#include "app/menus/wb_preset_window.h"
 
 namespace dvk {
 

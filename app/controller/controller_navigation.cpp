@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <set>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/file_list.h"
-#include "app/file_names.h"
-#include "app/history_defaults.h"
-#include "app/profile_menu.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/batch/file_list.h"
+#include "app/batch/file_names.h"
+#include "app/history/history_defaults.h"
+#include "app/menus/profile_menu.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"

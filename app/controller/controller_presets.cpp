@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
 #include "platform/alert.h"
 #include "platform/log.h"
 

@@ -1,7 +1,7 @@
 // Controller: the main window's preview concern, and the open of the file the
 // screenshot hook names.
-#include "app/controller.h"
-#include "app/preview_controller.h"
+#include "app/controller/controller.h"
+#include "app/preview/preview_controller.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
 #include "profiling/profiling_workflow.h"

@@ -2,9 +2,9 @@
 // rules; the controller is its host (the open file's processor, the preview,
 // the profile menu) and hands it the panel's actions once the apply worker
 // leaves the processor alone.
-#include "app/controller.h"
-#include "app/preview_controller.h"
-#include "app/profiling_platform.h"
+#include "app/controller/controller.h"
+#include "app/preview/preview_controller.h"
+#include "app/desktop/profiling_platform.h"
 #include "platform/user_defaults.h"
 #include "profiling/profiling_workflow.h"
 

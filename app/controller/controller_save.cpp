@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/editor_launch.h"
-#include "app/editors_button_items.h"
-#include "app/exiftool.h"
-#include "app/history_defaults.h"
-#include "app/tag_copy_ledger.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/desktop/editor_launch.h"
+#include "app/menus/editors_button_items.h"
+#include "app/desktop/exiftool.h"
+#include "app/history/history_defaults.h"
+#include "app/batch/tag_copy_ledger.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"

@@ -2,10 +2,10 @@
 // settings files for many raw files at once.
 #include <memory>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/multiple_settings.h"
-#include "app/preview_controller.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/batch/multiple_settings.h"
+#include "app/preview/preview_controller.h"
 #include "pipeline/settings/settings_file.h"
 #include "platform/alert.h"
 #include "platform/log.h"

@@ -2,8 +2,8 @@
 // one-time migration of a version 1 history.
 #include <sys/stat.h>
 
-#include "app/controller.h"
-#include "app/history_migration.h"
+#include "app/controller/controller.h"
+#include "app/history/history_migration.h"
 #include "platform/alert.h"
 #include "platform/folders.h"
 #include "platform/log.h"

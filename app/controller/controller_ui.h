@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/delegate_defaults.h"
-#include "app/editors_button_items.h"
+#include "app/controller/delegate_defaults.h"
+#include "app/menus/editors_button_items.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/delegate_defaults.h"
+#include "app/controller/delegate_defaults.h"
 
 #include <cmath>
 

@@ -1,12 +1,12 @@
-#include "app/help_actions.h"
+#include "app/controller/help_actions.h"
 
 #include <memory>
 
-#include "app/batch_export.h"
-#include "app/controller.h"
-#include "app/diagnostics.h"
-#include "app/help.h"
-#include "app/plugin_install.h"
+#include "app/batch/batch_export.h"
+#include "app/controller/controller.h"
+#include "app/desktop/diagnostics.h"
+#include "app/desktop/help.h"
+#include "app/desktop/plugin_install.h"
 #include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "platform/process_runner.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/alert_function.h"
+#include "app/common/alert_function.h"
 
 namespace dvk {
 

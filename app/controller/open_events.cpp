@@ -1,4 +1,4 @@
-#include "app/open_events.h"
+#include "app/controller/open_events.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

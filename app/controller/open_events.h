@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_queue_timer.h"
+#include "app/common/main_queue_timer.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/desktop_entry.h"
+#include "app/desktop/desktop_entry.h"
 
 #include <fstream>
 

@@ -1,4 +1,4 @@
-#include "app/diagnostics.h"
+#include "app/desktop/diagnostics.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,9 @@
-#include "app/editor_launch.h"
+#include "app/desktop/editor_launch.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/desktop_entry.h"
+#include "app/desktop/desktop_entry.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/process_runner.h"

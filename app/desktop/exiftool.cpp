@@ -1,4 +1,4 @@
-#include "app/exiftool.h"
+#include "app/desktop/exiftool.h"
 
 #include <dirent.h>
 #include <strings.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/dev_hooks.h"
+#include "app/hooks/dev_hooks.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"

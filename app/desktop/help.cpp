@@ -1,4 +1,4 @@
-#include "app/help.h"
+#include "app/desktop/help.h"
 
 #include "platform/log.h"
 #include "platform/resource_path.h"

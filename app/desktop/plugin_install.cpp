@@ -1,4 +1,4 @@
-#include "app/plugin_install.h"
+#include "app/desktop/plugin_install.h"
 
 #include <cerrno>
 #include <cstdio>

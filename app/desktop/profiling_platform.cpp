@@ -1,4 +1,4 @@
-#include "app/profiling_platform.h"
+#include "app/desktop/profiling_platform.h"
 
 #include "platform/log.h"
 #include "platform/modifier_keys.h"

@@ -1,4 +1,4 @@
-#include "app/single_instance.h"
+#include "app/desktop/single_instance.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 // ($XDG_RUNTIME_DIR) under a name made from the support folder's path; a
 // later launch finding the lock held sends its files there and exits with
 // the answer. This file holds the names and the messages; the Qt side is in
-// app/ui/single_instance.h.
+// app/ui/shell/single_instance.h.
 //
 // A message: "DVK1\n", then each absolute path followed by a NUL byte, then
 // one more NUL. The answer is one byte: '0' the files were taken (or, for no

@@ -1,4 +1,4 @@
-#include "app/startup_log.h"
+#include "app/desktop/startup_log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_version.h"
+#include "app/common/app_version.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 

@@ -1,4 +1,4 @@
-#include "app/tag_copy_threads.h"
+#include "app/desktop/tag_copy_threads.h"
 
 #include <system_error>
 

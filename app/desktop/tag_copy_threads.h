@@ -14,7 +14,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/exiftool.h"
+#include "app/desktop/exiftool.h"
 
 namespace dvk {
 

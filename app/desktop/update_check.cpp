@@ -1,4 +1,4 @@
-#include "app/update_check.h"
+#include "app/desktop/update_check.h"
 
 #include "platform/user_defaults.h"
 

@@ -1,6 +1,6 @@
-#include "app/update_feed.h"
+#include "app/desktop/update_feed.h"
 
-#include "app/app_version.h"
+#include "app/common/app_version.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {

@@ -1,4 +1,4 @@
-#include "app/file_search.h"
+#include "app/history/file_search.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

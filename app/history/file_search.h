@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/owned_threads.h"
+#include "app/common/owned_threads.h"
 
 namespace dvk {
 

@@ -1,8 +1,8 @@
-#include "app/history_defaults.h"
+#include "app/history/history_defaults.h"
 
 #include <cmath>
 
-#include "app/text_match.h"
+#include "app/history/text_match.h"
 #include "platform/log.h"
 
 namespace dvk {

@@ -1,7 +1,7 @@
-#include "app/history_filter.h"
+#include "app/history/history_filter.h"
 
-#include "app/history_defaults.h"
-#include "app/text_match.h"
+#include "app/history/history_defaults.h"
+#include "app/history/text_match.h"
 #include "pipeline/writers/output_naming.h"
 
 namespace dvk {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/history_list.h"
+#include "app/history/history_list.h"
 
 namespace dvk {
 

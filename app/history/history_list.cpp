@@ -1,4 +1,4 @@
-#include "app/history_list.h"
+#include "app/history/history_list.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 #include <map>
 #include <vector>
 
-#include "app/history_record.h"
+#include "app/history/history_record.h"
 
 namespace dvk {
 

@@ -1,10 +1,10 @@
-#include "app/history_maintenance.h"
+#include "app/history/history_maintenance.h"
 
 #include <sys/stat.h>
 
 #include <set>
 
-#include "app/history_defaults.h"
+#include "app/history/history_defaults.h"
 
 namespace dvk {
 

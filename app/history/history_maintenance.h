@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/history_record.h"
-#include "app/history_store.h"
+#include "app/history/history_record.h"
+#include "app/history/history_store.h"
 
 namespace dvk {
 

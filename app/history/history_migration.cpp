@@ -1,4 +1,4 @@
-#include "app/history_migration.h"
+#include "app/history/history_migration.h"
 
 #include <sqlite3.h>
 #include <unistd.h>

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "app/history_store.h"
+#include "app/history/history_store.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/history_record.h"
+#include "app/history/history_record.h"
 
 #include <chrono>
 #include <stdexcept>

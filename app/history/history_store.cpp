@@ -1,9 +1,9 @@
-#include "app/history_store.h"
+#include "app/history/history_store.h"
 
 #include <atomic>
 #include <unordered_map>
 
-#include "app/text_match.h"
+#include "app/history/text_match.h"
 #include "platform/log.h"
 
 namespace dvk {

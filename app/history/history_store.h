@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "app/history_record.h"
+#include "app/history/history_record.h"
 
 namespace dvk {
 

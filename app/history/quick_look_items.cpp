@@ -1,4 +1,4 @@
-#include "app/quick_look_items.h"
+#include "app/history/quick_look_items.h"
 
 #include <algorithm>
 #include <sys/stat.h>

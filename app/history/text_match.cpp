@@ -1,4 +1,4 @@
-#include "app/text_match.h"
+#include "app/history/text_match.h"
 
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>

@@ -1,4 +1,4 @@
-#include "app/dev_hooks.h"
+#include "app/hooks/dev_hooks.h"
 
 #include <algorithm>
 #include <cstdlib>

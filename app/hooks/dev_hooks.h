@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "app/activity.h"
+#include "app/common/activity.h"
 #include "platform/alert.h"
 
 namespace dvk {

@@ -1,8 +1,8 @@
-#include "app/editors_button.h"
+#include "app/menus/editors_button.h"
 
 #include <algorithm>
 
-#include "app/editor_launch.h"
+#include "app/desktop/editor_launch.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/filter_menu.h"
+#include "app/menus/filter_menu.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "app/presets.h"
+#include "app/menus/presets.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <locale>
 
-#include "app/file_names.h"
+#include "app/batch/file_names.h"
 #include "pipeline/settings/settings_file.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"

@@ -1,4 +1,4 @@
-#include "app/profile_menu.h"
+#include "app/menus/profile_menu.h"
 
 #include <strings.h>
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_item.h"
+#include "app/menus/menu_item.h"
 
 namespace dvk {
 

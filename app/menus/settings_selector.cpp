@@ -1,4 +1,4 @@
-#include "app/settings_selector.h"
+#include "app/menus/settings_selector.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/wb_preset_menu.h"
+#include "app/menus/wb_preset_menu.h"
 
 #include "pipeline/processor/raw_processor.h"
 #include "platform/dispatch.h"

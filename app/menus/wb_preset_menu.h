@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "app/menu_item.h"
-#include "app/wb_vendor_presets.h"
+#include "app/menus/menu_item.h"
+#include "app/menus/wb_vendor_presets.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/wb_preset_table.h"
+#include "app/menus/wb_preset_table.h"
 
 #include <cstring>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "app/wb_preset_window.h"
+#include "app/menus/wb_preset_window.h"
 
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wb_preset_menu.h"
+#include "app/menus/wb_preset_menu.h"
 
 namespace dvk {
 

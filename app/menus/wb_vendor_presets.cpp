@@ -1,12 +1,12 @@
-#include "app/wb_vendor_presets.h"
+#include "app/menus/wb_vendor_presets.h"
 
 #include <charconv>
 #include <cmath>
 #include <string_view>
 #include <vector>
 
-#include "app/wb_preset_table.h"
-#include "pipeline/dvklib.h"
+#include "app/menus/wb_preset_table.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 
 namespace dvk {

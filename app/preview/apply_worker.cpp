@@ -1,4 +1,4 @@
-#include "app/apply_worker.h"
+#include "app/preview/apply_worker.h"
 
 #include "platform/dispatch.h"
 

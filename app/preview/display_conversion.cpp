@@ -1,11 +1,11 @@
-#include "app/display_conversion.h"
+#include "app/preview/display_conversion.h"
 
 #include <algorithm>
 
-#include "app/display_image.h"
-#include "app/display_interpolation.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "app/preview/display_image.h"
+#include "app/preview/display_interpolation.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 
 namespace dvk {

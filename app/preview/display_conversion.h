@@ -13,7 +13,7 @@
 
 #include <lcms2.h>
 
-#include "app/display_interpolation.h"
+#include "app/preview/display_interpolation.h"
 
 namespace dvk {
 

@@ -1,11 +1,11 @@
-#include "app/display_image.h"
+#include "app/preview/display_image.h"
 
 #include <atomic>
 #include <cstring>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/buffer_conversions.h"
-#include "pipeline/dvklib.h"
+#include "core/band_runner.h"
+#include "core/buffer_conversions.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

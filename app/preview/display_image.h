@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 
 namespace dvk {
 

@@ -1,8 +1,8 @@
-#include "app/display_interpolation.h"
+#include "app/preview/display_interpolation.h"
 
 #include <cstddef>
 
-#include "pipeline/cpu_features.h"
+#include "core/cpu_features.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

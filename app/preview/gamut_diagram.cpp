@@ -1,4 +1,4 @@
-#include "app/gamut_diagram.h"
+#include "app/preview/gamut_diagram.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,13 +12,13 @@
 
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/cpu_features.h"
-#include "pipeline/dvklib.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/cpu_features.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/gamut_map.h"
-#include "app/histogram.h"
-#include "app/preview_census.h"
+#include "app/preview/histogram.h"
+#include "app/preview/preview_census.h"
 
 namespace dvk {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/geometry.h"
-#include "pipeline/aligned_buffer.h"
+#include "app/window/geometry.h"
+#include "core/aligned_buffer.h"
 #include "pipeline/stages/gamut_map.h"  // kGamutPoints
 
 namespace dvk {

@@ -1,4 +1,4 @@
-#include "app/histogram.h"
+#include "app/preview/histogram.h"
 
 #include <algorithm>
 #include <array>
@@ -9,9 +9,9 @@
 #include <immintrin.h>
 #endif
 
-#include "app/info_readout.h"
-#include "app/preview_census.h"
-#include "pipeline/cpu_features.h"
+#include "app/window/info_readout.h"
+#include "app/preview/preview_census.h"
+#include "core/cpu_features.h"
 
 namespace dvk {
 

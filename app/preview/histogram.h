@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/geometry.h"
+#include "app/window/geometry.h"
 
 namespace dvk {
 

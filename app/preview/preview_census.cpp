@@ -1,9 +1,9 @@
-#include "app/preview_census.h"
+#include "app/preview/preview_census.h"
 
 #include <algorithm>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 
 namespace dvk {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/gamut_diagram.h"
-#include "app/histogram.h"
+#include "app/preview/gamut_diagram.h"
+#include "app/preview/histogram.h"
 
 namespace dvk {
 

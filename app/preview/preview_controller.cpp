@@ -1,4 +1,4 @@
-#include "app/preview_controller.h"
+#include "app/preview/preview_controller.h"
 
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/undo_manager.h"

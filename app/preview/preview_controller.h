@@ -32,11 +32,11 @@
 #include <string>
 #include <vector>
 
-#include "app/apply_worker.h"
-#include "app/display_image.h"
-#include "app/geometry.h"
-#include "app/info_readout.h"
-#include "app/preview_rules.h"
+#include "app/preview/apply_worker.h"
+#include "app/preview/display_image.h"
+#include "app/window/geometry.h"
+#include "app/window/info_readout.h"
+#include "app/preview/preview_rules.h"
 #include "pipeline/settings/settings_value.h"
 #include "platform/modifier_keys.h"
 

@@ -1,9 +1,9 @@
 // PreviewController: develop the preview and show it; apply: and the runs of
 // the apply worker; rotation, automatic exposure, highlight recovery; the
 // open road's steps after a load.
-#include "app/preview_controller.h"
+#include "app/preview/preview_controller.h"
 
-#include "app/preview_rules.h"
+#include "app/preview/preview_rules.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/undo_manager.h"
 #include "pipeline/stages/four_channel_ops.h"

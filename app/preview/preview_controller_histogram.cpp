@@ -1,14 +1,14 @@
 // PreviewController: the histogram and the gamut diagram, and the diagram's
 // second profile.
-#include "app/preview_controller.h"
+#include "app/preview/preview_controller.h"
 
 #include <fstream>
 #include <iterator>
 
-#include "app/gamut_diagram.h"
-#include "app/histogram.h"
-#include "app/preview_census.h"
-#include "app/number_text.h"
+#include "app/preview/gamut_diagram.h"
+#include "app/preview/histogram.h"
+#include "app/preview/preview_census.h"
+#include "app/common/number_text.h"
 #include "pipeline/settings/settings_file.h"
 #include "colour/profile.h"
 #include "pipeline/processor/raw_processor.h"

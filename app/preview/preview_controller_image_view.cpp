@@ -1,10 +1,10 @@
 // PreviewController: clicks and selections on the image, the info panel's
 // readouts and zones, zoom and the clipping display.
-#include "app/preview_controller.h"
+#include "app/preview/preview_controller.h"
 
 #include <cmath>
 
-#include "app/number_text.h"
+#include "app/common/number_text.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {

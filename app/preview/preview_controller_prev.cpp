@@ -1,6 +1,6 @@
 // PreviewController: the previous-states list. Its last entry is the state on
 // screen; the show-previous button flips to the one before.
-#include "app/preview_controller.h"
+#include "app/preview/preview_controller.h"
 
 #include "pipeline/settings/settings_file.h"
 #include "pipeline/processor/raw_processor.h"

@@ -1,4 +1,4 @@
-#include "app/preview_image.h"
+#include "app/preview/preview_image.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include "colour/colour_transform.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/libraw_dvk.h"
 
 namespace dvk {
 

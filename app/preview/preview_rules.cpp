@@ -1,4 +1,4 @@
-#include "app/preview_rules.h"
+#include "app/preview/preview_rules.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "app/control_rules.h"
+#include "app/window/control_rules.h"
 
 #include <cctype>
 #include <cmath>
 
-#include "app/number_text.h"
+#include "app/common/number_text.h"
 
 namespace dvk {
 

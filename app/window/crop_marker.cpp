@@ -1,4 +1,4 @@
-#include "app/crop_marker.h"
+#include "app/window/crop_marker.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // coordinates.
 #pragma once
 
-#include "app/geometry.h"
+#include "app/window/geometry.h"
 
 namespace dvk {
 

@@ -1,6 +1,6 @@
-#include "app/info_readout.h"
+#include "app/window/info_readout.h"
 
-#include "app/number_text.h"
+#include "app/common/number_text.h"
 
 #include <algorithm>
 #include <cmath>

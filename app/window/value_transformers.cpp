@@ -1,4 +1,4 @@
-#include "app/value_transformers.h"
+#include "app/window/value_transformers.h"
 
 #include <cmath>
 

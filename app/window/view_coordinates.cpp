@@ -1,8 +1,8 @@
-#include "app/view_coordinates.h"
+#include "app/window/view_coordinates.h"
 
 #include <algorithm>
 
-#include "app/info_readout.h"
+#include "app/window/info_readout.h"
 
 namespace dvk {
 

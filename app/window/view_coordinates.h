@@ -4,7 +4,7 @@
 // formulas are turned into that form.
 #pragma once
 
-#include "app/geometry.h"
+#include "app/window/geometry.h"
 
 namespace dvk {
 

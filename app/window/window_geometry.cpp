@@ -1,4 +1,4 @@
-#include "app/window_geometry.h"
+#include "app/window/window_geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/geometry.h"
-#include "app/window_placement.h"  // kSidePanelWidth, the corner rule
+#include "app/window/geometry.h"
+#include "app/window/window_placement.h"  // kSidePanelWidth, the corner rule
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/window_placement.h"
+#include "app/window/window_placement.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/window_preferences.h"
+#include "app/window/window_preferences.h"
 
 #include <sched.h>
 #include <sys/resource.h>
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/window_geometry.h"
-#include "pipeline/dvklib.h"
+#include "app/window/window_geometry.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/window_placement.h"
+#include "app/window/window_placement.h"
 
 namespace dvk {
 

@@ -17,7 +17,7 @@
 
 #include "image_io.h"
 #include "pipeline/demosaic/demosaic.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace fs = std::filesystem;
 using namespace dvk;

@@ -16,7 +16,7 @@
 #include "pipeline/demosaic/ahd_tile.h"
 #include "pipeline/demosaic/cfa_map.h"
 #include "pipeline/demosaic/demosaic.h"
-#include "pipeline/vector_math.h"
+#include "core/vector_math.h"
 
 namespace dvk {
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 #include "pipeline/demosaic/ahd_common.h"
 #include "pipeline/demosaic/cfa_map.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

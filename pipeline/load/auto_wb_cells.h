@@ -4,8 +4,8 @@
 
 #include <libraw/libraw.h>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/colour_pattern.h"
+#include "core/aligned_buffer.h"
+#include "core/colour_pattern.h"
 
 namespace dvk {
 

@@ -6,8 +6,8 @@
 // neighbours. The two-pixel border, where neighbours are missing, is trimmed.
 #include <cstring>
 
-#include "pipeline/colour_pattern.h"
-#include "pipeline/image_view.h"
+#include "core/colour_pattern.h"
+#include "core/image_view.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

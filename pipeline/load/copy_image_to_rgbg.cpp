@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pipeline/band_runner.h"
+#include "core/band_runner.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "pipeline/load/auto_wb_cells.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/colour_pattern.h"
-#include "pipeline/image_view.h"
+#include "core/band_runner.h"
+#include "core/colour_pattern.h"
+#include "core/image_view.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
 
 namespace dvk {

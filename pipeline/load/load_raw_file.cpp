@@ -15,10 +15,10 @@
 #include <string>
 
 #include "colour/colour_convert.h"
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/fast_paths.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
+#include "core/fast_paths.h"
 #include "pipeline/load/raw_loader.h"
 #include "platform/stage_timer.h"
 

@@ -3,7 +3,7 @@
 // The loading steps themselves are in raw_loader.h.
 #pragma once
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "pipeline/colour_pattern.h"
+#include "core/colour_pattern.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

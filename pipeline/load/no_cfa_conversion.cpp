@@ -1,6 +1,6 @@
 // convert_to_no_cfa: treat a mosaic image as if its sensor had no colour
 // filter (for cameras whose filter was removed).
-#include "pipeline/colour_pattern.h"
+#include "core/colour_pattern.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

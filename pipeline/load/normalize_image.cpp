@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "pipeline/load/auto_wb_cells.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/fast_paths.h"
+#include "core/band_runner.h"
+#include "core/fast_paths.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/dvklib.h"
+#include "core/aligned_buffer.h"
+#include "core/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
 
 namespace dvk {

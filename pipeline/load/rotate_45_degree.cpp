@@ -1,6 +1,6 @@
 // rotate_45_degree: sensors laid out at 45 degrees are stored diagonally; this
 // resamples the image onto an upright grid (bilinear).
-#include "pipeline/image_view.h"
+#include "core/image_view.h"
 #include "pipeline/load/raw_loader.h"
 
 namespace dvk {

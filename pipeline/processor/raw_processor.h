@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 #include "pipeline/settings/settings_layer.h"
 #include "pipeline/settings/white_balance_presets.h"
 

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "colour/colour_convert.h"
-#include "pipeline/fast_paths.h"
+#include "core/fast_paths.h"
 #include "pipeline/stages/border_crop.h"
 #include "pipeline/stages/detail_stages.h"
-#include "pipeline/buffer_conversions.h"
-#include "pipeline/colour_maths.h"
+#include "core/buffer_conversions.h"
+#include "core/colour_maths.h"
 #include "pipeline/demosaic/demosaic.h"
 #include "pipeline/stages/filters.h"
 #include "pipeline/stages/four_channel_ops.h"

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "colour/colour_convert.h"
-#include "pipeline/buffer_conversions.h"
+#include "core/buffer_conversions.h"
 #include "pipeline/stages/filters.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "pipeline/stages/gamut_map.h"

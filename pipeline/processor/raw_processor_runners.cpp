@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/fast_paths.h"
+#include "core/fast_paths.h"
 #include "pipeline/stages/detail_stages.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "pipeline/stages/highlight_recovery.h"

@@ -1,7 +1,7 @@
 // White balance measured on an area of the working image.
 #include <cmath>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/highlight_recovery.h"
 
 namespace dvk {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

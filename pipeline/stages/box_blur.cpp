@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/dvklib.h"
+#include "core/aligned_buffer.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/mirrored_window.h"
-#include "pipeline/vector_math.h"
+#include "core/vector_math.h"
 
 namespace dvk {
 

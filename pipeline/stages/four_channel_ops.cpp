@@ -5,8 +5,8 @@
 #include <cstring>
 #include <utility>
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

@@ -3,7 +3,7 @@
 // green mix before three-colour demosaicing.
 #pragma once
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 
 namespace dvk {
 

@@ -11,9 +11,9 @@
 #include "colour/colour_transform.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 #include "platform/log.h"
 
 namespace dvk {

@@ -3,9 +3,9 @@
 #include <cfloat>
 #include <cmath>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/lab_adjust.h"
-#include "pipeline/vector_math.h"
+#include "core/vector_math.h"
 
 namespace dvk {
 

@@ -1,7 +1,7 @@
 // The first Lab adjustment: the input profile's own chroma saturation, then
 // the user's.
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/lab_adjust.h"
 
 namespace dvk {

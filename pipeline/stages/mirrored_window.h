@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 #include "pipeline/stages/box_blur.h"
 
 namespace dvk {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

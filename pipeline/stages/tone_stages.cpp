@@ -4,7 +4,7 @@
 
 #include "pipeline/stages/stage_support.h"
 #include "pipeline/stages/tone_stages.h"
-#include "pipeline/vector_math.h"
+#include "core/vector_math.h"
 
 namespace dvk {
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/aligned_buffer.h"
+#include "core/aligned_buffer.h"
 #include "pipeline/stages/box_blur.h"
 #include "pipeline/stages/detail_stages.h"
 #include "pipeline/stages/mirrored_window.h"
 #include "pipeline/stages/stage_support.h"
-#include "pipeline/vector_math.h"
+#include "core/vector_math.h"
 
 namespace dvk {
 

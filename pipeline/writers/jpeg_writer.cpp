@@ -5,7 +5,7 @@
 
 #include <jpeglib.h>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/writers/sample_packing.h"
 #include "pipeline/writers/tiff_writers.h"
 

@@ -6,10 +6,10 @@
 
 #include <sys/mman.h>
 
-#include "pipeline/aligned_buffer.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/buffer_conversions.h"
-#include "pipeline/dvklib.h"
+#include "core/aligned_buffer.h"
+#include "core/band_runner.h"
+#include "core/buffer_conversions.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

@@ -2,7 +2,7 @@
 // quality, output-profile code, raw flag and file extension of each.
 #pragma once
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <unistd.h>
 
-#include "pipeline/dvklib.h"
-#include "pipeline/buffer_conversions.h"
+#include "core/dvklib.h"
+#include "core/buffer_conversions.h"
 #include "pipeline/writers/sample_packing.h"
 
 namespace dvk {

@@ -6,7 +6,7 @@
 #include "colour/camera_profile.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 namespace {

@@ -11,7 +11,7 @@
 #include "colour/colour_convert.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/load/raw_loader.h"
 #include "tests/support/test_paths.h"
 

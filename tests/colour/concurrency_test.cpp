@@ -10,7 +10,7 @@
 #include "colour/colour_convert.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 namespace {

@@ -18,7 +18,7 @@
 #include "colour/lut3d.h"
 #include "colour/parallel_chunks.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/lab_adjust.h"
 #include "tests/colour/table_errors.h"
 #include "tests/support/engine_state.h"

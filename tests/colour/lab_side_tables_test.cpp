@@ -16,8 +16,8 @@
 #include "colour/lut3d.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/test_pixels.h"
 

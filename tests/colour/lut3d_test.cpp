@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "colour/lut3d.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "tests/colour/table_errors.h"
 #include "tests/support/engine_state.h"
 

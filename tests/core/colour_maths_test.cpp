@@ -1,4 +1,4 @@
-#include "pipeline/colour_maths.h"
+#include "core/colour_maths.h"
 
 #include <gtest/gtest.h>
 

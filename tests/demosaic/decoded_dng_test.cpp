@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/demosaic/demosaic.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/stages/four_channel_ops.h"
 #include "tests/demosaic/mosaic_fixture.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/stages/border_crop.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 namespace {

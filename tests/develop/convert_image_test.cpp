@@ -9,7 +9,7 @@
 
 #include "develop_test_support.h"
 #include "pipeline/stages/gamut_map.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/engine_state.h"
 #include "tests/support/test_paths.h"

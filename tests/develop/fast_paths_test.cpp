@@ -1,4 +1,4 @@
-// The special forms of the develop steps (pipeline/fast_paths.h) against
+// The special forms of the develop steps (core/fast_paths.h) against
 // their general forms on the real chart DNG: the saved files are the same,
 // byte for byte, for the settings each special form serves and for settings
 // that send the develop back to the general forms part of the way.

@@ -6,7 +6,7 @@
 
 #include <lcms2.h>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/gamut_map.h"
 
 namespace dvk {

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "pipeline/libraw_dvk.h"
+#include "core/libraw_dvk.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 

@@ -11,7 +11,7 @@
 
 #include "colour/colour_convert.h"
 #include "colour/lut3d.h"
-#include "pipeline/band_runner.h"
+#include "core/band_runner.h"
 #include "pipeline/load/raw_loader.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/test_record.h"

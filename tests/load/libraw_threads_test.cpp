@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "pipeline/dvklib.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/dvklib.h"
+#include "core/libraw_dvk.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {

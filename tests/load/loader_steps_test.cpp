@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/colour_pattern.h"
+#include "core/colour_pattern.h"
 #include "pipeline/load/raw_loader.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"

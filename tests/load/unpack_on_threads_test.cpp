@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "pipeline/dvklib.h"
-#include "pipeline/libraw_dvk.h"
+#include "core/dvklib.h"
+#include "core/libraw_dvk.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/engine_state.h"
 #include "tests/support/test_paths.h"

@@ -1,4 +1,4 @@
-#include "pipeline/band_runner.h"
+#include "core/band_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
-#include "pipeline/buffer_conversions.h"
-#include "pipeline/dvklib.h"
+#include "core/buffer_conversions.h"
+#include "core/dvklib.h"
 #include "pipeline/stages/lab_adjust.h"
 
 namespace dvk {

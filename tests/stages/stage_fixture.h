@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "tests/support/engine_state.h"
 
 namespace dvk::test {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "pipeline/stages/tone_stages.h"
-#include "pipeline/vector_math.h"
+#include "core/vector_math.h"
 #include "tests/stages/stage_fixture.h"
 
 namespace dvk {

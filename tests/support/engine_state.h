@@ -4,9 +4,9 @@
 // record for calling a stage's worker directly.
 #pragma once
 
-#include "pipeline/band_runner.h"
-#include "pipeline/dvklib.h"
-#include "pipeline/fast_paths.h"
+#include "core/band_runner.h"
+#include "core/dvklib.h"
+#include "core/fast_paths.h"
 
 namespace dvk::test {
 
@@ -23,7 +23,7 @@ private:
 };
 
 // Turns the special forms of the develop steps on or off for the length of a
-// scope (see pipeline/fast_paths.h).
+// scope (see core/fast_paths.h).
 class FastPaths {
 public:
     explicit FastPaths(bool on) : saved_(fast_paths_enabled()) { set_fast_paths_enabled(on); }

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
 
 namespace dvk::test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk::test {
 

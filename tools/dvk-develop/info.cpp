@@ -2,7 +2,7 @@
 
 #include <libraw/libraw.h>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/load/load_raw_file.h"
 #include "tools/common/own_line.h"
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "tools/common/own_line.h"
 #include "tools/dvk-develop/develop.h"
 #include "tools/dvk-develop/info.h"

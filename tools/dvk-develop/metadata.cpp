@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <libraw/libraw.h>
 
-#include "app/exiftool.h"
-#include "app/filter_menu.h"
-#include "app/profile_menu.h"
-#include "app/wb_preset_menu.h"
+#include "app/desktop/exiftool.h"
+#include "app/menus/filter_menu.h"
+#include "app/menus/profile_menu.h"
+#include "app/menus/wb_preset_menu.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/folders.h"
 #include "tools/common/own_line.h"

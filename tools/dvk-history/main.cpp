@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/controller.h"
+#include "app/controller/controller.h"
 #include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
 #include "platform/user_defaults.h"

@@ -1,12 +1,12 @@
-#include "app/ui/cropping_image_view.h"
+#include "app/ui/controls/cropping_image_view.h"
 
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPainter>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
 
-#include "app/ui/no_click_through.h"
-#include "app/view_coordinates.h"
+#include "app/ui/controls/no_click_through.h"
+#include "app/window/view_coordinates.h"
 
 namespace dvk {
 

@@ -13,8 +13,8 @@
 #include <QtGui/QImage>
 #include <QtWidgets/QWidget>
 
-#include "app/crop_marker.h"
-#include "app/geometry.h"
+#include "app/window/crop_marker.h"
+#include "app/window/geometry.h"
 
 class QScrollArea;
 

@@ -1,7 +1,7 @@
-#include "app/ui/display_qimage.h"
+#include "app/ui/controls/display_qimage.h"
 
-#include "app/display_conversion.h"
-#include "app/display_image.h"
+#include "app/preview/display_conversion.h"
+#include "app/preview/display_image.h"
 
 namespace dvk {
 

@@ -1,11 +1,11 @@
-#include "app/ui/image_view_no_drag.h"
+#include "app/ui/controls/image_view_no_drag.h"
 
 #include <cstring>
 
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPainter>
 
-#include "app/ui/no_click_through.h"
+#include "app/ui/controls/no_click_through.h"
 
 namespace dvk {
 

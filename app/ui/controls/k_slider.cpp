@@ -1,4 +1,4 @@
-#include "app/ui/k_slider.h"
+#include "app/ui/controls/k_slider.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 
-#include "app/control_rules.h"
-#include "app/ui/no_click_through.h"
+#include "app/window/control_rules.h"
+#include "app/ui/controls/no_click_through.h"
 
 namespace dvk {
 

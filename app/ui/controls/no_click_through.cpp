@@ -1,4 +1,4 @@
-#include "app/ui/no_click_through.h"
+#include "app/ui/controls/no_click_through.h"
 
 #include <QtGui/QMouseEvent>
 

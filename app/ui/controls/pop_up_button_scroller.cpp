@@ -1,9 +1,9 @@
-#include "app/ui/pop_up_button_scroller.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
 
 #include <QtGui/QStandardItemModel>
 #include <QtGui/QWheelEvent>
 
-#include "app/ui/wheel_steps.h"
+#include "app/ui/controls/wheel_steps.h"
 
 namespace dvk {
 

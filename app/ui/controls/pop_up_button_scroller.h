@@ -8,7 +8,7 @@
 
 #include <QtWidgets/QComboBox>
 
-#include "app/control_rules.h"
+#include "app/window/control_rules.h"
 
 namespace dvk {
 

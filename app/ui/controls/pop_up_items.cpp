@@ -1,8 +1,8 @@
-#include "app/ui/pop_up_items.h"
+#include "app/ui/controls/pop_up_items.h"
 
 #include <limits>
 
-#include "app/ui/pop_up_button_scroller.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
 
 namespace dvk {
 

@@ -1,9 +1,9 @@
-// Pop-up items made of menu items (app/menu_item.h): a choice is an item
+// Pop-up items made of menu items (app/menus/menu_item.h): a choice is an item
 // carrying its tag, a header an item that cannot be chosen (picking it would
 // do nothing), a separator a line.
 #pragma once
 
-#include "app/menu_item.h"
+#include "app/menus/menu_item.h"
 
 namespace dvk {
 

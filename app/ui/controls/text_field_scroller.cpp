@@ -1,9 +1,9 @@
-#include "app/ui/text_field_scroller.h"
+#include "app/ui/controls/text_field_scroller.h"
 
 #include <QtGui/QWheelEvent>
 
-#include "app/number_text.h"
-#include "app/ui/wheel_steps.h"
+#include "app/common/number_text.h"
+#include "app/ui/controls/wheel_steps.h"
 
 namespace dvk {
 

@@ -10,7 +10,7 @@
 #include <QtGui/QValidator>
 #include <QtWidgets/QLineEdit>
 
-#include "app/control_rules.h"
+#include "app/window/control_rules.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/ui/wheel_steps.h"
+#include "app/ui/controls/wheel_steps.h"
 
 #include <QtGui/QWheelEvent>
 #include <QtWidgets/QWidget>

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/control_rules.h"
+#include "app/window/control_rules.h"
 
 class QWheelEvent;
 class QWidget;

@@ -1,9 +1,9 @@
-#include "app/ui/editors_pop_up.h"
+#include "app/ui/main_window/editors_pop_up.h"
 
 #include <QtWidgets/QComboBox>
 
-#include "app/editors_button.h"
-#include "app/ui/pop_up_button_scroller.h"
+#include "app/menus/editors_button.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
 #include "platform/panels.h"
 
 namespace dvk {

@@ -5,8 +5,8 @@
 // The pop-up's items come from initEditorsButton (EditorsAccess).
 #pragma once
 
-#include "app/alert_function.h"
-#include "app/help_actions.h"
+#include "app/common/alert_function.h"
+#include "app/controller/help_actions.h"
 
 class QComboBox;
 

@@ -1,9 +1,9 @@
-#include "app/ui/filters_pop_up.h"
+#include "app/ui/main_window/filters_pop_up.h"
 
 #include <QtCore/QSignalBlocker>
 
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/pop_up_items.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/controls/pop_up_items.h"
 
 namespace dvk {
 

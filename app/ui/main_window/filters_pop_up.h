@@ -3,7 +3,7 @@
 // 2000 and up) replaced whole on each refresh.
 #pragma once
 
-#include "app/filter_menu.h"
+#include "app/menus/filter_menu.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/ui/main_window.h"
+#include "app/ui/main_window/main_window.h"
 
 #include <QtCore/QThread>
 #include <QtGui/QCloseEvent>
@@ -15,16 +15,16 @@
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QToolButton>
 
-#include "app/display_image.h"
-#include "app/histogram.h"
-#include "app/gamut_diagram.h"
-#include "app/ui/cropping_image_view.h"
-#include "app/ui/diagram_window.h"
-#include "app/ui/display_qimage.h"
-#include "app/ui/image_view_no_drag.h"
-#include "app/ui/keyboard_helper_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/screen_profile.h"
+#include "app/preview/display_image.h"
+#include "app/preview/histogram.h"
+#include "app/preview/gamut_diagram.h"
+#include "app/ui/controls/cropping_image_view.h"
+#include "app/ui/windows/diagram_window.h"
+#include "app/ui/controls/display_qimage.h"
+#include "app/ui/controls/image_view_no_drag.h"
+#include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/main_window/screen_profile.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {

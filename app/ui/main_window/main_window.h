@@ -24,10 +24,10 @@
 #include <QtCore/QPointer>
 #include <QtWidgets/QMainWindow>
 
-#include "app/display_conversion.h"
-#include "app/preview_controller.h"
-#include "app/window_geometry.h"
-#include "app/window_preferences.h"
+#include "app/preview/display_conversion.h"
+#include "app/preview/preview_controller.h"
+#include "app/window/window_geometry.h"
+#include "app/window/window_preferences.h"
 #include "pipeline/settings/key_value_observing.h"
 
 class QAction;

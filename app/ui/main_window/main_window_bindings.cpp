@@ -9,11 +9,11 @@
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QScrollArea>
 
-#include "app/ui/k_slider.h"
-#include "app/ui/main_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/text_field_scroller.h"
-#include "app/value_transformers.h"
+#include "app/ui/controls/k_slider.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/controls/text_field_scroller.h"
+#include "app/window/value_transformers.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/writers/save_formats.h"
 

@@ -1,10 +1,10 @@
-#include "app/ui/main_window_delegate.h"
+#include "app/ui/main_window/main_window_delegate.h"
 
 #include <QtCore/QTimer>
 #include <QtGui/QKeyEvent>
 
-#include "app/ui/main_window.h"
-#include "app/ui/text_field_scroller.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/text_field_scroller.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {

@@ -23,7 +23,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 
-#include "app/control_rules.h"
+#include "app/window/control_rules.h"
 
 namespace dvk {
 

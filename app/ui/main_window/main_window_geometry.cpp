@@ -6,11 +6,11 @@
 #include <QtWidgets/QScrollBar>
 #include <QtCore/QTimer>
 
-#include "app/ui/cropping_image_view.h"
-#include "app/ui/main_window.h"
-#include "app/ui/window_corner.h"
+#include "app/ui/controls/cropping_image_view.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/window_corner.h"
 #include "platform/user_defaults.h"
-#include "app/window_geometry.h"
+#include "app/window/window_geometry.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {

@@ -1,17 +1,17 @@
-#include "app/ui/main_window_menus.h"
+#include "app/ui/main_window/main_window_menus.h"
 
 #include <QtGui/QAction>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
-#include "app/controller.h"
-#include "app/preview_controller.h"
-#include "app/ui/filters_pop_up.h"
-#include "app/ui/main_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/profiles_menu.h"
-#include "app/ui/profiling_panel.h"
-#include "app/ui/wb_pop_up.h"
+#include "app/controller/controller.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/main_window/filters_pop_up.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/main_window/profiles_menu.h"
+#include "app/ui/windows/profiling_panel.h"
+#include "app/ui/main_window/wb_pop_up.h"
 
 namespace dvk {
 

@@ -11,14 +11,14 @@
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
-#include "app/info_readout.h"
-#include "app/ui/cropping_image_view.h"
-#include "app/ui/image_view_no_drag.h"
-#include "app/ui/main_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/no_click_through.h"
-#include "app/view_coordinates.h"
-#include "app/window_geometry.h"
+#include "app/window/info_readout.h"
+#include "app/ui/controls/cropping_image_view.h"
+#include "app/ui/controls/image_view_no_drag.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/controls/no_click_through.h"
+#include "app/window/view_coordinates.h"
+#include "app/window/window_geometry.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
 

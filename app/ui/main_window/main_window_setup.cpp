@@ -9,11 +9,11 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QStyleFactory>
 
-#include "app/ui/diagram_window.h"
-#include "app/ui/keyboard_helper_window.h"
-#include "app/ui/main_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/text_field_scroller.h"
+#include "app/ui/windows/diagram_window.h"
+#include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/controls/text_field_scroller.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/undo_manager.h"
 #include "platform/user_defaults.h"

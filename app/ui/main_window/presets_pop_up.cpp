@@ -1,9 +1,9 @@
-#include "app/ui/presets_pop_up.h"
+#include "app/ui/main_window/presets_pop_up.h"
 
 #include <QtCore/QSignalBlocker>
 #include <QtWidgets/QComboBox>
 
-#include "app/controller.h"
+#include "app/controller/controller.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/ui/profiles_menu.h"
+#include "app/ui/main_window/profiles_menu.h"
 
 #include <QtGui/QAction>
 #include <QtWidgets/QMenu>

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/profile_menu.h"
+#include "app/menus/profile_menu.h"
 
 class QMenu;
 class QMenuBar;

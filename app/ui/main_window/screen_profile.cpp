@@ -1,4 +1,4 @@
-#include "app/ui/screen_profile.h"
+#include "app/ui/main_window/screen_profile.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "app/ui/wb_pop_up.h"
+#include "app/ui/main_window/wb_pop_up.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QSignalBlocker>
@@ -8,8 +8,8 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/pop_up_items.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/controls/pop_up_items.h"
 
 namespace dvk {
 

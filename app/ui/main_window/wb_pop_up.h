@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/wb_preset_menu.h"
+#include "app/menus/wb_preset_menu.h"
 
 class QLineEdit;
 

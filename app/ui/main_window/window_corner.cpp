@@ -1,4 +1,4 @@
-#include "app/ui/window_corner.h"
+#include "app/ui/main_window/window_corner.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,11 +1,11 @@
 // The main window's corner placement on Qt: windowDidMove and the anchored
-// frame, over the Qt-free rules of app/window_placement.h.
+// frame, over the Qt-free rules of app/window/window_placement.h.
 #pragma once
 
 #include <QRect>
 #include <optional>
 
-#include "app/window_placement.h"
+#include "app/window/window_placement.h"
 
 class QWidget;
 

@@ -1,17 +1,17 @@
-#include "app/ui/app_delegate_windows.h"
+#include "app/ui/shell/app_delegate_windows.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QKeySequence>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
-#include "app/controller.h"
-#include "app/preview_controller.h"
-#include "app/ui/controller_windows.h"
-#include "app/ui/history_window.h"
-#include "app/ui/main_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/presets_pop_up.h"
+#include "app/controller/controller.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/shell/controller_windows.h"
+#include "app/ui/windows/history_window.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/main_window/presets_pop_up.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/ui/controller_windows.h"
+#include "app/ui/shell/controller_windows.h"
 
 #include <QtCore/QMimeData>
 #include <QtCore/QThread>
@@ -16,16 +16,16 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 
-#include "app/controller.h"
-#include "app/open_events.h"
-#include "app/preview_controller.h"
-#include "app/ui/history_window.h"
-#include "app/ui/main_window.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/presets_pop_up.h"
-#include "app/ui/rename_source_panel.h"
-#include "app/ui/settings_selector_window.h"
-#include "app/ui/text_field_scroller.h"
+#include "app/controller/controller.h"
+#include "app/controller/open_events.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/windows/history_window.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/main_window/presets_pop_up.h"
+#include "app/ui/windows/rename_source_panel.h"
+#include "app/ui/windows/settings_selector_window.h"
+#include "app/ui/controls/text_field_scroller.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {

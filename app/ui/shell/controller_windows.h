@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/controller_ui.h"
+#include "app/controller/controller_ui.h"
 
 class QAction;
 

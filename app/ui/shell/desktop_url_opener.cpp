@@ -1,4 +1,4 @@
-#include "app/ui/desktop_url_opener.h"
+#include "app/ui/shell/desktop_url_opener.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "app/ui/dev_actions.h"
+#include "app/ui/shell/dev_actions.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
@@ -6,9 +6,9 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/dev_hooks.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/hooks/dev_hooks.h"
 
 namespace dvk {
 

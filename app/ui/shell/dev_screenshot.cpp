@@ -1,15 +1,15 @@
-#include "app/ui/dev_screenshot.h"
+#include "app/ui/shell/dev_screenshot.h"
 
 #include <fstream>
 
 #include <QtCore/QCoreApplication>
 #include <QtGui/QImage>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/dev_hooks.h"
-#include "app/preview_controller.h"
-#include "app/ui/main_window.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/hooks/dev_hooks.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/main_window/main_window.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
 

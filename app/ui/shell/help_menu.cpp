@@ -1,10 +1,10 @@
-#include "app/ui/help_menu.h"
+#include "app/ui/shell/help_menu.h"
 
 #include <QtGui/QAction>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
-#include "app/help_actions.h"
+#include "app/controller/help_actions.h"
 
 namespace dvk {
 

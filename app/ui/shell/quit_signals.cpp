@@ -1,4 +1,4 @@
-#include "app/ui/quit_signals.h"
+#include "app/ui/shell/quit_signals.h"
 
 #include <fcntl.h>
 #include <unistd.h>

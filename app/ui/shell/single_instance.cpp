@@ -1,4 +1,4 @@
-#include "app/ui/single_instance.h"
+#include "app/ui/shell/single_instance.h"
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QLockFile>
@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/open_events.h"
-#include "app/single_instance.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/controller/open_events.h"
+#include "app/desktop/single_instance.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 

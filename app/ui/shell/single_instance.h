@@ -1,4 +1,4 @@
-// One running program per support folder (see app/single_instance.h).
+// One running program per support folder (see app/desktop/single_instance.h).
 //
 // claimSingleInstance() is the first thing main does, before the log and the
 // QApplication: it takes the lock, or hands this launch's files (made

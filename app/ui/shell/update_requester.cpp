@@ -1,10 +1,10 @@
-#include "app/ui/update_requester.h"
+#include "app/ui/shell/update_requester.h"
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QUrl>
 #include <QtNetwork/QSslSocket>
 
-#include "app/app_version.h"
+#include "app/common/app_version.h"
 
 namespace dvk {
 

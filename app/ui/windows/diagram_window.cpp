@@ -1,4 +1,4 @@
-#include "app/ui/diagram_window.h"
+#include "app/ui/windows/diagram_window.h"
 
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QCheckBox>
@@ -6,10 +6,10 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 
-#include "app/preview_controller.h"
-#include "app/ui/image_view_no_drag.h"
-#include "app/ui/k_slider.h"
-#include "app/ui/text_field_scroller.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/controls/image_view_no_drag.h"
+#include "app/ui/controls/k_slider.h"
+#include "app/ui/controls/text_field_scroller.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/ui/history_quick_look.h"
+#include "app/ui/windows/history_quick_look.h"
 
 #include <algorithm>
 
@@ -6,9 +6,9 @@
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QPushButton>
 
-#include "app/history_list.h"
-#include "app/quick_look_items.h"
-#include "app/ui/quick_look_dialog.h"
+#include "app/history/history_list.h"
+#include "app/history/quick_look_items.h"
+#include "app/ui/windows/quick_look_dialog.h"
 
 namespace dvk {
 

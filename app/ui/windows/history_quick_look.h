@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/quick_look_dialog.h"
+#include "app/ui/windows/quick_look_dialog.h"
 
 class QAbstractItemView;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "app/ui/history_table_model.h"
+#include "app/ui/windows/history_table_model.h"
 
 #include <sys/stat.h>
 
@@ -8,8 +8,8 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPalette>
 
-#include "app/controller.h"
-#include "app/history_defaults.h"
+#include "app/controller/controller.h"
+#include "app/history/history_defaults.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
 

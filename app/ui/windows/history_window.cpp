@@ -1,4 +1,4 @@
-#include "app/ui/history_window.h"
+#include "app/ui/windows/history_window.h"
 
 #include <QtCore/QItemSelectionModel>
 #include <QtWidgets/QHBoxLayout>
@@ -8,9 +8,9 @@
 #include <QtWidgets/QTableView>
 #include <QtWidgets/QVBoxLayout>
 
-#include "app/controller.h"
-#include "app/ui/history_quick_look.h"
-#include "app/ui/history_table_model.h"
+#include "app/controller/controller.h"
+#include "app/ui/windows/history_quick_look.h"
+#include "app/ui/windows/history_table_model.h"
 
 namespace dvk {
 

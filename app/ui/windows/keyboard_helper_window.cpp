@@ -1,4 +1,4 @@
-#include "app/ui/keyboard_helper_window.h"
+#include "app/ui/windows/keyboard_helper_window.h"
 
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QLabel>

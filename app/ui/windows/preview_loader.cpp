@@ -1,4 +1,4 @@
-#include "app/ui/preview_loader.h"
+#include "app/ui/windows/preview_loader.h"
 
 #include <QColorSpace>
 #include <QFileInfo>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/preview_image.h"
+#include "app/preview/preview_image.h"
 
 namespace dvk {
 

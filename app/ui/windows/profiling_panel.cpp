@@ -1,4 +1,4 @@
-#include "app/ui/profiling_panel.h"
+#include "app/ui/windows/profiling_panel.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QSignalBlocker>
@@ -18,8 +18,8 @@
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QVBoxLayout>
 
-#include "app/controller.h"
-#include "app/preview_controller.h"
+#include "app/controller/controller.h"
+#include "app/preview/preview_controller.h"
 #include "platform/url_opener.h"
 
 namespace dvk {

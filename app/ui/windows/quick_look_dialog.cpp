@@ -1,4 +1,4 @@
-#include "app/ui/quick_look_dialog.h"
+#include "app/ui/windows/quick_look_dialog.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/ui/preview_loader.h"
+#include "app/ui/windows/preview_loader.h"
 
 namespace dvk {
 

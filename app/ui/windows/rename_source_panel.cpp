@@ -1,4 +1,4 @@
-#include "app/ui/rename_source_panel.h"
+#include "app/ui/windows/rename_source_panel.h"
 
 #include <QtCore/QSignalBlocker>
 #include <QtWidgets/QComboBox>
@@ -9,7 +9,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
-#include "app/controller.h"
+#include "app/controller/controller.h"
 
 namespace dvk {
 

@@ -1,4 +1,4 @@
-#include "app/ui/settings_selector_window.h"
+#include "app/ui/windows/settings_selector_window.h"
 
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialogButtonBox>
@@ -8,7 +8,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
-#include "app/controller.h"
+#include "app/controller/controller.h"
 
 namespace dvk {
 

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <thread>
 
-#include "app/controller_ui.h"
-#include "app/dev_hooks.h"
-#include "app/file_list.h"
-#include "app/file_names.h"
+#include "app/controller/controller_ui.h"
+#include "app/hooks/dev_hooks.h"
+#include "app/batch/file_list.h"
+#include "app/batch/file_names.h"
 #include "platform/dispatch.h"
 #include "tests/app/controller_fixture.h"
 

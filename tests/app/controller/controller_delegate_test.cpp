@@ -7,11 +7,11 @@
 
 #include <tiffio.h>
 
-#include "app/controller_ui.h"
-#include "app/exiftool.h"
-#include "app/open_events.h"
-#include "app/preview_controller.h"
-#include "app/update_check.h"
+#include "app/controller/controller_ui.h"
+#include "app/desktop/exiftool.h"
+#include "app/controller/open_events.h"
+#include "app/preview/preview_controller.h"
+#include "app/desktop/update_check.h"
 #include "platform/dispatch.h"
 #include "platform/modifier_keys.h"
 #include "tests/app/controller_fixture.h"

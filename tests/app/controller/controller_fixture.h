@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/controller.h"
+#include "app/controller/controller.h"
 #include "platform/alert.h"
 #include "platform/panels.h"
 #include "platform/user_defaults.h"

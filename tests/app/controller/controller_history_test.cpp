@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/history_defaults.h"
+#include "app/history/history_defaults.h"
 #include "platform/modifier_keys.h"
 #include "tests/app/controller_fixture.h"
 

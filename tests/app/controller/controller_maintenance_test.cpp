@@ -5,12 +5,12 @@
 #include <set>
 #include <thread>
 
-#include "app/batch_export.h"
-#include "app/batch_journal.h"
-#include "app/controller_ui.h"
-#include "app/file_search.h"
-#include "app/history_defaults.h"
-#include "app/history_maintenance.h"
+#include "app/batch/batch_export.h"
+#include "app/batch/batch_journal.h"
+#include "app/controller/controller_ui.h"
+#include "app/history/file_search.h"
+#include "app/history/history_defaults.h"
+#include "app/history/history_maintenance.h"
 #include "platform/dispatch.h"
 #include "tests/app/controller_fixture.h"
 

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <thread>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/filter_menu.h"
-#include "app/preview_controller.h"
-#include "app/wb_preset_menu.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/menus/filter_menu.h"
+#include "app/preview/preview_controller.h"
+#include "app/menus/wb_preset_menu.h"
 #include "platform/dispatch.h"
 #include "platform/panels.h"
 #include "platform/user_defaults.h"

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <thread>
 
-#include "app/controller_ui.h"
-#include "app/multiple_settings.h"
-#include "app/presets.h"
-#include "app/profile_menu.h"
+#include "app/controller/controller_ui.h"
+#include "app/batch/multiple_settings.h"
+#include "app/menus/presets.h"
+#include "app/menus/profile_menu.h"
 #include "platform/pasteboard.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_files.h"

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "app/desktop_entry.h"
+#include "app/desktop/desktop_entry.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "app/batch_export.h"
-#include "app/editor_launch.h"
+#include "app/batch/batch_export.h"
+#include "app/desktop/editor_launch.h"
 #include "platform/process_runner.h"
 #include "tests/support/test_paths.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/editor_launch.h"
-#include "app/editors_button.h"
+#include "app/desktop/editor_launch.h"
+#include "app/menus/editors_button.h"
 
 namespace dvk {
 namespace {

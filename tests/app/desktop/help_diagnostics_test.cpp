@@ -7,8 +7,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/diagnostics.h"
-#include "app/help.h"
+#include "app/desktop/diagnostics.h"
+#include "app/desktop/help.h"
 #include "platform/dispatch.h"
 #include "platform/process_runner.h"
 #include "platform/url_opener.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/plugin_install.h"
+#include "app/desktop/plugin_install.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 #include "tools/dvk-lua-chunk/lua_chunk.h"

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "app/history_migration.h"
+#include "app/history/history_migration.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

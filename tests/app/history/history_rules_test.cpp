@@ -2,8 +2,8 @@
 // processor's settings and the comparison with a default, text matching.
 #include <gtest/gtest.h>
 
-#include "app/history_defaults.h"
-#include "app/text_match.h"
+#include "app/history/history_defaults.h"
+#include "app/history/text_match.h"
 
 namespace dvk {
 namespace {

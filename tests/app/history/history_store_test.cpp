@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "app/history_store.h"
+#include "app/history/history_store.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 

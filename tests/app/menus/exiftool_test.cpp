@@ -11,8 +11,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/exiftool.h"
-#include "app/tag_copy_threads.h"
+#include "app/desktop/exiftool.h"
+#include "app/desktop/tag_copy_threads.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/process_runner.h"
 #include "tests/support/test_paths.h"

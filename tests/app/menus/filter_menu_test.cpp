@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/filter_menu.h"
+#include "app/menus/filter_menu.h"
 #include "pipeline/processor/raw_processor.h"
 #include "tests/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/filter_menu.h"
-#include "app/profile_menu.h"
-#include "app/wb_preset_menu.h"
+#include "app/menus/filter_menu.h"
+#include "app/menus/profile_menu.h"
+#include "app/menus/wb_preset_menu.h"
 
 namespace dvk::test {
 

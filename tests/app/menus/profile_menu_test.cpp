@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/profile_menu.h"
+#include "app/menus/profile_menu.h"
 #include "colour/camera_profile.h"
 #include "pipeline/processor/raw_processor.h"
 #include "tests/menus/menus_fakes.h"

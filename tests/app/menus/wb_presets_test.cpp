@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/wb_preset_menu.h"
-#include "app/wb_preset_table.h"
-#include "app/wb_preset_window.h"
+#include "app/menus/wb_preset_menu.h"
+#include "app/menus/wb_preset_table.h"
+#include "app/menus/wb_preset_window.h"
 #include "pipeline/processor/raw_processor.h"
 #include "tests/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"

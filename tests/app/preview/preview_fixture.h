@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/preview_controller.h"
+#include "app/preview/preview_controller.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/undo_manager.h"
 #include "platform/dispatch.h"

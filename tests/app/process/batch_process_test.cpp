@@ -15,7 +15,7 @@
 #include <set>
 #include <thread>
 
-#include "app/batch_export.h"
+#include "app/batch/batch_export.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"

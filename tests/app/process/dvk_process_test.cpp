@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/history_migration.h"
-#include "app/history_store.h"
-#include "app/startup_log.h"
+#include "app/history/history_migration.h"
+#include "app/history/history_store.h"
+#include "app/desktop/startup_log.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/single_instance.h"
+#include "app/desktop/single_instance.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/batch_export.h"
-#include "app/batch_journal.h"
+#include "app/batch/batch_export.h"
+#include "app/batch/batch_journal.h"
 #include "pipeline/writers/output_naming.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"

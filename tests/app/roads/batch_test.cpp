@@ -11,10 +11,10 @@
 #include <set>
 #include <thread>
 
-#include "app/batch_export.h"
-#include "app/batch_journal.h"
-#include "app/exiftool.h"
-#include "app/tag_copy_ledger.h"
+#include "app/batch/batch_export.h"
+#include "app/batch/batch_journal.h"
+#include "app/desktop/exiftool.h"
+#include "app/batch/tag_copy_ledger.h"
 #include "platform/modifier_keys.h"
 #include "tests/roads/roads_fixture.h"
 #include "tests/support/test_files.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/update_feed.h"
+#include "app/desktop/update_feed.h"
 #include "platform/modifier_keys.h"
 #include "platform/trash.h"
 #include "tests/roads/roads_fixture.h"

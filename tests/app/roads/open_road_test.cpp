@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/history_defaults.h"
+#include "app/history/history_defaults.h"
 #include "pipeline/load/load_raw_file.h"
 #include "platform/modifier_keys.h"
 #include "tests/roads/roads_fixture.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/exiftool.h"
+#include "app/desktop/exiftool.h"
 #include "tests/support/scratch_folders_environment.h"
 
 namespace dvk::test {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/controller_ui.h"
+#include "app/controller/controller_ui.h"
 #include "platform/dispatch.h"
 #include "tests/app/controller_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/editors_button_items.h"
+#include "app/menus/editors_button_items.h"
 #include "tests/roads/roads_fixture.h"
 #include "tests/support/test_files.h"
 

@@ -1,10 +1,10 @@
 // The custom controls' rules, the value transformers, Base64 and the crop marker.
 #include <gtest/gtest.h>
 
-#include "app/base64.h"
-#include "app/control_rules.h"
-#include "app/crop_marker.h"
-#include "app/value_transformers.h"
+#include "app/common/base64.h"
+#include "app/window/control_rules.h"
+#include "app/window/crop_marker.h"
+#include "app/window/value_transformers.h"
 
 namespace dvk {
 namespace {

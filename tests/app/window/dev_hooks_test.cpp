@@ -3,7 +3,7 @@
 
 #include <deque>
 
-#include "app/dev_hooks.h"
+#include "app/hooks/dev_hooks.h"
 #include "platform/dispatch.h"
 
 namespace dvk {

@@ -3,8 +3,8 @@
 // top-left results.
 #include <gtest/gtest.h>
 
-#include "app/view_coordinates.h"
-#include "app/window_geometry.h"
+#include "app/window/view_coordinates.h"
+#include "app/window/window_geometry.h"
 
 namespace dvk {
 namespace {

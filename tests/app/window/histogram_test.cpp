@@ -5,12 +5,12 @@
 #include <cmath>
 #include <vector>
 
-#include "app/gamut_diagram.h"
-#include "app/histogram.h"
-#include "app/info_readout.h"
+#include "app/preview/gamut_diagram.h"
+#include "app/preview/histogram.h"
+#include "app/window/info_readout.h"
 #include "colour/profile_lookup.h"
 #include "colour/profile.h"
-#include "pipeline/dvklib.h"
+#include "core/dvklib.h"
 
 namespace dvk {
 namespace {

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
-#include "app/display_conversion.h"
-#include "app/display_image.h"
-#include "app/preview_rules.h"
-#include "app/window_preferences.h"
+#include "app/preview/display_conversion.h"
+#include "app/preview/display_image.h"
+#include "app/preview/preview_rules.h"
+#include "app/window/window_preferences.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "platform/user_defaults.h"

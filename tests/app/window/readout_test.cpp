@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/info_readout.h"
+#include "app/window/info_readout.h"
 
 namespace dvk {
 namespace {

@@ -8,10 +8,10 @@
 #include <limits>
 #include <vector>
 
-#include "app/display_interpolation.h"
-#include "app/gamut_diagram.h"
-#include "app/histogram.h"
-#include "pipeline/cpu_features.h"
+#include "app/preview/display_interpolation.h"
+#include "app/preview/gamut_diagram.h"
+#include "app/preview/histogram.h"
+#include "core/cpu_features.h"
 
 namespace dvk {
 namespace {

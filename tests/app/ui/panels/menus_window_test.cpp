@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/preview_controller.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/profiles_menu.h"
-#include "app/ui/wb_pop_up.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/main_window/profiles_menu.h"
+#include "app/ui/main_window/wb_pop_up.h"
 #include "pipeline/processor/raw_processor.h"
 #include "tests/panels/panels_fixture.h"
 

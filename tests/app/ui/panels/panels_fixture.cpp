@@ -3,8 +3,8 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 
-#include "app/preview_controller.h"
-#include "app/ui/profiling_panel.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/windows/profiling_panel.h"
 #include "platform/qt/qt_platform.h"
 
 namespace dvk::test {

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "app/controller.h"
-#include "app/ui/main_window.h"
-#include "app/ui/main_window_delegate.h"
-#include "app/ui/main_window_menus.h"
+#include "app/controller/controller.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_delegate.h"
+#include "app/ui/main_window/main_window_menus.h"
 #include "platform/alert.h"
 #include "platform/panels.h"
 #include "platform/user_defaults.h"

@@ -3,7 +3,7 @@
 // the TI3 saved and a profile made by a stand-in colprof; the log shows each
 // step, the profile becomes the open file's, and closing gives the user's
 // settings back.
-#include "app/ui/profiling_panel.h"
+#include "app/ui/windows/profiling_panel.h"
 
 #include <QtGui/QAction>
 #include <QtTest/QTest>
@@ -15,9 +15,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/preview_controller.h"
-#include "app/ui/cropping_image_view.h"
-#include "app/ui/profiles_menu.h"
+#include "app/preview/preview_controller.h"
+#include "app/ui/controls/cropping_image_view.h"
+#include "app/ui/main_window/profiles_menu.h"
 #include "pipeline/processor/raw_processor.h"
 #include "tests/panels/panels_fixture.h"
 #include "tests/profiling/workflow_fixture.h"

@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/ui/window_corner.h"
+#include "app/ui/main_window/window_corner.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 

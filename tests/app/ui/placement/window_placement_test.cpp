@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/window_placement.h"
+#include "app/window/window_placement.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 

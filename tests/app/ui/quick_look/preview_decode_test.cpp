@@ -12,10 +12,10 @@
 #include <lcms2.h>
 #include <tiffio.h>
 
-#include "app/preview_image.h"
-#include "app/ui/preview_loader.h"
-#include "app/ui/quick_look_dialog.h"
-#include "pipeline/dvklib.h"
+#include "app/preview/preview_image.h"
+#include "app/ui/windows/preview_loader.h"
+#include "app/ui/windows/quick_look_dialog.h"
+#include "core/dvklib.h"
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/tiff_writers.h"
 #include "tests/support/dng_writer.h"

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/quick_look_items.h"
+#include "app/history/quick_look_items.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/controller.h"
-#include "app/ui/controller_windows.h"
-#include "app/ui/history_table_model.h"
-#include "app/ui/history_window.h"
+#include "app/controller/controller.h"
+#include "app/ui/shell/controller_windows.h"
+#include "app/ui/windows/history_table_model.h"
+#include "app/ui/windows/history_window.h"
 #include "tests/app_ui/qt_test_app.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"

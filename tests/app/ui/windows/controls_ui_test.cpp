@@ -7,10 +7,10 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 
-#include "app/ui/cropping_image_view.h"
-#include "app/ui/k_slider.h"
-#include "app/ui/pop_up_button_scroller.h"
-#include "app/ui/text_field_scroller.h"
+#include "app/ui/controls/cropping_image_view.h"
+#include "app/ui/controls/k_slider.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
+#include "app/ui/controls/text_field_scroller.h"
 
 namespace dvk {
 namespace {

@@ -7,15 +7,15 @@
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenuBar>
 
-#include "app/controller.h"
-#include "app/controller_ui.h"
-#include "app/dev_hooks.h"
-#include "app/editor_launch.h"
-#include "app/help.h"
-#include "app/help_actions.h"
-#include "app/ui/dev_actions.h"
-#include "app/ui/editors_pop_up.h"
-#include "app/ui/help_menu.h"
+#include "app/controller/controller.h"
+#include "app/controller/controller_ui.h"
+#include "app/hooks/dev_hooks.h"
+#include "app/desktop/editor_launch.h"
+#include "app/desktop/help.h"
+#include "app/controller/help_actions.h"
+#include "app/ui/shell/dev_actions.h"
+#include "app/ui/main_window/editors_pop_up.h"
+#include "app/ui/shell/help_menu.h"
 #include "platform/url_opener.h"
 #include "tests/support/test_paths.h"
 

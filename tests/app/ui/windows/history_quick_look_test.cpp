@@ -9,8 +9,8 @@
 
 #include <filesystem>
 
-#include "app/history_list.h"
-#include "app/ui/history_quick_look.h"
+#include "app/history/history_list.h"
+#include "app/ui/windows/history_quick_look.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 

@@ -8,10 +8,10 @@
 #include <QtGui/QWindow>
 #include <QtTest/QTest>
 
-#include "app/ui/main_window.h"
-#include "app/ui/main_window_delegate.h"
-#include "app/ui/text_field_scroller.h"
-#include "app/window_placement.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_delegate.h"
+#include "app/ui/controls/text_field_scroller.h"
+#include "app/window/window_placement.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/user_defaults.h"

@@ -10,11 +10,11 @@
 #include <cmath>
 #include <set>
 
-#include "app/ui/cropping_image_view.h"
-#include "app/ui/image_view_no_drag.h"
-#include "app/ui/keyboard_helper_window.h"
-#include "app/ui/main_window.h"
-#include "app/ui/text_field_scroller.h"
+#include "app/ui/controls/cropping_image_view.h"
+#include "app/ui/controls/image_view_no_drag.h"
+#include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/text_field_scroller.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
