@@ -9,7 +9,7 @@
 #include "app/batch/file_list.h"
 #include "app/batch/file_names.h"
 #include "platform/dispatch.h"
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 
 namespace dvk::test {
 namespace {

@@ -14,7 +14,7 @@
 #include "app/desktop/update_check.h"
 #include "platform/dispatch.h"
 #include "platform/modifier_keys.h"
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 
 namespace dvk::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 
 #include "pipeline/load/load_raw_file.h"
 #include "platform/dispatch.h"

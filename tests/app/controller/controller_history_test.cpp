@@ -6,7 +6,7 @@
 
 #include "app/history/history_defaults.h"
 #include "platform/modifier_keys.h"
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 
 namespace dvk::test {
 namespace {

@@ -12,7 +12,7 @@
 #include "app/history/history_defaults.h"
 #include "app/history/history_maintenance.h"
 #include "platform/dispatch.h"
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 
 namespace dvk::test {
 namespace {

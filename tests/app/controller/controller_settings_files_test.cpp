@@ -9,7 +9,7 @@
 #include "app/menus/presets.h"
 #include "app/menus/profile_menu.h"
 #include "platform/pasteboard.h"
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {

@@ -30,13 +30,13 @@ std::string readText(const fs::path& p) {
     return std::string(b.begin(), b.end());
 }
 
-struct Alert {
+struct ShownAlert {
     std::string title, text;
     std::vector<std::string> buttons;
-    bool operator==(const Alert&) const = default;
+    bool operator==(const ShownAlert&) const = default;
 };
 struct AlertLog {
-    std::vector<Alert> shown;
+    std::vector<ShownAlert> shown;
     AlertFunction function() {
         return [this](const std::string& t, const std::string& x, const std::vector<std::string>& b) {
             shown.push_back({t, x, b});
@@ -100,7 +100,7 @@ TEST(LuaChunk, ChunksRunUnderLuaWithStubHostModules) {
     test::TempDir dir;
     const fs::path preset = dir / "preset.lua";
     std::ofstream(preset) << lightroomExportPresetText();
-    const std::string stub = std::string(DVK_SOURCE_DIR) + "/tests/lightroom_plugin/host_stub.lua";
+    const std::string stub = std::string(DVK_SOURCE_DIR) + "/tests/app/desktop/host_stub.lua";
     auto run = test::run_command("lua5.1 " + test::shell_quoted(stub) + " " + test::shell_quoted(kChunks8.string()) +
                                  " " + test::shell_quoted(preset.string()) + " 2>&1");
     ASSERT_EQ(run.status, 0) << run.out;
@@ -156,7 +156,7 @@ TEST_F(PluginInstall, TwiceOverwritesWithoutComplaint) {
         AlertLog alerts;
         EXPECT_EQ(installLR2Plugin(paths, alerts.function()), PluginInstallResult::Installed);
         ASSERT_EQ(alerts.shown.size(), 1u);
-        EXPECT_EQ(alerts.shown[0], (Alert{"Plugin Installation", "Plugin is successfully installed.", {"Ok"}}));
+        EXPECT_EQ(alerts.shown[0], (ShownAlert{"Plugin Installation", "Plugin is successfully installed.", {"Ok"}}));
         for (const char* name : kLightroomPluginChunks) EXPECT_EQ(readBytes(plugin() / name), readBytes(kChunks4 / name));
         EXPECT_EQ(readText(preset()), lightroomExportPresetText());
         EXPECT_EQ(modulesEntries(), std::vector<std::string>{"DVK_LR2.lrplugin"});  // nothing left beside
@@ -195,7 +195,7 @@ TEST_F(PluginInstall, FailureAtTheThirdChunkLeavesTheEarlierInstallWhole) {
     EXPECT_EQ(installLR2Plugin(paths, alerts.function(), failingThird), PluginInstallResult::CannotWriteChunks);
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0],
-              (Alert{"Plugin Installation", "Can't write to directory " + plugin().string(), {"Cancel"}}));
+              (ShownAlert{"Plugin Installation", "Can't write to directory " + plugin().string(), {"Cancel"}}));
     for (const char* name : kLightroomPluginChunks) EXPECT_EQ(readText(plugin() / name), std::string("earlier ") + name);
     EXPECT_EQ(modulesEntries(), std::vector<std::string>{"DVK_LR2.lrplugin"});
     EXPECT_FALSE(fs::exists(preset()));
@@ -208,7 +208,7 @@ TEST_F(PluginInstall, FoldersThatCannotBeMade) {
     AlertLog alerts;
     EXPECT_EQ(installLR2Plugin(paths, alerts.function()), PluginInstallResult::CannotCreateFolder);
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0], (Alert{"Plugin Installation", "Can't create directory " + plugin().string() + ".", {"Cancel"}}));
+    EXPECT_EQ(alerts.shown[0], (ShownAlert{"Plugin Installation", "Can't create directory " + plugin().string() + ".", {"Cancel"}}));
 
     // The presets folder is a file: the plug-in stands, the preset fails.
     fs::remove(dir / "data/Adobe/Lightroom");
@@ -217,7 +217,7 @@ TEST_F(PluginInstall, FoldersThatCannotBeMade) {
     alerts.shown.clear();
     EXPECT_EQ(installLR2Plugin(paths, alerts.function()), PluginInstallResult::CannotWritePreset);
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0], (Alert{"Export Preset Installation",
+    EXPECT_EQ(alerts.shown[0], (ShownAlert{"Export Preset Installation",
                                       "Can't create export preset in " + (dir / "data").string() +
                                           "/Adobe/Lightroom/Export Presets/User Presets",
                                       {"Cancel"}}));

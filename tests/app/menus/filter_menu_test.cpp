@@ -6,7 +6,7 @@
 
 #include "app/menus/filter_menu.h"
 #include "pipeline/processor/raw_processor.h"
-#include "tests/menus/menus_fakes.h"
+#include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

@@ -10,7 +10,7 @@
 #include "app/menus/profile_menu.h"
 #include "colour/camera_profile.h"
 #include "pipeline/processor/raw_processor.h"
-#include "tests/menus/menus_fakes.h"
+#include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

@@ -8,7 +8,7 @@
 #include "app/menus/wb_preset_table.h"
 #include "app/menus/wb_preset_window.h"
 #include "pipeline/processor/raw_processor.h"
-#include "tests/menus/menus_fakes.h"
+#include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {

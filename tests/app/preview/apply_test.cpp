@@ -1,7 +1,7 @@
 // Preview and apply on a synthetic DNG: the one worker, collapsing requests,
 // the previous states, rotation, exposure rules, resets and the auto-apply
 // switch.
-#include "tests/preview/preview_fixture.h"
+#include "tests/app/preview/preview_fixture.h"
 
 #include <cmath>
 

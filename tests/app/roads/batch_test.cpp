@@ -16,7 +16,7 @@
 #include "app/desktop/exiftool.h"
 #include "app/batch/tag_copy_ledger.h"
 #include "platform/modifier_keys.h"
-#include "tests/roads/roads_fixture.h"
+#include "tests/app/roads/roads_fixture.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {

@@ -6,7 +6,7 @@
 #include "app/desktop/update_feed.h"
 #include "platform/modifier_keys.h"
 #include "platform/trash.h"
-#include "tests/roads/roads_fixture.h"
+#include "tests/app/roads/roads_fixture.h"
 
 namespace dvk::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "app/history/history_defaults.h"
 #include "pipeline/load/load_raw_file.h"
 #include "platform/modifier_keys.h"
-#include "tests/roads/roads_fixture.h"
+#include "tests/app/roads/roads_fixture.h"
 
 namespace dvk::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/roads/roads_fixture.h"
+#include "tests/app/roads/roads_fixture.h"
 
 #include <sys/stat.h>
 

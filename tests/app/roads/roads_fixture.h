@@ -10,7 +10,7 @@
 
 #include "app/controller/controller_ui.h"
 #include "platform/dispatch.h"
-#include "tests/app/controller_fixture.h"
+#include "tests/app/controller/controller_fixture.h"
 
 namespace dvk::test {
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/menus/editors_button_items.h"
-#include "tests/roads/roads_fixture.h"
+#include "tests/app/roads/roads_fixture.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {

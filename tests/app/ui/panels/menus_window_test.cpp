@@ -18,7 +18,7 @@
 #include "app/ui/main_window/profiles_menu.h"
 #include "app/ui/main_window/wb_pop_up.h"
 #include "pipeline/processor/raw_processor.h"
-#include "tests/panels/panels_fixture.h"
+#include "tests/app/ui/panels/panels_fixture.h"
 
 namespace dvk::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/panels/panels_fixture.h"
+#include "tests/app/ui/panels/panels_fixture.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>

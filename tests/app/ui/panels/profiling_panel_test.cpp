@@ -19,7 +19,7 @@
 #include "app/ui/controls/cropping_image_view.h"
 #include "app/ui/main_window/profiles_menu.h"
 #include "pipeline/processor/raw_processor.h"
-#include "tests/panels/panels_fixture.h"
+#include "tests/app/ui/panels/panels_fixture.h"
 #include "tests/profiling/workflow_fixture.h"
 
 namespace dvk::test {

@@ -44,7 +44,7 @@
 #include "app/ui/shell/update_requester.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
-#include "tests/app_ui/qt_test_app.h"
+#include "tests/app/ui/shell/qt_test_app.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 

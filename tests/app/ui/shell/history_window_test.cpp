@@ -13,7 +13,7 @@
 #include "app/ui/shell/controller_windows.h"
 #include "app/ui/windows/history_table_model.h"
 #include "app/ui/windows/history_window.h"
-#include "tests/app_ui/qt_test_app.h"
+#include "tests/app/ui/shell/qt_test_app.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 

@@ -1,4 +1,4 @@
-#include "tests/app_ui/qt_test_app.h"
+#include "tests/app/ui/shell/qt_test_app.h"
 
 #include <QtWidgets/QStyleFactory>
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/qt/qt_platform.h"
-#include "tests/app_ui/qt_test_app.h"
+#include "tests/app/ui/shell/qt_test_app.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
