@@ -10,6 +10,7 @@
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "platform/modal_session.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -127,6 +128,8 @@ TerminateReply Controller::applicationShouldTerminate() {
     // record of step 3 can be left unsaved.
     if (!saveFailed) return TerminateReply::Now;
     log_line("%s %s", "Controller::applicationShouldTerminate", saveError.c_str());
+    // A quit asked by a signal asks no one.
+    if (modalSessionsDismissed()) return TerminateReply::Now;
     presentError(saveError);
     if (showAlert(std::nullopt, "Could not save changes to history while quitting. Quit anyway?", {"Yes", "Cancel"}) ==
         1001)
