@@ -153,9 +153,12 @@ public:
     // application:openFile: opens one file at once (false while busy).
     bool applicationOpenFile(const std::string& path);
     // application:openFiles: gathers the paths for 250 ms; Failure while busy.
+    // While a dialog or panel is up (a modal session) the paths are held,
+    // and the gathering starts when it closes.
     OpenReply applicationOpenFiles(const std::vector<std::string>& paths);
-    // _application:openFiles: the gathered request: refused (logged) when a
-    // road began meanwhile, else the open road's openRequest.
+    // _application:openFiles: the gathered request, by the open road's
+    // openRequest. It waits while a dialog or panel is up, or a road began
+    // meanwhile.
     void openGatheredFiles(const std::vector<std::string>& paths);
     // performDragOperation: expands the dropped paths and keeps the files the
     // raw decoder identifies (on a worker), then takes the road of open events.
@@ -508,6 +511,12 @@ private:
     // The selection of the history list becomes these records (those shown).
     void selectRecords(const std::vector<HistoryMO>& records);
     void showScanned(int count);
+    // Open events: the paths join the held ones (gathered once no modal
+    // session is up); the token ends when nothing is gathered, held or waiting.
+    void holdOpenFiles(const std::vector<std::string>& paths);
+    void gatherOpenFiles(const std::vector<std::string>& paths);
+    void endGatheringWhenDone();
+    void dropPendingOpenFiles();
     void makePreviewController();
 
     ControllerOptions options_;
@@ -528,6 +537,12 @@ private:
     HistoryList historyList_;
     ActivityTracker activity_;
     OpenEventGatherer openEvents_;
+    // Open events held while a modal session is up, and a gathered request
+    // waiting for the busy time to end (checked again every 100 ms).
+    std::vector<std::string> heldOpenFiles_;
+    std::vector<std::string> waitingOpenFiles_;
+    MainQueueTimer openRetry_;
+    // Held while open events are gathered, held or waiting.
     ActivityTracker::Token gatheringToken_;
     bool quitPending_ = false;
     PresetsMenu presetsMenu_;

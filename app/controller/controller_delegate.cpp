@@ -1,5 +1,6 @@
 // Controller: the application delegate. Launch and quit steps, the update
 // check, open events gathered into one request, and dropped files.
+#include <algorithm>
 #include <atomic>
 
 #include "app/controller/controller.h"
@@ -14,6 +15,16 @@
 #include "platform/user_defaults.h"
 
 namespace dvk {
+
+namespace {
+
+// Adds each path of `more` that `paths` does not hold yet, in order.
+void append_new(std::vector<std::string>& paths, const std::vector<std::string>& more) {
+    for (const std::string& p : more)
+        if (std::find(paths.begin(), paths.end(), p) == paths.end()) paths.push_back(p);
+}
+
+}  // namespace
 
 void Controller::applicationWillFinishLaunching(UpdateRequester requester) {
     std::optional<std::string> url = updateCheckRequest(defaults());
@@ -63,11 +74,7 @@ void Controller::applicationDidFinishLaunching() {
 TerminateReply Controller::applicationShouldTerminate() {
     // Work that must not be cut off: wait for it (a batch stops after its
     // current file and keeps its list), then quit the normal way.
-    if (openEvents_.gathering()) {
-        log_line("Quitting: the open request %s is dropped", describePathList(openEvents_.pending()).c_str());
-        openEvents_.cancel();
-        gatheringToken_.end();
-    }
+    dropPendingOpenFiles();
     if (activity_.running() > 0) {
         if (!quitPending_) {
             quitPending_ = true;
@@ -151,22 +158,76 @@ OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths
     }
     // The gathering counts as work, so that quitting when idle waits for it.
     if (!gatheringToken_.active()) gatheringToken_ = activity_.begin();
-    openEvents_.add(paths, [this](std::vector<std::string> request) {
-        openGatheredFiles(request);
-        gatheringToken_.end();
-    });
+    // A dialog or panel that is up answers for the file open now (Save As
+    // names its output): the request waits until it closes.
+    if (modalSessionOpen())
+        holdOpenFiles(paths);
+    else
+        gatherOpenFiles(paths);
     return OpenReply::Success;
 }
 
+void Controller::holdOpenFiles(const std::vector<std::string>& paths) {
+    const bool first = heldOpenFiles_.empty();
+    append_new(heldOpenFiles_, paths);
+    log_line("Held list %s while a dialog is up", describePathList(paths).c_str());
+    if (!first) return;
+    whenNoModalSession([this, alive = std::weak_ptr<int>(lifeToken_)] {
+        if (!alive.lock()) return;
+        std::vector<std::string> held;
+        held.swap(heldOpenFiles_);
+        if (held.empty()) return;
+        if (modalSessionOpen())
+            holdOpenFiles(held);
+        else
+            gatherOpenFiles(held);
+    });
+}
+
+void Controller::gatherOpenFiles(const std::vector<std::string>& paths) {
+    openEvents_.add(paths, [this](std::vector<std::string> request) { openGatheredFiles(request); });
+}
+
+void Controller::endGatheringWhenDone() {
+    if (!openEvents_.gathering() && heldOpenFiles_.empty() && waitingOpenFiles_.empty()) gatheringToken_.end();
+}
+
+void Controller::dropPendingOpenFiles() {
+    std::vector<std::string> pending = heldOpenFiles_;
+    append_new(pending, openEvents_.pending());
+    append_new(pending, waitingOpenFiles_);
+    if (!pending.empty())
+        log_line("Quitting: the open request %s is dropped", describePathList(pending).c_str());
+    openEvents_.cancel();
+    openRetry_.cancel();
+    heldOpenFiles_.clear();
+    waitingOpenFiles_.clear();
+    gatheringToken_.end();
+}
+
 void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
-    // Refused when a road began meanwhile (the Open command, say). The
-    // expansion runs here on the main thread, so no other road can begin
-    // meanwhile; the road that opens or converts marks itself busy.
-    if (isBusy() || quitPending_) {
-        log_line("We are in progress, can't accept list %s", describePathList(paths).c_str());
+    if (quitPending_) {
+        endGatheringWhenDone();
+        return;
+    }
+    if (modalSessionOpen()) {
+        holdOpenFiles(paths);
+        return;
+    }
+    // A road that began meanwhile (a save after its panel, say) is waited
+    // for. The expansion runs here on the main thread, so no other road can
+    // begin meanwhile; the road that opens or converts marks itself busy.
+    if (isBusy()) {
+        append_new(waitingOpenFiles_, paths);
+        openRetry_.start(std::chrono::milliseconds(100), [this] {
+            std::vector<std::string> waiting;
+            waiting.swap(waitingOpenFiles_);
+            openGatheredFiles(waiting);
+        });
         return;
     }
     if (!openRequest(paths)) log_line("Nothing to open in %s", describePathList(paths).c_str());
+    endGatheringWhenDone();
 }
 
 void Controller::performDragOperation(const std::vector<std::string>& paths) {
