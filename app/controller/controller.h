@@ -490,7 +490,8 @@ private:
     void endBatch();
     // Empties the window and the RawProcessor (no file open).
     void showNoFile();
-    std::optional<std::string> neighbourFile(int direction);
+    // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
+    std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
@@ -556,6 +557,12 @@ private:
     std::string cameraInfo_;
     std::atomic<unsigned> width_{0}, height_{0};
     std::vector<std::string> recentDocuments_;
+    // The neighbour that failed to load while `openFile` stayed open: the
+    // position of the next Next or Previous (main thread).
+    struct NavigationMiss {
+        std::string openFile;
+        std::string failed;
+    } navigationMiss_;
     std::vector<std::string> editors_;
     std::int64_t currentEditor_ = 0;
     std::atomic<bool> enableLabOptimize_{false};
