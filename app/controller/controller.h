@@ -157,8 +157,8 @@ public:
     // and the gathering starts when it closes.
     OpenReply applicationOpenFiles(const std::vector<std::string>& paths);
     // _application:openFiles: the gathered request, by the open road's
-    // openRequest. It waits while a dialog or panel is up, or a road began
-    // meanwhile.
+    // openRequest (files that do not exist are said in the info text). It
+    // waits while a dialog or panel is up, or a road began meanwhile.
     void openGatheredFiles(const std::vector<std::string>& paths);
     // performDragOperation: expands the dropped paths and keeps the files the
     // raw decoder identifies (on a worker), then takes the road of open events.

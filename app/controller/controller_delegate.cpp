@@ -10,6 +10,7 @@
 #include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/modal_session.h"
 #include "platform/user_defaults.h"
@@ -226,7 +227,16 @@ void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
         });
         return;
     }
-    if (!openRequest(paths)) log_line("Nothing to open in %s", describePathList(paths).c_str());
+    const bool started = openRequest(paths);
+    if (!started) log_line("Nothing to open in %s", describePathList(paths).c_str());
+    // Said after the expansion's own report ("Scanned ... files").
+    std::string notFound;
+    for (const std::string& p : paths)
+        if (!exists_at(p)) {
+            log_line("File not found: %s", p.c_str());
+            notFound += "\n" + p;
+        }
+    if (!notFound.empty() && ui_) ui_->showInfoText("File not found:" + notFound);
     endGatheringWhenDone();
 }
 

@@ -95,9 +95,12 @@ TEST(SingleInstance, ALaunchHandsItsFilesOverMadeAbsoluteAndExitsWithTheAnswer) 
     const std::string work = (home.dir / "work").string();
     EXPECT_EQ(files, (std::vector<std::string>{work + "/rel/a.dng", work + "/../b.dng", "/abs/c.dng"}));
 
-    files = instance.serve(kInstanceRefused, [&] { run = run_command(cd + home.env() + home.dvk() + " x.dng"); });
+    // A file that does not exist is said on standard error, and handed over still.
+    files = instance.serve(kInstanceRefused,
+                           [&] { run = run_command(cd + home.env() + home.dvk() + " x.dng 2>&1"); });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(files, std::vector<std::string>{work + "/x.dng"});
+    EXPECT_EQ(run.out, "DVK: File not found: " + work + "/x.dng\n");
 
     // Without files the running program only comes to the front.
     files = instance.serve(kInstanceAccepted, [&] { run = run_command(cd + home.env() + home.dvk()); });
