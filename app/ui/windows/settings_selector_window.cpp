@@ -94,6 +94,8 @@ CreatePresetWindow::CreatePresetWindow(Controller& controller, SettingsSelectorB
 void CreatePresetWindow::run() {
     boxPlace_->addWidget(&box_);
     box_.refresh();
+    // The last name typed stays, selected: typing replaces it.
+    name_->selectAll();
     name_->setFocus();
     execModalDialog(*this);
     hide();
