@@ -8,6 +8,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "platform/modal_session.h"
 
 namespace dvk {
 
@@ -42,13 +43,26 @@ int present_and_log(const AlertRequest& request) {
         std::lock_guard<std::mutex> lock(g_mutex);
         presenter = g_presenter;
     }
-    int result = presenter ? presenter(request) : -1;
+    int result = -1;
+    if (!modalSessionsDismissed()) {
+        ModalSession session;
+        if (presenter) result = presenter(request);
+    }
+    // Closed (or never shown) because nothing may wait for the user now.
+    if (modalSessionsDismissed()) result = cancellingAnswer(request);
     log_line("Alert %s %s %s %d", request.title.value_or("").c_str(), request.text.c_str(),
              describe_buttons(request.buttons).c_str(), result);
     return result;
 }
 
 }  // namespace
+
+int cancellingAnswer(const AlertRequest& request) {
+    for (const char* title : {"Cancel", "Later"})
+        for (std::size_t i = 0; i < request.buttons.size(); ++i)
+            if (request.buttons[i] == title) return 1000 + static_cast<int>(i);
+    return request.buttons.size() == 1 ? 1000 : -1;
+}
 
 void setAlertPresenter(AlertPresenter presenter) {
     std::lock_guard<std::mutex> lock(g_mutex);

@@ -6,6 +6,8 @@
 // developer hook's presenter; tests install a ScriptedAlerts. With no
 // presenter installed nothing is shown and the answer is -1. Every alert is
 // logged as "Alert <title> <text> (<buttons>) <answer>", whoever answered it.
+// An alert counts as a modal session while it is up; once the sessions are
+// dismissed (modal_session.h) every alert answers its cancelling choice.
 #pragma once
 
 #include <deque>
@@ -35,6 +37,10 @@ int showAlert(const std::optional<std::string>& title, const std::optional<std::
 // printf-style text; a null format shows nothing (-1).
 int showAlertf(const std::optional<std::string>& title, const std::vector<std::string>& buttons, const char* format,
                ...) __attribute__((format(printf, 3, 4)));
+
+// The choice that cancels an alert: its button "Cancel", else "Later", else
+// its only button; -1 (nothing pressed) for other alerts of several buttons.
+int cancellingAnswer(const AlertRequest& request);
 
 // printf into a std::string.
 std::string formatString(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,6 +1,7 @@
 #include "platform/panels.h"
 
 #include "platform/dispatch.h"
+#include "platform/modal_session.h"
 
 namespace dvk {
 
@@ -25,7 +26,12 @@ std::optional<std::vector<std::string>> runOpenPanel(const OpenPanelRequest& req
     auto p = presenter();
     if (!p) return std::nullopt;
     std::optional<std::vector<std::string>> result;
-    runOnMainQueueSync([&] { result = p->runOpenPanel(request); });
+    runOnMainQueueSync([&] {
+        if (modalSessionsDismissed()) return;
+        ModalSession session;
+        result = p->runOpenPanel(request);
+        if (modalSessionsDismissed()) result.reset();
+    });
     return result;
 }
 
@@ -33,7 +39,12 @@ std::optional<std::string> runSavePanel(const SavePanelRequest& request) {
     auto p = presenter();
     if (!p) return std::nullopt;
     std::optional<std::string> result;
-    runOnMainQueueSync([&] { result = p->runSavePanel(request); });
+    runOnMainQueueSync([&] {
+        if (modalSessionsDismissed()) return;
+        ModalSession session;
+        result = p->runSavePanel(request);
+        if (modalSessionsDismissed()) result.reset();
+    });
     return result;
 }
 

@@ -3,7 +3,9 @@
 // runOpenPanel / runSavePanel may be called from any thread; the panel runs
 // on the main thread while a worker caller waits. nullopt is Cancel. The
 // program installs the Qt panels; tests install a ScriptedPanels; with no
-// presenter installed every panel answers Cancel.
+// presenter installed every panel answers Cancel. A panel counts as a modal
+// session while it is up; once the sessions are dismissed (modal_session.h)
+// every panel answers Cancel.
 #pragma once
 
 #include <deque>

@@ -153,9 +153,12 @@ public:
     // application:openFile: opens one file at once (false while busy).
     bool applicationOpenFile(const std::string& path);
     // application:openFiles: gathers the paths for 250 ms; Failure while busy.
+    // While a dialog or panel is up (a modal session) the paths are held,
+    // and the gathering starts when it closes.
     OpenReply applicationOpenFiles(const std::vector<std::string>& paths);
-    // _application:openFiles: the gathered request: refused (logged) when a
-    // road began meanwhile, else the open road's openRequest.
+    // _application:openFiles: the gathered request, by the open road's
+    // openRequest (files that do not exist are said in the info text). It
+    // waits while a dialog or panel is up, or a road began meanwhile.
     void openGatheredFiles(const std::vector<std::string>& paths);
     // performDragOperation: expands the dropped paths and keeps the files the
     // raw decoder identifies (on a worker), then takes the road of open events.
@@ -487,7 +490,8 @@ private:
     void endBatch();
     // Empties the window and the RawProcessor (no file open).
     void showNoFile();
-    std::optional<std::string> neighbourFile(int direction);
+    // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
+    std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
@@ -508,6 +512,12 @@ private:
     // The selection of the history list becomes these records (those shown).
     void selectRecords(const std::vector<HistoryMO>& records);
     void showScanned(int count);
+    // Open events: the paths join the held ones (gathered once no modal
+    // session is up); the token ends when nothing is gathered, held or waiting.
+    void holdOpenFiles(const std::vector<std::string>& paths);
+    void gatherOpenFiles(const std::vector<std::string>& paths);
+    void endGatheringWhenDone();
+    void dropPendingOpenFiles();
     void makePreviewController();
 
     ControllerOptions options_;
@@ -528,6 +538,12 @@ private:
     HistoryList historyList_;
     ActivityTracker activity_;
     OpenEventGatherer openEvents_;
+    // Open events held while a modal session is up, and a gathered request
+    // waiting for the busy time to end (checked again every 100 ms).
+    std::vector<std::string> heldOpenFiles_;
+    std::vector<std::string> waitingOpenFiles_;
+    MainQueueTimer openRetry_;
+    // Held while open events are gathered, held or waiting.
     ActivityTracker::Token gatheringToken_;
     bool quitPending_ = false;
     PresetsMenu presetsMenu_;
@@ -541,6 +557,12 @@ private:
     std::string cameraInfo_;
     std::atomic<unsigned> width_{0}, height_{0};
     std::vector<std::string> recentDocuments_;
+    // The neighbour that failed to load while `openFile` stayed open: the
+    // position of the next Next or Previous (main thread).
+    struct NavigationMiss {
+        std::string openFile;
+        std::string failed;
+    } navigationMiss_;
     std::vector<std::string> editors_;
     std::int64_t currentEditor_ = 0;
     std::atomic<bool> enableLabOptimize_{false};

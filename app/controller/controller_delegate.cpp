@@ -1,5 +1,6 @@
 // Controller: the application delegate. Launch and quit steps, the update
 // check, open events gathered into one request, and dropped files.
+#include <algorithm>
 #include <atomic>
 
 #include "app/controller/controller.h"
@@ -9,10 +10,22 @@
 #include "pipeline/load/load_raw_file.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
+#include "platform/modal_session.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
+
+namespace {
+
+// Adds each path of `more` that `paths` does not hold yet, in order.
+void append_new(std::vector<std::string>& paths, const std::vector<std::string>& more) {
+    for (const std::string& p : more)
+        if (std::find(paths.begin(), paths.end(), p) == paths.end()) paths.push_back(p);
+}
+
+}  // namespace
 
 void Controller::applicationWillFinishLaunching(UpdateRequester requester) {
     std::optional<std::string> url = updateCheckRequest(defaults());
@@ -62,11 +75,7 @@ void Controller::applicationDidFinishLaunching() {
 TerminateReply Controller::applicationShouldTerminate() {
     // Work that must not be cut off: wait for it (a batch stops after its
     // current file and keeps its list), then quit the normal way.
-    if (openEvents_.gathering()) {
-        log_line("Quitting: the open request %s is dropped", describePathList(openEvents_.pending()).c_str());
-        openEvents_.cancel();
-        gatheringToken_.end();
-    }
+    dropPendingOpenFiles();
     if (activity_.running() > 0) {
         if (!quitPending_) {
             quitPending_ = true;
@@ -127,6 +136,8 @@ TerminateReply Controller::applicationShouldTerminate() {
     // record of step 3 can be left unsaved.
     if (!saveFailed) return TerminateReply::Now;
     log_line("%s %s", "Controller::applicationShouldTerminate", saveError.c_str());
+    // A quit asked by a signal asks no one.
+    if (modalSessionsDismissed()) return TerminateReply::Now;
     presentError(saveError);
     if (showAlert(std::nullopt, "Could not save changes to history while quitting. Quit anyway?", {"Yes", "Cancel"}) ==
         1001)
@@ -148,22 +159,85 @@ OpenReply Controller::applicationOpenFiles(const std::vector<std::string>& paths
     }
     // The gathering counts as work, so that quitting when idle waits for it.
     if (!gatheringToken_.active()) gatheringToken_ = activity_.begin();
-    openEvents_.add(paths, [this](std::vector<std::string> request) {
-        openGatheredFiles(request);
-        gatheringToken_.end();
-    });
+    // A dialog or panel that is up answers for the file open now (Save As
+    // names its output): the request waits until it closes.
+    if (modalSessionOpen())
+        holdOpenFiles(paths);
+    else
+        gatherOpenFiles(paths);
     return OpenReply::Success;
 }
 
+void Controller::holdOpenFiles(const std::vector<std::string>& paths) {
+    const bool first = heldOpenFiles_.empty();
+    append_new(heldOpenFiles_, paths);
+    log_line("Held list %s while a dialog is up", describePathList(paths).c_str());
+    if (!first) return;
+    whenNoModalSession([this, alive = std::weak_ptr<int>(lifeToken_)] {
+        if (!alive.lock()) return;
+        std::vector<std::string> held;
+        held.swap(heldOpenFiles_);
+        if (held.empty()) return;
+        if (modalSessionOpen())
+            holdOpenFiles(held);
+        else
+            gatherOpenFiles(held);
+    });
+}
+
+void Controller::gatherOpenFiles(const std::vector<std::string>& paths) {
+    openEvents_.add(paths, [this](std::vector<std::string> request) { openGatheredFiles(request); });
+}
+
+void Controller::endGatheringWhenDone() {
+    if (!openEvents_.gathering() && heldOpenFiles_.empty() && waitingOpenFiles_.empty()) gatheringToken_.end();
+}
+
+void Controller::dropPendingOpenFiles() {
+    std::vector<std::string> pending = heldOpenFiles_;
+    append_new(pending, openEvents_.pending());
+    append_new(pending, waitingOpenFiles_);
+    if (!pending.empty())
+        log_line("Quitting: the open request %s is dropped", describePathList(pending).c_str());
+    openEvents_.cancel();
+    openRetry_.cancel();
+    heldOpenFiles_.clear();
+    waitingOpenFiles_.clear();
+    gatheringToken_.end();
+}
+
 void Controller::openGatheredFiles(const std::vector<std::string>& paths) {
-    // Refused when a road began meanwhile (the Open command, say). The
-    // expansion runs here on the main thread, so no other road can begin
-    // meanwhile; the road that opens or converts marks itself busy.
-    if (isBusy() || quitPending_) {
-        log_line("We are in progress, can't accept list %s", describePathList(paths).c_str());
+    if (quitPending_) {
+        endGatheringWhenDone();
         return;
     }
-    if (!openRequest(paths)) log_line("Nothing to open in %s", describePathList(paths).c_str());
+    if (modalSessionOpen()) {
+        holdOpenFiles(paths);
+        return;
+    }
+    // A road that began meanwhile (a save after its panel, say) is waited
+    // for. The expansion runs here on the main thread, so no other road can
+    // begin meanwhile; the road that opens or converts marks itself busy.
+    if (isBusy()) {
+        append_new(waitingOpenFiles_, paths);
+        openRetry_.start(std::chrono::milliseconds(100), [this] {
+            std::vector<std::string> waiting;
+            waiting.swap(waitingOpenFiles_);
+            openGatheredFiles(waiting);
+        });
+        return;
+    }
+    const bool started = openRequest(paths);
+    if (!started) log_line("Nothing to open in %s", describePathList(paths).c_str());
+    // Said after the expansion's own report ("Scanned ... files").
+    std::string notFound;
+    for (const std::string& p : paths)
+        if (!exists_at(p)) {
+            log_line("File not found: %s", p.c_str());
+            notFound += "\n" + p;
+        }
+    if (!notFound.empty() && ui_) ui_->showInfoText("File not found:" + notFound);
+    endGatheringWhenDone();
 }
 
 void Controller::performDragOperation(const std::vector<std::string>& paths) {

@@ -17,6 +17,7 @@
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
@@ -77,8 +78,7 @@ bool trash_or_erase(const std::string& path, bool toTrash, const std::string& tr
 
 }  // namespace
 
-std::optional<std::string> Controller::neighbourFile(int direction) {
-    const std::string file = rawProcessor_->fileName();
+std::optional<std::string> Controller::neighbourFile(const std::string& file, int direction) {
     const std::string folder = deleting_last_path_component(file);
     if (file.empty() || folder.empty()) return std::nullopt;
     const std::vector<std::string> names = folder_entries(folder);
@@ -99,16 +99,32 @@ std::optional<std::string> Controller::neighbourFile(int direction) {
     return std::string();
 }
 
-std::optional<std::string> Controller::nextFileFrom(const std::string&) { return neighbourFile(1); }
+std::optional<std::string> Controller::nextFileFrom(const std::string&) {
+    return neighbourFile(rawProcessor_->fileName(), 1);
+}
 
-std::optional<std::string> Controller::previousFileFrom(const std::string&) { return neighbourFile(-1); }
+std::optional<std::string> Controller::previousFileFrom(const std::string&) {
+    return neighbourFile(rawProcessor_->fileName(), -1);
+}
 
 bool Controller::startNeighbour(int direction) {
     if (isBusy()) return false;
-    const std::optional<std::string> n = neighbourFile(direction);
+    // A neighbour that failed to load (a truncated raw file the decoder
+    // identifies) is the position while the file open before stays open:
+    // the next step goes past it.
+    const std::string open = rawProcessor_->fileName();
+    const bool missed = !open.empty() && navigationMiss_.openFile == open && exists_at(navigationMiss_.failed);
+    const std::optional<std::string> n = neighbourFile(missed ? navigationMiss_.failed : open, direction);
     if (!n || n->empty()) return false;
+    if (*n == open) {
+        // Back at the file on screen: nothing to load.
+        navigationMiss_ = {};
+        return true;
+    }
     setOriginalNonRawFile(std::nullopt);
-    return startOpen(*n);
+    return startOpen(*n, [this, n = *n](bool opened) {
+        if (!opened) navigationMiss_ = {rawProcessor_->fileName(), n};
+    });
 }
 
 void Controller::openNextFile() { startNeighbour(1); }

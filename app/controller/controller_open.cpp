@@ -270,6 +270,7 @@ bool Controller::loadForOpen(const std::string& path) {
     }
     const std::string name = last_path_component(path);
     onMain([&] {
+        navigationMiss_ = {};
         if (!same) {
             rp.setDestinationFile("");
             rp.setRotation(0);

@@ -80,6 +80,17 @@ std::string currentDirectory() {
     return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
 }
 
+std::size_t reportMissingFiles(const std::vector<std::string>& files, std::FILE* out) {
+    std::size_t missing = 0;
+    struct stat st;
+    for (const std::string& f : files)
+        if (stat(f.c_str(), &st) != 0) {
+            std::fprintf(out, "DVK: File not found: %s\n", f.c_str());
+            ++missing;
+        }
+    return missing;
+}
+
 bool dragAcceptable(const std::vector<std::string>& localPaths) {
     struct stat st;
     return std::any_of(localPaths.begin(), localPaths.end(),

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ std::string describePathList(const std::vector<std::string>& paths);
 std::vector<std::string> commandLineFiles(const std::vector<std::string>& arguments, const std::string& cwd);
 // The current working directory ("" when it cannot be read).
 std::string currentDirectory();
+// Says on `out` each of `files` that does not exist, a line each ("DVK: File
+// not found: PATH"); answers how many.
+std::size_t reportMissingFiles(const std::vector<std::string>& files, std::FILE* out);
 
 // A drag can be taken when at least one of its local paths exists.
 bool dragAcceptable(const std::vector<std::string>& localPaths);

@@ -1,6 +1,7 @@
 #include <QtGui/QGuiApplication>
 
 #include "platform/dispatch.h"
+#include "platform/modal_session.h"
 #include "platform/modifier_keys.h"
 #include "platform/qt/qt_platform.h"
 
@@ -27,9 +28,11 @@ void installQtPlatform() {
         return modifierFlagsFromQt(modifiers);
     });
     set_general_pasteboard(std::make_shared<QtPasteboard>());
+    setModalDismisser(closeModalWidgets);
 }
 
 void uninstallQtPlatform() {
+    setModalDismisser({});
     set_general_pasteboard(nullptr);
     setModifierFlagsQuery({});
     set_trash(nullptr);

@@ -4,9 +4,9 @@
 // the main thread and installs: the main executor (tasks posted to the
 // application's event loop) and the main-thread pump (a local event loop while
 // the main thread waits), the message-box alert presenter, the file panels,
-// the modifier-key query, the clipboard as the general pasteboard and the
-// Trash. uninstallQtPlatform() removes them all again (before the
-// QApplication goes).
+// the modifier-key query, the clipboard as the general pasteboard, the
+// Trash and the dismisser of modal sessions. uninstallQtPlatform() removes
+// them all again (before the QApplication goes).
 #pragma once
 
 #include <QtCore/Qt>
@@ -18,6 +18,8 @@
 #include "platform/panels.h"
 #include "platform/pasteboard.h"
 #include "platform/trash.h"
+
+class QDialog;
 
 namespace dvk {
 
@@ -31,6 +33,11 @@ void uninstallQtMainQueue();
 // buttons in the given order, the first one the default. 1000 + the position
 // of the button pressed, -1 when the box closed without one.
 int presentAlertWithMessageBox(const AlertRequest& request);
+// Runs a modal window as a modal session (modal_session.h); once the
+// sessions are dismissed it is rejected without being shown.
+int execModalDialog(QDialog& dialog);
+// The dismisser: rejects every modal window that is up, innermost first.
+void closeModalWidgets();
 // Qt's keyboard modifiers as the program's flags: Ctrl is Command, Alt is
 // Option, Meta is Control.
 unsigned modifierFlagsFromQt(Qt::KeyboardModifiers modifiers);

@@ -10,6 +10,7 @@
 
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/pop_up_items.h"
+#include "platform/qt/qt_platform.h"
 
 namespace dvk {
 
@@ -53,7 +54,7 @@ void WbPresetWindow::run(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
     name_->clear();
     name_->setFocus();
-    exec();
+    execModalDialog(*this);
 }
 
 void WbPresetWindow::press(const QString& title) {

@@ -8,6 +8,7 @@
 #include <csignal>
 
 #include "platform/log.h"
+#include "platform/modal_session.h"
 
 namespace dvk {
 
@@ -30,6 +31,9 @@ void installQuitSignals(std::function<void()> quit) {
         while (read(g_pipe[0], bytes, sizeof bytes) > 0) {
         }
         log_line("Quit asked by a signal");
+        // Nothing that waits for a person holds it: the questions up are
+        // answered with their cancelling choice, later ones at once.
+        dismissModalSessions();
         quit();
     });
     struct sigaction sa = {};

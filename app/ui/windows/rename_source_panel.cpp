@@ -10,6 +10,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/controller/controller.h"
+#include "platform/qt/qt_platform.h"
 
 namespace dvk {
 
@@ -73,7 +74,7 @@ void RenameSourcePanel::run() {
     replace_->clearEditText();
     replacement_->clearEditText();
     refresh();
-    exec();
+    execModalDialog(*this);
     hide();
 }
 

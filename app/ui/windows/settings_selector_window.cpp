@@ -9,6 +9,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/controller/controller.h"
+#include "platform/qt/qt_platform.h"
 
 namespace dvk {
 
@@ -64,7 +65,7 @@ SettingsSelectorWindow::SettingsSelectorWindow(Controller& controller, SettingsS
 void SettingsSelectorWindow::run() {
     boxPlace_->addWidget(&box_);
     box_.refresh();
-    exec();
+    execModalDialog(*this);
     hide();
 }
 
@@ -93,8 +94,10 @@ CreatePresetWindow::CreatePresetWindow(Controller& controller, SettingsSelectorB
 void CreatePresetWindow::run() {
     boxPlace_->addWidget(&box_);
     box_.refresh();
+    // The last name typed stays, selected: typing replaces it.
+    name_->selectAll();
     name_->setFocus();
-    exec();
+    execModalDialog(*this);
     hide();
 }
 

@@ -396,6 +396,44 @@ TEST_F(Delegate, BusyRefusesAndAnEmptyRequestLeavesNothingBusy) {
     EXPECT_EQ(raw().fileName(), a);
 }
 
+// A save panel that, while it is up, lets open events arrive.
+struct PanelWithEvents : PanelPresenter {
+    std::function<void()> whileUp;
+    std::string answer;
+    std::optional<std::vector<std::string>> runOpenPanel(const OpenPanelRequest&) override { return std::nullopt; }
+    std::optional<std::string> runSavePanel(const SavePanelRequest&) override {
+        whileUp();
+        return answer;
+    }
+};
+
+// The panel answers for the file open: a request that comes meanwhile waits
+// until it closes, then for the save it started, and then opens.
+TEST_F(Delegate, AnOpenRequestWhileAPanelIsUpWaitsForItAndTheSave) {
+    const std::string a = acmeFile("m/a.dng");
+    const std::string b = acmeFile("m/b.dng");
+    const std::string which = photos() + "/m/which.tiff";
+    openWithPreview(a);
+    auto panel = std::make_shared<PanelWithEvents>();
+    panel->answer = which;
+    panel->whileUp = [&] {
+        EXPECT_EQ(controller->applicationOpenFiles({b}), OpenReply::Success);
+        runFor(600ms);  // more than the gathering time
+        EXPECT_EQ(raw().fileName(), a);
+        EXPECT_FALSE(controller->isBusy());
+    };
+    setPanelPresenter(panel);
+    controller->saveFileAs();
+    runUntilIdle();
+    setPanelPresenter(panels);
+    EXPECT_EQ(raw().fileName(), b);
+    const std::vector<HistoryMO> saved = recordsWithSource(a);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].destinationFile(), which);
+    EXPECT_TRUE(fs::exists(which));
+    EXPECT_TRUE(recordsWithSource(b).empty());
+}
+
 TEST_F(Delegate, DropsKeepTheFilesTheDecoderIdentifiesAndTakeTheRoadOfOpenEvents) {
     const std::string a = acmeFile("drop/a.dng");
     std::ofstream(photos() + "/drop/IMG_1.tif") << "a TIFF is no raw file";

@@ -72,6 +72,15 @@ TEST(DvkStart, LogsIntoTheSupportFolderAndRotatesAbove524288Bytes) {
     EXPECT_LT(log.size(), 4096u);
 }
 
+TEST(DvkStart, AFileNamedOnTheCommandLineThatDoesNotExistIsSaidOnStandardError) {
+    Home home;
+    const std::string typo = (home.dir / "typo.dng").string();
+    const CommandRun run = home.run("dvk", "DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first", shell_quoted(typo));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("DVK: File not found: " + typo + "\n"), std::string::npos) << run.err;
+    EXPECT_NE(read_file(home.log()).find("File not found: " + typo + "\n"), std::string::npos);
+}
+
 TEST(DvkStart, NoRedirectOnlyForExactlyOne) {
     Home home;
     CommandRun kept = home.dvk("DVK_NO_REDIRECT=1");

@@ -95,9 +95,12 @@ TEST(SingleInstance, ALaunchHandsItsFilesOverMadeAbsoluteAndExitsWithTheAnswer) 
     const std::string work = (home.dir / "work").string();
     EXPECT_EQ(files, (std::vector<std::string>{work + "/rel/a.dng", work + "/../b.dng", "/abs/c.dng"}));
 
-    files = instance.serve(kInstanceRefused, [&] { run = run_command(cd + home.env() + home.dvk() + " x.dng"); });
+    // A file that does not exist is said on standard error, and handed over still.
+    files = instance.serve(kInstanceRefused,
+                           [&] { run = run_command(cd + home.env() + home.dvk() + " x.dng 2>&1"); });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(files, std::vector<std::string>{work + "/x.dng"});
+    EXPECT_EQ(run.out, "DVK: File not found: " + work + "/x.dng\n");
 
     // Without files the running program only comes to the front.
     files = instance.serve(kInstanceAccepted, [&] { run = run_command(cd + home.env() + home.dvk()); });
@@ -137,6 +140,33 @@ TEST(SingleInstance, TwoLaunchesAtOnceMakeOneProgram) {
     EXPECT_EQ(count(log, "Added list"), 2u) << log;
     EXPECT_NE(log.find("/none/x.dng"), std::string::npos);
     EXPECT_NE(log.find("/none/y.dng"), std::string::npos);
+}
+
+// Nothing that waits for a person holds a quit asked by a signal: two files
+// handed over by two launches open the batch question, and SIGTERM answers
+// it with "Cancel" and ends the program.
+TEST(SingleInstance, SigtermWithTheBatchQuestionOpenEndsTheProgram) {
+    InstanceHome home;
+    fs::create_directories(home.dir / "photos");
+    // One launch a file, each handing it over.
+    std::string launches;
+    for (const char* name : {"a.dng", "b.dng"}) {
+        fs::create_symlink(testdata_dir() / "raw" / "colorchart.dng", home.dir / "photos" / name);
+        launches += home.env() + home.dvk() + " " + shell_quoted((home.dir / "photos" / name).string()) + "; ";
+    }
+    const CommandRun run = run_command(
+        home.env("DVK_DEV_EXIFTOOL=/bin/true ") + home.dvk() + " & pid=$!; for i in $(seq 200); do [ -S " +
+        shell_quoted(home.paths().socketFile) + " ] && break; sleep 0.05; done; " + launches +
+        "sleep 2; kill -TERM $pid; for i in $(seq 300); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
+        "kill -0 $pid 2>/dev/null && { kill -9 $pid; echo stayed; }; wait $pid; echo $?");
+    EXPECT_EQ(run.out, "0\n");
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_NE(log.find("Quit asked by a signal"), std::string::npos) << log;
+    EXPECT_NE(log.find("Alert Batch mode You are about to run a batch for 2 files (Continue, Cancel) 1001\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("DVK quit\n"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(home.dir / "photos" / "a.tiff"));
 }
 
 }  // namespace
