@@ -48,7 +48,7 @@ MainWindowMenus::MainWindowMenus(Controller& controller, MainWindow& window) : c
     createPreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:"));
     deletePreset_ = image->addAction(QObject::tr("Delete WB Preset"), &window,
                                      [&controller] { controller.showCreateWBPresetWindow(101); });
-    deletePreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:"));
+    deletePreset_->setObjectName(QStringLiteral("deleteWBPreset:"));
     reloadProfiles_ = image->addAction(QObject::tr("Reload Camera Profiles"), &window,
                                        [&controller] { controller.createProfileMenu(); });
     reloadProfiles_->setObjectName(QStringLiteral("createProfileMenu:"));
