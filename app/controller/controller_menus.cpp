@@ -66,8 +66,12 @@ namespace {
 
 ProfileMenuRoad profile_road(Controller& c, RawProcessor& p, ProfileMenuView& view) {
     PreviewController* preview = &c.preview();
-    return {p, view, userProfileFolder(c.applicationSupportFolder()), [preview] { return preview->disableAutoApply(); },
-            [preview] { preview->apply(ApplySender::none()); }};
+    return {p,
+            view,
+            userProfileFolder(c.applicationSupportFolder()),
+            [preview] { return preview->disableAutoApply(); },
+            [preview] { preview->apply(ApplySender::none()); },
+            programAlert()};
 }
 
 }  // namespace

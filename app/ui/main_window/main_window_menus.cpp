@@ -49,8 +49,10 @@ MainWindowMenus::MainWindowMenus(Controller& controller, MainWindow& window) : c
     deletePreset_ = image->addAction(QObject::tr("Delete WB Preset"), &window,
                                      [&controller] { controller.showCreateWBPresetWindow(101); });
     deletePreset_->setObjectName(QStringLiteral("deleteWBPreset:"));
-    reloadProfiles_ = image->addAction(QObject::tr("Reload Camera Profiles"), &window,
-                                       [&controller] { controller.createProfileMenu(); });
+    // The rebuild may hand the processor its profile again: not while a run reads it.
+    reloadProfiles_ = image->addAction(QObject::tr("Reload Camera Profiles"), &window, [&controller] {
+        controller.preview().whenIdle([&controller] { controller.createProfileMenu(); });
+    });
     reloadProfiles_->setObjectName(QStringLiteral("createProfileMenu:"));
     showProfiling_ = image->addAction(QObject::tr("Camera Profiling\u2026"), &window,
                                       [&controller] { controller.showProfilingWindow(); });
