@@ -62,6 +62,8 @@ void Controller::setMenuViews(MenuViews views) { menus().views = std::move(views
 
 void Controller::setFilterProfileRoot(std::string root) { menus().filterRoot = std::move(root); }
 
+std::string Controller::filterProfileRoot() const { return menus().filterRoot; }
+
 namespace {
 
 ProfileMenuRoad profile_road(Controller& c, RawProcessor& p, ProfileMenuView& view) {
