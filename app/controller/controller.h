@@ -291,6 +291,7 @@ public:
     void setMenuViews(MenuViews views);
     // Where the filters pop-up looks for profiles other tools leave ("/tmp").
     void setFilterProfileRoot(std::string root);
+    std::string filterProfileRoot() const;
     // createProfileMenu (and the createProfileMenu: action), main thread.
     void createProfileMenu();
     // setCustomCameraProfile: with a menu item's title or a name ("Default",

@@ -62,12 +62,18 @@ void Controller::setMenuViews(MenuViews views) { menus().views = std::move(views
 
 void Controller::setFilterProfileRoot(std::string root) { menus().filterRoot = std::move(root); }
 
+std::string Controller::filterProfileRoot() const { return menus().filterRoot; }
+
 namespace {
 
 ProfileMenuRoad profile_road(Controller& c, RawProcessor& p, ProfileMenuView& view) {
     PreviewController* preview = &c.preview();
-    return {p, view, userProfileFolder(c.applicationSupportFolder()), [preview] { return preview->disableAutoApply(); },
-            [preview] { preview->apply(ApplySender::none()); }};
+    return {p,
+            view,
+            userProfileFolder(c.applicationSupportFolder()),
+            [preview] { return preview->disableAutoApply(); },
+            [preview] { preview->apply(ApplySender::none()); },
+            programAlert()};
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Controller: the main window's preview concern, and the open of the file the
 // screenshot hook names.
 #include "app/controller/controller.h"
+#include "app/menus/filter_menu.h"
 #include "app/preview/preview_controller.h"
 #include "platform/modifier_keys.h"
 #include "platform/panels.h"
@@ -13,6 +14,7 @@ void Controller::makePreviewController() {
     hooks.setProgressMT = [this](double v) { setProgressMT(v); };
     hooks.modifierFlags = [] { return currentModifierFlags(); };
     hooks.updateFiltersButton = [this] { updateFiltersButton(); };
+    hooks.dropVanishedFilter = [this] { dvk::dropVanishedFilter(*rawProcessor_, filterProfileRoot()); };
     hooks.selectedFilterTag = [this] { return selectedFilterTag(); };
     hooks.setCustomCameraProfile = [this](const std::string& name) { setCustomCameraProfile(name); };
     hooks.setWBToCustom = [this] { setWBToCustom(); };

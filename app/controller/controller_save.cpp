@@ -15,6 +15,7 @@
 #include "app/controller/controller_ui.h"
 #include "app/desktop/editor_launch.h"
 #include "app/menus/editors_button_items.h"
+#include "app/menus/filter_menu.h"
 #include "app/desktop/exiftool.h"
 #include "app/history/history_defaults.h"
 #include "app/batch/tag_copy_ledger.h"
@@ -100,6 +101,7 @@ bool Controller::startSave(bool saveAs) {
     RawProcessor& p = *job->p;
     p.setUplab2labProfiles(rp.uplab2labProfiles());
     p.setUndoSettings(rp.undoSettings());
+    dropVanishedFilter(p, filterProfileRoot());
     p.setRotation(rp.rotation());
     p.setCustomRawProfile(rp.customRawProfile());
     p.setDestinationFile(rp.destinationFile());

@@ -64,7 +64,7 @@ void Controller::pasteSettings() {
 
 void Controller::showProfileAndApply() {
     const std::string profile = rawProcessor_->customRawProfile();
-    setCustomCameraProfile(profile.empty() ? std::string("Default") : last_path_component(profile));
+    setCustomCameraProfile(profile.empty() ? std::string("Default") : profile);
     if (ui_ && !ui_->disableAutoApply()) ui_->apply(std::string());
 }
 

@@ -13,7 +13,9 @@
 
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/stages/filters.h"
+#include "pipeline/settings/undo_manager.h"
 #include "platform/dispatch.h"
+#include "platform/log.h"
 
 namespace dvk {
 
@@ -107,12 +109,59 @@ MenuItems filterGeneratedItems(const FilterProfileScan& scan) {
     return items;
 }
 
+namespace {
+
+// The filter set by the program, not by the user: no undo step.
+void set_filter_quietly(RawProcessor& processor, int code) {
+    std::shared_ptr<UndoManager> undo = processor.undoManager();
+    processor.setUndoManager(nullptr);
+    processor.setBwMode(code);
+    processor.setUndoManager(std::move(undo));
+}
+
+void drop_filter(RawProcessor& processor, const std::string& name, const std::string& file) {
+    log_line("Filter \"%s\": its profile %s is gone, no filter is applied", name.c_str(), file.c_str());
+    set_filter_quietly(processor, 0);
+}
+
+}  // namespace
+
+std::string filterProfileFile(int code, const std::vector<std::string>& uplab2lab, const std::string& root) {
+    if (code == 99) return root + "/BetaRGBCustom.icc";
+    if (code == 100) return root + "/AdobeRGBCustom.icc";
+    if (code >= 2000 && static_cast<std::size_t>(code - 2000) < uplab2lab.size())
+        return root + "/" + uplab2lab[static_cast<std::size_t>(code - 2000)];
+    return std::string();
+}
+
+bool dropVanishedFilter(RawProcessor& processor, const std::string& root) {
+    const int code = processor.bwMode();
+    if (code != 99 && code != 100 && code < 2000) return false;
+    const std::string file = filterProfileFile(code, processor.uplab2labProfiles(), root);
+    if (!file.empty() && isOwnReadableFile(file)) return false;
+    drop_filter(processor, processor.filterName(), file.empty() ? std::string("file") : file);
+    return true;
+}
+
 void updateFiltersButton(RawProcessor& processor, FiltersButtonView& view, const std::string& root) {
     FilterProfileScan scan = scanFilterProfiles(root);
     MenuItems items = filterGeneratedItems(scan);
-    runOnMainQueue([&processor, &view, items = std::move(items), list = std::move(scan.uplab2lab)]() mutable {
+    runOnMainQueue([&processor, &view, root, items = std::move(items), list = std::move(scan.uplab2lab)]() mutable {
         view.setGeneratedFilterItems(items);
+        // A file's look is held by its name, whatever number the new list
+        // gives it (a number the old list did not cover has no name to hold).
+        const int code = processor.bwMode();
+        const bool named = code >= 2000 && static_cast<std::size_t>(code - 2000) < processor.uplab2labProfiles().size();
+        const std::string held = processor.filterName();
         processor.setUplab2labProfiles(std::move(list));
+        if (named) {
+            const int now = filter_code_for_name(held, processor.uplab2labProfiles());
+            if (now < 2000)
+                drop_filter(processor, held, root + "/" + held);
+            else if (now != code)
+                set_filter_quietly(processor, now);
+        }
+        dropVanishedFilter(processor, root);
         view.selectFilterTag(processor.bwMode());
     });
 }

@@ -66,11 +66,25 @@ public:
     virtual long selectedFilterTag() const = 0;
 };
 
+// The file below `root` that filter `code` reads its profile from ("" for
+// no filter and the built-in looks): 99 and 100 the custom files, 2000 + i
+// entry i of `uplab2lab`.
+std::string filterProfileFile(int code, const std::vector<std::string>& uplab2lab,
+                              const std::string& root = kFilterProfileRoot);
+
+// A filter whose file is gone (or no longer one the pop-up would offer)
+// gives way to "Color", logged and without an undo step, so that the develop
+// and the pop-up agree; true when it did. The controller calls it before each
+// run and each save.
+bool dropVanishedFilter(RawProcessor& processor, const std::string& root = kFilterProfileRoot);
+
 // updateFiltersButton: walks on the calling thread (the apply worker, or the
 // main thread at window set-up); then, on the main queue, sets the items,
-// swaps the processor's uplab2labProfiles for the new list in one assignment
-// and selects the processor's bwMode. `processor` and `view` must outlive the
-// queued task (the controller's own).
+// swaps the processor's uplab2labProfiles for the new list in one assignment,
+// keeps its filter by name (a file's look keeps its file when the numbering
+// moves; a vanished file's gives way as dropVanishedFilter says) and selects
+// the processor's bwMode. `processor` and `view` must outlive the queued task
+// (the controller's own).
 void updateFiltersButton(RawProcessor& processor, FiltersButtonView& view,
                          const std::string& root = kFilterProfileRoot);
 

@@ -12,6 +12,7 @@
 #include "pipeline/writers/output_naming.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
+#include "platform/log.h"
 
 namespace dvk {
 
@@ -95,18 +96,29 @@ ProfileMenu profileMenuContents(const ProfileMenuInputs& in) {
         menu.items.push_back(MenuItem::separator());
     }
     for (const std::string& file : in.userProfiles) menu.items.push_back(MenuItem::choice(file));
-    menu.shown = menu.items.size() >= 2;
     menu.current = profileMenuTitleFor(in.customRawProfile, in.profileFolder);
+    // A profile file outside the folder (from the history, a settings file)
+    // is listed by its path, so that the menu shows what develops.
+    if (!menu.current.empty() && menu.current[0] == '/') {
+        if (menu.items.back().kind != MenuItemKind::Separator) menu.items.push_back(MenuItem::separator());
+        menu.items.push_back(MenuItem::choice(menu.current));
+    }
+    menu.shown = menu.items.size() >= 2;
     return menu;
 }
 
 std::string profileMenuTitleFor(const std::string& customRawProfile, const std::string& profileFolder) {
     if (customRawProfile.empty()) return "Default";
+    if (customRawProfile[0] != '/') return customRawProfile;
     const std::string prefix = folder_prefix(profileFolder);
     if (!profileFolder.empty() && customRawProfile.size() > prefix.size() &&
-        customRawProfile.compare(0, prefix.size(), prefix) == 0)
+        customRawProfile.compare(0, prefix.size(), prefix) == 0 && has_profile_extension(customRawProfile))
         return customRawProfile.substr(prefix.size());
-    return last_path_component(customRawProfile);
+    // A link in the folder to this file stands for it (the menu resolves its
+    // items' links when they are chosen).
+    for (const std::string& item : listUserProfiles(profileFolder))
+        if (resolveAliasPath(prefix + item) == customRawProfile) return item;
+    return customRawProfile;
 }
 
 ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender, bool autoApplyDisabled,
@@ -118,8 +130,15 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
     if (name == "Default") {
         if (file_open) choice.windowTitle = file_title;
     } else {
-        choice.value = has_profile_extension(name) ? resolveAliasPath(folder_prefix(profileFolder) + name) : name;
-        if (file_open) choice.windowTitle = file_title + " (" + name + ")";
+        // A path is kept as it is (and marks the item that stands for it); a
+        // file name is the file in the folder.
+        if (!name.empty() && name[0] == '/') {
+            choice.value = name;
+            choice.checkedTitle = profileMenuTitleFor(name, profileFolder);
+        } else {
+            choice.value = has_profile_extension(name) ? resolveAliasPath(folder_prefix(profileFolder) + name) : name;
+        }
+        if (file_open) choice.windowTitle = file_title + " (" + choice.checkedTitle + ")";
     }
     choice.reapply = sender == ProfileSender::MenuItem && !autoApplyDisabled;
     return choice;
@@ -127,16 +146,45 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
 
 namespace {
 
+// A profile file the processor could not read: the user is told, and the
+// camera's own profile develops, as the menu then shows.
+ProfileChoice unreadable_profile(const ProfileMenuRoad& road, const ProfileChoice& choice) {
+    log_line("Camera profile %s cannot be read: Default is used", choice.value.c_str());
+    if (road.alert)
+        road.alert("Camera profile not found",
+                   "The camera profile \"" + choice.value + "\" cannot be read. The default profile is used instead.",
+                   {"Ok"});
+    ProfileChoice fallback = choice;
+    fallback.value.clear();
+    fallback.checkedTitle = "Default";
+    if (fallback.windowTitle) fallback.windowTitle = last_path_component(road.processor.fileName());
+    road.processor.setCustomRawProfile(std::string());
+    return fallback;
+}
+
 // Hands `choice` to the processor (only when it changes the processor's
-// value, unless `always`), retitles the window, marks the item, re-applies.
-void carry_out(const ProfileMenuRoad& road, const ProfileChoice& choice, bool always) {
+// value, unless `always`); what is in force afterwards.
+ProfileChoice hand_over(const ProfileMenuRoad& road, ProfileChoice choice, bool always) {
     if (always || choice.value != road.processor.customRawProfile()) road.processor.setCustomRawProfile(choice.value);
+    const DVKLib* d = road.processor.dvklib();
+    if (!choice.value.empty() && choice.value[0] == '/' && d && !d->custom_profile_data)
+        return unreadable_profile(road, choice);
+    return choice;
+}
+
+// Retitles the window, marks the item, re-applies.
+void show(const ProfileMenuRoad& road, const ProfileChoice& choice) {
     if (choice.windowTitle) {
         ProfileMenuView* view = &road.view;
         runOnMainQueue([view, title = *choice.windowTitle] { view->setWindowTitle(title); });
     }
     road.view.checkProfileItem(choice.checkedTitle);
     if (choice.reapply && road.apply) road.apply();
+}
+
+ProfileMenu menu_for(const ProfileMenuRoad& road) {
+    return profileMenuContents(
+        profileMenuInputs(road.processor.dvklib(), road.processor.customRawProfile(), road.profileFolder));
 }
 
 ProfileChoice decide(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
@@ -147,16 +195,23 @@ ProfileChoice decide(const ProfileMenuRoad& road, const std::string& name, Profi
 }  // namespace
 
 void createProfileMenu(const ProfileMenuRoad& road) {
-    const ProfileMenu menu = profileMenuContents(
-        profileMenuInputs(road.processor.dvklib(), road.processor.customRawProfile(), road.profileFolder));
-    road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
+    ProfileMenu menu = menu_for(road);
     // Re-selecting the profile the processor already has leaves the record
     // alone: an apply worker may be reading the user's choice from it.
-    carry_out(road, decide(road, menu.current, ProfileSender::Name), false);
+    const ProfileChoice choice = hand_over(road, decide(road, menu.current, ProfileSender::Name), false);
+    if (choice.checkedTitle != menu.current) menu = menu_for(road);  // an unreadable file gave way to "Default"
+    road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
+    show(road, choice);
 }
 
 void setCustomCameraProfile(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender) {
-    carry_out(road, decide(road, name, sender), true);
+    const ProfileChoice choice = hand_over(road, decide(road, name, sender), true);
+    // A file outside the folder has no item until the menu lists it.
+    if (!choice.checkedTitle.empty() && choice.checkedTitle[0] == '/') {
+        const ProfileMenu menu = menu_for(road);
+        road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
+    }
+    show(road, choice);
 }
 
 }  // namespace dvk

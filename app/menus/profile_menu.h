@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/common/alert_function.h"
 #include "app/menus/menu_item.h"
 
 namespace dvk {
@@ -61,10 +62,12 @@ ProfileMenuInputs profileMenuInputs(const DVKLib* d, const std::string& customRa
 ProfileMenu profileMenuContents(const ProfileMenuInputs& in);
 
 // The menu title that stands for a customRawProfile value: "Default" for
-// none, the path relative to the profile folder for a file inside it, the
-// last path component for any other path, else the built-in name itself.
-// Pass it to setCustomCameraProfile wherever a profile is put back (settings
-// import, history, paste).
+// none, the path relative to the profile folder for a file inside it (or for
+// a link in it to the file), the path itself for any other file, else the
+// built-in name itself. A profile outside the folder gets an item of its
+// own, titled by its path. Wherever a profile is put back (settings import,
+// history, paste), setCustomCameraProfile takes the value itself (or
+// "Default" for none).
 std::string profileMenuTitleFor(const std::string& customRawProfile, const std::string& profileFolder);
 
 enum class ProfileSender { MenuItem, Name };
@@ -76,11 +79,13 @@ struct ProfileChoice {
     bool reapply = false;
 };
 
-// What setCustomCameraProfile does for `name`: "Default" clears; a name
-// ending in "icc"/"icm" (any case) is the file of that name in the profile
-// folder, links resolved; any other name is a built-in profile name. The
-// window title is the open file's name, and "name (profile)" for a profile.
-// Only a menu choice re-applies, and only with auto-apply on.
+// What setCustomCameraProfile does for `name`: "Default" clears; a path
+// (beginning with '/') is that file, marked by the title profileMenuTitleFor
+// gives it; a name ending in "icc"/"icm" (any case) is the file of that name
+// in the profile folder, links resolved; any other name is a built-in
+// profile name. The window title is the open file's name, and "name
+// (profile)" for a profile. Only a menu choice re-applies, and only with
+// auto-apply on.
 ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender, bool autoApplyDisabled,
                                   const std::string& profileFolder, const std::string& openFileName);
 
@@ -104,14 +109,18 @@ struct ProfileMenuRoad {
     std::string profileFolder;
     std::function<bool()> autoApplyDisabled;  // "DisableAutoApply"
     std::function<void()> apply;              // apply: nil
+    AlertFunction alert;                      // a profile file that cannot be read
 };
 
 // Rebuilds the menu for the open file and selects the current profile (the
 // processor is handed it again only when the menu's title stands for another
 // value, so a worker reading the record meanwhile sees no change).
 void createProfileMenu(const ProfileMenuRoad& road);
-// Hands the choice to the processor, marks it, retitles the window (through
-// the main queue) and re-applies as decideProfileChoice says.
+// Hands the choice to the processor, marks it (a file outside the folder
+// gets its item: the menu is rebuilt), retitles the window (through the main
+// queue) and re-applies as decideProfileChoice says. A profile file that
+// cannot be read is an alert, and "Default" takes its place (both here and
+// when the rebuilt menu re-selects it).
 void setCustomCameraProfile(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender);
 
 }  // namespace dvk

@@ -1,47 +1,64 @@
 #include "app/menus/wb_preset_table.h"
 
-#include <cstring>
+#include <strings.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <iterator>
 
 namespace dvk {
 
 namespace {
 
-// Camera model, preset name, R, G, B, G2.
-//
-// The complete table has 1031 rows for the cameras below. Only the first
-// row is at hand in this source tree; the names and multipliers of the other
-// 1030 are not, and guessed values would put wrong colours on the menu, so
-// until they are supplied these cameras get no built-in presets:
-//   "Nikon 1 AW1" (further rows), "Nikon 1 J1", "Nikon 1 J2", "Nikon 1 J3",
-//   "Nikon 1 S1", "Nikon 1 V1", "Nikon 1 V2", "Nikon COOLPIX A",
-//   "Nikon COOLPIX P330", "Nikon COOLPIX P340", "Nikon COOLPIX P6000",
-//   "Nikon COOLPIX P7000", "Nikon COOLPIX P7100", "Nikon COOLPIX P7700",
-//   "Nikon COOLPIX P7800", "Nikon D1", "Nikon D100", "Nikon D1H", "Nikon D1X",
-//   "Nikon D200", "Nikon D2H", "Nikon D2HS", "Nikon D2X", "Nikon D2XS",
-//   "Nikon D3", "Nikon D300", "Nikon D3000", "Nikon D300S", "Nikon D3100",
-//   "Nikon D3200", "Nikon D3300", "Nikon D3S", "Nikon D3X", "Nikon D4",
-//   "Nikon D40", "Nikon D40X", "Nikon D4S", "Nikon D50", "Nikon D5000",
-//   "Nikon D5100", "Nikon D5200", "Nikon D5300", "Nikon D60", "Nikon D600",
-//   "Nikon D610", "Nikon D70", "Nikon D700", "Nikon D750", "Nikon D7000",
-//   "Nikon D70S", "Nikon D7100", "Nikon D80", "Nikon D800", "Nikon D800E",
-//   "Nikon D90", "Nikon DF", "Nikon E5400", "Nikon E5700", "Nikon E8800",
-//   "Nikon Z 7".
-// Rows added later keep this form and keep the rows of a camera together.
-constexpr BuiltinWbPresetRow kRows[] = {
-    {"Nikon 1 AW1", "Direct Sunlight, 5200K", 2.24164f, 1.0f, 1.61545f, 1.0f},
+struct PresetCamera {
+    const char* camera;
+    std::uint16_t first;  // index of its first row
+    std::uint16_t count;
 };
+
+// A row: its name, the fine-tuning step the name carries, R and B (G and G2
+// are 1 in every row).
+struct PresetRow {
+    std::uint8_t name;  // index into kPresetNames
+    std::int8_t tuning;
+    float red, blue;
+};
+
+#include "app/menus/wb_preset_table_data.inc"
+
+std::string row_name(const PresetRow& row) {
+    std::string name = kPresetNames[row.name];
+    if (row.tuning != 0) {
+        char step[8];
+        std::snprintf(step, sizeof step, ", %+d", row.tuning);
+        name += step;
+    }
+    return name;
+}
 
 }  // namespace
 
-std::span<const BuiltinWbPresetRow> builtinWbPresetTable() { return kRows; }
+std::vector<std::string_view> builtinWbPresetCameras() {
+    std::vector<std::string_view> cameras;
+    for (const PresetCamera& c : kCameras) cameras.emplace_back(c.camera);
+    return cameras;
+}
 
-std::span<const BuiltinWbPresetRow> builtinWbPresetsFor(const std::string& camera) {
-    const BuiltinWbPresetRow* first = std::begin(kRows);
-    while (first != std::end(kRows) && camera != first->camera) ++first;
-    const BuiltinWbPresetRow* last = first;
-    while (last != std::end(kRows) && camera == last->camera) ++last;
-    return {first, last};
+std::size_t builtinWbPresetRowCount() { return std::size(kRows); }
+
+std::vector<BuiltinWbPresetRow> builtinWbPresetsFor(std::string_view camera) {
+    std::vector<BuiltinWbPresetRow> rows;
+    for (const PresetCamera& c : kCameras) {
+        const std::string_view name(c.camera);
+        if (name.size() != camera.size() || strncasecmp(name.data(), camera.data(), name.size()) != 0) continue;
+        rows.reserve(c.count);
+        for (unsigned i = c.first; i < c.first + c.count; ++i) {
+            const PresetRow& row = kRows[i];
+            rows.push_back({name, row_name(row), row.red, 1.0f, row.blue, 1.0f});
+        }
+        break;
+    }
+    return rows;
 }
 
 }  // namespace dvk

@@ -91,6 +91,8 @@ struct PreviewHooks {
     std::function<void(double)> setProgressMT;
     // updateFiltersButton (the filters pop-up) and its selected tag.
     std::function<void()> updateFiltersButton;
+    // Before each run: a filter whose profile file is gone gives way to none.
+    std::function<void()> dropVanishedFilter;
     std::function<long()> selectedFilterTag;
     // setCustomCameraProfile: with a profile name, a file name or "Default"
     // (empty: the RawProcessor's setCustomRawProfile).

@@ -111,6 +111,7 @@ void PreviewController::applyBegin() {
     heldUndoManager_ = rp_.undoManager();
     rp_.setUndoManager(nullptr);
     if (rp_.labOptimize()) rp_.setLabOptimize(0);
+    if (hooks_.dropVanishedFilter) hooks_.dropVanishedFilter();
     runWasOpen_ = openPath_.has_value();
     hadWorkingImage_ = rp_.dvklib() && rp_.dvklib()->image_data();
     ui_->stateChanged();

@@ -61,7 +61,7 @@ void PreviewController::showPrevImage(bool on) {
         const SettingsValue* profile = settings.find("customRawProfile");
         const std::string wanted = profile ? profile->description() : std::string();
         if (wanted != rp_.customRawProfile())
-            setCustomCameraProfile(wanted.empty() ? "Default" : last_path_component(wanted));
+            setCustomCameraProfile(wanted.empty() ? "Default" : wanted);
     });
     histogramImage_ = entry.histogram;
     ui_->setHistogramImage(histogramImage_);

@@ -37,7 +37,14 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
         }
         p.setFilterName(*opts.filter);
     }
-    if (opts.profile) p.setCustomRawProfile(*opts.profile);
+    if (opts.profile) {
+        p.setCustomRawProfile(*opts.profile);
+        // A file that cannot be read would develop with a stand-in profile.
+        if (!opts.profile->empty() && (*opts.profile)[0] == '/' && !p.dvklib()->custom_profile_data) {
+            tools::tool_print(stderr, "%s: cannot read the camera profile %s\n", path.c_str(), opts.profile->c_str());
+            return false;
+        }
+    }
     for (const std::string& file : opts.settingsFiles) {
         if (auto failure = apply_settings_file(p, file)) {
             tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());

@@ -48,9 +48,11 @@ MainWindowMenus::MainWindowMenus(Controller& controller, MainWindow& window) : c
     createPreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:"));
     deletePreset_ = image->addAction(QObject::tr("Delete WB Preset"), &window,
                                      [&controller] { controller.showCreateWBPresetWindow(101); });
-    deletePreset_->setObjectName(QStringLiteral("showCreateWBPresetWindow:"));
-    reloadProfiles_ = image->addAction(QObject::tr("Reload Camera Profiles"), &window,
-                                       [&controller] { controller.createProfileMenu(); });
+    deletePreset_->setObjectName(QStringLiteral("deleteWBPreset:"));
+    // The rebuild may hand the processor its profile again: not while a run reads it.
+    reloadProfiles_ = image->addAction(QObject::tr("Reload Camera Profiles"), &window, [&controller] {
+        controller.preview().whenIdle([&controller] { controller.createProfileMenu(); });
+    });
     reloadProfiles_->setObjectName(QStringLiteral("createProfileMenu:"));
     showProfiling_ = image->addAction(QObject::tr("Camera Profiling\u2026"), &window,
                                       [&controller] { controller.showProfilingWindow(); });

@@ -31,9 +31,10 @@ public:
     ProfilesMenu& profilesMenu() { return *profiles_; }
     WbPresetWindow& wbPresetWindow() { return *presetWindow_; }
     ProfilingPanel& profilingPanel() { return *panel_; }
-    // The Image menu's items; each carries its action's name (DVK_DEV_ACTIONS
-    // reaches "showCreateWBPresetWindow:" of New WB Preset…,
-    // "createProfileMenu:", "showProfilingWindow:").
+    // The Image menu's items; each carries its own action name, as
+    // DVK_DEV_ACTIONS reaches them ("showCreateWBPresetWindow:" of New WB
+    // Preset…, "deleteWBPreset:" of Delete WB Preset, "createProfileMenu:",
+    // "showProfilingWindow:").
     QAction* createWbPresetAction() const { return createPreset_; }
     QAction* deleteWbPresetAction() const { return deletePreset_; }
     QAction* createProfileMenuAction() const { return reloadProfiles_; }

@@ -111,7 +111,11 @@ TEST_F(SettingsFiles, ReloadingARecordKeepsTheDestinationSetsItsProfileAndApplie
     ui.attach(*controller);
     openFile(acmeFile("a.dng"));
     raw().setExposure(-1.25);
-    raw().setCustomRawProfile("/profiles/Acme Studio.icc");
+    // A profile outside the profile folder keeps its path.
+    const std::string studio = (dir / "profiles" / "Acme Studio.icc").string();
+    fs::create_directories(dir / "profiles");
+    std::ofstream(studio) << "profile";
+    raw().setCustomRawProfile(studio);
     const HistoryMO saved = record();
     raw().setExposure(0.5);
     raw().setCustomRawProfile(std::string());
@@ -120,7 +124,8 @@ TEST_F(SettingsFiles, ReloadingARecordKeepsTheDestinationSetsItsProfileAndApplie
     controller->reloadWithSelectedHistoryRecord();
     EXPECT_EQ(raw().exposure(), -1.25);
     EXPECT_EQ(raw().destinationFile(), "/out/kept.tif");
-    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile Acme Studio.icc", "apply "}));
+    EXPECT_EQ(raw().customRawProfile(), studio);
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile " + studio, "apply "}));
     ui.detach(*controller);
 }
 
@@ -129,10 +134,13 @@ TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff
     WindowLog ui;
     ui.attach(*controller);
     openFile(acmeFile("a.dng"));
-    general_pasteboard()->setString("exposure -0.75\ncustomRawProfile /somewhere/My Camera.icc\n");
+    const std::string mine = (dir / "My Camera.icc").string();
+    std::ofstream(mine) << "profile";
+    general_pasteboard()->setString("exposure -0.75\ncustomRawProfile " + mine + "\n");
     controller->pasteSettings();
     EXPECT_EQ(raw().exposure(), -0.75);
-    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile My Camera.icc", "apply "}));
+    EXPECT_EQ(raw().customRawProfile(), mine);
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile " + mine, "apply "}));
 
     ui.calls.clear();
     ui.autoApplyOff = true;

@@ -6,6 +6,7 @@
 
 #include "app/menus/filter_menu.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/undo_manager.h"
 #include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
 
@@ -47,6 +48,64 @@ TEST(FilterMenu, Uplab2labFilesNumberedFrom2000InListOrder) {
     EXPECT_EQ(view.items, (MenuItems{MenuItem::choice("Custom AdobeRGB", 100),
                                      MenuItem::choice("b_UpLab2Lab.icc", 2000)}));
     EXPECT_EQ(p.uplab2labProfiles(), Names{"b_UpLab2Lab.icc"});
+}
+
+// A chosen look is held by its name; when its file vanishes, the pop-up and
+// what develops agree on no filter, never another file's look.
+TEST(FilterMenu, AVanishedFilterFileLeavesPopUpAndDevelopAgreeing) {
+    test::TempDir root;
+    touch(root / "a_uplab2lab.icc");
+    touch(root / "b_uplab2lab.icc");
+    touch(root / "BetaRGBCustom.icc");
+    RawProcessor p;
+    auto undo = std::make_shared<UndoManager>();
+    p.setUndoManager(undo);
+    test::FakeFiltersButtonView view;
+    const std::string r = root.path().string();
+    updateFiltersButton(p, view, r);
+    p.setFilterName("b_uplab2lab.icc");
+    ASSERT_EQ(p.bwMode(), 2001);
+    const std::size_t steps = undo->undoCount();  // the program's own changes below add none
+
+    // a goes: b keeps its look under its new number.
+    fs::remove(root / "a_uplab2lab.icc");
+    EXPECT_FALSE(dropVanishedFilter(p, r));
+    updateFiltersButton(p, view, r);
+    EXPECT_EQ(p.bwMode(), 2000);
+    EXPECT_EQ(p.filterName(), "b_uplab2lab.icc");
+    EXPECT_EQ(p.labFilterProfile(), "/tmp/b_uplab2lab.icc");
+    EXPECT_EQ(view.selected, 2000);
+    EXPECT_EQ(undo->undoCount(), steps);
+
+    // b goes too: before the next develop the filter gives way to none, and
+    // the refresh after it shows none.
+    touch(root / "c_uplab2lab.icc");
+    fs::remove(root / "b_uplab2lab.icc");
+    EXPECT_TRUE(dropVanishedFilter(p, r));
+    EXPECT_EQ(p.bwMode(), 0);
+    EXPECT_EQ(p.labFilterProfile(), "");
+    updateFiltersButton(p, view, r);
+    EXPECT_EQ(view.items.back(), MenuItem::choice("c_uplab2lab.icc", 2000));
+    EXPECT_EQ(p.bwMode(), 0);
+    EXPECT_EQ(view.selected, 0);
+
+    // The same when the refresh comes first: the old number would name c.
+    p.setFilterName("c_uplab2lab.icc");
+    touch(root / "0_uplab2lab.icc");
+    fs::remove(root / "c_uplab2lab.icc");
+    updateFiltersButton(p, view, r);
+    EXPECT_EQ(p.bwMode(), 0);
+    EXPECT_EQ(view.selected, 0);
+
+    // Custom BetaRGB without its file.
+    p.setBwMode(99);
+    fs::remove(root / "BetaRGBCustom.icc");
+    updateFiltersButton(p, view, r);
+    EXPECT_EQ(p.bwMode(), 0);
+    EXPECT_EQ(p.filterName(), "Color");
+    EXPECT_EQ(view.selected, 0);
+    EXPECT_EQ(view.items, (MenuItems{MenuItem::choice("0_uplab2lab.icc", 2000)}));
+    EXPECT_EQ(undo->undoCount(), steps + 2);  // the user's "c" and 99
 }
 
 TEST(FilterMenu, WalkIsBoundedAndFollowsNoLink) {

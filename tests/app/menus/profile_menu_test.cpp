@@ -9,6 +9,7 @@
 
 #include "app/menus/profile_menu.h"
 #include "colour/camera_profile.h"
+#include "core/dvklib.h"
 #include "pipeline/processor/raw_processor.h"
 #include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
@@ -42,8 +43,16 @@ struct Road {
     test::TempDir dir;
     int applies = 0;
     bool disabled = false;
-    ProfileMenuRoad road{processor, view, (dir.path() / "Profiles").string(), [this] { return disabled; },
-                         [this] { ++applies; }};
+    std::vector<std::string> alerts;
+    ProfileMenuRoad road{processor,
+                         view,
+                         (dir.path() / "Profiles").string(),
+                         [this] { return disabled; },
+                         [this] { ++applies; },
+                         [this](const std::string&, const std::string& text, const std::vector<std::string>&) {
+                             alerts.push_back(text);
+                             return 1000;
+                         }};
 };
 
 TEST(ProfileMenu, PlusBacksGetOnlyTheirOwnVariant) {
@@ -158,8 +167,73 @@ TEST(ProfileMenu, ProfileFileNamesResolveLinksAndAnyCase) {
 
     EXPECT_EQ(profileMenuTitleFor("", folder), "Default");
     EXPECT_EQ(profileMenuTitleFor(folder + "/sub/x.icc", folder), "sub/x.icc");
-    EXPECT_EQ(profileMenuTitleFor("/other/place/y.icm", folder), "y.icm");
+    EXPECT_EQ(profileMenuTitleFor("/other/place/y.icm", folder), "/other/place/y.icm");
+    EXPECT_EQ(profileMenuTitleFor((dir / "real" / "target.icc").string(), folder), "Alias.ICM");
     EXPECT_EQ(profileMenuTitleFor("Built-in", folder), "Built-in");
+}
+
+// A profile reached through a link in the folder, and one outside it (from
+// the history or a settings file), stay what develops through a rebuild of
+// the menu and a reopen (the history's value put back, the menu rebuilt); a
+// file that cannot be read is an alert, and "Default" then shows and develops.
+TEST(ProfileMenu, LinkedAndOutsideProfilesSurviveARebuildAndAReopen) {
+    using V = std::vector<std::string>;
+    Road r;
+    set_camera(r.processor, "Canon", "EOS 5D");
+    r.processor.setFileName("/photos/IMG_0001.CR2");
+    const fs::path ext = r.dir / "elsewhere" / "Ext.icc";
+    touch_fake_profile(ext);
+    fs::create_directories(r.road.profileFolder);
+    fs::create_symlink(ext, fs::path(r.road.profileFolder) / "Link.icc");
+    const auto reopen = [&r] {
+        const std::string value = r.processor.customRawProfile();
+        r.processor.setCustomRawProfile("");
+        r.processor.setCustomRawProfile(value);  // as the history's settings do
+        createProfileMenu(r.road);
+    };
+
+    setCustomCameraProfile(r.road, "Link.icc", ProfileSender::MenuItem);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(r.processor.customRawProfile(), ext.string());
+        EXPECT_NE(r.processor.dvklib()->custom_profile_data, nullptr);
+        EXPECT_EQ(r.view.checked, "Link.icc");
+        EXPECT_EQ(r.view.titles.back(), "IMG_0001.CR2 (Link.icc)");
+        round == 0 ? createProfileMenu(r.road) : reopen();
+    }
+    EXPECT_EQ(titles(*r.view.menu), (V{"Default", "Built-in", "-", "Link.icc"}));
+
+    const fs::path outside = r.dir / "elsewhere" / "Outside.icc";
+    touch_fake_profile(outside);
+    setCustomCameraProfile(r.road, outside.string(), ProfileSender::Name);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(r.processor.customRawProfile(), outside.string());
+        EXPECT_NE(r.processor.dvklib()->custom_profile_data, nullptr);
+        EXPECT_EQ(titles(*r.view.menu), (V{"Default", "Built-in", "-", "Link.icc", "-", outside.string()}));
+        EXPECT_EQ(r.view.checked, outside.string());
+        round == 0 ? createProfileMenu(r.road) : reopen();
+    }
+    // Chosen again from the menu by its item.
+    setCustomCameraProfile(r.road, outside.string(), ProfileSender::MenuItem);
+    EXPECT_EQ(r.processor.customRawProfile(), outside.string());
+    EXPECT_EQ(r.applies, 2);
+    EXPECT_TRUE(r.alerts.empty());
+
+    // Gone: the choice is refused aloud and the menu shows what develops.
+    fs::remove(outside);
+    setCustomCameraProfile(r.road, outside.string(), ProfileSender::MenuItem);
+    ASSERT_EQ(r.alerts.size(), 1u);
+    EXPECT_NE(r.alerts[0].find(outside.string()), std::string::npos);
+    EXPECT_EQ(r.processor.customRawProfile(), "");
+    EXPECT_EQ(r.view.checked, "Default");
+    EXPECT_EQ(r.view.titles.back(), "IMG_0001.CR2");
+    EXPECT_EQ(r.applies, 3);
+    // A history record naming it: the same at the reopen.
+    r.processor.setCustomRawProfile(outside.string());
+    createProfileMenu(r.road);
+    EXPECT_EQ(r.alerts.size(), 2u);
+    EXPECT_EQ(r.processor.customRawProfile(), "");
+    EXPECT_EQ(r.view.checked, "Default");
+    EXPECT_EQ(titles(*r.view.menu), (V{"Default", "Built-in", "-", "Link.icc"}));
 }
 
 // The menu asks for the camera's own choice while an apply worker may be

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -22,13 +23,62 @@ std::vector<std::string> names(const WhiteBalancePresetList& presets) {
 
 using Names = std::vector<std::string>;
 
-TEST(WbVendorPresets, BuiltinRowGivesItsEvs) {
-    ASSERT_FALSE(builtinWbPresetTable().empty());
-    const BuiltinWbPresetRow& row = builtinWbPresetTable()[0];
-    EXPECT_STREQ(row.camera, "Nikon 1 AW1");
-    EXPECT_STREQ(row.name, "Direct Sunlight, 5200K");
+// The vendor part of the pop-up for a camera of the built-in table.
+MenuItems builtin_part(const std::string& camera) {
+    MenuItems items{MenuItem::separator(), MenuItem::header(camera)};
+    int tag = 5000;
+    for (const BuiltinWbPresetRow& row : builtinWbPresetsFor(camera)) items.push_back(MenuItem::choice(row.name, tag++));
+    return items;
+}
+
+TEST(WbVendorPresets, BuiltinTableModelsRowsAndEvs) {
+    // The table's cameras in order; those the data source has no presets for
+    // have no rows.
+    const Names all = {
+        "Nikon 1 AW1", "Nikon 1 J1", "Nikon 1 J2", "Nikon 1 J3", "Nikon 1 S1", "Nikon 1 V1", "Nikon 1 V2",
+        "Nikon COOLPIX A", "Nikon COOLPIX P330", "Nikon COOLPIX P340", "Nikon COOLPIX P6000", "Nikon COOLPIX P7000",
+        "Nikon COOLPIX P7100", "Nikon COOLPIX P7700", "Nikon COOLPIX P7800", "Nikon D1", "Nikon D100", "Nikon D1H",
+        "Nikon D1X", "Nikon D200", "Nikon D2H", "Nikon D2HS", "Nikon D2X", "Nikon D2XS", "Nikon D3", "Nikon D300",
+        "Nikon D3000", "Nikon D300S", "Nikon D3100", "Nikon D3200", "Nikon D3300", "Nikon D3S", "Nikon D3X",
+        "Nikon D4", "Nikon D40", "Nikon D40X", "Nikon D4S", "Nikon D50", "Nikon D5000", "Nikon D5100", "Nikon D5200",
+        "Nikon D5300", "Nikon D60", "Nikon D600", "Nikon D610", "Nikon D70", "Nikon D700", "Nikon D750",
+        "Nikon D7000", "Nikon D70S", "Nikon D7100", "Nikon D80", "Nikon D800", "Nikon D800E", "Nikon D90",
+        "Nikon DF", "Nikon E5400", "Nikon E5700", "Nikon E8800", "Nikon Z 7"};
+    const Names lacking = {"Nikon 1 J2",  "Nikon 1 S1",  "Nikon COOLPIX P6000", "Nikon COOLPIX P7000",
+                           "Nikon COOLPIX P7700", "Nikon COOLPIX P7800", "Nikon D2H", "Nikon D2HS",
+                           "Nikon D2XS", "Nikon DF", "Nikon E5700", "Nikon E8800"};
+    Names expected;
+    for (const std::string& c : all)
+        if (std::find(lacking.begin(), lacking.end(), c) == lacking.end()) expected.push_back(c);
+    Names cameras;
+    std::size_t rows = 0;
+    for (std::string_view c : builtinWbPresetCameras()) {
+        cameras.emplace_back(c);
+        const std::vector<BuiltinWbPresetRow> of_camera = builtinWbPresetsFor(c);
+        EXPECT_FALSE(of_camera.empty()) << c;
+        for (const BuiltinWbPresetRow& row : of_camera) {
+            EXPECT_TRUE(row.red > 0 && row.blue > 0 && row.green == 1.0f && row.green2 == 1.0f) << c << row.name;
+            EXPECT_EQ(row.camera, c);
+        }
+        rows += of_camera.size();
+    }
+    EXPECT_EQ(cameras, expected);
+    EXPECT_EQ(rows, builtinWbPresetRowCount());
+
+    // The first row, exactly; a fine-tuned row names its step.
+    const BuiltinWbPresetRow first = builtinWbPresetsFor("Nikon 1 AW1").at(0);
+    EXPECT_EQ(first.name, "Direct Sunlight, 5200K");
+    EXPECT_EQ(first.red, 2.24164f);
+    EXPECT_EQ(first.blue, 1.61545f);
+    const std::vector<BuiltinWbPresetRow> d700 = builtinWbPresetsFor("Nikon D700");
+    ASSERT_GE(d700.size(), 3u);
+    EXPECT_EQ(d700[0].name, "Direct Sunlight, 5200K, -6");
+    EXPECT_EQ(d700[0].red, 1.980469f);
+    EXPECT_EQ(d700[1].name, "Direct Sunlight, 5200K");
+    EXPECT_EQ(d700[2].name, "Direct Sunlight, 5200K, +6");
+
     const WhiteBalancePresetList presets = vendorPresetsFromBuiltinTable("Nikon 1 AW1");
-    ASSERT_EQ(presets.size(), 1u);
+    ASSERT_EQ(presets.size(), 7u);
     EXPECT_EQ(presets[0].camera, "Nikon 1 AW1");
     EXPECT_EQ(presets[0].presetName, "Direct Sunlight, 5200K");
     EXPECT_NEAR(presets[0].red, 1.16455f, 5e-6f);
@@ -37,9 +87,13 @@ TEST(WbVendorPresets, BuiltinRowGivesItsEvs) {
     EXPECT_EQ(presets[0].green2, 0.0f);
     // Single precision all the way.
     EXPECT_EQ(presets[0].red, std::log2(2.24164f / 1.0f));
-    // Found by the exact camera text only.
-    EXPECT_TRUE(vendorPresetsFromBuiltinTable("NIKON 1 AW1").empty());
+    // The decoder's spelling of a model ("D70s") finds the table's ("D70S"),
+    // and the preset carries the processor's camera text.
+    const WhiteBalancePresetList d70s = vendorPresetsFromBuiltinTable("Nikon D70s");
+    ASSERT_FALSE(d70s.empty());
+    EXPECT_EQ(d70s[0].camera, "Nikon D70s");
     EXPECT_TRUE(vendorPresetsFromBuiltinTable("Nikon 1 AW").empty());
+    EXPECT_TRUE(vendorPresetsFromBuiltinTable("Nikon DF").empty());
 }
 
 TEST(WbVendorPresets, LibRawTableByIndexNameRefusingUnusableEntries) {
@@ -165,12 +219,14 @@ TEST(WbPresetMenu, ItemsAndTheSourceOfVendorPresets) {
     // Built-in table before the exiftool text.
     WbPresetMenu m = wbPresetMenuContents("Nikon 1 AW1", user, &coeffs, info);
     EXPECT_EQ(m.source, VendorWbSource::BuiltinTable);
-    const MenuItems expected{
-        MenuItem::separator(),       MenuItem::header("User Defined"),
-        MenuItem::choice("Beach", 1000), MenuItem::choice("Lamp", 1002),
-        MenuItem::separator(),       MenuItem::header("Nikon 1 AW1"),
-        MenuItem::choice("Direct Sunlight, 5200K", 5000),
+    MenuItems expected{
+        MenuItem::separator(),
+        MenuItem::header("User Defined"),
+        MenuItem::choice("Beach", 1000),
+        MenuItem::choice("Lamp", 1002),
     };
+    for (const MenuItem& item : builtin_part("Nikon 1 AW1")) expected.push_back(item);
+    ASSERT_EQ(expected.size(), 4u + 2u + 7u);
     EXPECT_EQ(m.items, expected);
 
     // A decoder table wins over both.
@@ -234,10 +290,9 @@ TEST_F(WbPresetWindow, CreateRefuseDuplicateDeleteWithTheFileReadBack) {
     ASSERT_EQ(p.wbPresets().size(), 2u);
     EXPECT_EQ(p.wbPresets()[1], WhiteBalancePresets::initWithCamera("Nikon 1 AW1", "Beach", 0.5f, 0, -0.25f, 0.125f));
     EXPECT_EQ(view.selected, 1001);
-    EXPECT_EQ(view.items, (MenuItems{MenuItem::separator(), MenuItem::header("User Defined"),
-                                     MenuItem::choice("Beach", 1001), MenuItem::separator(),
-                                     MenuItem::header("Nikon 1 AW1"),
-                                     MenuItem::choice("Direct Sunlight, 5200K", 5000)}));
+    MenuItems expected{MenuItem::separator(), MenuItem::header("User Defined"), MenuItem::choice("Beach", 1001)};
+    for (const MenuItem& item : builtin_part("Nikon 1 AW1")) expected.push_back(item);
+    EXPECT_EQ(view.items, expected);
     std::optional<WhiteBalancePresetList> file = read_wb_presets_file(road.presetsFile);
     ASSERT_TRUE(file);
     EXPECT_EQ(*file, p.wbPresets());
@@ -256,7 +311,7 @@ TEST_F(WbPresetWindow, CreateRefuseDuplicateDeleteWithTheFileReadBack) {
     file = read_wb_presets_file(road.presetsFile);
     ASSERT_TRUE(file);
     EXPECT_EQ(names(*file), Names{"Daylight"});
-    EXPECT_EQ(view.items.size(), 3u);  // only the vendor part is left
+    EXPECT_EQ(view.items, builtin_part("Nikon 1 AW1"));  // only the vendor part is left
 
     // A selected tag that names no user preset deletes nothing.
     const std::size_t asked = alerts.size();

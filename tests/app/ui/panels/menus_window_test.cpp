@@ -172,6 +172,9 @@ TEST_F(PanelsTest, PresetWindowCreatesRefusesADuplicateAndTheMenuDeletes) {
     EXPECT_EQ(alerts.requests().back().text, "Preset with name \"Studio\" already exists");
     EXPECT_EQ(rp().wbPresets().size(), 1u);
 
+    // Each item has a name of its own, as DVK_DEV_ACTIONS reaches it.
+    EXPECT_EQ(menus->createWbPresetAction()->objectName(), QStringLiteral("showCreateWBPresetWindow:"));
+    EXPECT_EQ(menus->deleteWbPresetAction()->objectName(), QStringLiteral("deleteWBPreset:"));
     ASSERT_TRUE(wb.selectTag(tag));
     alerts.answer("Yes");
     menus->deleteWbPresetAction()->trigger();
