@@ -74,8 +74,10 @@ bool ProfilingWorkflow::readTI3File(const std::string& path) {
     const int sets = c->table(0).nsets();
     for (int i = 0; i < sets; ++i) {
         TI3Patch patch;
-        if (!read_ti3_set(c.get(), i, &patch)) {
+        std::string why;
+        if (!read_ti3_set(c.get(), i, &patch, &why)) {
             logf("Error loading TI3 set %d from: %s\n", i, path.c_str());
+            logf("Set %d cannot be read: %s\n", i, why.c_str());
             return fail();
         }
         if (is_enforced_patch_id(patch.id)) continue;

@@ -201,6 +201,16 @@ TEST_F(WorkflowTest, ReferencesWithUnusableIdsAreRefusedByName) {
     EXPECT_FALSE(workflow_->readCIEFile(empty));
     EXPECT_NE(workflow_->log().find("patch 1 has an empty id"), std::string::npos) << workflow_->log();
 
+    // A reference without SAMPLE_ID: after the set's refusal, what is missing.
+    const std::string located = (dir_ / "passport.cie").string();
+    spit(located, "CTI3\n\nBEGIN_DATA_FORMAT\nSAMPLE_LOC XYZ_X XYZ_Y XYZ_Z\nEND_DATA_FORMAT\n"
+                  "NUMBER_OF_SETS 1\nBEGIN_DATA\nSAT1 31.4 19.3 6.9\nEND_DATA\n");
+    workflow_->appendToProfTextView("", true);
+    EXPECT_FALSE(workflow_->readCIEFile(located));
+    EXPECT_EQ(workflow_->log(), "Error loading CIE set 0 from: " + located +
+                                    "\nSet 0 cannot be read: the first table has no SAMPLE_ID field (its fields: "
+                                    "SAMPLE_LOC XYZ_X XYZ_Y XYZ_Z)\n");
+
 }
 
 TEST_F(WorkflowTest, OpeningTakesTheLastTi3FileAndCurrentProfileOpensWithTheSystem) {
