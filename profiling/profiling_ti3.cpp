@@ -1,5 +1,4 @@
 // ProfilingWorkflow: the TI3 measurement file, imported and written.
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -165,9 +164,7 @@ bool ProfilingWorkflow::saveTI3File(const std::optional<std::string>& given) {
         return false;
     }
     // An existing file keeps its permissions; a new one gets the user's.
-    struct stat st {};
-    const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : user_file_mode();
-    if (!write_cgats_replacing(*c, path, mode)) {
+    if (!write_cgats_replacing(*c, path, mode_for_replacing(path))) {
         logf("Can't write TI3 file %s\n", path.c_str());
         return false;
     }
