@@ -66,6 +66,11 @@ mode_t user_file_mode() {
     return 0666 & ~mask;
 }
 
+mode_t mode_for_replacing(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : user_file_mode();
+}
+
 bool write_cgats_replacing(cgats& c, const std::string& path, mode_t mode) {
     PrivateFile temp(folder_of(path) + "/." + last_path_component(path) + ".", "");
     if (!temp.ok()) return false;

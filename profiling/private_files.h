@@ -40,6 +40,9 @@ std::string folder_of(const std::string& path);
 
 // The mode a new file of the user's gets: 0666 without the process umask.
 mode_t user_file_mode();
+// The mode a file written over `path` takes: the permissions of the file
+// there, or user_file_mode() when there is none.
+mode_t mode_for_replacing(const std::string& path);
 
 // Writes the CGATS object to a new file beside `path` and renames it over
 // `path` (mode `mode`); false, with nothing left behind, when any step fails.

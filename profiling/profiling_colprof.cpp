@@ -7,6 +7,7 @@
 // the profile folder, made the open file's camera profile. Both temporary
 // files are gone on every path.
 #include <lcms2.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
@@ -205,7 +206,11 @@ void ProfilingWorkflow::saveProfile() {
         if (run->result.succeeded()) {
             run->failure = check_rgb_input_profile(run->output.path());
             if (run->failure.empty()) {
-                if (std::rename(run->output.path().c_str(), run->profilePath.c_str()) == 0) {
+                // colprof wrote into the private file (mode 0600): the profile
+                // gets the mode of the file it replaces, or a new file's.
+                if (chmod(run->output.path().c_str(), mode_for_replacing(run->profilePath)) != 0) {
+                    run->failure = std::string("its permissions cannot be set: ") + std::strerror(errno);
+                } else if (std::rename(run->output.path().c_str(), run->profilePath.c_str()) == 0) {
                     run->output.release();
                     run->installed = true;
                 } else {

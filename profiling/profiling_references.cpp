@@ -99,8 +99,10 @@ bool ProfilingWorkflow::readCIEFile(const std::string& path) {
     };
     for (int i = 0; i < sets; ++i) {
         CIEPatch patch;
-        if (!read_cie_set(c.get(), i, &patch)) {
+        std::string why;
+        if (!read_cie_set(c.get(), i, &patch, &why)) {
             logf("Error loading CIE set %d from: %s\n", i, path.c_str());
+            logf("Set %d cannot be read: %s\n", i, why.c_str());
             return fail();
         }
         if (!is_enforced_patch_id(patch.id)) patches.push_back(std::move(patch));

@@ -1,5 +1,4 @@
 // ProfilingWorkflow: the TI3 measurement file, imported and written.
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -74,8 +73,10 @@ bool ProfilingWorkflow::readTI3File(const std::string& path) {
     const int sets = c->table(0).nsets();
     for (int i = 0; i < sets; ++i) {
         TI3Patch patch;
-        if (!read_ti3_set(c.get(), i, &patch)) {
+        std::string why;
+        if (!read_ti3_set(c.get(), i, &patch, &why)) {
             logf("Error loading TI3 set %d from: %s\n", i, path.c_str());
+            logf("Set %d cannot be read: %s\n", i, why.c_str());
             return fail();
         }
         if (is_enforced_patch_id(patch.id)) continue;
@@ -163,9 +164,7 @@ bool ProfilingWorkflow::saveTI3File(const std::optional<std::string>& given) {
         return false;
     }
     // An existing file keeps its permissions; a new one gets the user's.
-    struct stat st {};
-    const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : user_file_mode();
-    if (!write_cgats_replacing(*c, path, mode)) {
+    if (!write_cgats_replacing(*c, path, mode_for_replacing(path))) {
         logf("Can't write TI3 file %s\n", path.c_str());
         return false;
     }

@@ -26,6 +26,10 @@ namespace {
 // RGB without colour conversion.
 constexpr int kMeasuringSaveFormat = 17;
 
+// The settings that stand as they are when the panel closes: the white
+// balance (the mode is not in the snapshot and stays anyway) and exposure.
+constexpr const char* kKeptOnClose[] = {"evRed", "evGreen", "evBlue", "evGreen2", "manualGreen2", "exposure"};
+
 bool blank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
 
 }  // namespace
@@ -151,8 +155,8 @@ bool ProfilingWorkflow::showProfilingWindow() {
     changed(ProfilingChange::Fields);
 
     // The measuring state: neutral tone and camera RGB, with the user's white
-    // balance, exposure, contrast and black shift. Every setting the user had
-    // comes back when the panel closes.
+    // balance, exposure, contrast and black shift. The user's other settings
+    // come back when the panel closes.
     userSettings_ = p->undoSettings();
     const double contrast = p->contrast();
     const double blackShift = p->blackShift();
@@ -181,8 +185,15 @@ void ProfilingWorkflow::windowWillClose() {
     ti3Values_.clear();
     if (RawProcessor* p = host_.processor()) {
         // The snapshot carries no custom profile into setUndoSettings, so a
-        // profile made and chosen meanwhile stays chosen.
-        if (userSettings_) p->setUndoSettings(*userSettings_);
+        // profile made and chosen meanwhile stays chosen. The white balance
+        // and exposure set on the chart while measuring stay too: a profile
+        // made under them is only right with them.
+        if (userSettings_) {
+            SettingsDictionary back = *userSettings_;
+            const SettingsDictionary now = p->undoSettings();
+            for (const char* key : kKeptOnClose) back.set(key, now.get(key));
+            p->setUndoSettings(back);
+        }
         p->setSaveFormat(backupSaveFormat_);
         host_.runApply();
         host_.clearInfoReadouts();

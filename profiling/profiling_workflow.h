@@ -16,7 +16,8 @@
 // measuring state (camera RGB, neutral tone) and remembers the user's; the
 // image view's selections go to targetSampling(); saveProfile() runs
 // `colprof` on a worker thread and finishes on the main queue; the panel's
-// close calls windowWillClose(), which gives the user's settings back.
+// close calls windowWillClose(), which gives the user's settings back but
+// keeps the white balance and exposure set while measuring.
 #pragma once
 
 #include <array>
@@ -125,8 +126,9 @@ public:
     // no raw file is open or the processor is busy.
     bool showProfilingWindow();
     // The close steps: sampling reset, check boxes stored, lists released, the
-    // user's settings back (a profile chosen meanwhile kept), the preview
-    // developed again. Only while visible. The panel calls it when it closes.
+    // user's settings back (a profile chosen meanwhile, the white balance and
+    // the exposure as they stand now kept), the preview developed again. Only
+    // while visible. The panel calls it when it closes.
     void windowWillClose();
     // windowWillClose(), and the panel hides: for quitting and for opening
     // another file while the panel is up.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <vector>
 
 namespace dvk {
@@ -58,9 +59,41 @@ bool id_at(const cgats* c, const std::vector<cgats_set_elem>& values, int f, std
 }
 
 bool numbers_at(const cgats* c, const std::vector<cgats_set_elem>& values, const int fields[3],
-                std::array<double, 3>* out) {
+                std::array<double, 3>* out, std::string* why) {
     for (int i = 0; i < 3; ++i)
-        if (fields[i] < 0 || !number_at(c, values, fields[i], &(*out)[i])) return false;
+        if (fields[i] < 0 || !number_at(c, values, fields[i], &(*out)[i])) {
+            if (why && fields[i] >= 0) *why = std::string("its ") + c->table(0).field_name(fields[i]) + " is no number";
+            return false;
+        }
+    return true;
+}
+
+// Why a set cannot be read, when it is not the set's own fault.
+bool explain(std::string* why, std::string text) {
+    if (why) *why = std::move(text);
+    return false;
+}
+
+// "the first table has no F field (its fields: A B C)".
+std::string missing_field(const cgats* c, const std::string& name) {
+    std::string text = "the first table has no " + name + " field (its fields:";
+    for (int f = 0; f < c->table(0).nfields(); ++f) text += std::string(" ") + c->table(0).field_name(f);
+    return text + ")";
+}
+
+// The first of `names` that is not a field of the first table; empty when all are.
+std::string first_missing(cgats* c, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (c->find_field(0, name) < 0) return name;
+    return {};
+}
+
+// Checks what every set needs: the object, the output, the set itself.
+bool set_readable(cgats* c, int set, const void* out, std::string* why) {
+    if (!c || !out) return explain(why, "nothing to read");
+    if (c->ntables() < 1) return explain(why, "there is no table");
+    if (set < 0 || set >= c->table(0).nsets())
+        return explain(why, "there is no set " + std::to_string(set) + " in the first table");
     return true;
 }
 
@@ -106,39 +139,46 @@ cgats_ptr open_reference_cgats(const char* path, std::string* error) {
     return c;
 }
 
-bool read_cie_set(cgats* c, int set, CIEPatch* out) {
-    if (!c || !out) return false;
+bool read_cie_set(cgats* c, int set, CIEPatch* out, std::string* why) {
+    if (!set_readable(c, set, out, why)) return false;
     const int id = c->find_field(0, "SAMPLE_ID");
-    if (id < 0) return false;
-    std::vector<cgats_set_elem> values;
-    if (!get_set(c, set, &values)) return false;
-    CIEPatch patch;
-    if (!id_at(c, values, id, &patch.id)) return false;
+    if (id < 0) return explain(why, missing_field(c, "SAMPLE_ID"));
     // XYZ only when all three of its fields are there; Lab otherwise.
     const int xyz[3] = {c->find_field(0, "XYZ_X"), c->find_field(0, "XYZ_Y"), c->find_field(0, "XYZ_Z")};
-    if (xyz[0] >= 0 && xyz[1] >= 0 && xyz[2] >= 0) {
-        if (!numbers_at(c, values, xyz, &patch.XYZ)) return false;
+    const bool has_xyz = xyz[0] >= 0 && xyz[1] >= 0 && xyz[2] >= 0;
+    if (!has_xyz) {
+        const std::string missing = first_missing(c, {"LAB_L", "LAB_A", "LAB_B"});
+        if (!missing.empty()) return explain(why, missing_field(c, missing));
+    }
+    std::vector<cgats_set_elem> values;
+    if (!get_set(c, set, &values)) return explain(why, "its values cannot be read");
+    CIEPatch patch;
+    if (!id_at(c, values, id, &patch.id)) return explain(why, "its SAMPLE_ID is no text");
+    if (has_xyz) {
+        if (!numbers_at(c, values, xyz, &patch.XYZ, why)) return false;
     } else {
         const int lab_fields[3] = {c->find_field(0, "LAB_L"), c->find_field(0, "LAB_A"), c->find_field(0, "LAB_B")};
         std::array<double, 3> lab;
-        if (!numbers_at(c, values, lab_fields, &lab)) return false;
+        if (!numbers_at(c, values, lab_fields, &lab, why)) return false;
         patch.XYZ = lab_to_xyz100(lab[0], lab[1], lab[2]);
     }
     *out = std::move(patch);
     return true;
 }
 
-bool read_ti3_set(cgats* c, int set, TI3Patch* out) {
-    if (!c || !out) return false;
+bool read_ti3_set(cgats* c, int set, TI3Patch* out, std::string* why) {
+    if (!set_readable(c, set, out, why)) return false;
+    const std::string missing =
+        first_missing(c, {"SAMPLE_ID", "RGB_R", "RGB_G", "RGB_B", "STDEV_R", "STDEV_G", "STDEV_B"});
+    if (!missing.empty()) return explain(why, missing_field(c, missing));
     const int id = c->find_field(0, "SAMPLE_ID");
     const int rgb[3] = {c->find_field(0, "RGB_R"), c->find_field(0, "RGB_G"), c->find_field(0, "RGB_B")};
     const int sd[3] = {c->find_field(0, "STDEV_R"), c->find_field(0, "STDEV_G"), c->find_field(0, "STDEV_B")};
-    if (id < 0) return false;
     std::vector<cgats_set_elem> values;
-    if (!get_set(c, set, &values)) return false;
+    if (!get_set(c, set, &values)) return explain(why, "its values cannot be read");
     TI3Patch patch;
-    if (!id_at(c, values, id, &patch.id) || !numbers_at(c, values, rgb, &patch.RGB) ||
-        !numbers_at(c, values, sd, &patch.RGBStdDev))
+    if (!id_at(c, values, id, &patch.id)) return explain(why, "its SAMPLE_ID is no text");
+    if (!numbers_at(c, values, rgb, &patch.RGB, why) || !numbers_at(c, values, sd, &patch.RGBStdDev, why))
         return false;
     *out = std::move(patch);
     return true;

@@ -26,11 +26,12 @@ cgats_ptr open_reference_cgats(const char* path, std::string* error);
 
 // Set `set` of the first table as a reference patch: the id cut to 99 bytes,
 // XYZ when all three XYZ fields exist, else Lab converted. False when a field
-// or the set is missing.
-bool read_cie_set(cgats* c, int set, CIEPatch* out);
+// or the set is missing, with what was missing in *why (may be null), e.g.
+// "the first table has no SAMPLE_ID field (its fields: SAMPLE_LOC XYZ_X ...)".
+bool read_cie_set(cgats* c, int set, CIEPatch* out, std::string* why = nullptr);
 // Set `set` as a measured patch (id, RGB, deviations). False when a field or
-// the set is missing.
-bool read_ti3_set(cgats* c, int set, TI3Patch* out);
+// the set is missing, with what was missing in *why (may be null).
+bool read_ti3_set(cgats* c, int set, TI3Patch* out, std::string* why = nullptr);
 
 // An empty measurement file: identifier "CTI3", the keywords DESCRIPTOR,
 // ORIGINATOR, CREATED (local time), DEVICE_CLASS "INPUT", COLOR_REP "XYZ_RGB"

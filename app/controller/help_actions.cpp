@@ -18,9 +18,11 @@ namespace dvk {
 HelpActions::HelpActions(Controller& controller, AlertFunction alert)
     : controller_(controller), alert_(std::move(alert)) {}
 
-void HelpActions::feedback() { dvk::feedback(*url_opener()); }
+void HelpActions::feedback() { dvk::feedback(*url_opener(), feedbackAddress(), alert_); }
 
-void HelpActions::openManual(const std::string& senderTitle) { dvk::openManual(*url_opener(), senderTitle); }
+void HelpActions::openManual(const std::string& senderTitle) {
+    dvk::openManual(*url_opener(), senderTitle, manualPath(), alert_);
+}
 
 void HelpActions::archiveCrashLogs() {
     DiagnosticsPaths paths = standardDiagnosticsPaths();

@@ -35,9 +35,11 @@ public:
     void setEditors(EditorsAccess editors) { editors_ = std::move(editors); }
     const EditorsAccess& editors() const { return editors_; }
 
-    // The feedback mail (logs "Feedback %i").
+    // The feedback mail (logs "Feedback %i"); without a program to write it,
+    // an alert says where to write.
     void feedback();
-    // The manual, when the sender's title is "Manual".
+    // The manual, when the sender's title is "Manual"; without a program to
+    // show it, an alert says where it is.
     void openManual(const std::string& senderTitle);
     // Packs the logs, the preferences and the crash reports on the desktop
     // and tells the user where. Returns at once; the work counts as running

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 
 #include "app/hooks/dev_hooks.h"
@@ -63,15 +64,30 @@ std::string folder_of(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Runs `program` with `arguments`, its output going to the log.
+// Runs `program` with `arguments`, its output going to the log (standard
+// error: a tool's standard output may carry results of its own).
 void run_into_log(const std::string& program, std::vector<std::string> arguments) {
     ProcessRequest request;
     request.program = program;
     request.arguments = std::move(arguments);
-    request.output = OutputMode::Inherit;
+    request.output = OutputMode::Merge;
     request.time_limit = kReportTimeLimit;
     const ProcessResult result = process_runner()->run(request);
-    if (!result.started()) log_line("%s", result.start_error.c_str());
+    if (!result.started()) {
+        log_line("%s", result.start_error.c_str());
+        return;
+    }
+    std::fwrite(result.output.data(), 1, result.output.size(), stderr);
+    std::fflush(stderr);
+}
+
+// A file name as exiftool and fuser get it: absolute, so that a name
+// beginning with "-" is never taken for an option.
+std::string file_argument(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? "./" + path : absolute.string();
 }
 
 // Counts a running copy for as long as it lives.
@@ -124,7 +140,7 @@ std::string decodeToolOutput(const std::string& bytes) {
 std::vector<std::string> exifInfoArguments(const std::string& rawPath) {
     return {"-DateTimeOriginal", "-ISO",         "-Aperture",  "-ShutterSpeed",         "-FocalLength", "-Lens",
             "-FlashOn",          "-FlashType",   "-Make",      "-Model",                "-ImageSize",
-            "-ExposureCompensation", "-DriveMode", "-ShootingMode", "-All", "-S", rawPath};
+            "-ExposureCompensation", "-DriveMode", "-ShootingMode", "-All", "-S", file_argument(rawPath)};
 }
 
 std::optional<std::string> runExifToolForInfo(const std::string& rawPath, const std::function<void()>& progressed,
@@ -166,8 +182,9 @@ std::string sidecarPathFor(const std::string& rawPath) {
 }
 
 std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
+    const std::string raw = file_argument(request.fileName);
     std::vector<std::string> args = {
-        "-v", "-TagsFromFile", request.fileName, "-all:all>xmp-xmp:all", "-all:all>xmp-exif:all",
+        "-v", "-TagsFromFile", raw, "-all:all>xmp-xmp:all", "-all:all>xmp-exif:all",
         "-all:all>xmp-aux:all", "-all:all>xmp-iptcCore:all", "-all:all>xmp-iptcExt:all",
         "-DateTimeOriginal>exif:DateTimeOriginal", "-iso>exif:iso", "-aperture>exif:aperturevalue",
         "-shutterspeed>exif:shutterspeedvalue", "-focalLength>exif:focalLength", "-lensid>exif:lens",
@@ -176,14 +193,14 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
         "-copyright>exif:copyright", "-iptc:all", "-model", "--File:all", "--IFD1:all", "--Orientation",
         "--PhotometricInterpretation", "--PlanarConfiguration", "--SamplesPerPixel", "-xmp:keywords=", "-subject",
         "-city", "-state", "-country", "-usageterms", "-rights", "-timecodes", "-reelname", "-framerate",
-        "-overwrite_original", request.ofname};
+        "-overwrite_original", file_argument(request.ofname)};
     if (strcasestr(request.make.c_str(), "PHASE ONE")) {
         args.insert(args.begin() + 10, "-make=PhaseOne");
     } else {
         args.insert(args.begin() + 10, "-make");
         args.insert(args.begin() + 10, "-makernotes");
     }
-    const std::string sidecar = sidecarPathFor(request.fileName);
+    const std::string sidecar = sidecarPathFor(raw);
     if (exists_at(sidecar)) {
         for (const char* arg : {"--File:all", "--Orientation"}) args.insert(args.begin() + 1, arg);
         args.insert(args.begin() + 1, sidecar);
@@ -192,7 +209,8 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
     return args;
 }
 
-std::vector<std::string> fileHoldersArguments(const std::string& writtenFile) {
+std::vector<std::string> fileHoldersArguments(const std::string& written) {
+    const std::string writtenFile = file_argument(written);
     const std::string::size_type slash = writtenFile.rfind('/');
     const std::string folder = folder_of(writtenFile);
     const std::string prefix = slash == std::string::npos ? std::string() : writtenFile.substr(0, slash + 1);

@@ -30,6 +30,9 @@ void setExiftoolProgram(const std::string& path);
 inline constexpr std::chrono::milliseconds kExifInfoTimeLimit{60000};
 inline constexpr std::chrono::milliseconds kExifCopyTimeLimit{120000};
 
+// File names reach exiftool and fuser as absolute paths, so that a name
+// beginning with "-" is never taken for an option.
+
 // The info run's arguments: the tags shown first, then all, in the short
 // "Tag: value" form, then the raw file.
 std::vector<std::string> exifInfoArguments(const std::string& rawPath);
@@ -64,7 +67,8 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request);
 // Returns true when the tool ended with status 0. Otherwise logs
 // "ExifTool result: [output]" and, to show who holds the file, runs
 // "/bin/ps axwwww" and "/usr/bin/fuser -u" with the written file and the
-// entries of its folder whose names begin with its name.
+// entries of its folder whose names begin with its name; their output goes
+// to standard error (the log), never to standard output.
 bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& childs,
                            std::chrono::milliseconds limit = kExifCopyTimeLimit);
 

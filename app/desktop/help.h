@@ -1,8 +1,11 @@
 // The Help menu's feedback mail and manual, opened through the URL opener
-// (platform/url_opener.h). The diagnostics archive is in diagnostics.h.
+// (platform/url_opener.h); an alert says what to do when nothing opens them.
+// The diagnostics archive is in diagnostics.h.
 #pragma once
 
 #include <string>
+
+#include "app/common/alert_function.h"
 
 namespace dvk {
 
@@ -14,13 +17,18 @@ std::string feedbackAddress();
 // "mailto:" + address + "?subject=DVK%20Feedback".
 std::string feedbackUrl(const std::string& address);
 // feedback: opens the feedback URL; logs "Feedback %i" with the result.
-bool feedback(UrlOpener& opener, const std::string& address = feedbackAddress());
+// When nothing could open it (no launcher on the system), `alert` (when
+// given) tells the user where to write.
+bool feedback(UrlOpener& opener, const std::string& address = feedbackAddress(), const AlertFunction& alert = {});
 
 // The manual in the resources folder: "DVK User Manual.pdf".
 std::string manualPath();
 // openManual: opens `manual` when the sender's title is "Manual"; false when
-// it did not (another title, or the opener failed).
-bool openManual(UrlOpener& opener, const std::string& senderTitle, const std::string& manual = manualPath());
+// it did not (another title, or the opener failed). When the opener failed
+// (no launcher on the system), `alert` (when given) tells the user where the
+// manual is.
+bool openManual(UrlOpener& opener, const std::string& senderTitle, const std::string& manual = manualPath(),
+                const AlertFunction& alert = {});
 
 // copyCrashLog: the Help menu's item has nothing to do; the diagnostics
 // archive (archiveCrashLogs) carries the crash reports.

@@ -65,7 +65,9 @@ TEST_F(ReferenceFiles, ColumnsDecideBetweenXyzAndLab) {
     ASSERT_TRUE(c) << error;
     ASSERT_TRUE(read_cie_set(c.get(), 0, &p));
     expect_xyz(p.XYZ, 96.4242, 100, 82.5124, "Lab");
-    EXPECT_FALSE(read_cie_set(c.get(), 1, &p));
+    std::string why;
+    EXPECT_FALSE(read_cie_set(c.get(), 1, &p, &why));
+    EXPECT_EQ(why, "there is no set 1 in the first table");
     EXPECT_FALSE(read_cie_set(c.get(), -1, &p));
     EXPECT_FALSE(read_cie_set(nullptr, 0, &p));
 }

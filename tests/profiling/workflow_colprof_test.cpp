@@ -2,6 +2,8 @@
 // and renamed result, the temporary files, and two workflows at once.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "platform/dispatch.h"
@@ -48,7 +50,12 @@ TEST_F(ColprofTest, ProfileSavedIntoProfilesBecomesCurrent) {
     sample(1);
     workflow_->setDescription("My chart");
     workflow_->setOriginator("Jane Doe");
+    const mode_t umask_before = umask(027);
     make(profiles() + "/mine");  // the panel adds the extension
+    umask(umask_before);
+    // The mode a new file gets under the umask, not the private file's 0600.
+    EXPECT_EQ(fs::status(profiles() + "/mine.icc").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
     const auto& panel = platform_.savePanels.back();
     EXPECT_EQ(panel.types, (std::vector<std::string>{"icc", "icm"}));
@@ -78,8 +85,13 @@ TEST_F(ColprofTest, ProfileSavedIntoProfilesBecomesCurrent) {
 
 TEST_F(ColprofTest, ProfileSavedElsewhereIsNotMadeCurrent) {
     sampleAll();
+    // A profile made over another keeps that one's mode.
+    spit(dir_ / "elsewhere.icm", "an older profile");
+    fs::permissions(dir_ / "elsewhere.icm", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     make((dir_ / "elsewhere.icm").string());
-    EXPECT_TRUE(fs::exists(dir_ / "elsewhere.icm"));
+    EXPECT_NE(read_file(dir_ / "elsewhere.icm"), "an older profile");
+    EXPECT_EQ(fs::status(dir_ / "elsewhere.icm").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     EXPECT_EQ(defaults_->stringForKey("ProfileFile"), (dir_ / "elsewhere.icm").string());
     EXPECT_EQ(host_->menuRebuilds, 0);
     EXPECT_TRUE(host_->chosenProfiles.empty());

@@ -33,7 +33,7 @@ TEST_F(WorkflowTest, OpeningIsRefusedWhenItCannotMeasure) {
     EXPECT_EQ(host_->applies, 1);
 }
 
-TEST_F(WorkflowTest, MeasuringStateAndEverySettingBackOnClose) {
+TEST_F(WorkflowTest, MeasuringStateAndSettingsBackOnCloseButBalanceAndExposure) {
     RawProcessor& p = host_->p();
     // The user's own settings, each away from its default.
     p.setExposure(0.7);
@@ -90,8 +90,17 @@ TEST_F(WorkflowTest, MeasuringStateAndEverySettingBackOnClose) {
     EXPECT_EQ(workflow_->originator(), ProfilingWorkflow::defaultOriginator());
     EXPECT_FALSE(workflow_->originator().empty());
 
-    // A profile made meanwhile stays chosen; everything else comes back.
+    // A profile made meanwhile stays chosen, and so do the white balance and
+    // exposure set on the chart; everything else comes back.
     host_->setCustomCameraProfile("made.icc");
+    p.setUseCameraWB(3);
+    p.setEvRed(0.55);
+    p.setEvGreen(-0.1);
+    p.setEvBlue(0.25);
+    p.setManualGreen2(1);
+    p.setEvGreen2(0.02);
+    p.setExposure(1.25);
+    p.setBrightness(40);  // not kept
     workflow_->setEnforceBlack(true);
     workflow_->setEnforceWhite(false);
     workflow_->closeProfilingWindow();
@@ -99,7 +108,18 @@ TEST_F(WorkflowTest, MeasuringStateAndEverySettingBackOnClose) {
     SettingsDictionary after = p.undoSettings();
     EXPECT_EQ(after.get("customRawProfile").description(), support() + "/Profiles/made.icc");
     after.erase("customRawProfile");
-    EXPECT_TRUE(after.same_contents(before));
+    EXPECT_EQ(p.useCameraWB(), 3);
+    EXPECT_EQ(p.evRed(), 0.55);
+    EXPECT_EQ(p.evGreen(), -0.1);
+    EXPECT_EQ(p.evBlue(), 0.25);
+    EXPECT_EQ(p.evGreen2(), 0.02);
+    EXPECT_EQ(p.manualGreen2(), 1);
+    EXPECT_EQ(p.exposure(), 1.25);
+    EXPECT_EQ(p.brightness(), 61);
+    SettingsDictionary expected = before;
+    for (const char* key : {"evRed", "evGreen", "evBlue", "evGreen2", "manualGreen2", "exposure"})
+        expected.set(key, after.get(key));
+    EXPECT_TRUE(after.same_contents(expected));
     EXPECT_EQ(p.saveFormat(), 4);
     EXPECT_EQ(host_->applies, 2);
     EXPECT_EQ(host_->clears, 2);
@@ -180,6 +200,16 @@ TEST_F(WorkflowTest, ReferencesWithUnusableIdsAreRefusedByName) {
     workflow_->appendToProfTextView("", true);
     EXPECT_FALSE(workflow_->readCIEFile(empty));
     EXPECT_NE(workflow_->log().find("patch 1 has an empty id"), std::string::npos) << workflow_->log();
+
+    // A reference without SAMPLE_ID: after the set's refusal, what is missing.
+    const std::string located = (dir_ / "passport.cie").string();
+    spit(located, "CTI3\n\nBEGIN_DATA_FORMAT\nSAMPLE_LOC XYZ_X XYZ_Y XYZ_Z\nEND_DATA_FORMAT\n"
+                  "NUMBER_OF_SETS 1\nBEGIN_DATA\nSAT1 31.4 19.3 6.9\nEND_DATA\n");
+    workflow_->appendToProfTextView("", true);
+    EXPECT_FALSE(workflow_->readCIEFile(located));
+    EXPECT_EQ(workflow_->log(), "Error loading CIE set 0 from: " + located +
+                                    "\nSet 0 cannot be read: the first table has no SAMPLE_ID field (its fields: "
+                                    "SAMPLE_LOC XYZ_X XYZ_Y XYZ_Z)\n");
 
 }
 

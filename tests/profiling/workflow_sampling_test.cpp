@@ -206,7 +206,9 @@ TEST_F(WorkflowTest, ImportChecksOrderAndClearingKeepsSamplesInRange) {
                             "END_DATA_FORMAT\nBEGIN_DATA\nA1 1 1 1 5 5 5\nEND_DATA\n");
     workflow_->appendToProfTextView("", true);
     EXPECT_FALSE(workflow_->readTI3File((dir_ / "nosd.ti3").string()));
-    EXPECT_EQ(workflow_->log(), "Error loading TI3 set 0 from: " + (dir_ / "nosd.ti3").string() + "\n");
+    EXPECT_EQ(workflow_->log(), "Error loading TI3 set 0 from: " + (dir_ / "nosd.ti3").string() +
+                                    "\nSet 0 cannot be read: the first table has no STDEV_R field (its fields: "
+                                    "SAMPLE_ID XYZ_X XYZ_Y XYZ_Z RGB_R RGB_G RGB_B)\n");
     EXPECT_TRUE(workflow_->ti3FileName().empty());
     EXPECT_EQ(workflow_->patch(), 0);
 }

@@ -20,8 +20,8 @@ std::array<double, 3> mean_lab(const float* lab, unsigned width, unsigned height
     return sum;
 }
 
-double mean_de2000(const std::vector<std::array<double, 3>>& measuredLab, const std::vector<CIEPatch>& reference) {
-    if (measuredLab.empty() || measuredLab.size() != reference.size()) return -1;
+DeltaE de2000(const std::vector<std::array<double, 3>>& measuredLab, const std::vector<CIEPatch>& reference) {
+    if (measuredLab.empty() || measuredLab.size() != reference.size()) return {};
     const std::size_t n = reference.size();
     std::vector<cmsCIEXYZ> measured(n);
     std::vector<cmsCIELab> wanted(n);
@@ -39,14 +39,16 @@ double mean_de2000(const std::vector<std::array<double, 3>>& measuredLab, const 
             den += measured[i].Y * measured[i].Y;
         }
     const double k = den > 0 ? num / den : 1;
-    double total = 0;
+    double total = 0, largest = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const cmsCIEXYZ scaled{measured[i].X * k, measured[i].Y * k, measured[i].Z * k};
         cmsCIELab lab;
         cmsXYZ2Lab(cmsD50_XYZ(), &lab, &scaled);
-        total += cmsCIE2000DeltaE(&lab, &wanted[i], 1, 1, 1);
+        const double de = cmsCIE2000DeltaE(&lab, &wanted[i], 1, 1, 1);
+        total += de;
+        largest = std::max(largest, de);
     }
-    return total / static_cast<double>(n);
+    return {total / static_cast<double>(n), largest};
 }
 
 }  // namespace dvk::profile_tool

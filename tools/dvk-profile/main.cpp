@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "colour/profile_lookup.h"
 #include "core/dvklib.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
@@ -152,11 +153,9 @@ int run(const Options& opts) {
                      reference.size());
         return 1;
     }
-    std::optional<double> exposure;
     if (opts.exposePatch > 0) {
         const double v = expose_for(host, rects[static_cast<std::size_t>(opts.exposePatch - 1)]);
-        exposure = p.exposure();
-        tools::tool_print(stdout, "exposure %.3f: brightest channel of patch %d at %.3f\n", *exposure, opts.exposePatch, v);
+        tools::tool_print(stdout, "exposure %.3f: brightest channel of patch %d at %.3f\n", p.exposure(), opts.exposePatch, v);
         if (std::fabs(v - 0.85) > 0.03) {
             tools::tool_print(stderr, "dvk-profile: patch %d cannot be brought to 0.85\n", opts.exposePatch);
             return 1;
@@ -181,18 +180,24 @@ int run(const Options& opts) {
     if (profile.empty()) return 1;
 
     if (opts.evaluate) {
-        // The user's settings are back; the exposure found is the user's too.
-        if (exposure) p.setExposure(*exposure);
+        // Closing kept the white balance and exposure found for measuring.
+        // The baseline is what the file gets by default: the camera profile
+        // the camera rule chooses when the user chooses none.
         const auto measure = [&](const std::string& inputProfile) {
             p.setCustomRawProfile(inputProfile);
             host.runApply();
             std::vector<std::array<double, 3>> lab;
             for (const Rect& r : rects) lab.push_back(mean_lab(p.labPreview(), p.imageWidth(), p.imageHeight(), r));
-            return mean_de2000(lab, reference);
+            return de2000(lab, reference);
         };
-        const double matrix = measure("Built-in");
-        const double own = measure(profile);
-        tools::tool_print(stdout, "dE2000 matrix %.2f profile %.2f\n", matrix, own);
+        const DeltaE standard = measure("");
+        const std::string name = p.inputProfileName();
+        if (!getDVKProfileRef(p.dvklib(), name.c_str(), nullptr))
+            tools::tool_print(stdout, "the default profile \"%s\" is not found: AdobeRGB2.2 stands in\n", name.c_str());
+        const DeltaE own = measure(profile);
+        tools::tool_print(stdout, "dE2000 default \"%s\" mean %.2f max %.2f\n", name.c_str(), standard.mean,
+                          standard.max);
+        tools::tool_print(stdout, "dE2000 profile \"%s\" mean %.2f max %.2f\n", profile.c_str(), own.mean, own.max);
     }
     return 0;
 }

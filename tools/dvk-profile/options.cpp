@@ -30,8 +30,10 @@ void print_usage(const char* program) {
                  "                     (1-based) is 0.85 in the measuring preview\n"
                  "  --enforce-white, --enforce-black   add the synthetic white / black patch\n"
                  "  --ti3 P            also save the measurements as P\n"
-                 "  --evaluate         print the mean CIEDE2000 of the patches developed with the camera\n"
-                 "                     matrix and with the new profile: \"dE2000 matrix M profile P\"\n"
+                 "  --evaluate         print the CIEDE2000 of the patches (mean and largest) developed with\n"
+                 "                     the file's default camera profile and with the new one:\n"
+                 "                     dE2000 default \"NAME\" mean M max X\n"
+                 "                     dE2000 profile \"PATH\" mean M max X\n"
                  "  --out PROFILE      where the profile goes (the answer to the save panel)\n"
                  "  Exit status 0 only when the profile was made.\n",
                  program);

@@ -25,7 +25,9 @@ MainWindowMenus::MainWindowMenus(Controller& controller, MainWindow& window) : c
         [&controller](const std::string& title, const std::string& name, std::function<void(bool)> close) {
             controller.closeCreateWBPresetWindow(title, name, std::move(close));
         });
-    panel_ = std::make_unique<ProfilingPanel>(controller);
+    // A tool window of the main window: it stays in front while the user
+    // draws the patches' rectangles on the image behind it.
+    panel_ = std::make_unique<ProfilingPanel>(controller, &window);
     // The white-balance pop-up's action: the chosen mode, then useAsShotWBisChanged:.
     PopUpButtonScroller* wbPopUp = window.wbPopUp();
     QObject::disconnect(wbPopUp, &PopUpButtonScroller::tagChosen, &window, nullptr);

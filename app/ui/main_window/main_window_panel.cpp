@@ -45,7 +45,8 @@ QWidget* MainWindow::buildSidePanel() {
     v->addWidget(zBox_);
     v->addWidget(buildReadouts());
     v->addWidget(buildToggles());
-    v->addWidget(buildSettingControls(), 1);
+    // As tall as its rows allow; the info view below takes what is left.
+    v->addWidget(buildSettingControls());
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(4, 0, 4, 0);
@@ -75,7 +76,13 @@ QWidget* MainWindow::buildSidePanel() {
     v->addLayout(batch);
     cameraInfoView_ = new QPlainTextEdit(panel);
     cameraInfoView_->setReadOnly(true);
-    cameraInfoView_->setFixedHeight(86);
+    // exiftool's text runs to a few hundred lines: the view takes every
+    // pixel the rows above leave (a few lines at least). As the one
+    // stretching row it is also the first to give up height.
+    QSizePolicy infoPolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    infoPolicy.setVerticalStretch(1);
+    cameraInfoView_->setSizePolicy(infoPolicy);
+    cameraInfoView_->setMinimumHeight(86);
     cameraInfoView_->setLineWrapMode(QPlainTextEdit::NoWrap);
     v->addWidget(cameraInfoView_);
     return panel;

@@ -36,7 +36,7 @@ void setTextKeepingEdits(QLineEdit* field, const std::string& text) {
 }  // namespace
 
 ProfilingPanel::ProfilingPanel(Controller& controller, QWidget* parent)
-    : QWidget(parent, Qt::Window), controller_(controller), workflow_(controller.profiling()) {
+    : QWidget(parent, Qt::Tool), controller_(controller), workflow_(controller.profiling()) {
     setWindowTitle(tr("Camera Profiling"));
     setObjectName(QStringLiteral("profPanel"));
     auto* layout = new QVBoxLayout(this);

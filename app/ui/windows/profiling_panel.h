@@ -3,8 +3,8 @@
 // the workflow reports) and hands the user's actions to it; the actions run
 // once the apply worker leaves the open file's processor alone. The window
 // delegate runs the close steps when the user closes it
-// (MainWindowDelegate::setProfilingPanel). An ordinary window, not kept
-// above the others.
+// (MainWindowDelegate::setProfilingPanel). Made with the main window as its
+// parent, it is a tool window of it, kept in front of it.
 #pragma once
 
 #include <QtWidgets/QWidget>

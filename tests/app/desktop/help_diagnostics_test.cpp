@@ -27,6 +27,16 @@ TEST(Help, FeedbackAndManualThroughTheOpener) {
     EXPECT_TRUE(feedback(opener, "bugs@dvk.example"));
     RecordingUrlOpener refusing(false);
     EXPECT_FALSE(feedback(refusing, ""));
+    // With an alert, a refused mail says where to write.
+    std::vector<std::string> told;
+    const AlertFunction alert = [&](const std::string& title, const std::string& text,
+                                    const std::vector<std::string>&) {
+        told.push_back(title + ": " + text);
+        return kAlertFirstButton;
+    };
+    EXPECT_FALSE(feedback(refusing, "bugs@dvk.example", alert));
+    EXPECT_EQ(told, (std::vector<std::string>{"Feedback: No mail program could be started. Please write to "
+                                              "bugs@dvk.example with the subject \"DVK Feedback\"."}));
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("Feedback 1\nFeedback 1\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Feedback 0\n"), std::string::npos) << log;

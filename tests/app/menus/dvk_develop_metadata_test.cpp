@@ -52,6 +52,11 @@ TEST(DvkDevelopMetadata, ExifPrintsTheInfoText) {
     CommandRun r = develop(dir.path(), dir / "data", "--exif " + chart);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\nModel: Canon EOS Kiss X4\n"), std::string::npos) << r.out;
+    // A name beginning with "-" is a file to exiftool too, not an option.
+    fs::copy_file(testdata_dir() / "raw" / "colorchart.dng", dir / "-x.dng");
+    r = develop(dir.path(), dir / "data", "--exif -- -x.dng");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nModel: Canon EOS Kiss X4\n"), std::string::npos) << r.out << r.err;
     r = develop(dir.path(), dir / "data", "--exif " + chart, "DVK_DEV_EXIFTOOL=/nonexistent/exiftool");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
@@ -83,6 +88,10 @@ TEST(DvkDevelopMetadata, CopyBringsMakeModelAndTheSidecarsTitle) {
                 "DVK_DEV_EXIFTOOL=/bin/false");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("ExifTool result: ["), std::string::npos) << r.err;
+    // The report of who holds the file is a diagnostic: standard output has
+    // the written path alone.
+    EXPECT_EQ(r.out, (dir / "out2" / "chart.tiff").string() + "\n");
+    EXPECT_NE(r.err.find("axwwww"), std::string::npos) << r.err;
 }
 
 TEST(DvkDevelopMetadata, PhaseOneMakeInAFolderFullOfShellSyntax) {

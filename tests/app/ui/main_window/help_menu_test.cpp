@@ -53,6 +53,20 @@ TEST(HelpMenu, ItsActionsAreFoundByTheirNamesAndReachTheirLayers) {
     dev.find("openManual:")();
     dev.find("feedback:")();
     EXPECT_EQ(opener->urls(), (std::vector<std::string>{fileUrlForPath(manualPath()), feedbackUrl(feedbackAddress())}));
+    EXPECT_TRUE(alerts.texts.empty());
+    // No launcher on the system: the user is told where the manual is and
+    // where to write.
+    auto refusing = std::make_shared<RecordingUrlOpener>(false);
+    set_url_opener(refusing);
+    dev.find("openManual:")();
+    dev.find("feedback:")();
+    EXPECT_EQ(refusing->urls().size(), 2u);
+    ASSERT_EQ(alerts.texts.size(), 2u);
+    EXPECT_EQ(alerts.texts[0], "Manual: No program to show the manual could be started. The manual is the PDF file " +
+                                   manualPath() + ".");
+    EXPECT_EQ(alerts.texts[1].rfind("Feedback: No mail program could be started.", 0), 0u) << alerts.texts[1];
+    EXPECT_NE(alerts.texts[1].find("\"DVK Feedback\""), std::string::npos) << alerts.texts[1];
+    alerts.texts.clear();
     // The last batch in the chosen editor: no batch has run.
     std::vector<std::string> editors = {"/usr/bin/true"};
     std::int64_t current = 1;

@@ -5,6 +5,7 @@
 
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
 
 #include <cmath>
@@ -141,6 +142,21 @@ TEST_F(MainWindowTest, SetUpFromTheDefaults) {
     EXPECT_FALSE(UserDefaults::standard().boolForKey("DarkMode"));
     EXPECT_EQ(window->saveButton()->text(), "Save");
     EXPECT_FALSE(window->saveButton()->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheInfoPanelTakesTheHeightThePanelLeaves) {
+    QPlainTextEdit* info = window->cameraInfoView();
+    // A low window: the settings rows scroll, the info view keeps a few lines.
+    window->resize(1100, 700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(info->height(), 86);
+    // A tall one: the height the rows above leave is the info view's.
+    window->resize(1100, 1500);
+    QCoreApplication::processEvents();
+    const int tall = info->height();
+    window->resize(1100, 1700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(info->height() - tall, 200) << tall << " then " << info->height();
 }
 
 }  // namespace

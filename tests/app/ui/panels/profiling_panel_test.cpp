@@ -51,6 +51,9 @@ TEST_F(PanelsTest, ProfilingPanelSamplesWritesTheTi3AndMakesTheProfileCurrent) {
     menus->showProfilingWindowAction()->trigger();
     settle();
     ASSERT_TRUE(panel.isVisible());
+    // A tool window of the main window, in front of it.
+    EXPECT_EQ(panel.windowType(), Qt::Tool);
+    EXPECT_EQ(panel.parentWidget(), window.get());
     EXPECT_EQ(rp().saveFormat(), 17);
     EXPECT_EQ(rp().saturation(), 0.0);
 
