@@ -2,7 +2,8 @@
 //
 // A save never leaves a file that looks complete but is not: the writers
 // write into a temporary file in the destination folder, which is renamed to
-// the destination only when everything was written.
+// the destination only when everything was written. The destination's folder
+// is made only here, when a file is written into it.
 #include <cerrno>
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/safe_output.h"
 
+#include "platform/folder_functions.h"
 #include "platform/stage_timer.h"
 namespace dvk {
 
@@ -81,6 +83,11 @@ int RawProcessor::saveImage() {
     if (destinationFile_.empty()) return 1;
     dvklib_->dest_file = destinationFile_.c_str();
     if (!dvklib_->save_writer || !dvklib_->image_data()) return 1;
+    const std::string folder = deleting_last_path_component(destinationFile_);
+    if (!createDirectoryPath(folder)) {
+        std::fprintf(stderr, "Can't make the folder %s\n", folder.c_str());
+        return 1;
+    }
 
     StageTimer timer("write");
     int result;

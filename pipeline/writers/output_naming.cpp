@@ -91,7 +91,6 @@ std::string makeFullDestinationFileName(const std::string& fileName, const std::
         else
             path = destinationFile;
         if (path[0] != '/') path = appending_path_component(deleting_last_path_component(fileName), path);
-        createDirectoryPath(deleting_last_path_component(path));
     } else {
         path = appending_path_component(deleting_last_path_component(fileName), makeDefaultBaseName(fileName, jpeg));
     }
@@ -129,6 +128,8 @@ std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
 }
 
 bool destination_path_writable(const std::string& path) {
+    const std::string folder = deleting_last_path_component(path);
+    if (!folder.empty() && !path_exists(folder)) return canCreateDirectoryPath(folder);
     if (FILE* f = std::fopen(path.c_str(), "r+")) {
         std::fclose(f);
         return true;
