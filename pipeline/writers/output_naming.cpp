@@ -99,6 +99,12 @@ std::string makeFullDestinationFileName(const std::string& fileName, const std::
     return deleting_path_extension(path) + (jpeg ? ".jpeg" : ".tiff");
 }
 
+std::string path_with_format_extension(const std::string& path, bool jpeg) {
+    const std::string ext = lower(path_extension(path));
+    if (jpeg ? (ext == "jpeg" || ext == "jpg") : (ext == "tiff" || ext == "tif")) return path;
+    return deleting_path_extension(path) + (jpeg ? ".jpeg" : ".tiff");
+}
+
 std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
     if (!path_exists(path)) return path;
     std::string base, ext;

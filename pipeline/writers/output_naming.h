@@ -22,6 +22,10 @@ std::string makeDefaultBaseName(const std::string& fileName, bool jpeg);
 // folder: the one a destination names is made when a file is written there.
 std::string makeFullDestinationFileName(const std::string& fileName, const std::string& destinationFile,
                                         bool jpeg);
+// `path` with an extension of the writer's kind: a "tiff" or "tif" for TIFF,
+// a "jpeg" or "jpg" for JPEG is kept, any other extension becomes "tiff" or
+// "jpeg".
+std::string path_with_format_extension(const std::string& path, bool jpeg);
 // `path` itself when nothing exists there, else the first free
 // "base-NNN.ext" (counting on from a "-NNN" the name already carries), or
 // nothing when 999 is reached.

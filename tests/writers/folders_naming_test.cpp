@@ -90,6 +90,13 @@ TEST(OutputNaming, DefaultNameAndDestinations) {
     EXPECT_EQ(makeFullDestinationFileName(src, (dir / "noext").string(), true), (dir / "noext.jpeg").string());
     EXPECT_EQ(makeFullDestinationFileName(src, "deep/er/z.tiff", false), (dir / "deep/er/z.tiff").string());
     EXPECT_FALSE(fs::exists(dir / "deep"));
+
+    // A traced TIFF or JPEG takes the extension of the format in force.
+    EXPECT_EQ(path_with_format_extension("/p/saveas1.tiff", true), "/p/saveas1.jpeg");
+    EXPECT_EQ(path_with_format_extension("/p/saveas1.TIF", false), "/p/saveas1.TIF");
+    EXPECT_EQ(path_with_format_extension("/p/a.b.JPG", true), "/p/a.b.JPG");
+    EXPECT_EQ(path_with_format_extension("/p/a.jpg", false), "/p/a.tiff");
+    EXPECT_EQ(path_with_format_extension("/p/noext", true), "/p/noext.jpeg");
 }
 
 TEST(OutputNaming, SpinCounter) {
