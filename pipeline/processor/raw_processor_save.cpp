@@ -3,7 +3,8 @@
 // A save never leaves a file that looks complete but is not: the writers
 // write into a temporary file in the destination folder, which is renamed to
 // the destination only when everything was written. The destination's folder
-// is made only here, when a file is written into it.
+// is made only here, when a file is written into it, and what writes that a
+// kill cut off left there is removed then.
 #include <cerrno>
 #include <cstdio>
 
@@ -88,6 +89,8 @@ int RawProcessor::saveImage() {
         std::fprintf(stderr, "Can't make the folder %s\n", folder.c_str());
         return 1;
     }
+    for (const std::string& leftover : remove_dead_writers_leftovers(folder))
+        std::fprintf(stderr, "Removed %s, left by a save that was cut off\n", leftover.c_str());
 
     StageTimer timer("write");
     int result;
