@@ -1,7 +1,7 @@
 // dvk converting the files named on its command line as a batch, and a batch
 // killed outright (SIGKILL) part-way and resumed at the next start: each
-// output once, every path once in the saved list, nothing left behind; an
-// ordinary save killed while it writes.
+// output once, every path once in the saved list, nothing left behind; a file
+// that cannot be read skipped; an ordinary save killed while it writes.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -204,6 +204,25 @@ TEST(DvkSave, WhatASaveKilledWhileWritingLeftIsRemovedByTheNextSaveThere) {
     EXPECT_EQ(hidden(), (std::vector<std::string>{".live.tiff.dvk-1-AbC123", ".other.tiff.AbC123"}));
     const std::string log = read_file(home.support() / "DVK.log");
     EXPECT_NE(log.find("Removed " + (home.photos / left[0]).string() + ", left by a save that was cut off"),
+              std::string::npos)
+        << log;
+}
+
+// A raw file cut short is known by its camera but cannot be loaded: the
+// batch goes past it and names it at its end; no batch is left pending to
+// stop at it again.
+TEST(DvkBatch, AFileThatCannotBeReadIsSkippedAndNamedAndTheOthersAreConverted) {
+    BatchHome home;
+    const std::vector<std::string> files = home.makeFiles(3);
+    const std::vector<std::uint8_t> whole = read_bytes(chart_dng());
+    fs::remove(files[1]);
+    ASSERT_TRUE(write_bytes(files[1], std::vector<std::uint8_t>(whole.begin(), whole.begin() + whole.size() / 3)));
+    ASSERT_EQ(BatchHome::wait(home.start("first", {home.photos.string()})), 0);
+    EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f03.tiff"}));
+    EXPECT_FALSE(fs::exists(home.list()));
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_EQ(log.find("batch postponed"), std::string::npos) << log;
+    EXPECT_NE(log.find("Alert Batch 1 file could not be read and was skipped:\n" + files[1] + " (Ok)"),
               std::string::npos)
         << log;
 }
