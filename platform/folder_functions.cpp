@@ -59,6 +59,20 @@ bool createDirectoryPath(const std::string& raw_path) {
     return errno == EEXIST;  // made meanwhile by someone else
 }
 
+bool canCreateDirectoryPath(const std::string& raw_path) {
+    if (raw_path.empty()) return true;
+    std::string path = without_trailing_slashes(raw_path);
+    if (path == "/") return true;
+    if (path == "/Volumes") return false;
+    if (exists(path)) return true;
+    std::string parent = parent_of(path);
+    if (is_volume_root(parent)) return false;
+    if (parent.empty()) parent = ".";
+    if (!exists(parent)) return canCreateDirectoryPath(parent);
+    struct stat st;
+    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(parent.c_str(), W_OK | X_OK) == 0;
+}
+
 std::string resolveAliasPath(const std::string& path) {
     std::string current = path;
     bool was_link = false;

@@ -84,8 +84,11 @@ struct BatchItem {
     static BatchItem withSettings(std::string source, const HistoryMO& r) { return {std::move(source), r}; }
 };
 
-// What converting one item of a batch came to.
-enum class BatchConvertResult { Written, Skipped, Postpone };
+// What converting one item of a batch came to: written; skipped (gone, or no
+// longer a raw file); unreadable (the file fails to load: skipped, and named
+// at the end of the batch); postponed (what the user can mend: a folder that
+// cannot be written, memory).
+enum class BatchConvertResult { Written, Skipped, Unreadable, Postpone };
 
 struct ControllerOptions {
     std::string supportFolder;  // "" : the user's support folder ($XDG_DATA_HOME/DVK)
@@ -418,6 +421,9 @@ public:
     // With a journal, the output is marked in it before it is written.
     BatchConvertResult batchConvert(const std::string& source, const std::optional<HistoryMO>& settings,
                                     BatchJournal* journal = nullptr);
+    // At the end of a batch: the files that could not be read, counted and
+    // named in the log and (unless the program quits) in an alert.
+    void reportUnreadableFiles(const std::vector<std::string>& files);
     // At launch: offers to resume a pending batch ("Proceed", "Later", "Forget it").
     void completeBatch();
     // The Cancel button during a batch: "Cancel" ends it, any other title

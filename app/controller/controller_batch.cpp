@@ -4,6 +4,7 @@
 // items still to do, the files written and the output being written, so that
 // a batch stopped in any way (cancelled, postponed, quit, killed) resumes at
 // the next start with nothing lost and nothing written twice.
+#include <libraw/libraw_const.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +40,9 @@ constexpr const char* kQuitDuringBatchText =
 // The end-of-batch wait for tag copies: polls, and at most this long.
 constexpr std::chrono::milliseconds kTagCopyPoll{100};
 constexpr int kTagCopyPolls = 6000;  // 600 seconds
+
+// The unreadable files an end-of-batch alert names (the log names them all).
+constexpr std::size_t kUnreadableNamesShown = 10;
 
 }  // namespace
 
@@ -99,6 +103,7 @@ void Controller::batchRunner(std::vector<BatchItem>& items) {
 
     // 3. One file after the other until done, cancelled, postponed or quitting.
     const std::size_t total = items.size();
+    std::vector<std::string> unreadable;
     while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
         const BatchItem item = items.front();
         const std::string title = formatString("(%d/%lu) %s", static_cast<int>(items.size()),
@@ -108,6 +113,7 @@ void Controller::batchRunner(std::vector<BatchItem>& items) {
             if (ui_) ui_->setMainWindowTitle(title, source);
         });
         const BatchConvertResult result = batchConvert(item.sourceFile, item.settings, &journal);
+        if (result == BatchConvertResult::Unreadable) unreadable.push_back(item.sourceFile);
         if (result == BatchConvertResult::Postpone) {
             cancelCount_ = 2;
             break;
@@ -121,6 +127,24 @@ void Controller::batchRunner(std::vector<BatchItem>& items) {
     }
     journal.finish(cancelCount_ == 2 || (threads_.stopRequested() && !items.empty()));
     endBatch();
+    reportUnreadableFiles(unreadable);
+}
+
+void Controller::reportUnreadableFiles(const std::vector<std::string>& files) {
+    if (files.empty()) return;
+    const int n = static_cast<int>(files.size());
+    std::string names;
+    for (const std::string& f : files) names += "\n" + f;
+    log_line("Batch: %d %s could not be read and %s skipped:%s", n, n == 1 ? "file" : "files",
+             n == 1 ? "was" : "were", names.c_str());
+    // Nobody is asked anything while the program quits.
+    if (threads_.stopRequested()) return;
+    names.clear();
+    for (std::size_t i = 0; i < files.size() && i < kUnreadableNamesShown; ++i) names += "\n" + files[i];
+    if (files.size() > kUnreadableNamesShown)
+        names += formatString("\n... and %d more (listed in the log)", n - static_cast<int>(kUnreadableNamesShown));
+    showAlertf("Batch", {"Ok"}, "%d %s could not be read and %s skipped:%s", n, n == 1 ? "file" : "files",
+               n == 1 ? "was" : "were", names.c_str());
 }
 
 void Controller::endBatch() {
@@ -181,8 +205,14 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
     const int rc = rp.initDoubleImageFromRawFile(source, rp.interpolation() == 2 ? 1 : 0);
     applySettings();
     if (rc != 0) {
-        showAlert("File read error, batch postponed:", source, {"Ok"});
         setProgressMT(0);
+        // A file that cannot be read stays so: postponing would stop every
+        // resumed batch at it. Memory that ran out may be there next time.
+        if (rc != LIBRAW_UNSUFFICIENT_MEMORY) {
+            log_line("Batch: %s could not be read (code %d), skipped", source.c_str(), rc);
+            return BatchConvertResult::Unreadable;
+        }
+        showAlert("File read error, batch postponed:", source, {"Ok"});
         return BatchConvertResult::Postpone;
     }
 

@@ -20,6 +20,7 @@
 #include "app/desktop/update_feed.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/save_formats.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
@@ -296,10 +297,12 @@ void Controller::applyOpenedFileSettings(const std::string& path, const std::opt
             rp.setSettings(applied->keyValueSource());
         else
             rp.resetToDefaults(false);
-        // A traced file is developed back onto the TIFF or JPEG it came from.
+        // A traced file is developed back onto the TIFF or JPEG it came from,
+        // its extension that of the format the settings chose.
         if (!traced.empty()) {
+            const std::string onto = path_with_format_extension(traced, is_jpeg_writer(rp.dvklib()->save_writer));
             const std::string destination = rp.makeFullDestinationFileName();
-            if (!destination.empty() && destination != traced) rp.setDestinationFile(traced);
+            if (!destination.empty() && destination != onto) rp.setDestinationFile(onto);
         }
         createProfileMenu();
         initWbButton(info);

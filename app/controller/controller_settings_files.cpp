@@ -7,7 +7,9 @@
 #include "app/batch/multiple_settings.h"
 #include "app/preview/preview_controller.h"
 #include "pipeline/settings/settings_file.h"
+#include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
+#include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/panels.h"
 
@@ -27,6 +29,8 @@ void Controller::copySettings(const std::string& senderTitle) {
     if (senderTitle == "Export Settings") {
         // With no output name (no file open) the text goes to the clipboard.
         const std::string output = r.makeFullDestinationFileName();
+        // Beside the output, whose folder a destination may name before any save made it.
+        if (!output.empty()) createDirectoryPath(deleting_last_path_component(output));
         if (!r.exportSettingsToFile(output, false) && !output.empty())
             reportFailedWrites(1, settings_path_with_extension(output));
         return;

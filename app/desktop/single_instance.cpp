@@ -27,11 +27,28 @@ std::uint64_t path_hash(const std::string& s) {
 
 }  // namespace
 
-std::string instanceRuntimeFolder() {
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return dir;
+std::optional<std::string> instanceRuntimeFolder(std::string* why) {
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return std::string(dir);
+    // In a folder everyone writes in: someone else may have made it first.
     const std::string folder = temporaryDirectory() + "/dvk-runtime-" + std::to_string(getuid());
     mkdir(folder.c_str(), 0700);
-    return folder;
+    struct stat st {};
+    std::string problem;
+    if (lstat(folder.c_str(), &st) != 0)
+        problem = "cannot be made";
+    else if (!S_ISDIR(st.st_mode))
+        problem = "is not a folder";
+    else if (st.st_uid != getuid())
+        problem = "belongs to another user";
+    else if ((st.st_mode & 077) != 0) {
+        char mode[48];
+        std::snprintf(mode, sizeof mode, "is open to other users (mode %03o)",
+                      static_cast<unsigned>(st.st_mode & 0777));
+        problem = mode;
+    }
+    if (problem.empty()) return folder;
+    if (why) *why = "the runtime folder " + folder + " " + problem;
+    return std::nullopt;
 }
 
 InstancePaths instancePaths(const std::string& supportFolder, const std::string& runtimeFolder) {

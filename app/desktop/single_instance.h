@@ -25,9 +25,11 @@ struct InstancePaths {
     std::string socketFile;
 };
 
-// $XDG_RUNTIME_DIR when set, else a folder of this user's in the temporary
-// folder (made with mode 0700).
-std::string instanceRuntimeFolder();
+// $XDG_RUNTIME_DIR when set, else "dvk-runtime-<uid>" in the temporary
+// folder, made with mode 0700 when missing. That folder is refused (nullopt,
+// the reason in *why) unless it is a folder (not a link) of this user's that
+// no one else may use (no group or other permission).
+std::optional<std::string> instanceRuntimeFolder(std::string* why = nullptr);
 // The lock and socket of the instance serving `supportFolder`.
 InstancePaths instancePaths(const std::string& supportFolder, const std::string& runtimeFolder);
 

@@ -2,7 +2,9 @@
 //
 // A save never leaves a file that looks complete but is not: the writers
 // write into a temporary file in the destination folder, which is renamed to
-// the destination only when everything was written.
+// the destination only when everything was written. The destination's folder
+// is made only here, when a file is written into it, and what writes that a
+// kill cut off left there is removed then.
 #include <cerrno>
 #include <cstdio>
 
@@ -12,6 +14,7 @@
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/safe_output.h"
 
+#include "platform/folder_functions.h"
 #include "platform/stage_timer.h"
 namespace dvk {
 
@@ -81,6 +84,13 @@ int RawProcessor::saveImage() {
     if (destinationFile_.empty()) return 1;
     dvklib_->dest_file = destinationFile_.c_str();
     if (!dvklib_->save_writer || !dvklib_->image_data()) return 1;
+    const std::string folder = deleting_last_path_component(destinationFile_);
+    if (!createDirectoryPath(folder)) {
+        std::fprintf(stderr, "Can't make the folder %s\n", folder.c_str());
+        return 1;
+    }
+    for (const std::string& leftover : remove_dead_writers_leftovers(folder))
+        std::fprintf(stderr, "Removed %s, left by a save that was cut off\n", leftover.c_str());
 
     StageTimer timer("write");
     int result;

@@ -91,12 +91,17 @@ std::string makeFullDestinationFileName(const std::string& fileName, const std::
         else
             path = destinationFile;
         if (path[0] != '/') path = appending_path_component(deleting_last_path_component(fileName), path);
-        createDirectoryPath(deleting_last_path_component(path));
     } else {
         path = appending_path_component(deleting_last_path_component(fileName), makeDefaultBaseName(fileName, jpeg));
     }
     std::string ext = lower(path_extension(path));
     if (ext == "tiff" || ext == "tif" || ext == "jpeg" || ext == "jpg") return path;
+    return deleting_path_extension(path) + (jpeg ? ".jpeg" : ".tiff");
+}
+
+std::string path_with_format_extension(const std::string& path, bool jpeg) {
+    const std::string ext = lower(path_extension(path));
+    if (jpeg ? (ext == "jpeg" || ext == "jpg") : (ext == "tiff" || ext == "tif")) return path;
     return deleting_path_extension(path) + (jpeg ? ".jpeg" : ".tiff");
 }
 
@@ -129,6 +134,8 @@ std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
 }
 
 bool destination_path_writable(const std::string& path) {
+    const std::string folder = deleting_last_path_component(path);
+    if (!folder.empty() && !path_exists(folder)) return canCreateDirectoryPath(folder);
     if (FILE* f = std::fopen(path.c_str(), "r+")) {
         std::fclose(f);
         return true;

@@ -18,16 +18,21 @@ std::string appending_path_component(const std::string& folder, const std::strin
 
 // Last component of `fileName` without its extension, plus ".jpeg" or ".tiff".
 std::string makeDefaultBaseName(const std::string& fileName, bool jpeg);
-// The output path for `fileName` and the destination setting; creates the
-// destination folder (with its parents) when a destination is given.
+// The output path for `fileName` and the destination setting. It makes no
+// folder: the one a destination names is made when a file is written there.
 std::string makeFullDestinationFileName(const std::string& fileName, const std::string& destinationFile,
                                         bool jpeg);
+// `path` with an extension of the writer's kind: a "tiff" or "tif" for TIFF,
+// a "jpeg" or "jpg" for JPEG is kept, any other extension becomes "tiff" or
+// "jpeg".
+std::string path_with_format_extension(const std::string& path, bool jpeg);
 // `path` itself when nothing exists there, else the first free
 // "base-NNN.ext" (counting on from a "-NNN" the name already carries), or
 // nothing when 999 is reached.
 std::optional<std::string> spinCounterOnFileIfExists(const std::string& path);
 // Whether a file at `path` can be opened for update, or created (and then
-// removed again).
+// removed again); for a folder that does not exist yet, whether it could be
+// made (nothing is made).
 bool destination_path_writable(const std::string& path);
 
 }  // namespace dvk

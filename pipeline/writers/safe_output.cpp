@@ -1,15 +1,23 @@
 #include "pipeline/writers/safe_output.h"
 
 #include <dirent.h>
-
-#include <cerrno>
-#include <cstdlib>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
 
 namespace dvk {
 
 namespace {
+
+constexpr std::string_view kWriterTag = ".dvk-";
+constexpr std::size_t kRandomPart = 6;  // the XXXXXX of mkstemp
 
 mode_t current_umask() {
     mode_t m = umask(0);
@@ -17,15 +25,90 @@ mode_t current_umask() {
     return m;
 }
 
+std::string folder_of(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string name_of(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+struct TempName {
+    std::string destination;  // the name the file was to get
+    pid_t writer = 0;
+};
+
+// ".<name>.dvk-<pid>-XXXXXX" read back; nothing for any other name.
+std::optional<TempName> parse_temp_name(const std::string& entry) {
+    const std::size_t n = entry.size();
+    if (n < 1 + 1 + kWriterTag.size() + 1 + 1 + kRandomPart || entry[0] != '.') return std::nullopt;
+    for (std::size_t i = n - kRandomPart; i < n; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(entry[i]))) return std::nullopt;
+    std::size_t at = n - kRandomPart - 1;
+    if (entry[at] != '-') return std::nullopt;
+    const std::size_t digitsEnd = at;
+    while (at > 0 && std::isdigit(static_cast<unsigned char>(entry[at - 1]))) --at;
+    if (at == digitsEnd || digitsEnd - at > 9 || at < 1 + kWriterTag.size() + 1) return std::nullopt;
+    if (entry.compare(at - kWriterTag.size(), kWriterTag.size(), kWriterTag) != 0) return std::nullopt;
+    TempName t;
+    t.destination = entry.substr(1, at - kWriterTag.size() - 1);
+    t.writer = static_cast<pid_t>(std::atol(entry.substr(at, digitsEnd - at).c_str()));
+    return t;
+}
+
+// True when the process that wrote `path` has ended: no process has its id
+// here, and no one (a writer on another machine sharing the folder) holds
+// the file's lock.
+bool writer_has_ended(const std::string& path, pid_t writer, int* lockedFd) {
+    *lockedFd = -1;
+    if (writer <= 0 || writer == getpid()) return false;
+    if (kill(writer, 0) == 0 || errno != ESRCH) return false;
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return false;
+    }
+    *lockedFd = fd;
+    return true;
+}
+
+// The temporary files of ended writers in `folder`, those for `destination`
+// alone when it is given.
+std::vector<std::string> dead_writers_files(const std::string& folder, const std::string* destination,
+                                            bool remove) {
+    std::vector<std::string> found;
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return found;
+    while (dirent* entry = readdir(dir)) {
+        const std::optional<TempName> t = parse_temp_name(entry->d_name);
+        if (!t || (destination && t->destination != *destination)) continue;
+        const std::string path = folder + entry->d_name;
+        int fd = -1;
+        if (!writer_has_ended(path, t->writer, &fd)) continue;
+        if (!remove || unlink(path.c_str()) == 0) found.push_back(path);
+        close(fd);
+    }
+    closedir(dir);
+    return found;
+}
+
 }  // namespace
 
+std::string safe_output_template(const std::string& path, pid_t pid) {
+    return folder_of(path) + "." + name_of(path) + std::string(kWriterTag) + std::to_string(pid) + "-XXXXXX";
+}
+
 SafeOutputFile::SafeOutputFile(std::string path) : path_(std::move(path)) {
-    std::string::size_type slash = path_.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-    std::string templ = folder + "." + name + ".XXXXXX";
-    int fd = mkstemp(templ.data());
+    std::string templ = safe_output_template(path_, getpid());
+    int fd = mkostemp(templ.data(), O_CLOEXEC);
     if (fd < 0) return;
+    // Held until the file is renamed or removed: the writer is alive.
+    flock(fd, LOCK_EX | LOCK_NB);
+    lock_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     // The finished file gets the permissions a plain fopen("wb") would give.
     static const mode_t mask = current_umask();
     fchmod(fd, 0666 & ~mask);
@@ -34,6 +117,7 @@ SafeOutputFile::SafeOutputFile(std::string path) : path_(std::move(path)) {
         int e = errno;
         close(fd);
         unlink(templ.c_str());
+        unlock();
         errno = e;
         return;
     }
@@ -42,6 +126,11 @@ SafeOutputFile::SafeOutputFile(std::string path) : path_(std::move(path)) {
 
 SafeOutputFile::~SafeOutputFile() { discard(); }
 
+void SafeOutputFile::unlock() {
+    if (lock_ >= 0) close(lock_);
+    lock_ = -1;
+}
+
 bool SafeOutputFile::commit() {
     if (!file_) return false;
     bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
@@ -49,11 +138,13 @@ bool SafeOutputFile::commit() {
     file_ = nullptr;
     if (ok && std::rename(temp_.c_str(), path_.c_str()) == 0) {
         temp_.clear();
+        unlock();
         return true;
     }
     int e = errno;
     unlink(temp_.c_str());
     temp_.clear();
+    unlock();
     errno = e;
     return false;
 }
@@ -67,24 +158,32 @@ void SafeOutputFile::discard() {
         unlink(temp_.c_str());
         temp_.clear();
     }
+    unlock();
 }
 
 std::vector<std::string> leftover_temporary_files(const std::string& path, bool hidden) {
-    std::string::size_type slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // The mkstemp template: the name, a dot and six characters.
-    const std::string prefix = (hidden ? "." : "") + name + ".";
+    const std::string folder = folder_of(path);
+    const std::string name = name_of(path);
     std::vector<std::string> found;
-    DIR* dir = opendir(folder.c_str());
+    if (hidden) found = dead_writers_files(folder, &name, false);
+    // The mkstemp template of a write by replacement (and of a SafeOutputFile
+    // of earlier versions, with a dot before): the name, a dot and six characters.
+    const std::string prefix = (hidden ? "." : "") + name + ".";
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return found;
     while (dirent* entry = readdir(dir)) {
         const std::string entryName = entry->d_name;
-        if (entryName.size() == prefix.size() + 6 && entryName.compare(0, prefix.size(), prefix) == 0)
-            found.push_back(slash == std::string::npos ? entryName : folder + entryName);
+        if (entryName.size() == prefix.size() + kRandomPart && entryName.compare(0, prefix.size(), prefix) == 0)
+            found.push_back(folder + entryName);
     }
     closedir(dir);
     return found;
+}
+
+std::vector<std::string> remove_dead_writers_leftovers(const std::string& folder) {
+    std::string f = folder;
+    if (!f.empty() && f.back() != '/') f += '/';
+    return dead_writers_files(f, nullptr, true);
 }
 
 }  // namespace dvk

@@ -2,7 +2,14 @@
 // data goes to a hidden temporary file in the destination folder, and
 // commit() renames it over the destination. A SafeOutputFile that was not
 // committed removes its temporary file.
+//
+// The temporary file is named after the destination and its writer,
+// ".<name>.dvk-<process id>-XXXXXX", and the writer holds a lock on it until
+// it is renamed or removed; what a killed writer left is found by that name
+// and removed by the next write into the folder.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdio>
 #include <string>
@@ -28,13 +35,26 @@ public:
     void discard();
 
 private:
+    void unlock();
+
     std::string path_, temp_;
     FILE* file_ = nullptr;
+    int lock_ = -1;  // a second descriptor of the temporary file, holding its lock
 };
 
+// The mkstemp template of the temporary file that process `pid` writes for
+// `path`: ".<name>.dvk-<pid>-XXXXXX" in the same folder.
+std::string safe_output_template(const std::string& path, pid_t pid);
+
 // The temporary files that SafeOutputFiles for `path` left behind (their
-// process ended while writing), or that files written by replacement
-// ("<path>.XXXXXX", `hidden` false) left: existing paths, for removal.
+// process ended while writing; also ".<name>.XXXXXX", as earlier versions
+// named them), or that files written by replacement ("<path>.XXXXXX",
+// `hidden` false) left: existing paths, for removal.
 std::vector<std::string> leftover_temporary_files(const std::string& path, bool hidden = true);
+
+// Removes the temporary files in `folder` that SafeOutputFiles of ended
+// processes left (never one a running process may still be writing) and
+// answers their paths.
+std::vector<std::string> remove_dead_writers_leftovers(const std::string& folder);
 
 }  // namespace dvk

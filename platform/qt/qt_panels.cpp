@@ -98,7 +98,13 @@ std::optional<std::string> QtPanels::runSavePanel(const SavePanelRequest& reques
         dialog.setNameFilters(filters);
         dialog.setDefaultSuffix(QString::fromStdString(request.fileTypes.front()));
     }
-    if (!request.directory.empty()) dialog.setDirectory(QString::fromStdString(request.directory));
+    if (!request.directory.empty()) {
+        // A folder not made yet (a destination's, made by the first save there):
+        // the panel opens at the nearest folder above it.
+        QString folder = QString::fromStdString(request.directory);
+        while (!QFileInfo(folder).isDir() && QFileInfo(folder).path() != folder) folder = QFileInfo(folder).path();
+        dialog.setDirectory(folder);
+    }
     if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     QStringList files = dialog.selectedFiles();

@@ -81,7 +81,7 @@ TEST(OutputNames, ThroughTheProcessor) {
     p.setSaveFormat(3);
     p.setDestinationFile("out/");
     EXPECT_EQ(p.makeFullDestinationFileName(), (dir / "out" / "IMG_1.jpeg").string());
-    EXPECT_TRUE(fs::is_directory(dir / "out"));
+    EXPECT_FALSE(fs::exists(dir / "out"));
 
     std::string out;
     p.setDestinationFile("");
@@ -96,7 +96,8 @@ TEST(OutputNames, ThroughTheProcessor) {
     EXPECT_TRUE(p.isDestinationFileWritable(nullptr));
 
     p.setDestinationFile((dir / "missing" / "deeper" / "x.tiff").string());
-    EXPECT_TRUE(p.isDestinationFileWritable(&out));  // the folder is made
+    EXPECT_TRUE(p.isDestinationFileWritable(&out));  // the folder can be made: it is not yet
+    EXPECT_FALSE(fs::exists(dir / "missing"));
     p.setDestinationFile("/mnt/dvk-no-such-disk/x.tiff");
     EXPECT_FALSE(p.isDestinationFileWritable(&out));
     EXPECT_FALSE(fs::exists("/mnt/dvk-no-such-disk"));

@@ -38,12 +38,20 @@ TEST(CreateDirectoryPath, ExistingThingsRootAndEmpty) {
     EXPECT_TRUE(fs::is_directory(dir / "t"));
     // A file in the way of a level fails.
     EXPECT_FALSE(createDirectoryPath((dir / "file" / "sub").string()));
+    // The question alone makes nothing.
+    EXPECT_TRUE(canCreateDirectoryPath((dir / "file").string()));
+    EXPECT_TRUE(canCreateDirectoryPath((dir / "n" / "m").string()));
+    EXPECT_FALSE(fs::exists(dir / "n"));
+    EXPECT_FALSE(canCreateDirectoryPath((dir / "file" / "sub" / "deeper").string()));
+    EXPECT_TRUE(canCreateDirectoryPath(""));
+    EXPECT_FALSE(canCreateDirectoryPath("/Volumes"));
 }
 
 TEST(CreateDirectoryPath, NeverMakesAVolumeFolder) {
     const char* paths[] = {"/Volumes/DvkNoSuchDisk/a/b", "/mnt/dvk-no-such-disk/a", "/media/dvk-no-user/a",
                            "/media/dvk-no-user/Disk/a", "/run/media/dvk-no-user/Disk/a"};
     for (const char* p : paths) {
+        EXPECT_FALSE(canCreateDirectoryPath(p)) << p;
         EXPECT_FALSE(createDirectoryPath(p)) << p;
     }
     EXPECT_FALSE(fs::exists("/Volumes"));
@@ -75,13 +83,20 @@ TEST(OutputNaming, DefaultNameAndDestinations) {
     test::TempDir dir;
     std::string src = (dir / "IMG_1.CR2").string();
     EXPECT_EQ(makeFullDestinationFileName(src, "out/", true), (dir / "out" / "IMG_1.jpeg").string());
-    EXPECT_TRUE(fs::is_directory(dir / "out"));
+    EXPECT_FALSE(fs::exists(dir / "out"));  // made by the save that writes there
     EXPECT_EQ(makeFullDestinationFileName(src, (dir / "x.png").string(), false), (dir / "x.tiff").string());
     EXPECT_EQ(makeFullDestinationFileName(src, (dir / "x.jpg").string(), false), (dir / "x.jpg").string());
     EXPECT_EQ(makeFullDestinationFileName(src, (dir / "y.TIF").string(), true), (dir / "y.TIF").string());
     EXPECT_EQ(makeFullDestinationFileName(src, (dir / "noext").string(), true), (dir / "noext.jpeg").string());
     EXPECT_EQ(makeFullDestinationFileName(src, "deep/er/z.tiff", false), (dir / "deep/er/z.tiff").string());
-    EXPECT_TRUE(fs::is_directory(dir / "deep" / "er"));
+    EXPECT_FALSE(fs::exists(dir / "deep"));
+
+    // A traced TIFF or JPEG takes the extension of the format in force.
+    EXPECT_EQ(path_with_format_extension("/p/saveas1.tiff", true), "/p/saveas1.jpeg");
+    EXPECT_EQ(path_with_format_extension("/p/saveas1.TIF", false), "/p/saveas1.TIF");
+    EXPECT_EQ(path_with_format_extension("/p/a.b.JPG", true), "/p/a.b.JPG");
+    EXPECT_EQ(path_with_format_extension("/p/a.jpg", false), "/p/a.tiff");
+    EXPECT_EQ(path_with_format_extension("/p/noext", true), "/p/noext.jpeg");
 }
 
 TEST(OutputNaming, SpinCounter) {
@@ -111,7 +126,10 @@ TEST(OutputNaming, WritableProbeNeverHarmsAFile) {
     touch(dir / "old.tiff");
     EXPECT_TRUE(destination_path_writable((dir / "old.tiff").string()));
     EXPECT_EQ(fs::file_size(dir / "old.tiff"), 1u);
-    EXPECT_FALSE(destination_path_writable((dir / "nofolder" / "x.tiff").string()));
+    // A folder still to be made: writable when it can be made, and nothing is made.
+    EXPECT_TRUE(destination_path_writable((dir / "nofolder" / "deeper" / "x.tiff").string()));
+    EXPECT_FALSE(fs::exists(dir / "nofolder"));
+    EXPECT_FALSE(destination_path_writable((dir / "old.tiff" / "sub" / "x.tiff").string()));
 }
 
 TEST(SaveFormats, TableRows) {

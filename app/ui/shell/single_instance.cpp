@@ -23,6 +23,7 @@ constexpr int kAnswerTimeMs = 10000;
 struct Claim {
     std::unique_ptr<QLockFile> lock;
     std::string socketFile;
+    std::string refusal;  // why this launch runs on its own, for the log
 };
 
 Claim& claim() {
@@ -48,7 +49,15 @@ std::optional<char> hand_over(QLocalSocket& socket, const std::string& message, 
 }  // namespace
 
 std::optional<int> claimSingleInstance(int argc, char** argv) {
-    const InstancePaths paths = instancePaths(applicationSupportFolder(), instanceRuntimeFolder());
+    std::string why;
+    const std::optional<std::string> runtimeFolder = instanceRuntimeFolder(&why);
+    if (!runtimeFolder) {
+        // Files of later launches are not taken over: they run on their own too.
+        claim().refusal = "DVK: " + why + "; running on its own";
+        std::fprintf(stderr, "%s\n", claim().refusal.c_str());
+        return std::nullopt;
+    }
+    const InstancePaths paths = instancePaths(applicationSupportFolder(), *runtimeFolder);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
     const std::string message = encodeOpenMessage(commandLineFiles(args, currentDirectory()));
@@ -88,6 +97,7 @@ std::string claimedInstanceSocket() { return claim().socketFile; }
 
 InstanceServer::InstanceServer(Controller& controller, const std::string& socketFile, QObject* parent)
     : QObject(parent), controller_(controller) {
+    if (!claim().refusal.empty()) log_line("%s", claim().refusal.c_str());
     if (socketFile.empty()) return;
     const QString name = QString::fromStdString(socketFile);
     // A socket left by a program that ended without removing it.

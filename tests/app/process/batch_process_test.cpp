@@ -1,6 +1,7 @@
 // dvk converting the files named on its command line as a batch, and a batch
 // killed outright (SIGKILL) part-way and resumed at the next start: each
-// output once, every path once in the saved list, nothing left behind.
+// output once, every path once in the saved list, nothing left behind; a file
+// that cannot be read skipped; an ordinary save killed while it writes.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -56,8 +57,10 @@ struct BatchHome {
             << (on ? "<true/>" : "<false/>") << "</dict></plist>\n";
     }
 
-    // Starts dvk with the home's folders, the hooks and `args`.
-    pid_t start(const std::string& alerts, const std::vector<std::string>& args) const {
+    // Starts dvk with the home's folders, the hooks and `args` (and `more`
+    // variables).
+    pid_t start(const std::string& alerts, const std::vector<std::string>& args,
+                const std::vector<std::string>& more = {}) const {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
@@ -71,6 +74,7 @@ struct BatchHome {
         env.push_back("DVK_DEV_QUIT_IDLE=1");
         env.push_back("DVK_DEV_ALERTS=" + alerts);
         env.push_back("DVK_DEV_EXIFTOOL=/bin/true");
+        env.insert(env.end(), more.begin(), more.end());
         std::vector<std::string> argv = {std::string(DVK_BINARY_DIR) + "/bin/dvk"};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> a, e;
@@ -159,6 +163,68 @@ TEST(DvkBatch, KilledPartWayAndResumedWithDontOverwriteOnSaveLeavesNoNumberedCop
     BatchHome home;
     home.setDefault("DontOverwriteOnSave", true);
     killAndResume(home);
+}
+
+// An ordinary Save killed while it writes leaves its temporary file, named
+// after its process; the next save into that folder removes it, and leaves
+// alone what a running process may still be writing and names not of ours.
+TEST(DvkSave, WhatASaveKilledWhileWritingLeftIsRemovedByTheNextSaveThere) {
+    BatchHome home;
+    fs::create_directories(home.photos);
+    ASSERT_TRUE(write_dng(home.photos / "big.dng", gradient_dng(DngLayout::Bayer, 4000, 3000)));
+    ASSERT_TRUE(write_dng(home.photos / "small.dng", gradient_dng(DngLayout::Bayer, 320, 240)));
+    auto hidden = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(home.photos))
+            if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> save = {"DVK_DEV_ACTIONS=saveFile:"};
+    const pid_t pid = home.start("first", {(home.photos / "big.dng").string()}, save);
+    const std::string prefix = ".big.tiff.dvk-" + std::to_string(pid) + "-";
+    bool writing = false;
+    for (int i = 0; i < 60000 && !writing; ++i) {
+        for (const std::string& name : hidden()) writing = writing || name.rfind(prefix, 0) == 0;
+        if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(writing) << "the save never wrote";
+    const std::vector<std::string> left = hidden();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].rfind(prefix, 0), 0u);
+    EXPECT_FALSE(fs::exists(home.photos / "big.tiff"));
+
+    // Process 1 runs as long as the system does; the other name is no writer's.
+    std::ofstream(home.photos / ".live.tiff.dvk-1-AbC123") << "x";
+    std::ofstream(home.photos / ".other.tiff.AbC123") << "x";
+    ASSERT_EQ(BatchHome::wait(home.start("first", {(home.photos / "small.dng").string()}, save)), 0);
+    EXPECT_TRUE(fs::exists(home.photos / "small.tiff"));
+    EXPECT_EQ(hidden(), (std::vector<std::string>{".live.tiff.dvk-1-AbC123", ".other.tiff.AbC123"}));
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_NE(log.find("Removed " + (home.photos / left[0]).string() + ", left by a save that was cut off"),
+              std::string::npos)
+        << log;
+}
+
+// A raw file cut short is known by its camera but cannot be loaded: the
+// batch goes past it and names it at its end; no batch is left pending to
+// stop at it again.
+TEST(DvkBatch, AFileThatCannotBeReadIsSkippedAndNamedAndTheOthersAreConverted) {
+    BatchHome home;
+    const std::vector<std::string> files = home.makeFiles(3);
+    const std::vector<std::uint8_t> whole = read_bytes(chart_dng());
+    fs::remove(files[1]);
+    ASSERT_TRUE(write_bytes(files[1], std::vector<std::uint8_t>(whole.begin(), whole.begin() + whole.size() / 3)));
+    ASSERT_EQ(BatchHome::wait(home.start("first", {home.photos.string()})), 0);
+    EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f03.tiff"}));
+    EXPECT_FALSE(fs::exists(home.list()));
+    const std::string log = read_file(home.support() / "DVK.log");
+    EXPECT_EQ(log.find("batch postponed"), std::string::npos) << log;
+    EXPECT_NE(log.find("Alert Batch 1 file could not be read and was skipped:\n" + files[1] + " (Ok)"),
+              std::string::npos)
+        << log;
 }
 
 }  // namespace

@@ -169,5 +169,58 @@ TEST(SingleInstance, SigtermWithTheBatchQuestionOpenEndsTheProgram) {
     EXPECT_FALSE(fs::exists(home.dir / "photos" / "a.tiff"));
 }
 
+// Without XDG_RUNTIME_DIR the lock and socket go into a folder of the
+// temporary folder, which anyone could have made first: it is made private,
+// and one that is a link, another user's or open to others is refused; dvk
+// then says so and runs on its own, making nothing in it.
+TEST(SingleInstance, TheFallbackRuntimeFolderIsMadePrivateAndAnUnsafeOneIsRefused) {
+    TempDir dir;
+    fs::create_directories(dir / "t");
+    const fs::path runtime = dir / "t" / ("dvk-runtime-" + std::to_string(getuid()));
+    const std::string kept = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    const std::string keptTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", (dir / "t").c_str(), 1);
+    auto refusal = [] {
+        std::string why;
+        return instanceRuntimeFolder(&why) ? std::string("accepted") : why;
+    };
+
+    EXPECT_EQ(refusal(), "accepted");
+    EXPECT_EQ(instanceRuntimeFolder().value_or(""), runtime.string());
+    EXPECT_EQ(fs::status(runtime).permissions() & fs::perms::all, fs::perms::owner_all);
+    fs::permissions(runtime, fs::perms(0755));
+    EXPECT_EQ(refusal(), "the runtime folder " + runtime.string() + " is open to other users (mode 755)");
+    fs::permissions(runtime, fs::perms(0700));
+    if (getuid() == 0) {
+        ASSERT_EQ(chown(runtime.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(refusal(), "the runtime folder " + runtime.string() + " belongs to another user");
+        ASSERT_EQ(chown(runtime.c_str(), 0, 0), 0);
+    }
+    fs::rename(runtime, dir / "elsewhere");
+    fs::create_directory_symlink(dir / "elsewhere", runtime);
+    EXPECT_EQ(refusal(), "the runtime folder " + runtime.string() + " is not a folder");
+    fs::remove(runtime);
+    fs::rename(dir / "elsewhere", runtime);
+    fs::permissions(runtime, fs::perms(0777));
+
+    if (kept.empty()) unsetenv("XDG_RUNTIME_DIR"); else setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+    if (keptTmp.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", keptTmp.c_str(), 1);
+
+    // The whole program with the open folder.
+    const std::string env = "env -u DVK_NO_REDIRECT -u XDG_RUNTIME_DIR TMPDIR=" + shell_quoted((dir / "t").string()) +
+                            " XDG_DATA_HOME=" + shell_quoted((dir / "data").string()) +
+                            " XDG_CONFIG_HOME=" + shell_quoted((dir / "config").string()) +
+                            " QT_QPA_PLATFORM=offscreen DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first timeout 30 ";
+    const CommandRun run =
+        run_command(env + shell_quoted(std::string(DVK_BINARY_DIR) + "/bin/dvk") + " 2>&1 >/dev/null");
+    EXPECT_EQ(run.status, 0);
+    const std::string said =
+        "DVK: the runtime folder " + runtime.string() + " is open to other users (mode 777); running on its own\n";
+    EXPECT_EQ(run.out.substr(0, said.size()), said);
+    EXPECT_NE(read_file(dir / "data" / "DVK" / "DVK.log").find(said), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(runtime));
+}
+
 }  // namespace
 }  // namespace dvk::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "app/batch/batch_export.h"
 #include "app/batch/batch_journal.h"
 #include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/safe_output.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
@@ -26,8 +28,14 @@ struct SimulatedBatch {
     TempDir dir;
     fs::path out = dir / "out";
     bool dontOverwrite = false;
+    pid_t endedProcess = -1;
 
-    SimulatedBatch() { fs::create_directories(dir / "support"); }
+    SimulatedBatch() {
+        fs::create_directories(dir / "support");
+        endedProcess = fork();
+        if (endedProcess == 0) _exit(0);
+        waitpid(endedProcess, nullptr, 0);
+    }
     BatchJournal journal() const {
         return {(dir / "support" / "list.xml").string(), (dir / "support" / "saved.xml").string(),
                 (dir / "support" / "mark.xml").string()};
@@ -46,9 +54,8 @@ struct SimulatedBatch {
             if (reached()) return false;
             j.beginItem(source, dest);
             if (reached()) return false;
-            std::string temp = (out / ".").string();
-            temp += last_path_component(dest);
-            temp += ".XXXXXX";
+            // The writer is a process that has ended by the time anyone looks.
+            std::string temp = safe_output_template(dest, endedProcess);
             const int fd = mkstemp(temp.data());
             EXPECT_EQ(::write(fd, "new", 3), 3);
             ::close(fd);

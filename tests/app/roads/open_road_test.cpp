@@ -104,6 +104,13 @@ TEST_F(OpenRoad, ATiffOrJpegIsTracedToItsRawFileBesideItOrThroughTheHistory) {
     ASSERT_EQ(controller->getRAWPathForTiffJpeg(tif), raw1);
     ASSERT_TRUE(openAndWait(raw1));
     EXPECT_EQ(raw().destinationFile(), tif);
+    // Its name follows the format in force: no JPEG data in a ".TIF".
+    raw().setSaveFormat(4);
+    record(raw1, "");
+    ASSERT_EQ(controller->getRAWPathForTiffJpeg(tif), raw1);
+    ASSERT_TRUE(openAndWait(raw1));
+    EXPECT_EQ(raw().saveFormat(), 4);
+    EXPECT_EQ(raw().destinationFile(), photos() + "/p/IMG_1.jpeg");
 }
 
 TEST_F(OpenRoad, TheHistoryShowsTheFilesOwnRecordsAndItsChainsDefaultsOfItsCamera) {

@@ -80,6 +80,30 @@ TEST_F(SaveRoad, SaveNumbersAroundAnExistingFileSaveAsOverwritesTheChosenOneAndH
     EXPECT_EQ(recordsWithSource(x).front().destinationFile(), tiff);
 }
 
+// An imported (or pasted) destination names a folder that is not there:
+// the Save As panel proposes it, and only a file written there makes it.
+TEST_F(SaveRoad, AFolderIsMadeOnlyWhenAFileIsWrittenIntoIt) {
+    const std::string x = canonFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    const std::string folder = photos() + "/new/deeper";
+    std::ofstream(dir / "dest.dvks") << "destinationFile " << folder << "/x.tiff\n";
+    ASSERT_TRUE(raw().importSettingsFromFile((dir / "dest.dvks").string()));
+    panels->answerCancel();
+    controller->saveFileAs();
+    controller->waitForRoads();
+    ASSERT_EQ(panels->saveRequests().size(), 1u);
+    EXPECT_EQ(panels->saveRequests()[0].directory, folder);
+    EXPECT_FALSE(fs::exists(photos() + "/new"));
+    controller->copySettings("Export Settings");  // beside the output: it writes a file
+    EXPECT_TRUE(fs::exists(folder + "/x.tiff.dvks"));
+    fs::remove_all(photos() + "/new");
+
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_GT(tiff_width(folder + "/x.tiff"), 0u);
+    EXPECT_TRUE(alerts.requests().empty());
+}
+
 TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {
     const std::string x = canonFile("p/x.dng");
     ASSERT_TRUE(openAndWait(x));

@@ -1,6 +1,7 @@
 // The Qt forms of the platform layers on the offscreen platform: a real
 // message box pressed by a timer, alerts from a worker while the event loop
-// runs on, the modifier mapping and the open panel's files-and-folders choice.
+// runs on, the modifier mapping, the open panel's files-and-folders choice and
+// where the save panel opens.
 #include <gtest/gtest.h>
 
 #include <QtCore/QDir>
@@ -117,6 +118,31 @@ TEST(QtPanels, TheOpenPanelTakesAFolderAndAFileInOneChoice) {
     std::vector<std::string> got = *chosen;
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, (std::vector<std::string>{(dir / "folder").string(), (dir / "photo.NEF").string()}));
+}
+
+// A destination's folder that no save made yet: the panel opens at the
+// nearest folder above it, and makes nothing.
+TEST(QtPanels, TheSavePanelOpensAtTheNearestFolderThatExists) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    QString shown;
+    std::function<void()> look = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(20, look);
+            return;
+        }
+        shown = dialog->directory().absolutePath();
+        dialog->reject();
+    };
+    QTimer::singleShot(20, look);
+    SavePanelRequest request;
+    request.directory = (dir / "new" / "deeper").string();
+    request.fileName = "x.tiff";
+    EXPECT_EQ(runSavePanel(request), std::nullopt);
+    EXPECT_EQ(shown.toStdString(), dir.path().string());
+    EXPECT_FALSE(std::filesystem::exists(dir / "new"));
 }
 
 }  // namespace
