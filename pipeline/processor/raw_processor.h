@@ -12,7 +12,10 @@
 // (key) after the setter's side effects; a setter that calls other setters
 // nests their announcements inside its own. Keys are the property names
 // ("exposure", "evRed", "curveType", ...). Observation and undo hook in by
-// overriding those two virtuals or by installing a ChangeHook.
+// overriding those two virtuals or by installing a ChangeHook. Each setter
+// keeps its number within the setting's range (setting_ranges.h): a value
+// beyond an end is stored as that end, a value that is not a number leaves
+// the setting as it was, and either way the change is announced.
 #pragma once
 
 #include <array>
@@ -27,6 +30,7 @@
 #include "core/aligned_buffer.h"
 #include "core/band_runner.h"
 #include "core/dvklib.h"
+#include "pipeline/settings/setting_ranges.h"
 #include "pipeline/settings/settings_layer.h"
 #include "pipeline/settings/white_balance_presets.h"
 
@@ -377,9 +381,15 @@ private:
     template <typename T>
     void store(const char* key, T& field, T value) {
         willChangeValueForKey(key);
-        field = value;
+        field = inRange(key, value, field);
         didChangeValueForKey(key);
     }
+    static double inRange(const char* key, double v, double current) { return clamp_setting(key, v, current); }
+    static float inRange(const char* key, float v, float current) {
+        return static_cast<float>(clamp_setting(key, static_cast<double>(v), static_cast<double>(current)));
+    }
+    static int inRange(const char* key, int v, int) { return clamp_setting(key, v); }
+    static const std::string& inRange(const char*, const std::string& v, const std::string&) { return v; }
     void allocatePreviewBuffers();
     void fillGreenDelta();
     void fillCameraInfo(const std::string& path);

@@ -15,34 +15,35 @@
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/window/value_transformers.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/setting_ranges.h"
 #include "pipeline/writers/save_formats.h"
 
 namespace dvk {
 
 namespace {
 
+// A slider's range is its setting's (setting_ranges.h).
 struct SliderSetting {
     const char* key;
     const char* title;
-    double min, max;
     int tag;       // step x 100
     int decimals;
 };
 
 const SliderSetting kSliders[] = {
-    {"exposure", "Exposure", -5, 5, 5, 2},
-    {"hlCompression", "Compression", -2, 5, 5, 2},
-    {"hlRange", "Compression Range", 0, 5, 5, 2},
-    {"evWarmCold", "Cold - Warm", -1, 1, 1, 2},
-    {"highRecoveryEV", "Highlights Recovery Adj.", -2, 2, 5, 2},
-    {"blackShift", "Black Point", -5, 5, 1, 2},
-    {"brightness", "Brightness", 0, 100, 100, 1},
-    {"contrast", "Contrast", -30, 40, 100, 1},
-    {"saturation", "Saturation", -50, 50, 100, 1},
-    {"localContrast", "Local Contrast", 0, 50, 100, 1},
-    {"sharpness", "Sharpness", 0, 50, 100, 1},
-    {"noise", "Noise", 0, 100, 100, 1},
-    {"gamma", "Gamma", 1, 3, 1, 2},
+    {"exposure", "Exposure", 5, 2},
+    {"hlCompression", "Compression", 5, 2},
+    {"hlRange", "Compression Range", 5, 2},
+    {"evWarmCold", "Cold - Warm", 1, 2},
+    {"highRecoveryEV", "Highlights Recovery Adj.", 5, 2},
+    {"blackShift", "Black Point", 1, 2},
+    {"brightness", "Brightness", 100, 1},
+    {"contrast", "Contrast", 100, 1},
+    {"saturation", "Saturation", 100, 1},
+    {"localContrast", "Local Contrast", 100, 1},
+    {"sharpness", "Sharpness", 100, 1},
+    {"noise", "Noise", 100, 1},
+    {"gamma", "Gamma", 1, 2},
 };
 
 struct FieldSetting {
@@ -141,7 +142,8 @@ QWidget* MainWindow::buildSettingControls() {
     for (const SliderSetting& s : kSliders) {
         auto* slider = new KSlider(w);
         slider->setObjectName(QString::fromLatin1(s.key));
-        slider->setDoubleRange(s.min, s.max);
+        const SettingRange* range = setting_range(s.key);
+        slider->setDoubleRange(range->min, range->max);
         slider->setTag(s.tag);
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(s.key) + QStringLiteral("Field"));
