@@ -220,9 +220,13 @@ public:
     // Key-value access over the table of settings. "settings." in front of a
     // key is skipped (settings() is the object itself). Unknown or read-only
     // keys and non-finite numbers throw KeyValueError; null into a number does
-    // nothing. Strings convert to numbers as text does.
+    // nothing. Strings convert to numbers as text does; a number beyond its
+    // setting's range is stored as the range's end.
     SettingsValue valueForKey(std::string_view key) const;
     void setValueForKey(std::string_view key, const SettingsValue& value);
+    // Throws what setValueForKey would throw for this key and value, and
+    // changes nothing.
+    void checkValueForKey(std::string_view key, const SettingsValue& value) const;
     // Every key valueForKey answers, in table order.
     static const std::vector<std::string>& settingKeys();
     // The undo action name of a key ("" when its changes register no undo).
@@ -249,7 +253,8 @@ public:
     // The second half of an import: applies every key through setValueForKey,
     // then the white-balance mode and the second-green rule again. False for
     // an empty dictionary, and (after logging "Looks like garbage") for a key
-    // that is no setting or a value a setting cannot hold.
+    // that is no setting or a value a setting cannot hold: then nothing is
+    // applied, an import takes all of its settings or none.
     bool importSettingsDictionary(const SettingsDictionary& dict);
 
     // User white-balance presets ("WBPresets.xml").
