@@ -35,7 +35,7 @@ constexpr const char* kIncompleteBatchText =
     "it - forget about this incomplete batch. Cannot be undone.";
 
 constexpr const char* kQuitDuringBatchText =
-    "You may also Quit DVK now (Cmd-Q). You'll have an option to continue this batch after next DVK launch.";
+    "You may also Quit DVK now (Ctrl+Q). You'll have an option to continue this batch after next DVK launch.";
 
 // The end-of-batch wait for tag copies: polls, and at most this long.
 constexpr std::chrono::milliseconds kTagCopyPoll{100};

@@ -41,6 +41,11 @@ void ApplyWorker::start() {
     cv_.notify_all();
 }
 
+bool ApplyWorker::waitForRunToEnd(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, limit, [this] { return !inRun_; });
+}
+
 void ApplyWorker::whenIdle(Task task) {
     if (!busy_) {
         task();
@@ -57,8 +62,14 @@ void ApplyWorker::loop() {
             cv_.wait(lock, [this] { return go_ || stop_; });
             if (stop_) return;
             go_ = false;
+            inRun_ = true;
         }
         run_();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            inRun_ = false;
+        }
+        cv_.notify_all();
         runOnMainQueue([this, alive] {
             if (!alive.expired()) finished();
         });

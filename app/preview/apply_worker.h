@@ -12,9 +12,12 @@
 // them after `finish` (before a pending run starts), or at once when idle.
 //
 // The object is made, asked and destroyed on the main thread; its destructor
-// lets a running run end and joins the thread.
+// lets a running run end and joins the thread. At quit, waitForRunToEnd
+// bounds the wait for a run first, so that a run that does not end cannot
+// hold the process.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -53,6 +56,10 @@ public:
     void whenIdle(Task task);
     // Runs completed since construction (main thread).
     unsigned long runs() const { return runs_; }
+    // Waits at most `limit` while the worker thread is inside `run`; true
+    // when it is not (any more). For the quit, once the main queue has
+    // stopped: only then may the object be destroyed without a long wait.
+    bool waitForRunToEnd(std::chrono::milliseconds limit);
 
 private:
     void loop();
@@ -73,6 +80,7 @@ private:
     std::condition_variable cv_;
     bool go_ = false;
     bool stop_ = false;
+    bool inRun_ = false;
     // Main-queue tasks queued by the thread check this token, so one that
     // arrives after the worker is gone does nothing.
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);

@@ -96,8 +96,8 @@ int platformVersionNumber() {
 }
 
 SaveButtonText saveButtonText(bool autoNextAfterSave) {
-    if (autoNextAfterSave) return {"Save/Next", "Save and open next Raw file (CMD-S)"};
-    return {"Save", "Save (CMD-S)"};
+    if (autoNextAfterSave) return {"Save/Next", "Save and open next Raw file (Ctrl+S)"};
+    return {"Save", "Save (Ctrl+S)"};
 }
 
 std::optional<PreferenceToggle> togglePreference(int tag, bool currentState, UserDefaults& defaults) {

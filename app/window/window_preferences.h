@@ -52,7 +52,7 @@ int platformVersionNumber(const std::string& release);
 struct SaveButtonText {
     std::string title, toolTip;
 };
-// "Save/Next" with "Save and open next Raw file (CMD-S)", or "Save" with "Save (CMD-S)".
+// "Save/Next" with "Save and open next Raw file (Ctrl+S)", or "Save" with "Save (Ctrl+S)".
 SaveButtonText saveButtonText(bool autoNextAfterSave);
 
 // A preference menu item (tags 1 to 7): its key and new state, the opposite of

@@ -163,25 +163,28 @@ void RawProcessor::setExposure(double v) { store("exposure", ev_, v); }
 
 void RawProcessor::setEvRed(double v) {
     willChangeValueForKey("evRed");
+    v = clamp_setting("evRed", v, red_ev_);
     if (v != red_ev_) red_ev_ = v;
     didChangeValueForKey("evRed");
 }
 
 void RawProcessor::setEvGreen(double v) {
     willChangeValueForKey("evGreen");
-    green_ev_ = v;
+    green_ev_ = clamp_setting("evGreen", v, green_ev_);
     setManualGreen2(manualGreen2_);
     didChangeValueForKey("evGreen");
 }
 
 void RawProcessor::setEvBlue(double v) {
     willChangeValueForKey("evBlue");
+    v = clamp_setting("evBlue", v, blue_ev_);
     if (v != blue_ev_) blue_ev_ = v;
     didChangeValueForKey("evBlue");
 }
 
 void RawProcessor::setEvGreen2(double v) {
     willChangeValueForKey("evGreen2");
+    v = clamp_setting("evGreen2", v, green2_ev_);
     if (v != green2_ev_) green2_ev_ = v;
     didChangeValueForKey("evGreen2");
 }
@@ -190,14 +193,14 @@ void RawProcessor::setEvWarmCold(double v) { store("evWarmCold", warm_cold_, v);
 
 void RawProcessor::setManualGreen2(int v) {
     willChangeValueForKey("manualGreen2");
-    manualGreen2_ = v;
+    manualGreen2_ = v = clamp_setting("manualGreen2", v);
     if (v == 0) setEvGreen2(green_ev_ - greenDelta_);
     didChangeValueForKey("manualGreen2");
 }
 
 void RawProcessor::setUseCameraWB(int mode) {
     willChangeValueForKey("useCameraWB");
-    useCameraWB_ = mode;
+    useCameraWB_ = mode = clamp_setting("useCameraWB", mode);
     const WhiteBalancePresets* preset = nullptr;
     if (mode >= 1000 && mode < 5000 && static_cast<std::size_t>(mode - 1000) < wbPresets_.size())
         preset = &wbPresets_[static_cast<std::size_t>(mode - 1000)];
@@ -243,14 +246,14 @@ void RawProcessor::setSaturation(double v) { store("saturation", saturation_, v)
 
 void RawProcessor::setCurveType(int v) {
     willChangeValueForKey("curveType");
-    useSCurve_ = v;
+    useSCurve_ = v = clamp_setting("curveType", v);
     skip_rgb_compression = (v == 3);
     didChangeValueForKey("curveType");
 }
 
 void RawProcessor::setGamma(double v) {
     willChangeValueForKey("gamma");
-    if (dvklib_) dvklib_->gamma = v;
+    if (dvklib_) dvklib_->gamma = clamp_setting("gamma", v, dvklib_->gamma);
     didChangeValueForKey("gamma");
 }
 
@@ -265,7 +268,7 @@ void RawProcessor::setLocalContrastEnabled(int v) { store("localContrastEnabled"
 
 void RawProcessor::setBlackShift(double v) {
     willChangeValueForKey("blackShift");
-    if (dvklib_) dvklib_->black_shift = v;
+    if (dvklib_) dvklib_->black_shift = clamp_setting("blackShift", v, dvklib_->black_shift);
     didChangeValueForKey("blackShift");
 }
 
@@ -277,7 +280,7 @@ void RawProcessor::setCleanDotNoise(int v) { store("cleanDotNoise", cleanDotNois
 
 void RawProcessor::setInterpolation(int v) {
     willChangeValueForKey("interpolation");
-    interpolation_ = v;
+    interpolation_ = v = clamp_setting("interpolation", v);
     if (dvklib_ && dvklib_->libraw) {
         libraw_data_t& id = dvklib_->libraw->imgdata;
         if (id.idata.filters == 9) {  // X-Trans

@@ -12,7 +12,10 @@
 // (key) after the setter's side effects; a setter that calls other setters
 // nests their announcements inside its own. Keys are the property names
 // ("exposure", "evRed", "curveType", ...). Observation and undo hook in by
-// overriding those two virtuals or by installing a ChangeHook.
+// overriding those two virtuals or by installing a ChangeHook. Each setter
+// keeps its number within the setting's range (setting_ranges.h): a value
+// beyond an end is stored as that end, a value that is not a number leaves
+// the setting as it was, and either way the change is announced.
 #pragma once
 
 #include <array>
@@ -27,6 +30,7 @@
 #include "core/aligned_buffer.h"
 #include "core/band_runner.h"
 #include "core/dvklib.h"
+#include "pipeline/settings/setting_ranges.h"
 #include "pipeline/settings/settings_layer.h"
 #include "pipeline/settings/white_balance_presets.h"
 
@@ -216,9 +220,13 @@ public:
     // Key-value access over the table of settings. "settings." in front of a
     // key is skipped (settings() is the object itself). Unknown or read-only
     // keys and non-finite numbers throw KeyValueError; null into a number does
-    // nothing. Strings convert to numbers as text does.
+    // nothing. Strings convert to numbers as text does; a number beyond its
+    // setting's range is stored as the range's end.
     SettingsValue valueForKey(std::string_view key) const;
     void setValueForKey(std::string_view key, const SettingsValue& value);
+    // Throws what setValueForKey would throw for this key and value, and
+    // changes nothing.
+    void checkValueForKey(std::string_view key, const SettingsValue& value) const;
     // Every key valueForKey answers, in table order.
     static const std::vector<std::string>& settingKeys();
     // The undo action name of a key ("" when its changes register no undo).
@@ -245,7 +253,8 @@ public:
     // The second half of an import: applies every key through setValueForKey,
     // then the white-balance mode and the second-green rule again. False for
     // an empty dictionary, and (after logging "Looks like garbage") for a key
-    // that is no setting or a value a setting cannot hold.
+    // that is no setting or a value a setting cannot hold: then nothing is
+    // applied, an import takes all of its settings or none.
     bool importSettingsDictionary(const SettingsDictionary& dict);
 
     // User white-balance presets ("WBPresets.xml").
@@ -377,9 +386,15 @@ private:
     template <typename T>
     void store(const char* key, T& field, T value) {
         willChangeValueForKey(key);
-        field = value;
+        field = inRange(key, value, field);
         didChangeValueForKey(key);
     }
+    static double inRange(const char* key, double v, double current) { return clamp_setting(key, v, current); }
+    static float inRange(const char* key, float v, float current) {
+        return static_cast<float>(clamp_setting(key, static_cast<double>(v), static_cast<double>(current)));
+    }
+    static int inRange(const char* key, int v, int) { return clamp_setting(key, v); }
+    static const std::string& inRange(const char*, const std::string& v, const std::string&) { return v; }
     void allocatePreviewBuffers();
     void fillGreenDelta();
     void fillCameraInfo(const std::string& path);

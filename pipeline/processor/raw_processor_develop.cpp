@@ -43,8 +43,12 @@ int clamp_rgb_overlap(int threads, unsigned height, std::uint64_t rows, int want
     return static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(wanted), fit));
 }
 
-int local_contrast_overlap(double localContrast, double radius) {
-    return static_cast<int>((localContrast + 5.0) * radius);
+// The rows each band of the local-contrast stage reads beyond its own: the
+// stage's radius and a margin, never more than the image holds.
+int local_contrast_overlap(double localContrast, double radius, unsigned height) {
+    const double rows = (localContrast + 5.0) * radius;
+    if (!(rows > 0)) return 0;
+    return static_cast<int>(std::min(rows, static_cast<double>(height)));
 }
 
 }  // namespace
@@ -278,8 +282,10 @@ bool RawProcessor::convertImage() {
                          kRgbSpareRowsPerThread;
     if (!rawMode_) {
         if (blurAB_ || sharpness_ > 0) rows = std::max(rows, rows_for_rgb_overlap(N, H(), 6));
-        if (localContrast_ > 0)
-            rows = std::max(rows, rows_for_rgb_overlap(N, H(), local_contrast_overlap(localContrast_, sharpnessRadius_)));
+        if (localContrast_ > 0) {
+            const int overlap = local_contrast_overlap(localContrast_, sharpnessRadius_, H());
+            rows = std::max(rows, rows_for_rgb_overlap(N, H(), overlap));
+        }
     }
     const std::uint64_t bytes = round_up_to_multiple(W(), 16) * round_up_to_multiple(rows, 16) * 12;
     // The four-channel buffer of the load usually holds the float RGB image
@@ -314,7 +320,8 @@ bool RawProcessor::convertImage() {
             }
             timer.lap("local contrast");
             if (localContrast_ > 0) {
-                localContrastInBands(N, local_contrast_overlap(localContrast_, sharpnessRadius_), d->image_data(), W(), H());
+                localContrastInBands(N, local_contrast_overlap(localContrast_, sharpnessRadius_, H()), d->image_data(),
+                                     W(), H());
                 incProgressBy(5);
             }
             timer.lap("adjust 2");
@@ -371,7 +378,7 @@ void RawProcessor::makePreview() {
         incProgressBy(5);
     }
     if (localContrast_ > 0 && useLocalContrast_) {
-        const int overlap = static_cast<int>(localContrast_ + 5);
+        const int overlap = local_contrast_overlap(localContrast_, 1.0, H);
         runRGBSelectorInThreads(&RawProcessor::localContrastInThread, N, clamp_rgb_overlap(N, H, rows, overlap), pv, W,
                                 H);
         incProgressBy(10);

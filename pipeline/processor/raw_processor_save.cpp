@@ -20,7 +20,7 @@ namespace dvk {
 
 void RawProcessor::setSaveFormat(int code) {
     willChangeValueForKey("saveFormat");
-    saveFormat_ = code;
+    saveFormat_ = code = clamp_setting("saveFormat", code);
     dvklib_->writer_variant = 0;
     const SaveFormat* row = save_format(code);
     if (row) {

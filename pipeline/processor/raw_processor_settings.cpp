@@ -180,22 +180,24 @@ SettingsValue RawProcessor::valueForKey(std::string_view key) const {
     return p->get(*this);
 }
 
-void RawProcessor::setValueForKey(std::string_view key, const SettingsValue& value) {
+void RawProcessor::checkValueForKey(std::string_view key, const SettingsValue& value) const {
     std::string_view k = strip_settings_prefix(key);
     const SettingProperty* p = find_setting(k);
     if (!p || !p->set) throw_undefined_key(k);
-    if (p->type == SettingType::String) {
-        p->set(*this, value);
-        return;
-    }
-    // Nil into a number does nothing.
-    if (value.is_null()) return;
+    if (p->type == SettingType::String || value.is_null()) return;
     const double d = value.double_value();
     const bool too_big_for_float =
         p->type == SettingType::Float && std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max();
     if (!std::isfinite(d) || too_big_for_float)
         throw KeyValueError(std::string(k), "the value " + value.description() + " for the key " + std::string(k) +
                                                 " is not a finite number.");
+}
+
+void RawProcessor::setValueForKey(std::string_view key, const SettingsValue& value) {
+    checkValueForKey(key, value);
+    const SettingProperty* p = find_setting(strip_settings_prefix(key));
+    // Nil into a number does nothing.
+    if (p->type != SettingType::String && value.is_null()) return;
     p->set(*this, value);
 }
 

@@ -75,13 +75,15 @@ bool RawProcessor::importSettingsFromFile(const std::string& path) {
 
 bool RawProcessor::importSettingsDictionary(const SettingsDictionary& dict) {
     if (dict.empty()) return false;
-    UndoGroup group(undoManager_.get());
+    // All or nothing: every key and value is checked before any is applied.
     try {
-        for (const auto& [key, value] : dict) setValueForKey(key, value);
+        for (const auto& [key, value] : dict) checkValueForKey(key, value);
     } catch (const KeyValueError& e) {
         log_line("Looks like garbage %s", e.what());
         return false;
     }
+    UndoGroup group(undoManager_.get());
+    for (const auto& [key, value] : dict) setValueForKey(key, value);
     // The white-balance mode and the second-green rule again, now that all
     // channel exposures are in.
     setUseCameraWB(useCameraWB());

@@ -54,6 +54,9 @@ void blur_ab_and_sharpen_l(DVKLib* d, float* lab, unsigned width, unsigned heigh
                            float sharpness, float baseRadius);
 void blur_ab_and_sharpen_l(DVKLib* d, float* const* rows, unsigned width, unsigned height, int blurAB, int enabled,
                            float sharpness, float baseRadius);
+// Local contrast: an unsharp mask of L whose radius is amount x radiusFactor
+// (at most kMaxLocalContrastRadius).
+inline constexpr float kMaxLocalContrastRadius = 1000.0f;
 void local_contrast(float* lab, unsigned width, unsigned height, int enabled, float amount, float radiusFactor);
 void local_contrast(float* const* rows, unsigned width, unsigned height, int enabled, float amount,
                     float radiusFactor);

@@ -1,4 +1,5 @@
 // Local contrast: an unsharp mask of L with a wide radius.
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -10,8 +11,11 @@ namespace dvk {
 void local_contrast(float* const* rows, unsigned width, unsigned height, int enabled, float amount,
                     float radiusFactor) {
     if (!(amount > 0) || !enabled || !rows || width == 0 || height == 0) return;
-    const float r = radiusFactor * amount;
-    const unsigned radius = r > 0 ? static_cast<unsigned>(static_cast<int>(r)) : 0u;
+    // The settings give radii up to a few hundred pixels; the radius stops
+    // at kMaxLocalContrastRadius, so that no amount makes the blur's work
+    // (which grows with the radius) run away.
+    const float r = std::min(radiusFactor * amount, kMaxLocalContrastRadius);
+    const unsigned radius = r > 0 ? static_cast<unsigned>(r) : 0u;
     const double gain = amount / 100.0 + 0.1;
     // Each row is rewritten from its own values and its blur as it comes.
     const bool ok = box_blur_rows(rows, 3, 0, 1, width, height, radius, 2.0 * radius + 1.0,

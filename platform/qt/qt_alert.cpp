@@ -5,6 +5,7 @@
 #include <QtWidgets/QPushButton>
 #include <vector>
 
+#include "platform/alert.h"
 #include "platform/qt/qt_platform.h"
 
 namespace dvk {
@@ -31,7 +32,10 @@ int presentAlertWithMessageBox(const AlertRequest& request) {
     for (const std::string& title : request.buttons)
         buttons.push_back(box.addButton(QString::fromStdString(title), QMessageBox::ActionRole));
     box.setDefaultButton(buttons.front());
-    if (buttons.size() == 1) box.setEscapeButton(buttons.front());
+    // Escape answers the alert's cancelling choice ("Cancel", else "Later",
+    // else its only button); an alert without one waits for a button.
+    if (const int cancel = cancellingAnswer(request); cancel >= 1000)
+        box.setEscapeButton(buttons[static_cast<std::size_t>(cancel - 1000)]);
     box.exec();
     QAbstractButton* pressed = box.clickedButton();
     for (std::size_t i = 0; i < buttons.size(); ++i)

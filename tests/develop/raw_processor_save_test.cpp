@@ -49,11 +49,13 @@ TEST(SetSaveFormat, AppliesTheRow) {
     EXPECT_EQ(p.raw(), 0);
     EXPECT_EQ(p.dvklib()->writer_variant, 's');
 
-    // Codes outside the table keep the writer and clear the variant.
+    // Codes beyond the table are brought into it.
     p.setSaveFormat(30);
-    EXPECT_EQ(p.saveFormat(), 30);
+    EXPECT_EQ(p.saveFormat(), 23);
     EXPECT_EQ(p.dvklib()->save_writer, &write_tiff_rgb);
-    EXPECT_EQ(p.dvklib()->writer_variant, 0);
+    EXPECT_EQ(p.dvklib()->writer_variant, 'n');
+    p.setSaveFormat(-4);
+    EXPECT_EQ(p.saveFormat(), 0);
 }
 
 TEST(SetSaveFormat, DestinationExtensionFollowsTheFormat) {

@@ -360,7 +360,7 @@ TEST(SettingsFiles, NonFiniteValuesAreRefusedWithTheImportError) {
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Looks like garbage"), std::string::npos) << err;
     EXPECT_EQ(p.exposure(), 0.25);
-    EXPECT_EQ(p.contrast(), 4.0);  // applied before the bad key
+    EXPECT_EQ(p.contrast(), 0.0);  // all or nothing: the good key is not applied either
 
     SettingsDictionary d;
     d.set("gamma", std::numeric_limits<double>::infinity());
@@ -414,7 +414,7 @@ TEST(SettingsPasteboard, NothingOrGarbageIsRefused) {
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Looks like garbage"), std::string::npos);
     EXPECT_NE(err.find("zzzUnknown"), std::string::npos);
-    EXPECT_EQ(p.brightness(), 20.0);  // applied before the unknown key
+    EXPECT_EQ(p.brightness(), 50.0);  // all or nothing
     // All settings disabled: the copy is empty and pasting it fails.
     std::vector<std::string> all;
     for (const auto& [k, v] : getDictionarySettingsFromString(kFreshText)) all.push_back(k);

@@ -131,6 +131,20 @@ TEST(LocalContrast, FormulaAgainstTheReference) {
     }
 }
 
+TEST(LocalContrast, AnAbsurdAmountEndsInTimeWithNumbers) {
+    // An amount of 1e9 asks for a radius of 1e9 pixels: the stage stops at
+    // its largest radius (so it ends within a test's time) and gives numbers.
+    const unsigned w = 16, h = 12;
+    auto lab = noise(w * h * 3, 5);
+    const auto before = lab;
+    local_contrast(lab.data(), w, h, 1, 1e9f, 1.0f);
+    EXPECT_NE(lab, before);
+    for (std::size_t i = 0; i < lab.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(lab[i])) << i;
+        if (i % 3) ASSERT_EQ(lab[i], before[i]) << i;  // a and b untouched
+    }
+}
+
 TEST(RgbgUnsharp, MosaicDivisorIsRadiusPlusOne) {
     Record r(test::kRGGB, 6, 6);
     std::vector<float> img(6 * 6 * 4, 0.0f);

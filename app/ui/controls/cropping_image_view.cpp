@@ -110,6 +110,7 @@ void CroppingImageView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     pressed_ = true;
+    doubleClicked_ = false;
     panning_ = event->modifiers() & Qt::ShiftModifier;
     lastPan_ = event->globalPosition();
     if (!panning_) marker_.mouseDown(toPoint(event->position()));
@@ -118,14 +119,17 @@ void CroppingImageView::mousePressEvent(QMouseEvent* event) {
 
 void CroppingImageView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    // The zoom switch it asks for moves the image under the pointer: a
+    // selection begun here would span from the old place to the new one.
     pressed_ = true;
+    doubleClicked_ = true;
     panning_ = event->modifiers() & Qt::ShiftModifier;
-    if (!panning_) marker_.mouseDown(toPoint(event->position()));
+    lastPan_ = event->globalPosition();
     postClick(event, 2);
 }
 
 void CroppingImageView::mouseMoveEvent(QMouseEvent* event) {
-    if (!pressed_) return;
+    if (!pressed_ || doubleClicked_) return;
     if (event->modifiers() & Qt::ShiftModifier) {
         QScrollArea* s = scrollArea();
         if (!s || (!s->horizontalScrollBar()->isVisible() && !s->verticalScrollBar()->isVisible())) return;
@@ -148,7 +152,10 @@ void CroppingImageView::mouseReleaseEvent(QMouseEvent* event) {
     panning_ = false;
     unsetCursor();
     if (event->modifiers() & Qt::ShiftModifier) return;
-    marker_.mouseUp(toPoint(event->position()));
+    if (doubleClicked_)
+        doubleClicked_ = false;
+    else
+        marker_.mouseUp(toPoint(event->position()));
     selectionChanged();
     postSelectionChangedNotification();
 }

@@ -7,7 +7,9 @@
 //   "ctrlClick"        Control (Meta), "ctrlOptClick" with Option too
 //   "ImageSelectionChanged"  the selection changed (at release; while
 //                      dragging too in continuous mode)
-// Shift-dragging pans the scroll area and never touches the selection.
+// Shift-dragging pans the scroll area and never touches the selection; a
+// double-click selects nothing (its second press and what follows until the
+// release leave the selection alone).
 #pragma once
 
 #include <QtGui/QImage>
@@ -77,6 +79,7 @@ private:
     bool continuous_ = false;
     bool panning_ = false;
     bool pressed_ = false;
+    bool doubleClicked_ = false;  // the press being tracked is a double-click's
     QPointF lastPan_;
 };
 

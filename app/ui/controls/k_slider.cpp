@@ -8,8 +8,14 @@
 
 #include "app/window/control_rules.h"
 #include "app/ui/controls/no_click_through.h"
+#include "app/ui/controls/wheel_steps.h"
 
 namespace dvk {
+
+ScrollAccumulator KSlider::accumulator_;
+std::function<bool()> KSlider::dontScroll_;
+
+void KSlider::setDontMouseScrollValues(std::function<bool()> query) { dontScroll_ = std::move(query); }
 
 KSlider::KSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     QSlider::setRange(0, kPositions);
@@ -74,6 +80,13 @@ void KSlider::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QSlider::keyPressEvent(event);
+}
+
+void KSlider::wheelEvent(QWheelEvent* event) {
+    // QSlider's own wheel would move the knob alone: a step sets the value.
+    const std::optional<double> e = wheelStepDirection(event, isEnabled(), dontScroll_, accumulator_);
+    if (!e || *e == 0) return;
+    commit(sliderArrowValue(value_, step(), *e > 0));
 }
 
 }  // namespace dvk

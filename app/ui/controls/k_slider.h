@@ -1,11 +1,17 @@
 // KSlider: a slider over doubles that snaps to sensible steps. The step is
 // its tag / 100, else one chosen from its range. A drag moves by whole steps
 // from where it began (less than two steps leaves the value alone) and acts
-// once, at release; the arrow keys move one step from the step grid. The
-// value is bound: `valueEdited` carries each value the user gives it.
+// once, at release; the arrow keys and each step of the scroll wheel move
+// one step from the step grid (the wheel not while the preference turns the
+// wheel off for values: then it scrolls what holds the slider). The value is
+// bound: `valueEdited` carries each value the user gives it.
 #pragma once
 
+#include <functional>
+
 #include <QtWidgets/QSlider>
+
+#include "app/window/control_rules.h"
 
 namespace dvk {
 
@@ -23,6 +29,8 @@ public:
     double doubleValue() const { return value_; }
     // Shows `v` without telling anyone.
     void setDoubleValue(double v);
+    // Whether the wheel is off for values (the controller's preference).
+    static void setDontMouseScrollValues(std::function<bool()> query);
 
 signals:
     void valueEdited(double value);
@@ -31,6 +39,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     double fromPosition(int position) const;
@@ -43,6 +52,8 @@ private:
     double value_ = 0;
     double pressValue_ = 0;
     bool tracking_ = false;
+    static ScrollAccumulator accumulator_;
+    static std::function<bool()> dontScroll_;
 };
 
 }  // namespace dvk

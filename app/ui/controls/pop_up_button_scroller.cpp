@@ -33,10 +33,9 @@ long PopUpButtonScroller::selectedTag() const {
 
 bool PopUpButtonScroller::selectTag(long tag) {
     const int i = findData(QVariant::fromValue<qlonglong>(tag));
-    if (i < 0) return false;
     const QSignalBlocker block(this);
     setCurrentIndex(i);
-    return true;
+    return i >= 0;
 }
 
 std::vector<PopUpItem> PopUpButtonScroller::items() const {

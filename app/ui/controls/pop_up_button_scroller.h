@@ -24,7 +24,8 @@ public:
 
     void addTaggedItem(const QString& title, long tag, bool enabled = true);
     long selectedTag() const;
-    // Selects the item of `tag` without telling anyone; false when none has it.
+    // Selects the item of `tag` without telling anyone; when none has it,
+    // none is selected (the pop-up shows no title) and the answer is false.
     bool selectTag(long tag);
     std::vector<PopUpItem> items() const;
 

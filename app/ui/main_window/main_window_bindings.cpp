@@ -15,34 +15,36 @@
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/window/value_transformers.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/setting_ranges.h"
+#include "pipeline/stages/filters.h"
 #include "pipeline/writers/save_formats.h"
 
 namespace dvk {
 
 namespace {
 
+// A slider's range is its setting's (setting_ranges.h).
 struct SliderSetting {
     const char* key;
     const char* title;
-    double min, max;
     int tag;       // step x 100
     int decimals;
 };
 
 const SliderSetting kSliders[] = {
-    {"exposure", "Exposure", -5, 5, 5, 2},
-    {"hlCompression", "Compression", -2, 5, 5, 2},
-    {"hlRange", "Compression Range", 0, 5, 5, 2},
-    {"evWarmCold", "Cold - Warm", -1, 1, 1, 2},
-    {"highRecoveryEV", "Highlights Recovery Adj.", -2, 2, 5, 2},
-    {"blackShift", "Black Point", -5, 5, 1, 2},
-    {"brightness", "Brightness", 0, 100, 100, 1},
-    {"contrast", "Contrast", -30, 40, 100, 1},
-    {"saturation", "Saturation", -50, 50, 100, 1},
-    {"localContrast", "Local Contrast", 0, 50, 100, 1},
-    {"sharpness", "Sharpness", 0, 50, 100, 1},
-    {"noise", "Noise", 0, 100, 100, 1},
-    {"gamma", "Gamma", 1, 3, 1, 2},
+    {"exposure", "Exposure", 5, 2},
+    {"hlCompression", "Compression", 5, 2},
+    {"hlRange", "Compression Range", 5, 2},
+    {"evWarmCold", "Cold - Warm", 1, 2},
+    {"highRecoveryEV", "Highlights Recovery Adj.", 5, 2},
+    {"blackShift", "Black Point", 1, 2},
+    {"brightness", "Brightness", 100, 1},
+    {"contrast", "Contrast", 100, 1},
+    {"saturation", "Saturation", 100, 1},
+    {"localContrast", "Local Contrast", 100, 1},
+    {"sharpness", "Sharpness", 100, 1},
+    {"noise", "Noise", 100, 1},
+    {"gamma", "Gamma", 1, 2},
 };
 
 struct FieldSetting {
@@ -84,8 +86,13 @@ QString saveFormatTitle(int code) {
         kind = QStringLiteral("TIFF RGB %1-bit%2")
                    .arg(f->variant == 'N' || f->variant == 'S' ? 16 : 8)
                    .arg(f->variant == 'S' || f->variant == 's' ? QStringLiteral(" studio") : QString());
-    if (f->raw) kind += QStringLiteral(", raw");
-    return QStringLiteral("%1: %2 (profile %3)").arg(code).arg(kind).arg(f->output_profile);
+    // The profile the file is written in: none for raw output and CIELab,
+    // the linear profile for floats, else the format's output profile.
+    if (f->raw) return QStringLiteral("%1: %2, raw").arg(code).arg(kind);
+    if (is_cielab_writer(f->writer)) return QStringLiteral("%1: %2").arg(code).arg(kind);
+    const char* profile = f->variant == 0 && !is_jpeg_writer(f->writer) ? kLinearProfileName
+                                                                         : output_profile_name_for_code(f->output_profile);
+    return QStringLiteral("%1: %2 (%3)").arg(code).arg(kind).arg(QString::fromLatin1(profile));
 }
 
 }  // namespace
@@ -141,7 +148,8 @@ QWidget* MainWindow::buildSettingControls() {
     for (const SliderSetting& s : kSliders) {
         auto* slider = new KSlider(w);
         slider->setObjectName(QString::fromLatin1(s.key));
-        slider->setDoubleRange(s.min, s.max);
+        const SettingRange* range = setting_range(s.key);
+        slider->setDoubleRange(range->min, range->max);
         slider->setTag(s.tag);
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(s.key) + QStringLiteral("Field"));
@@ -167,13 +175,20 @@ QWidget* MainWindow::buildSettingControls() {
         };
     }
 
-    const auto popUp = [&](const char* key, const char* title, auto titles, int count) {
+    // A pop-up whose titles need the panel's width takes the whole row, its
+    // caption as its tool tip.
+    const auto popUp = [&](const char* key, const char* title, auto titles, int count, bool wholeRow = false) {
         auto* p = new PopUpButtonScroller(w);
         p->setObjectName(QString::fromLatin1(key));
         p->setTag(1);
         for (int i = 0; i < count; ++i) p->addTaggedItem(titles(i), i);
-        grid->addWidget(caption(title), row, 0);
-        grid->addWidget(p, row++, 1, 1, 2);
+        if (wholeRow) {
+            p->setToolTip(tr(title));
+            grid->addWidget(p, row++, 0, 1, 3);
+        } else {
+            grid->addWidget(caption(title), row, 0);
+            grid->addWidget(p, row++, 1, 1, 2);
+        }
         const std::string k = key, t = title;
         connect(p, &PopUpButtonScroller::tagChosen, this,
                 [this, k, t](long tag) { pc_.changeSetting(k, SettingsValue(tag), t); });
@@ -182,7 +197,7 @@ QWidget* MainWindow::buildSettingControls() {
     };
     popUp("curveType", "Tone curve", [](int i) { return QString::fromLatin1(kCurveTypes[i]); }, 4);
     popUp("interpolation", "Interpolation", [](int i) { return QString::fromLatin1(kInterpolations[i]); }, 6);
-    popUp("saveFormat", "Save format", [](int i) { return saveFormatTitle(i); }, 24);
+    popUp("saveFormat", "Save format", [](int i) { return saveFormatTitle(i); }, 24, true);
 
     filtersButton_ = new PopUpButtonScroller(w);
     filtersButton_->setObjectName(QStringLiteral("bwMode"));

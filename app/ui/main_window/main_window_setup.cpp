@@ -12,6 +12,7 @@
 #include "app/ui/windows/diagram_window.h"
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
 #include "pipeline/processor/raw_processor.h"
@@ -87,6 +88,7 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
     const auto dontScroll = [this] { return prefs_.dontMouseScrollValues; };
     TextFieldScroller::setDontMouseScrollValues(dontScroll);
     PopUpButtonScroller::setDontMouseScrollValues(dontScroll);
+    KSlider::setDontMouseScrollValues(dontScroll);
     if (pc_.hooks().updateFiltersButton) pc_.hooks().updateFiltersButton();
     showSaveButtonText(prefs_.autoNextAfterSave);
     for (QAction* a : preferencesMenu_->actions()) {

@@ -1,5 +1,9 @@
 #include "app/ui/shell/application.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QStyleFactory>
@@ -24,11 +28,20 @@
 #include "app/ui/shell/single_instance.h"
 #include "app/ui/shell/update_requester.h"
 #include "pipeline/processor/raw_processor.h"
+#include "platform/log.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/url_opener.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
+
+namespace {
+
+// How long the quit waits for a develop of the preview that is still going
+// (one takes a second or two).
+constexpr std::chrono::seconds kDevelopWaitAtQuit{15};
+
+}  // namespace
 
 int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("DVK"));
@@ -85,6 +98,16 @@ int runApplication(QApplication& app, int argc, char** argv) {
         // A batch stops after its file (its list kept for the next start), a
         // save or an open ends, before anything they use goes.
         controller.stopRoads();
+        // A develop that does not end must not keep the process (and its
+        // lock) alive: after a while the program ends without it.
+        if (!controller.preview().applyWorker().waitForRunToEnd(kDevelopWaitAtQuit)) {
+            log_line("The preview was still being developed %lld s after the quit: DVK quits without it",
+                     static_cast<long long>(kDevelopWaitAtQuit.count()));
+            controller.applicationWillTerminate();
+            releaseSingleInstance();
+            std::fflush(nullptr);
+            std::_Exit(rc);
+        }
         controller.applicationWillTerminate();
     }
     uninstallQtPlatform();

@@ -148,6 +148,21 @@ TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff
     controller->pasteSettings();
     EXPECT_EQ(raw().exposure(), 0.5);
     EXPECT_EQ(ui.calls, std::vector<std::string>{"profile Default"});
+
+    // A paste is all or nothing: with a value no setting can hold nothing is
+    // applied (nor developed); values beyond a range are applied as its ends.
+    ui.calls.clear();
+    ui.autoApplyOff = false;
+    general_pasteboard()->setString("exposure 99999\nsaturation nan\n");
+    controller->pasteSettings();
+    EXPECT_EQ(raw().exposure(), 0.5);
+    EXPECT_EQ(raw().saturation(), 0.0);
+    EXPECT_TRUE(ui.calls.empty());
+    general_pasteboard()->setString("exposure 99999\nlocalContrast 1000000000\n");
+    controller->pasteSettings();
+    EXPECT_EQ(raw().exposure(), 5.0);
+    EXPECT_EQ(raw().localContrast(), 50.0);
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"profile Default", "apply "}));
     ui.detach(*controller);
 }
 

@@ -1,8 +1,9 @@
 // Preview and apply on a synthetic DNG: the one worker, collapsing requests,
 // the previous states, rotation, exposure rules, resets and the auto-apply
-// switch.
+// switch; the bounded wait for a develop at quit.
 #include "tests/app/preview/preview_fixture.h"
 
+#include <atomic>
 #include <cmath>
 
 namespace dvk::test {
@@ -186,6 +187,30 @@ TEST_F(PreviewApply, ClicksPickAndReadOut) {
     pc->showClippingChanged();
     EXPECT_FALSE(pc->clippingStateForImage(ui.image.get()));
     EXPECT_TRUE(std::equal(before.begin(), before.end(), ui.image->pixels.get()));
+}
+
+// At quit the wait for a develop is bounded: a run that does not end is left
+// to the process's end instead of holding it.
+TEST(ApplyWorkerAtQuit, TheWaitForARunIsBounded) {
+    ManualMainQueue queue;
+    setMainExecutor(queue.executor());
+    std::atomic<bool> started{false}, release{false};
+    {
+        ApplyWorker worker({}, [&] {
+            started = true;
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }, {});
+        EXPECT_TRUE(worker.waitForRunToEnd(std::chrono::milliseconds(0)));  // idle
+        worker.request();
+        while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_FALSE(worker.waitForRunToEnd(std::chrono::milliseconds(50)));
+        EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(50));
+        release = true;
+        EXPECT_TRUE(worker.waitForRunToEnd(std::chrono::seconds(20)));
+    }
+    queue.drain();
+    setMainExecutor({});
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(WindowPreferences, FirstStartGreyPointAndToggles) {
     EXPECT_EQ(saveButtonText(t->state).title, "Save/Next");
     t = togglePreference(2, t->state, again);
     EXPECT_EQ(saveButtonText(t->state).title, "Save");
-    EXPECT_EQ(saveButtonText(t->state).toolTip, "Save (CMD-S)");
+    EXPECT_EQ(saveButtonText(t->state).toolTip, "Save (Ctrl+S)");
     EXPECT_FALSE(again.boolForKey("autoNextAfterSave"));
     EXPECT_FALSE(togglePreference(8, false, again));
     EXPECT_EQ(togglePreference(7, false, again)->key, "DontMouseScrollValues");

@@ -1,8 +1,10 @@
 // The main window over a real raw file: shown developed and fitted, the
-// histogram drawn, a control developing it again, the set-up from scripted
+// histogram drawn, a control developing it again, typed values kept to their
+// ranges, the wheel over a slider, a double-click, the set-up from scripted
 // defaults.
 #include <gtest/gtest.h>
 
+#include <QtGui/QWheelEvent>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QPlainTextEdit>
@@ -15,6 +17,8 @@
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/controls/k_slider.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
@@ -122,6 +126,78 @@ TEST_F(MainWindowTest, ShowsTheChartDevelopedAndDevelopsAgainOnAChange) {
     pc->handleNotify({"doubleClick", {100, 100}});
     EXPECT_TRUE(pc->controls().zoomToFit);
     if (qEnvironmentVariableIsSet("DVK_TEST_GRAB")) window->grabWindow().save(qEnvironmentVariable("DVK_TEST_GRAB"));
+}
+
+// A value typed beyond a setting's range is taken as the range's end and
+// shown so; the wheel over a slider steps its setting (unless the preference
+// turns the wheel off for values: then slider and field leave the event to
+// the panel); a double-click switches the zoom and selects nothing.
+TEST_F(MainWindowTest, TypedValuesKeepToTheRangesTheWheelStepsSlidersAndADoubleClickSelectsNothing) {
+    open((test::testdata_dir() / "raw" / "colorchart.dng").string());
+    const auto type = [&](const char* name, const char* text) {
+        auto* field = window->findChild<TextFieldScroller*>(name);
+        EXPECT_TRUE(field) << name;
+        if (!field) return field;
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+        settle();
+        return field;
+    };
+    auto* localContrast = type("localContrastField", "1000000000");
+    EXPECT_EQ(rp->localContrast(), 50.0);
+    EXPECT_EQ(localContrast->text(), "50.0");
+    EXPECT_EQ(window->findChild<KSlider*>("localContrast")->doubleValue(), 50.0);
+    auto* red = type("evRed", "-99999");
+    EXPECT_EQ(rp->evRed(), -10.0);
+    EXPECT_EQ(red->text(), "-10.000");
+    // A pop-up whose setting holds a code none of its items has shows none.
+    pc->changeSetting("useCameraWB", SettingsValue(123456), "White balance");
+    settle();
+    EXPECT_EQ(rp->useCameraWB(), 9999);
+    EXPECT_EQ(window->findChild<PopUpButtonScroller*>("useCameraWB")->currentIndex(), -1);
+
+    auto* brightness = window->findChild<KSlider*>("brightness");
+    auto* brightnessField = window->findChild<TextFieldScroller*>("brightnessField");
+    ASSERT_TRUE(brightness && brightnessField);
+    const auto wheel = [](QWidget* w) {
+        QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &e);
+        return e.isAccepted();
+    };
+    EXPECT_TRUE(wheel(brightness));
+    settle();
+    EXPECT_EQ(rp->brightness(), 51.0);
+    EXPECT_EQ(brightness->doubleValue(), 51.0);
+    EXPECT_EQ(brightnessField->text(), "51.0");
+    defaults->setBool("DontMouseScrollValues", true);
+    window->awakeFromNib(*defaults);
+    EXPECT_FALSE(wheel(brightness));
+    EXPECT_FALSE(wheel(brightnessField));
+    settle();
+    EXPECT_EQ(rp->brightness(), 51.0);
+
+    // The double-click's second press, and its release where the switched
+    // zoom has moved the image, leave the selection alone.
+    const QImage histogram = window->histogramView()->image();
+    CroppingImageView* view = window->imageView();
+    const QPointF at = view->rect().center();
+    const auto send = [&](QEvent::Type type, QPointF p) {
+        QMouseEvent e(type, p, view->mapToGlobal(p), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &e);
+    };
+    send(QEvent::MouseButtonPress, at);
+    send(QEvent::MouseButtonRelease, at);
+    send(QEvent::MouseButtonDblClick, at);
+    ASSERT_FALSE(pc->controls().zoomToFit);
+    send(QEvent::MouseMove, QPointF(view->width() - 2, view->height() - 2));
+    send(QEvent::MouseButtonRelease, QPointF(view->width() - 2, view->height() - 2));
+    settle();
+    EXPECT_TRUE(window->selectionRect().isEmpty());
+    EXPECT_TRUE(window->selectedImageRect().isEmpty());
+    EXPECT_EQ(window->histogramView()->image(), histogram);
 }
 
 TEST_F(MainWindowTest, SetUpFromTheDefaults) {

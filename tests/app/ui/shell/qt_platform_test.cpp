@@ -1,10 +1,11 @@
 // The Qt forms of the platform layers on the offscreen platform: a real
-// message box pressed by a timer, alerts from a worker while the event loop
-// runs on, the modifier mapping, the open panel's files-and-folders choice and
-// where the save panel opens.
+// message box pressed by a timer, Escape answering its cancelling choice,
+// alerts from a worker while the event loop runs on, the modifier mapping, the
+// open panel's files-and-folders choice and where the save panel opens.
 #include <gtest/gtest.h>
 
 #include <QtCore/QDir>
+#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QStandardItemModel>
 #include <QtTest/QTest>
@@ -57,6 +58,38 @@ TEST(QtAlerts, TheThirdOfThreeButtonsAnswers1002AndButtonsKeepTheirOrder) {
     EXPECT_EQ(order, (QStringList{"Proceed", "Cancel", "Later"}));
     press_when_shown("Ok", nullptr);
     EXPECT_EQ(showAlert(std::nullopt, "One button", {"Ok"}), 1000);
+}
+
+// Presses `key` in the next modal message box; when the box is still open a
+// second later, its first button ends it.
+void key_when_shown(Qt::Key key) {
+    QTimer::singleShot(20, [key] {
+        QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            key_when_shown(key);
+            return;
+        }
+        QTest::keyClick(box, key);
+        QTimer::singleShot(1000, [box] {
+            if (box) box->buttons().front()->click();
+        });
+    });
+}
+
+TEST(QtAlerts, EscapeAnswersTheCancellingChoice) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    key_when_shown(Qt::Key_Escape);
+    EXPECT_EQ(showAlert("Export settings for multiple files", "You are about to export settings for 3 selected files",
+                        {"Continue", "Cancel"}),
+              1001);
+    key_when_shown(Qt::Key_Escape);
+    EXPECT_EQ(showAlert(std::nullopt, "Preset with name \"a\" already exists", {"Cancel", "Overwrite"}), 1000);
+    key_when_shown(Qt::Key_Escape);
+    EXPECT_EQ(showAlert("Batch", "Incomplete batch detected.", {"Proceed", "Later", "Forget it"}), 1001);
+    // Without a cancelling choice Escape answers nothing: the alert waits for a button.
+    key_when_shown(Qt::Key_Escape);
+    EXPECT_EQ(showAlert("Question", "Yes or no?", {"Yes", "No"}), 1000);
 }
 
 TEST(QtAlerts, AnAlertFromAWorkerWaitsWhileTheMainThreadKeepsHandlingEvents) {
