@@ -500,6 +500,8 @@ private:
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
     std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
+    // The alert that the store cannot be used: its file and SQLite's error.
+    static void tellStoreUnusable(const char* title, const std::string& path, const std::string& error);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
     // Inserts every record in one transaction (all or none), through writeHistory.
