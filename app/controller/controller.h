@@ -500,8 +500,12 @@ private:
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
     std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
+    // The alert that the store cannot be used: its file and SQLite's error.
+    static void tellStoreUnusable(const char* title, const std::string& path, const std::string& error);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
                       const char* alertText);
+    // The writer's insert of a record made already (creationDate now).
+    std::optional<HistoryMO> addHistoryRecord(HistoryMO record);
     // Inserts every record in one transaction (all or none), through writeHistory.
     bool insertHistoryRecords(const char* method, std::vector<HistoryMO>& records, const char* alertText);
     // The files and folders the user picks in the open panel (starting at the

@@ -36,7 +36,11 @@ std::optional<HistoryMO> Controller::addCurrentSettingsToHistoryWithSource(
     const std::string& source, const std::optional<std::string>& destination, const std::optional<std::string>& comment,
     RawProcessor* r) {
     if (source.empty() || !r || !destination) return std::nullopt;
-    HistoryMO record = historyRecordFromSettings(*r, source, *destination, comment);
+    return addHistoryRecord(historyRecordFromSettings(*r, source, *destination, comment));
+}
+
+std::optional<HistoryMO> Controller::addHistoryRecord(HistoryMO record) {
+    record.setValueForKey("creationDate", historyNow());
     if (!writeHistory(
             "Controller::addCurrentSettingsToHistoryWithSource",
             [&](HistoryStore::Transaction& t) { return t.insert(record); }, "Could not save changes to history"))

@@ -2,10 +2,11 @@
 //
 // A save develops the file at full size with a RawProcessor of its own, made
 // on the main thread with a copy of the settings on screen, so the preview
-// and its settings stay free meanwhile. The history record, the comparison
-// with the file's default and the editor's view of the file all come from
-// that copy: the settings the file was written with, whatever the user does
-// during the save.
+// and its settings stay free meanwhile. The history record and its
+// comparison with the file's default are the settings on screen when the
+// save began, as the user chose them, whatever the user does during the save
+// and whatever the full-size load works out again (the second green's
+// balance follows the file's green, which differs a little at full size).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -54,6 +55,7 @@ struct Controller::SaveJob {
     int halfSize = 0;
     bool labOptimize = false;
     std::string destination;           // the destination setting it was given
+    HistoryMO chosen;                  // the settings on screen, as the save's record
     std::string written;               // the file written
     std::chrono::steady_clock::time_point start;
 };
@@ -109,6 +111,7 @@ bool Controller::startSave(bool saveAs) {
     // Save As overwrites the file chosen; Save follows the preference.
     p.setDontOverwriteOnSave(saveAs ? 0 : rp.dontOverwriteOnSave());
     job->destination = rp.destinationFile();
+    job->chosen = historyRecordFromSettings(rp, rp.fileName(), rp.destinationFile(), std::string("Action: Save"));
     job->halfSize = rp.interpolation() == 2 ? 1 : 0;
     job->labOptimize = enableLabOptimize_.load();
 
@@ -145,11 +148,9 @@ void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     p.dvklib()->dest_file = nullptr;
     p.setDestinationFile(job->destination);
     const std::optional<HistoryMO> fileDefault = directoryDefault(&p);
-    if (!fileDefault || !settingsEqualRecord(p, *fileDefault)) {
+    if (!fileDefault || !recordSettingsEqual(job->chosen, *fileDefault)) {
         onMain([&] {
-            if (auto record = addCurrentSettingsToHistoryWithSource(p.fileName(), job->destination,
-                                                                    std::string("Action: Save"), &p))
-                selectSettings(*record);
+            if (auto record = addHistoryRecord(job->chosen)) selectSettings(*record);
         });
     }
     afterSave(job);

@@ -63,13 +63,20 @@ HistoryStore& Controller::persistentStoreCoordinator() {
         // Told once; the program runs on without history and leaves the file alone.
         log_line("%s %s: %s", "Controller::persistentStoreCoordinator", store_->path().c_str(),
                  store_->openError().c_str());
-        showAlertf("The history could not be opened", {"Ok"},
-                   "%s: %s\n\nDVK runs without history: nothing is recorded and no defaults apply.",
-                   store_->path().c_str(), store_->openError().c_str());
+        tellStoreUnusable("The history could not be opened", store_->path(), store_->openError());
         return *store_;
     }
+    // Damage found later closes the store the same way, and is told once too.
+    store_->setDamageHandler([this, path = store_->path()](const std::string& error) {
+        tellStoreUnusable("The history is damaged", path, error);
+    });
     storeObserver_ = store_->addObserver([this] { runOnMainQueueWhileAlive([this] { reloadHistory(); }); });
     return *store_;
+}
+
+void Controller::tellStoreUnusable(const char* title, const std::string& path, const std::string& error) {
+    showAlertf(title, {"Ok"}, "%s: %s\n\nDVK runs without history: nothing is recorded and no defaults apply.",
+               path.c_str(), error.c_str());
 }
 
 sqlite3* Controller::managedObjectContext() { return persistentStoreCoordinator().connection(); }

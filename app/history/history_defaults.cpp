@@ -140,6 +140,10 @@ bool settingsEqualRecord(const RawProcessor& r, const HistoryMO& record) {
     return defaultComparisonOfSettings(r).same_contents(defaultComparisonOfRecord(record));
 }
 
+bool recordSettingsEqual(const HistoryMO& settings, const HistoryMO& record) {
+    return defaultComparisonOfRecord(settings).same_contents(defaultComparisonOfRecord(record));
+}
+
 HistoryMO folderDefaultFrom(const HistoryMO& s, int useCameraWB, bool controlHeld, double now) {
     HistoryMO t = s;
     if (!s.isFolderDefault()) {

@@ -48,6 +48,8 @@ HistoryMO historyRecordFromSettings(const RawProcessor& r, const std::string& so
 SettingsDictionary defaultComparisonOfSettings(const RawProcessor& r);
 SettingsDictionary defaultComparisonOfRecord(const HistoryMO& record);
 bool settingsEqualRecord(const RawProcessor& r, const HistoryMO& record);
+// The same comparison between the settings a record holds and another record.
+bool recordSettingsEqual(const HistoryMO& settings, const HistoryMO& record);
 
 // The record a folder-default action writes for the selected record `s`: a
 // new record (object id 0, creationDate `now`) from a file record, or `s`

@@ -18,10 +18,18 @@ void HistoryList::setFilterPredicate(Filter filter) {
     arrange(keep);
 }
 
+void HistoryList::setShowsAll(bool all) {
+    if (all == showsAll_) return;
+    std::vector<std::int64_t> keep;
+    for (std::size_t i : selection_) keep.push_back(arranged_[i].objectID());
+    showsAll_ = all;
+    arrange(keep);
+}
+
 void HistoryList::arrange(const std::vector<std::int64_t>& keepSelected) {
     arranged_.clear();
     for (const HistoryMO& r : content_)
-        if (!filter_ || filter_(r)) arranged_.push_back(r);
+        if (showsAll_ || !filter_ || filter_(r)) arranged_.push_back(r);
     selection_.clear();
     for (std::size_t i = 0; i < arranged_.size(); ++i)
         if (std::find(keepSelected.begin(), keepSelected.end(), arranged_[i].objectID()) != keepSelected.end())

@@ -23,6 +23,10 @@ public:
     void setContent(std::vector<HistoryMO> records);
     // Empty: every record.
     void setFilterPredicate(Filter filter);
+    // Every record shown whatever the filter (which is kept for when this
+    // is switched off again): the user's road to records of other files.
+    void setShowsAll(bool all);
+    bool showsAll() const { return showsAll_; }
 
     const std::vector<HistoryMO>& content() const { return content_; }
     const std::vector<HistoryMO>& arrangedObjects() const { return arranged_; }
@@ -47,6 +51,7 @@ private:
     std::vector<HistoryMO> arranged_;
     std::vector<std::size_t> selection_;
     Filter filter_;
+    bool showsAll_ = false;
     std::map<int, Listener> listeners_;
     int nextListener_ = 1;
 };

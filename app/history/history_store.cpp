@@ -130,22 +130,60 @@ void sql_like(sqlite3_context* context, int argc, sqlite3_value** argv) {
     sqlite3_result_int(context, likeText(sqlite_text(argv[0]), sqlite_text(argv[1]), fold) ? 1 : 0);
 }
 
-bool exec(sqlite3* db, const char* sql, std::string* error) {
+bool exec(sqlite3* db, const char* sql, std::string* error, int* code = nullptr) {
     char* message = nullptr;
     int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         if (error) *error = message ? message : sqlite3_errstr(rc);
+        if (code) *code = sqlite3_extended_errcode(db);
     }
     sqlite3_free(message);
     return rc == SQLITE_OK;
 }
 
+// Result codes that say the file itself is damaged or cannot be read.
+bool is_damage(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR;
+}
+
+// SQLite's quick integrity check: the empty string when the file is sound,
+// else what is wrong ("database disk image is malformed" and the first
+// problem the check names).
+std::string integrity_problem(sqlite3* db, int* code) {
+    Statement st(db, "PRAGMA quick_check");
+    if (!st.ok()) {
+        *code = sqlite3_extended_errcode(db);
+        return sqlite3_errmsg(db);
+    }
+    std::string first;
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(st.get(), 0);
+        std::string line = text ? reinterpret_cast<const char*>(text) : "";
+        if (first.empty() && line != "ok") first = line;
+    }
+    if (rc != SQLITE_DONE) {
+        *code = sqlite3_extended_errcode(db);
+        return sqlite3_errmsg(db);
+    }
+    if (first.empty()) return {};
+    *code = SQLITE_CORRUPT;
+    // "*** in database main ***\nPage 30: ..." : the problem itself.
+    const std::size_t header = first.rfind("***\n");
+    if (header != std::string::npos) first.erase(0, header + 4);
+    const std::size_t end = first.find('\n');
+    if (end != std::string::npos) first.erase(end);
+    return std::string(sqlite3_errstr(SQLITE_CORRUPT)) + " (" + first + ")";
+}
+
 std::vector<HistoryMO> read_rows(sqlite3* db, const std::string& sql, const std::vector<SettingsValue>& parameters,
-                                 std::string* error) {
+                                 std::string* error, int* code) {
     std::vector<HistoryMO> rows;
     Statement st(db, sql);
     if (!st.ok()) {
         if (error) *error = sqlite3_errmsg(db);
+        *code = sqlite3_extended_errcode(db);
         return rows;
     }
     for (std::size_t i = 0; i < parameters.size(); ++i) bind_value(st.get(), static_cast<int>(i) + 1, parameters[i]);
@@ -160,6 +198,7 @@ std::vector<HistoryMO> read_rows(sqlite3* db, const std::string& sql, const std:
     }
     if (rc != SQLITE_DONE) {
         if (error) *error = sqlite3_errmsg(db);
+        *code = sqlite3_extended_errcode(db);
         rows.clear();
     }
     return rows;
@@ -191,9 +230,19 @@ HistoryStore::HistoryStore(std::string path, Options options)
         return;
     }
     sqlite3* db = c->db;
-    // Read before anything is written: a file that is no database, or one
-    // another process holds locked, fails here and stays as it is.
+    // Read before anything is written: a file that is no database, one
+    // another process holds locked, or one whose pages are damaged fails
+    // here and stays as it is (closing this connection writes nothing back
+    // into it either).
+    int code = SQLITE_OK;
     if (!exec(db, "SELECT count(*) FROM sqlite_master", &error)) {
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        openError_ = error;
+        return;
+    }
+    error = integrity_problem(db, &code);
+    if (!error.empty()) {
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         openError_ = error;
         return;
     }
@@ -284,17 +333,19 @@ std::vector<HistoryMO> HistoryStore::fetchWhere(const std::string& condition,
                                                 const std::vector<SettingsValue>& parameters, std::string* error) {
     sqlite3* db = connection();
     if (!db) {
-        if (error) *error = "the history store is not open: " + openError_;
+        if (error) *error = "the history store is not open: " + openError();
         return {};
     }
     std::string sql = "SELECT " + column_list() + " FROM History2";
     if (!condition.empty()) sql += " WHERE " + condition;
     sql += kOrder;
     std::string e;
-    std::vector<HistoryMO> rows = read_rows(db, sql, parameters, &e);
+    int code = SQLITE_OK;
+    std::vector<HistoryMO> rows = read_rows(db, sql, parameters, &e, &code);
     if (!e.empty()) {
         log_line("HistoryStore fetch %s: %s", condition.c_str(), e.c_str());
         if (error) *error = e;
+        closeIfDamaged(db, code, e);
     }
     return rows;
 }
@@ -320,7 +371,10 @@ std::optional<HistoryMO> HistoryStore::fetch(std::int64_t id) {
 
 bool HistoryStore::Transaction::fail() {
     failed_ = true;
-    if (error_.empty()) error_ = sqlite3_errmsg(db_);
+    if (error_.empty()) {
+        error_ = sqlite3_errmsg(db_);
+        code_ = sqlite3_extended_errcode(db_);
+    }
     return false;
 }
 
@@ -382,28 +436,58 @@ int HistoryStore::Transaction::changes() const { return sqlite3_changes(db_); }
 bool HistoryStore::write(const std::function<bool(Transaction&)>& body, std::string* error) {
     sqlite3* db = connection();
     if (!db) {
-        if (error) *error = "the history store is not open: " + openError_;
+        if (error) *error = "the history store is not open: " + openError();
         return false;
     }
     std::string e;
+    int code = SQLITE_OK;
     // IMMEDIATE: the write lock is taken (or waited for) at the start, so a
     // transaction never fails half-way for another writer.
-    if (!exec(db, "BEGIN IMMEDIATE", &e)) {
+    if (!exec(db, "BEGIN IMMEDIATE", &e, &code)) {
         if (error) *error = e;
+        closeIfDamaged(db, code, e);
         return false;
     }
     Transaction t(db);
     bool ok = body(t) && !t.failed_;
-    if (ok && !exec(db, "COMMIT", &e)) ok = false;
+    if (ok && !exec(db, "COMMIT", &e, &code)) ok = false;
     if (!ok) {
-        if (e.empty()) e = t.error_.empty() ? std::string("the change was abandoned") : t.error_;
+        if (e.empty()) {
+            e = t.error_.empty() ? std::string("the change was abandoned") : t.error_;
+            code = t.code_;
+        }
         std::string ignored;
         if (!sqlite3_get_autocommit(db)) exec(db, "ROLLBACK", &ignored);
         if (error) *error = e;
+        closeIfDamaged(db, code, e);
         return false;
     }
     notifyObservers();
     return true;
+}
+
+bool HistoryStore::closeIfDamaged(sqlite3* db, int code, const std::string& error) {
+    if (!is_damage(code)) return false;
+    // Nothing more goes into the file, not even a checkpoint at closing.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(openErrorMutex_);
+        if (!open_.load()) return true;
+        openError_ = error;
+        open_ = false;
+    }
+    log_line("%s is damaged: %s", path_.c_str(), error.c_str());
+    if (damageHandler_) damageHandler_(error);
+    return true;
+}
+
+std::string HistoryStore::openError() const {
+    std::lock_guard<std::mutex> lock(openErrorMutex_);
+    return openError_;
+}
+
+void HistoryStore::setDamageHandler(std::function<void(const std::string& error)> handler) {
+    damageHandler_ = std::move(handler);
 }
 
 int HistoryStore::addObserver(Observer observer) {

@@ -7,9 +7,12 @@
 // Every write is one transaction, committed whole or not at all; observers
 // hear of each committed write on the writing thread.
 //
-// A file that cannot be opened as a store (not SQLite, unreadable, locked)
-// leaves the store closed with SQLite's message: reads find nothing, writes
-// fail, and the file is never changed, deleted or made anew.
+// A file that cannot be opened as a store (not SQLite, unreadable, locked,
+// or damaged: the quick integrity check at opening fails) leaves the store
+// closed with SQLite's message: reads find nothing, writes fail, and the file
+// is never changed, deleted or made anew. A store found damaged later (a
+// read or write meets "malformed", "not a database" or an I/O error) is
+// closed the same way from then on, and its damage handler hears of it once.
 //
 // Every connection knows two SQL functions for the rules' text comparisons
 // (see text_match.h): dvk_fold(text, fold) gives the comparison form of the
@@ -18,6 +21,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -45,9 +49,12 @@ public:
     HistoryStore& operator=(const HistoryStore&) = delete;
 
     const std::string& path() const { return path_; }
-    bool isOpen() const { return open_; }
-    // SQLite's message when the store could not be opened.
-    const std::string& openError() const { return openError_; }
+    bool isOpen() const { return open_.load(); }
+    // SQLite's message when the store could not be opened (or was found damaged).
+    std::string openError() const;
+    // Called once, on the thread that met it, when an open store is found
+    // damaged (with SQLite's message); set before other threads use the store.
+    void setDamageHandler(std::function<void(const std::string& error)> handler);
 
     // The calling thread's connection (nullptr when the store is closed).
     sqlite3* connection();
@@ -79,6 +86,7 @@ public:
         bool fail();
         sqlite3* db_;
         bool failed_ = false;
+        int code_ = SQLITE_OK;  // of the operation that failed
         std::string error_;
     };
     // Runs `body` in one transaction. The changes are committed when the body
@@ -97,12 +105,17 @@ private:
     struct Connection;
     std::shared_ptr<Connection> openConnection(std::string* error) const;
     void notifyObservers();
+    // Closes the store for good when `code` (an SQLite result code) says
+    // its file is damaged or unreadable; true when it did.
+    bool closeIfDamaged(sqlite3* db, int code, const std::string& error);
 
     std::string path_;
     Options options_;
     std::uint64_t serial_;
-    bool open_ = false;
+    std::atomic<bool> open_{false};
+    mutable std::mutex openErrorMutex_;
     std::string openError_;
+    std::function<void(const std::string&)> damageHandler_;
     std::vector<std::weak_ptr<Connection>> issued_;  // guarded by the process-wide context lock
     std::mutex observersMutex_;
     std::map<int, Observer> observers_;

@@ -1,7 +1,6 @@
 #include "app/window/window_preferences.h"
 
 #include <sched.h>
-#include <sys/resource.h>
 #include <sys/utsname.h>
 
 #include <cerrno>
@@ -11,7 +10,9 @@
 
 #include "app/window/window_geometry.h"
 #include "core/dvklib.h"
+#include "platform/alert.h"
 #include "platform/log.h"
+#include "platform/platform_checks.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -66,13 +67,16 @@ void setProcessWideValues(const WindowPreferences& prefs) {
     band_thread_count = activeCpuCount();
 }
 
-void enableCoreDumps() {
-    log_line("Enabling core dumps");
-    struct rlimit limit;
-    limit.rlim_cur = RLIM_INFINITY;
-    limit.rlim_max = RLIM_INFINITY;
-    if (setrlimit(RLIMIT_CORE, &limit) != 0)
-        std::fprintf(stderr, "error in setrlimit for RLIMIT_CORE: %d (%s)\n", errno, std::strerror(errno));
+void runPlatformChecks(bool enableCoreDumps) {
+    if (enableCoreDumps) {
+        log_line("Enabling core dumps");
+        enable_core_dumps();
+    }
+    if (sysctlbyname_with_pid(0) == 0)
+        showAlert(std::nullopt,
+                  "You are running PowerPC version of DVK on an Intel Mac in emulation mode (Rosetta). To avoid very "
+                  "significant performance degradation please use native Intel version of DVK!",
+                  {"Ok"});
 }
 
 int platformVersionNumber(const std::string& release) {

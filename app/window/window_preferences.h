@@ -41,8 +41,11 @@ WindowPreferences readWindowPreferences(UserDefaults& defaults);
 // Logs "Using legacy ColorSync" when set.
 void setProcessWideValues(const WindowPreferences& prefs);
 int activeCpuCount();
-// Raises the core-dump size limit to unlimited (logging "Enabling core dumps").
-void enableCoreDumps();
+// The platform steps of the window set-up: with "enableCoreDumps" set, logs
+// "Enabling core dumps" and lifts the core-dump limit (enable_core_dumps);
+// then asks sysctlbyname_with_pid whether the process runs translated and,
+// when it does, tells the user to run the native build.
+void runPlatformChecks(bool enableCoreDumps);
 
 // The platform version number major x 10000 + minor x 100 + third part, from
 // the kernel's release ("6.1.0-18-amd64" 60100); 0 when unreadable.

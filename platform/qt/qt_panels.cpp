@@ -3,6 +3,7 @@
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
+#include <QtWidgets/QLineEdit>
 #include <QtGui/QFileSystemModel>
 #include <QtWidgets/QListView>
 
@@ -23,13 +24,34 @@ QStringList name_filters(const std::vector<std::string>& types) {
 }
 
 // A file dialog on which Open takes every selected item, folders included,
-// as one choice; a double click still enters a folder.
+// as one choice; a double click still enters a folder. A path typed into the
+// name field is the choice itself, whatever the list still has selected (its
+// completion selects the folders it passes on the way): a folder panel takes
+// a typed folder, a file panel a typed file and enters a typed folder.
 class FilesAndFoldersDialog : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
     QStringList chosen;
 
     void accept() override {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QString typed = edit ? edit->text().trimmed() : QString();
+        if (typed.startsWith(QLatin1String("~/")) || typed == QLatin1String("~"))
+            typed = QDir::homePath() + typed.mid(1);
+        if (typed.startsWith(QLatin1Char('/'))) {
+            const QFileInfo info(typed);
+            const bool folders = fileMode() == QFileDialog::Directory;
+            if (info.isDir() && !folders) {
+                setDirectory(info.absoluteFilePath());
+                edit->clear();
+            } else if (info.exists() && info.isDir() == folders) {
+                chosen = {QDir::cleanPath(info.absoluteFilePath())};
+                QDialog::accept();
+            } else {
+                QFileDialog::accept();  // Qt's word on a path that is not there
+            }
+            return;
+        }
         QStringList picked;
         if (auto* view = findChild<QListView*>(QStringLiteral("listView")); view && view->selectionModel()) {
             for (const QModelIndex& index : view->selectionModel()->selectedRows(0)) {

@@ -6,9 +6,17 @@
 //   dvk-history default FILE
 //   dvk-history is-default FILE [--set KEY=VALUE]...
 //
+// `add` and `is-default` open FILE as the window does (loaded, its default
+// applied, its white balance worked out), then make the --set changes as the
+// controls would: `add` records what the history window's Add would record
+// then (comment "Action: Manual" unless --comment), `is-default` answers
+// whether quitting then would leave the history as it is.
+//
 // The store is the program's own ($XDG_DATA_HOME/DVK/DVK2.db). Exit codes:
 // 0 done (for `default`: a default was found), 1 a negative answer or a
-// failed write, 2 wrong use or a file that is not a raw file.
+// failed write, 2 wrong use, a file that is not a raw file or a setting that
+// is refused, 3 a store that cannot be used (damaged, not a database, locked;
+// SQLite's error on standard error).
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -19,20 +27,27 @@
 
 #include "app/controller/controller.h"
 #include "pipeline/load/load_raw_file.h"
+#include "pipeline/processor/settings_argument.h"
 #include "platform/alert.h"
+#include "tools/common/own_line.h"
+#include "tools/common/setting_assignment.h"
 
 namespace {
 
 using dvk::Controller;
 using dvk::HistoryMO;
+using dvk::tools::tool_print;
+
+constexpr int kWrongUse = 2;
+constexpr int kStoreUnusable = 3;
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: dvk-history list\n"
-                 "       dvk-history add FILE [--source S] [--comment C] [--set KEY=VALUE]...\n"
-                 "       dvk-history default FILE\n"
-                 "       dvk-history is-default FILE [--set KEY=VALUE]...\n");
-    return 2;
+    tool_print(stderr,
+               "usage: dvk-history list\n"
+               "       dvk-history add FILE [--source S] [--comment C] [--set KEY=VALUE]...\n"
+               "       dvk-history default FILE\n"
+               "       dvk-history is-default FILE [--set KEY=VALUE]...\n");
+    return kWrongUse;
 }
 
 std::string escaped(const std::string& s) {
@@ -65,7 +80,7 @@ void print_record(const HistoryMO& r) {
         if (value.is_null()) continue;
         line += "\t" + key + "=" + text_of(value);
     }
-    std::printf("%s\n", line.c_str());
+    tool_print(stdout, "%s\n", line.c_str());
 }
 
 struct Arguments {
@@ -85,10 +100,8 @@ bool parse(int argc, char** argv, int first, bool allowSourceAndComment, Argumen
         };
         std::string value;
         if (arg == "--set") {
-            if (!next(&value)) return false;
-            std::size_t eq = value.find('=');
-            if (eq == std::string::npos || eq == 0) return false;
-            a->sets.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+            if (!next(&value) || !dvk::tools::add_setting_assignment("dvk-history", value.c_str(), a->sets))
+                return false;
         } else if (allowSourceAndComment && arg == "--source") {
             if (!next(&value)) return false;
             a->source = value;
@@ -104,28 +117,41 @@ bool parse(int argc, char** argv, int first, bool allowSourceAndComment, Argumen
     return !a->file.empty();
 }
 
+// An absolute path; a trailing "/" (a folder default) stays.
 std::string absolute_path(const std::string& path) {
     return std::filesystem::absolute(path).lexically_normal().string();
 }
 
-// The controller's processor made ready for FILE: its name, its camera and
-// the given settings over the defaults. False (reported) when FILE is no raw
-// file or a setting is refused.
-bool prepare(Controller& controller, const Arguments& a, std::string* file) {
+// FILE made absolute, its camera known to the raw decoder; else reported.
+bool raw_file(const Arguments& a, std::string* file, std::string* camera) {
     *file = absolute_path(a.file);
-    char camera[256] = "";
-    if (dvk::identify_camera(file->c_str(), camera) != 0) {
-        std::fprintf(stderr, "dvk-history: %s: not a raw file of a known camera\n", file->c_str());
+    char name[256] = "";
+    if (dvk::identify_camera(file->c_str(), name) != 0) {
+        tool_print(stderr, "dvk-history: %s: not a raw file of a known camera\n", file->c_str());
         return false;
     }
-    dvk::RawProcessor& r = *controller.rawProcessor();
-    r.setFileName(*file);
-    r.setCamera(camera);
+    *camera = name;
+    return true;
+}
+
+// FILE opened by the controller's open road, as the window opens it, then
+// the --set changes made as the controls make them. False (reported) when
+// FILE is no raw file, cannot be opened, or a setting is refused.
+bool open_as_the_window_does(Controller& controller, const Arguments& a) {
+    std::string file, camera;
+    if (!raw_file(a, &file, &camera)) return false;
+    // The history list as the window has it, so the open selects the default it applied.
+    controller.reloadHistory();
+    bool opened = false;
+    if (!controller.startOpen(file, [&opened](bool ok) { opened = ok; })) return false;
+    controller.waitForRoads();
+    if (!opened) {
+        tool_print(stderr, "dvk-history: %s: could not be opened\n", file.c_str());
+        return false;
+    }
     for (const auto& [key, value] : a.sets) {
-        try {
-            r.setValueForKey(key, dvk::SettingsValue(value));
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "dvk-history: --set %s=%s: %s\n", key.c_str(), value.c_str(), e.what());
+        if (auto failure = dvk::apply_setting_value(*controller.rawProcessor(), key, value)) {
+            tool_print(stderr, "dvk-history: --set %s=%s: %s\n", key.c_str(), value.c_str(), failure->c_str());
             return false;
         }
     }
@@ -135,46 +161,70 @@ bool prepare(Controller& controller, const Arguments& a, std::string* file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    dvk::tools::track_engine_messages();
     std::setlocale(LC_NUMERIC, "C");
     if (argc < 2) return usage();
-    // Alerts have nobody to show them to: they go to standard error.
+    // Alerts have nobody to show them to: what they say is printed here instead.
     dvk::setAlertPresenter([](const dvk::AlertRequest&) { return 1000; });
 
     const std::string command = argv[1];
     Controller controller;
     dvk::HistoryStore& store = controller.persistentStoreCoordinator();
-    if (!store.isOpen()) return 1;
+    const auto unusable = [&store] {
+        tool_print(stderr, "dvk-history: %s: %s\n", store.path().c_str(), store.openError().c_str());
+        return kStoreUnusable;
+    };
+    if (!store.isOpen()) return unusable();
 
     if (command == "list") {
         if (argc != 2) return usage();
-        for (const HistoryMO& r : store.fetchAll()) print_record(r);
+        std::string error;
+        const std::vector<HistoryMO> records = store.fetchAll(&error);
+        if (!error.empty()) {
+            if (!store.isOpen()) return unusable();
+            tool_print(stderr, "dvk-history: %s\n", error.c_str());
+            return 1;
+        }
+        for (const HistoryMO& r : records) print_record(r);
         return 0;
     }
     Arguments a;
-    std::string file;
     if (command == "add") {
         if (!parse(argc, argv, 2, true, &a)) return usage();
-        if (!prepare(controller, a, &file)) return 2;
-        std::string source = a.source ? *a.source : file;
-        auto record = controller.addCurrentSettingsToHistoryWithSource(source, std::string(), a.comment,
-                                                                       controller.rawProcessor());
-        if (!record) return 1;
+        if (a.source && a.source->empty()) {
+            tool_print(stderr,
+                       "dvk-history: --source is empty: a record needs a source, a raw file, a folder ending in "
+                       "\"/\" (its default) or \"/\" (the camera's default)\n");
+            return kWrongUse;
+        }
+        if (!open_as_the_window_does(controller, a)) return kWrongUse;
+        dvk::RawProcessor* r = controller.rawProcessor();
+        const std::string source = a.source ? absolute_path(*a.source) : r->fileName();
+        auto record = controller.addCurrentSettingsToHistoryWithSource(
+            source, r->destinationFile(), a.comment.value_or("Action: Manual"), r);
+        if (!record) return store.isOpen() ? 1 : unusable();
         print_record(*record);
         return 0;
     }
     if (command == "default") {
         if (!parse(argc, argv, 2, false, &a) || !a.sets.empty()) return usage();
-        if (!prepare(controller, a, &file)) return 2;
+        std::string file, camera;
+        if (!raw_file(a, &file, &camera)) return kWrongUse;
+        dvk::RawProcessor& r = *controller.rawProcessor();
+        r.setFileName(file);
+        r.setCamera(camera);
         auto d = controller.directoryDefault(nullptr);
+        if (!store.isOpen()) return unusable();
         if (!d) return 1;
-        std::printf("%s\n", d->sourceFile().c_str());
+        tool_print(stdout, "%s\n", d->sourceFile().c_str());
         return 0;
     }
     if (command == "is-default") {
         if (!parse(argc, argv, 2, false, &a)) return usage();
-        if (!prepare(controller, a, &file)) return 2;
+        if (!open_as_the_window_does(controller, a)) return kWrongUse;
         bool yes = controller.areCurrentSettingsDefaultInHistory();
-        std::printf("%s\n", yes ? "yes" : "no");
+        if (!store.isOpen()) return unusable();
+        tool_print(stdout, "%s\n", yes ? "yes" : "no");
         return yes ? 0 : 1;
     }
     return usage();

@@ -81,7 +81,7 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
         showDiagramWindow();
         diagramWindow_->lower();
     }
-    if (prefs_.enableCoreDumps) enableCoreDumps();
+    runPlatformChecks(prefs_.enableCoreDumps);
     pc_.setGrayPoint(prefs_.grayPoint);
     pc_.setDisableAutoApply(prefs_.disableAutoApply);
     rp.setDontOverwriteOnSave(prefs_.dontOverwriteOnSave ? 1 : 0);

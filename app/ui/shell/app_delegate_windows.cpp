@@ -59,12 +59,19 @@ void wireAppDelegate(Controller& controller, ControllerWindows& windows, MainWin
         [&controller] { controller.showSettingSelectorWindow(); });
 
     QMenu* history = menu_titled(bar, QObject::tr("&History"));
-    add(history, "Show History", nullptr, [&windows] {
+    add(history, "Show History", "showHistory:", [&windows] {
         HistoryWindow* w = windows.historyWindow();
         w->show();
         w->raise();
         w->activateWindow();
     });
+    history->addSeparator();
+    // The "set default" action: its item's title tells the camera default
+    // from the folder default (Alt held makes either the camera default).
+    for (const char* title : {"Set current settings as Folder Default", "Set current settings as Camera Default"})
+        add(history, title, "addToHistoryAndSetDirectoryDefault:",
+            [&controller, title] { controller.addToHistoryAndSetDirectoryDefault(title); });
+    history->addSeparator();
     add(history, "Clean History...", "cleanHistory:", [&controller] { controller.cleanHistory(); });
 }
 

@@ -3,6 +3,7 @@
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
+#include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
@@ -38,6 +39,15 @@ std::function<void()> DevActions::find(const std::string& name) {
             QPointer<QAction> a(action);
             return [a] {
                 if (a) a->trigger();
+            };
+        }
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>(objectName)) {
+            if (!button->isEnabled()) continue;
+            QPointer<QAbstractButton> b(button);
+            return [b] {
+                if (b) b->click();
             };
         }
     }

@@ -1,8 +1,9 @@
 // DVK_DEV_ACTIONS in the program: the named actions run one after the other
 // after launch (DevActionRunner of app/hooks/dev_hooks.h). A name is found as the
 // object name of an enabled action of the program's windows (the menus'
-// items carry their action's name, "archiveCrashLogs:"); "terminate:"
-// without such an item quits the normal way.
+// items carry their action's name, "archiveCrashLogs:"), else of an enabled
+// button of theirs, which is clicked (the history window's buttons,
+// "addToHistory:"); "terminate:" without such an item quits the normal way.
 #pragma once
 
 #include <functional>

@@ -1,6 +1,7 @@
 #include "app/ui/windows/history_window.h"
 
 #include <QtCore/QItemSelectionModel>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
@@ -33,28 +34,44 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
     table_->setColumnWidth(HistoryTableModel::CameraColumn, 150);
     table_->setColumnWidth(HistoryTableModel::DateColumn, 150);
 
-    auto button = [this](const QString& title, auto action) {
+    // Each button is named after its action, as DVK_DEV_ACTIONS names it.
+    auto button = [this](const QString& title, const char* action, auto run) {
         auto* b = new QPushButton(title, this);
-        connect(b, &QPushButton::clicked, this, action);
+        b->setObjectName(QString::fromLatin1(action));
+        connect(b, &QPushButton::clicked, this, run);
         return b;
     };
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(button(tr("Add"), [this] { controller_.addToHistory(); }));
-    buttons->addWidget(button(tr("Remove"), [this] { controller_.removeFromHistory(); }));
-    buttons->addWidget(button(tr("Apply to Files..."), [this] { controller_.addToHistoryForMany(); }));
+    buttons->addWidget(button(tr("Add"), "addToHistory:", [this] { controller_.addToHistory(); }));
+    buttons->addWidget(button(tr("Remove"), "removeFromHistory:", [this] { controller_.removeFromHistory(); }));
+    buttons->addWidget(button(tr("Reload"), "reloadWithSelectedHistoryRecord:",
+                              [this] { controller_.reloadWithSelectedHistoryRecord(); }));
+    buttons->addWidget(
+        button(tr("Apply to Files..."), "addToHistoryForMany:", [this] { controller_.addToHistoryForMany(); }));
     quickLook_ = new HistoryQuickLook(controller_.historyList(), *this, *table_);
     buttons->addWidget(quickLook_->button());
     buttons->addStretch(1);
-    buttons->addWidget(button(tr("Make Folder Default"), [this] { controller_.setDirectoryDefault(); }));
-    buttons->addWidget(button(tr("Make Camera Default"), [this] { controller_.setGlobalCameraDefault(); }));
+    buttons->addWidget(button(tr("Make Folder Default"), "setDirectoryDefault",
+                              [this] { controller_.setDirectoryDefault(); }));
+    buttons->addWidget(button(tr("Make Camera Default"), "setGlobalCameraDefault",
+                              [this] { controller_.setGlobalCameraDefault(); }));
 
     // Tidying the history.
     auto* upkeep = new QHBoxLayout;
-    upkeep->addWidget(button(tr("Run Batch"), [this] { controller_.runBatchWithSelection(); }));
-    upkeep->addWidget(button(tr("Clear Destination"), [this] { controller_.clearDestinationFile(); }));
-    upkeep->addWidget(button(tr("Rename Source..."), [this] { controller_.renameSource(); }));
+    upkeep->addWidget(
+        button(tr("Run Batch"), "runBatchWithSelection:", [this] { controller_.runBatchWithSelection(); }));
+    upkeep->addWidget(
+        button(tr("Clear Destination"), "clearDestinationFile:", [this] { controller_.clearDestinationFile(); }));
+    upkeep->addWidget(button(tr("Rename Source..."), "renameSource:", [this] { controller_.renameSource(); }));
     upkeep->addStretch(1);
-    upkeep->addWidget(button(tr("Clean History..."), [this] { controller_.cleanHistory(); }));
+    // With a file open the table lists the records that concern it; this
+    // lists every record (those of moved and vanished files too).
+    showAll_ = new QCheckBox(tr("Show all records"), this);
+    showAll_->setObjectName(QStringLiteral("showAll"));
+    showAll_->setChecked(controller_.historyList().showsAll());
+    connect(showAll_, &QCheckBox::toggled, this, [this](bool on) { controller_.historyList().setShowsAll(on); });
+    upkeep->addWidget(showAll_);
+    upkeep->addWidget(button(tr("Clean History..."), "cleanHistory:", [this] { controller_.cleanHistory(); }));
 
     status_ = new QLabel(this);
     auto* layout = new QVBoxLayout(this);

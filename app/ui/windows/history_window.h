@@ -1,11 +1,14 @@
 // The history window: the history table (newest first, long paths cut at
-// the head) and the buttons of its actions. Selection goes both ways between
-// the table and the controller's history list; a double click on a record
-// opens its file with its settings.
+// the head) and the buttons of its actions, each named after its action
+// ("addToHistory:", "reloadWithSelectedHistoryRecord:", ...). Selection goes
+// both ways between the table and the controller's history list; a double
+// click on a record opens its file with its settings. "Show all records"
+// lifts the open file's filter.
 #pragma once
 
 #include <QtWidgets/QWidget>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -40,6 +43,7 @@ private:
     HistoryTableModel* model_;
     QTableView* table_;
     QLabel* status_;
+    QCheckBox* showAll_;
     HistoryQuickLook* quickLook_;
     int listener_ = 0;
     bool syncing_ = false;

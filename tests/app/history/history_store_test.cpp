@@ -150,6 +150,52 @@ TEST(HistoryStore, AFileThatIsNoStoreStaysClosedAndUntouched) {
     EXPECT_FALSE(std::filesystem::exists(dir / "DVK2.db-wal"));
 }
 
+TEST(HistoryStore, ADamagedStoreIsClosedWhenOpenedOrWhenFoundAndLeftAsItIs) {
+    TempDir dir;
+    const auto path = dir / "DVK2.db";
+    {
+        HistoryStore store(path.string());
+        ASSERT_TRUE(store.write([](auto& t) {
+            for (int i = 0; i < 3000; ++i) {
+                HistoryMO r = record("/photos/f" + std::to_string(i) + ".CR2", i);
+                if (!t.insert(r)) return false;
+            }
+            return true;
+        }));
+    }
+    // Found when the store is used: closed from then on, told once.
+    {
+        HistoryStore store(path.string());
+        ASSERT_TRUE(store.isOpen()) << store.openError();
+        std::vector<std::string> told;
+        store.setDamageHandler([&told](const std::string& error) { told.push_back(error); });
+        test::damage_blocks(path, 20, 10);
+        // A new connection reads the pages from the file.
+        std::thread([&] {
+            std::string error;
+            EXPECT_TRUE(store.fetchAll(&error).empty());
+            EXPECT_TRUE(store.fetchAll().empty());
+        }).join();
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find("malformed"), std::string::npos) << told[0];
+        EXPECT_FALSE(store.isOpen());
+        EXPECT_EQ(store.openError(), told[0]);
+        HistoryMO r = record("/a", 1);
+        EXPECT_FALSE(store.write([&](auto& t) { return t.insert(r); }));
+    }
+    // Found by the check at opening: nothing read as an empty history, nothing written.
+    const std::string before = read_file(path);
+    {
+        HistoryStore store(path.string());
+        EXPECT_FALSE(store.isOpen());
+        EXPECT_NE(store.openError().find("database disk image is malformed"), std::string::npos)
+            << store.openError();
+        HistoryMO r = record("/a", 1);
+        EXPECT_FALSE(store.write([&](auto& t) { return t.insert(r); }));
+    }
+    EXPECT_EQ(read_file(path), before);
+}
+
 TEST(HistoryStore, AStoreLockedByAnotherWriterFailsToOpenAndIsKept) {
     TempDir dir;
     const auto path = (dir / "DVK2.db").string();

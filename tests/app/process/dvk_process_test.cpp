@@ -1,5 +1,5 @@
 // Whole programs: dvk's start-up log and quitting when idle, the migration at
-// start, and the dvk-history tool on copies of the Canon DNG.
+// start, a damaged store, and the dvk-history tool on copies of the Canon DNG.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,8 +37,8 @@ struct Home {
         r.err = read_file(err);
         return r;
     }
-    CommandRun dvk(const std::string& env = "") const {
-        return run("dvk", "DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first " + env);
+    CommandRun dvk(const std::string& env = "", const std::string& args = "") const {
+        return run("dvk", "DVK_DEV_QUIT_IDLE=1 DVK_DEV_ALERTS=first " + env, args);
     }
     CommandRun history(const std::string& args) const { return run("dvk-history", "", args); }
 };
@@ -157,8 +157,11 @@ TEST(DvkHistoryTool, AddListDefaultAndIsDefaultOnNestedCopies) {
 
     EXPECT_EQ(home.history("default " + x).out, a + "\n");
     EXPECT_EQ(home.history("default " + y).out, (photos / "a" / "y.dng").string() + "\n");
+    // x opens with its folder's default, as in the window: unchanged, or
+    // changed back to it, its settings are the default; another exposure not.
+    EXPECT_EQ(home.history("is-default " + x).out, "yes\n");
     EXPECT_EQ(home.history("is-default " + x + " --set hlRange=2.03 --set exposure=-0.5").out, "yes\n");
-    CommandRun no = home.history("is-default " + x + " --set hlRange=2.03");
+    CommandRun no = home.history("is-default " + x + " --set exposure=0");
     EXPECT_EQ(no.out, "no\n");
     EXPECT_EQ(no.status, 1);
 
@@ -171,6 +174,81 @@ TEST(DvkHistoryTool, AddListDefaultAndIsDefaultOnNestedCopies) {
 
     EXPECT_EQ(home.history("default " + shell_quoted((home.dir.path() / "nothing.dng").string())).status, 2);
     EXPECT_EQ(home.history("add").status, 2);
+    // Refused, with the reason, and nothing recorded.
+    CommandRun notANumber = home.history("add " + x + " --set exposure=abc");
+    EXPECT_EQ(notANumber.status, 2);
+    EXPECT_NE(notANumber.err.find("--set exposure=abc: the setting exposure takes a number"), std::string::npos)
+        << notANumber.err;
+    CommandRun noSource = home.history("add " + x + " --source ''");
+    EXPECT_EQ(noSource.status, 2);
+    EXPECT_NE(noSource.err.find("--source is empty: a record needs a source"), std::string::npos) << noSource.err;
+    EXPECT_EQ(home.history("list").out, list.out);
+}
+
+// The window's Add (the history window's button, through DVK_DEV_ACTIONS) and
+// dvk-history add, each on its own history of the same file, record the same.
+TEST(DvkHistoryTool, AddRecordsWhatTheWindowsAddRecords) {
+    Home window, tool;
+    const fs::path file = window.dir.path() / "x.dng";
+    fs::copy_file(testdata_dir() / "raw" / "colorchart.dng", file);
+    ASSERT_EQ(window.dvk("DVK_DEV_ACTIONS=addToHistory:", shell_quoted(file.string())).status, 0);
+    ASSERT_EQ(tool.history("add " + shell_quoted(file.string())).status, 0);
+    // Each list without its id and date.
+    auto settings = [](const Home& home) {
+        std::string line = home.history("list").out;
+        line = line.substr(line.find('\t'));
+        const std::size_t date = line.find("\tcreationDate=");
+        return line.erase(date, line.find('\t', date + 1) - date);
+    };
+    const std::string recorded = settings(window);
+    EXPECT_EQ(settings(tool), recorded);
+    EXPECT_NE(recorded.find("\tcomment=Action: Manual\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("\tevGreen2=-0.00"), std::string::npos) << recorded;
+    EXPECT_EQ(recorded.find("\tevRed=0\t"), std::string::npos) << recorded;
+}
+
+// A store that still opens but whose pages are damaged: said out loud, never
+// written or deleted, and the tool fails with SQLite's error.
+TEST(DvkStart, ADamagedStoreIsSaidOutLoudAndLeftAsItIs) {
+    Home home;
+    fs::create_directories(home.support());
+    const fs::path store = home.support() / "DVK2.db";
+    {
+        HistoryStore history(store.string());
+        ASSERT_TRUE(history.write([](HistoryStore::Transaction& t) {
+            for (int i = 0; i < 3000; ++i) {
+                HistoryMO r;
+                r.setValueForKey("sourceFile", "/photos/f" + std::to_string(i) + ".CR2");
+                r.setValueForKey("camera", "Canon EOS Kiss X4");
+                r.setValueForKey("creationDate", 1e9 + i);
+                if (!t.insert(r)) return false;
+            }
+            return true;
+        }));
+    }
+    damage_blocks(store, 20, 10);
+    const std::string before = read_file(store);
+    const fs::path file = home.dir.path() / "x.dng";
+    fs::copy_file(testdata_dir() / "raw" / "colorchart.dng", file);
+
+    CommandRun run = home.dvk("DVK_DEV_ACTIONS='addToHistory: saveFile:'", shell_quoted(file.string()));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(fs::exists(home.dir.path() / "x.tiff"));
+    const std::string log = read_file(home.log());
+    EXPECT_NE(log.find("Alert The history could not be opened " + store.string() +
+                       ": database disk image is malformed"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(read_file(store), before);
+
+    for (const std::string& args : {std::string("list"), "add " + shell_quoted(file.string())}) {
+        CommandRun tool = home.history(args);
+        EXPECT_EQ(tool.status, 3) << args;
+        EXPECT_NE(tool.err.find("dvk-history: " + store.string() + ": database disk image is malformed"),
+                  std::string::npos)
+            << tool.err;
+    }
+    EXPECT_EQ(read_file(store), before);
 }
 
 }  // namespace

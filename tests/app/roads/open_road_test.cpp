@@ -132,6 +132,14 @@ TEST_F(OpenRoad, TheHistoryShowsTheFilesOwnRecordsAndItsChainsDefaultsOfItsCamer
     EXPECT_EQ(shown, (std::vector<std::int64_t>{camera, folder, own}));
     // Its own record is its default, and is selected.
     EXPECT_EQ(controller->historyList().selectedObjects().front().objectID(), own);
+    // "Show all records" lists the other files' records too, keeping the
+    // selection; switched off, the file's filter holds again.
+    HistoryList& list = controller->historyList();
+    list.setShowsAll(true);
+    EXPECT_EQ(list.arrangedObjects().size(), 6u);
+    EXPECT_EQ(list.selectedObjects().front().objectID(), own);
+    list.setShowsAll(false);
+    EXPECT_EQ(list.arrangedObjects().size(), 3u);
 }
 
 TEST_F(OpenRoad, ASettingsFileNeedsAnOpenFileAndIsImportedOntoIt) {

@@ -29,7 +29,7 @@ std::uint32_t tiff_width(const std::string& path) {
 
 using SaveRoad = RoadsFixture;
 
-TEST_F(SaveRoad, TheRecordHoldsTheSettingsWrittenNotThoseChangedMeanwhileAndAnUnchangedSaveAddsNone) {
+TEST_F(SaveRoad, TheRecordHoldsTheSettingsChosenNotThoseChangedMeanwhileAndAnUnchangedSaveAddsNoneAtAnySize) {
     const std::string x = canonFile("p/x.dng");
     ASSERT_TRUE(openAndWait(x));
     raw().setExposure(0.5);
@@ -54,6 +54,27 @@ TEST_F(SaveRoad, TheRecordHoldsTheSettingsWrittenNotThoseChangedMeanwhileAndAnUn
     controller->saveFile();
     runMainQueueUntilIdle();
     EXPECT_EQ(recordsWithSource(x).size(), 1u);
+
+    // At full size the load works the second green's balance out again from
+    // the whole sensor (a little off the preview's); the record keeps what
+    // the user chose, so saving, quitting and opening again add nothing more.
+    raw().setInterpolation(0);
+    const double green2 = raw().evGreen2();
+    controller->saveFile();
+    runMainQueueUntilIdle();
+    records = recordsWithSource(x);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].valueForKey("evGreen2").double_value(), green2);
+    EXPECT_EQ(records[0].valueForKey("interpolation").int_value(), 0);
+    controller->saveFile();
+    runMainQueueUntilIdle();
+    EXPECT_TRUE(controller->areCurrentSettingsDefaultInHistory());  // the quit records no "Action: Exit"
+    ASSERT_TRUE(controller->startOpen(x));
+    runMainQueueUntilIdle();
+    EXPECT_TRUE(controller->areCurrentSettingsDefaultInHistory());
+    controller->saveFile();
+    runMainQueueUntilIdle();
+    EXPECT_EQ(recordsWithSource(x).size(), 2u);
 }
 
 TEST_F(SaveRoad, SaveNumbersAroundAnExistingFileSaveAsOverwritesTheChosenOneAndHalfSizeHalves) {

@@ -11,6 +11,7 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListView>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
@@ -176,6 +177,42 @@ TEST(QtPanels, TheSavePanelOpensAtTheNearestFolderThatExists) {
     EXPECT_EQ(runSavePanel(request), std::nullopt);
     EXPECT_EQ(shown.toStdString(), dir.path().string());
     EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+}
+
+TEST(QtPanels, APathTypedIntoTheFolderPanelIsExactlyTheChoice) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "photos" / "gui");
+    std::filesystem::create_directories(dir / "photos" / "guide");
+    const QString typed = QString::fromStdString((dir / "photos" / "gui").string());
+    std::function<void()> type = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        auto* view = dialog ? dialog->findChild<QListView*>(QStringLiteral("listView")) : nullptr;
+        if (!edit || !view || view->model()->rowCount(view->rootIndex()) < 1) {
+            QTimer::singleShot(20, type);
+            return;
+        }
+        // As the completion can leave it: the folders passed on the way
+        // still selected in the list, the whole path in the name field.
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            view->selectionModel()->select(view->model()->index(row, 0, root),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        {
+            const QSignalBlocker quiet(edit);
+            edit->setText(typed);
+        }
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    QTimer::singleShot(20, type);
+    OpenPanelRequest request;
+    request.canChooseFiles = false;
+    request.startPath = dir.path().string();
+    auto chosen = runOpenPanel(request);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, std::vector<std::string>{typed.toStdString()});
 }
 
 }  // namespace
