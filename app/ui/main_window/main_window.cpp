@@ -56,6 +56,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     bindSettings();
 
     connect(imageView_, &CroppingImageView::notify, this, &MainWindow::handleImageViewNotification);
+    connect(imageView_, &CroppingImageView::selectionUsed, this, [this](bool wb) { pc_.useSelection(wb); });
     pc_.setUi(this);
     resize(static_cast<int>(kSidePanelWidth) + 800, 720);
     layoutContent();

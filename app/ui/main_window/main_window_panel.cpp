@@ -12,6 +12,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/window/info_readout.h"
+#include "app/ui/controls/context_actions.h"
 #include "app/ui/controls/cropping_image_view.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/main_window/main_window.h"
@@ -51,7 +52,11 @@ QWidget* MainWindow::buildSidePanel() {
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(4, 0, 4, 0);
     applyButton_ = new NoClickThroughButton(tr("Apply"), panel);
+    applyButton_->setToolTip(tr("Apply the settings (Alt-click or right-click: reset to defaults)"));
     connect(applyButton_, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Apply")); });
+    // Alt-click is the window manager's on many desktops: the same from the button's menu.
+    addContextAction(applyButton_, tr("Reset to Defaults"),
+                     [this] { pc_.apply(ApplySender::optionClick("Apply")); });
     saveButton_ = new NoClickThroughButton(tr("Save"), panel);
     saveButton_->setEnabled(false);
     buttons->addWidget(applyButton_);
@@ -205,8 +210,11 @@ QWidget* MainWindow::buildToggles() {
             [this] { pc_.rotateImageLeft(); });
     connect(button(QStringLiteral("\u21b7"), tr("Rotate right"), 2, 1), &QPushButton::clicked, this,
             [this] { pc_.rotateImageRight(); });
-    connect(button(tr("AE"), tr("Automatic exposure (Alt: from red and green)"), 2, 2), &QPushButton::clicked, this,
+    QPushButton* ae = button(tr("AE"), tr("Automatic exposure (Alt-click or right-click: from red and green)"), 2, 2);
+    connect(ae, &QPushButton::clicked, this,
             [this] { pc_.setAutoExposure(QGuiApplication::keyboardModifiers() & Qt::AltModifier); });
+    // Alt-click is the window manager's on many desktops: the same from the button's menu.
+    addContextAction(ae, tr("Automatic Exposure from Red and Green"), [this] { pc_.setAutoExposure(true); });
     connect(button(tr("ChD"), tr("Gamut diagram"), 2, 3), &QPushButton::clicked, this,
             [this] { pc_.drawDiagram("ChD"); });
     darkMode_ = new QCheckBox(tr("Dark"), w);
