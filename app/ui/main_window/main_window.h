@@ -38,7 +38,6 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
-class QToolButton;
 
 namespace dvk {
 
@@ -135,7 +134,8 @@ protected:
 private:
     // main_window_panel.cpp
     QWidget* buildSidePanel();
-    QWidget* buildZoneBox();
+    QWidget* buildZoneBox(const QFont& small);
+    void showZoneNameColours();
     QWidget* buildReadouts();
     QWidget* buildToggles();
     void showReadouts();
@@ -173,7 +173,8 @@ private:
     QWidget* sidePanel_ = nullptr;
     ImageViewNoDrag* histogramView_ = nullptr;
     QWidget* zBox_ = nullptr;
-    std::vector<QToolButton*> zoneButtons_;
+    std::vector<QPushButton*> zoneButtons_;
+    std::vector<QLabel*> zoneLabels_;
     std::map<std::string, QLabel*> readouts_;
     QCheckBox *histR_ = nullptr, *histG_ = nullptr, *histB_ = nullptr, *histL_ = nullptr;
     QCheckBox *zoomToFit_ = nullptr, *showClipping_ = nullptr, *showPrevious_ = nullptr, *copyTags_ = nullptr,

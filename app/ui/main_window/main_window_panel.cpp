@@ -1,4 +1,5 @@
 // MainWindow: the side panel, the zone box and the readouts.
+#include <QtGui/QFontMetrics>
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QGridLayout>
@@ -8,7 +9,6 @@
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollArea>
-#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/window/info_readout.h"
@@ -28,7 +28,11 @@ namespace dvk {
 namespace {
 
 constexpr int kZoneLabelBoxHeight = 34;
-constexpr int kZoneButtonBoxHeight = 16;
+
+// Zone names are a quiet grey on either appearance.
+QColor zoneNameColour(Appearance a) {
+    return a == Appearance::Dark ? QColor(0x9a, 0x9a, 0x9a) : QColor(0x55, 0x55, 0x55);
+}
 
 }  // namespace
 
@@ -42,7 +46,7 @@ QWidget* MainWindow::buildSidePanel() {
     histogramView_ = new ImageViewNoDrag(panel);
     histogramView_->setFixedSize(256, 128);
     v->addWidget(histogramView_);
-    zBox_ = buildZoneBox();
+    zBox_ = buildZoneBox(panel->font());
     v->addWidget(zBox_);
     v->addWidget(buildReadouts());
     v->addWidget(buildToggles());
@@ -93,25 +97,27 @@ QWidget* MainWindow::buildSidePanel() {
     return panel;
 }
 
-QWidget* MainWindow::buildZoneBox() {
+QWidget* MainWindow::buildZoneBox(const QFont& small) {
+    const int row = QFontMetrics(small).height();
     auto* box = new QWidget;
-    box->setFixedSize(256, kZoneLabelBoxHeight + kZoneButtonBoxHeight);
+    box->setFixedSize(256, kZoneLabelBoxHeight + 2 * row);
     auto* names = new QWidget(box);  // zBoxView
     names->setGeometry(0, 0, 256, kZoneLabelBoxHeight);
     auto* distances = new QWidget(box);  // zInfoBoxView
-    distances->setGeometry(0, kZoneLabelBoxHeight, 256, kZoneButtonBoxHeight);
-    QFont small = font();
-    small.setPointSizeF(8);
+    distances->setGeometry(0, kZoneLabelBoxHeight, 256, 2 * row);
     for (int i = 0; i < kZoneCount; ++i) {
         const int x = zoneBoxX(i);
-        auto* b = new QToolButton(distances);
-        b->setGeometry(x, zoneButtonTop(i, kZoneButtonBoxHeight), kZoneButtonWidth, kZoneButtonHeight);
-        b->setAutoRaise(true);  // the border shows only under the mouse
+        auto* b = new QPushButton(distances);
+        const ZoneButtonRect r = zoneButtonRect(i, row);
+        b->setGeometry(r.x, r.y, r.width, r.height);
         b->setFont(small);
         b->setFocusPolicy(Qt::TabFocus);
-        b->setStyleSheet(QStringLiteral("QToolButton { color: #ff9500; padding: 0px; text-align: left; }"));
+        // Left-aligned in the zone, a border only under the mouse.
+        b->setStyleSheet(QStringLiteral("QPushButton { color: #ff9500; border: 1px solid transparent; padding: 0px; "
+                                        "text-align: left; }"
+                                        "QPushButton:hover { border-color: palette(mid); border-radius: 2px; }"));
         b->setToolTip(tr("Distance in EV between current picker L*\nvalue and Zone %1").arg(kZoneNames[i]));
-        connect(b, &QToolButton::clicked, this, [this, i] { pc_.clickZoneInfo(i); });
+        connect(b, &QPushButton::clicked, this, [this, i] { pc_.clickZoneInfo(i); });
         zoneButtons_.push_back(b);
 
         auto* label = new QLabel(QString::fromLatin1(kZoneNames[i]), names);
@@ -121,10 +127,25 @@ QWidget* MainWindow::buildZoneBox() {
         bold.setPixelSize(i == 5 ? 24 : 16);
         label->setFont(bold);
         label->setAlignment(Qt::AlignCenter);
-        label->setStyleSheet(QStringLiteral("color: #555555;"));
+        zoneLabels_.push_back(label);
     }
+    showZoneNameColours();
+    // Hidden until the first histogram, its room kept: the panel keeps its height.
+    QSizePolicy policy = box->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    box->setSizePolicy(policy);
     box->setVisible(false);
     return box;
+}
+
+void MainWindow::showZoneNameColours() {
+    // (Called again when the appearance changes.)
+    const QColor c = zoneNameColour(appearance_);
+    for (QLabel* label : zoneLabels_) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, c);
+        label->setPalette(p);
+    }
 }
 
 QWidget* MainWindow::buildReadouts() {

@@ -121,6 +121,7 @@ void MainWindow::switchDarkLightMode(bool on) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(appearance_ == Appearance::Dark ? darkPalette()
                                                              : QApplication::style()->standardPalette());
+    showZoneNameColours();
     UserDefaults::standard().setBool("DarkMode", on);
     UserDefaults::standard().synchronize();
 }

@@ -51,9 +51,21 @@ TEST(ViewCoordinates, ClicksMapThroughTheDrawnImageAndStayOnIt) {
 TEST(ViewCoordinates, ZoneBox) {
     const int expected[] = {0, 18, 33, 52, 77, 107, 146, 195, 255};
     for (int i = 0; i <= 8; ++i) EXPECT_EQ(zoneBoxX(i), expected[i]) << i;
-    // Buttons 6 above the bottom for even zones, on it for odd ones (16 high box).
-    EXPECT_EQ(zoneButtonTop(0, 16), 0);
-    EXPECT_EQ(zoneButtonTop(1, 16), 6);
+    // Distances in two rows that never overlap: even zones above, odd below,
+    // each reaching to the next of its row (26 at least).
+    const ZoneButtonRect zero = zoneButtonRect(0, 12), one = zoneButtonRect(1, 12);
+    EXPECT_EQ(zero.y, 0);
+    EXPECT_EQ(one.y, 12);
+    EXPECT_EQ(zero.x + zero.width, zoneBoxX(2) - 1);  // 0 .. 32: room for "-10.3"
+    EXPECT_EQ(one.x + one.width, zoneBoxX(3) - 1);
+    EXPECT_EQ(zoneButtonRect(6, 12).width, 256 - 146 - 1);
+    const ZoneButtonRect last = zoneButtonRect(7, 12);
+    EXPECT_EQ(last.x + last.width, 255);
+    for (int i = 0; i + 2 < 8; ++i) {
+        const ZoneButtonRect a = zoneButtonRect(i, 12), b = zoneButtonRect(i + 2, 12);
+        EXPECT_LT(a.x + a.width, b.x) << i;
+        EXPECT_GE(a.width, 26) << i;
+    }
     // Labels 30 high at the bottom, zone V 4 above it (34 high box).
     EXPECT_EQ(zoneLabelTop(4, 34), 4);
     EXPECT_EQ(zoneLabelTop(5, 34), 0);
