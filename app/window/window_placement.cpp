@@ -1,5 +1,6 @@
 #include "app/window/window_placement.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -46,6 +47,8 @@ CornerDistance cornerDistance(const PlacementRect& f, const PlacementRect& v) {
 }
 
 PlacementRect placeAtCorner(double width, double height, const CornerDistance& c, const PlacementRect& v) {
+    if (v.width > 0) width = std::min(width, v.width);
+    if (v.height > 0) height = std::min(height, v.height);
     PlacementRect r{v.x + v.width - c.dx - width, v.y + c.dy, width, height};
     if (contains(v, r)) return r;
     const double pinnedX = v.x + v.width - width;

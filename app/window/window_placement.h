@@ -36,7 +36,8 @@ CornerDistance cornerDistance(const PlacementRect& frame, const PlacementRect& a
 
 // The origin that puts a frame of `width` x `height` at `corner` within
 // `available`; when that leaves the free area, first the right edge, then the
-// top edge, then both are pinned to the free area's.
+// top edge, then both are pinned to the free area's. A frame larger than the
+// free area is first cut to it, so the whole window stays on the screen.
 PlacementRect placeAtCorner(double width, double height, const CornerDistance& corner, const PlacementRect& available);
 
 // The defaults key a frame of this shape records under: "topRightPointP" or

@@ -48,7 +48,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     sidePanel_->setParent(content_);
     setCentralWidget(content_);
     content_->installEventFilter(this);
-    content_->setMinimumSize(static_cast<int>(kSidePanelWidth) + 64, static_cast<int>(kMinContentHeight));
+    keepLeastSizeOnScreen();
 
     diagramWindow_ = new DiagramWindow(pc_, this);
     keyboardHelper_ = new KeyboardHelperWindow(this);

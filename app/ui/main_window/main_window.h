@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include <QtCore/QMargins>
 #include <QtCore/QPointer>
 #include <QtWidgets/QMainWindow>
 
@@ -140,6 +141,8 @@ private:
     QWidget* buildToggles();
     void showReadouts();
     void layoutContent();
+    // The panel's height with every row shown.
+    int panelHeightWanted() const;
     // main_window_bindings.cpp
     QWidget* buildSettingControls();
     void bindSettings();
@@ -151,8 +154,16 @@ private:
     void buildMenus();
     void showSaveButtonText(bool autoNext);
     // main_window_geometry.cpp
-    SizeD screenVisibleSize() const;
     RectD screenVisibleRect() const;
+    // The window system's frame around the window (none until it is shown).
+    QMargins decorations() const;
+    // The screen's free area less the decorations: room for the window.
+    QRect clientArea() const;
+    // The height of the menus above the content.
+    int menusHeight() const;
+    // The least content size: the side panel beside 64 of image, and the
+    // panel's height (680 at least), within what the screen has room for.
+    void keepLeastSizeOnScreen();
 
     void handleImageViewNotification(const QString& name, QPointF localPoint);
 
@@ -165,12 +176,14 @@ private:
     QPoint rememberedScroll_;
     bool adjustingSize_ = false;
     QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
+    QMargins anchoredDecorations_;                       // and the decorations it reckoned with
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     CroppingImageView* imageView_ = nullptr;
     QWidget* sidePanel_ = nullptr;
+    QScrollArea* settingsArea_ = nullptr;  // the setting controls, scrolled on a low screen
     ImageViewNoDrag* histogramView_ = nullptr;
     QWidget* zBox_ = nullptr;
     std::vector<QPushButton*> zoneButtons_;

@@ -73,7 +73,7 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
     }
     applyButton_->setEnabled(false);
     saveButton_->setEnabled(false);
-    setGeometry(anchorFrameRect(QRect(geometry().topLeft(), QSize(static_cast<int>(kSidePanelWidth), 720))));
+    anchorFrameRect(QRect(geometry().topLeft(), QSize(static_cast<int>(kSidePanelWidth), 720)));
 
     if (prefs_.diagramProfile) pc_.prepareDiagramProfileFromPath(*prefs_.diagramProfile);
     pc_.diagram({});

@@ -63,8 +63,9 @@ TEST(WindowPlacement, AnchorsThatLeaveTheFreeAreaArePinned) {
     expectRect(placeAtCorner(800, 600, {100, 500}, v), 700, 30, 800, 600);
     // Both out (negative distances): the free area's top-right corner.
     expectRect(placeAtCorner(800, 600, {-50, -50}, v), 800, 30, 800, 600);
-    // Larger than the free area: still the top-right corner.
-    expectRect(placeAtCorner(2000, 1200, {0, 0}, v), -400, 30, 2000, 1200);
+    // Larger than the free area: cut to it, the whole frame on the screen.
+    expectRect(placeAtCorner(2000, 1200, {0, 0}, v), 0, 30, 1600, 900);
+    expectRect(placeAtCorner(2000, 600, {300, 100}, v), 0, 130, 1600, 600);
 }
 
 TEST(WindowPlacement, RecordedInTheDefaultsAsPointStrings) {
