@@ -23,6 +23,7 @@
 #include "app/ui/controls/display_qimage.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/windows/secondary_window.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/main_window/screen_profile.h"
 #include "pipeline/processor/raw_processor.h"
@@ -115,8 +116,7 @@ bool MainWindow::diagramWindowVisible() const { return diagramWindow_->isVisible
 
 void MainWindow::showDiagramWindow() {
     diagramWindow_->showState();
-    diagramWindow_->show();
-    diagramWindow_->raise();
+    openSecondaryWindow(*diagramWindow_, this);
 }
 
 void MainWindow::closeDiagramWindow() { diagramWindow_->close(); }
@@ -166,6 +166,23 @@ void MainWindow::scrollImageTo(PointD imagePoint) {
 void MainWindow::setImageSize(unsigned width, unsigned height) {
     imageView_->setWidthAndHeight(width, height);
     layoutContent();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Brought to the front: the windows that stay in front of it come along.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) raiseWindowsInFrontOf(*this);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    openPendingKeyboardHelper();
+}
+
+void MainWindow::openPendingKeyboardHelper() {
+    if (!keyboardHelperPending_) return;
+    keyboardHelperPending_ = false;
+    openSecondaryWindow(*keyboardHelper_, this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -130,6 +130,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -153,6 +155,8 @@ private:
     // main_window_setup.cpp
     void buildMenus();
     void showSaveButtonText(bool autoNext);
+    // The first start's keyboard helper, once the window is on show.
+    void openPendingKeyboardHelper();
     // main_window_geometry.cpp
     RectD screenVisibleRect() const;
     // The window system's frame around the window (none until it is shown).
@@ -202,6 +206,7 @@ private:
     QMenu* imageMenu_ = nullptr;
     DiagramWindow* diagramWindow_ = nullptr;
     KeyboardHelperWindow* keyboardHelper_ = nullptr;
+    bool keyboardHelperPending_ = false;  // opens once the window is on show
 
     // Setting controls by key: how to show the model's value.
     std::map<std::string, std::function<void(const SettingsValue&)>> settingViews_;

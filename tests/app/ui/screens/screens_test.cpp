@@ -1,6 +1,7 @@
 // The main window on a 1600 x 1000 and a 1280 x 720 screen: the empty window
-// wholly on the screen; the chart's window showing every row of its panel on
-// the big screen, and scrolling the panel under the wheel on the small one.
+// and the keyboard helper wholly on the screen, side by side; the chart's
+// window showing every row of its panel on the big screen, and scrolling the
+// panel under the wheel on the small one.
 #include <gtest/gtest.h>
 
 #include <QtGui/QScreen>
@@ -15,6 +16,7 @@
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/ui/controls/wheel_steps.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/windows/keyboard_helper_window.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/user_defaults.h"
@@ -74,7 +76,7 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(Screens, TheEmptyWindowIsWhollyOnEachScreen) {
+TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
     for (const char* name : {"big", "small"}) {
         SCOPED_TRACE(name);
         start(screenNamed(name));
@@ -88,12 +90,21 @@ TEST_F(Screens, TheEmptyWindowIsWhollyOnEachScreen) {
         };
         EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
         EXPECT_EQ(window->frameGeometry().right(), free.right());
+        // The first start's helper: on the screen, beside the window.
+        auto* helper = window->findChild<KeyboardHelperWindow*>();
+        ASSERT_TRUE(helper && helper->isVisible());
+        EXPECT_TRUE(free.contains(helper->frameGeometry()));
+        EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry()));
         // The empty frame again (after a batch or the last file trashed),
         // from a corner the user left further right: still wholly on it.
         window->setTopRightPoints({-40, 0}, {-40, 0});
         window->anchorFrameRect(QRect(window->geometry().topLeft(), QSize(256, 720)));
         EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
         EXPECT_LE(window->frameGeometry().bottom(), free.bottom());
+        helper->close();
+        // The next screen's window starts as the first start again.
+        defaults->setBool("KeyboardHelper", false);
+        defaults->synchronize();
     }
 }
 
