@@ -7,12 +7,12 @@
 #include <QtGui/QScreen>
 #include <QtGui/QWheelEvent>
 #include <QtTest/QTest>
-#include <QtTest/qtestspontaneevent.h>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
 
+#include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/ui/controls/wheel_steps.h"
 #include "app/ui/main_window/main_window.h"
@@ -35,7 +35,9 @@ class Screens : public ::testing::Test {
 protected:
     void SetUp() override { installQtMainQueue(); }
     void TearDown() override {
-        if (pc) EXPECT_TRUE(QTest::qWaitFor([&] { return !pc->applyWorker().busy(); }, 120000));
+        if (pc) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !pc->applyWorker().busy(); }, 120000));
+        }
         window.reset();
         pc.reset();
         QCoreApplication::processEvents();
@@ -146,32 +148,34 @@ TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {
     ASSERT_GT(bar->maximum(), 0);
     auto* field = window->findChild<TextFieldScroller*>(QStringLiteral("contrastField"));
     ASSERT_TRUE(field);
-    // The wheel as the window system sends it: an event the field leaves
-    // goes on to the panel around it.
-    const auto wheel = [&](int angle) {
-        QWheelEvent e(QPointF(5, 5), field->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, angle), Qt::NoButton,
+    auto* slider = window->findChild<KSlider*>(QStringLiteral("saturation"));
+    ASSERT_TRUE(slider);
+    // The wheel over a control: whether the control took it.
+    const auto wheel = [&](QWidget* control, int angle) {
+        QWheelEvent e(QPointF(5, 5), control->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, angle), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-        QSpontaneKeyEvent::setSpontaneous(&e);
-        QApplication::sendEvent(field, &e);
+        QApplication::sendEvent(control, &e);
         return e.isAccepted();
     };
-    // Without the focus the field leaves the wheel to the panel (which
-    // scrolls: see the panel's own wheel below), its value unchanged.
-    const double contrast = rp->contrast();
+    // Without the focus a field or a slider leaves the wheel (the window
+    // system hands it on to the panel, which scrolls), its setting unchanged.
+    const double contrast = rp->contrast(), saturation = rp->saturation();
     ASSERT_FALSE(field->hasFocus());
     EXPECT_TRUE(wheelScrollsPanel(field));
-    EXPECT_FALSE(wheel(-120));
+    EXPECT_FALSE(wheel(field, -120));
+    EXPECT_FALSE(wheel(slider, -120));
     QWheelEvent onPanel(QPointF(5, 5), settings()->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(settings()->viewport(), &onPanel);
     EXPECT_GT(bar->value(), 0);
     QTest::qWait(100);
     EXPECT_EQ(rp->contrast(), contrast);
+    EXPECT_EQ(rp->saturation(), saturation);
     // With the focus, the wheel steps the field.
     field->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
     EXPECT_FALSE(wheelScrollsPanel(field));
-    EXPECT_TRUE(wheel(120));
+    EXPECT_TRUE(wheel(field, 120));
     EXPECT_TRUE(QTest::qWaitFor([&] { return rp->contrast() == contrast + 1; }, 5000)) << rp->contrast();
 }
 
