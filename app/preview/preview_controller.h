@@ -242,6 +242,10 @@ public:
 
     // --- image view and info panel (preview_controller_image_view.cpp) ---------
     void handleNotify(const ImageViewNotification& n);
+    // What a Command-drag (white balance from the area) or a Control-drag
+    // (its readout) does with the selection on show, asked from a menu: the
+    // road for desktops whose window manager takes those drags.
+    void useSelection(bool whiteBalance);
     void updateInfoFromX(int x, int y, int dx, int dy);
     void deselectRect();
     void clickZoneInfo(int zone);
@@ -288,6 +292,9 @@ private:
     // The open road's window steps after the preview of a newly opened file.
     void finishOpenedFile(unsigned width, unsigned height);
     void setWBToCustom();
+    // The white balance of an area of the preview, and its readout.
+    void balanceFromRect(const RectD& r);
+    void readOutRect(const RectD& r);
     void setCustomCameraProfile(const std::string& name);
     std::vector<std::uint8_t> outputProfileBytes() const;
 

@@ -24,14 +24,10 @@ void PreviewController::handleNotify(const ImageViewNotification& n) {
             if (keys == 0 && hooks_.profilingPanelVisible && hooks_.profilingPanelVisible()) {
                 if (hooks_.targetSampling) hooks_.targetSampling(r);
             }
-            if (mods & kCommandKeyMask) {
-                rp_.rgbgImageCalcBalanceAtRect(r.x, r.y, r.width, r.height);
-                setWBToCustom();
-                apply(ApplySender::none());
-            } else if (mods & kControlKeyMask) {
-                updateInfoFromX(static_cast<int>(r.x + r.width / 2), static_cast<int>(r.y + r.height / 2),
-                                static_cast<int>(r.width / 2), static_cast<int>(r.height / 2));
-            }
+            if (mods & kCommandKeyMask)
+                balanceFromRect(r);
+            else if (mods & kControlKeyMask)
+                readOutRect(r);
         }
         histogramAndDiagram(r);
     } else if (n.name == "cmdClick" || n.name == "cmdOptClick") {
@@ -52,6 +48,29 @@ void PreviewController::handleNotify(const ImageViewNotification& n) {
     }
     updatePrevInfos();
     ui_->stateChanged();
+}
+
+void PreviewController::useSelection(bool whiteBalance) {
+    if (isBusy() || controls_.showPrevious) return;
+    const RectD r = ui_->selectedImageRect();
+    if (r.isEmpty()) return;
+    if (whiteBalance)
+        balanceFromRect(r);
+    else
+        readOutRect(r);
+    updatePrevInfos();
+    ui_->stateChanged();
+}
+
+void PreviewController::balanceFromRect(const RectD& r) {
+    rp_.rgbgImageCalcBalanceAtRect(r.x, r.y, r.width, r.height);
+    setWBToCustom();
+    apply(ApplySender::none());
+}
+
+void PreviewController::readOutRect(const RectD& r) {
+    updateInfoFromX(static_cast<int>(r.x + r.width / 2), static_cast<int>(r.y + r.height / 2),
+                    static_cast<int>(r.width / 2), static_cast<int>(r.height / 2));
 }
 
 void PreviewController::updateInfoFromX(int x, int y, int dx, int dy) {

@@ -16,7 +16,8 @@ ApplyPlan planApply(bool imageLoaded, bool hasEngineImage, const ApplySender& se
     if (!hasEngineImage) return plan;
     plan.selectFirstPreset = !sender.isSettingsString;
     if (disableAutoApply && sender.title && *sender.title != kApplyTitle) return plan;
-    plan.resetToDefaults = resetTitle || (optionHeld && sender.title && *sender.title == kApplyTitle);
+    const bool option = optionHeld || sender.option;
+    plan.resetToDefaults = resetTitle || (option && sender.title && *sender.title == kApplyTitle);
     plan.run = true;
     return plan;
 }

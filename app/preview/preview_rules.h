@@ -13,10 +13,14 @@ namespace dvk {
 struct ApplySender {
     std::optional<std::string> title;
     bool isSettingsString = false;
+    // Sent as with the Option key held: the road of a menu entry that stands
+    // for an Alt-click the window manager may take.
+    bool option = false;
 
     static ApplySender none() { return {}; }
     static ApplySender control(std::string t) { return {std::move(t), false}; }
     static ApplySender settings() { return {std::nullopt, true}; }
+    static ApplySender optionClick(std::string t) { return {std::move(t), false, true}; }
 };
 
 inline constexpr const char* kResetToDefaultsTitle = "Reset to Defaults";
@@ -31,7 +35,7 @@ struct ApplyPlan {
 
 // The plan of apply: for an image loaded (a file name and a working copy),
 // an engine image present, the sender, the auto-apply switch and the Option
-// key.
+// key (held now, or as the sender says).
 ApplyPlan planApply(bool imageLoaded, bool hasEngineImage, const ApplySender& sender, bool disableAutoApply,
                     bool optionHeld);
 

@@ -36,9 +36,11 @@ int zoneBoxX(int zone) {
     return static_cast<int>(kZoneBounds[std::max(zone, 0)] * 2.55f);
 }
 
-int zoneButtonTop(int zone, int boxHeight) {
-    const int bottom = zone % 2 == 0 ? 6 : 0;  // distance of the button's bottom from the box's bottom
-    return boxHeight - bottom - kZoneButtonHeight;
+ZoneButtonRect zoneButtonRect(int zone, int rowHeight) {
+    const int x = zoneBoxX(zone);
+    // The next button of the same row (or the box's right end, 256).
+    const int next = zone + 2 < kZoneCount ? zoneBoxX(zone + 2) : 256;
+    return {x, zone % 2 == 0 ? 0 : rowHeight, std::max(kZoneButtonWidth, next - x - 1), rowHeight};
 }
 
 int zoneLabelTop(int zone, int boxHeight) {

@@ -27,11 +27,17 @@ PointD clickedImagePoint(PointD p, const RectD& drawn, double imageWidth, double
 // The zone box (eight zones of the lightness scale, 2.55 pixels per L*):
 // the left edge of zone i, 0 <= i <= 8 (8 is the right end, 255).
 int zoneBoxX(int zone);
-// Top of a zone's distance button (26 x 10) in a box `boxHeight` high: even
-// zones sit 6 above the box's bottom, odd zones on it.
-int zoneButtonTop(int zone, int boxHeight);
+// A zone's distance button in the box under the zone names: two rows of
+// `rowHeight` (the height of the button's text), even zones on the upper row
+// and odd zones on the lower one, so neighbours never overlap; each button
+// starts at its zone and reaches to the next button of its row, 26 wide at
+// least, so that a distance such as "-10.3" shows whole.
+struct ZoneButtonRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+ZoneButtonRect zoneButtonRect(int zone, int rowHeight);
 // Top of a zone's name label (30 high): zone "V" sits 4 above the bottom.
 int zoneLabelTop(int zone, int boxHeight);
-inline constexpr int kZoneButtonWidth = 26, kZoneButtonHeight = 10, kZoneLabelHeight = 30;
+inline constexpr int kZoneButtonWidth = 26, kZoneLabelHeight = 30;
 
 }  // namespace dvk

@@ -6,6 +6,11 @@
 
 namespace dvk {
 
+double leastContentHeight(double panelHeight, double screenHeight) {
+    const double least = std::max(kMinContentHeight, panelHeight);
+    return screenHeight > 0 ? std::min(least, screenHeight) : least;
+}
+
 SizeD windowWillResize(const WindowResizeInput& in) {
     if (!in.isMainWindow || in.width == 0 || in.height == 0) return in.proposedFrame;
     if (!in.hasWorkingImage) return in.currentFrame;
@@ -20,6 +25,7 @@ SizeD windowWillResize(const WindowResizeInput& in) {
     }
     const double sw = in.screenVisible.width - in.frameExtra.width;
     const double sh = in.screenVisible.height - in.frameExtra.height;
+    const double least = leastContentHeight(in.panelHeight, sh);
     double w, h;
     if (in.zoomToFit) {
         h = ch;
@@ -32,16 +38,19 @@ SizeD windowWillResize(const WindowResizeInput& in) {
             h = sh;
             w = sh * W / H + kSidePanelWidth;
         }
-        if (h < kMinContentHeight) {
-            h = kMinContentHeight;
+        if (h < least) {
+            h = least;
             // As an unsigned 32-bit division: the width in whole pixels.
-            const std::uint32_t scaled = static_cast<std::uint32_t>(in.width) * 680u / in.height;
+            const std::uint32_t scaled =
+                static_cast<std::uint32_t>(in.width) * static_cast<std::uint32_t>(least) / in.height;
             w = static_cast<double>(scaled) + kSidePanelWidth;
         }
         if (w - kSidePanelWidth > W) w = W + kSidePanelWidth;
+        // The least height may have widened it beyond the screen.
+        if (sw > 0) w = std::min(w, sw);
     } else {
         w = std::min(sw, cw);
-        h = std::max(kMinContentHeight, std::min(sh, ch));
+        h = std::max(least, std::min(sh, ch));
     }
     return {w + in.frameExtra.width, h + in.frameExtra.height};
 }
@@ -52,9 +61,9 @@ RectD anchorFrameRect(const AnchorInput& in) {
                 in.size.width, in.size.height};
     // Bottom-left form: y = V.y + V.h - a.y - R.h, the top a.y below V's top.
     const PlacementRect v{in.visible.x, in.visible.y, in.visible.width, in.visible.height};
-    const CornerDistance& a =
-        isPortraitFrame(in.size.width, in.size.height) ? in.topRightPointP : in.topRightPointL;
-    const PlacementRect r = placeAtCorner(in.size.width, in.size.height, a, v);
+    const double width = std::max(in.size.width, in.least.width), height = std::max(in.size.height, in.least.height);
+    const CornerDistance& a = isPortraitFrame(width, height) ? in.topRightPointP : in.topRightPointL;
+    const PlacementRect r = placeAtCorner(width, height, a, v);
     return {r.x, r.y, r.width, r.height};
 }
 

@@ -14,6 +14,11 @@ namespace dvk {
 // The least content height (beside the image: kSidePanelWidth).
 inline constexpr double kMinContentHeight = 680;
 
+// The least content height for a side panel `panelHeight` high: the panel
+// whole (680 at least), but no more than the screen's `screenHeight` (the
+// content height it has room for; 0: unknown, no limit).
+double leastContentHeight(double panelHeight, double screenHeight);
+
 struct WindowResizeInput {
     bool isMainWindow = true;
     unsigned width = 0, height = 0;  // the preview's size in pixels
@@ -24,9 +29,12 @@ struct WindowResizeInput {
     SizeD proposedFrame;   // the frame size asked for
     SizeD screenVisible;   // the main screen's visible area
     SizeD frameExtra;      // frame size less content size (decorations)
+    double panelHeight = 0;  // the side panel with every row shown
 };
 
-// The frame size the main window may take (windowWillResize:toSize:).
+// The frame size the main window may take (windowWillResize:toSize:): the
+// image's shape within the screen, the content no lower than the least
+// content height; never larger than the screen.
 SizeD windowWillResize(const WindowResizeInput& in);
 
 struct AnchorInput {
@@ -36,10 +44,13 @@ struct AnchorInput {
     bool fullScreen = false;
     SizeD screen;          // the whole screen (full screen only)
     SizeD currentFrame;    // the window's size now (full screen only)
+    SizeD least;           // the least frame the window takes
 };
 
 // The frame of `in.size` placed at the anchor for its shape, moved into the
-// visible area when it would stick out (anchorFrameRect:).
+// visible area when it would stick out (anchorFrameRect:). The size is the
+// one the window really gets: at least `in.least`, and no larger than the
+// visible area, which holds the whole frame.
 RectD anchorFrameRect(const AnchorInput& in);
 
 // The scroll view's rectangle in a content area of `content`: the image's

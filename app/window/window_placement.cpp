@@ -1,7 +1,9 @@
 #include "app/window/window_placement.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "platform/user_defaults.h"
 
@@ -46,6 +48,8 @@ CornerDistance cornerDistance(const PlacementRect& f, const PlacementRect& v) {
 }
 
 PlacementRect placeAtCorner(double width, double height, const CornerDistance& c, const PlacementRect& v) {
+    if (v.width > 0) width = std::min(width, v.width);
+    if (v.height > 0) height = std::min(height, v.height);
     PlacementRect r{v.x + v.width - c.dx - width, v.y + c.dy, width, height};
     if (contains(v, r)) return r;
     const double pinnedX = v.x + v.width - width;
@@ -53,6 +57,37 @@ PlacementRect placeAtCorner(double width, double height, const CornerDistance& c
     if (contains(v, {pinnedX, r.y, width, height})) return {pinnedX, r.y, width, height};
     if (contains(v, {r.x, pinnedY, width, height})) return {r.x, pinnedY, width, height};
     return {pinnedX, pinnedY, width, height};
+}
+
+PlacementRect keptInside(PlacementRect r, const PlacementRect& v) {
+    if (!(v.width > 0) || !(v.height > 0)) return r;
+    r.width = std::min(r.width, v.width);
+    r.height = std::min(r.height, v.height);
+    r.x = std::clamp(r.x, v.x, v.x + v.width - r.width);
+    r.y = std::clamp(r.y, v.y, v.y + v.height - r.height);
+    return r;
+}
+
+PlacementRect besideFrame(double width, double height, const PlacementRect& m, const PlacementRect& v) {
+    if (v.width > 0) width = std::min(width, v.width);
+    if (v.height > 0) height = std::min(height, v.height);
+    const PlacementRect candidates[] = {
+        {m.x - width, m.y, width, height},      // left, tops aligned
+        {m.x + m.width, m.y, width, height},    // right
+        {m.x, m.y + m.height, width, height},   // below, left edges aligned
+        {m.x, m.y - height, width, height},     // above
+    };
+    for (std::size_t i = 0; i < std::size(candidates); ++i) {
+        // Beside means clear of the main window along one axis: along the
+        // other the window may slide to stay on the screen.
+        PlacementRect r = keptInside(candidates[i], v);
+        const bool clear = i < 2 ? (r.x + r.width <= m.x || r.x >= m.x + m.width)
+                                 : (r.y + r.height <= m.y || r.y >= m.y + m.height);
+        if (clear) return r;
+    }
+    // Over the main window, from the free area's left edge: its panel, on
+    // its right, stays in view as far as can be.
+    return keptInside({v.x, m.y, width, height}, v);
 }
 
 std::optional<CornerRecord> cornerRecordForMove(const WindowMove& move) {

@@ -36,8 +36,21 @@ CornerDistance cornerDistance(const PlacementRect& frame, const PlacementRect& a
 
 // The origin that puts a frame of `width` x `height` at `corner` within
 // `available`; when that leaves the free area, first the right edge, then the
-// top edge, then both are pinned to the free area's.
+// top edge, then both are pinned to the free area's. A frame larger than the
+// free area is first cut to it, so the whole window stays on the screen.
 PlacementRect placeAtCorner(double width, double height, const CornerDistance& corner, const PlacementRect& available);
+
+// `frame` cut to the size of `available` and moved into it by the least
+// distance (unchanged when it lies inside already, or without a free area).
+PlacementRect keptInside(PlacementRect frame, const PlacementRect& available);
+
+// Where a secondary window's frame of `width` x `height` opens: beside the
+// main window's frame `main`, on its left, else on its right, else below it,
+// else above it; where none of these has room, at the free area's left edge
+// level with the main window's top (over the image, clear of the panel on
+// the main window's right as far as it can be). Always wholly inside
+// `available`.
+PlacementRect besideFrame(double width, double height, const PlacementRect& main, const PlacementRect& available);
 
 // The defaults key a frame of this shape records under: "topRightPointP" or
 // "topRightPointL".

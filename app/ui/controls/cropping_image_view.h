@@ -9,7 +9,10 @@
 //                      dragging too in continuous mode)
 // Shift-dragging pans the scroll area and never touches the selection; a
 // double-click selects nothing (its second press and what follows until the
-// release leave the selection alone).
+// release leave the selection alone). A right-click opens a menu of the same
+// clicks at that point, and of the Command- and Control-drags for the
+// selection on show (window managers take some of the modifier clicks for
+// themselves).
 #pragma once
 
 #include <QtGui/QImage>
@@ -59,6 +62,9 @@ public:
 signals:
     // One of the notifications above, with the point in view coordinates.
     void notify(const QString& name, QPointF localPoint);
+    // From the menu: what a Command-drag (`whiteBalance`) or a Control-drag
+    // ends with, for the selection on show.
+    void selectionUsed(bool whiteBalance);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,6 +72,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;  // cropping_image_view_menu.cpp
 
 private:
     QScrollArea* scrollArea() const;

@@ -83,6 +83,10 @@ void KSlider::keyPressEvent(QKeyEvent* event) {
 }
 
 void KSlider::wheelEvent(QWheelEvent* event) {
+    if (wheelScrollsPanel(this)) {
+        event->ignore();  // the panel scrolls
+        return;
+    }
     // QSlider's own wheel would move the knob alone: a step sets the value.
     const std::optional<double> e = wheelStepDirection(event, isEnabled(), dontScroll_, accumulator_);
     if (!e || *e == 0) return;

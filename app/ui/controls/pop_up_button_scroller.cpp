@@ -50,6 +50,10 @@ std::vector<PopUpItem> PopUpButtonScroller::items() const {
 }
 
 void PopUpButtonScroller::wheelEvent(QWheelEvent* event) {
+    if (wheelScrollsPanel(this)) {
+        event->ignore();  // the panel scrolls
+        return;
+    }
     const std::optional<double> e = wheelStepDirection(event, isEnabled() && tag_ != 0, dontScroll_, accumulator_);
     if (!e) return;
     const std::optional<int> next = scrolledPopUpIndex(items(), currentIndex(), *e);

@@ -37,6 +37,10 @@ void TextFieldScroller::showValue(double v, int decimals) {
 }
 
 void TextFieldScroller::wheelEvent(QWheelEvent* event) {
+    if (wheelScrollsPanel(this)) {
+        event->ignore();  // the panel scrolls
+        return;
+    }
     const std::optional<double> e = wheelStepDirection(event, isEnabled() && !isReadOnly(), dontScroll_, accumulator_);
     if (!e) return;
     const std::optional<float> next = scrolledFieldValue(static_cast<float>(value()), tag_, *e);

@@ -1,6 +1,8 @@
 #include "app/ui/controls/wheel_steps.h"
 
 #include <QtGui/QWheelEvent>
+#include <QtWidgets/QAbstractScrollArea>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QWidget>
 
 namespace dvk {
@@ -26,6 +28,16 @@ std::optional<double> wheelStepDirection(QWheelEvent* event, bool active, const 
     event->accept();
     if (!accumulator.step(deltaY, scrollPhaseOf(event))) return std::nullopt;
     return scrollDirection(deltaY, event->inverted());
+}
+
+bool wheelScrollsPanel(const QWidget* control) {
+    if (control->hasFocus()) return false;
+    for (const QWidget* w = control->parentWidget(); w; w = w->parentWidget()) {
+        if (const auto* area = qobject_cast<const QAbstractScrollArea*>(w))
+            return area->verticalScrollBar()->maximum() > area->verticalScrollBar()->minimum();
+        if (w->isWindow()) break;
+    }
+    return false;
 }
 
 void showCursorHiddenByWheel(QWidget* control) {

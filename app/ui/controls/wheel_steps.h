@@ -23,6 +23,12 @@ unsigned scrollPhaseOf(const QWheelEvent* event);
 std::optional<double> wheelStepDirection(QWheelEvent* event, bool active, const std::function<bool()>& dontScroll,
                                          ScrollAccumulator& accumulator);
 
+// Whether the wheel over `control` scrolls the panel around it instead of
+// stepping the control: the control has not the keyboard focus and sits in a
+// scroll area that has something to scroll (a panel taller than the screen
+// lets it show). The control then leaves the event to the panel.
+bool wheelScrollsPanel(const QWidget* control);
+
 // A mouse move over `control` shows the cursor a wheel step hid.
 void showCursorHiddenByWheel(QWidget* control);
 

@@ -23,6 +23,7 @@
 #include "app/ui/controls/display_qimage.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/windows/secondary_window.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/main_window/screen_profile.h"
 #include "pipeline/processor/raw_processor.h"
@@ -48,7 +49,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     sidePanel_->setParent(content_);
     setCentralWidget(content_);
     content_->installEventFilter(this);
-    content_->setMinimumSize(static_cast<int>(kSidePanelWidth) + 64, static_cast<int>(kMinContentHeight));
+    keepLeastSizeOnScreen();
 
     diagramWindow_ = new DiagramWindow(pc_, this);
     keyboardHelper_ = new KeyboardHelperWindow(this);
@@ -56,6 +57,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     bindSettings();
 
     connect(imageView_, &CroppingImageView::notify, this, &MainWindow::handleImageViewNotification);
+    connect(imageView_, &CroppingImageView::selectionUsed, this, [this](bool wb) { pc_.useSelection(wb); });
     pc_.setUi(this);
     resize(static_cast<int>(kSidePanelWidth) + 800, 720);
     layoutContent();
@@ -114,8 +116,7 @@ bool MainWindow::diagramWindowVisible() const { return diagramWindow_->isVisible
 
 void MainWindow::showDiagramWindow() {
     diagramWindow_->showState();
-    diagramWindow_->show();
-    diagramWindow_->raise();
+    openSecondaryWindow(*diagramWindow_, this);
 }
 
 void MainWindow::closeDiagramWindow() { diagramWindow_->close(); }
@@ -165,6 +166,23 @@ void MainWindow::scrollImageTo(PointD imagePoint) {
 void MainWindow::setImageSize(unsigned width, unsigned height) {
     imageView_->setWidthAndHeight(width, height);
     layoutContent();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Brought to the front: the windows that stay in front of it come along.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) raiseWindowsInFrontOf(*this);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    openPendingKeyboardHelper();
+}
+
+void MainWindow::openPendingKeyboardHelper() {
+    if (!keyboardHelperPending_) return;
+    keyboardHelperPending_ = false;
+    openSecondaryWindow(*keyboardHelper_, this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

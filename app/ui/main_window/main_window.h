@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include <QtCore/QMargins>
 #include <QtCore/QPointer>
 #include <QtWidgets/QMainWindow>
 
@@ -38,7 +39,6 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
-class QToolButton;
 
 namespace dvk {
 
@@ -130,16 +130,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     // main_window_panel.cpp
     QWidget* buildSidePanel();
-    QWidget* buildZoneBox();
+    QWidget* buildZoneBox(const QFont& small);
+    void showZoneNameColours();
     QWidget* buildReadouts();
     QWidget* buildToggles();
     void showReadouts();
     void layoutContent();
+    // The panel's height with every row shown.
+    int panelHeightWanted() const;
     // main_window_bindings.cpp
     QWidget* buildSettingControls();
     void bindSettings();
@@ -150,9 +155,19 @@ private:
     // main_window_setup.cpp
     void buildMenus();
     void showSaveButtonText(bool autoNext);
+    // The first start's keyboard helper, once the window is on show.
+    void openPendingKeyboardHelper();
     // main_window_geometry.cpp
-    SizeD screenVisibleSize() const;
     RectD screenVisibleRect() const;
+    // The window system's frame around the window (none until it is shown).
+    QMargins decorations() const;
+    // The screen's free area less the decorations: room for the window.
+    QRect clientArea() const;
+    // The height of the menus above the content.
+    int menusHeight() const;
+    // The least content size: the side panel beside 64 of image, and the
+    // panel's height (680 at least), within what the screen has room for.
+    void keepLeastSizeOnScreen();
 
     void handleImageViewNotification(const QString& name, QPointF localPoint);
 
@@ -165,15 +180,18 @@ private:
     QPoint rememberedScroll_;
     bool adjustingSize_ = false;
     QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
+    QMargins anchoredDecorations_;                       // and the decorations it reckoned with
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     CroppingImageView* imageView_ = nullptr;
     QWidget* sidePanel_ = nullptr;
+    QScrollArea* settingsArea_ = nullptr;  // the setting controls, scrolled on a low screen
     ImageViewNoDrag* histogramView_ = nullptr;
     QWidget* zBox_ = nullptr;
-    std::vector<QToolButton*> zoneButtons_;
+    std::vector<QPushButton*> zoneButtons_;
+    std::vector<QLabel*> zoneLabels_;
     std::map<std::string, QLabel*> readouts_;
     QCheckBox *histR_ = nullptr, *histG_ = nullptr, *histB_ = nullptr, *histL_ = nullptr;
     QCheckBox *zoomToFit_ = nullptr, *showClipping_ = nullptr, *showPrevious_ = nullptr, *copyTags_ = nullptr,
@@ -188,6 +206,7 @@ private:
     QMenu* imageMenu_ = nullptr;
     DiagramWindow* diagramWindow_ = nullptr;
     KeyboardHelperWindow* keyboardHelper_ = nullptr;
+    bool keyboardHelperPending_ = false;  // opens once the window is on show
 
     // Setting controls by key: how to show the model's value.
     std::map<std::string, std::function<void(const SettingsValue&)>> settingViews_;

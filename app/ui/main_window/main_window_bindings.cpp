@@ -5,10 +5,11 @@
 #include <QtCore/QThread>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QProgressBar>
-#include <QtWidgets/QScrollArea>
 
+#include "app/ui/controls/compact_rows.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
@@ -98,14 +99,10 @@ QString saveFormatTitle(int code) {
 }  // namespace
 
 QWidget* MainWindow::buildSettingControls() {
-    auto* scroll = new QScrollArea;
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidgetResizable(true);
+    // The rows in the panel's small font from the start (they scroll in the
+    // panel when the screen is too low for them).
     auto* w = new QWidget;
-    QFont small = w->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    w->setFont(small);
+    w->setFont(smallControlFont(font()));
     auto* grid = new QGridLayout(w);
     grid->setColumnStretch(1, 1);
     const auto caption = [w](const char* title) {
@@ -133,12 +130,25 @@ QWidget* MainWindow::buildSettingControls() {
             [this](long tag) { pc_.changeSetting("useCameraWB", SettingsValue(tag), "White balance"); });
     settingViews_["useCameraWB"] = [this](const SettingsValue& v) { wbPopUp_->selectTag(v.int_value()); };
 
+    // Two white-balance fields to a row: Red and Green, Blue and Green2.
+    QHBoxLayout* pair = nullptr;
     for (const FieldSetting& f : kWhiteBalanceFields) {
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(f.key));
         field->setTag(1);
-        grid->addWidget(caption(f.title), row, 0);
-        grid->addWidget(field, row++, 1, 1, 2);
+        if (!pair) {
+            pair = new QHBoxLayout;
+            pair->setSpacing(4);
+            grid->addWidget(caption(f.title), row, 0);
+            pair->addWidget(field, 1);
+        } else {
+            auto* second = new QLabel(QObject::tr(f.title), w);
+            second->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            pair->addWidget(second);
+            pair->addWidget(field, 1);
+            grid->addLayout(pair, row++, 1, 1, 2);
+            pair = nullptr;
+        }
         const std::string key = f.key, title = f.title;
         connect(field, &TextFieldScroller::valueEdited, this,
                 [this, key, title](double v) { pc_.changeSetting(key, SettingsValue(v), title); });
@@ -219,12 +229,18 @@ QWidget* MainWindow::buildSettingControls() {
         const QSignalBlocker block(recovery);
         recovery->setChecked(v.bool_value());
     };
-    int column = 0;
+    // Two switches to a row, in columns of their own (the captions' column
+    // keeps its width).
+    auto* switches = new QGridLayout;
+    switches->setContentsMargins(0, 0, 0, 0);
+    switches->setSpacing(grid->verticalSpacing());
+    grid->addLayout(switches, row++, 0, 1, 3);
+    int column = 0, switchRow = 0;
     for (const SwitchSetting& s : kSwitches) {
         auto* box = new QCheckBox(tr(s.title), w);
         box->setObjectName(QString::fromLatin1(s.key));
-        grid->addWidget(box, row, column == 0 ? 0 : 1, 1, column == 0 ? 1 : 2);
-        if (++column == 2) column = 0, ++row;
+        switches->addWidget(box, switchRow, column);
+        if (++column == 2) column = 0, ++switchRow;
         const std::string key = s.key, title = s.title;
         connect(box, &QCheckBox::toggled, this,
                 [this, key, title](bool on) { pc_.changeSetting(key, SettingsValue(on ? 1 : 0), title); });
@@ -234,8 +250,7 @@ QWidget* MainWindow::buildSettingControls() {
         };
     }
     grid->setRowStretch(row + 1, 1);
-    scroll->setWidget(w);
-    return scroll;
+    return w;
 }
 
 void MainWindow::bindSettings() {

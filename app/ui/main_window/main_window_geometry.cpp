@@ -2,6 +2,7 @@
 // one to one, and the anchoring of the window's top-right corner.
 #include <QtGui/QResizeEvent>
 #include <QtGui/QScreen>
+#include <QtWidgets/QLayout>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
 #include <QtCore/QTimer>
@@ -32,7 +33,32 @@ RectD MainWindow::screenVisibleRect() const {
             static_cast<double>(v.height())};
 }
 
-SizeD MainWindow::screenVisibleSize() const { return screenVisibleRect().size(); }
+QMargins MainWindow::decorations() const {
+    const QRect frame = frameGeometry(), client = geometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+QRect MainWindow::clientArea() const {
+    const QScreen* s = screen();
+    return s ? s->availableGeometry().marginsRemoved(decorations()) : QRect();
+}
+
+int MainWindow::menusHeight() const {
+    // Before the window is laid out the menu bar's own height says it.
+    if (!testAttribute(Qt::WA_WState_Visible) && menuWidget()) return menuWidget()->sizeHint().height();
+    return height() - content_->height();
+}
+
+void MainWindow::keepLeastSizeOnScreen() {
+    const int menus = menusHeight();
+    const QRect area = clientArea();
+    const double least = leastContentHeight(panelHeightWanted(), area.isValid() ? area.height() - menus : 0);
+    content_->setMinimumSize(static_cast<int>(kSidePanelWidth) + 64, static_cast<int>(least));
+    // The window's own least size follows now, not at the next layout pass:
+    // a placement right after may make it smaller.
+    if (layout()) layout()->activate();
+}
 
 void MainWindow::setTopRightPoints(CornerDistance landscape, CornerDistance portrait) {
     topRightPointL_ = landscape;
@@ -49,20 +75,23 @@ QSize MainWindow::windowWillResize(QSize proposed) const {
     in.zoomToFit = pc_.controls().zoomToFit;
     in.currentFrame = toSize(size());
     in.proposedFrame = toSize(proposed);
-    in.screenVisible = screenVisibleSize();
-    // Menus above the content belong to the window's frame here.
-    in.frameExtra = {0, static_cast<double>(height() - content_->height())};
+    // The room on the screen less the window system's frame: the sizes here
+    // are the window's own, the menus above the content included.
+    in.screenVisible = toSize(clientArea().size());
+    in.frameExtra = {0, static_cast<double>(menusHeight())};
+    in.panelHeight = panelHeightWanted();
     return toQSize(dvk::windowWillResize(in));
 }
 
 QRect MainWindow::anchorFrameRect(QRect rect) {
     // The corner is the frame's, as windowDidMove records it: the frame
     // (the window with its decorations) is placed, the window inside it.
-    const QRect frame = frameGeometry(), client = geometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                           frame.bottom() - client.bottom());
+    keepLeastSizeOnScreen();
+    const QMargins margins = decorations();
     AnchorInput in;
     in.size = toSize(rect.size().grownBy(margins));
+    // The size the window really takes: no less than its least size.
+    in.least = toSize(minimumSizeHint().expandedTo(minimumSize()).grownBy(margins));
     in.visible = screenVisibleRect();
     in.topRightPointL = topRightPointL_;
     in.topRightPointP = topRightPointP_;
@@ -71,13 +100,18 @@ QRect MainWindow::anchorFrameRect(QRect rect) {
     in.currentFrame = toSize(size());
     if (in.visible.isEmpty()) return rect;
     const RectD r = dvk::anchorFrameRect(in);
-    const QRect placed(static_cast<int>(r.x) + margins.left(), static_cast<int>(r.y) + margins.top(), rect.width(),
-                       rect.height());
+    const QRect frame(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.width),
+                      static_cast<int>(r.height));
+    const QRect placed = frame.marginsRemoved(margins);
     adjustingSize_ = true;
-    setGeometry(placed);
+    // The frame's corner is placed (a top-level window's position is its
+    // frame's): the window system puts its title bar there, not above it.
+    resize(placed.size());
+    move(frame.topLeft());
     adjustingSize_ = false;
     // The window system may report this move later, as if the user had made it.
-    anchoredFrameOrigin_ = QPoint(static_cast<int>(r.x), static_cast<int>(r.y));
+    anchoredFrameOrigin_ = frame.topLeft();
+    anchoredDecorations_ = margins;
     return placed;
 }
 
@@ -108,8 +142,15 @@ void MainWindow::zoomToFitChanged() {
 
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
+    if (adjustingSize_) return;
+    // The window system has framed the window since it was placed: placed
+    // again with the frame's real size, so that all of it is on the screen.
+    if (decorations() != anchoredDecorations_ && !isFullScreen() && !isMaximized()) {
+        anchorWindow();
+        return;
+    }
     // windowDidMove: a move the user made (not one of ours) records the corner.
-    if (adjustingSize_ || !event->spontaneous() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
+    if (!event->spontaneous() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
     if (const auto record = windowDidMove(*this, true, UserDefaults::standard())) {
         if (std::string(record->key) == "topRightPointP")
             topRightPointP_ = record->distance;

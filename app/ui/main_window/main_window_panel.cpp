@@ -1,4 +1,5 @@
 // MainWindow: the side panel, the zone box and the readouts.
+#include <QtGui/QFontMetrics>
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QGridLayout>
@@ -8,10 +9,11 @@
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollArea>
-#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/window/info_readout.h"
+#include "app/ui/controls/compact_rows.h"
+#include "app/ui/controls/context_actions.h"
 #include "app/ui/controls/cropping_image_view.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/main_window/main_window.h"
@@ -27,41 +29,87 @@ namespace dvk {
 namespace {
 
 constexpr int kZoneLabelBoxHeight = 34;
-constexpr int kZoneButtonBoxHeight = 16;
+
+// Zone names are a quiet grey on either appearance.
+QColor zoneNameColour(Appearance a) {
+    return a == Appearance::Dark ? QColor(0x9a, 0x9a, 0x9a) : QColor(0x55, 0x55, 0x55);
+}
+
+// A scroll area as tall as everything in it: the panel asks for room to
+// show every row, and scrolls only when the window cannot give it.
+class PanelScrollArea : public QScrollArea {
+public:
+    explicit PanelScrollArea(int width) : width_(width) { setFixedWidth(width); }
+    QSize sizeHint() const override {
+        const QWidget* w = widget();
+        if (!w) return QScrollArea::sizeHint();
+        return QSize(width_, w->sizeHint().height() + 2 * frameWidth());
+    }
+
+private:
+    int width_;
+};
 
 }  // namespace
 
 QWidget* MainWindow::buildSidePanel() {
     auto* panel = new QWidget;
     panel->setFixedWidth(static_cast<int>(kSidePanelWidth));
+    // Every row of the panel in the font and height of a small control.
+    panel->setFont(smallControlFont(font()));
     auto* v = new QVBoxLayout(panel);
     v->setContentsMargins(0, 0, 0, 4);
-    v->setSpacing(3);
+    v->setSpacing(2);
 
     histogramView_ = new ImageViewNoDrag(panel);
     histogramView_->setFixedSize(256, 128);
     v->addWidget(histogramView_);
-    zBox_ = buildZoneBox();
+    zBox_ = buildZoneBox(panel->font());
     v->addWidget(zBox_);
     v->addWidget(buildReadouts());
-    v->addWidget(buildToggles());
+    QWidget* toggles = buildToggles();
+    v->addWidget(toggles);
     // As tall as its rows allow; the info view below takes what is left.
-    v->addWidget(buildSettingControls());
+    auto* settings = settingsArea_ = new PanelScrollArea(static_cast<int>(kSidePanelWidth));
+    settings->setObjectName(QStringLiteral("settingsScrollArea"));
+    settings->setFrameShape(QFrame::NoFrame);
+    settings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    settings->setWidgetResizable(true);
+    QWidget* controls = buildSettingControls();
+    settings->setWidget(controls);
+    v->addWidget(settings);
+    makeRowsCompact(toggles);
+    makeRowsCompact(controls);
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(4, 0, 4, 0);
+    buttons->setSpacing(4);
     applyButton_ = new NoClickThroughButton(tr("Apply"), panel);
+    applyButton_->setToolTip(tr("Apply the settings (Alt-click or right-click: reset to defaults)"));
     connect(applyButton_, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Apply")); });
+    // Alt-click is the window manager's on many desktops: the same from the button's menu.
+    addContextAction(applyButton_, tr("Reset to Defaults"),
+                     [this] { pc_.apply(ApplySender::optionClick("Apply")); });
     saveButton_ = new NoClickThroughButton(tr("Save"), panel);
     saveButton_->setEnabled(false);
+    // Where a saved file opens next ("Don't open", an editor, "New...", "Delete");
+    // the controller fills it and handles its choices.
+    extEditorsButton_ = new PopUpButtonScroller(panel);
+    extEditorsButton_->setObjectName(QStringLiteral("extEditorsButton"));
+    extEditorsButton_->setTag(1);
+    extEditorsButton_->setToolTip(tr("Open saved files in"));
     buttons->addWidget(applyButton_);
     buttons->addWidget(saveButton_);
+    buttons->addWidget(extEditorsButton_, 1);
+    for (QWidget* w : {static_cast<QWidget*>(applyButton_), static_cast<QWidget*>(saveButton_),
+                       static_cast<QWidget*>(extEditorsButton_)})
+        w->setFixedHeight(compactRowHeight(panel->font()));
     v->addLayout(buttons);
 
     progress_ = new QProgressBar(panel);
     progress_->setRange(0, 100);
     progress_->setTextVisible(false);
-    progress_->setFixedHeight(8);
+    progress_->setFixedHeight(6);
     v->addWidget(progress_);
     auto* batch = new QHBoxLayout;
     batch->setContentsMargins(4, 0, 4, 0);
@@ -88,25 +136,37 @@ QWidget* MainWindow::buildSidePanel() {
     return panel;
 }
 
-QWidget* MainWindow::buildZoneBox() {
+int MainWindow::panelHeightWanted() const {
+    // The panel's rows all shown: the scroll area as tall as its contents
+    // (asked anew: a change of style or font changes the rows), the info
+    // view at its least, as it takes what the rows leave.
+    settingsArea_->updateGeometry();
+    QLayout* layout = sidePanel_->layout();
+    const QLayoutItem* info = layout->itemAt(layout->indexOf(cameraInfoView_));
+    return layout->sizeHint().height() - info->sizeHint().height() + cameraInfoView_->minimumHeight();
+}
+
+QWidget* MainWindow::buildZoneBox(const QFont& small) {
+    const int row = QFontMetrics(small).height();
     auto* box = new QWidget;
-    box->setFixedSize(256, kZoneLabelBoxHeight + kZoneButtonBoxHeight);
+    box->setFixedSize(256, kZoneLabelBoxHeight + 2 * row);
     auto* names = new QWidget(box);  // zBoxView
     names->setGeometry(0, 0, 256, kZoneLabelBoxHeight);
     auto* distances = new QWidget(box);  // zInfoBoxView
-    distances->setGeometry(0, kZoneLabelBoxHeight, 256, kZoneButtonBoxHeight);
-    QFont small = font();
-    small.setPointSizeF(8);
+    distances->setGeometry(0, kZoneLabelBoxHeight, 256, 2 * row);
     for (int i = 0; i < kZoneCount; ++i) {
         const int x = zoneBoxX(i);
-        auto* b = new QToolButton(distances);
-        b->setGeometry(x, zoneButtonTop(i, kZoneButtonBoxHeight), kZoneButtonWidth, kZoneButtonHeight);
-        b->setAutoRaise(true);  // the border shows only under the mouse
+        auto* b = new QPushButton(distances);
+        const ZoneButtonRect r = zoneButtonRect(i, row);
+        b->setGeometry(r.x, r.y, r.width, r.height);
         b->setFont(small);
         b->setFocusPolicy(Qt::TabFocus);
-        b->setStyleSheet(QStringLiteral("QToolButton { color: #ff9500; padding: 0px; text-align: left; }"));
+        // Left-aligned in the zone, a border only under the mouse.
+        b->setStyleSheet(QStringLiteral("QPushButton { color: #ff9500; border: 1px solid transparent; padding: 0px; "
+                                        "text-align: left; }"
+                                        "QPushButton:hover { border-color: palette(mid); border-radius: 2px; }"));
         b->setToolTip(tr("Distance in EV between current picker L*\nvalue and Zone %1").arg(kZoneNames[i]));
-        connect(b, &QToolButton::clicked, this, [this, i] { pc_.clickZoneInfo(i); });
+        connect(b, &QPushButton::clicked, this, [this, i] { pc_.clickZoneInfo(i); });
         zoneButtons_.push_back(b);
 
         auto* label = new QLabel(QString::fromLatin1(kZoneNames[i]), names);
@@ -116,10 +176,25 @@ QWidget* MainWindow::buildZoneBox() {
         bold.setPixelSize(i == 5 ? 24 : 16);
         label->setFont(bold);
         label->setAlignment(Qt::AlignCenter);
-        label->setStyleSheet(QStringLiteral("color: #555555;"));
+        zoneLabels_.push_back(label);
     }
+    showZoneNameColours();
+    // Hidden until the first histogram, its room kept: the panel keeps its height.
+    QSizePolicy policy = box->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    box->setSizePolicy(policy);
     box->setVisible(false);
     return box;
+}
+
+void MainWindow::showZoneNameColours() {
+    // (Called again when the appearance changes.)
+    const QColor c = zoneNameColour(appearance_);
+    for (QLabel* label : zoneLabels_) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, c);
+        label->setPalette(p);
+    }
 }
 
 QWidget* MainWindow::buildReadouts() {
@@ -150,9 +225,11 @@ QWidget* MainWindow::buildReadouts() {
 
 QWidget* MainWindow::buildToggles() {
     auto* w = new QWidget;
+    w->setFont(smallControlFont(font()));  // the panel's, from the start
     auto* grid = new QGridLayout(w);
     grid->setContentsMargins(4, 0, 4, 0);
-    grid->setSpacing(2);
+    grid->setHorizontalSpacing(2);
+    grid->setVerticalSpacing(1);
     const auto channel = [&](const char* title, bool WindowControls::*field, const char* key, int column) {
         auto* box = new QCheckBox(QString::fromLatin1(title), w);
         connect(box, &QCheckBox::toggled, this, [this, field, key](bool on) {
@@ -190,38 +267,39 @@ QWidget* MainWindow::buildToggles() {
         UserDefaults::standard().setInteger("CopyTags", on ? 1 : 0);
         UserDefaults::standard().synchronize();
     });
+    darkMode_ = new QCheckBox(tr("Dark"), w);
+    connect(darkMode_, &QCheckBox::toggled, this, [this](bool on) { switchDarkLightMode(on); });
     grid->addWidget(zoomToFit_, 1, 0);
     grid->addWidget(showClipping_, 1, 1);
     grid->addWidget(showPrevious_, 1, 2);
     grid->addWidget(copyTags_, 1, 3);
+    grid->addWidget(darkMode_, 1, 4);
 
-    const auto button = [&](const QString& title, const QString& tip, int row, int column) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(2);
+    const auto button = [&](const QString& title, const QString& tip) {
         auto* b = new NoClickThroughButton(title, w);
         b->setToolTip(tip);
-        grid->addWidget(b, row, column);
+        // As wide as its title: the reset's title takes the rest.
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(title) + 16);
+        row->addWidget(b);
         return b;
     };
-    connect(button(QStringLiteral("\u21b6"), tr("Rotate left"), 2, 0), &QPushButton::clicked, this,
+    connect(button(QStringLiteral("\u21b6"), tr("Rotate left")), &QPushButton::clicked, this,
             [this] { pc_.rotateImageLeft(); });
-    connect(button(QStringLiteral("\u21b7"), tr("Rotate right"), 2, 1), &QPushButton::clicked, this,
+    connect(button(QStringLiteral("\u21b7"), tr("Rotate right")), &QPushButton::clicked, this,
             [this] { pc_.rotateImageRight(); });
-    connect(button(tr("AE"), tr("Automatic exposure (Alt: from red and green)"), 2, 2), &QPushButton::clicked, this,
+    QPushButton* ae = button(tr("AE"), tr("Automatic exposure (Alt-click or right-click: from red and green)"));
+    connect(ae, &QPushButton::clicked, this,
             [this] { pc_.setAutoExposure(QGuiApplication::keyboardModifiers() & Qt::AltModifier); });
-    connect(button(tr("ChD"), tr("Gamut diagram"), 2, 3), &QPushButton::clicked, this,
-            [this] { pc_.drawDiagram("ChD"); });
-    darkMode_ = new QCheckBox(tr("Dark"), w);
-    connect(darkMode_, &QCheckBox::toggled, this, [this](bool on) { switchDarkLightMode(on); });
-    grid->addWidget(darkMode_, 3, 0);
-    auto* reset = new NoClickThroughButton(tr("Reset to Defaults"), w);
+    // Alt-click is the window manager's on many desktops: the same from the button's menu.
+    addContextAction(ae, tr("Automatic Exposure from Red and Green"), [this] { pc_.setAutoExposure(true); });
+    connect(button(tr("ChD"), tr("Gamut diagram")), &QPushButton::clicked, this, [this] { pc_.drawDiagram("ChD"); });
+    auto* reset = button(tr("Reset to Defaults"), QString());
+    reset->setMaximumWidth(QWIDGETSIZE_MAX);
     connect(reset, &QPushButton::clicked, this, [this] { pc_.apply(ApplySender::control("Reset to Defaults")); });
-    grid->addWidget(reset, 3, 1, 1, 3);
-    // Where a saved file opens next ("Don't open", an editor, "New...", "Delete");
-    // the controller fills it and handles its choices.
-    extEditorsButton_ = new PopUpButtonScroller(w);
-    extEditorsButton_->setObjectName(QStringLiteral("extEditorsButton"));
-    extEditorsButton_->setTag(1);
-    extEditorsButton_->setToolTip(tr("Open saved files in"));
-    grid->addWidget(extEditorsButton_, 4, 0, 1, 4);
+    row->setStretchFactor(reset, 1);
+    grid->addLayout(row, 2, 0, 1, 5);
     return w;
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/ui/windows/diagram_window.h"
 #include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/windows/secondary_window.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
@@ -73,7 +74,7 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
     }
     applyButton_->setEnabled(false);
     saveButton_->setEnabled(false);
-    setGeometry(anchorFrameRect(QRect(geometry().topLeft(), QSize(static_cast<int>(kSidePanelWidth), 720))));
+    anchorFrameRect(QRect(geometry().topLeft(), QSize(static_cast<int>(kSidePanelWidth), 720)));
 
     if (prefs_.diagramProfile) pc_.prepareDiagramProfileFromPath(*prefs_.diagramProfile);
     pc_.diagram({});
@@ -102,7 +103,10 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
                                    : prefs_.dontMouseScrollValues;
         a->setChecked(on);
     }
-    if (prefs_.showKeyboardHelper) keyboardHelper_->show();
+    // The helper opens beside the main window and in front of it: once that
+    // is on show.
+    keyboardHelperPending_ = prefs_.showKeyboardHelper;
+    if (isVisible()) openPendingKeyboardHelper();
     pc_.controls().zBoxVisible = false;
     stateChanged();
     refreshAllSettings();
@@ -121,6 +125,7 @@ void MainWindow::switchDarkLightMode(bool on) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(appearance_ == Appearance::Dark ? darkPalette()
                                                              : QApplication::style()->standardPalette());
+    showZoneNameColours();
     UserDefaults::standard().setBool("DarkMode", on);
     UserDefaults::standard().synchronize();
 }
@@ -188,7 +193,7 @@ void MainWindow::buildMenus() {
                      [this] { pc_.deselectRect(); });
     image->addAction(tr("Gamut Diagram"), QKeySequence(Qt::CTRL | Qt::Key_D), this, [this] { pc_.drawDiagram("ChD"); });
     image->addSeparator();
-    image->addAction(tr("Keyboard Helper"), this, [this] { keyboardHelper_->show(); });
+    image->addAction(tr("Keyboard Helper"), this, [this] { openSecondaryWindow(*keyboardHelper_, this); });
 
     preferencesMenu_ = menuBar()->addMenu(tr("&Preferences"));
     const char* const titles[] = {"Check for Updates at Start-up", "Open Next after Save", "Keep Window Zoomed",

@@ -12,6 +12,7 @@
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/main_window/presets_pop_up.h"
+#include "app/ui/windows/secondary_window.h"
 
 namespace dvk {
 
@@ -59,12 +60,8 @@ void wireAppDelegate(Controller& controller, ControllerWindows& windows, MainWin
         [&controller] { controller.showSettingSelectorWindow(); });
 
     QMenu* history = menu_titled(bar, QObject::tr("&History"));
-    add(history, "Show History", "showHistory:", [&windows] {
-        HistoryWindow* w = windows.historyWindow();
-        w->show();
-        w->raise();
-        w->activateWindow();
-    });
+    add(history, "Show History", "showHistory:",
+        [&windows, &window] { openSecondaryWindow(*windows.historyWindow(), &window); });
     history->addSeparator();
     // The "set default" action: its item's title tells the camera default
     // from the folder default (Alt held makes either the camera default).

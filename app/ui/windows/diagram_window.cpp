@@ -7,6 +7,7 @@
 #include <QtWidgets/QPushButton>
 
 #include "app/preview/preview_controller.h"
+#include "app/ui/controls/context_actions.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/text_field_scroller.h"
@@ -34,7 +35,7 @@ DiagramWindow::DiagramWindow(PreviewController& controller, QWidget* parent)
     fullGamut_ = new QCheckBox(tr("Full gamut"), this);
     grid->addWidget(fullGamut_, 2, 0, 1, 3);
     profileButton_ = new QPushButton(tr("Profile..."), this);
-    profileButton_->setToolTip(tr("Second profile of the diagram (Alt-click: none)"));
+    profileButton_->setToolTip(tr("Second profile of the diagram (Alt-click or right-click: none)"));
     grid->addWidget(profileButton_, 3, 0, 1, 2);
     profileLabel_ = new QLabel(this);
     grid->addWidget(profileLabel_, 3, 2);
@@ -52,6 +53,8 @@ DiagramWindow::DiagramWindow(PreviewController& controller, QWidget* parent)
     connect(profileButton_, &QPushButton::clicked, this, [this] {
         pc_.setDiagramProfile(QGuiApplication::keyboardModifiers() & Qt::AltModifier);
     });
+    // Alt-click is the window manager's on many desktops: the same from the button's menu.
+    addContextAction(profileButton_, tr("No Second Profile"), [this] { pc_.setDiagramProfile(true); });
     showState();
 }
 

@@ -23,8 +23,11 @@ KeyboardHelperWindow::KeyboardHelperWindow(QWidget* parent) : QDialog(parent) {
                      "<tr><td><b>Shift-drag</b></td><td>move the image (one to one)</td></tr>"
                      "<tr><td><b>Zone button</b></td><td>highlight compression by the zone's distance "
                      "(Shift: to the middle of the zone)</td></tr>"
-                     "<tr><td><b>Alt + Apply</b></td><td>reset to defaults</td></tr>"
-                     "<tr><td><b>Scroll wheel</b></td><td>steps the field or pop-up under the pointer</td></tr>"
+                     "<tr><td><b>Alt + Apply</b></td><td>reset to defaults (also: right-click Apply)</td></tr>"
+                     "<tr><td><b>Right-click</b></td><td>the clicks and drags above from a menu, where the "
+                     "window manager takes Alt- or Meta-clicks</td></tr>"
+                     "<tr><td><b>Scroll wheel</b></td><td>steps the field or pop-up under the pointer (where the panel "
+                     "scrolls, only the one with the focus)</td></tr>"
                      "</table>"));
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

@@ -20,6 +20,7 @@
 
 #include "app/controller/controller.h"
 #include "app/preview/preview_controller.h"
+#include "app/ui/windows/secondary_window.h"
 #include "platform/url_opener.h"
 
 namespace dvk {
@@ -151,9 +152,7 @@ void ProfilingPanel::refresh(ProfilingChange change) {
     switch (change) {
         case ProfilingChange::Visibility:
             if (workflow_.isVisible()) {
-                show();
-                raise();
-                activateWindow();
+                openSecondaryWindow(*this, parentWidget());
             } else {
                 hide();
             }

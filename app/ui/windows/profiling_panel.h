@@ -4,7 +4,7 @@
 // once the apply worker leaves the open file's processor alone. The window
 // delegate runs the close steps when the user closes it
 // (MainWindowDelegate::setProfilingPanel). Made with the main window as its
-// parent, it is a tool window of it, kept in front of it.
+// parent, it is a tool window of it, kept in front of it; it opens beside it.
 #pragma once
 
 #include <QtWidgets/QWidget>

@@ -51,9 +51,21 @@ TEST(ViewCoordinates, ClicksMapThroughTheDrawnImageAndStayOnIt) {
 TEST(ViewCoordinates, ZoneBox) {
     const int expected[] = {0, 18, 33, 52, 77, 107, 146, 195, 255};
     for (int i = 0; i <= 8; ++i) EXPECT_EQ(zoneBoxX(i), expected[i]) << i;
-    // Buttons 6 above the bottom for even zones, on it for odd ones (16 high box).
-    EXPECT_EQ(zoneButtonTop(0, 16), 0);
-    EXPECT_EQ(zoneButtonTop(1, 16), 6);
+    // Distances in two rows that never overlap: even zones above, odd below,
+    // each reaching to the next of its row (26 at least).
+    const ZoneButtonRect zero = zoneButtonRect(0, 12), one = zoneButtonRect(1, 12);
+    EXPECT_EQ(zero.y, 0);
+    EXPECT_EQ(one.y, 12);
+    EXPECT_EQ(zero.x + zero.width, zoneBoxX(2) - 1);  // 0 .. 32: room for "-10.3"
+    EXPECT_EQ(one.x + one.width, zoneBoxX(3) - 1);
+    EXPECT_EQ(zoneButtonRect(6, 12).width, 256 - 146 - 1);
+    const ZoneButtonRect last = zoneButtonRect(7, 12);
+    EXPECT_EQ(last.x + last.width, 255);
+    for (int i = 0; i + 2 < 8; ++i) {
+        const ZoneButtonRect a = zoneButtonRect(i, 12), b = zoneButtonRect(i + 2, 12);
+        EXPECT_LT(a.x + a.width, b.x) << i;
+        EXPECT_GE(a.width, 26) << i;
+    }
     // Labels 30 high at the bottom, zone V 4 above it (34 high box).
     EXPECT_EQ(zoneLabelTop(4, 34), 4);
     EXPECT_EQ(zoneLabelTop(5, 34), 0);
@@ -96,6 +108,51 @@ TEST(WindowGeometry, WillResizeKeepsTheImageShape) {
     EXPECT_EQ(windowWillResize(none), (SizeD{1000, 900}));
 }
 
+// A 24-megapixel 3:2 raw (its preview 3000 x 2000) and the chart (867 x 578)
+// with the panel's 829 of content height and 23 of menus, on a 1600 x 1000
+// and a 1280 x 720 screen.
+TEST(WindowGeometry, RealSizesOnABigAndASmallScreen) {
+    const auto input = [](unsigned w, unsigned h, SizeD screen, SizeD proposed) {
+        WindowResizeInput in;
+        in.width = w, in.height = h;
+        in.hasWorkingImage = true;
+        in.currentFrame = proposed;
+        in.proposedFrame = proposed;
+        in.screenVisible = screen;
+        in.frameExtra = {0, 23};
+        in.panelHeight = 829;
+        return in;
+    };
+    const SizeD big{1598, 975}, small{1280, 720};  // (the big one less a window manager's frame)
+    // From the empty window (320 x 852): the panel's height, the image's shape.
+    EXPECT_EQ(windowWillResize(input(3000, 2000, big, {320, 852})), (SizeD{1499.5, 852}));
+    // Enlarged: as wide as the screen, the height follows; the panel still fits.
+    EXPECT_EQ(windowWillResize(input(3000, 2000, big, {1598, 975})), (SizeD{1598, 1342.0 * 2 / 3 + 23}));
+    // The chart is lower than the panel: the panel's height, the image's width.
+    EXPECT_EQ(windowWillResize(input(867, 578, big, {320, 852})), (SizeD{1123, 852}));
+    // The small screen: no higher than the screen (the panel scrolls), no wider.
+    EXPECT_EQ(windowWillResize(input(3000, 2000, small, {320, 720})), (SizeD{1280, 720}));
+    EXPECT_EQ(windowWillResize(input(867, 578, small, {320, 720})), (SizeD{1123, 720}));
+    EXPECT_EQ(leastContentHeight(829, 697), 697);
+    EXPECT_EQ(leastContentHeight(500, 697), 680);
+    EXPECT_EQ(leastContentHeight(829, 0), 829);
+
+    // The empty window asked 256 x 720 takes 320 and its panel's height: placed
+    // with that size, wholly on the screen.
+    AnchorInput empty;
+    empty.size = {256, 720};
+    empty.least = {320, 852};
+    empty.visible = {0, 0, 1600, 1000};
+    EXPECT_EQ(anchorFrameRect(empty), (RectD{1280, 0, 320, 852}));
+    empty.topRightPointP = {200, 100};
+    EXPECT_EQ(anchorFrameRect(empty), (RectD{1080, 100, 320, 852}));
+    empty.visible = {0, 0, 1280, 720};
+    empty.least = {320, 720};
+    EXPECT_EQ(anchorFrameRect(empty), (RectD{760, 0, 320, 720}));
+    empty.topRightPointP = {};
+    EXPECT_EQ(anchorFrameRect(empty), (RectD{960, 0, 320, 720}));
+}
+
 TEST(WindowGeometry, AnchorPlacesTheTopRightCorner) {
     AnchorInput in;
     in.visible = {0, 25, 1920, 1055};  // below a 25 high top bar
@@ -113,10 +170,10 @@ TEST(WindowGeometry, AnchorPlacesTheTopRightCorner) {
     // Sticking out at the bottom: moved to the top.
     in.topRightPointL = {10, 500};
     EXPECT_EQ(anchorFrameRect(in), (RectD{710, 25, 1200, 700}));
-    // Fits nowhere: the top-right corner.
+    // Larger than the visible area: cut to it, the whole window on the screen.
     in.size = {2000, 1200};
     in.topRightPointL = {10, 10};
-    EXPECT_EQ(anchorFrameRect(in), (RectD{-80, 25, 2000, 1200}));
+    EXPECT_EQ(anchorFrameRect(in), (RectD{0, 25, 1920, 1055}));
     // Full screen: centred with the window's current size.
     in.fullScreen = true;
     in.screen = {1920, 1080};

@@ -28,6 +28,9 @@ TEST(PreviewRules, ApplyPlans) {
     // Option on "Apply" resets; on any other control it does not.
     EXPECT_TRUE(planApply(true, true, ApplySender::control("Apply"), false, true).resetToDefaults);
     EXPECT_FALSE(planApply(true, true, control, false, true).resetToDefaults);
+    // The Apply button's menu entry stands for the Alt-click, auto-apply off too.
+    EXPECT_TRUE(planApply(true, true, ApplySender::optionClick("Apply"), true, false).resetToDefaults);
+    EXPECT_FALSE(planApply(true, true, ApplySender::optionClick("Exposure"), false, false).resetToDefaults);
     // "Reset to Defaults" resets even without a loaded file, given an engine image.
     p = planApply(false, true, ApplySender::control(kResetToDefaultsTitle), false, false);
     EXPECT_TRUE(p.run && p.resetToDefaults);

@@ -166,6 +166,10 @@ TEST_F(MainWindowTest, TypedValuesKeepToTheRangesTheWheelStepsSlidersAndADoubleC
         QApplication::sendEvent(w, &e);
         return e.isAccepted();
     };
+    // This screen is too low for the whole panel: the wheel steps the
+    // control with the focus (over any other the panel scrolls).
+    brightness->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return brightness->hasFocus(); }, 2000));
     EXPECT_TRUE(wheel(brightness));
     settle();
     EXPECT_EQ(rp->brightness(), 51.0);

@@ -63,8 +63,29 @@ TEST(WindowPlacement, AnchorsThatLeaveTheFreeAreaArePinned) {
     expectRect(placeAtCorner(800, 600, {100, 500}, v), 700, 30, 800, 600);
     // Both out (negative distances): the free area's top-right corner.
     expectRect(placeAtCorner(800, 600, {-50, -50}, v), 800, 30, 800, 600);
-    // Larger than the free area: still the top-right corner.
-    expectRect(placeAtCorner(2000, 1200, {0, 0}, v), -400, 30, 2000, 1200);
+    // Larger than the free area: cut to it, the whole frame on the screen.
+    expectRect(placeAtCorner(2000, 1200, {0, 0}, v), 0, 30, 1600, 900);
+    expectRect(placeAtCorner(2000, 600, {300, 100}, v), 0, 130, 1600, 600);
+}
+
+TEST(WindowPlacement, SecondaryWindowsOpenBesideTheMainWindowOnTheScreen) {
+    const PlacementRect big{0, 0, 1600, 1000}, small{0, 0, 1280, 720};
+    // The keyboard helper (696 x 312) beside the empty window: on its left.
+    expectRect(besideFrame(696, 312, {1280, 0, 320, 852}, big), 584, 0, 696, 312);
+    expectRect(besideFrame(696, 312, {960, 0, 320, 720}, small), 264, 0, 696, 312);
+    // On the right when the left has no room, below when neither side has.
+    expectRect(besideFrame(696, 312, {100, 50, 400, 500}, big), 500, 50, 696, 312);
+    expectRect(besideFrame(696, 312, {100, 50, 1400, 500}, big), 100, 550, 696, 312);
+    // Beside the chart's window there is no room: from the screen's left
+    // edge, level with the window's top (the panel on its right stays clear).
+    expectRect(besideFrame(696, 312, {477, 0, 1123, 852}, big), 0, 0, 696, 312);
+    expectRect(besideFrame(1002, 445, {157, 0, 1123, 720}, small), 0, 0, 1002, 445);
+    // Larger than the screen: cut to it.
+    expectRect(besideFrame(1400, 800, {960, 0, 320, 720}, small), 0, 0, 1280, 720);
+    // A window that was on show comes back where it was, on the screen.
+    expectRect(keptInside({1500, 900, 400, 300}, big), 1200, 700, 400, 300);
+    expectRect(keptInside({-50, -10, 400, 300}, small), 0, 0, 400, 300);
+    expectRect(keptInside({10, 20, 400, 300}, small), 10, 20, 400, 300);
 }
 
 TEST(WindowPlacement, RecordedInTheDefaultsAsPointStrings) {

@@ -1,0 +1,22 @@
+// Opening a secondary window (keyboard helper, history, profiling panel,
+// gamut diagram) as a user expects it: on the screen, in front, and beside
+// the main window rather than under it.
+#pragma once
+
+class QWidget;
+
+namespace dvk {
+
+// Shows `window` and brings it to the front, active. A window that is not
+// on show yet opens beside `mainWindow` (the rule of window_placement.h),
+// and one that was on show before comes back where it was, kept wholly on
+// the screen. Without a main window it opens where the window system puts
+// it, kept on the screen.
+void openSecondaryWindow(QWidget& window, const QWidget* mainWindow);
+
+// After `mainWindow` came to the front: the visible windows kept in front of
+// it (its dialogs and tool windows) are raised again (window systems without
+// a window manager stack by the last raise alone).
+void raiseWindowsInFrontOf(const QWidget& mainWindow);
+
+}  // namespace dvk

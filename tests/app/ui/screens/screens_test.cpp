@@ -1,0 +1,183 @@
+// The main window on a 1600 x 1000 and a 1280 x 720 screen: the empty window
+// and the keyboard helper wholly on the screen, side by side; the chart's
+// window showing every row of its panel on the big screen, and scrolling the
+// panel under the wheel on the small one.
+#include <gtest/gtest.h>
+
+#include <QtGui/QScreen>
+#include <QtGui/QWheelEvent>
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QScrollBar>
+
+#include "app/ui/controls/k_slider.h"
+#include "app/ui/controls/text_field_scroller.h"
+#include "app/ui/controls/wheel_steps.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/windows/keyboard_helper_window.h"
+#include "pipeline/processor/raw_processor.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/user_defaults.h"
+#include "tests/support/test_paths.h"
+
+namespace dvk {
+namespace {
+
+QScreen* screenNamed(const char* name) {
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->name() == QLatin1String(name)) return s;
+    return nullptr;
+}
+
+class Screens : public ::testing::Test {
+protected:
+    void SetUp() override { installQtMainQueue(); }
+    void TearDown() override {
+        if (pc) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !pc->applyWorker().busy(); }, 120000));
+        }
+        window.reset();
+        pc.reset();
+        QCoreApplication::processEvents();
+        uninstallQtMainQueue();
+    }
+    // The window set up on `screen` (at a first start: the keyboard helper too).
+    void start(QScreen* screen) {
+        ASSERT_TRUE(screen);
+        window.reset();
+        pc.reset();
+        rp.reset();
+        free = screen->availableGeometry();
+        defaults = std::make_unique<UserDefaults>((dir / "defaults.plist").string());
+        rp = std::make_unique<RawProcessor>();
+        pc = std::make_unique<PreviewController>(*rp);
+        window = std::make_unique<MainWindow>(*pc);
+        window->setScreen(screen);
+        window->move(free.topLeft());
+        window->awakeFromNib(*defaults);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void open(const std::string& path) {
+        int result = -1;
+        pc->openFileForPreview(path, [&](int r) { result = r; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return result != -1 && !pc->applyWorker().busy(); }, 120000));
+        ASSERT_EQ(result, 0);
+        QTest::qWait(300);
+    }
+    QScrollArea* settings() const { return window->findChild<QScrollArea*>(QStringLiteral("settingsScrollArea")); }
+    std::string chart() const { return (test::testdata_dir() / "raw" / "colorchart.dng").string(); }
+
+    test::TempDir dir;
+    QRect free;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<RawProcessor> rp;
+    std::unique_ptr<PreviewController> pc;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
+    for (const char* name : {"big", "small"}) {
+        SCOPED_TRACE(name);
+        start(screenNamed(name));
+        // Asked 256 wide, it takes 320: placed with that width, its frame's
+        // right edge on the screen's.
+        EXPECT_EQ(window->width(), 320);
+        const auto where = [&] {
+            const QRect f = window->frameGeometry();
+            return std::to_string(f.x()) + ", " + std::to_string(f.y()) + " " + std::to_string(f.width()) + " x " +
+                   std::to_string(f.height());
+        };
+        EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
+        EXPECT_EQ(window->frameGeometry().right(), free.right());
+        // The first start's helper: on the screen, beside the window.
+        auto* helper = window->findChild<KeyboardHelperWindow*>();
+        ASSERT_TRUE(helper && helper->isVisible());
+        EXPECT_TRUE(free.contains(helper->frameGeometry()));
+        EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry()));
+        // The empty frame again (after a batch or the last file trashed),
+        // from a corner the user left further right: still wholly on it.
+        window->setTopRightPoints({-40, 0}, {-40, 0});
+        window->anchorFrameRect(QRect(window->geometry().topLeft(), QSize(256, 720)));
+        EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
+        EXPECT_LE(window->frameGeometry().bottom(), free.bottom());
+        helper->close();
+        // The next screen's window starts as the first start again.
+        defaults->setBool("KeyboardHelper", false);
+        defaults->synchronize();
+    }
+}
+
+TEST_F(Screens, TheChartShowsEveryRowOfThePanelOnTheBigScreen) {
+    start(screenNamed("big"));
+    open(chart());
+    EXPECT_TRUE(free.contains(window->frameGeometry()));
+    // Nothing to scroll: every control of the panel lies inside its view.
+    QScrollArea* area = settings();
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
+    const QRect view(area->viewport()->mapTo(window.get(), QPoint(0, 0)), area->viewport()->size());
+    int controls = 0;
+    for (QWidget* w : area->widget()->findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        ++controls;
+        const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(view.contains(r)) << w->objectName().toStdString() << " at " << r.x() << ", " << r.y();
+    }
+    EXPECT_GT(controls, 40);
+    // The last row drawn: its switch's title in dark pixels on the grab.
+    auto* last = window->findChild<QCheckBox*>(QStringLiteral("highRecoveryGuessTone"));
+    ASSERT_TRUE(last);
+    const QImage grab = window->grabWindow();
+    const double s = window->grabScale();
+    const QRect r(last->mapTo(window.get(), QPoint(0, 0)) * s, last->size() * s);
+    ASSERT_TRUE(grab.rect().contains(r));
+    int ink = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left() + r.width() / 3; x <= r.right(); ++x) ink += qGray(grab.pixel(x, y)) < 100;
+    EXPECT_GT(ink, 20);
+}
+
+TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {
+    start(screenNamed("small"));
+    open(chart());
+    EXPECT_TRUE(free.contains(window->frameGeometry()));
+    QScrollBar* bar = settings()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    auto* field = window->findChild<TextFieldScroller*>(QStringLiteral("contrastField"));
+    ASSERT_TRUE(field);
+    auto* slider = window->findChild<KSlider*>(QStringLiteral("saturation"));
+    ASSERT_TRUE(slider);
+    // The wheel over a control: whether the control took it.
+    const auto wheel = [&](QWidget* control, int angle) {
+        QWheelEvent e(QPointF(5, 5), control->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, angle), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(control, &e);
+        return e.isAccepted();
+    };
+    // Without the focus a field or a slider leaves the wheel (the window
+    // system hands it on to the panel, which scrolls), its setting unchanged.
+    const double contrast = rp->contrast(), saturation = rp->saturation();
+    ASSERT_FALSE(field->hasFocus());
+    EXPECT_TRUE(wheelScrollsPanel(field));
+    EXPECT_FALSE(wheel(field, -120));
+    EXPECT_FALSE(wheel(slider, -120));
+    QWheelEvent onPanel(QPointF(5, 5), settings()->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(settings()->viewport(), &onPanel);
+    EXPECT_GT(bar->value(), 0);
+    QTest::qWait(100);
+    EXPECT_EQ(rp->contrast(), contrast);
+    EXPECT_EQ(rp->saturation(), saturation);
+    // With the focus, the wheel steps the field.
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
+    EXPECT_FALSE(wheelScrollsPanel(field));
+    EXPECT_TRUE(wheel(field, 120));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rp->contrast() == contrast + 1; }, 5000)) << rp->contrast();
+}
+
+}  // namespace
+}  // namespace dvk
