@@ -54,6 +54,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     diagramWindow_ = new DiagramWindow(pc_, this);
     keyboardHelper_ = new KeyboardHelperWindow(this);
     buildMenus();
+    menuWidget()->installEventFilter(this);
     bindSettings();
 
     connect(imageView_, &CroppingImageView::notify, this, &MainWindow::handleImageViewNotification);

@@ -179,6 +179,7 @@ private:
     std::shared_ptr<DisplayImage> image_;
     QPoint rememberedScroll_;
     bool adjustingSize_ = false;
+    bool menusChangePending_ = false;
     QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
     QMargins anchoredDecorations_;                       // and the decorations it reckoned with
     QPointer<QWidget> rememberedFocus_;

@@ -1,5 +1,6 @@
 // MainWindow: the size the window may take for the image, zoom to fit and
 // one to one, and the anchoring of the window's top-right corner.
+#include <algorithm>
 #include <QtGui/QResizeEvent>
 #include <QtGui/QScreen>
 #include <QtWidgets/QLayout>
@@ -54,7 +55,10 @@ void MainWindow::keepLeastSizeOnScreen() {
     const int menus = menusHeight();
     const QRect area = clientArea();
     const double least = leastContentHeight(panelHeightWanted(), area.isValid() ? area.height() - menus : 0);
-    content_->setMinimumSize(static_cast<int>(kSidePanelWidth) + 64, static_cast<int>(least));
+    // Wide enough for every menu of the bar: here the menus are the window's,
+    // and an empty window would hide the last ones behind an overflow button.
+    const int menusWidth = menuWidget() ? menuWidget()->sizeHint().width() : 0;
+    content_->setMinimumSize(std::max(static_cast<int>(kSidePanelWidth) + 64, menusWidth), static_cast<int>(least));
     // The window's own least size follows now, not at the next layout pass:
     // a placement right after may make it smaller.
     if (layout()) layout()->activate();
@@ -161,6 +165,17 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == content_ && event->type() == QEvent::Resize) layoutContent();
+    // Menus added to the bar (the shell adds the last ones) widen the window's
+    // least size: once the additions are over, the window takes it.
+    if (watched == menuWidget() && event->type() == QEvent::ActionAdded && !menusChangePending_) {
+        menusChangePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            menusChangePending_ = false;
+            const int least = content_->minimumWidth();
+            keepLeastSizeOnScreen();
+            if (content_->minimumWidth() != least) anchorWindow();
+        });
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

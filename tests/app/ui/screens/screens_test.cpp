@@ -9,6 +9,7 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
 
@@ -97,6 +98,15 @@ TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
         ASSERT_TRUE(helper && helper->isVisible());
         EXPECT_TRUE(free.contains(helper->frameGeometry()));
         EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry()));
+        // The menus the shell adds later widen the window until each shows
+        // on the bar (none behind an overflow button); still wholly on it.
+        for (const char* title : {"Settings", "History", "Tools", "Help"}) window->menuBar()->addMenu(title);
+        QTest::qWait(50);
+        for (QAction* a : window->menuBar()->actions()) {
+            const QRect item = window->menuBar()->actionGeometry(a);
+            EXPECT_TRUE(!item.isEmpty() && window->menuBar()->rect().contains(item)) << a->text().toStdString();
+        }
+        EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
         // The empty frame again (after a batch or the last file trashed),
         // from a corner the user left further right: still wholly on it.
         window->setTopRightPoints({-40, 0}, {-40, 0});
