@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/log.h"
 
@@ -67,10 +68,10 @@ std::vector<std::string> commandLineFiles(const std::vector<std::string>& argume
             if (qt_option_with_value(a)) ++i;
             continue;
         }
-        if (a[0] == '/' || cwd.empty())
-            files.push_back(a);
-        else
-            files.push_back(cwd.back() == '/' ? cwd + a : cwd + "/" + a);
+        // Without "." and ".." steps, so that the history knows one file
+        // under one name however the shell named it.
+        const std::string path = a[0] == '/' || cwd.empty() ? a : cwd.back() == '/' ? cwd + a : cwd + "/" + a;
+        files.push_back(std::filesystem::path(path).lexically_normal().string());
     }
     return files;
 }

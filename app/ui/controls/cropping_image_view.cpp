@@ -74,7 +74,7 @@ QScrollArea* CroppingImageView::scrollArea() const {
 void CroppingImageView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     // A neutral mid-dark grey around the image.
-    p.fillRect(rect(), QColor(0x55, 0x55, 0x55));
+    p.fillRect(rect(), kBackground);
     if (!image_.isNull()) {
         const RectD d = drawnRect();
         p.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -30,6 +30,9 @@ class CroppingImageView : public QWidget {
 public:
     explicit CroppingImageView(QWidget* parent = nullptr);
 
+    // The neutral grey around the image.
+    static inline const QColor kBackground{0x55, 0x55, 0x55};
+
     void setImage(const QImage& image);
     const QImage& image() const { return image_; }
     // setWidth:andHeight: the preview's pixel size.

@@ -47,6 +47,14 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sidePanel_ = buildSidePanel();
     sidePanel_->setParent(content_);
+    // Around the image (where its shape leaves room) the same neutral grey as
+    // behind it.
+    backdrop_ = new QWidget(content_);
+    QPalette grey = backdrop_->palette();
+    grey.setColor(QPalette::Window, CroppingImageView::kBackground);
+    backdrop_->setPalette(grey);
+    backdrop_->setAutoFillBackground(true);
+    backdrop_->lower();
     setCentralWidget(content_);
     content_->installEventFilter(this);
     keepLeastSizeOnScreen();

@@ -185,6 +185,7 @@ private:
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;
+    QWidget* backdrop_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     CroppingImageView* imageView_ = nullptr;
     QWidget* sidePanel_ = nullptr;

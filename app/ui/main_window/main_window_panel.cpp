@@ -317,6 +317,7 @@ void MainWindow::layoutContent() {
     const QSize size = content_->size();
     const int panel = static_cast<int>(kSidePanelWidth);
     sidePanel_->setGeometry(size.width() - panel, 0, panel, size.height());
+    backdrop_->setGeometry(0, 0, size.width() - panel, size.height());
     const unsigned w = imageView_->imageWidth(), h = imageView_->imageHeight();
     RectD r{0, 0, static_cast<double>(size.width() - panel), static_cast<double>(size.height())};
     if (w && h) r = scrollViewPlacement({static_cast<double>(size.width()), static_cast<double>(size.height())}, w, h);
