@@ -39,6 +39,28 @@ bool exists(const std::string& p) {
     return lstat(p.c_str(), &st) == 0;
 }
 
+// The folders `raw_path` needs, under the rule that no folder is made
+// directly inside a volume's root: made (`make`), or only asked whether
+// they could be (the nearest existing folder above must be writable).
+bool directory_path(const std::string& raw_path, bool make) {
+    if (raw_path.empty()) return true;
+    std::string path = without_trailing_slashes(raw_path);
+    if (path == "/") return true;
+    if (path == "/Volumes") return false;
+    if (exists(path)) return true;
+    std::string parent = parent_of(path);
+    if (is_volume_root(parent)) return false;
+    if (!make) {
+        if (parent.empty()) parent = ".";
+        if (!exists(parent)) return directory_path(parent, false);
+        struct stat st;
+        return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(parent.c_str(), W_OK | X_OK) == 0;
+    }
+    if (!parent.empty() && !directory_path(parent, true)) return false;
+    if (mkdir(path.c_str(), 0755) == 0) return true;
+    return errno == EEXIST;  // made meanwhile by someone else
+}
+
 }  // namespace
 
 bool exists_at(const std::string& path) {
@@ -46,32 +68,9 @@ bool exists_at(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
-bool createDirectoryPath(const std::string& raw_path) {
-    if (raw_path.empty()) return true;
-    std::string path = without_trailing_slashes(raw_path);
-    if (path == "/") return true;
-    if (path == "/Volumes") return false;
-    if (exists(path)) return true;
-    std::string parent = parent_of(path);
-    if (is_volume_root(parent)) return false;
-    if (!parent.empty() && !createDirectoryPath(parent)) return false;
-    if (mkdir(path.c_str(), 0755) == 0) return true;
-    return errno == EEXIST;  // made meanwhile by someone else
-}
+bool createDirectoryPath(const std::string& raw_path) { return directory_path(raw_path, true); }
 
-bool canCreateDirectoryPath(const std::string& raw_path) {
-    if (raw_path.empty()) return true;
-    std::string path = without_trailing_slashes(raw_path);
-    if (path == "/") return true;
-    if (path == "/Volumes") return false;
-    if (exists(path)) return true;
-    std::string parent = parent_of(path);
-    if (is_volume_root(parent)) return false;
-    if (parent.empty()) parent = ".";
-    if (!exists(parent)) return canCreateDirectoryPath(parent);
-    struct stat st;
-    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(parent.c_str(), W_OK | X_OK) == 0;
-}
+bool canCreateDirectoryPath(const std::string& raw_path) { return directory_path(raw_path, false); }
 
 std::string resolveAliasPath(const std::string& path) {
     std::string current = path;

@@ -121,14 +121,29 @@ QWidget* MainWindow::buildSettingControls() {
     grid->addWidget(caption("Preset"), row, 0);
     grid->addWidget(presetsPopUp_, row++, 1, 1, 2);
 
-    wbPopUp_ = new PopUpButtonScroller(w);
-    wbPopUp_->setObjectName(QStringLiteral("useCameraWB"));
-    wbPopUp_->setTag(1);
-    grid->addWidget(caption("White balance"), row, 0);
-    grid->addWidget(wbPopUp_, row++, 1, 1, 2);
-    connect(wbPopUp_, &PopUpButtonScroller::tagChosen, this,
-            [this](long tag) { pc_.changeSetting("useCameraWB", SettingsValue(tag), "White balance"); });
-    settingViews_["useCameraWB"] = [this](const SettingsValue& v) { wbPopUp_->selectTag(v.int_value()); };
+    // A pop-up whose items' tags are its setting's values (the white-balance
+    // and filter pop-ups get theirs from the open file). One whose titles need
+    // the panel's width takes the whole row, its caption as its tool tip.
+    const auto popUp = [&](const char* key, const char* title, auto titles, int count, bool wholeRow = false) {
+        auto* p = new PopUpButtonScroller(w);
+        p->setObjectName(QString::fromLatin1(key));
+        p->setTag(1);
+        for (int i = 0; i < count; ++i) p->addTaggedItem(titles(i), i);
+        if (wholeRow) {
+            p->setToolTip(tr(title));
+            grid->addWidget(p, row++, 0, 1, 3);
+        } else {
+            grid->addWidget(caption(title), row, 0);
+            grid->addWidget(p, row++, 1, 1, 2);
+        }
+        const std::string k = key, t = title;
+        connect(p, &PopUpButtonScroller::tagChosen, this,
+                [this, k, t](long tag) { pc_.changeSetting(k, SettingsValue(tag), t); });
+        settingViews_[k] = [p](const SettingsValue& v) { p->selectTag(v.int_value()); };
+        return p;
+    };
+    const auto noItems = [](int) { return QString(); };
+    wbPopUp_ = popUp("useCameraWB", "White balance", noItems, 0);
 
     // Two white-balance fields to a row: Red and Green, Blue and Green2.
     QHBoxLayout* pair = nullptr;
@@ -185,38 +200,11 @@ QWidget* MainWindow::buildSettingControls() {
         };
     }
 
-    // A pop-up whose titles need the panel's width takes the whole row, its
-    // caption as its tool tip.
-    const auto popUp = [&](const char* key, const char* title, auto titles, int count, bool wholeRow = false) {
-        auto* p = new PopUpButtonScroller(w);
-        p->setObjectName(QString::fromLatin1(key));
-        p->setTag(1);
-        for (int i = 0; i < count; ++i) p->addTaggedItem(titles(i), i);
-        if (wholeRow) {
-            p->setToolTip(tr(title));
-            grid->addWidget(p, row++, 0, 1, 3);
-        } else {
-            grid->addWidget(caption(title), row, 0);
-            grid->addWidget(p, row++, 1, 1, 2);
-        }
-        const std::string k = key, t = title;
-        connect(p, &PopUpButtonScroller::tagChosen, this,
-                [this, k, t](long tag) { pc_.changeSetting(k, SettingsValue(tag), t); });
-        settingViews_[k] = [p](const SettingsValue& v) { p->selectTag(v.int_value()); };
-        return p;
-    };
     popUp("curveType", "Tone curve", [](int i) { return QString::fromLatin1(kCurveTypes[i]); }, 4);
     popUp("interpolation", "Interpolation", [](int i) { return QString::fromLatin1(kInterpolations[i]); }, 6);
     popUp("saveFormat", "Save format", [](int i) { return saveFormatTitle(i); }, 24, true);
 
-    filtersButton_ = new PopUpButtonScroller(w);
-    filtersButton_->setObjectName(QStringLiteral("bwMode"));
-    filtersButton_->setTag(1);
-    grid->addWidget(caption("Filter"), row, 0);
-    grid->addWidget(filtersButton_, row++, 1, 1, 2);
-    connect(filtersButton_, &PopUpButtonScroller::tagChosen, this,
-            [this](long tag) { pc_.changeSetting("bwMode", SettingsValue(tag), "Filter"); });
-    settingViews_["bwMode"] = [this](const SettingsValue& v) { filtersButton_->selectTag(v.int_value()); };
+    filtersButton_ = popUp("bwMode", "Filter", noItems, 0);
 
     auto* recovery = new QCheckBox(tr("Highlights Recovery"), w);
     recovery->setObjectName(QStringLiteral("highRecoveryEnabled"));
