@@ -45,6 +45,9 @@ constexpr std::chrono::seconds kDevelopWaitAtQuit{15};
 
 int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("DVK"));
+    // The installed desktop entry (dvk.desktop): docks and task bars take its
+    // name and icon for the window.
+    QApplication::setDesktopFileName(QStringLiteral("dvk"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     // Closing the main window quits through the quit steps, not by itself.
     QApplication::setQuitOnLastWindowClosed(false);
