@@ -230,7 +230,9 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         if (!destination.empty()) journal->beginItem(source, destination);
     }
     if (!converted || rp.saveImage() != 0) {
-        showAlert("Can't write file, batch postponed:", rp.destinationFile(), {"Ok"});
+        const std::string why = converted ? rp.saveError() : std::string("out of memory while developing");
+        showAlert("Can't write file, batch postponed:", rp.destinationFile() + (why.empty() ? "" : "\n" + why),
+                  {"Ok"});
         setProgressMT(0);
         return BatchConvertResult::Postpone;
     }

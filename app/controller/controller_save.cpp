@@ -46,6 +46,11 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// "PATH" and, on a line of its own, why it cannot be written.
+std::string pathAndReason(const std::string& path, const std::string& reason) {
+    return reason.empty() ? path : path + "\n" + reason;
+}
+
 }  // namespace
 
 struct Controller::SaveJob {
@@ -63,9 +68,9 @@ struct Controller::SaveJob {
 void Controller::saveFile() {
     RawProcessor& rp = *rawProcessor_;
     if (rp.fileName().empty()) return;
-    std::string path;
-    if (!rp.isDestinationFileWritable(&path)) {
-        showAlert("Can't write to file:", path, {"Ok"});
+    std::string path, reason;
+    if (!rp.isDestinationFileWritable(&path, &reason)) {
+        showAlert("Can't write to file:", pathAndReason(path, reason), {"Ok"});
         return;
     }
     if (isBusy()) return;
@@ -84,11 +89,11 @@ void Controller::saveFileAs() {
     std::optional<std::string> chosen = runSavePanel(request);
     if (!chosen) return;
     rp.setDestinationFile(*chosen);
-    std::string path;
-    if (rp.isDestinationFileWritable(&path))
+    std::string path, reason;
+    if (rp.isDestinationFileWritable(&path, &reason))
         startSave(true);
     else
-        showAlert("Can't write to file:", path, {"Ok"});
+        showAlert("Can't write to file:", pathAndReason(path, reason), {"Ok"});
 }
 
 bool Controller::startSave(bool saveAs) {
@@ -139,7 +144,7 @@ void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     const int saved = p.convertImage() ? p.saveImage() : 1;
     if (saved != 0) {
         // The path it tried (the destination setting may be empty or a folder).
-        showAlert("Can't save image to file:", p.destinationFile(), {"Ok"});
+        showAlert("Can't save image to file:", pathAndReason(p.destinationFile(), p.saveError()), {"Ok"});
         onMain([&] { endSave(job); });
         return;
     }

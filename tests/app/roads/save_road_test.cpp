@@ -125,6 +125,34 @@ TEST_F(SaveRoad, AFolderIsMadeOnlyWhenAFileIsWrittenIntoIt) {
     EXPECT_TRUE(alerts.requests().empty());
 }
 
+// A raw file with a TIFF name opens as the raw file it is (never traced,
+// even where the history would trace it to itself) and is never written
+// over: Save writes a numbered file beside it, Save As onto it, or onto a
+// link to it, is refused with the reason.
+TEST_F(SaveRoad, ARawFileWithATiffNameIsNeverWrittenOver) {
+    const std::string photo = acmeFile("p/photo.tiff");
+    const std::string bytes = read_file(photo);
+    openFile(photo);
+    record(photo, photo);  // what an earlier save onto itself recorded
+    fs::create_symlink("photo.tiff", photos() + "/p/link.tiff");
+    EXPECT_EQ(controller->getRAWPathForTiffJpeg(photo), std::nullopt);
+    EXPECT_EQ(controller->originalNonRawFile(), std::nullopt);
+    ASSERT_TRUE(openAndWait(photo));
+    raw().setDestinationFile("");
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_TRUE(fs::exists(photos() + "/p/photo-001.tiff"));
+    for (const char* chosen : {"photo.tiff", "link.tiff"}) {
+        panels->answerSave(photos() + "/p/" + chosen);
+        controller->saveFileAs();
+        controller->waitForRoads();
+        EXPECT_EQ(alertTexts().back(),
+                  "Can't write to file:|" + photos() + "/p/" + chosen + "\nit is the raw file being developed");
+    }
+    EXPECT_EQ(read_file(photo), bytes);
+    EXPECT_EQ(namesIn(photos() + "/p"), (std::vector<std::string>{"link.tiff", "photo-001.tiff", "photo.tiff"}));
+}
+
 TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {
     const std::string x = canonFile("p/x.dng");
     ASSERT_TRUE(openAndWait(x));
