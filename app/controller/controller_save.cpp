@@ -60,6 +60,7 @@ struct Controller::SaveJob {
     int halfSize = 0;
     bool labOptimize = false;
     std::string destination;           // the destination setting it was given
+    std::string unreadableProfile;     // the camera profile that could not be read
     HistoryMO chosen;                  // the settings on screen, as the save's record
     std::string written;               // the file written
     std::chrono::steady_clock::time_point start;
@@ -111,6 +112,12 @@ bool Controller::startSave(bool saveAs) {
     dropVanishedFilter(p, filterProfileRoot());
     p.setRotation(rp.rotation());
     p.setCustomRawProfile(rp.customRawProfile());
+    // A profile file gone since the preview read it develops as the open
+    // would have it: with the camera's own profile, and the user is told.
+    if (!p.customRawProfile().empty() && p.customRawProfile()[0] == '/' && !p.dvklib()->custom_profile_data) {
+        job->unreadableProfile = p.customRawProfile();
+        p.setCustomRawProfile(std::string());
+    }
     p.setDestinationFile(rp.destinationFile());
     p.setFileName(rp.fileName());
     // Save As overwrites the file chosen; Save follows the preference.
@@ -131,6 +138,13 @@ bool Controller::startSave(bool saveAs) {
 
 void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     RawProcessor& p = *job->p;
+    if (!job->unreadableProfile.empty()) {
+        log_line("Camera profile %s cannot be read: the save uses Default", job->unreadableProfile.c_str());
+        showAlert("Camera profile not found",
+                  "The camera profile \"" + job->unreadableProfile +
+                      "\" cannot be read. The default profile is used instead.",
+                  {"Ok"});
+    }
     const int rc = p.initDoubleImageFromRawFile(p.fileName(), job->halfSize);
     if (rc != 0) {
         showAlertf("Error", {"Ok"}, "Code: %d, Mem:%lu", rc, resident_bytes());

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/menus/editors_button_items.h"
+#include "pipeline/stages/gamut_map.h"
 #include "tests/app/roads/roads_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -151,6 +152,29 @@ TEST_F(SaveRoad, ARawFileWithATiffNameIsNeverWrittenOver) {
     }
     EXPECT_EQ(read_file(photo), bytes);
     EXPECT_EQ(namesIn(photos() + "/p"), (std::vector<std::string>{"link.tiff", "photo-001.tiff", "photo.tiff"}));
+}
+
+// A camera profile file that went away after the open is not developed
+// from a copy in silence: the save says it, as the open would, and develops
+// with the camera's own profile; the window's settings stay as they are.
+TEST_F(SaveRoad, AProfileFileGoneSinceTheOpenIsSaidAndTheSaveUsesTheCamerasOwn) {
+    const std::string x = acmeFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    controller->saveFile();
+    controller->waitForRoads();
+    fs::rename(photos() + "/p/x.tiff", photos() + "/p/camera.tiff");
+    const IccBytes icc = builtin_icc_bytes("AdobeRGB2.2");
+    const std::string profile = (dir / "Mine.icc").string();
+    std::ofstream(profile, std::ios::binary).write(reinterpret_cast<const char*>(icc.data), icc.size);
+    raw().setCustomRawProfile(profile);
+    ASSERT_NE(raw().dvklib()->custom_profile_data, nullptr);
+    fs::remove(profile);
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_EQ(alertTexts().back(), "Camera profile not found|The camera profile \"" + profile +
+                                       "\" cannot be read. The default profile is used instead.");
+    EXPECT_EQ(read_file(photos() + "/p/x.tiff"), read_file(photos() + "/p/camera.tiff"));
+    EXPECT_EQ(raw().customRawProfile(), profile);
 }
 
 TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {
