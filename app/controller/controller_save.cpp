@@ -21,6 +21,7 @@
 #include "app/history/history_defaults.h"
 #include "app/batch/tag_copy_ledger.h"
 #include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/save_formats.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
@@ -118,12 +119,17 @@ bool Controller::startSave(bool saveAs) {
         job->unreadableProfile = p.customRawProfile();
         p.setCustomRawProfile(std::string());
     }
-    p.setDestinationFile(rp.destinationFile());
+    // A destination kept from before (not the one Save As just chose) takes
+    // the extension of the save format in force: no JPEG data in a ".tiff".
+    const bool jpeg = is_jpeg_writer(p.dvklib()->save_writer);
+    const std::string destination =
+        saveAs ? rp.destinationFile() : kept_destination_for_format(rp.destinationFile(), jpeg);
+    p.setDestinationFile(destination);
     p.setFileName(rp.fileName());
     // Save As overwrites the file chosen; Save follows the preference.
     p.setDontOverwriteOnSave(saveAs ? 0 : rp.dontOverwriteOnSave());
-    job->destination = rp.destinationFile();
-    job->chosen = historyRecordFromSettings(rp, rp.fileName(), rp.destinationFile(), std::string("Action: Save"));
+    job->destination = destination;
+    job->chosen = historyRecordFromSettings(rp, rp.fileName(), destination, std::string("Action: Save"));
     job->halfSize = rp.interpolation() == 2 ? 1 : 0;
     job->labOptimize = enableLabOptimize_.load();
 

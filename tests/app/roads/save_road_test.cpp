@@ -177,6 +177,34 @@ TEST_F(SaveRoad, AProfileFileGoneSinceTheOpenIsSaidAndTheSaveUsesTheCamerasOwn) 
     EXPECT_EQ(raw().customRawProfile(), profile);
 }
 
+// A destination kept from before (as an old paste left it, or through a
+// reload of a record) takes the extension of the save format in force, as
+// a traced file's does; the record keeps the name written.
+TEST_F(SaveRoad, AKeptDestinationTakesTheExtensionOfTheSaveFormat) {
+    const std::string x = acmeFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    raw().setSaveFormat(4);
+    raw().setDestinationFile(photos() + "/p/out.tiff");
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_FALSE(fs::exists(photos() + "/p/out.tiff"));
+    EXPECT_EQ(read_file(photos() + "/p/out.jpeg").rfind("\xff\xd8\xff", 0), 0u);
+    const std::vector<HistoryMO> records = recordsWithSource(x);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().destinationFile(), photos() + "/p/out.jpeg");
+
+    // A record of the TIFF format reloaded onto the open file keeps its destination, as a TIFF.
+    raw().setSaveFormat(0);
+    const HistoryMO tiff = record();
+    raw().setSaveFormat(4);
+    raw().setDestinationFile(photos() + "/p/kept.jpg");
+    controller->setFromHistory(tiff);
+    EXPECT_EQ(raw().destinationFile(), photos() + "/p/kept.tiff");
+    raw().setDestinationFile(photos() + "/p/folder/");
+    controller->setFromHistory(tiff);
+    EXPECT_EQ(raw().destinationFile(), photos() + "/p/folder/");
+}
+
 TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {
     const std::string x = canonFile("p/x.dng");
     ASSERT_TRUE(openAndWait(x));
