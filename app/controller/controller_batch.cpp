@@ -1,9 +1,12 @@
 // Controller: batches. The files of a batch are converted one after the other
 // with the controller's RawProcessor, each with its default settings or a
 // history record's, and written at full size. The batch journal keeps the
-// items still to do, the files written and the output being written, so that
+// items still to do, the files written and the item being developed, so that
 // a batch stopped in any way (cancelled, postponed, quit, killed) resumes at
-// the next start with nothing lost and nothing written twice.
+// the next start with nothing written twice; a file that was being developed
+// when the batch ended abnormally is named and not taken up again, so that a
+// file that crashes the program cannot stop every resumed batch. Every file a
+// batch does not write is named at its end, with its reason.
 #include <libraw/libraw_const.h>
 #include <strings.h>
 #include <sys/stat.h>
