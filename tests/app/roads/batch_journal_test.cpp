@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "app/batch/batch_export.h"
 #include "app/batch/batch_journal.h"
+#include "app/batch/batch_report.h"
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/writers/safe_output.h"
 #include "tests/support/test_files.h"
@@ -164,6 +166,27 @@ TEST(BatchJournal, AStaleMarkerIsDroppedAndAnotherListsMarkerNeverSkipsAnItem) {
     EXPECT_EQ(back->remaining, 7u);
     EXPECT_TRUE(back->before == m.before);
     EXPECT_TRUE(m.before.exists);
+}
+
+// The end-of-batch text: each list names its first files and counts the
+// rest; the reasons of files that cannot be taken.
+TEST(BatchReport, TextAndReasons) {
+    BatchReport report;
+    EXPECT_TRUE(report.empty());
+    for (const char* f : {"/p/a.dng", "/p/b.dng", "/p/c.dng"}) report.notWritten(f, "Permission denied");
+    report.standIn("/p/d.dng", "AdobeRGB");
+    EXPECT_EQ(report.text(2),
+              "3 files were not written:\n/p/a.dng: Permission denied\n/p/b.dng: Permission denied\n"
+              "... and 1 more (listed in the log)\n\n1 file was developed with a stand-in:\n/p/d.dng: AdobeRGB");
+    EXPECT_EQ(report.text().find("more"), std::string::npos);
+
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.dng").c_str(), 0644), 0);
+    std::ofstream(dir / "text.dng") << "no raw";
+    EXPECT_EQ(unreadableFileReason((dir / "none.dng").string()), "No such file or directory");
+    EXPECT_EQ(unreadableFileReason(dir.path().string()), "a folder, not a file");
+    EXPECT_EQ(unreadableFileReason((dir / "fifo.dng").string()), "not a regular file");
+    EXPECT_EQ(unreadableFileReason((dir / "text.dng").string()), "not a raw file of a known camera");
 }
 
 }  // namespace
