@@ -46,15 +46,18 @@ bool directory_path(const std::string& raw_path, bool make) {
     if (raw_path.empty()) return true;
     std::string path = without_trailing_slashes(raw_path);
     if (path == "/") return true;
-    if (path == "/Volumes") return false;
+    // A disk that is not mounted: there is no such folder.
+    if (path == "/Volumes") return errno = ENOENT, false;
     if (exists(path)) return true;
     std::string parent = parent_of(path);
-    if (is_volume_root(parent)) return false;
+    if (is_volume_root(parent)) return errno = ENOENT, false;
     if (!make) {
         if (parent.empty()) parent = ".";
         if (!exists(parent)) return directory_path(parent, false);
         struct stat st;
-        return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(parent.c_str(), W_OK | X_OK) == 0;
+        if (::stat(parent.c_str(), &st) != 0) return false;
+        if (!S_ISDIR(st.st_mode)) return errno = ENOTDIR, false;
+        return access(parent.c_str(), W_OK | X_OK) == 0;
     }
     if (!parent.empty() && !directory_path(parent, true)) return false;
     if (mkdir(path.c_str(), 0755) == 0) return true;

@@ -7,7 +7,8 @@
 // canCreateDirectoryPath tells, without making anything, whether
 // createDirectoryPath could make the path: something is there already, or the
 // nearest folder that exists above it is one this process may write in, and
-// no missing level sits directly below a volume root.
+// no missing level sits directly below a volume root. When either fails,
+// errno says why (ENOENT for a folder below a volume root).
 // resolveAliasPath follows a chain of symbolic links (the aliases of this
 // platform) to the final target's path, or answers the path itself.
 // exists_at tells whether anything is at a path (links followed; an empty

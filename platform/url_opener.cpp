@@ -1,6 +1,7 @@
 #include "platform/url_opener.h"
 
 #include "platform/log.h"
+#include "platform/process_runner.h"
 
 namespace dvk {
 
@@ -18,7 +19,42 @@ std::shared_ptr<UrlOpener>& current() {
     return opener;
 }
 
+// The last line a tool printed ("xdg-open: no method available for ..."), or "".
+std::string last_line(const std::string& output) {
+    const std::string::size_type end = output.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) return std::string();
+    const std::string::size_type newline = output.rfind('\n', end);
+    const std::string::size_type start = newline == std::string::npos ? 0 : newline + 1;
+    return output.substr(start, end + 1 - start);
+}
+
 }  // namespace
+
+bool UrlOpener::openUrl(const std::string& url, UrlOpenFailed failed) {
+    if (openUrl(url)) return true;
+    if (failed) failed("no application could be started for it");
+    return false;
+}
+
+bool XdgUrlOpener::openUrl(const std::string& url, UrlOpenFailed failed) {
+    ProcessRequest request;
+    request.program = program_;
+    request.arguments = {url};
+    request.output = OutputMode::Merge;
+    // No time limit: the opener may stay with the application it starts.
+    const DetachedStart start =
+        process_runner()->start_detached(request, [program = program_, url, failed](const ProcessResult& result) {
+            if (result.succeeded()) return;
+            const std::string said = last_line(result.output);
+            const std::string reason = said.empty() ? result.describe() : result.describe() + ": " + said;
+            log_line("%s %s: %s", program.c_str(), url.c_str(), reason.c_str());
+            if (failed) failed(reason);
+        });
+    if (start.started()) return true;
+    log_line("%s", start.start_error.c_str());
+    if (failed) failed(start.start_error);
+    return false;
+}
 
 bool RecordingUrlOpener::openUrl(const std::string& url) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -107,7 +107,7 @@ std::optional<BatchMarker> BatchJournal::readMarker(const std::string& path) {
 }
 
 void BatchJournal::dropMarker(const std::optional<BatchMarker>& marker, bool written) {
-    if (marker && !written) remove_leftovers_of(marker->destinationFile, true);
+    if (marker && !written && !marker->destinationFile.empty()) remove_leftovers_of(marker->destinationFile, true);
     remove_file(markerFile_);
     remove_leftovers_of(markerFile_, false);
 }
@@ -131,9 +131,20 @@ void BatchJournal::start(const std::optional<std::vector<std::string>>& items) {
         remove_file(listFile_);
 }
 
-void BatchJournal::beginItem(const std::string& source, const std::string& destination) {
+void BatchJournal::beginItem(const std::string& source) {
     if (!listed_) return;
-    writeMarker(markerFile_, {source, destination, remaining_.size(), stampOf(destination)});
+    current_ = source;
+    writeMarker(markerFile_, {source, std::string(), remaining_.size(), FileStamp{}});
+}
+
+void BatchJournal::beginOutput(const std::string& destination) {
+    if (!listed_) return;
+    writeMarker(markerFile_, {current_, destination, remaining_.size(), stampOf(destination)});
+}
+
+void BatchJournal::itemPostponed() {
+    if (!listed_ || !std::ifstream(markerFile_).good()) return;
+    dropMarker(readMarker(markerFile_), false);
 }
 
 void BatchJournal::itemWritten(const std::string& destination) { appendSaved(destination); }
@@ -151,19 +162,31 @@ void BatchJournal::finish(bool keep) {
     remove_file(markerFile_);
 }
 
-std::vector<std::string> BatchJournal::recover(std::vector<std::string> list) {
-    if (!std::ifstream(markerFile_).good()) return list;
+BatchJournal::Recovery BatchJournal::recover(std::vector<std::string> list) {
+    Recovery r;
+    if (!std::ifstream(markerFile_).good()) {
+        r.pending = std::move(list);
+        return r;
+    }
     std::optional<BatchMarker> marker = readMarker(markerFile_);
+    const bool itsItem =
+        marker && !list.empty() && list.front() == marker->sourceFile && list.size() == marker->remaining;
     bool written = false;
-    if (marker && !list.empty() && list.front() == marker->sourceFile && list.size() == marker->remaining) {
+    if (itsItem && !marker->destinationFile.empty()) {
         const FileStamp now = stampOf(marker->destinationFile);
         written = now.exists && now != marker->before;
     }
-    if (written) {
-        log_line("Batch: %s was written to %s before the batch stopped", marker->sourceFile.c_str(),
-                 marker->destinationFile.c_str());
-        saved_ = readBatchSavedList(savedFile_).value_or(std::vector<std::string>());
-        appendSaved(marker->destinationFile);
+    if (itsItem) {
+        if (written) {
+            log_line("Batch: %s was written to %s before the batch stopped", marker->sourceFile.c_str(),
+                     marker->destinationFile.c_str());
+            saved_ = readBatchSavedList(savedFile_).value_or(std::vector<std::string>());
+            appendSaved(marker->destinationFile);
+        } else {
+            log_line("Batch: %s was being developed when the batch ended abnormally: it is not taken up again",
+                     marker->sourceFile.c_str());
+            r.abandoned = marker->sourceFile;
+        }
         list.erase(list.begin());
         if (list.empty())
             remove_file(listFile_);
@@ -171,7 +194,8 @@ std::vector<std::string> BatchJournal::recover(std::vector<std::string> list) {
             writePathList(listFile_, list);
     }
     dropMarker(marker, written);
-    return list;
+    r.pending = std::move(list);
+    return r;
 }
 
 void BatchJournal::forget() {

@@ -6,19 +6,25 @@
 //                                               paths: the items not yet done
 //   saved file   "DVKBatchSaved_<program>.xml"  one array of paths: every file
 //                                               written, each path once
-//   marker file  "DVKBatchMark_<program>.xml"   a dictionary: the item whose
-//                                               output is being written
+//   marker file  "DVKBatchMark_<program>.xml"   a dictionary: the item being
+//                                               developed, and its output
 //
 // Each file is replaced whole (written to a temporary name, then renamed), and
 // one item goes through them in this order:
-//   1. beginItem: the marker names the item, its output path and what was at
+//   1. beginItem: the marker names the item, before it is loaded;
+//   2. beginOutput: the marker names its output path too, and what was at
 //      that path before (nothing, or a file's identity);
-//   2. the output is written to a temporary file and renamed into place;
-//   3. itemWritten: the output joins the saved list;
-//   4. itemDone: the list is rewritten without the item, then the marker goes.
-// Stopped at any instant, the files say what happened: an item still first in
-// the list whose marker finds a new file at its output path was written, and
-// recover() completes steps 3 and 4 for it instead of converting it again.
+//   3. the output is written to a temporary file and renamed into place;
+//   4. itemWritten: the output joins the saved list;
+//   5. itemDone: the list is rewritten without the item, then the marker goes.
+// A batch that stops in an orderly way (cancelled, postponed, quit) finishes
+// its item or takes the marker back first (itemPostponed). Stopped at any
+// other instant (killed, crashed), the files say what happened: an item still
+// first in the list whose marker finds a new file at its output path was
+// written, and recover() completes steps 4 and 5 for it instead of converting
+// it again; an item whose marker finds no new output ended the batch while it
+// was developed, and recover() drops it (to be named), so that a file that
+// crashes the program is not taken up again.
 #pragma once
 
 #include <cstdint>
@@ -39,10 +45,10 @@ struct FileStamp {
 };
 FileStamp stampOf(const std::string& path);
 
-// The marker of an item whose output is being written.
+// The marker of an item being developed.
 struct BatchMarker {
     std::string sourceFile;
-    std::string destinationFile;
+    std::string destinationFile;  // "" until its output is chosen
     std::size_t remaining = 0;  // items in the list file when it was written
     FileStamp before;           // what was at destinationFile then
 };
@@ -58,12 +64,18 @@ public:
     // of history records) an older list file is removed.
     void start(const std::optional<std::vector<std::string>>& items);
     // Step 1 for the first item (only when the list is written down).
-    void beginItem(const std::string& source, const std::string& destination);
-    // Step 3: `destination` joins the saved list (unless there) and the saved
+    void beginItem(const std::string& source);
+    // Step 2: its output path.
+    void beginOutput(const std::string& destination);
+    // Step 4: `destination` joins the saved list (unless there) and the saved
     // file is rewritten.
     void itemWritten(const std::string& destination);
-    // Step 4: the first item is done (written, or skipped).
+    // Step 5: the first item is done (written, or skipped).
     void itemDone();
+    // The first item stays to be tried again when the batch is resumed (it
+    // could not be written, or memory ran out): its marker goes, with what
+    // an unfinished output left.
+    void itemPostponed();
     // The end of the batch: the list file and the marker are removed, unless
     // the batch is kept to be resumed (postponed, or stopped by quitting).
     void finish(bool keep);
@@ -72,11 +84,16 @@ public:
     const std::vector<std::string>& remaining() const { return remaining_; }
 
     // Before a pending batch is resumed: the list as read from the list file,
-    // with its first item dropped when the marker shows that item's output was
-    // put in place (the output then joins the saved list and the list file is
-    // rewritten). The marker goes either way, with the temporary file of an
-    // output that was not finished.
-    std::vector<std::string> recover(std::vector<std::string> list);
+    // with its first item dropped when the marker names it: when that item's
+    // output was put in place, the output joins the saved list; when not, the
+    // batch ended abnormally while developing it, and it is `abandoned`. The
+    // list file is then rewritten. The marker goes either way, with the
+    // temporary file of an output that was not finished.
+    struct Recovery {
+        std::vector<std::string> pending;
+        std::optional<std::string> abandoned;
+    };
+    Recovery recover(std::vector<std::string> list);
     // Removes the list file and the marker (the batch is forgotten).
     void forget();
 
@@ -100,6 +117,7 @@ private:
     bool listed_ = false;
     std::vector<std::string> remaining_;
     std::vector<std::string> saved_;
+    std::string current_;  // the item of the marker
 };
 
 }  // namespace dvk

@@ -75,7 +75,9 @@ std::optional<std::string> traceRawFileForTiffJpeg(const std::string& path, cons
         if (!error.empty()) log_line("%s %s", kMethod, error.c_str());
         for (const HistoryMO& r : records) {
             const std::string source = r.sourceFile();
-            if (!source.empty() && exists(source) && counts(r)) return source;
+            // Never the chosen file itself, under this name or another.
+            if (source.empty() || source == path || same_existing_file(source, path)) continue;
+            if (exists(source) && counts(r)) return source;
         }
         return std::nullopt;
     };

@@ -34,7 +34,10 @@ struct RawTraceSources {
 //      (ignoring case) and whose sourceFile exists;
 //   4. the newest record whose sourceFile contains the stem key, exists and
 //      has that stem key itself.
-// nullopt for other files and when nothing is found. Errors are logged.
+// nullopt for other files and when nothing is found; the chosen file itself
+// is never the answer. (The caller asks first whether the file is itself a
+// raw file, whatever its name: then there is nothing to trace.) Errors are
+// logged.
 std::optional<std::string> traceRawFileForTiffJpeg(const std::string& path, const RawTraceSources& sources);
 
 }  // namespace dvk

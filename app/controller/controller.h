@@ -48,6 +48,7 @@
 
 #include "app/common/activity.h"
 #include "app/batch/batch_journal.h"
+#include "app/batch/batch_report.h"
 #include "app/controller/delegate_defaults.h"
 #include "app/history/file_search.h"
 #include "app/history/history_list.h"
@@ -85,9 +86,9 @@ struct BatchItem {
 };
 
 // What converting one item of a batch came to: written; skipped (gone, or no
-// longer a raw file); unreadable (the file fails to load: skipped, and named
-// at the end of the batch); postponed (what the user can mend: a folder that
-// cannot be written, memory).
+// longer a raw file); unreadable (the file fails to load); postponed (what
+// the user can mend: a folder that cannot be written, memory). Skipped and
+// unreadable files are named at the end of the batch.
 enum class BatchConvertResult { Written, Skipped, Unreadable, Postpone };
 
 struct ControllerOptions {
@@ -413,17 +414,23 @@ public:
     // runBatchInThread: on a thread of the controller's (main thread): the
     // busy mark set, then batchRunner. Callers test isBusy first (the history
     // window's batch action too). False when no thread could start.
-    bool runBatchInThread(std::vector<BatchItem> items);
+    // `report` holds what a resumed batch has to name already.
+    bool runBatchInThread(std::vector<BatchItem> items, BatchReport report = {});
     // The batch (its thread): the items filtered by camera, confirmed unless
-    // in command-line mode, converted one by one with the list kept on disk.
-    void batchRunner(std::vector<BatchItem>& items);
+    // in command-line mode, converted one by one with the list kept on disk;
+    // every file it does not write, and every stand-in it develops with, goes
+    // into `report`, said at its end.
+    void batchRunner(std::vector<BatchItem>& items, BatchReport& report);
     // Converts and writes one file with the controller's RawProcessor.
-    // With a journal, the output is marked in it before it is written.
+    // With a journal, the item is marked in it before it is loaded and its
+    // output before it is written; with a report, a file not written and a
+    // stand-in used are noted there.
     BatchConvertResult batchConvert(const std::string& source, const std::optional<HistoryMO>& settings,
-                                    BatchJournal* journal = nullptr);
-    // At the end of a batch: the files that could not be read, counted and
-    // named in the log and (unless the program quits) in an alert.
-    void reportUnreadableFiles(const std::vector<std::string>& files);
+                                    BatchJournal* journal = nullptr, BatchReport* report = nullptr);
+    // At the end of a batch: what it did not do as asked, in the log (and,
+    // in command-line mode, on the standard error it was started with) and,
+    // unless the program quits, in an alert.
+    void reportBatch(const BatchReport& report);
     // At launch: offers to resume a pending batch ("Proceed", "Later", "Forget it").
     void completeBatch();
     // The Cancel button during a batch: "Cancel" ends it, any other title
@@ -495,6 +502,8 @@ private:
     // The end of a batch: the tag copies waited for on the batch thread, then
     // the window emptied on the main queue.
     void endBatch();
+    // The report in the log (and on the terminal in command-line mode).
+    void logBatchReport(const BatchReport& report);
     // Empties the window and the RawProcessor (no file open).
     void showNoFile();
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).

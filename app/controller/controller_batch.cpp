@@ -1,9 +1,12 @@
 // Controller: batches. The files of a batch are converted one after the other
 // with the controller's RawProcessor, each with its default settings or a
 // history record's, and written at full size. The batch journal keeps the
-// items still to do, the files written and the output being written, so that
+// items still to do, the files written and the item being developed, so that
 // a batch stopped in any way (cancelled, postponed, quit, killed) resumes at
-// the next start with nothing lost and nothing written twice.
+// the next start with nothing written twice; a file that was being developed
+// when the batch ended abnormally is named and not taken up again, so that a
+// file that crashes the program cannot stop every resumed batch. Every file a
+// batch does not write is named at its end, with its reason.
 #include <libraw/libraw_const.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -13,6 +16,7 @@
 #include <thread>
 
 #include "app/batch/batch_export.h"
+#include "app/batch/batch_report.h"
 #include "app/controller/controller.h"
 #include "app/controller/controller_ui.h"
 #include "app/desktop/exiftool.h"
@@ -41,20 +45,26 @@ constexpr const char* kQuitDuringBatchText =
 constexpr std::chrono::milliseconds kTagCopyPoll{100};
 constexpr int kTagCopyPolls = 6000;  // 600 seconds
 
-// The unreadable files an end-of-batch alert names (the log names them all).
-constexpr std::size_t kUnreadableNamesShown = 10;
+// The files of each list an end-of-batch alert names (the log names them all).
+constexpr std::size_t kReportNamesShown = 10;
+
+// The stand-in for a camera profile that cannot be read: the camera's own, as
+// the window takes when it opens such a file.
+std::string profileStandIn(const std::string& profile) {
+    return "the camera profile " + profile + " cannot be read: developed with the camera's default profile";
+}
 
 }  // namespace
 
 BatchJournal Controller::batchJournal() const { return {batchListFile(), batchSavedFile(), batchMarkerFile()}; }
 
-bool Controller::runBatchInThread(std::vector<BatchItem> items) {
+bool Controller::runBatchInThread(std::vector<BatchItem> items, BatchReport report) {
     // A quit or a Cancel from now on (during the question too) stops it.
     cancelCount_ = 0;
     std::shared_ptr<void> road = beginRoad(true);
-    return startRoad([this, road, items = std::move(items)]() mutable {
+    return startRoad([this, road, items = std::move(items), report = std::move(report)]() mutable {
         scanCounter() = 0;
-        batchRunner(items);
+        batchRunner(items, report);
         const int scanned = scanCounter().load();
         runOnMainQueueWhileAlive([this, scanned] {
             if (ui_) ui_->showInfoText(formatString("Scanned %d files", scanned));
@@ -63,18 +73,29 @@ bool Controller::runBatchInThread(std::vector<BatchItem> items) {
     });
 }
 
-void Controller::batchRunner(std::vector<BatchItem>& items) {
-    // 1. The raw files of the expected cameras, in order.
+void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report) {
+    // 1. The raw files of the expected cameras, in order; the others are
+    // named at the end.
     std::vector<BatchItem> kept;
     for (BatchItem& item : items) {
         char camera[256] = "";
-        if (item.sourceFile.empty() || identify_camera(item.sourceFile.c_str(), camera) != 0) continue;
-        if (item.settings && strcasecmp(camera, item.settings->camera().c_str()) != 0) continue;
+        if (item.sourceFile.empty()) continue;
+        if (identify_camera(item.sourceFile.c_str(), camera) != 0) {
+            report.notWritten(item.sourceFile, unreadableFileReason(item.sourceFile));
+            continue;
+        }
+        if (item.settings && strcasecmp(camera, item.settings->camera().c_str()) != 0) {
+            report.notWritten(item.sourceFile, std::string("taken with ") + camera + ", not with the settings' " +
+                                                   item.settings->camera());
+            continue;
+        }
         kept.push_back(std::move(item));
     }
     items.swap(kept);
     if (items.empty()) {
-        showAlert("Wrong selection", "Couldn't find any matching camera Raw files in the selection", {"Ok"});
+        const std::string none = "Couldn't find any matching camera Raw files in the selection";
+        logBatchReport(report);
+        showAlert("Wrong selection", report.empty() ? none : none + "\n\n" + report.text(kReportNamesShown), {"Ok"});
         setProgressMT(0);
         return;
     }
@@ -103,7 +124,6 @@ void Controller::batchRunner(std::vector<BatchItem>& items) {
 
     // 3. One file after the other until done, cancelled, postponed or quitting.
     const std::size_t total = items.size();
-    std::vector<std::string> unreadable;
     while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
         const BatchItem item = items.front();
         const std::string title = formatString("(%d/%lu) %s", static_cast<int>(items.size()),
@@ -112,39 +132,40 @@ void Controller::batchRunner(std::vector<BatchItem>& items) {
         runOnMainQueueWhileAlive([this, title, source = item.sourceFile] {
             if (ui_) ui_->setMainWindowTitle(title, source);
         });
-        const BatchConvertResult result = batchConvert(item.sourceFile, item.settings, &journal);
-        if (result == BatchConvertResult::Unreadable) unreadable.push_back(item.sourceFile);
+        const BatchConvertResult result = batchConvert(item.sourceFile, item.settings, &journal, &report);
         if (result == BatchConvertResult::Postpone) {
+            journal.itemPostponed();
             cancelCount_ = 2;
             break;
         }
-        if (result == BatchConvertResult::Written) journal.itemWritten(rawProcessor_->destinationFile());
-        // Cancelled or postponed meanwhile: the item stays first in the list
-        // (its marker tells a resumed batch that it was written).
-        if (cancelCount_ != 0) break;
+        const bool written = result == BatchConvertResult::Written;
+        if (written) journal.itemWritten(rawProcessor_->destinationFile());
+        // Cancelled or postponed meanwhile: a written item stays first in the
+        // list (its marker tells a resumed batch that it was written); one
+        // not written is done with (it was named).
+        if (cancelCount_ != 0 && written) break;
         journal.itemDone();
         items.erase(items.begin());
     }
     journal.finish(cancelCount_ == 2 || (threads_.stopRequested() && !items.empty()));
     endBatch();
-    reportUnreadableFiles(unreadable);
+    reportBatch(report);
 }
 
-void Controller::reportUnreadableFiles(const std::vector<std::string>& files) {
-    if (files.empty()) return;
-    const int n = static_cast<int>(files.size());
-    std::string names;
-    for (const std::string& f : files) names += "\n" + f;
-    log_line("Batch: %d %s could not be read and %s skipped:%s", n, n == 1 ? "file" : "files",
-             n == 1 ? "was" : "were", names.c_str());
+void Controller::logBatchReport(const BatchReport& report) {
+    if (report.empty()) return;
+    const std::string text = report.text();
+    log_line("Batch: %s", text.c_str());
+    // A batch of files named on the command line says it where it was started too.
+    if (isCommandLineMode()) terminal_text("dvk: " + text);
+}
+
+void Controller::reportBatch(const BatchReport& report) {
+    if (report.empty()) return;
+    logBatchReport(report);
     // Nobody is asked anything while the program quits.
     if (threads_.stopRequested()) return;
-    names.clear();
-    for (std::size_t i = 0; i < files.size() && i < kUnreadableNamesShown; ++i) names += "\n" + files[i];
-    if (files.size() > kUnreadableNamesShown)
-        names += formatString("\n... and %d more (listed in the log)", n - static_cast<int>(kUnreadableNamesShown));
-    showAlertf("Batch", {"Ok"}, "%d %s could not be read and %s skipped:%s", n, n == 1 ? "file" : "files",
-               n == 1 ? "was" : "were", names.c_str());
+    showAlert("Batch", report.text(kReportNamesShown), {"Ok"});
 }
 
 void Controller::endBatch() {
@@ -171,13 +192,19 @@ void Controller::endBatch() {
 }
 
 BatchConvertResult Controller::batchConvert(const std::string& source, const std::optional<HistoryMO>& settings,
-                                            BatchJournal* journal) {
+                                            BatchJournal* journal, BatchReport* report) {
     RawProcessor& rp = *rawProcessor_;
     const auto start = std::chrono::steady_clock::now();
     if (DVKLib* d = rp.dvklib(); d && d->libraw) d->libraw->recycle();
+    // Marked before anything is done with it: a file that ends the program
+    // while it is read or developed is not taken up again by a resumed batch.
+    if (journal) journal->beginItem(source);
     char camera[256] = "";
     // Gone or no longer a raw file: counts as done, nothing written.
-    if (!exists_at(source) || identify_camera(source.c_str(), camera) != 0) return BatchConvertResult::Skipped;
+    if (!exists_at(source) || identify_camera(source.c_str(), camera) != 0) {
+        if (report) report->notWritten(source, unreadableFileReason(source));
+        return BatchConvertResult::Skipped;
+    }
 
     setProgressMT(1.0);
     onMain([&] {
@@ -210,10 +237,24 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         // resumed batch at it. Memory that ran out may be there next time.
         if (rc != LIBRAW_UNSUFFICIENT_MEMORY) {
             log_line("Batch: %s could not be read (code %d), skipped", source.c_str(), rc);
+            if (report) report->notWritten(source, loadFailureReason(rc));
             return BatchConvertResult::Unreadable;
         }
-        showAlert("File read error, batch postponed:", source, {"Ok"});
+        showAlert("File read error, batch postponed:", source + "\n" + loadFailureReason(rc), {"Ok"});
         return BatchConvertResult::Postpone;
+    }
+    // A camera profile that cannot be read (a file deleted since the settings
+    // were made) gives way to the camera's own, as in the window, and is named.
+    std::string unreadableProfile;
+    onMain([&] {
+        const std::string profile = rp.customRawProfile();
+        if (profile.empty() || profile[0] != '/' || rp.dvklib()->custom_profile_data) return;
+        unreadableProfile = profile;
+        rp.setCustomRawProfile(std::string());
+    });
+    if (!unreadableProfile.empty()) {
+        log_line("Batch: %s: %s", source.c_str(), profileStandIn(unreadableProfile).c_str());
+        if (report) report->standIn(source, profileStandIn(unreadableProfile));
     }
 
     onMain([&] {
@@ -227,10 +268,12 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         std::string destination = rp.makeFullDestinationFileName();
         if (rp.dontOverwriteOnSave() && !destination.empty())
             destination = rp.spinCounterOnFileIfExists(destination).value_or(std::string());
-        if (!destination.empty()) journal->beginItem(source, destination);
+        if (!destination.empty()) journal->beginOutput(destination);
     }
     if (!converted || rp.saveImage() != 0) {
-        showAlert("Can't write file, batch postponed:", rp.destinationFile(), {"Ok"});
+        const std::string why = converted ? rp.saveError() : std::string("out of memory while developing");
+        showAlert("Can't write file, batch postponed:", rp.destinationFile() + (why.empty() ? "" : "\n" + why),
+                  {"Ok"});
         setProgressMT(0);
         return BatchConvertResult::Postpone;
     }
@@ -260,16 +303,22 @@ void Controller::completeBatch() {
         return;
     }
     if (answer != 1000) return;
-    // An item that was written before the batch stopped is done already.
-    std::vector<std::string> pending = journal.recover(readBatchSavedList(list).value_or(std::vector<std::string>()));
-    std::vector<std::string> files = expandFileList(pending);
+    // An item that was written before the batch stopped is done already; one
+    // that was being developed when the program ended abnormally is named, not
+    // taken up again.
+    BatchJournal::Recovery recovered =
+        journal.recover(readBatchSavedList(list).value_or(std::vector<std::string>()));
+    BatchReport report;
+    if (recovered.abandoned) report.notWritten(*recovered.abandoned, kAbandonedReason);
+    std::vector<std::string> files = expandFileList(recovered.pending);
     if (files.empty()) {
         journal.forget();
+        reportBatch(report);
         return;
     }
     std::vector<BatchItem> items;
     for (std::string& f : files) items.push_back(BatchItem::path(std::move(f)));
-    runBatchInThread(std::move(items));
+    runBatchInThread(std::move(items), std::move(report));
 }
 
 void Controller::clickCancel(const std::string& senderTitle) { cancelCount_ = senderTitle == "Cancel" ? 1 : 2; }

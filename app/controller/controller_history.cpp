@@ -4,6 +4,8 @@
 #include "app/history/history_defaults.h"
 #include "app/preview/preview_controller.h"
 #include "pipeline/load/load_raw_file.h"
+#include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/save_formats.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -105,7 +107,8 @@ void Controller::setFromHistory(const HistoryMO& record) {
     RawProcessor& r = *rawProcessor_;
     std::string destination = r.destinationFile();
     r.setSettings(record.keyValueSource());
-    r.setDestinationFile(destination);
+    // The destination kept takes the extension of the record's save format.
+    r.setDestinationFile(kept_destination_for_format(destination, is_jpeg_writer(r.dvklib()->save_writer)));
 }
 
 void Controller::removeFromHistory() {

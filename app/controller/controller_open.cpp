@@ -67,7 +67,8 @@ std::string Controller::cameraInfo() const {
 }
 
 std::optional<std::string> Controller::getRAWPathForTiffJpeg(const std::string& path) {
-    if (!isTiffOrJpegPath(path)) {
+    // A raw file named like a TIFF or JPEG is opened as the raw file it is.
+    if (!isTiffOrJpegPath(path) || identify_camera(path.c_str(), nullptr) == 0) {
         setOriginalNonRawFile(std::nullopt);
         return std::nullopt;
     }

@@ -21,6 +21,7 @@
 #include "app/history/history_defaults.h"
 #include "app/batch/tag_copy_ledger.h"
 #include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/save_formats.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
@@ -46,6 +47,11 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// "PATH" and, on a line of its own, why it cannot be written.
+std::string pathAndReason(const std::string& path, const std::string& reason) {
+    return reason.empty() ? path : path + "\n" + reason;
+}
+
 }  // namespace
 
 struct Controller::SaveJob {
@@ -55,6 +61,7 @@ struct Controller::SaveJob {
     int halfSize = 0;
     bool labOptimize = false;
     std::string destination;           // the destination setting it was given
+    std::string unreadableProfile;     // the camera profile that could not be read
     HistoryMO chosen;                  // the settings on screen, as the save's record
     std::string written;               // the file written
     std::chrono::steady_clock::time_point start;
@@ -63,9 +70,9 @@ struct Controller::SaveJob {
 void Controller::saveFile() {
     RawProcessor& rp = *rawProcessor_;
     if (rp.fileName().empty()) return;
-    std::string path;
-    if (!rp.isDestinationFileWritable(&path)) {
-        showAlert("Can't write to file:", path, {"Ok"});
+    std::string path, reason;
+    if (!rp.isDestinationFileWritable(&path, &reason)) {
+        showAlert("Can't write to file:", pathAndReason(path, reason), {"Ok"});
         return;
     }
     if (isBusy()) return;
@@ -84,11 +91,11 @@ void Controller::saveFileAs() {
     std::optional<std::string> chosen = runSavePanel(request);
     if (!chosen) return;
     rp.setDestinationFile(*chosen);
-    std::string path;
-    if (rp.isDestinationFileWritable(&path))
+    std::string path, reason;
+    if (rp.isDestinationFileWritable(&path, &reason))
         startSave(true);
     else
-        showAlert("Can't write to file:", path, {"Ok"});
+        showAlert("Can't write to file:", pathAndReason(path, reason), {"Ok"});
 }
 
 bool Controller::startSave(bool saveAs) {
@@ -106,12 +113,23 @@ bool Controller::startSave(bool saveAs) {
     dropVanishedFilter(p, filterProfileRoot());
     p.setRotation(rp.rotation());
     p.setCustomRawProfile(rp.customRawProfile());
-    p.setDestinationFile(rp.destinationFile());
+    // A profile file gone since the preview read it develops as the open
+    // would have it: with the camera's own profile, and the user is told.
+    if (!p.customRawProfile().empty() && p.customRawProfile()[0] == '/' && !p.dvklib()->custom_profile_data) {
+        job->unreadableProfile = p.customRawProfile();
+        p.setCustomRawProfile(std::string());
+    }
+    // A destination kept from before (not the one Save As just chose) takes
+    // the extension of the save format in force: no JPEG data in a ".tiff".
+    const bool jpeg = is_jpeg_writer(p.dvklib()->save_writer);
+    const std::string destination =
+        saveAs ? rp.destinationFile() : kept_destination_for_format(rp.destinationFile(), jpeg);
+    p.setDestinationFile(destination);
     p.setFileName(rp.fileName());
     // Save As overwrites the file chosen; Save follows the preference.
     p.setDontOverwriteOnSave(saveAs ? 0 : rp.dontOverwriteOnSave());
-    job->destination = rp.destinationFile();
-    job->chosen = historyRecordFromSettings(rp, rp.fileName(), rp.destinationFile(), std::string("Action: Save"));
+    job->destination = destination;
+    job->chosen = historyRecordFromSettings(rp, rp.fileName(), destination, std::string("Action: Save"));
     job->halfSize = rp.interpolation() == 2 ? 1 : 0;
     job->labOptimize = enableLabOptimize_.load();
 
@@ -126,6 +144,13 @@ bool Controller::startSave(bool saveAs) {
 
 void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     RawProcessor& p = *job->p;
+    if (!job->unreadableProfile.empty()) {
+        log_line("Camera profile %s cannot be read: the save uses Default", job->unreadableProfile.c_str());
+        showAlert("Camera profile not found",
+                  "The camera profile \"" + job->unreadableProfile +
+                      "\" cannot be read. The default profile is used instead.",
+                  {"Ok"});
+    }
     const int rc = p.initDoubleImageFromRawFile(p.fileName(), job->halfSize);
     if (rc != 0) {
         showAlertf("Error", {"Ok"}, "Code: %d, Mem:%lu", rc, resident_bytes());
@@ -139,7 +164,7 @@ void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     const int saved = p.convertImage() ? p.saveImage() : 1;
     if (saved != 0) {
         // The path it tried (the destination setting may be empty or a folder).
-        showAlert("Can't save image to file:", p.destinationFile(), {"Ok"});
+        showAlert("Can't save image to file:", pathAndReason(p.destinationFile(), p.saveError()), {"Ok"});
         onMain([&] { endSave(job); });
         return;
     }

@@ -3,8 +3,10 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -181,10 +183,44 @@ std::string sidecarPathFor(const std::string& rawPath) {
     return (has_extension ? rawPath.substr(0, dot) : rawPath) + ".xmp";
 }
 
-std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
+PlainSourceNames::~PlainSourceNames() {
+    for (const std::string& link : links_) ::unlink(link.c_str());
+    if (!folder_.empty()) ::rmdir(folder_.c_str());
+}
+
+std::string PlainSourceNames::nameFor(const std::string& path) {
+    if (path.find('%') == std::string::npos) return path;
+    if (folder_.empty()) {
+        std::error_code ec;
+        std::string base = std::filesystem::temp_directory_path(ec).string();
+        if (ec || base.find('%') != std::string::npos) base = "/tmp";
+        std::string templ = base + "/dvk-tags-XXXXXX";
+        if (!::mkdtemp(templ.data())) {
+            log_line("No folder for a plain name of %s: %s", path.c_str(), std::strerror(errno));
+            return path;
+        }
+        folder_ = templ;
+    }
+    // The extension stays (without a "%"): the tool may go by it.
+    std::string extension;
+    const std::string::size_type slash = path.rfind('/'), dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
+        for (const char c : path.substr(dot))
+            if (c != '%' && c != '/') extension += c;
+    const std::string link = folder_ + "/source" + std::to_string(links_.size()) + extension;
+    if (::symlink(path.c_str(), link.c_str()) != 0) {
+        log_line("No plain name for %s: %s", path.c_str(), std::strerror(errno));
+        return path;
+    }
+    links_.push_back(link);
+    return link;
+}
+
+std::vector<std::string> tagCopyArguments(const TagCopyRequest& request, PlainSourceNames* plain) {
+    const auto source = [plain](const std::string& path) { return plain ? plain->nameFor(path) : path; };
     const std::string raw = file_argument(request.fileName);
     std::vector<std::string> args = {
-        "-v", "-TagsFromFile", raw, "-all:all>xmp-xmp:all", "-all:all>xmp-exif:all",
+        "-v", "-TagsFromFile", source(raw), "-all:all>xmp-xmp:all", "-all:all>xmp-exif:all",
         "-all:all>xmp-aux:all", "-all:all>xmp-iptcCore:all", "-all:all>xmp-iptcExt:all",
         "-DateTimeOriginal>exif:DateTimeOriginal", "-iso>exif:iso", "-aperture>exif:aperturevalue",
         "-shutterspeed>exif:shutterspeedvalue", "-focalLength>exif:focalLength", "-lensid>exif:lens",
@@ -203,7 +239,7 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request) {
     const std::string sidecar = sidecarPathFor(raw);
     if (exists_at(sidecar)) {
         for (const char* arg : {"--File:all", "--Orientation"}) args.insert(args.begin() + 1, arg);
-        args.insert(args.begin() + 1, sidecar);
+        args.insert(args.begin() + 1, source(sidecar));
         args.insert(args.begin() + 1, "-TagsFromFile");
     }
     return args;
@@ -233,13 +269,17 @@ std::vector<std::string> fileHoldersArguments(const std::string& written) {
 }
 
 bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds limit) {
+    PlainSourceNames plain;
     ProcessRequest run;
     run.program = exiftoolPath();
-    run.arguments = tagCopyArguments(request);
+    run.arguments = tagCopyArguments(request, &plain);
     run.output = OutputMode::Merge;
     run.time_limit = limit;
     const ProcessResult result = process_runner()->run(run);
-    if (result.succeeded()) return true;
+    // A source it could not open is only a warning to it: nothing was copied from there.
+    const bool sourceMissed = result.output.find("Error opening file") != std::string::npos ||
+                              result.output.find("does not exist for -tagsFromFile") != std::string::npos;
+    if (result.succeeded() && !sourceMissed) return true;
     if (!result.started()) {
         log_line("ExifTool result: [%s]", result.start_error.c_str());
         return false;

@@ -59,12 +59,34 @@ TagCopyRequest makeTagCopyRequest(const RawProcessor& processor, const std::stri
 // The raw path with its extension replaced by "xmp" (appended when it has none).
 std::string sidecarPathFor(const std::string& rawPath);
 
+// exiftool reads the name after -TagsFromFile as a pattern: "%d", "%f", "%e"
+// and its other codes stand for parts of the written file's name, and it has
+// no way to write a "%" of a name. A source whose name holds a "%" reaches it
+// as a link of a plain name to that file, in a private folder that lives as
+// long as this object.
+class PlainSourceNames {
+public:
+    PlainSourceNames() = default;
+    ~PlainSourceNames();
+    PlainSourceNames(const PlainSourceNames&) = delete;
+    PlainSourceNames& operator=(const PlainSourceNames&) = delete;
+    // `path` itself when it holds no "%", else a link to it (the path itself
+    // when no link can be made: the copy then fails and says so).
+    std::string nameFor(const std::string& path);
+
+private:
+    std::string folder_;
+    std::vector<std::string> links_;
+};
+
 // The copy run's arguments: the sidecar's tags first when it exists, then the
 // raw file's; a Phase One make is written as "PhaseOne" without maker notes.
-std::vector<std::string> tagCopyArguments(const TagCopyRequest& request);
+// With `plain`, source names holding a "%" are given as plain links.
+std::vector<std::string> tagCopyArguments(const TagCopyRequest& request, PlainSourceNames* plain = nullptr);
 
 // The tag-copy run on the calling thread: `childs` counts it while it runs.
-// Returns true when the tool ended with status 0. Otherwise logs
+// Returns true when the tool ended with status 0 and opened every source
+// (it ends with 0 when a source could not be opened). Otherwise logs
 // "ExifTool result: [output]" and, to show who holds the file, runs
 // "/bin/ps axwwww" and "/usr/bin/fuser -u" with the written file and the
 // entries of its folder whose names begin with its name; their output goes

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/folders.h"
 
@@ -31,16 +33,22 @@ std::optional<std::string> instanceRuntimeFolder(std::string* why) {
     if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return std::string(dir);
     // In a folder everyone writes in: someone else may have made it first.
     const std::string folder = temporaryDirectory() + "/dvk-runtime-" + std::to_string(getuid());
-    mkdir(folder.c_str(), 0700);
+    const int made = mkdir(folder.c_str(), 0700) == 0 ? 0 : errno;
     struct stat st {};
     std::string problem;
-    if (lstat(folder.c_str(), &st) != 0)
-        problem = "cannot be made";
-    else if (!S_ISDIR(st.st_mode))
+    if (lstat(folder.c_str(), &st) != 0) {
+        problem = std::string("cannot be made: ") + std::strerror(made ? made : errno);
+    } else if (S_ISLNK(st.st_mode)) {
+        char target[4096];
+        const ssize_t n = readlink(folder.c_str(), target, sizeof target - 1);
+        problem = "is a symbolic link";
+        if (n > 0) problem += " (to " + std::string(target, static_cast<std::size_t>(n)) + ")";
+        problem += ", not a folder of its own";
+    } else if (!S_ISDIR(st.st_mode)) {
         problem = "is not a folder";
-    else if (st.st_uid != getuid())
+    } else if (st.st_uid != getuid()) {
         problem = "belongs to another user";
-    else if ((st.st_mode & 077) != 0) {
+    } else if ((st.st_mode & 077) != 0) {
         char mode[48];
         std::snprintf(mode, sizeof mode, "is open to other users (mode %03o)",
                       static_cast<unsigned>(st.st_mode & 0777));

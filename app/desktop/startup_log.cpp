@@ -57,7 +57,15 @@ void startLogging() {
     std::fflush(stdout);
     std::fflush(stderr);
     if (!redirect(STDOUT_FILENO, logPath)) std::fprintf(stderr, "stdout redirect failed: %s\n", std::strerror(errno));
-    if (!redirect(STDERR_FILENO, logPath)) std::fprintf(stderr, "stderr redirect failed: %s\n", std::strerror(errno));
+    // The standard error of the start stays at hand for what a command-line
+    // run must say there too (the end of a batch).
+    const int terminal = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (!redirect(STDERR_FILENO, logPath)) {
+        std::fprintf(stderr, "stderr redirect failed: %s\n", std::strerror(errno));
+        if (terminal >= 0) close(terminal);
+    } else if (terminal >= 0) {
+        set_terminal_descriptor(terminal);
+    }
     std::fflush(stdout);
     std::fflush(stderr);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -1,6 +1,9 @@
 #include "app/history/history_store.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cctype>
 #include <unordered_map>
 
 #include "app/history/text_match.h"
@@ -141,6 +144,28 @@ bool exec(sqlite3* db, const char* sql, std::string* error, int* code = nullptr)
     return rc == SQLITE_OK;
 }
 
+// True when a write-ahead log with something in it lies beside the store.
+bool has_wal_content(const std::string& path) {
+    struct stat st {};
+    return ::stat((path + "-wal").c_str(), &st) == 0 && st.st_size > 0;
+}
+
+// "file:" + the path percent-encoded + "?immutable=1".
+std::string immutable_uri(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (const unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
 // Result codes that say the file itself is damaged or cannot be read.
 bool is_damage(int code) {
     const int primary = code & 0xff;
@@ -235,7 +260,23 @@ HistoryStore::HistoryStore(std::string path, Options options)
     // here and stays as it is (closing this connection writes nothing back
     // into it either).
     int code = SQLITE_OK;
-    if (!exec(db, "SELECT count(*) FROM sqlite_master", &error)) {
+    if (!exec(db, "SELECT count(*) FROM sqlite_master", &error, &code) && options_.readOnly &&
+        (code & 0xff) == SQLITE_READONLY && !has_wal_content(path_)) {
+        // A store in WAL mode in a folder this user may not write in: its
+        // shared-memory file cannot be made. With no log waiting to be
+        // folded in, the file alone is the whole store, and is read as one
+        // that does not change.
+        c->close();
+        immutable_ = true;
+        c = openConnection(&error);
+        if (!c) {
+            openError_ = error;
+            return;
+        }
+        db = c->db;
+        code = SQLITE_OK;
+    }
+    if (code != SQLITE_OK || !exec(db, "SELECT count(*) FROM sqlite_master", &error)) {
         sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         openError_ = error;
         return;
@@ -244,6 +285,13 @@ HistoryStore::HistoryStore(std::string path, Options options)
     if (!error.empty()) {
         sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         openError_ = error;
+        return;
+    }
+    if (options_.readOnly) {
+        open_ = true;
+        std::lock_guard<std::mutex> lock(g_context_lock);
+        t_connections.map[serial_] = c;
+        issued_.push_back(c);
         return;
     }
     std::string walError;
@@ -284,7 +332,9 @@ HistoryStore::~HistoryStore() {
 
 std::shared_ptr<HistoryStore::Connection> HistoryStore::openConnection(std::string* error) const {
     auto c = std::make_shared<Connection>();
-    int rc = sqlite3_open_v2(path_.c_str(), &c->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+    const int mode = options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const std::string name = immutable_ ? immutable_uri(path_) : path_;
+    int rc = sqlite3_open_v2(name.c_str(), &c->db, mode | SQLITE_OPEN_NOMUTEX | (immutable_ ? SQLITE_OPEN_URI : 0),
                              nullptr);
     if (rc != SQLITE_OK) {
         if (error) *error = c->db ? sqlite3_errmsg(c->db) : sqlite3_errstr(rc);

@@ -39,6 +39,9 @@ class HistoryStore {
 public:
     struct Options {
         int busyTimeoutMs = 5000;
+        // Opened for reading only (a store the user may only read): nothing
+        // is made, upgraded or written; every write fails.
+        bool readOnly = false;
     };
 
     // Opens the store file (making it when it does not exist) on the calling thread.
@@ -112,6 +115,7 @@ private:
     std::string path_;
     Options options_;
     std::uint64_t serial_;
+    bool immutable_ = false;  // read-only, without the shared-memory file (set at opening)
     std::atomic<bool> open_{false};
     mutable std::mutex openErrorMutex_;
     std::string openError_;

@@ -1,6 +1,9 @@
 #include "app/menus/profile_menu.h"
 
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -146,6 +149,16 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
 
 namespace {
 
+// Whether a regular file is at `path` that this process may read.
+bool profile_file_readable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
 // A profile file the processor could not read: the user is told, and the
 // camera's own profile develops, as the menu then shows.
 ProfileChoice unreadable_profile(const ProfileMenuRoad& road, const ProfileChoice& choice) {
@@ -196,6 +209,21 @@ ProfileChoice decide(const ProfileMenuRoad& road, const std::string& name, Profi
 
 void createProfileMenu(const ProfileMenuRoad& road) {
     ProfileMenu menu = menu_for(road);
+    // A profile file that went away (or cannot be read any more) since the
+    // processor read it: its copy in memory is not used on in silence. The
+    // user is told, as the open does, and what is on screen is developed
+    // again with the default profile.
+    const DVKLib* d = road.processor.dvklib();
+    const std::string& current = road.processor.customRawProfile();
+    if (!current.empty() && current[0] == '/' && d && d->custom_profile_data && !profile_file_readable(current)) {
+        const ProfileChoice choice = unreadable_profile(road, decide(road, menu.current, ProfileSender::Name));
+        menu = menu_for(road);
+        road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
+        show(road, choice);
+        const bool disabled = road.autoApplyDisabled && road.autoApplyDisabled();
+        if (!road.processor.fileName().empty() && road.apply && !disabled) road.apply();
+        return;
+    }
     // Re-selecting the profile the processor already has leaves the record
     // alone: an apply worker may be reading the user's choice from it.
     const ProfileChoice choice = hand_over(road, decide(road, menu.current, ProfileSender::Name), false);

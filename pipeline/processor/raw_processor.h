@@ -370,12 +370,19 @@ public:
 
     // --- saving (raw_processor_save.cpp) --------------------------------------
     std::string makeDefaultBaseName() const;
+    // The output path. The raw file itself is never one: a name made from its
+    // own (a raw named like a TIFF or JPEG) gets the next free number.
     std::string makeFullDestinationFileName() const;
     std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) const;
-    bool isDestinationFileWritable(std::string* out) const;
-    // Writes the converted image to the destination: 0, or an error code.
+    // Whether the output path can be written; when not, *reason (may be null)
+    // says why ("Permission denied", or that it is the raw file itself).
+    bool isDestinationFileWritable(std::string* out, std::string* reason = nullptr) const;
+    // Writes the converted image to the destination: 0, or an error code
+    // (saveError() then says why). It never writes onto the raw file.
     int saveImage();
     int writeJPEG();
+    // Why the last saveImage failed ("" after a success).
+    const std::string& saveError() const { return saveError_; }
 
 protected:
     // Change announcements (see the top of this file). The defaults call the hook.
@@ -417,6 +424,7 @@ private:
     std::shared_ptr<UndoManager> undoManager_;
     std::string fileName_;
     std::string destinationFile_;
+    std::string saveError_;
     AlignedBuffer<float> image32_;
     AlignedBuffer<float> preview_;
     AlignedBuffer<std::uint16_t> preview16_;

@@ -5,8 +5,13 @@
 // the destination only when everything was written. The destination's folder
 // is made only here, when a file is written into it, and what writes that a
 // kill cut off left there is removed then.
+//
+// Nothing is ever written onto the raw file being developed, whatever the
+// names and links: a raw named like its own output (photo.tiff) gets a
+// numbered output, and a destination that is the raw file itself is refused.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/processor/raw_processor.h"
@@ -42,25 +47,45 @@ std::string RawProcessor::makeDefaultBaseName() const {
     return dvk::makeDefaultBaseName(fileName_, is_jpeg_writer(dvklib_->save_writer));
 }
 
+namespace {
+
+constexpr const char* kIsTheRawFile = "it is the raw file being developed";
+
+}  // namespace
+
 std::string RawProcessor::makeFullDestinationFileName() const {
-    return dvk::makeFullDestinationFileName(fileName_, destinationFile_, is_jpeg_writer(dvklib_->save_writer));
+    const std::string path =
+        dvk::makeFullDestinationFileName(fileName_, destinationFile_, is_jpeg_writer(dvklib_->save_writer));
+    // A name made from the raw file's own that is the raw file itself.
+    const bool madeFromTheSource = destinationFile_.empty() || destinationFile_.back() == '/';
+    if (madeFromTheSource && same_existing_file(path, fileName_))
+        return dvk::spinCounterOnFileIfExists(path).value_or(path);
+    return path;
 }
 
 std::optional<std::string> RawProcessor::spinCounterOnFileIfExists(const std::string& path) const {
     return dvk::spinCounterOnFileIfExists(path);
 }
 
-bool RawProcessor::isDestinationFileWritable(std::string* out) const {
+bool RawProcessor::isDestinationFileWritable(std::string* out, std::string* reason) const {
     if (out) out->clear();
+    if (reason) reason->clear();
     std::string path = makeFullDestinationFileName();
     if (path.empty()) return false;
     if (dontOverwriteOnSave_) {
         std::optional<std::string> free_path = spinCounterOnFileIfExists(path);
-        if (!free_path) return false;
+        if (!free_path) {
+            if (reason) *reason = "every numbered name is taken";
+            return false;
+        }
         path = *free_path;
     }
     if (out) *out = path;
-    return destination_path_writable(path);
+    if (same_existing_file(path, fileName_)) {
+        if (reason) *reason = kIsTheRawFile;
+        return false;
+    }
+    return destination_path_writable(path, reason);
 }
 
 int RawProcessor::writeJPEG() {
@@ -74,33 +99,45 @@ int RawProcessor::writeJPEG() {
 }
 
 int RawProcessor::saveImage() {
+    saveError_.clear();
+    const auto fail = [this](int code, std::string why) {
+        saveError_ = std::move(why);
+        return code;
+    };
     set_source_file(dvklib_, fileName_.c_str());
     setDestinationFile(makeFullDestinationFileName());
     if (dontOverwriteOnSave_) {
         std::optional<std::string> free_path = spinCounterOnFileIfExists(destinationFile_);
-        if (!free_path) return 1;
+        if (!free_path) return fail(1, "every numbered name is taken");
         setDestinationFile(*free_path);
     }
-    if (destinationFile_.empty()) return 1;
+    if (destinationFile_.empty()) return fail(1, "no destination");
     dvklib_->dest_file = destinationFile_.c_str();
-    if (!dvklib_->save_writer || !dvklib_->image_data()) return 1;
+    if (!dvklib_->save_writer || !dvklib_->image_data()) return fail(1, "no developed image");
+    if (same_existing_file(destinationFile_, fileName_)) {
+        std::fprintf(stderr, "%s: not written: %s\n", destinationFile_.c_str(), kIsTheRawFile);
+        return fail(1, kIsTheRawFile);
+    }
     const std::string folder = deleting_last_path_component(destinationFile_);
     if (!createDirectoryPath(folder)) {
-        std::fprintf(stderr, "Can't make the folder %s\n", folder.c_str());
-        return 1;
+        const std::string why = std::strerror(errno);
+        std::fprintf(stderr, "Can't make the folder %s: %s\n", folder.c_str(), why.c_str());
+        return fail(1, "its folder cannot be made: " + why);
     }
     for (const std::string& leftover : remove_dead_writers_leftovers(folder))
         std::fprintf(stderr, "Removed %s, left by a save that was cut off\n", leftover.c_str());
 
     StageTimer timer("write");
     int result;
+    errno = 0;
     if (is_jpeg_writer(dvklib_->save_writer)) {
         result = writeJPEG();
     } else {
         SafeOutputFile out(destinationFile_);
         if (!out.stream()) {
-            std::perror(destinationFile_.c_str());
-            return 1;
+            const std::string why = std::strerror(errno);
+            std::fprintf(stderr, "%s: %s\n", destinationFile_.c_str(), why.c_str());
+            return fail(1, why);
         }
         incProgressBy(5);
         result = dvklib_->save_writer(dvklib_, out.stream(), dvklib_->image_data(), imageWidth(), imageHeight(),
@@ -111,6 +148,8 @@ int RawProcessor::saveImage() {
             result = 3;
         }
     }
+    // The system's reason when it gave one (a full disk, a file too large).
+    if (result != 0) saveError_ = errno != 0 ? std::strerror(errno) : "the image could not be written";
     incProgressBy(5);
     return result;
 }

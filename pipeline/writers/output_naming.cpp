@@ -1,7 +1,9 @@
 #include "pipeline/writers/output_naming.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,20 +135,45 @@ std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
     return std::nullopt;
 }
 
-bool destination_path_writable(const std::string& path) {
+bool destination_path_writable(const std::string& path, std::string* reason) {
     const std::string folder = deleting_last_path_component(path);
-    if (!folder.empty() && !path_exists(folder)) return canCreateDirectoryPath(folder);
+    if (!folder.empty() && !path_exists(folder)) {
+        errno = 0;
+        if (canCreateDirectoryPath(folder)) return true;
+        if (reason) {
+            *reason = "its folder cannot be made";
+            if (errno) *reason += std::string(": ") + std::strerror(errno);
+        }
+        return false;
+    }
     if (FILE* f = std::fopen(path.c_str(), "r+")) {
         std::fclose(f);
         return true;
     }
+    int e = errno;
     // Probe creation only where nothing exists: an existing file that merely
     // cannot be read must not be emptied and deleted by the probe.
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        // An existing file says why it cannot be opened; else why none can be made.
+        if (errno != EEXIST) e = errno;
+        if (reason) *reason = std::strerror(e);
+        return false;
+    }
     close(fd);
     unlink(path.c_str());
     return true;
+}
+
+bool same_existing_file(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (a.empty() || b.empty() || stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string kept_destination_for_format(const std::string& destination, bool jpeg) {
+    if (destination.empty() || destination.back() == '/' || path_extension(destination).empty()) return destination;
+    return path_with_format_extension(destination, jpeg);
 }
 
 }  // namespace dvk

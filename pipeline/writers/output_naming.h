@@ -32,7 +32,16 @@ std::string path_with_format_extension(const std::string& path, bool jpeg);
 std::optional<std::string> spinCounterOnFileIfExists(const std::string& path);
 // Whether a file at `path` can be opened for update, or created (and then
 // removed again); for a folder that does not exist yet, whether it could be
-// made (nothing is made).
-bool destination_path_writable(const std::string& path);
+// made (nothing is made). When it cannot, *reason (may be null) gets the
+// system's reason ("Permission denied").
+bool destination_path_writable(const std::string& path, std::string* reason = nullptr);
+
+// True when `a` and `b` name one existing file (the same device and inode,
+// links followed): whatever the names, writing one writes over the other.
+bool same_existing_file(const std::string& a, const std::string& b);
+// A destination of the writer's kind kept from elsewhere (a file name, not a
+// folder, with an extension): its extension made the writer's, as
+// path_with_format_extension does; anything else unchanged.
+std::string kept_destination_for_format(const std::string& destination, bool jpeg);
 
 }  // namespace dvk

@@ -3,8 +3,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+
+#include <unistd.h>
 
 #include "develop_test_support.h"
+#include "pipeline/writers/output_naming.h"
 #include "pipeline/writers/save_formats.h"
 #include "pipeline/writers/jpeg_writer.h"
 #include "pipeline/writers/tiff_writers.h"
@@ -144,6 +148,94 @@ TEST(SaveImage, FailedWriteLeavesNoFileThatLooksComplete) {
         std::size_t files = 0;
         for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++files;
         EXPECT_EQ(files, 2u) << code;  // the raw file and the old output only
+    }
+}
+
+std::string bytes_of(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A raw file named like its own output, and destinations that are the raw
+// file under another name (a link, a hard link): nothing writes over it. A
+// name made from the raw's own gets a number; one given is refused.
+TEST(SaveImage, NeverWritesOverTheRawFile) {
+    test::TempDir dir;
+    const fs::path scene = test::write_scene_dng(dir.path(), 64, 48);
+    const std::string raw = bytes_of(scene);
+    struct Case {
+        const char* rawName;
+        int format;
+        const char* destination;  // "" : made from the raw's name
+        const char* written;      // "" : refused
+    } cases[] = {
+        {"photo.tiff", 0, "", "photo-001.tiff"},
+        {"photo2.jpeg", 4, "", "photo2-001.jpeg"},
+        {"photo3.tiff", 1, "out/", "out/photo3.tiff"},
+        {"photo4.tiff", 0, "photo4.tiff", ""},
+        {"photo5.tif", 0, "link.tif", ""},   // a link to the raw file
+        {"photo6.jpg", 3, "hard.jpeg", ""},  // a second name of it
+    };
+    fs::create_symlink("photo5.tif", dir / "link.tif");
+    for (const Case& c : cases) {
+        const fs::path path = dir / c.rawName;
+        fs::copy_file(scene, path);
+        if (std::string(c.destination) == "hard.jpeg") fs::create_hard_link(path, dir / "hard.jpeg");
+        RawProcessor p;
+        p.setSaveFormat(c.format);
+        p.setFileName(path.string());
+        p.setDestinationFile(c.destination);
+        std::string out, reason;
+        const bool writable = p.isDestinationFileWritable(&out, &reason);
+        const int rc = test::develop(p, path, c.destination);
+        EXPECT_EQ(bytes_of(path), raw) << c.rawName;
+        if (*c.written) {
+            EXPECT_TRUE(writable) << c.rawName << ": " << reason;
+            EXPECT_EQ(rc, 0) << c.rawName;
+            EXPECT_EQ(out, (dir / c.written).string());
+            EXPECT_EQ(p.destinationFile(), (dir / c.written).string());
+            EXPECT_EQ(p.saveError(), "");
+        } else {
+            EXPECT_FALSE(writable) << c.rawName;
+            EXPECT_EQ(reason, "it is the raw file being developed") << c.rawName;
+            EXPECT_EQ(rc, 1) << c.rawName;
+            EXPECT_EQ(p.saveError(), "it is the raw file being developed") << c.rawName;
+        }
+    }
+}
+
+// Why a destination cannot be written, or a write failed, in the system's words.
+TEST(SaveImage, FailuresSayTheSystemsReason) {
+    test::TempDir dir;
+    const fs::path raw = test::write_scene_dng(dir.path(), 64, 48);
+    touch(dir / "file");
+    std::string reason;
+    EXPECT_FALSE(destination_path_writable((dir / "file" / "x.tiff").string(), &reason));
+    EXPECT_EQ(reason, "Not a directory");
+    EXPECT_FALSE(destination_path_writable((dir / "file" / "sub" / "x.tiff").string(), &reason));
+    EXPECT_EQ(reason, "its folder cannot be made: Not a directory");
+    EXPECT_FALSE(destination_path_writable("/mnt/dvk-no-such-disk/x.tiff", &reason));
+    EXPECT_EQ(reason, "its folder cannot be made: No such file or directory");
+    if (geteuid() != 0) {
+        fs::create_directories(dir / "ro");
+        fs::permissions(dir / "ro", fs::perms(0555));
+        EXPECT_FALSE(destination_path_writable((dir / "ro" / "x.tiff").string(), &reason));
+        EXPECT_EQ(reason, "Permission denied");
+        fs::permissions(dir / "ro", fs::perms(0755));
+    }
+    for (int code : {0, 4}) {
+        RawProcessor p;
+        p.setSaveFormat(code);
+        p.setFileName(raw.string());
+        ASSERT_EQ(p.initDoubleImageFromRawFile(raw.string(), 0), 0);
+        ASSERT_TRUE(p.convertImage());
+        int rc;
+        {
+            test::FileSizeLimit full_disk(1024);
+            rc = p.saveImage();
+        }
+        EXPECT_NE(rc, 0) << code;
+        EXPECT_EQ(p.saveError(), "File too large") << code;
     }
 }
 

@@ -91,6 +91,43 @@ TEST(DvkDevelop, RealChartLoads) {
     EXPECT_NE(r.out.find("Image size: 1734 x 1156\n"), std::string::npos) << r.out;
 }
 
+// A raw file named like its output is never written over (its output gets a
+// number), a destination that is the raw file is refused, and a failed write
+// says the system's reason.
+TEST(DvkDevelop, NeverWritesOverTheRawFileAndSaysWhyAWriteFails) {
+    TempDir dir;
+    ASSERT_TRUE(write_dng(dir / "photo.tiff", gradient_dng(DngLayout::Bayer, 64, 48)));
+    std::filesystem::copy_file(dir / "photo.tiff", dir / "photo2.jpeg");
+    std::filesystem::create_symlink("photo.tiff", dir / "link.tiff");
+    const auto size = std::filesystem::file_size(dir / "photo.tiff");
+    const std::string photo = shell_quoted(dir / "photo.tiff");
+
+    CommandRun r = run_dvk_develop("--format 0 " + photo);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (dir / "photo-001.tiff").string() + "\n");
+    r = run_dvk_develop("--format 4 " + shell_quoted(dir / "photo2.jpeg"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (dir / "photo2-001.jpeg").string() + "\n");
+    for (const char* out : {"photo.tiff", "link.tiff"}) {
+        r = run_dvk_develop("--format 0 --out " + shell_quoted(dir / out) + " " + photo);
+        EXPECT_EQ(r.status, 1) << out;
+        EXPECT_NE(r.err.find("cannot write " + (dir / out).string() + ": it is the raw file being developed"),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "photo.tiff"), size);
+    EXPECT_EQ(std::filesystem::file_size(dir / "photo2.jpeg"), size);
+
+    // A disk that takes no more than 4 KiB per file.
+    ASSERT_TRUE(write_dng(dir / "big.dng", gradient_dng(DngLayout::Bayer, 256, 192)));
+    const std::string tool = shell_quoted(std::filesystem::path(DVK_BINARY_DIR) / "bin" / "dvk-develop");
+    r = run_command("trap '' XFSZ; ulimit -f 8; " + tool + " --format 1 --out " + shell_quoted(dir / "full.tiff") +
+                    " " + shell_quoted(dir / "big.dng") + " 2>&1");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("cannot save " + (dir / "full.tiff").string() + ": File too large"), std::string::npos)
+        << r.out;
+}
+
 TEST(DvkDevelop, UsageErrorsExitTwo) {
     EXPECT_EQ(run_dvk_develop("").status, 2);
     EXPECT_EQ(run_dvk_develop("--info").status, 2);

@@ -109,10 +109,11 @@ int develop_file(const Options& opts, const std::string& path) {
     RawProcessor p;
     p.setFileName(path);
     if (!configure(p, opts, path)) return 1;
-    std::string dest;
-    if (!p.isDestinationFileWritable(&dest)) {
-        tools::tool_print(stderr, "%s: cannot write %s\n", path.c_str(),
-                     dest.empty() ? p.makeFullDestinationFileName().c_str() : dest.c_str());
+    std::string dest, reason;
+    if (!p.isDestinationFileWritable(&dest, &reason)) {
+        tools::tool_print(stderr, "%s: cannot write %s%s%s\n", path.c_str(),
+                          dest.empty() ? p.makeFullDestinationFileName().c_str() : dest.c_str(),
+                          reason.empty() ? "" : ": ", reason.c_str());
         return 1;
     }
     if (!loaded(p, path, p.initDoubleImageFromRawFile(path, p.interpolation() == 2 ? 1 : 0))) return 1;
@@ -122,7 +123,8 @@ int develop_file(const Options& opts, const std::string& path) {
     }
     const int saved = p.saveImage();
     if (saved != 0) {
-        tools::tool_print(stderr, "%s: cannot save %s (error %d)\n", path.c_str(), p.destinationFile().c_str(), saved);
+        tools::tool_print(stderr, "%s: cannot save %s: %s\n", path.c_str(), p.destinationFile().c_str(),
+                          p.saveError().c_str());
         return 1;
     }
     tools::tool_print(stdout, "%s\n", p.destinationFile().c_str());

@@ -17,6 +17,8 @@
 // failed write, 2 wrong use, a file that is not a raw file or a setting that
 // is refused, 3 a store that cannot be used (damaged, not a database, locked;
 // SQLite's error on standard error).
+#include <unistd.h>
+
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -25,10 +27,12 @@
 #include <string>
 #include <vector>
 
+#include "app/batch/batch_report.h"
 #include "app/controller/controller.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/alert.h"
+#include "platform/folders.h"
 #include "tools/common/own_line.h"
 #include "tools/common/setting_assignment.h"
 
@@ -122,12 +126,14 @@ std::string absolute_path(const std::string& path) {
     return std::filesystem::absolute(path).lexically_normal().string();
 }
 
-// FILE made absolute, its camera known to the raw decoder; else reported.
+// FILE made absolute, its camera known to the raw decoder; else reported
+// with the reason ("No such file or directory", "Permission denied", "not a
+// raw file of a known camera").
 bool raw_file(const Arguments& a, std::string* file, std::string* camera) {
     *file = absolute_path(a.file);
     char name[256] = "";
     if (dvk::identify_camera(file->c_str(), name) != 0) {
-        tool_print(stderr, "dvk-history: %s: not a raw file of a known camera\n", file->c_str());
+        tool_print(stderr, "dvk-history: %s: %s\n", file->c_str(), dvk::unreadableFileReason(*file).c_str());
         return false;
     }
     *camera = name;
@@ -168,7 +174,14 @@ int main(int argc, char** argv) {
     dvk::setAlertPresenter([](const dvk::AlertRequest&) { return 1000; });
 
     const std::string command = argv[1];
-    Controller controller;
+    // A store this user may only read (or whose folder is so) is listed
+    // without being opened for writing.
+    dvk::ControllerOptions options;
+    const std::string folder = dvk::applicationSupportFolder();
+    const std::string storeFile = folder + "/DVK2.db";
+    options.store.readOnly = command == "list" && ::access(storeFile.c_str(), F_OK) == 0 &&
+                             (::access(storeFile.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0);
+    Controller controller(options);
     dvk::HistoryStore& store = controller.persistentStoreCoordinator();
     const auto unusable = [&store] {
         tool_print(stderr, "dvk-history: %s: %s\n", store.path().c_str(), store.openError().c_str());

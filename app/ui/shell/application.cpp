@@ -14,7 +14,6 @@
 #include "app/preview/preview_controller.h"
 #include "app/ui/shell/app_delegate_windows.h"
 #include "app/ui/shell/controller_windows.h"
-#include "app/ui/shell/desktop_url_opener.h"
 #include "app/ui/shell/dev_actions.h"
 #include "app/ui/shell/dev_screenshot.h"
 #include "app/ui/main_window/editors_pop_up.h"
@@ -52,7 +51,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
     // Closing the main window quits through the quit steps, not by itself.
     QApplication::setQuitOnLastWindowClosed(false);
     installQtPlatform();
-    set_url_opener(std::make_shared<DesktopUrlOpener>());
+    set_url_opener(std::make_shared<XdgUrlOpener>());
     const DevHooks& hooks = devHooks();
     installDevAlertsAndPanels(hooks);
 

@@ -49,6 +49,53 @@ TEST(Help, FeedbackAndManualThroughTheOpener) {
                                                            "/bin/resources/DVK%20User%20Manual.pdf"}));
 }
 
+// xdg-open that starts but fails (exit 3, "no method available": a fresh
+// system) is a failure too: the manual's place and the feedback address are
+// said then, as when no opener starts at all.
+TEST(Help, TheDesktopOpenersExitStatusSaysWhetherItOpened) {
+    auto runner = std::make_shared<ScriptedProcessRunner>([](const ProcessRequest& r) {
+        ProcessResult result;
+        if (r.program == "/nonexistent/xdg-open") {
+            result.start_error = "could not start: /nonexistent/xdg-open: No such file or directory";
+            return result;
+        }
+        result.outcome = ProcessOutcome::Exited;
+        const bool known = r.arguments.at(0).rfind("mailto:", 0) == 0;
+        result.exit_status = known ? 0 : 3;
+        if (!known) result.output = "xdg-open: no method available for opening '" + r.arguments[0] + "'\n";
+        return result;
+    });
+    ScopedProcessRunner scope(runner);
+    std::vector<std::string> told;
+    const AlertFunction alert = [&](const std::string& title, const std::string& text,
+                                    const std::vector<std::string>&) {
+        told.push_back(title + ": " + text);
+        return kAlertFirstButton;
+    };
+    XdgUrlOpener xdg;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(openManual(xdg, "Manual", "/m/DVK User Manual.pdf", alert));  // handed over, then failed
+    EXPECT_TRUE(feedback(xdg, "bugs@dvk.example", alert));
+    XdgUrlOpener missing("/nonexistent/xdg-open");
+    EXPECT_FALSE(feedback(missing, "bugs@dvk.example", alert));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "Manual: No program to show the manual could be started. The manual is the PDF file "
+                        "/m/DVK User Manual.pdf.",
+                        "Feedback: No mail program could be started. Please write to bugs@dvk.example with the "
+                        "subject \"DVK Feedback\"."}));
+    const std::vector<ProcessRequest> requests = runner->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].program, "xdg-open");
+    EXPECT_EQ(requests[0].arguments, std::vector<std::string>{"file:///m/DVK%20User%20Manual.pdf"});
+    EXPECT_EQ(requests[0].time_limit.count(), 0);  // never killed with the viewer it may wait for
+    EXPECT_NE(log.find("xdg-open file:///m/DVK%20User%20Manual.pdf: exit status 3: xdg-open: no method available"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Feedback 1\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Feedback 0\n"), std::string::npos) << log;
+}
+
 TEST(Help, TheManualIsATypesetPdf) {
     std::ifstream in(manualPath(), std::ios::binary);
     ASSERT_TRUE(in) << manualPath();

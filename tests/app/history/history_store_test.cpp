@@ -127,6 +127,37 @@ TEST(HistoryStore, UnicodeFoldingInSql) {
     EXPECT_EQ(exact.front().sourceFile(), "/x/Café.NEF");
 }
 
+// A store opened for reading only (a store the user may only read): its
+// records read, every write refused, the file as it was.
+TEST(HistoryStore, ReadOnlyReadsAndNeverWrites) {
+    TempDir dir;
+    const auto path = dir / "DVK2.db";
+    {
+        HistoryStore store(path.string());
+        HistoryMO r = record("/a.dng", 1);
+        ASSERT_TRUE(store.write([&](auto& t) { return t.insert(r); }));
+    }
+    ASSERT_FALSE(std::filesystem::exists(dir / "DVK2.db-wal"));
+    const std::string before = read_file(path);
+    {
+        HistoryStore store(path.string(), {.readOnly = true});
+        ASSERT_TRUE(store.isOpen()) << store.openError();
+        const std::vector<HistoryMO> all = store.fetchAll();
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].sourceFile(), "/a.dng");
+        HistoryMO r = record("/b.dng", 2);
+        std::string error;
+        EXPECT_FALSE(store.write([&](auto& t) { return t.insert(r); }, &error));
+        EXPECT_NE(error.find("readonly"), std::string::npos) << error;
+        EXPECT_EQ(store.fetchAll().size(), 1u);
+    }
+    EXPECT_EQ(read_file(path), before);
+    // Nothing to read is not made.
+    HistoryStore none((dir / "none.db").string(), {.readOnly = true});
+    EXPECT_FALSE(none.isOpen());
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
+}
+
 TEST(HistoryStore, AFileThatIsNoStoreStaysClosedAndUntouched) {
     TempDir dir;
     const auto path = dir / "DVK2.db";

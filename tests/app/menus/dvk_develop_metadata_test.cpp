@@ -94,6 +94,40 @@ TEST(DvkDevelopMetadata, CopyBringsMakeModelAndTheSidecarsTitle) {
     EXPECT_NE(r.err.find("axwwww"), std::string::npos) << r.err;
 }
 
+// exiftool takes "%d", "%f", "%e" in a source name for parts of the written
+// file's name: raws whose names hold them keep their tags (and their
+// sidecar's), and a copy whose source the tool could not open (it still
+// exits 0) fails the run.
+TEST(DvkDevelopMetadata, NamesWithPercentSignsKeepTheirTags) {
+    TempDir dir;
+    const fs::path folder = dir / "100%d";
+    fs::create_directories(folder);
+    std::string files;
+    for (const char* name : {"x%d%f.dng", "50%e.dng"}) {
+        fs::copy_file(testdata_dir() / "raw" / "colorchart.dng", folder / name);
+        files += " " + shell_quoted((folder / name).string());
+    }
+    std::ofstream(folder / "50%e.xmp") << kSidecar;
+    fs::create_directories(dir / "tmp");
+    CommandRun r = develop(dir.path(), dir / "data", "--copy-tags --format 3" + files,
+                           "TMPDIR=" + shell_quoted((dir / "tmp").string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"x%d%f.jpeg", "50%e.jpeg"}) {
+        const std::string tags = tags_of(folder / name, "-Model -Title");
+        EXPECT_NE(tags.find("Model: Canon EOS Kiss X4\n"), std::string::npos) << name << ": " << tags;
+        EXPECT_EQ(tags.find("Title:") != std::string::npos, std::string(name) == "50%e.jpeg") << tags;
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // the links that carried the names are gone
+
+    std::ofstream(dir / "tool") << "#!/bin/sh\necho 'Warning: Error opening file - /x/50jpeg.dng'\nexit 0\n";
+    fs::permissions(dir / "tool", fs::perms::owner_all);
+    r = develop(dir.path(), dir / "data", "--copy-tags --format 3" + files,
+                "DVK_DEV_EXIFTOOL=" + shell_quoted((dir / "tool").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("copying the tags of " + (folder / "50%e.dng").string() + " failed"), std::string::npos)
+        << r.err;
+}
+
 TEST(DvkDevelopMetadata, PhaseOneMakeInAFolderFullOfShellSyntax) {
     TempDir dir;
     const fs::path folder = dir / "it's \"quoted\" $(touch PWNED1) `touch PWNED2`";

@@ -4,6 +4,7 @@
 // that cannot be read skipped; an ordinary save killed while it writes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "app/batch/batch_export.h"
+#include "app/batch/batch_report.h"
 #include "tests/support/dng_writer.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
@@ -82,10 +84,18 @@ struct BatchHome {
         a.push_back(nullptr);
         for (std::string& s : env) e.push_back(s.data());
         e.push_back(nullptr);
+        // Its standard error, the terminal's, goes to a file of the home.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string terminalPath = terminal().string();
+        posix_spawn_file_actions_addopen(&actions, 2, terminalPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, a[0], nullptr, nullptr, a.data(), e.data()), 0);
+        EXPECT_EQ(posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
+    // What the runs said on the standard error they were started with.
+    fs::path terminal() const { return dir.path() / "terminal.txt"; }
     // Waits up to a minute; the exit status, or -1.
     static int wait(pid_t pid) {
         for (int i = 0; i < 6000; ++i) {
@@ -137,19 +147,26 @@ void killAndResume(BatchHome& home) {
     ASSERT_LT(written, std::size_t(kFiles));
 
     ASSERT_EQ(BatchHome::wait(home.start("Proceed,Continue", {})), 0);
+    // The file being developed when the kill came (when it came during one)
+    // is named and not taken up again; every other is written once.
+    const std::string log = read_file(home.support() / "DVK.log");
+    std::string abandoned;
+    for (const std::string& f : files)
+        if (log.find(f + ": " + kAbandonedReason) != std::string::npos) abandoned = f;
     std::vector<std::string> expected;
     for (int i = 1; i <= kFiles; ++i) {
         char name[32];
-        std::snprintf(name, sizeof name, "f%02d.tiff", i);
-        expected.push_back(name);
+        std::snprintf(name, sizeof name, "f%02d", i);
+        if (abandoned != (home.photos / (std::string(name) + ".dng")).string())
+            expected.push_back(std::string(name) + ".tiff");
     }
+    EXPECT_GE(expected.size(), std::size_t(kFiles - 1));
     EXPECT_EQ(home.outputs(), expected);  // no numbered copy, no temporary file
     const std::vector<std::string> saved = home.savedList();
-    EXPECT_EQ(saved.size(), std::size_t(kFiles));
-    EXPECT_EQ(std::set<std::string>(saved.begin(), saved.end()).size(), std::size_t(kFiles));
+    EXPECT_EQ(saved.size(), expected.size());
+    EXPECT_EQ(std::set<std::string>(saved.begin(), saved.end()).size(), expected.size());
     EXPECT_FALSE(fs::exists(home.list()));
     EXPECT_FALSE(fs::exists(home.marker()));
-    const std::string log = read_file(home.support() / "DVK.log");
     EXPECT_NE(log.find("Alert Batch Incomplete batch detected."), std::string::npos);
 }
 
@@ -208,23 +225,35 @@ TEST(DvkSave, WhatASaveKilledWhileWritingLeftIsRemovedByTheNextSaveThere) {
         << log;
 }
 
-// A raw file cut short is known by its camera but cannot be loaded: the
-// batch goes past it and names it at its end; no batch is left pending to
-// stop at it again.
-TEST(DvkBatch, AFileThatCannotBeReadIsSkippedAndNamedAndTheOthersAreConverted) {
+// A raw file cut short is known by its camera but cannot be loaded, one of
+// random bytes is refused by the raw decoder: the batch goes past them and
+// names them with their reasons at its end, in the alert, the log and on
+// the standard error it was started with, whether a folder or the files are
+// named; no batch is left pending to stop at them again.
+TEST(DvkBatch, FilesThatCannotBeReadAreSkippedAndNamedAndTheOthersAreConverted) {
     BatchHome home;
-    const std::vector<std::string> files = home.makeFiles(3);
+    const std::vector<std::string> files = home.makeFiles(4);
     const std::vector<std::uint8_t> whole = read_bytes(chart_dng());
     fs::remove(files[1]);
     ASSERT_TRUE(write_bytes(files[1], std::vector<std::uint8_t>(whole.begin(), whole.begin() + whole.size() / 3)));
-    ASSERT_EQ(BatchHome::wait(home.start("first", {home.photos.string()})), 0);
-    EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f03.tiff"}));
-    EXPECT_FALSE(fs::exists(home.list()));
-    const std::string log = read_file(home.support() / "DVK.log");
-    EXPECT_EQ(log.find("batch postponed"), std::string::npos) << log;
-    EXPECT_NE(log.find("Alert Batch 1 file could not be read and was skipped:\n" + files[1] + " (Ok)"),
-              std::string::npos)
-        << log;
+    fs::remove(files[2]);
+    std::ofstream(files[2]) << std::string(4000, 'z');
+    const std::string named = "2 files were not written:\n" + files[2] + ": not a raw file of a known camera\n" +
+                              files[1] + ": its data could not be read to the end (the file is cut short or damaged)";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{home.photos.string()}, files}) {
+        fs::remove(home.terminal());
+        for (const std::string& out : home.outputs()) fs::remove(home.photos / out);
+        ASSERT_EQ(BatchHome::wait(home.start("first", args)), 0);
+        EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f04.tiff"}));
+        EXPECT_FALSE(fs::exists(home.list()));
+        const std::string log = read_file(home.support() / "DVK.log");
+        EXPECT_EQ(log.find("batch postponed"), std::string::npos) << log;
+        EXPECT_NE(log.find("Alert Batch " + named + " (Ok)"), std::string::npos) << log;
+        const std::string terminal = read_file(home.terminal());
+        EXPECT_NE(terminal.find("dvk: " + named + "\n"), std::string::npos) << terminal;
+        EXPECT_EQ(terminal.find("Alert"), std::string::npos) << terminal;  // the log is elsewhere
+        fs::remove(home.support() / "DVK.log");
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // start, a damaged store, and the dvk-history tool on copies of the Canon DNG.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -26,9 +28,11 @@ struct Home {
 
     // Runs a program of build/bin with the home's folders; `env` adds
     // variables ("A=1 B=2"), `args` are quoted already.
-    CommandRun run(const std::string& program, const std::string& env, const std::string& args = "") const {
+    // `as` comes first on the command line (another user's: "setpriv ...").
+    CommandRun run(const std::string& program, const std::string& env, const std::string& args = "",
+                   const std::string& as = "") const {
         const fs::path err = dir.path() / "stderr.txt";
-        std::string line = "env -u DVK_NO_REDIRECT XDG_DATA_HOME=" + shell_quoted((dir.path() / "data").string()) +
+        std::string line = as + "env -u DVK_NO_REDIRECT XDG_DATA_HOME=" + shell_quoted((dir.path() / "data").string()) +
                            " XDG_CONFIG_HOME=" + shell_quoted((dir.path() / "config").string()) +
                            " QT_QPA_PLATFORM=offscreen " + env + " timeout 60 " +
                            shell_quoted(std::string(DVK_BINARY_DIR) + "/bin/" + program) + " " + args + " 2>" +
@@ -248,6 +252,39 @@ TEST(DvkStart, ADamagedStoreIsSaidOutLoudAndLeftAsItIs) {
                   std::string::npos)
             << tool.err;
     }
+    EXPECT_EQ(read_file(store), before);
+}
+
+// dvk-history says why a file is no raw file of a known camera, and lists
+// a store that the user may only read (in a folder the user may not write
+// in) without writing anything.
+TEST(DvkHistory, SaysWhyAFileIsRefusedAndListsAStoreItMayOnlyRead) {
+    Home home;
+    const std::string missing = (home.dir / "missing.dng").string();
+    CommandRun run = home.history("add " + shell_quoted(missing));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "dvk-history: " + missing + ": No such file or directory\n");
+    const fs::path file = home.dir.path() / "x.dng";
+    fs::copy_file(testdata_dir() / "raw" / "colorchart.dng", file);
+    ASSERT_EQ(home.history("add " + shell_quoted(file.string())).status, 0);
+
+    // Root may write anywhere: the list then runs as another user.
+    std::string as;
+    if (::geteuid() == 0) {
+        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run as another user";
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        fs::permissions(home.dir.path(), fs::perms(0755));
+        fs::permissions(home.dir.path() / "data", fs::perms(0755));
+    }
+    const fs::path store = home.support() / "DVK2.db";
+    ASSERT_FALSE(fs::exists(home.support() / "DVK2.db-wal"));
+    fs::permissions(store, fs::perms(0444));
+    fs::permissions(home.support(), fs::perms(0555));
+    const std::string before = read_file(store);
+    run = home.run("dvk-history", "", "list", as);
+    fs::permissions(home.support(), fs::perms(0755));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("id=1\tsourceFile=" + file.string() + "\t", 0), 0u) << run.out;
     EXPECT_EQ(read_file(store), before);
 }
 

@@ -10,6 +10,7 @@
 #include <QtCore/QLockFile>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/desktop/single_instance.h"
@@ -199,6 +200,10 @@ TEST(SingleInstance, TheFallbackRuntimeFolderIsMadePrivateAndAnUnsafeOneIsRefuse
     }
     fs::rename(runtime, dir / "elsewhere");
     fs::create_directory_symlink(dir / "elsewhere", runtime);
+    EXPECT_EQ(refusal(), "the runtime folder " + runtime.string() + " is a symbolic link (to " +
+                             (dir / "elsewhere").string() + "), not a folder of its own");
+    fs::remove(runtime);
+    std::ofstream(runtime) << "x";
     EXPECT_EQ(refusal(), "the runtime folder " + runtime.string() + " is not a folder");
     fs::remove(runtime);
     fs::rename(dir / "elsewhere", runtime);

@@ -1,10 +1,12 @@
 // A batch stopped between any two of the steps that leave a trace on disk
 // (as a kill would stop it), then resumed the way the controller resumes:
 // every output written once, each path once in the saved list, no list,
-// marker or temporary file left.
+// marker or temporary file left; the item that was being developed when the
+// batch stopped, its output not in place, is given up and named.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 
 #include "app/batch/batch_export.h"
 #include "app/batch/batch_journal.h"
+#include "app/batch/batch_report.h"
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/writers/safe_output.h"
 #include "tests/support/test_files.h"
@@ -41,9 +44,10 @@ struct SimulatedBatch {
                 (dir / "support" / "mark.xml").string()};
     }
 
-    // The controller's order for each item: marker, output to a temporary
-    // file renamed into place (as SafeOutputFile does), saved list, list.
-    // Stops before step `stopAt` (counted over the whole run; -1: never).
+    // The controller's order for each item: marker of the item, marker of
+    // its output, output to a temporary file renamed into place (as
+    // SafeOutputFile does), saved list, list. Stops before step `stopAt`
+    // (counted over the whole run; -1: never).
     bool run(BatchJournal& j, std::vector<std::string>& items, int stopAt) {
         int step = 0;
         auto reached = [&] { return stopAt >= 0 && step++ == stopAt; };
@@ -52,7 +56,9 @@ struct SimulatedBatch {
             std::string dest = (out / (deleting_path_extension(last_path_component(source)) + ".tiff")).string();
             if (dontOverwrite) dest = *spinCounterOnFileIfExists(dest);
             if (reached()) return false;
-            j.beginItem(source, dest);
+            j.beginItem(source);
+            if (reached()) return false;
+            j.beginOutput(dest);
             if (reached()) return false;
             // The writer is a process that has ended by the time anyone looks.
             std::string temp = safe_output_template(dest, endedProcess);
@@ -73,7 +79,7 @@ struct SimulatedBatch {
 };
 
 TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutOverwriting) {
-    const int kItems = 3, kStepsPerItem = 5;
+    const int kItems = 3, kStepsPerItem = 6;
     for (bool dontOverwrite : {false, true}) {
         for (int stopAt = 0; stopAt < kItems * kStepsPerItem; ++stopAt) {
             SCOPED_TRACE(testing::Message() << "dontOverwrite " << dontOverwrite << ", stopped before step " << stopAt);
@@ -90,10 +96,18 @@ TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutO
             first.start(items);
             ASSERT_FALSE(b.run(first, items, stopAt));
 
-            // The next start: the list read, the written item recovered, the rest run.
+            // The next start: the list read, the written item recovered (or
+            // the one being developed given up), the rest run.
             BatchJournal resumed = b.journal();
-            std::vector<std::string> pending =
+            BatchJournal::Recovery recovered =
                 resumed.recover(readBatchSavedList(resumed.listFile()).value_or(std::vector<std::string>()));
+            // Stopped after its marker and before its output was in place.
+            const int stepOfItem = stopAt % kStepsPerItem;
+            const bool givenUp = stepOfItem >= 1 && stepOfItem <= 3;
+            EXPECT_EQ(recovered.abandoned.has_value(), givenUp);
+            const std::string developed = "img" + std::to_string(stopAt / kStepsPerItem) + ".dng";
+            if (givenUp) EXPECT_EQ(*recovered.abandoned, (b.dir / developed).string());
+            std::vector<std::string> pending = recovered.pending;
             resumed.start(pending);
             ASSERT_TRUE(b.run(resumed, pending, -1));
 
@@ -103,10 +117,11 @@ TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutO
                 ASSERT_NE(name[0], '.') << "a temporary file is left: " << name;
                 (read_file(e.path()) == "new" ? news : olds).push_back(name);
             }
-            EXPECT_EQ(news.size(), std::size_t(kItems));
-            EXPECT_EQ(olds.size(), dontOverwrite ? std::size_t(kItems) : 0u);
+            const std::size_t written = kItems - (givenUp ? 1 : 0);
+            EXPECT_EQ(news.size(), written);
+            EXPECT_EQ(olds.size(), dontOverwrite ? std::size_t(kItems) : kItems - written);
             const std::vector<std::string> saved = *readBatchSavedList(resumed.savedFile());
-            ASSERT_EQ(saved.size(), std::size_t(kItems));
+            ASSERT_EQ(saved.size(), written);
             for (const std::string& p : saved) EXPECT_EQ(read_file(p), "new") << p;
             EXPECT_FALSE(fs::exists(resumed.listFile()));
             EXPECT_FALSE(fs::exists(resumed.markerFile()));
@@ -125,11 +140,22 @@ TEST(BatchJournal, AStaleMarkerIsDroppedAndAnotherListsMarkerNeverSkipsAnItem) {
     // The marker of "a" when the list held two items; the list now holds one
     // (the list was rewritten, the marker not yet removed).
     ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), {a, out, 2, FileStamp{}}));
-    EXPECT_EQ(j.recover({a}), std::vector<std::string>{a});
+    EXPECT_EQ(j.recover({a}).pending, std::vector<std::string>{a});
     EXPECT_FALSE(fs::exists(j.markerFile()));
     // A marker of another item leaves the list as it is.
     ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), {c, out, 1, FileStamp{}}));
-    EXPECT_EQ(j.recover({a}), std::vector<std::string>{a});
+    const BatchJournal::Recovery other = j.recover({a});
+    EXPECT_EQ(other.pending, std::vector<std::string>{a});
+    EXPECT_FALSE(other.abandoned);
+    // An item postponed (its output could not be written) is tried again.
+    j.start(std::vector<std::string>{a});
+    j.beginItem(a);
+    j.beginOutput(out);
+    j.itemPostponed();
+    EXPECT_FALSE(fs::exists(j.markerFile()));
+    const BatchJournal::Recovery postponed = j.recover({a});
+    EXPECT_EQ(postponed.pending, std::vector<std::string>{a});
+    EXPECT_FALSE(postponed.abandoned);
     // The marker round trip keeps every field.
     BatchMarker m{a, out, 7, stampOf(out)};
     ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), m));
@@ -140,6 +166,27 @@ TEST(BatchJournal, AStaleMarkerIsDroppedAndAnotherListsMarkerNeverSkipsAnItem) {
     EXPECT_EQ(back->remaining, 7u);
     EXPECT_TRUE(back->before == m.before);
     EXPECT_TRUE(m.before.exists);
+}
+
+// The end-of-batch text: each list names its first files and counts the
+// rest; the reasons of files that cannot be taken.
+TEST(BatchReport, TextAndReasons) {
+    BatchReport report;
+    EXPECT_TRUE(report.empty());
+    for (const char* f : {"/p/a.dng", "/p/b.dng", "/p/c.dng"}) report.notWritten(f, "Permission denied");
+    report.standIn("/p/d.dng", "AdobeRGB");
+    EXPECT_EQ(report.text(2),
+              "3 files were not written:\n/p/a.dng: Permission denied\n/p/b.dng: Permission denied\n"
+              "... and 1 more (listed in the log)\n\n1 file was developed with a stand-in:\n/p/d.dng: AdobeRGB");
+    EXPECT_EQ(report.text().find("more"), std::string::npos);
+
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.dng").c_str(), 0644), 0);
+    std::ofstream(dir / "text.dng") << "no raw";
+    EXPECT_EQ(unreadableFileReason((dir / "none.dng").string()), "No such file or directory");
+    EXPECT_EQ(unreadableFileReason(dir.path().string()), "a folder, not a file");
+    EXPECT_EQ(unreadableFileReason((dir / "fifo.dng").string()), "not a regular file");
+    EXPECT_EQ(unreadableFileReason((dir / "text.dng").string()), "not a raw file of a known camera");
 }
 
 }  // namespace

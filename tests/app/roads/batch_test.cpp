@@ -13,10 +13,12 @@
 
 #include "app/batch/batch_export.h"
 #include "app/batch/batch_journal.h"
+#include "app/batch/batch_report.h"
 #include "app/desktop/exiftool.h"
 #include "app/batch/tag_copy_ledger.h"
 #include "platform/modifier_keys.h"
 #include "tests/app/roads/roads_fixture.h"
+#include "tests/support/dng_writer.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {
@@ -62,7 +64,10 @@ TEST_F(Batch, RecordsConvertOnlyTheirCameraWriteNoListAndReplaceAnOlderOne) {
     ASSERT_TRUE(controller->runBatchInThread({BatchItem::withSettings(acme, r), BatchItem::record(r)}));
     controller->waitForRoads();
     EXPECT_EQ(tiffs_in(photos() + "/p"), std::vector<std::string>{"x.tiff"});
-    EXPECT_EQ(alertTexts().back(), "Batch mode|You are about to run a batch for 1 files");
+    // The file of the other camera is named at the end.
+    const std::string otherCamera = acme + ": taken with Acme Fixture 1, not with the settings' Canon EOS Kiss X4";
+    EXPECT_EQ(alertTexts(), (std::vector<std::string>{"Batch mode|You are about to run a batch for 1 files",
+                                                      "Batch|1 file was not written:\n" + otherCamera}));
     EXPECT_FALSE(listDuringBatch);
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
     EXPECT_EQ(savedList(), std::vector<std::string>{photos() + "/p/x.tiff"});
@@ -71,7 +76,8 @@ TEST_F(Batch, RecordsConvertOnlyTheirCameraWriteNoListAndReplaceAnOlderOne) {
     // Nothing of the camera: told, nothing written.
     ASSERT_TRUE(controller->runBatchInThread({BatchItem::withSettings(acme, r)}));
     controller->waitForRoads();
-    EXPECT_EQ(alertTexts().back(), "Wrong selection|Couldn't find any matching camera Raw files in the selection");
+    EXPECT_EQ(alertTexts().back(), "Wrong selection|Couldn't find any matching camera Raw files in the selection\n\n"
+                                   "1 file was not written:\n" + otherCamera);
     EXPECT_FALSE(controller->isBusy());
 }
 
@@ -114,6 +120,79 @@ TEST_F(Batch, PostponedInTheThirdOfFiveAndResumedConvertsEachFileOnceAndEndsEmpt
     ASSERT_TRUE(BatchJournal::writePathList(controller->batchListFile(), {files[0]}));
     alerts.answer("Forget it");
     controller->completeBatch();
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+}
+
+// Every file a batch does not write is named at its end with its reason:
+// refused by the raw decoder (random bytes, a GoPro GPR), cut short, not
+// readable by the user. A folder default whose camera profile was deleted
+// develops with the camera's own profile, as the window does, and says so.
+TEST_F(Batch, FilesNotWrittenAndStandInsAreNamedAtTheEnd) {
+    const std::string good = acmeFile("b/good.dng");
+    const std::string random = photos() + "/b/random.dng";
+    std::ofstream(random) << std::string(4000, '\x5a');
+    const std::string gpr = photos() + "/b/gopro.gpr";
+    fs::copy_file(testdata_dir() / "raw" / "hero7.gpr", gpr);
+    const std::string cut = photos() + "/b/cut.dng";
+    const std::vector<std::uint8_t> chart = read_bytes(chart_dng());
+    ASSERT_TRUE(write_bytes(cut, std::vector<std::uint8_t>(chart.begin(), chart.begin() + chart.size() / 3)));
+    const std::string locked = photos() + "/b/locked.dng";
+    fs::copy_file(good, locked);
+    fs::permissions(locked, fs::perms::none);
+    const bool permissionsBind = ::geteuid() != 0;
+    // The same file under a default with a profile that is gone, and under
+    // one without a profile.
+    const std::string standIn = acmeFile("s/a.dng"), plain = photos() + "/d/a.dng";
+    fs::create_directories(photos() + "/d");
+    fs::copy_file(standIn, plain);
+    openFile(standIn);
+    const std::string gone = photos() + "/gone.icc";
+    raw().setCustomRawProfile(gone);
+    record(photos() + "/s/");
+    raw().setCustomRawProfile(std::string());
+    record(photos() + "/d/");
+
+    ASSERT_TRUE(controller->runBatchInThread(paths({good, random, gpr, cut, locked, standIn, plain})));
+    controller->waitForRoads();
+    fs::permissions(locked, fs::perms::owner_read);
+    EXPECT_EQ(tiffs_in(photos() + "/b"), permissionsBind ? std::vector<std::string>{"good.tiff"}
+                                                         : (std::vector<std::string>{"good.tiff", "locked.tiff"}));
+    ASSERT_TRUE(fs::exists(photos() + "/s/a.tiff"));
+    EXPECT_EQ(read_file(photos() + "/s/a.tiff"), read_file(photos() + "/d/a.tiff"));
+    const std::string notRaw = ": not a raw file of a known camera";
+    std::string expected = permissionsBind ? "4 files were not written:" : "3 files were not written:";
+    expected += "\n" + random + notRaw + "\n" + gpr + notRaw;
+    if (permissionsBind) expected += "\n" + locked + ": Permission denied";
+    expected += "\n" + cut + ": its data could not be read to the end (the file is cut short or damaged)";
+    expected += "\n\n1 file was developed with a stand-in:\n" + standIn + ": the camera profile " + gone +
+                " cannot be read: developed with the camera's default profile";
+    EXPECT_EQ(alertTexts().back(), "Batch|" + expected);
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+}
+
+// A batch that ended abnormally (killed, crashed) while a file was being
+// developed does not start with that file again when it is resumed: the
+// file is named, the others are converted.
+TEST_F(Batch, AFileBeingDevelopedWhenTheBatchEndedAbnormallyIsNamedNotTakenUpAgain) {
+    const std::vector<std::string> files = acmeFiles(3);
+    BatchJournal journal = controller->batchJournal();
+    journal.start(files);
+    journal.beginItem(files[0]);  // and then the program ended
+    alerts.answer("Proceed");
+    controller->completeBatch();
+    controller->waitForRoads();
+    EXPECT_EQ(tiffs_in(photos() + "/b"), (std::vector<std::string>{"f2.tiff", "f3.tiff"}));
+    EXPECT_EQ(alertTexts().back(), "Batch|1 file was not written:\n" + files[0] + ": " + kAbandonedReason);
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+    EXPECT_FALSE(fs::exists(controller->batchMarkerFile()));
+
+    // The last file of the list: nothing is left to run, and it is named.
+    journal.start(std::vector<std::string>{files[2]});
+    journal.beginItem(files[2]);
+    alerts.answer("Proceed");
+    controller->completeBatch();
+    controller->waitForRoads();
+    EXPECT_EQ(alertTexts().back(), "Batch|1 file was not written:\n" + files[2] + ": " + kAbandonedReason);
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
 }
 

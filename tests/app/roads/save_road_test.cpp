@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/menus/editors_button_items.h"
+#include "pipeline/stages/gamut_map.h"
 #include "tests/app/roads/roads_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -123,6 +124,85 @@ TEST_F(SaveRoad, AFolderIsMadeOnlyWhenAFileIsWrittenIntoIt) {
     controller->waitForRoads();
     EXPECT_GT(tiff_width(folder + "/x.tiff"), 0u);
     EXPECT_TRUE(alerts.requests().empty());
+}
+
+// A raw file with a TIFF name opens as the raw file it is (never traced,
+// even where the history would trace it to itself) and is never written
+// over: Save writes a numbered file beside it, Save As onto it, or onto a
+// link to it, is refused with the reason.
+TEST_F(SaveRoad, ARawFileWithATiffNameIsNeverWrittenOver) {
+    const std::string photo = acmeFile("p/photo.tiff");
+    const std::string bytes = read_file(photo);
+    openFile(photo);
+    record(photo, photo);  // what an earlier save onto itself recorded
+    fs::create_symlink("photo.tiff", photos() + "/p/link.tiff");
+    EXPECT_EQ(controller->getRAWPathForTiffJpeg(photo), std::nullopt);
+    EXPECT_EQ(controller->originalNonRawFile(), std::nullopt);
+    ASSERT_TRUE(openAndWait(photo));
+    raw().setDestinationFile("");
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_TRUE(fs::exists(photos() + "/p/photo-001.tiff"));
+    for (const char* chosen : {"photo.tiff", "link.tiff"}) {
+        panels->answerSave(photos() + "/p/" + chosen);
+        controller->saveFileAs();
+        controller->waitForRoads();
+        EXPECT_EQ(alertTexts().back(),
+                  "Can't write to file:|" + photos() + "/p/" + chosen + "\nit is the raw file being developed");
+    }
+    EXPECT_EQ(read_file(photo), bytes);
+    EXPECT_EQ(namesIn(photos() + "/p"), (std::vector<std::string>{"link.tiff", "photo-001.tiff", "photo.tiff"}));
+}
+
+// A camera profile file that went away after the open is not developed
+// from a copy in silence: the save says it, as the open would, and develops
+// with the camera's own profile; the window's settings stay as they are.
+TEST_F(SaveRoad, AProfileFileGoneSinceTheOpenIsSaidAndTheSaveUsesTheCamerasOwn) {
+    const std::string x = acmeFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    controller->saveFile();
+    controller->waitForRoads();
+    fs::rename(photos() + "/p/x.tiff", photos() + "/p/camera.tiff");
+    const IccBytes icc = builtin_icc_bytes("AdobeRGB2.2");
+    const std::string profile = (dir / "Mine.icc").string();
+    std::ofstream(profile, std::ios::binary).write(reinterpret_cast<const char*>(icc.data), icc.size);
+    raw().setCustomRawProfile(profile);
+    ASSERT_NE(raw().dvklib()->custom_profile_data, nullptr);
+    fs::remove(profile);
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_EQ(alertTexts().back(), "Camera profile not found|The camera profile \"" + profile +
+                                       "\" cannot be read. The default profile is used instead.");
+    EXPECT_EQ(read_file(photos() + "/p/x.tiff"), read_file(photos() + "/p/camera.tiff"));
+    EXPECT_EQ(raw().customRawProfile(), profile);
+}
+
+// A destination kept from before (as an old paste left it, or through a
+// reload of a record) takes the extension of the save format in force, as
+// a traced file's does; the record keeps the name written.
+TEST_F(SaveRoad, AKeptDestinationTakesTheExtensionOfTheSaveFormat) {
+    const std::string x = acmeFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    raw().setSaveFormat(4);
+    raw().setDestinationFile(photos() + "/p/out.tiff");
+    controller->saveFile();
+    controller->waitForRoads();
+    EXPECT_FALSE(fs::exists(photos() + "/p/out.tiff"));
+    EXPECT_EQ(read_file(photos() + "/p/out.jpeg").rfind("\xff\xd8\xff", 0), 0u);
+    const std::vector<HistoryMO> records = recordsWithSource(x);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().destinationFile(), photos() + "/p/out.jpeg");
+
+    // A record of the TIFF format reloaded onto the open file keeps its destination, as a TIFF.
+    raw().setSaveFormat(0);
+    const HistoryMO tiff = record();
+    raw().setSaveFormat(4);
+    raw().setDestinationFile(photos() + "/p/kept.jpg");
+    controller->setFromHistory(tiff);
+    EXPECT_EQ(raw().destinationFile(), photos() + "/p/kept.tiff");
+    raw().setDestinationFile(photos() + "/p/folder/");
+    controller->setFromHistory(tiff);
+    EXPECT_EQ(raw().destinationFile(), photos() + "/p/folder/");
 }
 
 TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {

@@ -1,0 +1,48 @@
+// What a batch did not do as asked, said at its end: every file it did not
+// write, each with its reason, and every file it developed with a stand-in
+// for what its settings asked (a camera profile that cannot be read), with
+// what it used. Also why a file cannot be taken, in the system's words where
+// it has them.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace dvk {
+
+// Why `path` is not a raw file a batch can take: the system's reason when it
+// cannot be reached ("No such file or directory", "Permission denied"), "not
+// a regular file", else "not a raw file of a known camera".
+std::string unreadableFileReason(const std::string& path);
+// Why loading failed, from the loader's code (LibRaw's codes).
+std::string loadFailureReason(int code);
+
+// The reason of a file that was being developed when a batch ended
+// abnormally (killed, crashed): resumed, the batch does not take it up again.
+inline constexpr const char* kAbandonedReason =
+    "the batch ended abnormally (killed or crashed) while developing it; it is not taken up again";
+
+struct BatchNote {
+    std::string file;
+    std::string text;  // the reason, or what stood in
+};
+
+class BatchReport {
+public:
+    void notWritten(std::string file, std::string reason);
+    void standIn(std::string file, std::string what);
+    bool empty() const { return notWritten_.empty() && standIns_.empty(); }
+    const std::vector<BatchNote>& notWrittenFiles() const { return notWritten_; }
+    const std::vector<BatchNote>& standInFiles() const { return standIns_; }
+    // "2 files were not written:\nFILE: REASON\n...", then after a blank line
+    // "1 file was developed with a stand-in:\nFILE: WHAT"; each list names
+    // its first `shown` files, then "... and N more (listed in the log)".
+    std::string text(std::size_t shown = std::numeric_limits<std::size_t>::max()) const;
+
+private:
+    std::vector<BatchNote> notWritten_, standIns_;
+};
+
+}  // namespace dvk
