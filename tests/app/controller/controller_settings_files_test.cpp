@@ -10,6 +10,7 @@
 #include "app/menus/profile_menu.h"
 #include "platform/pasteboard.h"
 #include "tests/app/controller/controller_fixture.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {
@@ -352,6 +353,24 @@ TEST_F(SettingsFiles, MultipleImportMakesRecordsAsTheSettingsFilesSay) {
     reset.resetToDefaults(false);
     EXPECT_EQ(rb[0].valueForKey("reservedString1").description(), std::to_string(reset.useCameraWB()));
     EXPECT_EQ(rb[0].valueForKey("exposure").double_value(), -1);
+}
+
+// A defaults file that cannot be read is set aside before any window, and
+// said once the launch runs.
+TEST_F(SettingsFiles, AnUnreadableDefaultsFileIsToldAtLaunch) {
+    fs::create_directories(fs::path(defaults->path()).parent_path());
+    std::ofstream(defaults->path()) << deep_xml_plist(200000);
+    defaults->reload();
+    alerts.clear();
+    controller = std::make_unique<Controller>(options());
+    controller->launch();
+    ASSERT_EQ(alerts.count(), 1u);
+    EXPECT_EQ(alerts.requests()[0].title, std::optional<std::string>("Defaults file set aside"));
+    EXPECT_NE(alerts.requests()[0].text.find("nested too deeply"), std::string::npos) << alerts.requests()[0].text;
+    EXPECT_FALSE(fs::exists(defaults->path()) && fs::file_size(defaults->path()) > 1000000);
+    controller = std::make_unique<Controller>(options());
+    controller->launch();
+    EXPECT_EQ(alerts.count(), 1u);
 }
 
 }  // namespace
