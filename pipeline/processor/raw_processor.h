@@ -356,8 +356,14 @@ public:
     std::string filterName() const;
     bool bwModeRGB() const;
     // A path of a readable ICC file, a built-in profile name, or "" (none).
+    // Only a regular file of at most kProfileFileMaxBytes is read; a value
+    // that names no such file is taken as a built-in name.
     void setCustomRawProfile(const std::string& value);
     const std::string& customRawProfile() const { return customRawProfilePath_; }
+    // Why the last value given to setCustomRawProfile, a path (with a '/') or
+    // a file that exists, could not be read as a profile file ("PATH: not a
+    // regular file", "PATH: Permission denied", ...); "" otherwise.
+    const std::string& customRawProfileError() const { return customRawProfileError_; }
     void setOutputProfile(int code);
     int outputProfile() const;
     // The gamut map becomes that of the named output profile (built when
@@ -453,6 +459,7 @@ private:
         cleanDotNoise_ = 0, dontOverwriteOnSave_ = 0;
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
     std::string customProfileName_;  // what DVKLib.custom_profile_name points at
+    std::string customRawProfileError_;
 };
 
 }  // namespace dvk
