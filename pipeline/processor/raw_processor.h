@@ -249,13 +249,18 @@ public:
     std::string getExportSettingsAsText() const;
     // Empty path: the general pasteboard.
     bool exportSettingsToFile(const std::string& path, bool filterd);
-    bool importSettingsFromFile(const std::string& path);
+    // A file that cannot be read (not a regular file, too large, nested too
+    // deeply, ...) or a pasteboard without settings is logged with its reason.
+    bool importSettingsFromFile(const std::string& path, std::string* outsideDestination = nullptr);
     // The second half of an import: applies every key through setValueForKey,
     // then the white-balance mode and the second-green rule again. False for
     // an empty dictionary, and (after logging "Looks like garbage") for a key
-    // that is no setting or a value a setting cannot hold: then nothing is
-    // applied, an import takes all of its settings or none.
-    bool importSettingsDictionary(const SettingsDictionary& dict);
+    // that is no setting or a value a setting cannot hold (a number setting
+    // takes only a text that is wholly a number): then nothing is applied, an
+    // import takes all of its settings or none. A destination is this
+    // machine's own: a "destinationFile" from outside is not taken (a
+    // non-empty one is logged and given in *outsideDestination).
+    bool importSettingsDictionary(const SettingsDictionary& dict, std::string* outsideDestination = nullptr);
 
     // User white-balance presets ("WBPresets.xml").
     void readWBPresetsFromXMLfile(const std::string& path);

@@ -1,5 +1,7 @@
 #include "pipeline/processor/settings_argument.h"
 
+#include <filesystem>
+
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/settings_file.h"
 
@@ -27,14 +29,16 @@ std::optional<std::string> apply_settings_file(RawProcessor& processor, const st
     // Like an import, a name without the "dvks" extension gets it; a file
     // that exists only under the name given is read as it is.
     std::string file = settings_path_with_extension(path);
-    std::optional<SettingsDictionary> dict = read_settings_file(file);
-    if (!dict && file != path) {
+    std::string error;
+    std::optional<SettingsDictionary> dict = read_settings_file(file, &error);
+    if (!dict && file != path && !std::filesystem::exists(std::filesystem::symlink_status(file))) {
         file = path;
-        dict = read_settings_file(file);
+        dict = read_settings_file(file, &error);
     }
-    if (!dict) return "cannot read settings file " + file;
+    if (!dict) return "cannot read settings file " + error;
     if (dict->empty()) return "no settings in " + file;
-    if (!processor.importSettingsDictionary(*dict)) return "settings file " + file + " holds an unknown key or an unusable value";
+    if (!processor.importSettingsDictionary(*dict))
+        return "settings file " + file + " holds an unknown key or an unusable value";
     return std::nullopt;
 }
 

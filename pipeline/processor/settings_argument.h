@@ -20,8 +20,9 @@ std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::
 // The same with key and value apart.
 std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value);
 
-// Applies a settings file (".dvks" text or property list) as an import does.
-// Returns nullopt on success, else the error text.
+// Applies a settings file (".dvks" text or property list) as an import does
+// (its destinationFile is not taken). Returns nullopt on success, else the
+// error text ("cannot read settings file PATH: not a regular file", ...).
 std::optional<std::string> apply_settings_file(RawProcessor& processor, const std::string& path);
 
 }  // namespace dvk
