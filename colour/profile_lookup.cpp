@@ -123,6 +123,13 @@ std::shared_ptr<const Profile> getDVKProfileRef(const DVKLib* d, const char* nam
     return getDVKProfileRef(name, out_index);
 }
 
+bool isBuiltinProfileName(const char* name) {
+    if (!name) return false;
+    for (unsigned i = 0; i < kBuiltinProfileCount; ++i)
+        if (std::strcmp(builtin_profiles[i].name, name) == 0) return true;
+    return false;
+}
+
 float get_profile_saturation(unsigned index) {
     if (index < kBuiltinProfileCount) return builtin_profiles[index].saturation;
     if (index != 0xFFFFFFFFu) log_line("Index for saturation is out of range %d", int(index));

@@ -25,6 +25,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/aligned_buffer.h"
@@ -37,6 +38,10 @@
 namespace dvk {
 
 class UndoManager;  // the settings layer's undo manager
+
+// The custom-profile value of the settings text for none (the camera's own
+// profile); settings taken in by key ("customRawProfile") read it as none.
+inline constexpr std::string_view kDefaultProfileTitle = "Default";
 
 // The auto white balance of another file (calcAWBFromRawFile).
 struct AutoWhiteBalance {

@@ -19,8 +19,11 @@ std::optional<std::string> custom_profile_of(const RawProcessor& p) {
     return s.empty() ? std::nullopt : std::optional<std::string>(s);
 }
 
+// "Default", as the settings text writes no custom profile, stands for none
+// (the camera's own profile), as it does in the Profiles menu.
 void set_custom_profile(RawProcessor& p, const std::optional<std::string>& value) {
-    p.setCustomRawProfile(value.value_or(std::string()));
+    const std::string v = value.value_or(std::string());
+    p.setCustomRawProfile(v == kDefaultProfileTitle ? std::string() : v);
 }
 
 std::optional<std::string> optional_string(const SettingsValue& v) {

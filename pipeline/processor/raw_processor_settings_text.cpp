@@ -35,7 +35,7 @@ std::string_view file_own_key(std::string_view key) {
 std::string RawProcessor::getSettingsAsTextWithFilter(const std::vector<std::string>* filter) const {
     SettingsDictionary d = undoSettings();
     d.set("useCameraWB", useCameraWB());
-    if (custom_profile_or_empty(d).empty()) d.set("customRawProfile", "Default");
+    if (custom_profile_or_empty(d).empty()) d.set("customRawProfile", kDefaultProfileTitle);
     for (const char* key : {"uplab", "rotation", "noise", "noiseEnabled"}) d.erase(key);
     if (filter)
         for (const auto& key : *filter) d.erase(key);
@@ -48,7 +48,7 @@ std::string RawProcessor::getExportSettingsAsText() const {
     d.set("destinationFile", destinationFile());
     d.set("rotation", rotation());
     std::string profile = custom_profile_or_empty(d);
-    d.set("customRawProfile", profile.empty() ? std::string("Default") : last_path_component(profile));
+    d.set("customRawProfile", profile.empty() ? std::string(kDefaultProfileTitle) : last_path_component(profile));
     for (const char* key : {"uplab", "noise", "noiseEnabled"}) d.erase(key);
     return settings_text_from_dictionary(d);
 }
