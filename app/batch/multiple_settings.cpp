@@ -25,13 +25,13 @@ std::string settingsFileOfRawFile(const std::string& rawFile) {
 }
 
 SettingsFileOutcome exportSettingsForRawFile(RawProcessor& temp, const std::string& rawFile,
-                                             const DefaultLookup& directoryDefault) {
+                                             const DefaultLookup& directoryDefault, const std::string& profileFolder) {
     if (!identify_into(temp, rawFile)) return SettingsFileOutcome::Skipped;
     if (std::optional<HistoryMO> d = directoryDefault(temp))
         temp.setSettings(d->keyValueSource());
     else
         temp.resetToDefaults(false);
-    return write_file_atomically(settingsFileOfRawFile(rawFile), temp.getExportSettingsAsText())
+    return write_file_atomically(settingsFileOfRawFile(rawFile), temp.getExportSettingsAsText(profileFolder))
                ? SettingsFileOutcome::Written
                : SettingsFileOutcome::Failed;
 }

@@ -25,9 +25,10 @@ enum class SettingsFileOutcome { Skipped, Written, Failed };
 // a file the raw decoder does not identify is skipped; otherwise the
 // processor takes the file's name and camera and an empty destination, then
 // the file's default (or the defaults when it has none), and the export
-// settings text is written to the file's settings file.
+// settings text is written to the file's settings file (a custom profile in
+// `profileFolder` by its name there, any other by its full path).
 SettingsFileOutcome exportSettingsForRawFile(RawProcessor& temp, const std::string& rawFile,
-                                             const DefaultLookup& directoryDefault);
+                                             const DefaultLookup& directoryDefault, const std::string& profileFolder);
 
 // One file of a multiple import: skipped (nullopt) when the decoder does not
 // identify the file or its settings file cannot be read or imported.

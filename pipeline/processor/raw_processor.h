@@ -251,7 +251,10 @@ public:
 
     // Settings text and files.
     std::string getSettingsAsTextWithFilter(const std::vector<std::string>* filter) const;
-    std::string getExportSettingsAsText() const;
+    // The custom profile goes by its path relative to `profileFolder` when
+    // it lies inside it, else by its full path ("" stands for the program's
+    // own "Profiles" folder).
+    std::string getExportSettingsAsText(const std::string& profileFolder = std::string()) const;
     // Empty path: the general pasteboard.
     bool exportSettingsToFile(const std::string& path, bool filterd);
     // A file that cannot be read (not a regular file, too large, nested too

@@ -5,6 +5,7 @@
 #include "pipeline/settings/settings_file.h"
 #include "pipeline/settings/settings_text.h"
 #include "pipeline/settings/undo_manager.h"
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/pasteboard.h"
 #include "platform/plist_read.h"
@@ -18,6 +19,16 @@ namespace {
 std::string custom_profile_or_empty(const SettingsDictionary& snapshot) {
     const SettingsValue* v = snapshot.find("customRawProfile");
     return v ? v->description() : std::string();
+}
+
+// A profile inside the profile folder by its path relative to the folder
+// (the name the Profiles menu and an import take it by); any other by its
+// full path, so that the settings still name it where they are read again.
+std::string exported_profile_name(const std::string& profile, std::string folder) {
+    if (folder.back() != '/') folder += '/';
+    if (profile.size() > folder.size() && profile.compare(0, folder.size(), folder) == 0)
+        return profile.substr(folder.size());
+    return profile;
 }
 
 // The keys that belong to the open file itself (its name, camera and
@@ -42,13 +53,16 @@ std::string RawProcessor::getSettingsAsTextWithFilter(const std::vector<std::str
     return settings_text_from_dictionary(d);
 }
 
-std::string RawProcessor::getExportSettingsAsText() const {
+std::string RawProcessor::getExportSettingsAsText(const std::string& profileFolder) const {
     SettingsDictionary d = undoSettings();
     d.set("useCameraWB", useCameraWB());
     d.set("destinationFile", destinationFile());
     d.set("rotation", rotation());
-    std::string profile = custom_profile_or_empty(d);
-    d.set("customRawProfile", profile.empty() ? std::string(kDefaultProfileTitle) : last_path_component(profile));
+    const std::string profile = custom_profile_or_empty(d);
+    d.set("customRawProfile", profile.empty() ? std::string(kDefaultProfileTitle)
+                                              : exported_profile_name(profile, profileFolder.empty()
+                                                                                   ? applicationSupportFolder() + "/Profiles"
+                                                                                   : profileFolder));
     for (const char* key : {"uplab", "noise", "noiseEnabled"}) d.erase(key);
     return settings_text_from_dictionary(d);
 }

@@ -270,8 +270,11 @@ TEST(SettingsText, ExportTextAddsDestinationRotationAndProfileName) {
     p.setValueForKey("customRawProfile", SettingsValue("/home/u/Profiles/My Cam.icc"));
     p.setDestinationFile("/out/x.tif");
     p.setRotation(13);
-    text = p.getExportSettingsAsText();
+    text = p.getExportSettingsAsText("/home/u/Profiles");
     EXPECT_NE(text.find("customRawProfile My Cam.icc\n"), std::string::npos);
+    // Outside the profile folder the path stays whole, so that it is found again.
+    EXPECT_NE(p.getExportSettingsAsText("/home/v/Profiles").find("customRawProfile /home/u/Profiles/My Cam.icc\n"),
+              std::string::npos);
     EXPECT_NE(text.find("destinationFile /out/x.tif\n"), std::string::npos);
     EXPECT_NE(text.find("rotation 13\n"), std::string::npos);
     EXPECT_EQ(getDictionarySettingsFromString(text).size(), 31u);
