@@ -1,10 +1,9 @@
 #include "colour/profile_lookup.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "colour/profile_cache.h"
 #include "core/dvklib.h"
 #include "platform/log.h"
+#include "platform/regular_file.h"
 #include "platform/resource_path.h"
 
 namespace dvk {
@@ -29,11 +29,17 @@ std::recursive_mutex file_lock;
 std::string cached_path;
 std::shared_ptr<const Profile> cached_file;
 
-bool read_whole_file(const char* path, std::vector<unsigned char>* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// A profile file: only a regular file of a sane size; *error receives the
+// reason when it is not.
+bool read_whole_file(const char* path, std::vector<unsigned char>* out, std::string* error = nullptr) {
+    const RegularFileRead file = read_regular_file(path, kProfileFileMaxBytes);
+    if (!file) {
+        // A missing file is said by the lookup's own line.
+        if (error && file.errnum != ENOENT) *error = file.reason;
+        return false;
+    }
+    out->assign(file.bytes->begin(), file.bytes->end());
+    return true;
 }
 
 // The generic CIELab (D50) profile; its header date is fixed so that its
@@ -71,7 +77,7 @@ std::shared_ptr<const Profile> lookup_file(const char* name, std::string* error)
     cached_file.reset();
     cached_path.clear();
     std::vector<unsigned char> bytes;
-    if (!read_whole_file(name, &bytes)) return nullptr;
+    if (!read_whole_file(name, &bytes, error)) return nullptr;
     std::shared_ptr<const Profile> p = Profile::from_bytes(bytes.data(), bytes.size(), error);
     if (p) {
         cached_path = name;
@@ -115,6 +121,13 @@ std::shared_ptr<const Profile> getDVKProfileRef(const DVKLib* d, const char* nam
         return d->camera_profile;
     }
     return getDVKProfileRef(name, out_index);
+}
+
+bool isBuiltinProfileName(const char* name) {
+    if (!name) return false;
+    for (unsigned i = 0; i < kBuiltinProfileCount; ++i)
+        if (std::strcmp(builtin_profiles[i].name, name) == 0) return true;
+    return false;
 }
 
 float get_profile_saturation(unsigned index) {

@@ -21,6 +21,10 @@ std::shared_ptr<const Profile> getDVKProfileRef(const char* name, int* out_index
 // record doing the conversion) when it has one.
 std::shared_ptr<const Profile> getDVKProfileRef(const DVKLib* d, const char* name, int* out_index);
 
+// Whether `name` is a name of the built-in table (any other name than a
+// path resolves to the stand-in "Default Profile").
+bool isBuiltinProfileName(const char* name);
+
 // The extra chroma saturation of a table entry (0 when none); 0xFFFFFFFF, the
 // index of a file path, gives 0 silently.
 float get_profile_saturation(unsigned index);

@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <vector>
 
 #include "platform/log.h"
+#include "platform/plist_read.h"
+#include "platform/regular_file.h"
 
 namespace dvk {
 
@@ -19,27 +22,53 @@ struct UserDefaults::Impl {
     mutable std::mutex mutex;
     plist_t dict = nullptr;
     bool loaded = false;
+    // Set when the file could not be read: what to tell the user (once).
+    std::optional<std::string> unreadableNote;
+    // False when an unreadable file could not be set aside: it is never
+    // written over.
+    bool writable = true;
     plist_t dict_for(const std::string& path);  // callers hold the mutex
+    void setAside(const std::string& path, const std::string& problem);
 };
 
 namespace {
 
-plist_t read_plist_file(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
-    std::vector<char> bytes;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    std::fclose(f);
-    if (bytes.empty() || bytes.size() > 0x7fffffff) return nullptr;
-    plist_t p = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &p);
-    if (p && plist_get_node_type(p) != PLIST_DICT) {
+// A file that is not there (or empty) holds no defaults; any other that
+// cannot be read gives the reason.
+plist_t read_plist_file(const std::string& path, std::string* problem) {
+    problem->clear();
+    const RegularFileRead file = read_regular_file(path, kDefaultsFileMaxBytes);
+    if (!file) {
+        if (file.errnum != ENOENT) *problem = file.error;
+        return nullptr;
+    }
+    if (file.bytes->empty()) return nullptr;
+    std::string why;
+    plist_t p = plist_read(*file.bytes, &why);
+    if (!p) {
+        *problem = path + ": " + why;
+        return nullptr;
+    }
+    if (plist_get_node_type(p) != PLIST_DICT) {
         plist_free(p);
-        p = nullptr;
+        *problem = path + ": its root is no dictionary";
+        return nullptr;
     }
     return p;
+}
+
+// "PATH.unreadable-20240131-235959", with "-2", "-3" ... when that is taken.
+std::string set_aside_name(const std::string& path) {
+    char stamp[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = path + ".unreadable-" + stamp;
+    std::string name = base;
+    struct stat st {};
+    for (int n = 2; ::lstat(name.c_str(), &st) == 0 && n < 1000; ++n) name = base + "-" + std::to_string(n);
+    return name;
 }
 
 bool make_dirs(const std::string& dir) {
@@ -113,11 +142,39 @@ UserDefaults::~UserDefaults() {
 
 plist_t UserDefaults::Impl::dict_for(const std::string& path) {
     if (!loaded) {
-        dict = read_plist_file(path);
-        if (!dict) dict = plist_new_dict();
         loaded = true;
+        std::string problem;
+        dict = read_plist_file(path, &problem);
+        if (!problem.empty()) setAside(path, problem);
+        if (!dict) dict = plist_new_dict();
     }
     return dict;
+}
+
+void UserDefaults::Impl::setAside(const std::string& path, const std::string& problem) {
+    // Never deleted: renamed, so that the user can look at it or restore it.
+    const std::string aside = set_aside_name(path);
+    if (std::rename(path.c_str(), aside.c_str()) == 0) {
+        log_line("Defaults file not read, set aside as %s: %s", aside.c_str(), problem.c_str());
+        unreadableNote = "The defaults file could not be read (" + problem + "). It was set aside as\n" + aside +
+                         "\nand DVK starts with its default settings.";
+        return;
+    }
+    const std::string why = std::strerror(errno);
+    writable = false;
+    log_line("Defaults file not read, and it cannot be set aside as %s (%s): %s", aside.c_str(), why.c_str(),
+             problem.c_str());
+    unreadableNote = "The defaults file could not be read (" + problem + "), nor set aside (" + why +
+                     "). DVK starts with its default settings and leaves the file as it is: changes of the "
+                     "defaults are not kept.";
+}
+
+std::optional<std::string> UserDefaults::takeUnreadableFileNote() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->dict_for(path_);
+    std::optional<std::string> note = std::move(impl_->unreadableNote);
+    impl_->unreadableNote.reset();
+    return note;
 }
 
 double UserDefaults::doubleForKey(const char* key) const {
@@ -200,6 +257,10 @@ void UserDefaults::removeKey(const char* key) {
 bool UserDefaults::synchronize() {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     plist_t dict = impl_->dict_for(path_);
+    if (!impl_->writable) {
+        log_line("Defaults not written: %s could not be read nor set aside", path_.c_str());
+        return false;
+    }
     char* xml = nullptr;
     uint32_t len = 0;
     plist_to_xml(dict, &xml, &len);

@@ -2,7 +2,11 @@
 // $XDG_CONFIG_HOME/DVK/defaults.plist (~/.config when XDG_CONFIG_HOME is unset).
 // An absent key reads as 0, false or the empty string. Values are read from the
 // file when the store is first used (or on reload()) and written back by
-// synchronize(). All calls are thread-safe.
+// synchronize(). A file that is there but cannot be read (damaged, nested too
+// deeply, too large, not a regular file, not readable) is renamed aside to
+// "defaults.plist.unreadable-DATE" (never deleted), logged, and the store
+// starts empty; takeUnreadableFileNote gives the text for the user. All
+// calls are thread-safe.
 #pragma once
 
 #include <optional>
@@ -42,6 +46,9 @@ public:
     bool synchronize();
     // Drops the values in memory and reads the file again.
     void reload();
+    // Once, after the file was found unreadable (reading it when that has not
+    // happened yet): what happened to it, for an alert. nullopt otherwise.
+    std::optional<std::string> takeUnreadableFileNote();
     const std::string& path() const { return path_; }
 
 private:

@@ -11,7 +11,7 @@
 
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
-#include "pipeline/settings/c_locale_scope.h"
+#include "platform/c_locale_scope.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/resource_path.h"
 #include "platform/user_defaults.h"

@@ -1,11 +1,16 @@
 #include "profiling/reference_files.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
 #include <vector>
+
+#include "platform/regular_file.h"
+#include "profiling/cgats/cgats_file.h"
 
 namespace dvk {
 
@@ -119,8 +124,28 @@ cgats_ptr open_reference_cgats(const char* path, std::string* error) {
     }
     // An empty "other" identifier accepts a first table of any identifier.
     c->add_other("");
-    if (c->read_name(path) != 0) {
-        *error = format_text("CGATS file read error : %s\n", c->err());
+    // Only a regular file of a sane size (a FIFO cannot hang the reader, a
+    // device cannot feed it without end), with the reason when it is not.
+    RegularFileRead failure;
+    const int fd = open_regular_file(path ? path : "", kReferenceFileMaxBytes, &failure);
+    if (fd < 0) {
+        *error = "CGATS file read error : Unable to open file '" + std::string(path ? path : "") +
+                 "' for reading: " + failure.reason + "\n";
+        return nullptr;
+    }
+    std::FILE* fp = fdopen(fd, "r");
+    if (!fp) {
+        ::close(fd);
+        *error = "Memory allocation error\n";
+        return nullptr;
+    }
+    cgats_file* file = new_file_fp(fp, nullptr, path);
+    const bool made = file != nullptr;
+    const int rv = made ? c->read(file) : -2;
+    if (made) file->del();
+    std::fclose(fp);
+    if (rv != 0) {
+        *error = made ? format_text("CGATS file read error : %s\n", c->err()) : std::string("Memory allocation error\n");
         return nullptr;
     }
     if (c->ntables() == 0) {

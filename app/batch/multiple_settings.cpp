@@ -25,13 +25,13 @@ std::string settingsFileOfRawFile(const std::string& rawFile) {
 }
 
 SettingsFileOutcome exportSettingsForRawFile(RawProcessor& temp, const std::string& rawFile,
-                                             const DefaultLookup& directoryDefault) {
+                                             const DefaultLookup& directoryDefault, const std::string& profileFolder) {
     if (!identify_into(temp, rawFile)) return SettingsFileOutcome::Skipped;
     if (std::optional<HistoryMO> d = directoryDefault(temp))
         temp.setSettings(d->keyValueSource());
     else
         temp.resetToDefaults(false);
-    return write_file_atomically(settingsFileOfRawFile(rawFile), temp.getExportSettingsAsText())
+    return write_file_atomically(settingsFileOfRawFile(rawFile), temp.getExportSettingsAsText(profileFolder))
                ? SettingsFileOutcome::Written
                : SettingsFileOutcome::Failed;
 }
@@ -44,7 +44,9 @@ std::optional<HistoryMO> importedSettingsRecord(RawProcessor& temp, const std::s
     temp.setFileName(rawFile);
     temp.setCamera(camera);
     temp.setDestinationFile("");
-    if (!temp.importSettingsFromFile(settingsFileOfRawFile(rawFile))) return std::nullopt;
+    // The settings file's destination is not taken (the import logs it).
+    std::string outsideDestination;
+    if (!temp.importSettingsFromFile(settingsFileOfRawFile(rawFile), &outsideDestination)) return std::nullopt;
 
     std::string comment = "Imported\n";
     const std::string profile = temp.customRawProfile();
@@ -52,11 +54,7 @@ std::optional<HistoryMO> importedSettingsRecord(RawProcessor& temp, const std::s
         temp.setCustomRawProfile("");
     else if (profile[0] != '/')
         temp.setCustomRawProfile(supportFolder + "/Profiles/" + profile);
-    const std::string destination = temp.destinationFile();
-    if (!destination.empty() && destination[0] == '/') {
-        comment += "Original destination: " + destination + "\n";
-        temp.setDestinationFile("");
-    }
+    if (!outsideDestination.empty()) comment += "Original destination: " + outsideDestination + "\n";
     HistoryMO record = historyRecordFromSettings(temp, rawFile, temp.destinationFile(), comment);
     record.setValueForKey("reservedString1", std::to_string(temp.useCameraWB()));
     return record;

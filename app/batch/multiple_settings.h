@@ -25,18 +25,19 @@ enum class SettingsFileOutcome { Skipped, Written, Failed };
 // a file the raw decoder does not identify is skipped; otherwise the
 // processor takes the file's name and camera and an empty destination, then
 // the file's default (or the defaults when it has none), and the export
-// settings text is written to the file's settings file.
+// settings text is written to the file's settings file (a custom profile in
+// `profileFolder` by its name there, any other by its full path).
 SettingsFileOutcome exportSettingsForRawFile(RawProcessor& temp, const std::string& rawFile,
-                                             const DefaultLookup& directoryDefault);
+                                             const DefaultLookup& directoryDefault, const std::string& profileFolder);
 
 // One file of a multiple import: skipped (nullopt) when the decoder does not
 // identify the file or its settings file cannot be read or imported.
 // Otherwise the record to store: the processor's settings with the file as
-// source, comment "Imported\n" (and "Original destination: <path>\n" for an
-// imported destination that is a path, which the record then does not
-// keep), a custom profile "Default" as none and a bare profile name as a
-// file in <support>/Profiles, and reservedString1 the imported white-balance
-// mode.
+// source, comment "Imported\n" (and "Original destination: <path>\n" for a
+// destination the settings file names, which the record does not keep: a
+// destination is never taken from a settings file), a custom profile
+// "Default" as none, a bare profile name as a file in <support>/Profiles and
+// a path as it is, and reservedString1 the imported white-balance mode.
 std::optional<HistoryMO> importedSettingsRecord(RawProcessor& temp, const std::string& rawFile,
                                                 const std::string& supportFolder);
 

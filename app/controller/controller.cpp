@@ -45,6 +45,10 @@ Controller::~Controller() {
 }
 
 void Controller::launch() {
+    // A defaults file that could not be read was set aside at its first
+    // reading (before any window): the user hears of it now that one is up.
+    if (std::optional<std::string> note = defaults().takeUnreadableFileNote())
+        showAlert("Defaults file set aside", *note, {"OK"});
     persistentStoreCoordinator();
     migrateHistoryVer1ToVer2();
     reloadHistory();

@@ -5,6 +5,7 @@
 #include "app/controller/controller.h"
 #include "app/controller/controller_ui.h"
 #include "app/batch/multiple_settings.h"
+#include "app/menus/profile_menu.h"
 #include "app/preview/preview_controller.h"
 #include "pipeline/settings/settings_file.h"
 #include "pipeline/writers/output_naming.h"
@@ -94,10 +95,11 @@ void Controller::exportMultipleSettings() {
         RawProcessor temp;
         std::size_t failed = 0, done = 0;
         std::string firstFailed;
+        const std::string profileFolder = userProfileFolder(applicationSupportFolder());
         for (const std::string& file : files) {
             if (threads_.stopRequested()) return;
-            SettingsFileOutcome outcome =
-                exportSettingsForRawFile(temp, file, [this](RawProcessor& p) { return directoryDefault(&p); });
+            SettingsFileOutcome outcome = exportSettingsForRawFile(
+                temp, file, [this](RawProcessor& p) { return directoryDefault(&p); }, profileFolder);
             if (outcome == SettingsFileOutcome::Failed && failed++ == 0) firstFailed = settingsFileOfRawFile(file);
             setProgressMT(1.0 + 98.0 * static_cast<double>(++done) / static_cast<double>(files.size()));
         }

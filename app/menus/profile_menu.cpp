@@ -162,10 +162,12 @@ bool profile_file_readable(const std::string& path) {
 // A profile file the processor could not read: the user is told, and the
 // camera's own profile develops, as the menu then shows.
 ProfileChoice unreadable_profile(const ProfileMenuRoad& road, const ProfileChoice& choice) {
-    log_line("Camera profile %s cannot be read: Default is used", choice.value.c_str());
+    const std::string& why = road.processor.customRawProfileError();
+    log_line("Camera profile %s cannot be read: Default is used", why.empty() ? choice.value.c_str() : why.c_str());
     if (road.alert)
         road.alert("Camera profile not found",
-                   "The camera profile \"" + choice.value + "\" cannot be read. The default profile is used instead.",
+                   "The camera profile \"" + choice.value + "\" cannot be read" + (why.empty() ? "" : " (" + why + ")") +
+                       ". The default profile is used instead.",
                    {"Ok"});
     ProfileChoice fallback = choice;
     fallback.value.clear();

@@ -2,8 +2,6 @@
 // second profile.
 #include "app/preview/preview_controller.h"
 
-#include <fstream>
-#include <iterator>
 
 #include "app/preview/gamut_diagram.h"
 #include "app/preview/histogram.h"
@@ -13,6 +11,7 @@
 #include "colour/profile.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
+#include "platform/regular_file.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -127,11 +126,13 @@ void PreviewController::setDiagramProfile(bool optionHeld) {
 }
 
 void PreviewController::prepareDiagramProfileFromPath(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string error = file ? std::string() : "the file cannot be read";
+    // Only a regular file of a sane size, with the reason when it is not.
+    const RegularFileRead file = read_regular_file(path, kProfileFileMaxBytes);
+    std::string error = file ? std::string() : file.error;
     std::shared_ptr<const Profile> profile;
-    if (!bytes.empty()) profile = Profile::from_bytes(bytes.data(), bytes.size(), &error);
+    if (file && !file.bytes->empty())
+        profile = Profile::from_bytes(reinterpret_cast<const std::uint8_t*>(file.bytes->data()), file.bytes->size(),
+                                      &error);
     if (!profile) log_line("Error with profile %s:%s", path.c_str(), error.c_str());
     diagGamutArr_.clear();
     std::vector<std::uint8_t> gamut;

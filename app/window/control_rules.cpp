@@ -1,9 +1,12 @@
 #include "app/window/control_rules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <string_view>
 
 #include "app/common/number_text.h"
+#include "pipeline/settings/settings_value.h"
 
 namespace dvk {
 
@@ -74,13 +77,36 @@ std::optional<float> steppedFieldValue(int tag, float value, FieldCommand comman
 
 bool isPartialNumberValid(const std::string& partial) {
     std::size_t i = 0;
-    if (i < partial.size() && (partial[i] == '+' || partial[i] == '-')) ++i;
-    while (i < partial.size() && std::isdigit(static_cast<unsigned char>(partial[i]))) ++i;
-    if (i < partial.size() && (partial[i] == '.' || partial[i] == ',')) ++i;
-    while (i < partial.size() && std::isdigit(static_cast<unsigned char>(partial[i]))) ++i;
-    return i == partial.size();
+    const std::size_t n = partial.size();
+    const auto digits = [&] {
+        while (i < n && std::isdigit(static_cast<unsigned char>(partial[i]))) ++i;
+    };
+    if (i < n && (partial[i] == '+' || partial[i] == '-')) ++i;
+    // The beginning of a word for an infinity or not-a-number.
+    if (i < n && std::isalpha(static_cast<unsigned char>(partial[i]))) {
+        std::string word;
+        for (std::size_t j = i; j < n; ++j) word += static_cast<char>(std::tolower(static_cast<unsigned char>(partial[j])));
+        for (const char* w : {"infinity", "nan"})
+            if (std::string_view(w).starts_with(word)) return true;
+        return false;
+    }
+    const std::size_t start = i;
+    digits();
+    if (i < n && (partial[i] == '.' || partial[i] == ',')) ++i;
+    digits();
+    const bool mantissa = i > start && !(i == start + 1 && (partial[start] == '.' || partial[start] == ','));
+    if (mantissa && i < n && (partial[i] == 'e' || partial[i] == 'E')) {
+        ++i;
+        if (i < n && (partial[i] == '+' || partial[i] == '-')) ++i;
+        digits();
+    }
+    return i == n;
 }
 
-double numberFromText(const std::string& text) { return leadingNumber(text, true); }
+std::optional<double> typedFieldValue(const std::string& text, double minValue, double maxValue) {
+    const std::optional<double> v = parse_number_text(text, true);
+    if (!v || std::isnan(*v)) return std::nullopt;
+    return std::clamp(*v, minValue, maxValue);
+}
 
 }  // namespace dvk

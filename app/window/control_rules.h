@@ -68,11 +68,16 @@ enum class FieldCommand { MoveUp, MoveDown, PageUp, PageDown };
 // nothing without a tag.
 std::optional<float> steppedFieldValue(int tag, float value, FieldCommand command);
 
-// True when `partial` can begin a number: a sign, digits and one decimal
-// point ('.' or ','), in that order (the empty text too).
+// True when `partial` can begin a number text: a sign, digits, one decimal
+// point ('.' or ','), digits and an exponent ("e", a sign, digits), in that
+// order, or the beginning of "inf", "infinity" or "nan" after the sign (the
+// empty text too).
 bool isPartialNumberValid(const std::string& partial);
-// The number a filtered text holds, a comma read as the decimal point (0 for
-// none).
-double numberFromText(const std::string& text);
+// What a typed field takes: its whole text read as a number the way settings
+// text is (parse_number_text, a comma read as the decimal point), a value too
+// small for a double as 0, an infinity or a value beyond [minValue, maxValue]
+// as that end. nullopt for a text that is no number or not-a-number: the
+// field keeps its value.
+std::optional<double> typedFieldValue(const std::string& text, double minValue = -1.0e308, double maxValue = 1.0e308);
 
 }  // namespace dvk

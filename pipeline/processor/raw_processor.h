@@ -25,6 +25,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/aligned_buffer.h"
@@ -37,6 +38,10 @@
 namespace dvk {
 
 class UndoManager;  // the settings layer's undo manager
+
+// The custom-profile value of the settings text for none (the camera's own
+// profile); settings taken in by key ("customRawProfile") read it as none.
+inline constexpr std::string_view kDefaultProfileTitle = "Default";
 
 // The auto white balance of another file (calcAWBFromRawFile).
 struct AutoWhiteBalance {
@@ -246,16 +251,24 @@ public:
 
     // Settings text and files.
     std::string getSettingsAsTextWithFilter(const std::vector<std::string>* filter) const;
-    std::string getExportSettingsAsText() const;
+    // The custom profile goes by its path relative to `profileFolder` when
+    // it lies inside it, else by its full path ("" stands for the program's
+    // own "Profiles" folder).
+    std::string getExportSettingsAsText(const std::string& profileFolder = std::string()) const;
     // Empty path: the general pasteboard.
     bool exportSettingsToFile(const std::string& path, bool filterd);
-    bool importSettingsFromFile(const std::string& path);
+    // A file that cannot be read (not a regular file, too large, nested too
+    // deeply, ...) or a pasteboard without settings is logged with its reason.
+    bool importSettingsFromFile(const std::string& path, std::string* outsideDestination = nullptr);
     // The second half of an import: applies every key through setValueForKey,
     // then the white-balance mode and the second-green rule again. False for
     // an empty dictionary, and (after logging "Looks like garbage") for a key
-    // that is no setting or a value a setting cannot hold: then nothing is
-    // applied, an import takes all of its settings or none.
-    bool importSettingsDictionary(const SettingsDictionary& dict);
+    // that is no setting or a value a setting cannot hold (a number setting
+    // takes only a text that is wholly a number): then nothing is applied, an
+    // import takes all of its settings or none. A destination is this
+    // machine's own: a "destinationFile" from outside is not taken (a
+    // non-empty one is logged and given in *outsideDestination).
+    bool importSettingsDictionary(const SettingsDictionary& dict, std::string* outsideDestination = nullptr);
 
     // User white-balance presets ("WBPresets.xml").
     void readWBPresetsFromXMLfile(const std::string& path);
@@ -356,8 +369,14 @@ public:
     std::string filterName() const;
     bool bwModeRGB() const;
     // A path of a readable ICC file, a built-in profile name, or "" (none).
+    // Only a regular file of at most kProfileFileMaxBytes is read; a value
+    // that names no such file is taken as a built-in name.
     void setCustomRawProfile(const std::string& value);
     const std::string& customRawProfile() const { return customRawProfilePath_; }
+    // Why the last value given to setCustomRawProfile, a path (with a '/') or
+    // a file that exists, could not be read as a profile file ("PATH: not a
+    // regular file", "PATH: Permission denied", ...); "" otherwise.
+    const std::string& customRawProfileError() const { return customRawProfileError_; }
     void setOutputProfile(int code);
     int outputProfile() const;
     // The gamut map becomes that of the named output profile (built when
@@ -461,6 +480,7 @@ private:
         cleanDotNoise_ = 0, dontOverwriteOnSave_ = 0;
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
     std::string customProfileName_;  // what DVKLib.custom_profile_name points at
+    std::string customRawProfileError_;
 };
 
 }  // namespace dvk

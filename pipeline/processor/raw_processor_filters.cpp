@@ -2,8 +2,7 @@
 // profile with its gamut map, the decompression points and the grey strip.
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 
 #include "colour/colour_convert.h"
 #include "core/buffer_conversions.h"
@@ -13,6 +12,7 @@
 #include "pipeline/stages/lab_adjust.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/stages/tone_stages.h"
+#include "platform/regular_file.h"
 
 namespace dvk {
 
@@ -35,16 +35,21 @@ void RawProcessor::setCustomRawProfile(const std::string& value) {
     dvklib_->custom_profile_size = 0;
     dvklib_->custom_profile_name = nullptr;
     customProfileName_.clear();
+    customRawProfileError_.clear();
     if (!value.empty()) {
-        std::ifstream file(value, std::ios::binary);
-        std::vector<std::uint8_t> bytes;
-        if (file) bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-        if (file && !bytes.empty()) {
-            customRawProfile_ = std::move(bytes);
+        // Only a regular file of a sane size: a folder, a device or a FIFO
+        // named here is no profile, and says why.
+        RegularFileRead file = read_regular_file(value, kProfileFileMaxBytes);
+        if (file && !file.bytes->empty()) {
+            customRawProfile_.assign(file.bytes->begin(), file.bytes->end());
             dvklib_->custom_profile_data = customRawProfile_.data();
             dvklib_->custom_profile_size = static_cast<std::uint32_t>(customRawProfile_.size());
         } else {
-            // A built-in profile name for the camera profile choice (7-bit text).
+            // A path that is no readable profile file keeps the reason for
+            // the callers to say; any other value is a built-in profile name
+            // for the camera profile choice (7-bit text).
+            if (file) file.error = value + ": an empty file";
+            if (value.find('/') != std::string::npos || file.errnum != ENOENT) customRawProfileError_ = file.error;
             for (char c : value) customProfileName_.push_back(static_cast<char>(c & 0x7f));
             dvklib_->custom_profile_name = customProfileName_.c_str();
         }

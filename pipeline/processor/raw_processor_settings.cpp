@@ -19,8 +19,11 @@ std::optional<std::string> custom_profile_of(const RawProcessor& p) {
     return s.empty() ? std::nullopt : std::optional<std::string>(s);
 }
 
+// "Default", as the settings text writes no custom profile, stands for none
+// (the camera's own profile), as it does in the Profiles menu.
 void set_custom_profile(RawProcessor& p, const std::optional<std::string>& value) {
-    p.setCustomRawProfile(value.value_or(std::string()));
+    const std::string v = value.value_or(std::string());
+    p.setCustomRawProfile(v == kDefaultProfileTitle ? std::string() : v);
 }
 
 std::optional<std::string> optional_string(const SettingsValue& v) {
@@ -180,25 +183,51 @@ SettingsValue RawProcessor::valueForKey(std::string_view key) const {
     return p->get(*this);
 }
 
+namespace {
+
+// The value a number setting takes from `value`: a number as it is, a
+// string by its whole text (so "12abc" and "abc" are refused, not read as
+// 12 and 0), null as null. Throws KeyValueError for a text that is no
+// number and for a number that is not finite (or too large for a float).
+SettingsValue number_for_setting(const SettingProperty& p, std::string_view key, const SettingsValue& value) {
+    if (value.is_null()) return value;
+    double d = value.double_value();
+    if (const std::string* text = value.string_ptr()) {
+        const std::optional<double> parsed = parse_number_text(*text);
+        if (!parsed)
+            throw KeyValueError(std::string(key),
+                                "the setting " + std::string(key) + " takes a number, not \"" + *text + "\"");
+        d = *parsed;
+    }
+    const bool too_big_for_float =
+        p.type == SettingType::Float && std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max();
+    if (!std::isfinite(d) || too_big_for_float)
+        throw KeyValueError(std::string(key), "the value " + value.description() + " for the key " + std::string(key) +
+                                                  " is not a finite number.");
+    return value.string_ptr() ? SettingsValue(d) : value;
+}
+
+}  // namespace
+
 void RawProcessor::checkValueForKey(std::string_view key, const SettingsValue& value) const {
     std::string_view k = strip_settings_prefix(key);
     const SettingProperty* p = find_setting(k);
     if (!p || !p->set) throw_undefined_key(k);
-    if (p->type == SettingType::String || value.is_null()) return;
-    const double d = value.double_value();
-    const bool too_big_for_float =
-        p->type == SettingType::Float && std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max();
-    if (!std::isfinite(d) || too_big_for_float)
-        throw KeyValueError(std::string(k), "the value " + value.description() + " for the key " + std::string(k) +
-                                                " is not a finite number.");
+    if (p->type != SettingType::String) number_for_setting(*p, k, value);
 }
 
 void RawProcessor::setValueForKey(std::string_view key, const SettingsValue& value) {
-    checkValueForKey(key, value);
-    const SettingProperty* p = find_setting(strip_settings_prefix(key));
+    std::string_view k = strip_settings_prefix(key);
+    const SettingProperty* p = find_setting(k);
+    if (!p || !p->set) throw_undefined_key(k);
+    if (p->type == SettingType::String) {
+        p->set(*this, value);
+        return;
+    }
+    const SettingsValue number = number_for_setting(*p, k, value);
     // Nil into a number does nothing.
-    if (p->type != SettingType::String && value.is_null()) return;
-    p->set(*this, value);
+    if (number.is_null()) return;
+    p->set(*this, number);
 }
 
 KeyValueObservers::Token RawProcessor::addObserver(std::string key, KeyValueObservers::Callback callback) {

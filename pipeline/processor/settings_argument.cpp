@@ -1,9 +1,13 @@
 #include "pipeline/processor/settings_argument.h"
 
-#include <charconv>
+#include <filesystem>
 
+#include <strings.h>
+
+#include "colour/profile_lookup.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/settings_file.h"
+#include "platform/folder_functions.h"
 
 namespace dvk {
 
@@ -14,30 +18,45 @@ std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::
     return apply_setting_value(processor, key_eq_value.substr(0, eq), key_eq_value.substr(eq + 1));
 }
 
-namespace {
-
-// Whole text that is one number (blanks around it allowed).
-bool is_number_text(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-    if (!t.empty() && (t.front() == '+' || t.front() == '-')) t.remove_prefix(1);
-    if (t.empty()) return false;
-    double v = 0;
-    auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
-    return (r.ec == std::errc() || r.ec == std::errc::result_out_of_range) && r.ptr == t.data() + t.size();
-}
-
-}  // namespace
-
 std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value) {
     try {
-        // A typo on the command line must not quietly become 0.
-        if (processor.valueForKey(key).is_number() && !is_number_text(value))
-            return "the setting " + std::string(key) + " takes a number, not \"" + std::string(value) + "\"";
         processor.setValueForKey(key, SettingsValue(value));
     } catch (const KeyValueError& e) {
         return std::string(e.what());
     }
+    if (const std::optional<std::string> problem = custom_profile_problem(processor))
+        if (key == "customRawProfile" || key == "settings.customRawProfile") return problem;
+    return std::nullopt;
+}
+
+std::optional<std::string> custom_profile_problem(const RawProcessor& processor) {
+    if (processor.customRawProfileError().empty()) return std::nullopt;
+    return "cannot read the camera profile " + processor.customRawProfileError();
+}
+
+namespace {
+
+bool has_profile_extension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return false;
+    const char* ext = name.c_str() + dot + 1;
+    return strcasecmp(ext, "icc") == 0 || strcasecmp(ext, "icm") == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> settle_custom_profile(RawProcessor& processor, const std::string& profileFolder) {
+    const std::string value = processor.customRawProfile();
+    if (value.empty()) return std::nullopt;
+    if (value[0] != '/' && has_profile_extension(value)) {
+        std::string folder = profileFolder;
+        if (!folder.empty() && folder.back() != '/') folder += '/';
+        processor.setCustomRawProfile(resolveAliasPath(folder + value));
+    }
+    if (const std::optional<std::string> problem = custom_profile_problem(processor)) return problem;
+    if (processor.dvklib()->custom_profile_data) return std::nullopt;
+    if (!isBuiltinProfileName(processor.customRawProfile().c_str()))
+        return "unknown camera profile \"" + processor.customRawProfile() + "\"";
     return std::nullopt;
 }
 
@@ -45,14 +64,17 @@ std::optional<std::string> apply_settings_file(RawProcessor& processor, const st
     // Like an import, a name without the "dvks" extension gets it; a file
     // that exists only under the name given is read as it is.
     std::string file = settings_path_with_extension(path);
-    std::optional<SettingsDictionary> dict = read_settings_file(file);
-    if (!dict && file != path) {
+    std::string error;
+    std::optional<SettingsDictionary> dict = read_settings_file(file, &error);
+    if (!dict && file != path && !std::filesystem::exists(std::filesystem::symlink_status(file))) {
         file = path;
-        dict = read_settings_file(file);
+        dict = read_settings_file(file, &error);
     }
-    if (!dict) return "cannot read settings file " + file;
+    if (!dict) return "cannot read settings file " + error;
     if (dict->empty()) return "no settings in " + file;
-    if (!processor.importSettingsDictionary(*dict)) return "settings file " + file + " holds an unknown key or an unusable value";
+    if (!processor.importSettingsDictionary(*dict))
+        return "settings file " + file + " holds an unknown key or an unusable value";
+    if (const std::optional<std::string> problem = custom_profile_problem(processor)) return file + ": " + *problem;
     return std::nullopt;
 }
 

@@ -12,16 +12,29 @@ namespace dvk {
 class RawProcessor;
 
 // Applies "KEY=VALUE" (VALUE may be empty or hold blanks and '='). VALUE
-// goes through setValueForKey as text, as an imported setting does; a number
-// setting needs the whole VALUE to be a number. Returns nullopt on success,
-// else the error text (no '=', unknown key, no number, a number that is not
-// finite).
+// goes through setValueForKey as text, as an imported setting does, so a
+// number setting needs the whole VALUE to be a number. Returns nullopt on
+// success, else the error text (no '=', unknown key, no number, a number
+// that is not finite, a camera profile path that cannot be read).
 std::optional<std::string> apply_setting_argument(RawProcessor& processor, std::string_view key_eq_value);
 // The same with key and value apart.
 std::optional<std::string> apply_setting_value(RawProcessor& processor, std::string_view key, std::string_view value);
 
-// Applies a settings file (".dvks" text or property list) as an import does.
-// Returns nullopt on success, else the error text.
+// Applies a settings file (".dvks" text or property list) as an import does
+// (its destinationFile is not taken). Returns nullopt on success, else the
+// error text ("cannot read settings file PATH: not a regular file", ...).
 std::optional<std::string> apply_settings_file(RawProcessor& processor, const std::string& path);
+
+// "cannot read the camera profile PATH: REASON" when the processor's custom
+// profile names a file that could not be read, else nullopt.
+std::optional<std::string> custom_profile_problem(const RawProcessor& processor);
+
+// The custom profile in force as the window takes a name from settings: a
+// name ending in "icc" or "icm" (any case) that is no path is the file of
+// that name in `profileFolder` (links followed); a path must name a readable
+// profile file; any other name must be one of the built-in profiles. nullopt
+// when it is so, else why not ("cannot read the camera profile PATH:
+// REASON", "unknown camera profile \"NAME\"").
+std::optional<std::string> settle_custom_profile(RawProcessor& processor, const std::string& profileFolder);
 
 }  // namespace dvk

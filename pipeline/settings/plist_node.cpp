@@ -1,22 +1,13 @@
 #include "pipeline/settings/plist_node.h"
 
 #include <cstdlib>
-#include <limits>
 
-#include "pipeline/settings/c_locale_scope.h"
+#include "platform/c_locale_scope.h"
+#include "platform/plist_read.h"
 
 namespace dvk {
 
-PlistPtr plist_parse(std::string_view data) {
-    if (data.empty() || data.size() > std::numeric_limits<uint32_t>::max()) return PlistPtr();
-    CNumericScope c_numbers;
-    plist_t root = nullptr;
-    if (plist_is_binary(data.data(), static_cast<uint32_t>(data.size())))
-        plist_from_bin(data.data(), static_cast<uint32_t>(data.size()), &root);
-    else if (data.find("<plist") != std::string_view::npos)
-        plist_from_xml(data.data(), static_cast<uint32_t>(data.size()), &root);
-    return PlistPtr(root);
-}
+PlistPtr plist_parse(std::string_view data, std::string* error) { return PlistPtr(plist_read(data, error)); }
 
 std::string plist_xml_text(plist_t node) {
     CNumericScope c_numbers;

@@ -17,8 +17,10 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-// Parses XML or binary property-list data; empty when it is neither.
-PlistPtr plist_parse(std::string_view data);
+// Parses XML or binary property-list data (through plist_read, which
+// refuses data nested too deeply); empty, with the reason in *error when
+// given, when it is neither or is refused.
+PlistPtr plist_parse(std::string_view data, std::string* error = nullptr);
 std::string plist_xml_text(plist_t node);
 std::string plist_binary_bytes(plist_t node);
 // A string node's text; *ok is false (and the text empty) when the node is no string.

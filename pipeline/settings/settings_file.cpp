@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "pipeline/settings/plist_node.h"
 #include "pipeline/settings/settings_text.h"
+#include "platform/plist_read.h"
+#include "platform/regular_file.h"
 
 namespace dvk {
 
@@ -126,15 +126,26 @@ std::optional<SettingsDictionary> getDictionarySettingsFromXMLData(std::string_v
     return dict;
 }
 
-SettingsDictionary settings_dictionary_from_data(std::string_view data) {
-    if (auto d = getDictionarySettingsFromXMLData(data)) return *d;
+std::optional<SettingsDictionary> settings_dictionary_from_data(std::string_view data, std::string* error) {
+    // Data the property-list reader must not see is refused, not read as text.
+    if (std::optional<std::string> problem = plist_nesting_problem(data)) {
+        if (error) *error = *problem;
+        return std::nullopt;
+    }
+    if (auto d = getDictionarySettingsFromXMLData(data)) return d;
     return getDictionarySettingsFromString(data);
 }
 
-std::optional<SettingsDictionary> read_settings_file(const std::string& path) {
-    std::optional<std::string> bytes = read_file_bytes(path);
-    if (!bytes) return std::nullopt;
-    return settings_dictionary_from_data(*bytes);
+std::optional<SettingsDictionary> read_settings_file(const std::string& path, std::string* error) {
+    const RegularFileRead file = read_regular_file(path, kSettingsFileMaxBytes);
+    if (!file) {
+        if (error) *error = file.error;
+        return std::nullopt;
+    }
+    std::string why;
+    std::optional<SettingsDictionary> dict = settings_dictionary_from_data(*file.bytes, &why);
+    if (!dict && error) *error = path + ": " + why;
+    return dict;
 }
 
 std::string settings_plist_xml(const SettingsDictionary& dict) { return plist_xml_text(dictionary_node(dict).get()); }
@@ -143,13 +154,10 @@ std::string settings_plist_binary(const SettingsDictionary& dict) {
     return plist_binary_bytes(dictionary_node(dict).get());
 }
 
-std::optional<std::string> read_file_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(ss).str();
+std::optional<std::string> read_file_bytes(const std::string& path, std::string* error) {
+    RegularFileRead file = read_regular_file(path, kSettingsFileMaxBytes);
+    if (!file && error) *error = file.error;
+    return std::move(file.bytes);
 }
 
 bool write_file_atomically(const std::string& path, std::string_view bytes) {

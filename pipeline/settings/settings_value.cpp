@@ -51,6 +51,35 @@ std::string format_double(double v) {
     return std::string(buf, r.ptr);
 }
 
+namespace {
+
+// For a decimal number text that is out of the double range: whether its
+// magnitude is at least 1 (too large) rather than below it (too small).
+bool at_least_one(std::string_view t) {
+    const std::size_t e = t.find_first_of("eE");
+    const std::string_view mantissa = t.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        bool negative;
+        std::string_view digits = unsigned_part(t.substr(e + 1), &negative);
+        for (char c : digits) {
+            if (c < '0' || c > '9') break;
+            exponent = std::min(exponent * 10 + (c - '0'), 1000000000LL);
+        }
+        if (negative) exponent = -exponent;
+    }
+    // The power of ten of the first significant digit, plus one.
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    for (std::size_t i = 0; i < mantissa.size(); ++i) {
+        if (mantissa[i] < '1' || mantissa[i] > '9') continue;
+        const long long place = i < point ? static_cast<long long>(point - i) : -static_cast<long long>(i - point - 1);
+        return place + exponent > 0;
+    }
+    return false;
+}
+
+}  // namespace
+
 double parse_leading_double(std::string_view text, bool* found) {
     bool negative;
     const std::string_view t = unsigned_part(text, &negative);
@@ -60,13 +89,37 @@ double parse_leading_double(std::string_view text, bool* found) {
     if (r.ec == std::errc::result_out_of_range) {
         // Too large gives infinity (refused by the setters' callers); too
         // small gives zero.
-        std::string_view digits(t.data(), static_cast<std::size_t>(r.ptr - t.data()));
-        std::size_t e = digits.find_first_of("eE");
-        bool big = e == std::string_view::npos || e + 1 >= digits.size() || digits[e + 1] != '-';
-        v = big ? std::numeric_limits<double>::infinity() : 0.0;
+        const std::string_view digits(t.data(), static_cast<std::size_t>(r.ptr - t.data()));
+        v = at_least_one(digits) ? std::numeric_limits<double>::infinity() : 0.0;
     }
     if (found) *found = ok;
     if (!ok) return 0;
+    return negative ? -v : v;
+}
+
+std::optional<double> parse_number_text(std::string_view text, bool commaIsPoint) {
+    std::string_view t = skip_white(text);
+    while (!t.empty() && is_blank(t.back())) t.remove_suffix(1);
+    bool negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    if (t.empty() || t[0] == '+' || t[0] == '-') return std::nullopt;
+    std::string copy;
+    if (commaIsPoint && t.find(',') != std::string_view::npos) {
+        copy.assign(t);
+        for (char& c : copy)
+            if (c == ',') c = '.';
+        t = copy;
+    }
+    double v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
+    if (r.ptr != t.data() + t.size()) return std::nullopt;
+    if (r.ec == std::errc::result_out_of_range)
+        v = at_least_one(t) ? std::numeric_limits<double>::infinity() : 0.0;
+    else if (r.ec != std::errc())
+        return std::nullopt;
     return negative ? -v : v;
 }
 

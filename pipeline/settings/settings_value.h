@@ -70,6 +70,15 @@ std::string format_double(double v);
 // doubleValue does: "1.5x" gives 1.5, "x" gives 0. Sets *found when given.
 double parse_leading_double(std::string_view text, bool* found = nullptr);
 std::int64_t parse_leading_integer(std::string_view text);
+// The number a whole text stands for: the one reading of number text that is
+// typed into a field, pasted, imported or given on a command line. Blanks
+// around it are allowed; then an optional sign and either digits with at
+// most one decimal point (a comma too when `commaIsPoint`) and an optional
+// exponent, or "inf", "infinity" or "nan" in any case. A number beyond the
+// double range gives an infinity, one too small for it zero (with its sign).
+// nullopt for any other text: "", "abc", "12abc", "1 / 2", "1e", "0x10",
+// "1,5" (unless `commaIsPoint`).
+std::optional<double> parse_number_text(std::string_view text, bool commaIsPoint = false);
 
 // An ordered dictionary of settings: keys keep the order in which they were
 // first added (text order for text, file order for property lists); setting

@@ -82,7 +82,7 @@ stdio_file* make_file(cgats_alloc* al, bool own_al, std::FILE* fp, bool opened) 
 
 }  // namespace
 
-cgats_file* new_file_fp(std::FILE* fp, cgats_alloc* al) {
+cgats_file* new_file_fp(std::FILE* fp, cgats_alloc* al, const char* name) {
     if (!fp) return nullptr;
     bool own = false;
     if (!al) {
@@ -92,6 +92,10 @@ cgats_file* new_file_fp(std::FILE* fp, cgats_alloc* al) {
     }
     stdio_file* f = make_file(al, own, fp, false);
     if (!f && own) al->del();
+    if (f && name && !f->set_name(name)) {
+        f->del();
+        return nullptr;
+    }
     return f;
 }
 

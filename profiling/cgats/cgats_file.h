@@ -42,8 +42,9 @@ protected:
 };
 
 // A file object over a stream the caller keeps. With al NULL the object makes
-// and owns a standard allocator. NULL when memory runs out.
-cgats_file* new_file_fp(std::FILE* fp, cgats_alloc* al = nullptr);
+// and owns a standard allocator; `name` (may be NULL) is what get_name gives.
+// NULL when memory runs out.
+cgats_file* new_file_fp(std::FILE* fp, cgats_alloc* al = nullptr, const char* name = nullptr);
 
 // Opens path with fopen in mode (at most 49 characters); the object owns a
 // standard allocator, closes the file in del and keeps a copy of the path as

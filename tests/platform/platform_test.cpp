@@ -3,12 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
 #include "platform/dispatch.h"
 #include "platform/folders.h"
+#include "platform/plist_read.h"
 #include "platform/user_defaults.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -122,6 +125,81 @@ TEST(UserDefaults, GarbageFileReadsAsEmpty) {
     std::ofstream(path) << "not a property list";
     UserDefaults d(path);
     EXPECT_EQ(d.doubleForKey("TiffXResolution"), 0.0);
+}
+
+// A defaults file that cannot be read is renamed aside (never deleted), said
+// once, and the store starts empty and writes a new file.
+TEST(UserDefaults, AnUnreadableFileIsSetAsideAndTheStoreStartsEmpty) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"deep XML", [](const std::string& p) { std::ofstream(p) << test::deep_xml_plist(200000); },
+         "nested too deeply (more than 256 levels)"},
+        {"deep binary", [](const std::string& p) { std::ofstream(p) << test::deep_binary_plist(300); },
+         "nested too deeply (more than 256 levels)"},
+        {"damaged", [](const std::string& p) { std::ofstream(p) << "<plist version=\"1.0\"><dict><key>A</key>"; },
+         "damaged XML property list"},
+        {"no dictionary", [](const std::string& p) { std::ofstream(p) << test::deep_xml_plist(3); },
+         "its root is no dictionary"},
+        {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "not a regular file"},
+        {"too large", [](const std::string& p) { test::make_sparse_file(p, std::uintmax_t{17} << 20); },
+         "too large (17825792 bytes, at most 16777216)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = (dir / "defaults.plist").string();
+        c.make(path);
+        UserDefaults d(path);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(d.doubleForKey("TiffXResolution"), 0.0);
+        const std::string log = testing::internal::GetCapturedStderr();
+        std::vector<std::filesystem::path> aside;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path())) aside.push_back(e.path());
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(aside[0].filename().string().rfind("defaults.plist.unreadable-", 0), 0u) << aside[0];
+        EXPECT_NE(log.find("Defaults file not read, set aside as " + aside[0].string()), std::string::npos) << log;
+        EXPECT_NE(log.find(c.reason), std::string::npos) << log;
+        const std::optional<std::string> note = d.takeUnreadableFileNote();
+        ASSERT_TRUE(note);
+        EXPECT_NE(note->find(aside[0].string()), std::string::npos);
+        EXPECT_NE(note->find(c.reason), std::string::npos);
+        EXPECT_FALSE(d.takeUnreadableFileNote());
+        d.setBool("NoCFA", true);
+        ASSERT_TRUE(d.synchronize());
+        EXPECT_TRUE(UserDefaults(path).boolForKey("NoCFA"));
+    }
+    // A readable file and a missing one are no trouble.
+    TempDir dir;
+    UserDefaults missing((dir / "none.plist").string());
+    EXPECT_FALSE(missing.takeUnreadableFileNote());
+}
+
+// Property lists nested within the limit parse, in both forms; beyond it, or
+// holding themselves, they never reach the parser.
+TEST(PlistRead, NestingIsCheckedBeforeParsing) {
+    for (const std::string& data : {test::deep_xml_plist(255), test::deep_binary_plist(256)}) {
+        plist_t p = plist_read(data);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(plist_get_node_type(p), PLIST_ARRAY);
+        plist_free(p);
+    }
+    std::string why;
+    EXPECT_FALSE(plist_read(test::deep_xml_plist(256), &why));
+    EXPECT_EQ(why, "nested too deeply (more than 256 levels)");
+    EXPECT_FALSE(plist_read(test::deep_binary_plist(257), &why));
+    EXPECT_EQ(why, "nested too deeply (more than 256 levels)");
+    EXPECT_FALSE(plist_read(test::self_holding_binary_plist(), &why));
+    EXPECT_EQ(why, "damaged binary property list");
+    // Comments, declarations and attribute values hold no elements.
+    EXPECT_FALSE(plist_nesting_problem("<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"<b>\">]>"
+                                       "<plist a=\"<x>\"><!-- <array><array> --><dict><key>k</key><string><![CDATA[<a><a>"
+                                       "]]></string></dict></plist>",
+                                       3));
+    EXPECT_TRUE(plist_nesting_problem("<plist><array><array><array/></array></array></plist>", 2));
 }
 
 TEST(UserDefaults, PathFollowsXdgConfigHome) {

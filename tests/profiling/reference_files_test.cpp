@@ -7,6 +7,7 @@
 
 #include "profiling/reference_files.h"
 #include "tests/profiling/profiling_test_util.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -76,7 +77,7 @@ TEST_F(ReferenceFiles, OpeningFailuresSayWhy) {
     std::string error;
     const std::string missing = (dir_ / "missing.cie").string();
     EXPECT_FALSE(open_reference_cgats(missing.c_str(), &error));
-    EXPECT_EQ(error, "CGATS file read error : Unable to open file '" + missing + "' for reading\n");
+    EXPECT_EQ(error, "CGATS file read error : Unable to open file '" + missing + "' for reading: No such file or directory\n");
 
     const std::string empty = write("empty.cie", "");
     EXPECT_FALSE(open_reference_cgats(empty.c_str(), &error));
@@ -92,6 +93,22 @@ TEST_F(ReferenceFiles, OpeningFailuresSayWhy) {
                                         "END_DATA_FORMAT\nBEGIN_DATA\nA1 1 2 3 4\nEND_DATA\n");
     EXPECT_FALSE(open_reference_cgats(no_colour.c_str(), &error));
     EXPECT_EQ(error, "File '" + no_colour + "' has no full sets of LAB_L,LAB_A,LAB_B or XYZ_X,XYZ_Y,XYZ_Z\n");
+
+    // Only a regular file of a sane size is read: a folder, a device, a FIFO
+    // (which would hang an open) and a huge file are refused with the reason.
+    const std::string fifo = (dir_ / "fifo.cie").string();
+    ASSERT_TRUE(test::make_fifo(fifo));
+    ASSERT_TRUE(test::make_sparse_file(dir_ / "huge.cie", std::uintmax_t{1} << 32));
+    const std::pair<std::string, std::string> refused[] = {
+        {dir_.path().string(), "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {fifo, "not a regular file"},
+        {(dir_ / "huge.cie").string(), "too large (4294967296 bytes, at most 33554432)"},
+    };
+    for (const auto& [path, reason] : refused) {
+        EXPECT_FALSE(open_reference_cgats(path.c_str(), &error));
+        EXPECT_EQ(error, "CGATS file read error : Unable to open file '" + path + "' for reading: " + reason + "\n");
+    }
 }
 
 TEST_F(ReferenceFiles, IdsAreCutOnACharacterBoundary) {

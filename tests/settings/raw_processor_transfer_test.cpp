@@ -139,7 +139,8 @@ TEST(SettingsDictionaryRecord, AppliesEveryKeyWithTheReservedMapping) {
     EXPECT_EQ(p.blurAB(), 0);
     EXPECT_EQ(p.brightness(), 40.5);
     EXPECT_EQ(p.curveType(), 0);
-    EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Default"));
+    // "Default" is the settings' word for none.
+    EXPECT_TRUE(p.valueForKey("customRawProfile").is_null());
     EXPECT_EQ(p.destinationFile(), "/out/");
     EXPECT_EQ(p.manualGreen2(), 1);
     EXPECT_EQ(p.evBlue(), -0.5);
@@ -197,7 +198,7 @@ TEST(SettingsDictionaryRecord, AutoModeRecomputesTheExposuresAfterTheStoredOnes)
 TEST(SettingsDefaults, ResetKeepingWhiteBalance) {
     RawProcessor p;
     test::set_non_defaults(p);
-    p.setValueForKey("customRawProfile", SettingsValue("Default"));
+    p.setValueForKey("customRawProfile", SettingsValue("Canon 550D"));
     p.setManualGreen2(1);
     p.setEvGreen2(0.77);
     p.resetToDefaults(true);
@@ -206,7 +207,7 @@ TEST(SettingsDefaults, ResetKeepingWhiteBalance) {
     EXPECT_EQ(p.evGreen(), 0.0625);
     EXPECT_EQ(p.evBlue(), -0.27);
     EXPECT_EQ(p.useCameraWB(), 0);
-    EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Default"));
+    EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Canon 550D"));
     EXPECT_EQ(p.manualGreen2(), 0);
     EXPECT_EQ(p.evGreen2(), p.evGreen() - p.greenDelta());
     EXPECT_EQ(p.hlRange(), 2.0);
@@ -269,8 +270,11 @@ TEST(SettingsText, ExportTextAddsDestinationRotationAndProfileName) {
     p.setValueForKey("customRawProfile", SettingsValue("/home/u/Profiles/My Cam.icc"));
     p.setDestinationFile("/out/x.tif");
     p.setRotation(13);
-    text = p.getExportSettingsAsText();
+    text = p.getExportSettingsAsText("/home/u/Profiles");
     EXPECT_NE(text.find("customRawProfile My Cam.icc\n"), std::string::npos);
+    // Outside the profile folder the path stays whole, so that it is found again.
+    EXPECT_NE(p.getExportSettingsAsText("/home/v/Profiles").find("customRawProfile /home/u/Profiles/My Cam.icc\n"),
+              std::string::npos);
     EXPECT_NE(text.find("destinationFile /out/x.tif\n"), std::string::npos);
     EXPECT_NE(text.find("rotation 13\n"), std::string::npos);
     EXPECT_EQ(getDictionarySettingsFromString(text).size(), 31u);
@@ -302,7 +306,7 @@ TEST(SettingsFiles, TextFileRoundTripOfAllSettings) {
     ASSERT_TRUE(b.importSettingsFromFile((dir / "all.dvks").string()));
     SettingsDictionary ta = text_carried(a), tb = text_carried(b);
     EXPECT_TRUE(ta.same_contents(tb)) << test::first_difference(ta, tb);
-    EXPECT_EQ(b.valueForKey("customRawProfile"), SettingsValue("Default"));
+    EXPECT_TRUE(b.valueForKey("customRawProfile").is_null());
 }
 
 TEST(SettingsFiles, FilteredExportUsesTheDisabledSettings) {
@@ -343,8 +347,9 @@ TEST(SettingsFiles, FilterNameWithBlanksAndDefaultProfile) {
     RawProcessor p;
     ASSERT_TRUE(write_file_atomically((dir / "n.dvks").string(),
                                       "customRawProfile Default\nfilterName Lightness (Lab)\nexposure 0.5\n"));
+    p.setCustomRawProfile("Canon 550D");
     ASSERT_TRUE(p.importSettingsFromFile((dir / "n.dvks").string()));
-    EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Default"));
+    EXPECT_TRUE(p.valueForKey("customRawProfile").is_null());
     EXPECT_EQ(p.exposure(), 0.5);
     EXPECT_EQ(p.bwMode(), 6);
     EXPECT_EQ(p.valueForKey("filterName"), SettingsValue("Lightness (Lab)"));

@@ -18,8 +18,10 @@ TEST(SettingArgument, SetsAnyKeyByText) {
     EXPECT_EQ(p.useCameraWB(), 3);
     EXPECT_FALSE(apply_setting_argument(p, "destinationFile=/out/a=b c/"));
     EXPECT_EQ(p.destinationFile(), "/out/a=b c/");
+    EXPECT_FALSE(apply_setting_argument(p, "customRawProfile=Canon 550D"));
+    EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Canon 550D"));
     EXPECT_FALSE(apply_setting_argument(p, "customRawProfile=Default"));
-    EXPECT_EQ(p.valueForKey("customRawProfile"), SettingsValue("Default"));
+    EXPECT_TRUE(p.valueForKey("customRawProfile").is_null());
     EXPECT_FALSE(apply_setting_argument(p, "rotation=13"));
     EXPECT_EQ(p.rotation(), 13);
 }

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <libraw/libraw.h>
 
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/processor/settings_argument.h"
 #include "pipeline/stages/filters.h"
 #include "pipeline/writers/save_formats.h"
+#include "platform/folders.h"
 #include "tools/common/own_line.h"
 #include "tools/dvk-develop/metadata.h"
 
@@ -38,10 +40,13 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
         p.setFilterName(*opts.filter);
     }
     if (opts.profile) {
-        p.setCustomRawProfile(*opts.profile);
-        // A file that cannot be read would develop with a stand-in profile.
-        if (!opts.profile->empty() && (*opts.profile)[0] == '/' && !p.dvklib()->custom_profile_data) {
-            tools::tool_print(stderr, "%s: cannot read the camera profile %s\n", path.c_str(), opts.profile->c_str());
+        // Taken as a settings file's value is ("Default": the camera's own);
+        // a profile file named relative to the working folder is that file.
+        std::string profile = *opts.profile;
+        if (!profile.empty() && profile[0] != '/' && std::filesystem::is_regular_file(profile))
+            profile = std::filesystem::absolute(profile).lexically_normal().string();
+        if (auto failure = apply_setting_value(p, "customRawProfile", profile)) {
+            tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());
             return false;
         }
     }
@@ -57,6 +62,12 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
             tools::tool_print(stderr, "%s: %s\n", path.c_str(), error.c_str());
             return false;
         }
+    }
+    // The profile in force as the window would take it; a file that cannot
+    // be read or an unknown name would develop with a stand-in profile.
+    if (auto failure = settle_custom_profile(p, applicationSupportFolder() + "/Profiles")) {
+        tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());
+        return false;
     }
     if (opts.out) p.setDestinationFile(*opts.out);
     return true;
@@ -100,6 +111,10 @@ int print_settings(const Options& opts) {
             tools::tool_print(stderr, "%s: %s\n", file.c_str(), error.c_str());
             return 1;
         }
+    }
+    if (auto failure = settle_custom_profile(p, applicationSupportFolder() + "/Profiles")) {
+        tools::tool_print(stderr, "%s: %s\n", file.c_str(), failure->c_str());
+        return 1;
     }
     tools::tool_print(stdout, "%s", p.getExportSettingsAsText().c_str());
     return 0;

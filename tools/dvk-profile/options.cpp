@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/regular_file.h"
 #include "tools/common/setting_assignment.h"
 
 namespace dvk::profile_tool {
@@ -64,11 +65,13 @@ bool parse_rect(const std::string& text, Rect* out) {
 }
 
 bool read_patch_file(const std::string& path, std::vector<Rect>* out, std::string* error) {
-    std::ifstream in(path);
-    if (!in) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
+    // Only a regular file of a sane size, with the reason when it is not.
+    const RegularFileRead file = read_regular_file(path, kReferenceFileMaxBytes);
+    if (!file) {
+        *error = "cannot read " + file.error;
         return false;
     }
+    std::istringstream in(*file.bytes);
     out->clear();
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {

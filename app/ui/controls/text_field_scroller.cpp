@@ -18,19 +18,32 @@ TextFieldScroller::TextFieldScroller(QWidget* parent) : QLineEdit(parent) {
     setValidator(new NumberFilter(this));
     setMouseTracking(true);
     connect(this, &QLineEdit::editingFinished, this, [this] {
-        if (isModified()) {
-            setModified(false);
-            emit valueEdited(value());
+        if (!isModified()) return;
+        setModified(false);
+        const std::optional<double> v = typedFieldValue(text().toStdString(), min_, max_);
+        if (!v) {
+            // No number: the old value stays, and is shown again.
+            showValue(shown_, decimals_);
+            return;
         }
+        emit valueEdited(*v);
     });
 }
 
 void TextFieldScroller::setDontMouseScrollValues(std::function<bool()> query) { dontScroll_ = std::move(query); }
 
-double TextFieldScroller::value() const { return numberFromText(text().toStdString()); }
+double TextFieldScroller::value() const {
+    return typedFieldValue(text().toStdString(), min_, max_).value_or(shown_);
+}
+
+void TextFieldScroller::setValueRange(double minValue, double maxValue) {
+    min_ = minValue;
+    max_ = maxValue;
+}
 
 void TextFieldScroller::showValue(double v, int decimals) {
     decimals_ = decimals;
+    shown_ = v;
     const QString t = QString::fromStdString(formatFixed(v, decimals));
     if (t != text()) setText(t);
     setModified(false);

@@ -2,7 +2,10 @@
 // / 100 (a classic wheel on every event, a trackpad gesture once at its start
 // and then once per 2.0 of travel), and that accepts only the start of a
 // number while typed (a comma counts as the decimal point). Its value is
-// bound: `valueEdited` carries each value the user gives it.
+// bound: `valueEdited` carries each value the user gives it. A finished edit
+// reads the whole text as a number (typedFieldValue: within the field's
+// range, an infinity as its end); a text that is no number gives nothing and
+// the field shows its value again.
 #pragma once
 
 #include <functional>
@@ -33,7 +36,10 @@ public:
     // Whether the wheel is off for fields (the controller's preference).
     static void setDontMouseScrollValues(std::function<bool()> query);
 
+    // The number of the text, or the value last shown when the text is none.
     double value() const;
+    // The range typed values are brought into (none: every finite number).
+    void setValueRange(double minValue, double maxValue);
     // The decimals the field shows its value with.
     int decimals() const { return decimals_; }
     // Shows `v` without telling anyone (a bound value coming back).
@@ -49,6 +55,8 @@ protected:
 private:
     int tag_ = 0;
     int decimals_ = 2;
+    double shown_ = 0;
+    double min_ = -1.0e308, max_ = 1.0e308;
     static ScrollAccumulator accumulator_;
     static std::function<bool()> dontScroll_;
 };

@@ -151,6 +151,7 @@ QWidget* MainWindow::buildSettingControls() {
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(f.key));
         field->setTag(1);
+        if (const SettingRange* range = setting_range(f.key)) field->setValueRange(range->min, range->max);
         if (!pair) {
             pair = new QHBoxLayout;
             pair->setSpacing(4);
@@ -179,6 +180,7 @@ QWidget* MainWindow::buildSettingControls() {
         auto* field = new TextFieldScroller(w);
         field->setObjectName(QString::fromLatin1(s.key) + QStringLiteral("Field"));
         field->setTag(s.tag);
+        field->setValueRange(range->min, range->max);
         field->setFixedWidth(46);
         grid->addWidget(caption(s.title), row, 0);
         grid->addWidget(slider, row, 1);

@@ -29,6 +29,7 @@ DiagramWindow::DiagramWindow(PreviewController& controller, QWidget* parent)
     grid->addWidget(diagramLslider_, 1, 1);
     diagramL_ = new TextFieldScroller(this);
     diagramL_->setTag(100);
+    diagramL_->setValueRange(0, 100);
     diagramL_->setFixedWidth(48);
     grid->addWidget(diagramL_, 1, 2);
 

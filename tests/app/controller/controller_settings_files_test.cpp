@@ -10,6 +10,7 @@
 #include "app/menus/profile_menu.h"
 #include "platform/pasteboard.h"
 #include "tests/app/controller/controller_fixture.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {
@@ -352,6 +353,62 @@ TEST_F(SettingsFiles, MultipleImportMakesRecordsAsTheSettingsFilesSay) {
     reset.resetToDefaults(false);
     EXPECT_EQ(rb[0].valueForKey("reservedString1").description(), std::to_string(reset.useCameraWB()));
     EXPECT_EQ(rb[0].valueForKey("exposure").double_value(), -1);
+}
+
+// A profile kept outside the Profiles folder travels by its full path, one
+// inside by its name there; either way the imported records name the file
+// the exported settings did. A destination in the file is only a comment.
+TEST_F(SettingsFiles, ExportAndImportForManyFilesKeepWhereEachProfileIs) {
+    const std::string a = acmeFile("rt/a.dng"), b = acmeFile("rt/sub/b.dng");
+    const std::string outside = (dir / "elsewhere" / "t2.icc").string();
+    const std::string inside = (dir / "support" / "Profiles" / "sub" / "mine.icc").string();
+    for (const std::string& p : {outside, inside}) {
+        fs::create_directories(fs::path(p).parent_path());
+        std::ofstream(p) << "profile";
+    }
+    openFile(a);
+    raw().setCustomRawProfile(outside);
+    record();
+    openFile(b);
+    raw().setCustomRawProfile(inside);
+    record();
+
+    panels->answerOpen({photos() + "/rt"});
+    alerts.answer("Continue");
+    controller->exportMultipleSettings();
+    waitForWork();
+    EXPECT_TRUE(has_line_starting(read_file(a + ".dvks"), "customRawProfile " + outside + "\n"));
+    EXPECT_TRUE(has_line_starting(read_file(b + ".dvks"), "customRawProfile sub/mine.icc\n"));
+    std::ofstream(a + ".dvks", std::ios::app) << "destinationFile ../other/precious.tiff\n";
+
+    panels->answerOpen({photos() + "/rt"});
+    alerts.answer("Continue");
+    controller->importMultipleSettings();
+    waitForWork();
+    const HistoryMO ra = recordsWithSource(a).front(), rb = recordsWithSource(b).front();
+    EXPECT_EQ(ra.comment(), "Imported\nOriginal destination: ../other/precious.tiff\n");
+    EXPECT_EQ(ra.destinationFile(), "");
+    EXPECT_EQ(ra.valueForKey("customRawProfile").description(), outside);
+    EXPECT_EQ(rb.comment(), "Imported\n");
+    EXPECT_EQ(rb.valueForKey("customRawProfile").description(), inside);
+}
+
+// A defaults file that cannot be read is set aside before any window, and
+// said once the launch runs.
+TEST_F(SettingsFiles, AnUnreadableDefaultsFileIsToldAtLaunch) {
+    fs::create_directories(fs::path(defaults->path()).parent_path());
+    std::ofstream(defaults->path()) << deep_xml_plist(200000);
+    defaults->reload();
+    alerts.clear();
+    controller = std::make_unique<Controller>(options());
+    controller->launch();
+    ASSERT_EQ(alerts.count(), 1u);
+    EXPECT_EQ(alerts.requests()[0].title, std::optional<std::string>("Defaults file set aside"));
+    EXPECT_NE(alerts.requests()[0].text.find("nested too deeply"), std::string::npos) << alerts.requests()[0].text;
+    EXPECT_FALSE(fs::exists(defaults->path()) && fs::file_size(defaults->path()) > 1000000);
+    controller = std::make_unique<Controller>(options());
+    controller->launch();
+    EXPECT_EQ(alerts.count(), 1u);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "app/history/history_migration.h"
 #include "app/history/history_store.h"
 #include "app/desktop/startup_log.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
@@ -83,6 +84,25 @@ TEST(DvkStart, AFileNamedOnTheCommandLineThatDoesNotExistIsSaidOnStandardError) 
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("DVK: File not found: " + typo + "\n"), std::string::npos) << run.err;
     EXPECT_NE(read_file(home.log()).find("File not found: " + typo + "\n"), std::string::npos);
+}
+
+TEST(DvkStart, AnUnreadableDefaultsFileIsSetAsideAndTheProgramStartsWithDefaults) {
+    Home home;
+    const fs::path config = home.dir.path() / "config" / "DVK";
+    fs::create_directories(config);
+    std::ofstream(config / "defaults.plist") << deep_xml_plist(200000);
+    const CommandRun run = home.dvk();
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string log = read_file(home.log());
+    EXPECT_NE(log.find("Alert Defaults file set aside The defaults file could not be read ("), std::string::npos) << log;
+    EXPECT_NE(log.find("nested too deeply (more than 256 levels)"), std::string::npos);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(config)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u) << ::testing::PrintToString(names);
+    EXPECT_EQ(names[0], "defaults.plist");  // written anew
+    EXPECT_EQ(names[1].rfind("defaults.plist.unreadable-", 0), 0u);
+    EXPECT_EQ(fs::file_size(config / names[1]), deep_xml_plist(200000).size());
 }
 
 TEST(DvkStart, NoRedirectOnlyForExactlyOne) {

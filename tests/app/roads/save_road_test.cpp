@@ -102,14 +102,14 @@ TEST_F(SaveRoad, SaveNumbersAroundAnExistingFileSaveAsOverwritesTheChosenOneAndH
     EXPECT_EQ(recordsWithSource(x).front().destinationFile(), tiff);
 }
 
-// An imported (or pasted) destination names a folder that is not there:
-// the Save As panel proposes it, and only a file written there makes it.
+// A destination (the history's own; settings from elsewhere bring none)
+// names a folder that is not there: the Save As panel proposes it, and only
+// a file written there makes it.
 TEST_F(SaveRoad, AFolderIsMadeOnlyWhenAFileIsWrittenIntoIt) {
     const std::string x = canonFile("p/x.dng");
     ASSERT_TRUE(openAndWait(x));
     const std::string folder = photos() + "/new/deeper";
-    std::ofstream(dir / "dest.dvks") << "destinationFile " << folder << "/x.tiff\n";
-    ASSERT_TRUE(raw().importSettingsFromFile((dir / "dest.dvks").string()));
+    raw().setDestinationFile(folder + "/x.tiff");
     panels->answerCancel();
     controller->saveFileAs();
     controller->waitForRoads();

@@ -63,6 +63,25 @@ TEST(TextFieldScrollerUi, TypingKeepsToANumber) {
     QTest::keyClick(&field, Qt::Key_Return);
     ASSERT_EQ(edited.count(), 1);
     EXPECT_DOUBLE_EQ(edited.last().at(0).toDouble(), -1.5);
+    // The whole text is the number, brought into the field's range (an
+    // exponent kept, an infinity its end); a text that is none gives nothing
+    // and the field shows its value again.
+    field.setValueRange(-50, 50);
+    const auto type = [&field](const char* text) {
+        field.showValue(2.0, 1);
+        field.selectAll();
+        QTest::keyClicks(&field, text);
+        QTest::keyClick(&field, Qt::Key_Return);
+    };
+    type("1e9");
+    ASSERT_EQ(edited.count(), 2);
+    EXPECT_EQ(edited.last().at(0).toDouble(), 50.0);
+    type("-inf");
+    ASSERT_EQ(edited.count(), 3);
+    EXPECT_EQ(edited.last().at(0).toDouble(), -50.0);
+    type("1e-");
+    EXPECT_EQ(edited.count(), 3);
+    EXPECT_EQ(field.text(), "2.0");
 }
 
 TEST(PopUpButtonScrollerUi, WheelSkipsSeparatorsAndCommands) {
