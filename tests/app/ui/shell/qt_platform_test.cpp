@@ -29,14 +29,16 @@
 namespace dvk {
 namespace {
 
-// Presses the button titled `title` of the next modal message box.
-void press_when_shown(const QString& title, QStringList* seenOrder) {
-    QTimer::singleShot(20, [title, seenOrder] {
+// Presses the button titled `title` of the next modal message box (noting
+// its icon in *icon).
+void press_when_shown(const QString& title, QStringList* seenOrder, QMessageBox::Icon* icon = nullptr) {
+    QTimer::singleShot(20, [title, seenOrder, icon] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) {
-            press_when_shown(title, seenOrder);
+            press_when_shown(title, seenOrder, icon);
             return;
         }
+        if (icon) *icon = box->icon();
         // The buttons as laid out, left to right.
         QList<QPushButton*> buttons = box->findChildren<QPushButton*>();
         std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
@@ -57,8 +59,15 @@ TEST(QtAlerts, TheThirdOfThreeButtonsAnswers1002AndButtonsKeepTheirOrder) {
     int answer = showAlert("Batch", "Resume the batch?", {"Proceed", "Cancel", "Later"});
     EXPECT_EQ(answer, 1002);
     EXPECT_EQ(order, (QStringList{"Proceed", "Cancel", "Later"}));
-    press_when_shown("Ok", nullptr);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    press_when_shown("Ok", nullptr, &icon);
     EXPECT_EQ(showAlert(std::nullopt, "One button", {"Ok"}), 1000);
+    EXPECT_EQ(icon, QMessageBox::Information);
+    // A warning shows the warning icon.
+    press_when_shown("Cancel", nullptr, &icon);
+    EXPECT_EQ(showAlert("Warning", "Are you sure that you want to move a.dng to Trash?", {"Cancel", "Move to Trash"}),
+              1000);
+    EXPECT_EQ(icon, QMessageBox::Warning);
 }
 
 // Presses `key` in the next modal message box; when the box is still open a
