@@ -10,6 +10,7 @@
 #include <QtGui/QStandardItemModel>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListView>
@@ -222,6 +223,47 @@ TEST(QtPanels, APathTypedIntoTheFolderPanelIsExactlyTheChoice) {
     auto chosen = runOpenPanel(request);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, std::vector<std::string>{typed.toStdString()});
+}
+
+// A folder panel started at the open file (Clean History, the white-balance
+// lock) opens on the file's folder with nothing typed and its choice enabled:
+// choosing at once takes that folder.
+TEST(QtPanels, AFolderPanelStartedAtAFileOpensOnItsFolderChosen) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "photos" / "sub");
+    for (const char* name : {"c1.dng", "c2.dng"}) std::ofstream(dir / "photos" / name) << "x";
+    QString shownFolder, typed;
+    bool chooseEnabled = false;
+    std::function<void()> look = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        auto* buttons = dialog ? dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")) : nullptr;
+        if (!edit || !buttons) {
+            QTimer::singleShot(20, look);
+            return;
+        }
+        QApplication::processEvents();
+        shownFolder = dialog->directory().absolutePath();
+        typed = edit->text();
+        chooseEnabled = buttons->button(QDialogButtonBox::Open)->isEnabled();
+        QMetaObject::invokeMethod(dialog, "accept");
+        // A panel that refused the choice is cancelled.
+        QTimer::singleShot(1000, [panel = QPointer<QFileDialog>(dialog)] {
+            if (panel) panel->reject();
+        });
+    };
+    QTimer::singleShot(20, look);
+    OpenPanelRequest request;
+    request.canChooseFiles = false;
+    request.startPath = (dir / "photos" / "c1.dng").string();
+    auto chosen = runOpenPanel(request);
+    EXPECT_EQ(shownFolder.toStdString(), (dir / "photos").string());
+    EXPECT_EQ(typed, QString());
+    EXPECT_TRUE(chooseEnabled);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, std::vector<std::string>{(dir / "photos").string()});
 }
 
 }  // namespace
