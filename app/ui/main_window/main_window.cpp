@@ -26,6 +26,7 @@
 #include "app/ui/windows/secondary_window.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/main_window/screen_profile.h"
+#include "app/ui/main_window/undo_keys.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
@@ -64,6 +65,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     buildMenus();
     menuWidget()->installEventFilter(this);
     bindSettings();
+    leaveUndoKeysToTheWindow(*this);
 
     connect(imageView_, &CroppingImageView::notify, this, &MainWindow::handleImageViewNotification);
     connect(imageView_, &CroppingImageView::selectionUsed, this, [this](bool wb) { pc_.useSelection(wb); });

@@ -13,6 +13,7 @@
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/windows/secondary_window.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/undo_keys.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
@@ -170,10 +171,11 @@ void MainWindow::initCheckUpdateMenu(QAction* item) {
 
 void MainWindow::buildMenus() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    // The keys work wherever the focus is in the window (undo_keys.h).
     QAction* undo = edit->addAction(tr("Undo"), this, [this] { pc_.undo(); });
-    undo->setShortcut(QKeySequence::Undo);
+    undo->setShortcuts(undoShortcuts());
     QAction* redo = edit->addAction(tr("Redo"), this, [this] { pc_.redo(); });
-    redo->setShortcut(QKeySequence::Redo);
+    redo->setShortcuts(redoShortcuts());
 
     QMenu* image = imageMenu_ = menuBar()->addMenu(tr("&Image"));
     image->addAction(tr("Rotate Left"), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), this,
