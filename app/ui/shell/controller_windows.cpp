@@ -97,10 +97,16 @@ void ControllerWindows::connectMainWindow(MainWindow& window) {
     QMenuBar* bar = window.menuBar();
     auto* file = new QMenu(tr("&File"), &window);
     // Each action is named after its operation, as DVK_DEV_ACTIONS names them.
+    // The keys of opening and saving work from every window of the program
+    // (the history window, the gamut diagram, ...), as the menu bar's would.
     auto add = [&](const char* name, const QString& title, const QKeySequence& keys, std::function<void()> run) {
         QAction* a = file->addAction(title, this, std::move(run));
         a->setObjectName(QString::fromLatin1(name));
-        if (!keys.isEmpty()) a->setShortcut(keys);
+        if (!keys.isEmpty()) {
+            a->setShortcut(keys);
+            a->setShortcutContext(Qt::ApplicationShortcut);
+        }
+        return a;
     };
     add("selectFile:", tr("Open..."), QKeySequence::Open, [&c] { c.selectFile(); });
     add("openNextFile:", tr("Open Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown), [&c] { c.openNextFile(); });
@@ -110,8 +116,11 @@ void ControllerWindows::connectMainWindow(MainWindow& window) {
     add("saveFile:", tr("Save"), QKeySequence::Save, [&c] { c.saveFile(); });
     add("saveFileAs:", tr("Save As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [&c] { c.saveFileAs(); });
     file->addSeparator();
+    // Ctrl+Backspace in a field of another window deletes a word: this key
+    // is the main window's alone.
     add("moveCurrentFileToTrash:", tr("Move to Trash"), QKeySequence(Qt::CTRL | Qt::Key_Backspace),
-        [&c] { c.moveCurrentFileToTrash(); });
+        [&c] { c.moveCurrentFileToTrash(); })
+        ->setShortcutContext(Qt::WindowShortcut);
     add("moveCurrentProfileToTrash:", tr("Move Camera Profile to Trash"), {}, [&c] { c.moveCurrentProfileToTrash(); });
     add("runAWBLock:", tr("Lock Auto White Balance of Folders..."), {}, [&c] { c.runAWBLock(); });
     bar->insertMenu(bar->actions().isEmpty() ? nullptr : bar->actions().front(), file);
