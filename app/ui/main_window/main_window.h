@@ -80,6 +80,8 @@ public:
     // A batch's buttons below the progress bar (hidden until a batch runs).
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* postponeButton() const { return postponeButton_; }
+    // Shows or hides them; their row takes its height from the info view.
+    void showBatchButtons(bool shown);
     QPlainTextEdit* cameraInfoView() const { return cameraInfoView_; }
     CroppingImageView* imageView() const { return imageView_; }
     ImageViewNoDrag* histogramView() const { return histogramView_; }

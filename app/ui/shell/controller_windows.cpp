@@ -377,10 +377,7 @@ std::string ControllerWindows::saveButtonTitle() const {
 }
 
 void ControllerWindows::showCancelButton(bool shown) {
-    if (MainWindow* m = main()) {
-        m->cancelButton()->setVisible(shown);
-        m->postponeButton()->setVisible(shown);
-    }
+    if (MainWindow* m = main()) m->showBatchButtons(shown);
 }
 
 void ControllerWindows::showEmptyWindow() {

@@ -9,7 +9,11 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtGui/QAbstractTextDocumentLayout>
+#include <QtGui/QTextDocument>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
 
@@ -120,34 +124,53 @@ TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
     }
 }
 
-TEST_F(Screens, TheChartShowsEveryRowOfThePanelOnTheBigScreen) {
+TEST_F(Screens, TheChartShowsEveryRowOfThePanelOnTheBigScreenDuringABatchToo) {
     start(screenNamed("big"));
     open(chart());
     EXPECT_TRUE(free.contains(window->frameGeometry()));
-    // Nothing to scroll: every control of the panel lies inside its view.
     QScrollArea* area = settings();
     ASSERT_TRUE(area);
-    EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
-    const QRect view(area->viewport()->mapTo(window.get(), QPoint(0, 0)), area->viewport()->size());
-    int controls = 0;
-    for (QWidget* w : area->widget()->findChildren<QWidget*>()) {
-        if (!w->isVisible()) continue;
-        ++controls;
-        const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
-        EXPECT_TRUE(view.contains(r)) << w->objectName().toStdString() << " at " << r.x() << ", " << r.y();
-    }
-    EXPECT_GT(controls, 40);
-    // The last row drawn: its switch's title in dark pixels on the grab.
-    auto* last = window->findChild<QCheckBox*>(QStringLiteral("highRecoveryGuessTone"));
-    ASSERT_TRUE(last);
-    const QImage grab = window->grabWindow();
-    const double s = window->grabScale();
-    const QRect r(last->mapTo(window.get(), QPoint(0, 0)) * s, last->size() * s);
-    ASSERT_TRUE(grab.rect().contains(r));
-    int ink = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left() + r.width() / 3; x <= r.right(); ++x) ink += qGray(grab.pixel(x, y)) < 100;
-    EXPECT_GT(ink, 20);
+    const auto everyRowShows = [&] {
+        QCoreApplication::processEvents();
+        // Nothing to scroll: every control of the panel lies inside its view.
+        EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
+        const QRect view(area->viewport()->mapTo(window.get(), QPoint(0, 0)), area->viewport()->size());
+        int controls = 0;
+        for (QWidget* w : area->widget()->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            ++controls;
+            const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(view.contains(r)) << w->objectName().toStdString() << " at " << r.x() << ", " << r.y();
+        }
+        EXPECT_GT(controls, 40);
+        // The last row drawn: its switch's title in dark pixels on the grab.
+        auto* last = window->findChild<QCheckBox*>(QStringLiteral("highRecoveryGuessTone"));
+        ASSERT_TRUE(last);
+        const QImage grab = window->grabWindow();
+        const double s = window->grabScale();
+        const QRect r(last->mapTo(window.get(), QPoint(0, 0)) * s, last->size() * s);
+        ASSERT_TRUE(grab.rect().contains(r));
+        int ink = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left() + r.width() / 3; x <= r.right(); ++x) ink += qGray(grab.pixel(x, y)) < 100;
+        EXPECT_GT(ink, 20);
+    };
+    everyRowShows();
+    // A batch: its Cancel and Postpone row shows, within the window, and
+    // every row above still does; its word on quitting wraps in the info view.
+    window->showBatchButtons(true);
+    window->setCameraInfo("You may also Quit DVK now (Ctrl+Q). You'll have an option to continue this batch after "
+                          "next DVK launch.");
+    everyRowShows();
+    const QRect inside(QPoint(0, 0), window->size());
+    for (QWidget* b : {static_cast<QWidget*>(window->cancelButton()), static_cast<QWidget*>(window->postponeButton())})
+        EXPECT_TRUE(b->isVisible() && inside.contains(QRect(b->mapTo(window.get(), QPoint(0, 0)), b->size())));
+    QPlainTextEdit* info = window->cameraInfoView();
+    EXPECT_EQ(info->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GE(info->document()->documentLayout()->documentSize().height(), 3);  // lines, wrapped
+    EXPECT_EQ(info->verticalScrollBar()->maximum(), 0);  // and all of them in view
+    window->showBatchButtons(false);
+    everyRowShows();
 }
 
 TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {
