@@ -51,6 +51,9 @@ class PopUpButtonScroller;
 class TextFieldScroller;
 class UserDefaults;
 
+// Keeps a button of the panel as narrow as its title (main_window_panel.cpp).
+void fitButtonToTitle(QPushButton* button);
+
 class MainWindow : public QMainWindow, public PreviewUi {
     Q_OBJECT
 public:

@@ -55,6 +55,10 @@ private:
 
 }  // namespace
 
+void fitButtonToTitle(QPushButton* button) {
+    button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 16);
+}
+
 QWidget* MainWindow::buildSidePanel() {
     auto* panel = new QWidget;
     panel->setFixedWidth(static_cast<int>(kSidePanelWidth));
@@ -101,6 +105,10 @@ QWidget* MainWindow::buildSidePanel() {
     extEditorsButton_->setObjectName(QStringLiteral("extEditorsButton"));
     extEditorsButton_->setTag(1);
     extEditorsButton_->setToolTip(tr("Open saved files in"));
+    // Apply and Save as wide as their titles: the pop-up of editors takes the
+    // rest, room for "Don't open" and an editor's name.
+    fitButtonToTitle(applyButton_);
+    fitButtonToTitle(saveButton_);
     buttons->addWidget(applyButton_);
     buttons->addWidget(saveButton_);
     buttons->addWidget(extEditorsButton_, 1);
@@ -298,7 +306,7 @@ QWidget* MainWindow::buildToggles() {
         auto* b = new NoClickThroughButton(title, w);
         b->setToolTip(tip);
         // As wide as its title: the reset's title takes the rest.
-        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(title) + 16);
+        fitButtonToTitle(b);
         row->addWidget(b);
         return b;
     };

@@ -116,6 +116,7 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
 void MainWindow::showSaveButtonText(bool autoNext) {
     const SaveButtonText t = saveButtonText(autoNext);
     saveButton_->setText(QString::fromStdString(t.title));
+    fitButtonToTitle(saveButton_);
     saveButton_->setToolTip(QString::fromStdString(t.toolTip));
 }
 

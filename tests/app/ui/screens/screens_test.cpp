@@ -18,6 +18,7 @@
 #include <QtWidgets/QScrollBar>
 
 #include "app/ui/controls/k_slider.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/ui/controls/wheel_steps.h"
 #include "app/ui/main_window/main_window.h"
@@ -171,6 +172,38 @@ TEST_F(Screens, TheChartShowsEveryRowOfThePanelOnTheBigScreenDuringABatchToo) {
     EXPECT_EQ(info->verticalScrollBar()->maximum(), 0);  // and all of them in view
     window->showBatchButtons(false);
     everyRowShows();
+}
+
+// Every pop-up of the panel shows each of its items whole when it is the
+// chosen one (the editors' "Don't open", the tone curve's "Gamma, RGB
+// uncompressed", ...) at the window's size on the big screen.
+TEST_F(Screens, EveryPopUpShowsItsChosenItemWhole) {
+    start(screenNamed("big"));
+    open(chart());
+    // The editors pop-up as the controller fills it.
+    PopUpButtonScroller* editors = window->extEditorsButton();
+    editors->addTaggedItem(QStringLiteral("Don't open"), 0);
+    editors->addTaggedItem(QStringLiteral("Open in GIMP"), 1);
+    int popUps = 0;
+    for (PopUpButtonScroller* p : window->findChildren<PopUpButtonScroller*>()) {
+        if (!p->isVisible()) continue;
+        ++popUps;
+        const int kept = p->currentIndex();
+        const std::vector<PopUpItem> items = p->items();
+        for (int i = 0; i < int(items.size()); ++i) {
+            if (!items[std::size_t(i)].enabled) continue;
+            {
+                const QSignalBlocker quiet(p);
+                p->setCurrentIndex(i);
+            }
+            EXPECT_TRUE(p->showsWholeTitle()) << p->objectName().toStdString() << ": " << items[std::size_t(i)].title
+                                              << " in " << p->width();
+        }
+        const QSignalBlocker quiet(p);
+        p->setCurrentIndex(kept);
+    }
+    EXPECT_EQ(popUps, 7);
+
 }
 
 TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {
