@@ -152,6 +152,7 @@ void MainWindow::stateChanged() {
     refreshPendingSettings();
     showReadouts();
     if (diagramWindow_->isVisible()) diagramWindow_->showState();
+    emit stateShown();
 }
 
 void MainWindow::applyWillStart() { rememberedFocus_ = QApplication::focusWidget(); }

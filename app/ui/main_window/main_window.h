@@ -131,6 +131,11 @@ public:
     void anchorWindow() override;
     double progressMaximum() const override { return 100; }
 
+signals:
+    // The window shows the controller's state anew (a file opened or gone,
+    // a develop ended, ...).
+    void stateShown();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -55,7 +55,8 @@ void wireAppDelegate(Controller& controller, ControllerWindows& windows, MainWin
     QMenu* settings = menu_titled(bar, QObject::tr("&Settings"));
     add(settings, "Copy Settings", "copySettings:", [&controller] { controller.copySettings("Copy Settings"); });
     add(settings, "Paste Settings", "pasteSettings:", [&controller] { controller.pasteSettings(); });
-    add(settings, "Export Settings", nullptr, [&controller] { controller.copySettings("Export Settings"); });
+    // copySettings: with its title as the sender, as Copy Settings.
+    add(settings, "Export Settings", "copySettings:", [&controller] { controller.copySettings("Export Settings"); });
     add(settings, "Export Settings As...", "exportSettingsAs:", [&controller] { controller.exportSettingsAs(); });
     settings->addSeparator();
     add(settings, "Export Settings for Files...", "exportMultipleSettings:",
