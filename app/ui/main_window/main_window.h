@@ -67,6 +67,12 @@ public:
     // values, anchors, buttons, the zone box, the keyboard helper at the first
     // start, the diagram profile.
     void awakeFromNib(UserDefaults& defaults);
+    // The keyboard helper (a window of its own), which the first start opens
+    // beside this window once it is on show, and not while held: the program
+    // holds it until the launch's work (the files it opens) is done, so that
+    // it opens beside the window the file gave.
+    KeyboardHelperWindow* keyboardHelper() const { return keyboardHelper_; }
+    void holdKeyboardHelper(bool held);
     const WindowPreferences& preferences() const { return prefs_; }
     void switchDarkLightMode(bool on);
     // A preference menu item (its tag is its data) toggled.
@@ -219,6 +225,7 @@ private:
     DiagramWindow* diagramWindow_ = nullptr;
     KeyboardHelperWindow* keyboardHelper_ = nullptr;
     bool keyboardHelperPending_ = false;  // opens once the window is on show
+    bool keyboardHelperHeld_ = false;
 
     // Setting controls by key: how to show the model's value.
     std::map<std::string, std::function<void(const SettingsValue&)>> settingViews_;

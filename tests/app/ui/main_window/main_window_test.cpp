@@ -259,7 +259,7 @@ TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
 
 TEST_F(MainWindowTest, SetUpFromTheDefaults) {
     // A first start shows the keyboard helper; the second does not.
-    auto* helper = window->findChild<KeyboardHelperWindow*>();
+    auto* helper = window->keyboardHelper();
     ASSERT_TRUE(helper);
     EXPECT_TRUE(helper->isVisible());
     helper->close();

@@ -23,6 +23,7 @@
 #include "app/ui/controls/wheel_steps.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/windows/secondary_window.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/user_defaults.h"
@@ -99,7 +100,7 @@ TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
         EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
         EXPECT_EQ(window->frameGeometry().right(), free.right());
         // The first start's helper: on the screen, beside the window.
-        auto* helper = window->findChild<KeyboardHelperWindow*>();
+        auto* helper = window->keyboardHelper();
         ASSERT_TRUE(helper && helper->isVisible());
         EXPECT_TRUE(free.contains(helper->frameGeometry()));
         EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry()));
@@ -204,6 +205,29 @@ TEST_F(Screens, EveryPopUpShowsItsChosenItemWhole) {
     }
     EXPECT_EQ(popUps, 7);
 
+}
+
+// Over the chart's window there is no room beside it: a secondary window
+// opens over the image, below the menu bar, on either screen.
+TEST_F(Screens, ASecondaryWindowOverTheMainWindowLeavesItsMenuBarClear) {
+    for (const char* name : {"big", "small"}) {
+        SCOPED_TRACE(name);
+        start(screenNamed(name));
+        KeyboardHelperWindow* helper = window->keyboardHelper();
+        helper->close();
+        helper->setProperty("dvkShownBefore", false);
+        open(chart());
+        openSecondaryWindow(*helper, window.get());
+        QTest::qWait(50);
+        const QWidget* bar = window->menuWidget();
+        const QRect barRect(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+        EXPECT_FALSE(helper->frameGeometry().intersects(barRect));
+        EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry().adjusted(0, 0, 0, -window->height())));
+        EXPECT_TRUE(free.contains(helper->frameGeometry()));
+        helper->close();
+        defaults->setBool("KeyboardHelper", false);
+        defaults->synchronize();
+    }
 }
 
 TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {
