@@ -57,6 +57,10 @@ int present_and_log(const AlertRequest& request) {
 
 }  // namespace
 
+AlertStyle alertStyle(const AlertRequest& request) {
+    return request.title && *request.title == "Warning" ? AlertStyle::Warning : AlertStyle::Informational;
+}
+
 int cancellingAnswer(const AlertRequest& request) {
     for (const char* title : {"Cancel", "Later"})
         for (std::size_t i = 0; i < request.buttons.size(); ++i)

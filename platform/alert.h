@@ -38,6 +38,12 @@ int showAlert(const std::optional<std::string>& title, const std::optional<std::
 int showAlertf(const std::optional<std::string>& title, const std::vector<std::string>& buttons, const char* format,
                ...) __attribute__((format(printf, 3, 4)));
 
+// How an alert looks: a warning (the alerts titled "Warning": questions
+// before something that cannot be taken back, and what went wrong with it)
+// or information (every other alert).
+enum class AlertStyle { Informational, Warning };
+AlertStyle alertStyle(const AlertRequest& request);
+
 // The choice that cancels an alert: its button "Cancel", else "Later", else
 // its only button; -1 (nothing pressed) for other alerts of several buttons.
 int cancellingAnswer(const AlertRequest& request);

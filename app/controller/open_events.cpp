@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/desktop/command_line.h"
 #include "platform/log.h"
 
 namespace dvk {
@@ -42,30 +43,19 @@ std::string describePathList(const std::vector<std::string>& paths) {
     return out + ")";
 }
 
-namespace {
-
-// Qt's own options that take a value (QGuiApplication reads them from the arguments).
-bool qt_option_with_value(const std::string& option) {
-    static const char* const options[] = {"-platform",     "-platformpluginpath", "-platformtheme", "-plugin",
-                                          "-qwindowgeometry", "-qwindowtitle",    "-qwindowicon",   "-style",
-                                          "-stylesheet",   "-session",            "-display",       "-geometry",
-                                          "-title",        "-name",               "-qmljsdebugger"};
-    std::string o = option;
-    if (o.rfind("--", 0) == 0) o.erase(0, 1);
-    for (const char* known : options)
-        if (o == known) return true;
-    return false;
-}
-
-}  // namespace
-
 std::vector<std::string> commandLineFiles(const std::vector<std::string>& arguments, const std::string& cwd) {
     std::vector<std::string> files;
+    bool onlyFiles = false;  // after "--"
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (a.empty()) continue;
-        if (a[0] == '-') {
-            if (qt_option_with_value(a)) ++i;
+        if (!onlyFiles && a == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if (!onlyFiles && a[0] == '-' && a.size() > 1) {
+            bool takesValue = false;
+            if (isQtOption(a, &takesValue) && takesValue) ++i;
             continue;
         }
         // Without "." and ".." steps, so that the history knows one file

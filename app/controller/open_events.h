@@ -42,8 +42,9 @@ private:
 std::string describePathList(const std::vector<std::string>& paths);
 
 // The files named by a program's arguments (after the program's own path):
-// options (and the values of Qt's options that take one) are left out,
-// relative paths are made absolute against `cwd`.
+// options (and the values of Qt's options that take one) are left out, every
+// argument after "--" is a file, relative paths are made absolute against
+// `cwd`.
 std::vector<std::string> commandLineFiles(const std::vector<std::string>& arguments, const std::string& cwd);
 // The current working directory ("" when it cannot be read).
 std::string currentDirectory();

@@ -47,7 +47,9 @@ void startLogging() {
 
     struct stat st;
     if (stat(logPath.c_str(), &st) != 0) {
-        std::fprintf(stderr, "stat() for %s failed: %s\n", logPath.c_str(), std::strerror(errno));
+        // No log yet (the first start) is no error.
+        if (errno != ENOENT)
+            std::fprintf(stderr, "stat() for %s failed: %s\n", logPath.c_str(), std::strerror(errno));
     } else if (st.st_size > kLogRotationBytes) {
         if (std::rename(logPath.c_str(), oldPath.c_str()) != 0)
             std::fprintf(stderr, "rename() %s to %s failed: %s\n", logPath.c_str(), oldPath.c_str(),

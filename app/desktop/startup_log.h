@@ -8,7 +8,7 @@
 // both streams at the log (standard output line-buffered, standard error
 // unbuffered) and writes "DVK <version> (<build>) started". Problems on the
 // way are reported on the streams as they were at that moment and never stop
-// the start.
+// the start; a log that does not exist yet is none.
 #pragma once
 
 namespace dvk {

@@ -68,7 +68,8 @@ PlacementRect keptInside(PlacementRect r, const PlacementRect& v) {
     return r;
 }
 
-PlacementRect besideFrame(double width, double height, const PlacementRect& m, const PlacementRect& v) {
+PlacementRect besideFrame(double width, double height, const PlacementRect& m, double menuBand,
+                          const PlacementRect& v) {
     if (v.width > 0) width = std::min(width, v.width);
     if (v.height > 0) height = std::min(height, v.height);
     const PlacementRect candidates[] = {
@@ -85,8 +86,13 @@ PlacementRect besideFrame(double width, double height, const PlacementRect& m, c
                                  : (r.y + r.height <= m.y || r.y >= m.y + m.height);
         if (clear) return r;
     }
-    // Over the main window, from the free area's left edge: its panel, on
-    // its right, stays in view as far as can be.
+    // Over the main window, from the free area's left edge (its panel, on
+    // its right, stays in view as far as can be) and below its menu bar.
+    const double top = std::max(v.y, m.y + std::max(menuBand, 0.0));
+    if (v.height > 0 && top < v.y + v.height) {
+        const PlacementRect r = keptInside({v.x, top, width, std::min(height, v.y + v.height - top)}, v);
+        if (r.y >= top) return r;
+    }
     return keptInside({v.x, m.y, width, height}, v);
 }
 

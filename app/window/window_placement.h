@@ -47,10 +47,13 @@ PlacementRect keptInside(PlacementRect frame, const PlacementRect& available);
 // Where a secondary window's frame of `width` x `height` opens: beside the
 // main window's frame `main`, on its left, else on its right, else below it,
 // else above it; where none of these has room, at the free area's left edge
-// level with the main window's top (over the image, clear of the panel on
-// the main window's right as far as it can be). Always wholly inside
+// just below the main window's menu bar (over the image, clear of the panel
+// on the main window's right as far as it can be), cut to the height below
+// it. `menuBand` is the height of the frame's top that holds the title bar
+// and the menu bar: a secondary window never covers it. Always wholly inside
 // `available`.
-PlacementRect besideFrame(double width, double height, const PlacementRect& main, const PlacementRect& available);
+PlacementRect besideFrame(double width, double height, const PlacementRect& main, double menuBand,
+                          const PlacementRect& available);
 
 // The defaults key a frame of this shape records under: "topRightPointP" or
 // "topRightPointL".

@@ -13,7 +13,7 @@ namespace dvk {
 int presentAlertWithMessageBox(const AlertRequest& request) {
     if (request.buttons.empty()) return -1;
     QMessageBox box(QApplication::activeWindow());
-    box.setIcon(QMessageBox::Information);
+    box.setIcon(alertStyle(request) == AlertStyle::Warning ? QMessageBox::Warning : QMessageBox::Information);
     box.setWindowTitle(QCoreApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
     const QString text = QString::fromStdString(request.text);

@@ -73,6 +73,12 @@ public:
 void start_at(QFileDialog& dialog, const std::string& start) {
     if (start.empty()) return;
     QFileInfo info(QString::fromStdString(start));
+    if (dialog.fileMode() == QFileDialog::Directory && !info.isDir()) {
+        // A folder panel started at a file opens on the file's folder, which
+        // is then its choice (nothing typed): choosing at once takes it.
+        dialog.setDirectory(info.absolutePath());
+        return;
+    }
     if (info.isDir()) {
         dialog.setDirectory(info.absoluteFilePath());
     } else {

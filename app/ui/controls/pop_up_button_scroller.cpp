@@ -1,7 +1,11 @@
 #include "app/ui/controls/pop_up_button_scroller.h"
 
+#include <QtGui/QHelpEvent>
 #include <QtGui/QStandardItemModel>
 #include <QtGui/QWheelEvent>
+#include <QtWidgets/QStyleOptionComboBox>
+#include <QtWidgets/QStylePainter>
+#include <QtWidgets/QToolTip>
 
 #include "app/ui/controls/wheel_steps.h"
 
@@ -47,6 +51,40 @@ std::vector<PopUpItem> PopUpButtonScroller::items() const {
         out.push_back({itemText(i).toStdString(), enabled, static_cast<long>(itemData(i).toLongLong())});
     }
     return out;
+}
+
+int PopUpButtonScroller::titleRoom() const {
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    // The label is drawn one pixel in from each side of the edit field.
+    return style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this).width() - 2;
+}
+
+bool PopUpButtonScroller::showsWholeTitle() const {
+    return fontMetrics().horizontalAdvance(currentText()) <= titleRoom();
+}
+
+QString PopUpButtonScroller::shownTitle() const {
+    return fontMetrics().elidedText(currentText(), Qt::ElideMiddle, titleRoom());
+}
+
+void PopUpButtonScroller::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    painter.drawComplexControl(QStyle::CC_ComboBox, opt);
+    opt.currentText = shownTitle();
+    painter.drawControl(QStyle::CE_ComboBoxLabel, opt);
+}
+
+bool PopUpButtonScroller::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !showsWholeTitle()) {
+        // Cut short: the tool tip shows the whole title (and the button's own tip).
+        const QString tip = toolTip().isEmpty() ? currentText() : currentText() + QLatin1Char('\n') + toolTip();
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, this);
+        return true;
+    }
+    return QComboBox::event(event);
 }
 
 void PopUpButtonScroller::wheelEvent(QWheelEvent* event) {

@@ -26,6 +26,7 @@
 #include "app/ui/windows/secondary_window.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/main_window/screen_profile.h"
+#include "app/ui/main_window/undo_keys.h"
 #include "pipeline/processor/raw_processor.h"
 
 namespace dvk {
@@ -60,10 +61,13 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     keepLeastSizeOnScreen();
 
     diagramWindow_ = new DiagramWindow(pc_, this);
-    keyboardHelper_ = new KeyboardHelperWindow(this);
+    // A window of its own, not kept in front of this one: turning to the
+    // image brings it over the helper.
+    keyboardHelper_ = new KeyboardHelperWindow;
     buildMenus();
     menuWidget()->installEventFilter(this);
     bindSettings();
+    leaveUndoKeysToTheWindow(*this);
 
     connect(imageView_, &CroppingImageView::notify, this, &MainWindow::handleImageViewNotification);
     connect(imageView_, &CroppingImageView::selectionUsed, this, [this](bool wb) { pc_.useSelection(wb); });
@@ -74,6 +78,7 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
 }
 
 MainWindow::~MainWindow() {
+    delete keyboardHelper_;
     pc_.setUi(nullptr);
     for (KeyValueObservers::Token t : observers_) pc_.rawProcessor().removeObserver(t);
 }
@@ -150,6 +155,7 @@ void MainWindow::stateChanged() {
     refreshPendingSettings();
     showReadouts();
     if (diagramWindow_->isVisible()) diagramWindow_->showState();
+    emit stateShown();
 }
 
 void MainWindow::applyWillStart() { rememberedFocus_ = QApplication::focusWidget(); }
@@ -179,8 +185,12 @@ void MainWindow::setImageSize(unsigned width, unsigned height) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    // Brought to the front: the windows that stay in front of it come along.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) raiseWindowsInFrontOf(*this);
+    // Turned to (a click, the window manager): on top of the program's other
+    // windows, and the windows that stay in front of it come along.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        raise();
+        raiseWindowsInFrontOf(*this);
+    }
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -188,8 +198,13 @@ void MainWindow::showEvent(QShowEvent* event) {
     openPendingKeyboardHelper();
 }
 
+void MainWindow::holdKeyboardHelper(bool held) {
+    keyboardHelperHeld_ = held;
+    if (!held && isVisible()) openPendingKeyboardHelper();
+}
+
 void MainWindow::openPendingKeyboardHelper() {
-    if (!keyboardHelperPending_) return;
+    if (!keyboardHelperPending_ || keyboardHelperHeld_) return;
     keyboardHelperPending_ = false;
     openSecondaryWindow(*keyboardHelper_, this);
 }

@@ -51,6 +51,9 @@ class PopUpButtonScroller;
 class TextFieldScroller;
 class UserDefaults;
 
+// Keeps a button of the panel as narrow as its title (main_window_panel.cpp).
+void fitButtonToTitle(QPushButton* button);
+
 class MainWindow : public QMainWindow, public PreviewUi {
     Q_OBJECT
 public:
@@ -64,6 +67,12 @@ public:
     // values, anchors, buttons, the zone box, the keyboard helper at the first
     // start, the diagram profile.
     void awakeFromNib(UserDefaults& defaults);
+    // The keyboard helper (a window of its own), which the first start opens
+    // beside this window once it is on show, and not while held: the program
+    // holds it until the launch's work (the files it opens) is done, so that
+    // it opens beside the window the file gave.
+    KeyboardHelperWindow* keyboardHelper() const { return keyboardHelper_; }
+    void holdKeyboardHelper(bool held);
     const WindowPreferences& preferences() const { return prefs_; }
     void switchDarkLightMode(bool on);
     // A preference menu item (its tag is its data) toggled.
@@ -80,6 +89,8 @@ public:
     // A batch's buttons below the progress bar (hidden until a batch runs).
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* postponeButton() const { return postponeButton_; }
+    // Shows or hides them; their row takes its height from the info view.
+    void showBatchButtons(bool shown);
     QPlainTextEdit* cameraInfoView() const { return cameraInfoView_; }
     CroppingImageView* imageView() const { return imageView_; }
     ImageViewNoDrag* histogramView() const { return histogramView_; }
@@ -125,6 +136,11 @@ public:
     void setImageSize(unsigned width, unsigned height) override;
     void anchorWindow() override;
     double progressMaximum() const override { return 100; }
+
+signals:
+    // The window shows the controller's state anew (a file opened or gone,
+    // a develop ended, ...).
+    void stateShown();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -209,6 +225,7 @@ private:
     DiagramWindow* diagramWindow_ = nullptr;
     KeyboardHelperWindow* keyboardHelper_ = nullptr;
     bool keyboardHelperPending_ = false;  // opens once the window is on show
+    bool keyboardHelperHeld_ = false;
 
     // Setting controls by key: how to show the model's value.
     std::map<std::string, std::function<void(const SettingsValue&)>> settingViews_;

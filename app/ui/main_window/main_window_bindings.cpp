@@ -202,7 +202,7 @@ QWidget* MainWindow::buildSettingControls() {
         };
     }
 
-    popUp("curveType", "Tone curve", [](int i) { return QString::fromLatin1(kCurveTypes[i]); }, 4);
+    popUp("curveType", "Tone curve", [](int i) { return QString::fromLatin1(kCurveTypes[i]); }, 4, true);
     popUp("interpolation", "Interpolation", [](int i) { return QString::fromLatin1(kInterpolations[i]); }, 6);
     popUp("saveFormat", "Save format", [](int i) { return saveFormatTitle(i); }, 24, true);
 

@@ -1,6 +1,7 @@
 // MainWindow: the side panel, the zone box and the readouts.
 #include <QtGui/QFontMetrics>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QTextOption>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHBoxLayout>
@@ -29,6 +30,8 @@ namespace dvk {
 namespace {
 
 constexpr int kZoneLabelBoxHeight = 34;
+// The info view's least height: a few lines of text.
+constexpr int kInfoViewLeastHeight = 86;
 
 // Zone names are a quiet grey on either appearance.
 QColor zoneNameColour(Appearance a) {
@@ -51,6 +54,10 @@ private:
 };
 
 }  // namespace
+
+void fitButtonToTitle(QPushButton* button) {
+    button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 16);
+}
 
 QWidget* MainWindow::buildSidePanel() {
     auto* panel = new QWidget;
@@ -98,6 +105,10 @@ QWidget* MainWindow::buildSidePanel() {
     extEditorsButton_->setObjectName(QStringLiteral("extEditorsButton"));
     extEditorsButton_->setTag(1);
     extEditorsButton_->setToolTip(tr("Open saved files in"));
+    // Apply and Save as wide as their titles: the pop-up of editors takes the
+    // rest, room for "Don't open" and an editor's name.
+    fitButtonToTitle(applyButton_);
+    fitButtonToTitle(saveButton_);
     buttons->addWidget(applyButton_);
     buttons->addWidget(saveButton_);
     buttons->addWidget(extEditorsButton_, 1);
@@ -113,27 +124,41 @@ QWidget* MainWindow::buildSidePanel() {
     v->addWidget(progress_);
     auto* batch = new QHBoxLayout;
     batch->setContentsMargins(4, 0, 4, 0);
+    batch->setSpacing(4);
     cancelButton_ = new QPushButton(tr("Cancel"), panel);
     cancelButton_->setToolTip(tr("End the batch after the file being converted"));
     postponeButton_ = new QPushButton(tr("Postpone"), panel);
     postponeButton_->setToolTip(tr("Stop the batch after the file being converted and continue it later"));
-    cancelButton_->hide();
-    postponeButton_->hide();
-    batch->addWidget(cancelButton_);
-    batch->addWidget(postponeButton_);
+    for (QPushButton* b : {cancelButton_, postponeButton_}) {
+        b->setFixedHeight(compactRowHeight(panel->font()));
+        b->hide();
+        batch->addWidget(b);
+    }
     v->addLayout(batch);
     cameraInfoView_ = new QPlainTextEdit(panel);
     cameraInfoView_->setReadOnly(true);
     // exiftool's text runs to a few hundred lines: the view takes every
     // pixel the rows above leave (a few lines at least). As the one
-    // stretching row it is also the first to give up height.
+    // stretching row it is also the first to give up height. Long lines
+    // (the batch's word on quitting, a long path) wrap at its width.
     QSizePolicy infoPolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     infoPolicy.setVerticalStretch(1);
     cameraInfoView_->setSizePolicy(infoPolicy);
-    cameraInfoView_->setMinimumHeight(86);
-    cameraInfoView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cameraInfoView_->setMinimumHeight(kInfoViewLeastHeight);
+    cameraInfoView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    cameraInfoView_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     v->addWidget(cameraInfoView_);
     return panel;
+}
+
+void MainWindow::showBatchButtons(bool shown) {
+    cancelButton_->setVisible(shown);
+    postponeButton_->setVisible(shown);
+    // The row's height comes out of the info view's least, so that the
+    // rows above keep theirs: a window of the least height still shows
+    // every row of the panel during a batch.
+    const int row = shown ? cancelButton_->maximumHeight() + sidePanel_->layout()->spacing() : 0;
+    cameraInfoView_->setMinimumHeight(kInfoViewLeastHeight - row);
 }
 
 int MainWindow::panelHeightWanted() const {
@@ -281,7 +306,7 @@ QWidget* MainWindow::buildToggles() {
         auto* b = new NoClickThroughButton(title, w);
         b->setToolTip(tip);
         // As wide as its title: the reset's title takes the rest.
-        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(title) + 16);
+        fitButtonToTitle(b);
         row->addWidget(b);
         return b;
     };

@@ -13,6 +13,7 @@
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/windows/secondary_window.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/undo_keys.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
@@ -115,6 +116,7 @@ void MainWindow::awakeFromNib(UserDefaults& defaults) {
 void MainWindow::showSaveButtonText(bool autoNext) {
     const SaveButtonText t = saveButtonText(autoNext);
     saveButton_->setText(QString::fromStdString(t.title));
+    fitButtonToTitle(saveButton_);
     saveButton_->setToolTip(QString::fromStdString(t.toolTip));
 }
 
@@ -169,31 +171,41 @@ void MainWindow::initCheckUpdateMenu(QAction* item) {
 }
 
 void MainWindow::buildMenus() {
+    // Each item is named after its action, as the menus' enabling rules and
+    // DVK_DEV_ACTIONS know it.
+    const auto add = [this](QMenu* menu, const QString& title, const char* name, const QKeySequence& keys,
+                            std::function<void()> run) {
+        QAction* a = menu->addAction(title, this, std::move(run));
+        a->setObjectName(QString::fromLatin1(name));
+        if (!keys.isEmpty()) a->setShortcut(keys);
+        return a;
+    };
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    QAction* undo = edit->addAction(tr("Undo"), this, [this] { pc_.undo(); });
-    undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = edit->addAction(tr("Redo"), this, [this] { pc_.redo(); });
-    redo->setShortcut(QKeySequence::Redo);
+    // The keys work wherever the focus is in the window (undo_keys.h).
+    add(edit, tr("Undo"), "undo:", {}, [this] { pc_.undo(); })->setShortcuts(undoShortcuts());
+    add(edit, tr("Redo"), "redo:", {}, [this] { pc_.redo(); })->setShortcuts(redoShortcuts());
 
     QMenu* image = imageMenu_ = menuBar()->addMenu(tr("&Image"));
-    image->addAction(tr("Rotate Left"), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), this,
-                     [this] { pc_.rotateImageLeft(); });
-    image->addAction(tr("Rotate Right"), QKeySequence(Qt::CTRL | Qt::Key_BracketRight), this,
-                     [this] { pc_.rotateImageRight(); });
-    image->addAction(tr("Zoom to Fit"), QKeySequence(Qt::CTRL | Qt::Key_0), this, [this] {
+    add(image, tr("Rotate Left"), "rotateImageLeft:", QKeySequence(Qt::CTRL | Qt::Key_BracketLeft),
+        [this] { pc_.rotateImageLeft(); });
+    add(image, tr("Rotate Right"), "rotateImageRight:", QKeySequence(Qt::CTRL | Qt::Key_BracketRight),
+        [this] { pc_.rotateImageRight(); });
+    add(image, tr("Zoom to Fit"), "zoomToFitChanged:", QKeySequence(Qt::CTRL | Qt::Key_0), [this] {
         pc_.controls().zoomToFit = !pc_.controls().zoomToFit;
         pc_.zoomToFitChanged();
     });
-    image->addAction(tr("Show Clipping"), QKeySequence(Qt::CTRL | Qt::Key_K), this, [this] {
+    add(image, tr("Show Clipping"), "showClippingChanged:", QKeySequence(Qt::CTRL | Qt::Key_K), [this] {
         pc_.controls().showClipping = !pc_.controls().showClipping;
         pc_.showClippingChanged();
         stateChanged();
     });
-    image->addAction(tr("Deselect"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this,
-                     [this] { pc_.deselectRect(); });
-    image->addAction(tr("Gamut Diagram"), QKeySequence(Qt::CTRL | Qt::Key_D), this, [this] { pc_.drawDiagram("ChD"); });
+    add(image, tr("Deselect"), "deselectRect:", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+        [this] { pc_.deselectRect(); });
+    add(image, tr("Gamut Diagram"), "drawDiagram:", QKeySequence(Qt::CTRL | Qt::Key_D),
+        [this] { pc_.drawDiagram("ChD"); });
     image->addSeparator();
-    image->addAction(tr("Keyboard Helper"), this, [this] { openSecondaryWindow(*keyboardHelper_, this); });
+    add(image, tr("Keyboard Helper"), "showKeyboardHelper:", {},
+        [this] { openSecondaryWindow(*keyboardHelper_, this); });
 
     preferencesMenu_ = menuBar()->addMenu(tr("&Preferences"));
     const char* const titles[] = {"Check for Updates at Start-up", "Open Next after Save", "Keep Window Zoomed",

@@ -43,12 +43,20 @@ void wireAppDelegate(Controller& controller, ControllerWindows& windows, MainWin
     // The File menu the windows made for the roads ends with Quit.
     QMenu* file = menu_titled(bar, QObject::tr("&File"));
     file->addSeparator();
-    add(file, "Quit", "terminate:", [&windows] { windows.terminate(); })->setShortcut(QKeySequence::Quit);
+    // Quit's key, Ctrl+Q on every platform theme (some have none), works
+    // from every window of the program.
+    QAction* quit = add(file, "Quit", "terminate:", [&windows] { windows.terminate(); });
+    QList<QKeySequence> quitKeys{QKeySequence(Qt::CTRL | Qt::Key_Q)};
+    for (const QKeySequence& k : QKeySequence::keyBindings(QKeySequence::Quit))
+        if (!quitKeys.contains(k)) quitKeys << k;
+    quit->setShortcuts(quitKeys);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
 
     QMenu* settings = menu_titled(bar, QObject::tr("&Settings"));
     add(settings, "Copy Settings", "copySettings:", [&controller] { controller.copySettings("Copy Settings"); });
     add(settings, "Paste Settings", "pasteSettings:", [&controller] { controller.pasteSettings(); });
-    add(settings, "Export Settings", nullptr, [&controller] { controller.copySettings("Export Settings"); });
+    // copySettings: with its title as the sender, as Copy Settings.
+    add(settings, "Export Settings", "copySettings:", [&controller] { controller.copySettings("Export Settings"); });
     add(settings, "Export Settings As...", "exportSettingsAs:", [&controller] { controller.exportSettingsAs(); });
     settings->addSeparator();
     add(settings, "Export Settings for Files...", "exportMultipleSettings:",

@@ -64,6 +64,9 @@ int runApplication(QApplication& app, int argc, char** argv) {
         ControllerWindows windows(controller);
         MainWindow mainWindow(controller.preview());
         MainWindowMenus menus(controller, mainWindow);
+        // A first start's keyboard helper opens beside the window as the
+        // launch's files left it.
+        mainWindow.holdKeyboardHelper(true);
         mainWindow.awakeFromNib(UserDefaults::standard());
         windows.setMainWindow(&mainWindow);
         wireAppDelegate(controller, windows, mainWindow);
@@ -93,6 +96,7 @@ int runApplication(QApplication& app, int argc, char** argv) {
         QTimer::singleShot(0, &windows, [&] {
             windows.showLaunchWindows();
             controller.launch();
+            controller.activity().whenIdle([&mainWindow] { mainWindow.holdKeyboardHelper(false); });
             if (!hooks.screenshot.empty()) screenshot.start(file);
             if (hooks.quitIdle) controller.activity().whenIdle([&windows] { windows.terminate(); });
         });

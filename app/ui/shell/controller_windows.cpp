@@ -18,6 +18,7 @@
 
 #include "app/controller/controller.h"
 #include "app/controller/open_events.h"
+#include "app/menus/menu_enabling.h"
 #include "app/preview/preview_controller.h"
 #include "app/ui/windows/history_window.h"
 #include "app/ui/main_window/main_window.h"
@@ -26,6 +27,7 @@
 #include "app/ui/windows/rename_source_panel.h"
 #include "app/ui/windows/settings_selector_window.h"
 #include "app/ui/controls/text_field_scroller.h"
+#include "pipeline/processor/raw_processor.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -75,8 +77,35 @@ ControllerWindows::~ControllerWindows() {
 
 void ControllerWindows::setMainWindow(QWidget* window) {
     mainWindow_ = window;
-    if (MainWindow* m = main()) connectMainWindow(*m);
+    if (MainWindow* m = main()) {
+        connectMainWindow(*m);
+        connect(m, &MainWindow::stateShown, this, &ControllerWindows::refreshMenuStates);
+        refreshMenuStates();
+    }
     watchFrontWindow();
+}
+
+void ControllerWindows::refreshMenuStates() {
+    MainWindow* m = main();
+    if (!m) return;
+    MenuEnablingState state;
+    state.fileOpen = controller_.preview().fileLoaded();
+    std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+        for (QAction* a : menu->actions()) {
+            if (a->menu()) walk(a->menu());
+            if (!a->objectName().isEmpty()) a->setEnabled(menuItemEnabled(a->objectName().toStdString(), state));
+        }
+    };
+    for (QAction* top : m->menuBar()->actions()) {
+        QMenu* menu = top->menu();
+        if (!menu) continue;
+        // Menus added later (the shell's) are watched from the next refresh on.
+        if (!menu->property("dvkEnablingWatched").toBool()) {
+            menu->setProperty("dvkEnablingWatched", true);
+            connect(menu, &QMenu::aboutToShow, this, &ControllerWindows::refreshMenuStates);
+        }
+        walk(menu);
+    }
 }
 
 MainWindow* ControllerWindows::main() const { return qobject_cast<MainWindow*>(mainWindow_.data()); }
@@ -97,10 +126,16 @@ void ControllerWindows::connectMainWindow(MainWindow& window) {
     QMenuBar* bar = window.menuBar();
     auto* file = new QMenu(tr("&File"), &window);
     // Each action is named after its operation, as DVK_DEV_ACTIONS names them.
+    // The keys of opening and saving work from every window of the program
+    // (the history window, the gamut diagram, ...), as the menu bar's would.
     auto add = [&](const char* name, const QString& title, const QKeySequence& keys, std::function<void()> run) {
         QAction* a = file->addAction(title, this, std::move(run));
         a->setObjectName(QString::fromLatin1(name));
-        if (!keys.isEmpty()) a->setShortcut(keys);
+        if (!keys.isEmpty()) {
+            a->setShortcut(keys);
+            a->setShortcutContext(Qt::ApplicationShortcut);
+        }
+        return a;
     };
     add("selectFile:", tr("Open..."), QKeySequence::Open, [&c] { c.selectFile(); });
     add("openNextFile:", tr("Open Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown), [&c] { c.openNextFile(); });
@@ -110,8 +145,11 @@ void ControllerWindows::connectMainWindow(MainWindow& window) {
     add("saveFile:", tr("Save"), QKeySequence::Save, [&c] { c.saveFile(); });
     add("saveFileAs:", tr("Save As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [&c] { c.saveFileAs(); });
     file->addSeparator();
+    // Ctrl+Backspace in a field of another window deletes a word: this key
+    // is the main window's alone.
     add("moveCurrentFileToTrash:", tr("Move to Trash"), QKeySequence(Qt::CTRL | Qt::Key_Backspace),
-        [&c] { c.moveCurrentFileToTrash(); });
+        [&c] { c.moveCurrentFileToTrash(); })
+        ->setShortcutContext(Qt::WindowShortcut);
     add("moveCurrentProfileToTrash:", tr("Move Camera Profile to Trash"), {}, [&c] { c.moveCurrentProfileToTrash(); });
     add("runAWBLock:", tr("Lock Auto White Balance of Folders..."), {}, [&c] { c.runAWBLock(); });
     bar->insertMenu(bar->actions().isEmpty() ? nullptr : bar->actions().front(), file);
@@ -127,6 +165,7 @@ void ControllerWindows::connectMainWindow(MainWindow& window) {
 }
 
 void ControllerWindows::showLaunchWindows() {
+    refreshMenuStates();
     QWidget* w = frontWindow();
     w->show();
     w->raise();
@@ -293,6 +332,7 @@ void ControllerWindows::fileOpened(unsigned sensorFilters) {
     if (!m) return;
     if (UserDefaults::standard().boolForKey("keepMax") && !m->isMaximized()) m->showMaximized();
     showInterpolationChoices(sensorFilters);
+    refreshMenuStates();
 }
 
 void ControllerWindows::showInterpolationChoices(unsigned filters) {
@@ -368,18 +408,33 @@ std::string ControllerWindows::saveButtonTitle() const {
 }
 
 void ControllerWindows::showCancelButton(bool shown) {
-    if (MainWindow* m = main()) {
-        m->cancelButton()->setVisible(shown);
-        m->postponeButton()->setVisible(shown);
-    }
+    if (MainWindow* m = main()) m->showBatchButtons(shown);
 }
 
 void ControllerWindows::showEmptyWindow() {
     if (MainWindow* m = main()) {
-        controller_.preview().showNoFile();
+        PreviewController& pc = controller_.preview();
+        pc.showNoFile();
         m->setCameraInfo(std::string());
+        // No file's values stay on show: the settings as at the start (the
+        // save format and interpolation kept, as from file to file; the
+        // white balance 0, not the automatic one the decoder still holds
+        // from the last file), the readouts 0, the zone distances blank,
+        // nothing to undo.
+        pc.whenIdle([&pc] {
+            RawProcessor& rp = pc.rawProcessor();
+            rp.resetToDefaults(false);
+            rp.setEvRed(0);
+            rp.setEvGreen(0);
+            rp.setEvBlue(0);
+            rp.setEvGreen2(0);
+            pc.controls().zoneTitles = {};
+            pc.controls().zBoxVisible = false;
+            pc.resetForNewFile();
+        });
     }
     setMainWindowTitle("Dravik", std::string());
+    refreshMenuStates();
 }
 
 void ControllerWindows::resetFrame() {

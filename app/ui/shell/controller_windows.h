@@ -56,6 +56,10 @@ public:
     SettingsSelectorWindow* settingsSelectorWindow();
     CreatePresetWindow* createPresetWindow();
     RenameSourcePanel* renameSourcePanel();
+    // Enables the main window's menu items by the menus' enabling rules
+    // (menu_enabling.h); done whenever the window shows a new state and
+    // before a menu opens.
+    void refreshMenuStates();
 
     // ControllerUi
     void showInfoText(const std::string& text) override;

@@ -20,6 +20,13 @@ namespace {
 
 constexpr int kAnswerTimeMs = 10000;
 
+// The running program holds the lock but gave no answer in time (it may be
+// stopped, or hung): said, and the launch ends with 1.
+int no_answer() {
+    std::fprintf(stderr, "DVK is running but does not answer\n");
+    return 1;
+}
+
 struct Claim {
     std::unique_ptr<QLockFile> lock;
     std::string socketFile;
@@ -81,9 +88,10 @@ std::optional<int> claimSingleInstance(int argc, char** argv) {
         socket.connectToServer(QString::fromStdString(paths.socketFile));
         if (socket.waitForConnected(static_cast<int>(std::min<qint64>(500, deadline.remainingTime())))) {
             std::optional<char> answer = hand_over(socket, message, deadline);
-            return answer && *answer == kInstanceAccepted ? 0 : 1;
+            if (!answer) return no_answer();
+            return *answer == kInstanceAccepted ? 0 : 1;
         }
-        if (deadline.hasExpired()) return 1;
+        if (deadline.hasExpired()) return no_answer();
         QThread::msleep(50);
     }
 }

@@ -4,7 +4,8 @@
 // QApplication: it takes the lock, or hands this launch's files (made
 // absolute) to the program that holds it and answers the exit code: 0 when
 // they were taken (without files: the window raised), 1 when refused or when
-// no answer came in 10 seconds. A launch whose lock cannot be made at all,
+// no answer came in 10 seconds (then "DVK is running but does not answer" is
+// said on standard error). A launch whose lock cannot be made at all,
 // or whose runtime folder is refused (said on standard error and in the
 // log), runs on its own.
 //

@@ -1,5 +1,6 @@
 #include "app/ui/windows/history_window.h"
 
+#include <QtCore/QEvent>
 #include <QtCore/QItemSelectionModel>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QHBoxLayout>
@@ -91,6 +92,11 @@ HistoryWindow::HistoryWindow(Controller& controller, QWidget* parent)
 }
 
 HistoryWindow::~HistoryWindow() { controller_.historyList().removeListener(listener_); }
+
+bool HistoryWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) controller_.reloadHistory();
+    return QWidget::event(event);
+}
 
 void HistoryWindow::setStatusText(const QString& text) { status_->setText(text); }
 

@@ -3,7 +3,8 @@
 // ("addToHistory:", "reloadWithSelectedHistoryRecord:", ...). Selection goes
 // both ways between the table and the controller's history list; a double
 // click on a record opens its file with its settings. "Show all records"
-// lifts the open file's filter.
+// lifts the open file's filter. Each time the window comes to the front it
+// reads the store again (records other programs, dvk-history, added show).
 #pragma once
 
 #include <QtWidgets/QWidget>
@@ -34,6 +35,9 @@ public:
 
     // setFromHistoryAndOpen with the record shown in `row`.
     void openRecordAt(int row);
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     void selectionFromView();

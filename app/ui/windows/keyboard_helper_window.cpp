@@ -29,6 +29,10 @@ KeyboardHelperWindow::KeyboardHelperWindow(QWidget* parent) : QDialog(parent) {
                      "<tr><td><b>Scroll wheel</b></td><td>steps the field or pop-up under the pointer (where the panel "
                      "scrolls, only the one with the focus)</td></tr>"
                      "</table>"));
+    // Narrow enough to fit beside the main window where its image leaves
+    // room: the descriptions wrap.
+    text->setWordWrap(true);
+    text->setFixedWidth(text->fontMetrics().averageCharWidth() * 64);
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);

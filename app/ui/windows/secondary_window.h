@@ -8,15 +8,18 @@ class QWidget;
 namespace dvk {
 
 // Shows `window` and brings it to the front, active. A window that is not
-// on show yet opens beside `mainWindow` (the rule of window_placement.h),
-// and one that was on show before comes back where it was, kept wholly on
-// the screen. Without a main window it opens where the window system puts
-// it, kept on the screen.
+// on show yet opens beside `mainWindow` (the rule of window_placement.h:
+// never over its menu bar), and one that was on show before comes back
+// where it was, kept wholly on the screen. Without a main window it opens
+// where the window system puts it, kept on the screen. From then on the
+// window comes to the top whenever it becomes the active one (without a
+// window manager the program stacks its windows itself).
 void openSecondaryWindow(QWidget& window, const QWidget* mainWindow);
 
-// After `mainWindow` came to the front: the visible windows kept in front of
-// it (its dialogs and tool windows) are raised again (window systems without
-// a window manager stack by the last raise alone).
+// After `mainWindow` came to the front (it raises itself when it becomes the
+// active window): the visible windows kept in front of it (its dialogs and
+// tool windows) are raised again (window systems without a window manager
+// stack by the last raise alone).
 void raiseWindowsInFrontOf(const QWidget& mainWindow);
 
 }  // namespace dvk

@@ -110,6 +110,9 @@ TEST(OpenEvents, CommandLineFilesLeaveOptionsOutAndBecomeAbsolute) {
                                "/home/u"),
               (std::vector<std::string>{"/home/u/a.dng", "/x/b.dng", "/home/u/sub/c.dng"}));
     EXPECT_EQ(commandLineFiles({"a.dng"}, "/"), std::vector<std::string>{"/a.dng"});
+    // After "--" every argument is a file, an option's name too.
+    EXPECT_EQ(commandLineFiles({"--bogus", "-style=fusion", "--", "-x.dng", "--", "-style"}, "/w"),
+              (std::vector<std::string>{"/w/-x.dng", "/w/--", "/w/-style"}));
     // One file, one name: "." and ".." steps are taken out.
     EXPECT_EQ(commandLineFiles({"../shared/./raw/c.dng", "/x/../y/", "./d.dng"}, "/work/main"),
               (std::vector<std::string>{"/work/shared/raw/c.dng", "/y/", "/work/main/d.dng"}));

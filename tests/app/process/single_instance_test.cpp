@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <QtCore/QLockFile>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -109,6 +111,48 @@ TEST(SingleInstance, ALaunchHandsItsFilesOverMadeAbsoluteAndExitsWithTheAnswer) 
     EXPECT_TRUE(files.empty());
     // A launch that hands over writes no log.
     EXPECT_FALSE(fs::exists(home.support() / "DVK.log"));
+}
+
+// --help and --version print and exit 0 before the lock (held here by a
+// program that would never answer), the log or a window; an unknown option
+// is said as a missing file is, and after "--" a name beginning with "-" is
+// a file. A running program that does not answer (stopped) is said after
+// 10 s, with exit 1.
+TEST(SingleInstance, HelpAndVersionNeedNoInstanceOptionsAreSaidAndASilentProgramIsNamed) {
+    InstanceHome home;
+    fs::create_directories(home.dir / "work");
+    const std::string cd = "cd " + shell_quoted((home.dir / "work").string()) + " && ";
+    {
+    FakeInstance silent(home.paths());
+    CommandRun help = run_command(cd + home.env() + "timeout 5 " + home.dvk() + " a.dng --help 2>&1");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: dvk [FILE-OR-FOLDER...]\n", 0), 0u) << help.out;
+    for (const char* part : {"--version", "DVK_NO_REDIRECT=1", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "\"--\""})
+        EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    CommandRun version = run_command(cd + home.env() + "timeout 5 " + home.dvk() + " --version 2>&1");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("DVK 0.", 0), 0u) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1);
+    EXPECT_FALSE(fs::exists(home.dir / "data"));
+
+    // Stopped: the connection is made, no answer comes.
+    const auto start = std::chrono::steady_clock::now();
+    CommandRun stopped = run_command(cd + home.env() + "timeout 30 " + home.dvk() + " 2>&1");
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(stopped.out, "DVK is running but does not answer\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
+    }
+
+    FakeInstance instance(home.paths());
+    CommandRun run;
+    std::vector<std::string> files = instance.serve(kInstanceAccepted, [&] {
+        run = run_command(cd + home.env() + home.dvk() + " --bogus -- -x.dng --help 2>&1");
+    });
+    EXPECT_EQ(run.status, 0);
+    const std::string work = (home.dir / "work").string();
+    EXPECT_EQ(files, (std::vector<std::string>{work + "/-x.dng", work + "/--help"}));
+    EXPECT_EQ(run.out, "DVK: Unknown option: --bogus\nDVK: File not found: " + work + "/-x.dng\nDVK: File not found: " +
+                           work + "/--help\n");
 }
 
 TEST(SingleInstance, ALockAndSocketLeftByAKilledProgramDoNotStopAStart) {

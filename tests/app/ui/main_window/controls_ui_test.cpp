@@ -5,7 +5,9 @@
 #include <QtGui/QWheelEvent>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
+#include <QtGui/QHelpEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QToolTip>
 
 #include "app/ui/controls/cropping_image_view.h"
 #include "app/ui/controls/k_slider.h"
@@ -106,6 +108,24 @@ TEST(PopUpButtonScrollerUi, WheelSkipsSeparatorsAndCommands) {
     p.setTag(0);  // no tag: the wheel does nothing
     wheel(&p, 120, Qt::NoScrollPhase);
     EXPECT_EQ(p.selectedTag(), 2);
+}
+
+// A title too long for the button (a long profile path, a screen too small)
+// is drawn cut short; the tool tip then shows it whole.
+TEST(PopUpButtonScrollerUi, ATitleCutShortIsWholeInTheToolTip) {
+    PopUpButtonScroller p;
+    p.setToolTip(QStringLiteral("Filter"));
+    p.addTaggedItem(QStringLiteral("Color"), 0);
+    p.addTaggedItem(QStringLiteral("/tmp/profiles/a-long-folder-name/uplab2lab-with-a-long-name.icc"), 2000);
+    p.resize(140, p.sizeHint().height());
+    p.show();
+    EXPECT_TRUE(p.showsWholeTitle());
+    p.setCurrentIndex(1);
+    EXPECT_FALSE(p.showsWholeTitle());
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), p.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&p, &help);
+    EXPECT_EQ(QToolTip::text(), p.currentText() + QStringLiteral("\nFilter"));
+    QToolTip::hideText();
 }
 
 TEST(KSliderUi, DragsSnapAndArrowsStep) {

@@ -204,9 +204,62 @@ TEST_F(MainWindowTest, TypedValuesKeepToTheRangesTheWheelStepsSlidersAndADoubleC
     EXPECT_EQ(window->histogramView()->image(), histogram);
 }
 
+// Ctrl+Z and Ctrl+Shift+Z undo and redo the settings wherever the focus is
+// in the window: in the field just typed into (which keeps the focus after
+// Enter), in a field still being typed into (its value is one step first),
+// on a slider.
+TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
+    open((test::testdata_dir() / "raw" / "colorchart.dng").string());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const double exposure = rp->exposure();
+    auto* field = window->findChild<TextFieldScroller*>("exposureField");
+    ASSERT_TRUE(field);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "3");
+    QTest::keyClick(field, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(rp->exposure(), 3.0);
+    ASSERT_TRUE(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->exposure(), exposure);
+    EXPECT_EQ(field->value(), exposure);
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+    EXPECT_EQ(rp->exposure(), 3.0);
+    EXPECT_EQ(field->text(), "3.00");
+    // Typed, no Enter: the edit ends as a step of its own, which the key undoes.
+    field->selectAll();
+    QTest::keyClicks(field, "1");
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->exposure(), 3.0);
+    EXPECT_EQ(field->text(), "3.00");
+
+    auto* slider = window->findChild<KSlider*>("contrast");
+    ASSERT_TRUE(slider);
+    const double contrast = rp->contrast();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Right);
+    settle();
+    ASSERT_EQ(rp->contrast(), contrast + 1);
+    ASSERT_TRUE(slider->hasFocus());
+    QTest::keyClick(slider, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->contrast(), contrast);
+    EXPECT_EQ(slider->doubleValue(), contrast);
+    QTest::keyClick(slider, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+    EXPECT_EQ(rp->contrast(), contrast + 1);
+    // QTest's release of a modifier leaves it held for the application: let go.
+    QTest::keyRelease(slider, Qt::Key_Control, Qt::NoModifier);
+}
+
 TEST_F(MainWindowTest, SetUpFromTheDefaults) {
     // A first start shows the keyboard helper; the second does not.
-    auto* helper = window->findChild<KeyboardHelperWindow*>();
+    auto* helper = window->keyboardHelper();
     ASSERT_TRUE(helper);
     EXPECT_TRUE(helper->isVisible());
     helper->close();

@@ -7,6 +7,8 @@
 #include <QtGui/QAction>
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 
@@ -15,6 +17,7 @@
 #include "app/controller/controller.h"
 #include "app/desktop/exiftool.h"
 #include "app/preview/preview_controller.h"
+#include "app/ui/shell/app_delegate_windows.h"
 #include "app/ui/shell/controller_windows.h"
 #include "app/ui/controls/cropping_image_view.h"
 #include "app/ui/main_window/editors_pop_up.h"
@@ -45,6 +48,7 @@ protected:
         window = std::make_unique<MainWindow>(controller->preview());
         window->awakeFromNib(UserDefaults::standard());
         windows->setMainWindow(window.get());
+        wireAppDelegate(*controller, *windows, *window);
         window->show();
         controller->launch();
         fs::create_directories(dir / "p");
@@ -59,6 +63,16 @@ protected:
         setExiftoolProgram("");
         setAlertPresenter({});
         uninstallQtMainQueue();
+    }
+    // Whether the menu item of this action name can be chosen now.
+    bool enabled(const char* name) {
+        windows->refreshMenuStates();  // as before a menu opens
+        QAction* a = window->menuBar()->findChild<QAction*>(QString::fromLatin1(name));
+        if (!a)
+            for (QAction* top : window->menuBar()->actions())
+                if (top->menu() && !a) a = top->menu()->findChild<QAction*>(QString::fromLatin1(name));
+        EXPECT_TRUE(a) << name;
+        return a && a->isEnabled();
     }
     void settle() {
         QTRY_VERIFY_WITH_TIMEOUT(controller->activity().running() == 0 && !controller->isBusy() &&
@@ -77,8 +91,17 @@ protected:
 TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmptyWindow) {
     EXPECT_EQ(window->menuBar()->actions().front()->text(), "&File");
     EXPECT_FALSE(window->saveButton()->isEnabled());
+    // What needs a file is disabled without one.
+    const char* const needAFile[] = {"saveFile:", "saveFileAs:", "openNextFile:", "moveCurrentFileToTrash:",
+                                     "copySettings:", "pasteSettings:", "addToHistoryAndSetDirectoryDefault:",
+                                     "rotateImageLeft:"};
+    for (const char* name : needAFile) EXPECT_FALSE(enabled(name)) << name;
+    EXPECT_TRUE(enabled("selectFile:"));
+    EXPECT_TRUE(enabled("cleanHistory:"));
     ASSERT_TRUE(controller->startOpen(chart));
     settle();
+    for (const char* name : needAFile) EXPECT_TRUE(enabled(name)) << name;
+    EXPECT_NE(controller->rawProcessor()->evRed(), 0.0);
     EXPECT_FALSE(window->imageView()->image().isNull());
     EXPECT_FALSE(window->histogramView()->image().isNull());
     EXPECT_EQ(window->windowTitle(), "chart.dng");
@@ -105,6 +128,11 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_EQ(window->height(), std::max(720, window->minimumSizeHint().height()));
     EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
     EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
+    // It shows none of the file's values, and what needs a file is disabled again.
+    EXPECT_EQ(controller->rawProcessor()->evRed(), 0.0);
+    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("evRed"))->text(), "0.000");
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("infoR"))->text(), "0");
+    for (const char* name : needAFile) EXPECT_FALSE(enabled(name)) << name;
 }
 
 TEST_F(RoadsWindow, EditorsPopUpFollowsTheControllersEditorsAndItsChoices) {

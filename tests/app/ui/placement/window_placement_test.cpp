@@ -70,18 +70,25 @@ TEST(WindowPlacement, AnchorsThatLeaveTheFreeAreaArePinned) {
 
 TEST(WindowPlacement, SecondaryWindowsOpenBesideTheMainWindowOnTheScreen) {
     const PlacementRect big{0, 0, 1600, 1000}, small{0, 0, 1280, 720};
+    // The empty window's title bar and menu bar: 22 + 24 high.
+    const double band = 46;
     // The keyboard helper (696 x 312) beside the empty window: on its left.
-    expectRect(besideFrame(696, 312, {1280, 0, 320, 852}, big), 584, 0, 696, 312);
-    expectRect(besideFrame(696, 312, {960, 0, 320, 720}, small), 264, 0, 696, 312);
+    expectRect(besideFrame(696, 312, {1280, 0, 320, 852}, band, big), 584, 0, 696, 312);
+    expectRect(besideFrame(696, 312, {960, 0, 320, 720}, band, small), 264, 0, 696, 312);
     // On the right when the left has no room, below when neither side has.
-    expectRect(besideFrame(696, 312, {100, 50, 400, 500}, big), 500, 50, 696, 312);
-    expectRect(besideFrame(696, 312, {100, 50, 1400, 500}, big), 100, 550, 696, 312);
+    expectRect(besideFrame(696, 312, {100, 50, 400, 500}, band, big), 500, 50, 696, 312);
+    expectRect(besideFrame(696, 312, {100, 50, 1400, 500}, band, big), 100, 550, 696, 312);
     // Beside the chart's window there is no room: from the screen's left
-    // edge, level with the window's top (the panel on its right stays clear).
-    expectRect(besideFrame(696, 312, {477, 0, 1123, 852}, big), 0, 0, 696, 312);
-    expectRect(besideFrame(1002, 445, {157, 0, 1123, 720}, small), 0, 0, 1002, 445);
-    // Larger than the screen: cut to it.
-    expectRect(besideFrame(1400, 800, {960, 0, 320, 720}, small), 0, 0, 1280, 720);
+    // edge (the panel on the window's right stays clear), below the menu
+    // bar, never over it (the profiling panel, the history window, the
+    // helper on a first start with a file).
+    expectRect(besideFrame(696, 312, {477, 0, 1123, 852}, band, big), 0, 46, 696, 312);
+    expectRect(besideFrame(1002, 445, {477, 0, 1123, 852}, band, big), 0, 46, 1002, 445);
+    expectRect(besideFrame(1002, 445, {157, 0, 1123, 720}, band, small), 0, 46, 1002, 445);
+    expectRect(besideFrame(420, 700, {0, 0, 1280, 720}, band, small), 0, 46, 420, 674);  // cut to the room below
+    expectRect(besideFrame(696, 312, {477, 100, 1123, 852}, band, big), 0, 146, 696, 312);
+    // Larger than the screen: cut to it, below the menu bar still.
+    expectRect(besideFrame(1400, 800, {960, 0, 320, 720}, band, small), 0, 46, 1280, 674);
     // A window that was on show comes back where it was, on the screen.
     expectRect(keptInside({1500, 900, 400, 300}, big), 1200, 700, 400, 300);
     expectRect(keptInside({-50, -10, 400, 300}, small), 0, 0, 400, 300);

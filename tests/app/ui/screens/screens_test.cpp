@@ -9,15 +9,21 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtGui/QAbstractTextDocumentLayout>
+#include <QtGui/QTextDocument>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
 
 #include "app/ui/controls/k_slider.h"
+#include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/ui/controls/wheel_steps.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/windows/keyboard_helper_window.h"
+#include "app/ui/windows/secondary_window.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/user_defaults.h"
@@ -94,7 +100,7 @@ TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
         EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
         EXPECT_EQ(window->frameGeometry().right(), free.right());
         // The first start's helper: on the screen, beside the window.
-        auto* helper = window->findChild<KeyboardHelperWindow*>();
+        auto* helper = window->keyboardHelper();
         ASSERT_TRUE(helper && helper->isVisible());
         EXPECT_TRUE(free.contains(helper->frameGeometry()));
         EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry()));
@@ -120,34 +126,108 @@ TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
     }
 }
 
-TEST_F(Screens, TheChartShowsEveryRowOfThePanelOnTheBigScreen) {
+TEST_F(Screens, TheChartShowsEveryRowOfThePanelOnTheBigScreenDuringABatchToo) {
     start(screenNamed("big"));
     open(chart());
     EXPECT_TRUE(free.contains(window->frameGeometry()));
-    // Nothing to scroll: every control of the panel lies inside its view.
     QScrollArea* area = settings();
     ASSERT_TRUE(area);
-    EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
-    const QRect view(area->viewport()->mapTo(window.get(), QPoint(0, 0)), area->viewport()->size());
-    int controls = 0;
-    for (QWidget* w : area->widget()->findChildren<QWidget*>()) {
-        if (!w->isVisible()) continue;
-        ++controls;
-        const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
-        EXPECT_TRUE(view.contains(r)) << w->objectName().toStdString() << " at " << r.x() << ", " << r.y();
+    const auto everyRowShows = [&] {
+        QCoreApplication::processEvents();
+        // Nothing to scroll: every control of the panel lies inside its view.
+        EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
+        const QRect view(area->viewport()->mapTo(window.get(), QPoint(0, 0)), area->viewport()->size());
+        int controls = 0;
+        for (QWidget* w : area->widget()->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            ++controls;
+            const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(view.contains(r)) << w->objectName().toStdString() << " at " << r.x() << ", " << r.y();
+        }
+        EXPECT_GT(controls, 40);
+        // The last row drawn: its switch's title in dark pixels on the grab.
+        auto* last = window->findChild<QCheckBox*>(QStringLiteral("highRecoveryGuessTone"));
+        ASSERT_TRUE(last);
+        const QImage grab = window->grabWindow();
+        const double s = window->grabScale();
+        const QRect r(last->mapTo(window.get(), QPoint(0, 0)) * s, last->size() * s);
+        ASSERT_TRUE(grab.rect().contains(r));
+        int ink = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left() + r.width() / 3; x <= r.right(); ++x) ink += qGray(grab.pixel(x, y)) < 100;
+        EXPECT_GT(ink, 20);
+    };
+    everyRowShows();
+    // A batch: its Cancel and Postpone row shows, within the window, and
+    // every row above still does; its word on quitting wraps in the info view.
+    window->showBatchButtons(true);
+    window->setCameraInfo("You may also Quit DVK now (Ctrl+Q). You'll have an option to continue this batch after "
+                          "next DVK launch.");
+    everyRowShows();
+    const QRect inside(QPoint(0, 0), window->size());
+    for (QWidget* b : {static_cast<QWidget*>(window->cancelButton()), static_cast<QWidget*>(window->postponeButton())})
+        EXPECT_TRUE(b->isVisible() && inside.contains(QRect(b->mapTo(window.get(), QPoint(0, 0)), b->size())));
+    QPlainTextEdit* info = window->cameraInfoView();
+    EXPECT_EQ(info->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GE(info->document()->documentLayout()->documentSize().height(), 3);  // lines, wrapped
+    EXPECT_EQ(info->verticalScrollBar()->maximum(), 0);  // and all of them in view
+    window->showBatchButtons(false);
+    everyRowShows();
+}
+
+// Every pop-up of the panel shows each of its items whole when it is the
+// chosen one (the editors' "Don't open", the tone curve's "Gamma, RGB
+// uncompressed", ...) at the window's size on the big screen.
+TEST_F(Screens, EveryPopUpShowsItsChosenItemWhole) {
+    start(screenNamed("big"));
+    open(chart());
+    // The editors pop-up as the controller fills it.
+    PopUpButtonScroller* editors = window->extEditorsButton();
+    editors->addTaggedItem(QStringLiteral("Don't open"), 0);
+    editors->addTaggedItem(QStringLiteral("Open in GIMP"), 1);
+    int popUps = 0;
+    for (PopUpButtonScroller* p : window->findChildren<PopUpButtonScroller*>()) {
+        if (!p->isVisible()) continue;
+        ++popUps;
+        const int kept = p->currentIndex();
+        const std::vector<PopUpItem> items = p->items();
+        for (int i = 0; i < int(items.size()); ++i) {
+            if (!items[std::size_t(i)].enabled) continue;
+            {
+                const QSignalBlocker quiet(p);
+                p->setCurrentIndex(i);
+            }
+            EXPECT_TRUE(p->showsWholeTitle()) << p->objectName().toStdString() << ": " << items[std::size_t(i)].title
+                                              << " in " << p->width();
+        }
+        const QSignalBlocker quiet(p);
+        p->setCurrentIndex(kept);
     }
-    EXPECT_GT(controls, 40);
-    // The last row drawn: its switch's title in dark pixels on the grab.
-    auto* last = window->findChild<QCheckBox*>(QStringLiteral("highRecoveryGuessTone"));
-    ASSERT_TRUE(last);
-    const QImage grab = window->grabWindow();
-    const double s = window->grabScale();
-    const QRect r(last->mapTo(window.get(), QPoint(0, 0)) * s, last->size() * s);
-    ASSERT_TRUE(grab.rect().contains(r));
-    int ink = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left() + r.width() / 3; x <= r.right(); ++x) ink += qGray(grab.pixel(x, y)) < 100;
-    EXPECT_GT(ink, 20);
+    EXPECT_EQ(popUps, 7);
+
+}
+
+// Over the chart's window there is no room beside it: a secondary window
+// opens over the image, below the menu bar, on either screen.
+TEST_F(Screens, ASecondaryWindowOverTheMainWindowLeavesItsMenuBarClear) {
+    for (const char* name : {"big", "small"}) {
+        SCOPED_TRACE(name);
+        start(screenNamed(name));
+        KeyboardHelperWindow* helper = window->keyboardHelper();
+        helper->close();
+        helper->setProperty("dvkShownBefore", false);
+        open(chart());
+        openSecondaryWindow(*helper, window.get());
+        QTest::qWait(50);
+        const QWidget* bar = window->menuWidget();
+        const QRect barRect(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+        EXPECT_FALSE(helper->frameGeometry().intersects(barRect));
+        EXPECT_FALSE(helper->frameGeometry().intersects(window->frameGeometry().adjusted(0, 0, 0, -window->height())));
+        EXPECT_TRUE(free.contains(helper->frameGeometry()));
+        helper->close();
+        defaults->setBool("KeyboardHelper", false);
+        defaults->synchronize();
+    }
 }
 
 TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {

@@ -39,6 +39,7 @@
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/ui/main_window/presets_pop_up.h"
 #include "app/ui/windows/rename_source_panel.h"
+#include "app/ui/windows/secondary_window.h"
 #include "app/ui/windows/settings_selector_window.h"
 #include "app/ui/shell/single_instance.h"
 #include "app/ui/shell/update_requester.h"
@@ -361,6 +362,35 @@ TEST(DelegateWindows, TheMainWindowTakesThePresetsTheMenusTheStepAndGivesItsStat
     EXPECT_EQ(defaults.integerForKey("HistogramG"), 1);
     EXPECT_EQ(defaults.integerForKey("DiagramWindow"), 0);
     EXPECT_TRUE(window.acceptDrops());
+}
+
+// Ctrl+Q quits from the history window too (its own window, not the main
+// window's), through the quit steps.
+TEST(DelegateWindows, QuitsKeyWorksFromTheHistoryWindow) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    UserDefaults defaults((dir / "defaults.plist").string());
+    ControllerOptions o;
+    o.supportFolder = (dir / "support").string();
+    o.defaults = &defaults;
+    o.search.roots = {(dir / "search").string()};
+    Controller controller(o);
+    ControllerWindows windows(controller);
+    MainWindow window(controller.preview());
+    window.awakeFromNib(defaults);
+    windows.setMainWindow(&window);
+    wireAppDelegate(controller, windows, window);
+    controller.launch();
+    window.show();
+    HistoryWindow* history = windows.historyWindow();
+    openSecondaryWindow(*history, &window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(history));
+    EXPECT_FALSE(defaults.hasKey("Editors"));
+    QTest::keyClick(history->table(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(defaults.hasKey("Editors"));
+    // QTest's release of Ctrl leaves it held for the application: let go.
+    QTest::keyRelease(history->table(), Qt::Key_Control, Qt::NoModifier);
 }
 
 TEST(UpdateRequest, AnHttpsRequestReachesALoopbackServer) {

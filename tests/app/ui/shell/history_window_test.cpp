@@ -3,7 +3,9 @@
 // vanished source in grey.
 #include <gtest/gtest.h>
 
+#include <QtCore/QEvent>
 #include <QtGui/QImage>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QTableView>
 #include <filesystem>
@@ -105,6 +107,24 @@ TEST(HistoryWindow, FiveRecordsNewestFirstWithTheDefaultBlueAndTheMissingSourceG
     EXPECT_GT(folder.blue, 10);
     // The store's five rows and nothing selected.
     EXPECT_TRUE(controller.historyList().selectionIndexes().empty());
+
+    // A record another program (dvk-history) adds shows when the window comes to the front.
+    {
+        HistoryStore other((dir / "support" / "DVK2.db").string());
+        ASSERT_TRUE(other.write([&](HistoryStore::Transaction& t) {
+            HistoryMO h;
+            h.setValueForKey("sourceFile", photos + "/d.CR2");
+            h.setValueForKey("camera", "Canon EOS Kiss X4");
+            h.setValueForKey("creationDate", 1e9 + 50);
+            return t.insert(h);
+        }));
+    }
+    EXPECT_EQ(table->model()->rowCount(), 5);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(windows.historyWindow(), &activate);
+    ASSERT_EQ(table->model()->rowCount(), 6);
+    EXPECT_EQ(table->model()->index(0, HistoryTableModel::SourceColumn).data().toString().toStdString(),
+              photos + "/d.CR2");
 }
 
 TEST(HistoryWindow, SelectionGoesBothWays) {

@@ -10,6 +10,7 @@
 #include <QtGui/QStandardItemModel>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListView>
@@ -29,14 +30,16 @@
 namespace dvk {
 namespace {
 
-// Presses the button titled `title` of the next modal message box.
-void press_when_shown(const QString& title, QStringList* seenOrder) {
-    QTimer::singleShot(20, [title, seenOrder] {
+// Presses the button titled `title` of the next modal message box (noting
+// its icon in *icon).
+void press_when_shown(const QString& title, QStringList* seenOrder, QMessageBox::Icon* icon = nullptr) {
+    QTimer::singleShot(20, [title, seenOrder, icon] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) {
-            press_when_shown(title, seenOrder);
+            press_when_shown(title, seenOrder, icon);
             return;
         }
+        if (icon) *icon = box->icon();
         // The buttons as laid out, left to right.
         QList<QPushButton*> buttons = box->findChildren<QPushButton*>();
         std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
@@ -57,8 +60,15 @@ TEST(QtAlerts, TheThirdOfThreeButtonsAnswers1002AndButtonsKeepTheirOrder) {
     int answer = showAlert("Batch", "Resume the batch?", {"Proceed", "Cancel", "Later"});
     EXPECT_EQ(answer, 1002);
     EXPECT_EQ(order, (QStringList{"Proceed", "Cancel", "Later"}));
-    press_when_shown("Ok", nullptr);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    press_when_shown("Ok", nullptr, &icon);
     EXPECT_EQ(showAlert(std::nullopt, "One button", {"Ok"}), 1000);
+    EXPECT_EQ(icon, QMessageBox::Information);
+    // A warning shows the warning icon.
+    press_when_shown("Cancel", nullptr, &icon);
+    EXPECT_EQ(showAlert("Warning", "Are you sure that you want to move a.dng to Trash?", {"Cancel", "Move to Trash"}),
+              1000);
+    EXPECT_EQ(icon, QMessageBox::Warning);
 }
 
 // Presses `key` in the next modal message box; when the box is still open a
@@ -213,6 +223,47 @@ TEST(QtPanels, APathTypedIntoTheFolderPanelIsExactlyTheChoice) {
     auto chosen = runOpenPanel(request);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, std::vector<std::string>{typed.toStdString()});
+}
+
+// A folder panel started at the open file (Clean History, the white-balance
+// lock) opens on the file's folder with nothing typed and its choice enabled:
+// choosing at once takes that folder.
+TEST(QtPanels, AFolderPanelStartedAtAFileOpensOnItsFolderChosen) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "photos" / "sub");
+    for (const char* name : {"c1.dng", "c2.dng"}) std::ofstream(dir / "photos" / name) << "x";
+    QString shownFolder, typed;
+    bool chooseEnabled = false;
+    std::function<void()> look = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        auto* buttons = dialog ? dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")) : nullptr;
+        if (!edit || !buttons) {
+            QTimer::singleShot(20, look);
+            return;
+        }
+        QApplication::processEvents();
+        shownFolder = dialog->directory().absolutePath();
+        typed = edit->text();
+        chooseEnabled = buttons->button(QDialogButtonBox::Open)->isEnabled();
+        QMetaObject::invokeMethod(dialog, "accept");
+        // A panel that refused the choice is cancelled.
+        QTimer::singleShot(1000, [panel = QPointer<QFileDialog>(dialog)] {
+            if (panel) panel->reject();
+        });
+    };
+    QTimer::singleShot(20, look);
+    OpenPanelRequest request;
+    request.canChooseFiles = false;
+    request.startPath = (dir / "photos" / "c1.dng").string();
+    auto chosen = runOpenPanel(request);
+    EXPECT_EQ(shownFolder.toStdString(), (dir / "photos").string());
+    EXPECT_EQ(typed, QString());
+    EXPECT_TRUE(chooseEnabled);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, std::vector<std::string>{(dir / "photos").string()});
 }
 
 }  // namespace
