@@ -50,6 +50,11 @@ struct AutoWhiteBalance {
     std::string camera;  // "make model"
 };
 
+// Whether a decoder's as-shot multipliers (imgdata.color.cam_mul) hold a
+// camera white balance: the first three finite and above 0. Files without
+// one give -1 or 0 there.
+bool as_shot_multipliers_usable(const float* m);
+
 class RawProcessor {
 public:
     // Band worker: a member function taking the band's record.
@@ -425,6 +430,8 @@ private:
     void fillGreenDelta();
     void fillCameraInfo(const std::string& path);
     void fillCamera();
+    // After each successful load of `path`.
+    void fileLoaded(const std::string& path);
     void readResolutionDefaults();
 
     // The settings layer's side of the announcements: undo registration,
@@ -481,6 +488,10 @@ private:
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
     std::string customProfileName_;  // what DVKLib.custom_profile_name points at
     std::string customRawProfileError_;
+    // The file of the last successful load, and whether the as-shot mode has
+    // said that it has no camera white balance.
+    std::string loadedFile_;
+    bool asShotFallbackSaid_ = false;
 };
 
 }  // namespace dvk
