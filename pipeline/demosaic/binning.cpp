@@ -1,5 +1,7 @@
 // Two-thirds binning: every 3 x 3 block of mosaic sites becomes 2 x 2 RGB
-// pixels, each the sum of one overlapping 2 x 2 quad per colour.
+// pixels, each the sum of one overlapping 2 x 2 quad per colour. An image
+// without a colour-filter pattern is reduced over the same quads, each output
+// pixel the mean of its quad's four pixels.
 #include <cstdio>
 #include <cstring>
 
@@ -10,7 +12,8 @@ namespace dvk {
 
 namespace {
 
-// Sums of one 2 x 2 quad at (y, x) per colour index, as an RGB pixel.
+// Sums of one 2 x 2 quad at (y, x) per colour index, as an RGB pixel; without
+// a pattern (cfa null) the mean of the quad's pixels.
 struct QuadReader {
     const float* src;
     long stride;  // pixels per source row
@@ -18,6 +21,12 @@ struct QuadReader {
     const CfaMap* cfa;
 
     void quad(unsigned y, unsigned x, float* out) const {
+        if (!cfa) {
+            const float* p = src + (long(y) * stride + long(x)) * 4;
+            const float* q = p + stride * 4;
+            for (int c = 0; c < 3; ++c) out[c] = (p[c] + p[4 + c] + q[c] + q[4 + c]) * 0.25f;
+            return;
+        }
         float sum[4] = {0, 0, 0, 0};
         for (unsigned dy = 0; dy < 2; ++dy)
             for (unsigned dx = 0; dx < 2; ++dx) {
@@ -47,7 +56,8 @@ void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* hei
     if (out_w == 0 || block_rows == 0) return;
 
     const CfaMap cfa(d);
-    const unsigned shrink = d->raw().imgdata.rawdata.ioparams.shrink;
+    const bool mosaic = d->raw().imgdata.idata.filters != 0;
+    const unsigned shrink = mosaic ? d->raw().imgdata.rawdata.ioparams.shrink : 0;
 
     // At full size the output never overtakes unread input when each block row
     // writes its first output row before its second: only the first output row
@@ -68,7 +78,7 @@ void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* hei
         std::memcpy(copy.get(), image, n * sizeof(float));
         src = copy.get();
     }
-    const QuadReader reader{src, long(w), shrink, &cfa};
+    const QuadReader reader{src, long(w), shrink, mosaic ? &cfa : nullptr};
 
     for (unsigned k = 0; k < block_rows; ++k) {
         const unsigned r = 3 * k;

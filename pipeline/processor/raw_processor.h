@@ -319,6 +319,9 @@ public:
     // overlapping runner).
     void AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void LMMSEInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    // Binn32TrInThread on the whole loaded image, on this thread; the
+    // decoder's sizes become the binned ones.
+    void binWholeImage();
     void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     // convertImage's colour stages, from the RGB-to-Lab conversion to the
     // output colour, in one pass over the image (each band's rows go through
