@@ -42,6 +42,12 @@ int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
 // The same over a band given by its rows (which need not lie one after another).
 int lmmse_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned height);
 
+// Whether the record's file has a colour filter of four colours (LibRaw's
+// colour count 4, or a colour index 3 that is no second green of a 2 x 2
+// Bayer pattern). The methods here develop three colours only; asked of a
+// freshly loaded record, before the greens are mixed.
+bool four_colour_pattern(DVKLib* d);
+
 // Rows after which the colour-filter pattern `filters` repeats: 2 for the usual
 // Bayer codes, 4 or 8 for rarer ones, 6 for X-Trans, 16 for the 16 x 16 pattern.
 unsigned cfa_row_period(unsigned filters);

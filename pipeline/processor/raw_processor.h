@@ -358,8 +358,16 @@ public:
     // Full conversion of the loaded image in place: balance, curve,
     // demosaicing, orientation, Lab stages and the output colour. Returns
     // false when the image could not be grown for the float stages (it is
-    // then left as float RGB in camera space).
+    // then left as float RGB in camera space), or when the file cannot be
+    // developed at all: convertError() then says why (the image is left as
+    // loaded).
     bool convertImage();
+    // Why the last convertImage refused the file; empty after a success or
+    // an allocation failure.
+    const std::string& convertError() const { return convertError_; }
+    // convertError() of a file whose colour filter has four colours.
+    static constexpr const char* kFourColourRefusal =
+        "the sensor's colour filter has four colours (DVK develops red, green and blue filters only)";
     // image32 to preview (output RGB) and labPreview (CIELab), after the
     // controller has run rgbgImageReset, rgbgImageApplyBalance and
     // rgbgImageApplyCurve on image32.
@@ -491,6 +499,7 @@ private:
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
     std::string customProfileName_;  // what DVKLib.custom_profile_name points at
     std::string customRawProfileError_;
+    std::string convertError_;
     // The file of the last successful load, and whether the as-shot mode has
     // said that it has no camera white balance.
     std::string loadedFile_;

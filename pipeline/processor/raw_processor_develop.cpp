@@ -194,8 +194,14 @@ void RawProcessor::binWholeImage() {
 
 bool RawProcessor::convertImage() {
     DVKLib* d = dvklib_;
+    convertError_.clear();
     if (!d || !d->libraw || !d->image_data()) return false;
     libraw_data_t& id = d->libraw->imgdata;
+    // Four-colour sensors are refused before anything changes the image.
+    if (four_colour_pattern(d)) {
+        convertError_ = kFourColourRefusal;
+        return false;
+    }
     const int N = band_thread_count > 0 ? band_thread_count : 1;
     const int K = colour_threads();
     auto W = [&] { return static_cast<unsigned>(id.sizes.iwidth); };
