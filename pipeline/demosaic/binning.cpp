@@ -12,8 +12,7 @@ namespace dvk {
 
 namespace {
 
-// Sums of one 2 x 2 quad at (y, x) per colour index, as an RGB pixel; without
-// a pattern (cfa null) the mean of the quad's pixels.
+// Sums of one 2 x 2 quad at (y, x) per colour index, as an RGB pixel.
 struct QuadReader {
     const float* src;
     long stride;  // pixels per source row
@@ -21,12 +20,6 @@ struct QuadReader {
     const CfaMap* cfa;
 
     void quad(unsigned y, unsigned x, float* out) const {
-        if (!cfa) {
-            const float* p = src + (long(y) * stride + long(x)) * 4;
-            const float* q = p + stride * 4;
-            for (int c = 0; c < 3; ++c) out[c] = (p[c] + p[4 + c] + q[c] + q[4 + c]) * 0.25f;
-            return;
-        }
         float sum[4] = {0, 0, 0, 0};
         for (unsigned dy = 0; dy < 2; ++dy)
             for (unsigned dx = 0; dx < 2; ++dx) {
@@ -39,6 +32,45 @@ struct QuadReader {
         out[2] = sum[2];
     }
 };
+
+// Means of one 2 x 2 quad of full-colour pixels, as an RGB pixel.
+struct ColourQuadReader {
+    const float* src;
+    long stride;  // pixels per source row
+
+    void quad(unsigned y, unsigned x, float* out) const {
+        const float* p = src + (long(y) * stride + long(x)) * 4;
+        const float* q = p + stride * 4;
+        for (int c = 0; c < 3; ++c) out[c] = (p[c] + p[4 + c] + q[c] + q[4 + c]) * 0.25f;
+    }
+};
+
+// The blocks of `block_rows` rows of 3 x 3 sites into 2 x 2 pixels each,
+// written from the start of `image`.
+template <class Reader>
+void bin_blocks(const Reader& reader, float* image, unsigned out_w, unsigned block_rows) {
+    for (unsigned k = 0; k < block_rows; ++k) {
+        const unsigned r = 3 * k;
+        float* out0 = image + std::size_t(2 * k) * out_w * 3;
+        float* out1 = out0 + std::size_t(out_w) * 3;
+        for (unsigned j = 0; j < out_w / 2; ++j) {
+            const unsigned c = 3 * j;
+            float p0[3], p1[3];
+            reader.quad(r, c + 4, p0);
+            reader.quad(r, c + 5, p1);
+            std::memcpy(out0 + 6 * j, p0, sizeof p0);
+            std::memcpy(out0 + 6 * j + 3, p1, sizeof p1);
+        }
+        for (unsigned j = 0; j < out_w / 2; ++j) {
+            const unsigned c = 3 * j;
+            float p2[3], p3[3];
+            reader.quad(r + 1, c + 4, p2);
+            reader.quad(r + 1, c + 5, p3);
+            std::memcpy(out1 + 6 * j, p2, sizeof p2);
+            std::memcpy(out1 + 6 * j + 3, p3, sizeof p3);
+        }
+    }
+}
 
 }  // namespace
 
@@ -78,29 +110,10 @@ void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* hei
         std::memcpy(copy.get(), image, n * sizeof(float));
         src = copy.get();
     }
-    const QuadReader reader{src, long(w), shrink, mosaic ? &cfa : nullptr};
-
-    for (unsigned k = 0; k < block_rows; ++k) {
-        const unsigned r = 3 * k;
-        float* out0 = image + std::size_t(2 * k) * out_w * 3;
-        float* out1 = out0 + std::size_t(out_w) * 3;
-        for (unsigned j = 0; j < out_w / 2; ++j) {
-            const unsigned c = 3 * j;
-            float p0[3], p1[3];
-            reader.quad(r, c + 4, p0);
-            reader.quad(r, c + 5, p1);
-            std::memcpy(out0 + 6 * j, p0, sizeof p0);
-            std::memcpy(out0 + 6 * j + 3, p1, sizeof p1);
-        }
-        for (unsigned j = 0; j < out_w / 2; ++j) {
-            const unsigned c = 3 * j;
-            float p2[3], p3[3];
-            reader.quad(r + 1, c + 4, p2);
-            reader.quad(r + 1, c + 5, p3);
-            std::memcpy(out1 + 6 * j, p2, sizeof p2);
-            std::memcpy(out1 + 6 * j + 3, p3, sizeof p3);
-        }
-    }
+    if (mosaic)
+        bin_blocks(QuadReader{src, long(w), shrink, &cfa}, image, out_w, block_rows);
+    else
+        bin_blocks(ColourQuadReader{src, long(w)}, image, out_w, block_rows);
 }
 
 }  // namespace dvk
