@@ -267,6 +267,7 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
     if (!converted && !rp.convertError().empty()) {
         setProgressMT(0);
         log_line("Batch: %s cannot be developed (%s), skipped", source.c_str(), rp.convertError().c_str());
+        if (report) report->notWritten(source, rp.convertError());
         return BatchConvertResult::Unreadable;
     }
     // The output's path, as saveImage will choose it, goes into the journal first.
