@@ -263,6 +263,13 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         rp.setNoiseEnabled(1);
     });
     const bool converted = rp.convertImage();
+    // A file the develop refuses stays refused: skipped and named, as an unreadable one.
+    if (!converted && !rp.convertError().empty()) {
+        setProgressMT(0);
+        log_line("Batch: %s cannot be developed (%s), skipped", source.c_str(), rp.convertError().c_str());
+        if (report) report->notWritten(source, rp.convertError());
+        return BatchConvertResult::Unreadable;
+    }
     // The output's path, as saveImage will choose it, goes into the journal first.
     if (journal && converted) {
         std::string destination = rp.makeFullDestinationFileName();

@@ -161,7 +161,14 @@ void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     // first takes the file's green balance, known only now.
     p.setManualGreen2(p.manualGreen2());
     p.setLabOptimize(job->labOptimize ? 1 : 0);
-    const int saved = p.convertImage() ? p.saveImage() : 1;
+    const bool converted = p.convertImage();
+    if (!converted && !p.convertError().empty()) {
+        log_line("Can't develop %s: %s", p.fileName().c_str(), p.convertError().c_str());
+        showAlert("Can't develop " + last_path_component(p.fileName()), p.convertError(), {"Ok"});
+        onMain([&] { endSave(job); });
+        return;
+    }
+    const int saved = converted ? p.saveImage() : 1;
     if (saved != 0) {
         // The path it tried (the destination setting may be empty or a folder).
         showAlert("Can't save image to file:", pathAndReason(p.destinationFile(), p.saveError()), {"Ok"});

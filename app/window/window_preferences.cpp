@@ -1,6 +1,5 @@
 #include "app/window/window_preferences.h"
 
-#include <sched.h>
 #include <sys/utsname.h>
 
 #include <cerrno>
@@ -13,6 +12,7 @@
 #include "platform/alert.h"
 #include "platform/log.h"
 #include "platform/platform_checks.h"
+#include "platform/usable_cpus.h"
 #include "platform/user_defaults.h"
 
 namespace dvk {
@@ -50,16 +50,7 @@ WindowPreferences readWindowPreferences(UserDefaults& d) {
     return p;
 }
 
-int activeCpuCount() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) != 0) {
-        std::fprintf(stderr, "sched_getaffinity failed: %s\n", std::strerror(errno));
-        return 2;
-    }
-    const int n = CPU_COUNT(&set);
-    return n > 0 ? n : 2;
-}
+int activeCpuCount() { return usable_cpu_count(); }
 
 void setProcessWideValues(const WindowPreferences& prefs) {
     legacy_colorsync = prefs.legacyColorSync;

@@ -1,5 +1,7 @@
 // Two-thirds binning: every 3 x 3 block of mosaic sites becomes 2 x 2 RGB
-// pixels, each the sum of one overlapping 2 x 2 quad per colour.
+// pixels, each the sum of one overlapping 2 x 2 quad per colour. An image
+// without a colour-filter pattern is reduced over the same quads, each output
+// pixel the mean of its quad's four pixels.
 #include <cstdio>
 #include <cstring>
 
@@ -31,45 +33,22 @@ struct QuadReader {
     }
 };
 
-}  // namespace
+// Means of one 2 x 2 quad of full-colour pixels, as an RGB pixel.
+struct ColourQuadReader {
+    const float* src;
+    long stride;  // pixels per source row
 
-void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* height) {
-    const unsigned w = *width, h = *height;
-    // Widths below 6 would give a negative width: the result is then empty.
-    const unsigned out_w = w >= 6 ? 2 * (w / 3) - 4 : 0;
-    const unsigned block_rows = h / 3;
-    *width = std::uint16_t(out_w);
-    if (h == 0 || !image) {
-        *height = 0;
-        return;
+    void quad(unsigned y, unsigned x, float* out) const {
+        const float* p = src + (long(y) * stride + long(x)) * 4;
+        const float* q = p + stride * 4;
+        for (int c = 0; c < 3; ++c) out[c] = (p[c] + p[4 + c] + q[c] + q[4 + c]) * 0.25f;
     }
-    *height = std::uint16_t(2 * block_rows);
-    if (out_w == 0 || block_rows == 0) return;
+};
 
-    const CfaMap cfa(d);
-    const unsigned shrink = d->raw().imgdata.rawdata.ioparams.shrink;
-
-    // At full size the output never overtakes unread input when each block row
-    // writes its first output row before its second: only the first output row
-    // reads the block's first input row, and the second output row of block row
-    // 0 lies over that input row's second half. A shrunken image is read from
-    // a copy, since its input rows lie closer to the start of the buffer.
-    AlignedBuffer<float> copy;
-    const float* src = image;
-    if (shrink) {
-        const std::size_t n = std::size_t(((h - 1) >> shrink) + 1) * w * 4;
-        copy = allocate_aligned<float>(n);
-        if (!copy) {
-            std::fprintf(stderr, "binn32_tr: cannot allocate %zu bytes\n", n * sizeof(float));
-            *width = 0;
-            *height = 0;
-            return;
-        }
-        std::memcpy(copy.get(), image, n * sizeof(float));
-        src = copy.get();
-    }
-    const QuadReader reader{src, long(w), shrink, &cfa};
-
+// The blocks of `block_rows` rows of 3 x 3 sites into 2 x 2 pixels each,
+// written from the start of `image`.
+template <class Reader>
+void bin_blocks(const Reader& reader, float* image, unsigned out_w, unsigned block_rows) {
     for (unsigned k = 0; k < block_rows; ++k) {
         const unsigned r = 3 * k;
         float* out0 = image + std::size_t(2 * k) * out_w * 3;
@@ -91,6 +70,50 @@ void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* hei
             std::memcpy(out1 + 6 * j + 3, p3, sizeof p3);
         }
     }
+}
+
+}  // namespace
+
+void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* height) {
+    const unsigned w = *width, h = *height;
+    // Widths below 6 would give a negative width: the result is then empty.
+    const unsigned out_w = w >= 6 ? 2 * (w / 3) - 4 : 0;
+    const unsigned block_rows = h / 3;
+    *width = std::uint16_t(out_w);
+    if (h == 0 || !image) {
+        *height = 0;
+        return;
+    }
+    *height = std::uint16_t(2 * block_rows);
+    if (out_w == 0 || block_rows == 0) return;
+
+    const CfaMap cfa(d);
+    const bool mosaic = d->raw().imgdata.idata.filters != 0;
+    const unsigned shrink = mosaic ? d->raw().imgdata.rawdata.ioparams.shrink : 0;
+
+    // At full size the output never overtakes unread input when each block row
+    // writes its first output row before its second: only the first output row
+    // reads the block's first input row, and the second output row of block row
+    // 0 lies over that input row's second half. A shrunken image is read from
+    // a copy, since its input rows lie closer to the start of the buffer.
+    AlignedBuffer<float> copy;
+    const float* src = image;
+    if (shrink) {
+        const std::size_t n = std::size_t(((h - 1) >> shrink) + 1) * w * 4;
+        copy = allocate_aligned<float>(n);
+        if (!copy) {
+            std::fprintf(stderr, "binn32_tr: cannot allocate %zu bytes\n", n * sizeof(float));
+            *width = 0;
+            *height = 0;
+            return;
+        }
+        std::memcpy(copy.get(), image, n * sizeof(float));
+        src = copy.get();
+    }
+    if (mosaic)
+        bin_blocks(QuadReader{src, long(w), shrink, &cfa}, image, out_w, block_rows);
+    else
+        bin_blocks(ColourQuadReader{src, long(w)}, image, out_w, block_rows);
 }
 
 }  // namespace dvk

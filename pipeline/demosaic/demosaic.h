@@ -42,9 +42,12 @@ int lmmse_interpolate(DVKLib* d, float* band, unsigned width, unsigned height);
 // The same over a band given by its rows (which need not lie one after another).
 int lmmse_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned height);
 
-// Two-thirds reduction: every 3 x 3 block of sites becomes 2 x 2 RGB pixels,
-// written as float RGB from the start of the same buffer. width and height are
-// replaced by the output size.
+// Whether the record's file has a colour filter of four colours (LibRaw's
+// colour count 4, or a colour index 3 that is no second green of a 2 x 2
+// Bayer pattern). The methods here develop three colours only; asked of a
+// freshly loaded record, before the greens are mixed.
+bool four_colour_pattern(DVKLib* d);
+
 // Rows after which the colour-filter pattern `filters` repeats: 2 for the usual
 // Bayer codes, 4 or 8 for rarer ones, 6 for X-Trans, 16 for the 16 x 16 pattern.
 unsigned cfa_row_period(unsigned filters);
@@ -53,6 +56,11 @@ unsigned cfa_row_period(unsigned filters);
 // step, else 1 (one band over the whole image).
 int demosaic_band_threads(unsigned filters, unsigned band_row_step, int threads);
 
+// Two-thirds reduction: every 3 x 3 block of sites becomes 2 x 2 RGB pixels,
+// written as float RGB from the start of the same buffer. width and height are
+// replaced by the output size. A mosaic's pixels take the sites of one
+// overlapping 2 x 2 quad per colour (the two greens averaged); an image
+// without a pattern, full colour in every pixel, the mean of the same quads.
 void binn32_tr(DVKLib* d, float* image, std::uint16_t* width, std::uint16_t* height);
 
 }  // namespace dvk

@@ -198,6 +198,13 @@ void RawProcessor::setManualGreen2(int v) {
     didChangeValueForKey("manualGreen2");
 }
 
+bool as_shot_multipliers_usable(const float* m) {
+    if (!m) return false;
+    for (int c = 0; c < 3; ++c)
+        if (!(m[c] > 0) || !std::isfinite(m[c])) return false;
+    return true;
+}
+
 void RawProcessor::setUseCameraWB(int mode) {
     willChangeValueForKey("useCameraWB");
     useCameraWB_ = mode = clamp_setting("useCameraWB", mode);
@@ -206,7 +213,7 @@ void RawProcessor::setUseCameraWB(int mode) {
         preset = &wbPresets_[static_cast<std::size_t>(mode - 1000)];
     if (mode >= 5000 && static_cast<std::size_t>(mode - 5000) < vendorsWBPresets_.size())
         preset = &vendorsWBPresets_[static_cast<std::size_t>(mode - 5000)];
-    if (mode == 1 && dvklib_) {
+    const auto automatic = [this] {
         // Sums over a zero green sum (a black frame) would give NaN: neutral then.
         const double* a = dvklib_->auto_wb;
         const bool has = a[1] > 0;
@@ -215,14 +222,27 @@ void RawProcessor::setUseCameraWB(int mode) {
         setEvBlue(has ? std::log2(a[2] / a[1]) : 0.0);
         setEvGreen2(has ? std::log2(a[3] / a[1]) : 0.0);
         setManualGreen2(0);
+    };
+    if (mode == 1 && dvklib_) {
+        automatic();
     } else if (mode == 2 && dvklib_ && dvklib_->libraw) {
         const float* m = dvklib_->libraw->imgdata.color.cam_mul;
-        const bool has = m[0] > 0 && m[1] > 0;  // no usable as-shot multipliers otherwise
-        setEvRed(has ? std::log2(m[0] / m[1]) : 0.0f);
-        setEvGreen(0);
-        setEvBlue(has ? std::log2(m[2] / m[1]) : 0.0f);
-        setEvGreen2(has ? std::log2(m[3] / m[1]) : 0.0f);
-        setManualGreen2(has ? 0 : 1);
+        if (as_shot_multipliers_usable(m)) {
+            setEvRed(std::log2(m[0] / m[1]));
+            setEvGreen(0);
+            setEvBlue(std::log2(m[2] / m[1]));
+            setEvGreen2(std::log2(m[3] / m[1]));
+            setManualGreen2(0);
+        } else {
+            // A file without a camera white balance (LibRaw gives -1 or 0, a
+            // DNG an AsShotNeutral of zeros) is balanced automatically; the
+            // mode stays "as shot", so a file that has one takes it.
+            automatic();
+            if (!loadedFile_.empty() && !asShotFallbackSaid_) {
+                log_line("%s has no camera white balance: the automatic white balance is used", loadedFile_.c_str());
+                asShotFallbackSaid_ = true;
+            }
+        }
     } else if (mode == 3) {
         setEvRed(0);
         setEvGreen(0);

@@ -50,6 +50,11 @@ struct AutoWhiteBalance {
     std::string camera;  // "make model"
 };
 
+// Whether a decoder's as-shot multipliers (imgdata.color.cam_mul) hold a
+// camera white balance: the first three finite and above 0. Files without
+// one give -1 or 0 there.
+bool as_shot_multipliers_usable(const float* m);
+
 class RawProcessor {
 public:
     // Band worker: a member function taking the band's record.
@@ -314,6 +319,9 @@ public:
     // overlapping runner).
     void AHDInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     void LMMSEInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
+    // Binn32TrInThread on the whole loaded image, on this thread; the
+    // decoder's sizes become the binned ones.
+    void binWholeImage();
     void blurABsharpnessInBands(int threads, int overlap, float* image, unsigned width, unsigned height);
     // convertImage's colour stages, from the RGB-to-Lab conversion to the
     // output colour, in one pass over the image (each band's rows go through
@@ -350,8 +358,16 @@ public:
     // Full conversion of the loaded image in place: balance, curve,
     // demosaicing, orientation, Lab stages and the output colour. Returns
     // false when the image could not be grown for the float stages (it is
-    // then left as float RGB in camera space).
+    // then left as float RGB in camera space), or when the file cannot be
+    // developed at all: convertError() then says why (the image is left as
+    // loaded).
     bool convertImage();
+    // Why the last convertImage refused the file; empty after a success or
+    // an allocation failure.
+    const std::string& convertError() const { return convertError_; }
+    // convertError() of a file whose colour filter has four colours.
+    static constexpr const char* kFourColourRefusal =
+        "the sensor's colour filter has four colours (DVK develops red, green and blue filters only)";
     // image32 to preview (output RGB) and labPreview (CIELab), after the
     // controller has run rgbgImageReset, rgbgImageApplyBalance and
     // rgbgImageApplyCurve on image32.
@@ -425,6 +441,8 @@ private:
     void fillGreenDelta();
     void fillCameraInfo(const std::string& path);
     void fillCamera();
+    // After each successful load of `path`.
+    void fileLoaded(const std::string& path);
     void readResolutionDefaults();
 
     // The settings layer's side of the announcements: undo registration,
@@ -481,6 +499,11 @@ private:
     double decompressionBlackPoint_ = 0, decompressionWhitePoint_ = 1;
     std::string customProfileName_;  // what DVKLib.custom_profile_name points at
     std::string customRawProfileError_;
+    std::string convertError_;
+    // The file of the last successful load, and whether the as-shot mode has
+    // said that it has no camera white balance.
+    std::string loadedFile_;
+    bool asShotFallbackSaid_ = false;
 };
 
 }  // namespace dvk

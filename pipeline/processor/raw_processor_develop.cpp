@@ -179,10 +179,29 @@ bool RawProcessor::colourStagesInOnePass(int threads, float* image, unsigned wid
     return true;
 }
 
+void RawProcessor::binWholeImage() {
+    DVKLib* d = dvklib_;
+    libraw_data_t& id = d->libraw->imgdata;
+    band_record whole;
+    whole.band_start = d->image_data();
+    whole.width = imageWidth();
+    whole.rows_with_overlap = imageHeight();
+    Binn32TrInThread(&whole);
+    id.sizes.iwidth = static_cast<unsigned short>(whole.width);
+    id.sizes.iheight = static_cast<unsigned short>(whole.rows_with_overlap);
+    setSharpnessRadius(1.0f);
+}
+
 bool RawProcessor::convertImage() {
     DVKLib* d = dvklib_;
+    convertError_.clear();
     if (!d || !d->libraw || !d->image_data()) return false;
     libraw_data_t& id = d->libraw->imgdata;
+    // Four-colour sensors are refused before anything changes the image.
+    if (four_colour_pattern(d)) {
+        convertError_ = kFourColourRefusal;
+        return false;
+    }
     const int N = band_thread_count > 0 ? band_thread_count : 1;
     const int K = colour_threads();
     auto W = [&] { return static_cast<unsigned>(id.sizes.iwidth); };
@@ -239,20 +258,16 @@ bool RawProcessor::convertImage() {
             crop_rgbg_border(d, 3);
             setSharpnessRadius(2.0f);
             break;
-        case 5: {
-            band_record whole;
-            whole.band_start = d->image_data();
-            whole.width = W();
-            whole.rows_with_overlap = H();
-            Binn32TrInThread(&whole);
-            id.sizes.iwidth = static_cast<unsigned short>(whole.width);
-            id.sizes.iheight = static_cast<unsigned short>(whole.rows_with_overlap);
-            setSharpnessRadius(1.0f);
+        case 5:
+            binWholeImage();
             break;
-        }
         default:
             break;
         }
+    } else if (interpolation_ == 5) {
+        // An image without a pattern is reduced as well: the stages below
+        // take the result as float RGB, as they take binning's.
+        binWholeImage();
     } else {
         setSharpnessRadius(1.0f);
     }

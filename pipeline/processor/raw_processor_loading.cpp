@@ -19,6 +19,11 @@ constexpr int kOutOfMemory = LIBRAW_UNSUFFICIENT_MEMORY;
 
 }  // namespace
 
+void RawProcessor::fileLoaded(const std::string& path) {
+    loadedFile_ = path;
+    asShotFallbackSaid_ = false;
+}
+
 void RawProcessor::fillCamera() {
     const libraw_iparams_t& id = dvklib_->libraw->imgdata.idata;
     setCamera(std::string(id.make) + " " + id.model);
@@ -90,6 +95,7 @@ int RawProcessor::initFloatPreviewFromRawFile(const std::optional<std::string>& 
         log_line("Can't open %s, code %d\n", file.c_str(), rc);
         return rc;
     }
+    fileLoaded(file);
     fillCamera();
     incProgressBy(5);
     setInterpolation(interpolation_);
@@ -119,6 +125,7 @@ int RawProcessor::initDoubleImageFromRawFile(const std::string& path, int halfSi
         log_line("Can't open %s, code %d\n", path.c_str(), rc);
         return rc;
     }
+    fileLoaded(path);
     incProgressBy(5);
     setInterpolation(interpolation_);
     fillCamera();

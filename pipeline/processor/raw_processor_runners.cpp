@@ -72,13 +72,12 @@ void RawProcessor::rgbgImageApplyBalanceAndCurve(float* image) {
 void RawProcessor::runApplyCurveVecFInThread(band_record* band) { applyCurveToBand(band, nullptr); }
 
 void RawProcessor::applyCurveToBand(band_record* band, const double* balance) {
-    // Every stage here works on single rows or on 2 x 2 blocks at even rows,
-    // so the band is run through all of them a few rows at a time: the same
-    // pixels as whole-band passes, with the rows still in cache from one
-    // stage to the next. The mosaic stages count pattern rows from the
-    // chunk's first row: chunks of 12 rows keep the phase of every pattern,
-    // chunks of 2 (small enough for the processor's second-level cache) that
-    // of the 2 x 2 patterns.
+    // Every stage here works on single sites, so the band is run through all
+    // of them a few rows at a time: the same pixels as whole-band passes,
+    // with the rows still in cache from one stage to the next. The mosaic
+    // stages count pattern rows from the chunk's first row: chunks of 12
+    // rows keep the phase of every pattern, chunks of 2 (small enough for the
+    // processor's second-level cache) that of the 2 x 2 patterns.
     const unsigned chunk_rows = curveChunkRows();
     const unsigned w = band->width, rows = band->rows_with_overlap;
     for (unsigned first = 0; first < rows; first += chunk_rows) {

@@ -52,7 +52,7 @@ void compress_highlights(DVKLib* d, float* image, unsigned width, unsigned heigh
     // Without a range (c < 0) the upper branch has no meaning: every value
     // takes the linear branch, which is what values up to 1 get anyway.
     k.linear_only = R == 0.0f;
-    map_samples(d, image, width, height, true, [=](float* v, std::size_t n) { compress_samples(v, n, k); });
+    map_samples(d, image, width, height, [=](float* v, std::size_t n) { compress_samples(v, n, k); });
 }
 
 }  // namespace dvk

@@ -36,19 +36,18 @@ private:
 // Applies a per-sample curve to an image of four floats a pixel; `apply`
 // (float* values, std::size_t n) changes n contiguous samples in place.
 // Full-colour form: every sample in one call. Mosaic form: only the site's
-// own channel, gathered row by row into a contiguous array so that the curve
-// runs vectorised; with `blocks` only whole 2 x 2 blocks are changed (an odd
-// last row or column is left alone). The curve must be a pure function of
-// each sample.
+// own channel of every site (an odd last row or column included), gathered
+// row by row into a contiguous array so that the curve runs vectorised. The
+// curve must be a pure function of each sample.
 template <typename Apply>
-void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height, bool blocks, Apply apply) {
+void map_samples(const DVKLib* d, float* image, unsigned width, unsigned height, Apply apply) {
     if (!image || width == 0 || height == 0) return;
     if (!mosaic_form(d)) {
         apply(image, static_cast<std::size_t>(width) * height * 4);
         return;
     }
-    const unsigned rows = blocks ? (height & ~1u) : height;
-    const unsigned cols = blocks ? (width & ~1u) : width;
+    const unsigned rows = height;
+    const unsigned cols = width;
     std::vector<float> line(cols);
     std::vector<unsigned> index(cols);
     // The colours of the rows in use only (the curve worker calls this on a

@@ -61,22 +61,22 @@ void tone_curve_steps(DVKLib* d, float* image, unsigned width, unsigned height, 
         const float a = K - 1.0f;
         if (a != 0.0f) {
             const float inv_ln_k = static_cast<float>(1.0 / std::log1p(static_cast<double>(a)));
-            map(true, [=](float* v, std::size_t n) { log_curve_samples(v, n, a, inv_ln_k); });
+            map([=](float* v, std::size_t n) { log_curve_samples(v, n, a, inv_ln_k); });
         }
     } else if (curveType == 2) {
-        map(false, [](float* v, std::size_t n) { lightness_samples(v, n); });
+        map([](float* v, std::size_t n) { lightness_samples(v, n); });
     } else {
         const double gamma = d ? d->gamma : 2.2;
         if (gamma != 1.0) {
             const float g = static_cast<float>(1.0 / gamma);
-            map(true, [=](float* v, std::size_t n) { gamma_samples(v, n, g); });
+            map([=](float* v, std::size_t n) { gamma_samples(v, n, g); });
         }
     }
     const float s = (contrast + 40.0f) / 40.0f;
     if (s == 1.0f) return;
     const float sm1 = s - 1.0f;
     const float inv_z = 1.0f / z;
-    map(true, [=](float* v, std::size_t n) { contrast_samples(v, n, inv_z, sm1); });
+    map([=](float* v, std::size_t n) { contrast_samples(v, n, inv_z, sm1); });
 }
 
 }  // namespace
@@ -88,8 +88,8 @@ void apply_tone_curve(DVKLib* d, float* image, unsigned width, unsigned height, 
     clamp_rgbg_float(d, image, width, h);
     // Each curve step on its samples, then the clamp of the whole image.
     tone_curve_steps(d, image, width, height, curveType, brightness, contrast, valueZ,
-                     [&](bool blocks, auto step) {
-                         map_samples(d, image, width, height, blocks, step);
+                     [&](auto step) {
+                         map_samples(d, image, width, height, step);
                          clamp_rgbg_float(d, image, width, h);
                      });
 }
@@ -100,8 +100,8 @@ void apply_tone_curve_to_clamped(DVKLib* d, float* image, unsigned width, unsign
     // The samples a step leaves alone are clamped already: clamping the ones
     // it changed, as it goes, is the clamp of the whole image.
     tone_curve_steps(d, image, width, height, curveType, brightness, contrast, valueZ,
-                     [&](bool blocks, auto step) {
-                         map_samples(d, image, width, height, blocks, [&](float* v, std::size_t n) {
+                     [&](auto step) {
+                         map_samples(d, image, width, height, [&](float* v, std::size_t n) {
                              step(v, n);
                              clamp_float_samples(v, n);
                          });

@@ -74,7 +74,7 @@ void black_shift(DVKLib* d, float* image, unsigned width, unsigned height, float
     const float x1 = (0.9f - p) * p;
     const float t = p + x1;
     const float k = x1 > 0 ? std::log(x1) / ((t - std::log(t)) * std::log(t)) : 1000.0f;
-    map_samples(d, image, width, height, true,
+    map_samples(d, image, width, height,
                 [=](float* v, std::size_t n) { black_shift_samples(v, n, p, t, k); });
 }
 

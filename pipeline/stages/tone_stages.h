@@ -1,7 +1,8 @@
 // Tone stages on the four-channel working image, in place: black-point shift,
 // clamp, highlight compression and the tone curve with contrast. Each has a
-// mosaic form (only the site's own channel, on 2 x 2 blocks) used while the
-// record holds an undemosaiced full-size mosaic, and a full-colour form.
+// mosaic form (only the site's own channel, at every site up to the last row
+// and column) used while the record holds an undemosaiced full-size mosaic,
+// and a full-colour form.
 #pragma once
 
 #include <cstddef>

@@ -53,6 +53,27 @@ TEST(DvkDevelop, FailedLoadPrintsLibRawErrorAndExitsOne) {
     EXPECT_NE(r.err.find("LibRaw error -100009"), std::string::npos) << r.err;
 }
 
+// A file the develop refuses (a four-colour sensor) is named with the reason,
+// exits 1 and leaves nothing behind.
+TEST(DvkDevelop, RefusedDevelopSaysWhyAndExitsOne) {
+    TempDir dir;
+    DngSpec s = gradient_dng(DngLayout::Bayer, 24, 24);
+    s.cfa_block = {0, 1, 2, 3};
+    s.cfa_planes = {3, 5, 1, 4};  // cyan, yellow, green, magenta
+    s.color_matrix1 = {0.5, 0.1, -0.1, -0.7, 1.5, 0.2, -0.1, 0.2, 0.6, 0.3, 0.3, 0.3};
+    s.as_shot_neutral = {0.6, 0.8, 1.0, 0.7};
+    const auto raw = dir / "cygm.dng";
+    ASSERT_TRUE(write_dng(raw, s));
+    const auto out = dir / "cygm.tiff";
+    CommandRun r = run_dvk_develop("--format 0 --interpolation 0 --out " + shell_quoted(out) + " " + shell_quoted(raw));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(raw.string() + ": cannot develop: the sensor's colour filter has four colours"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 // The loader's "No DNG camera matrix found, <camera>" ends without a line end;
 // on a terminal, where both streams meet, the tool's own lines still start on
 // lines of their own and the engine's text is kept whole.

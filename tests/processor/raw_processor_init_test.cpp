@@ -107,11 +107,12 @@ TEST(RawProcessorSettings, WhiteBalanceModes) {
     EXPECT_EQ(p.evRed(), 1.0);
     EXPECT_EQ(p.evBlue(), -1.0);
     EXPECT_EQ(p.evGreen(), 0.0);
-    // As shot without multipliers: all 0, manual second green.
+    // As shot without multipliers: the automatic balance.
+    p.setEvRed(0.7);
     p.setUseCameraWB(2);
-    EXPECT_EQ(p.evRed(), 0.0);
-    EXPECT_EQ(p.evBlue(), 0.0);
-    EXPECT_EQ(p.manualGreen2(), 1);
+    EXPECT_EQ(p.evRed(), 1.0);
+    EXPECT_EQ(p.evBlue(), -1.0);
+    EXPECT_EQ(p.manualGreen2(), 0);
     p.setEvRed(0.7);
     p.setUseCameraWB(0);  // manual keeps the values
     EXPECT_EQ(p.evRed(), 0.7);

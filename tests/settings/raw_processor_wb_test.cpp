@@ -107,21 +107,26 @@ TEST(WhiteBalanceModes, FreshProcessorAutoIsNeutral) {
     EXPECT_EQ(p.manualGreen2(), 0);
 }
 
-TEST(WhiteBalanceModes, AsShotWithoutMultipliers) {
+TEST(WhiteBalanceModes, AsShotWithoutMultipliersTakesTheAutomaticBalance) {
     RawProcessor p;
-    p.setEvRed(0.3);
-    p.setUseCameraWB(2);
-    EXPECT_EQ(p.evRed(), 0.0);
-    EXPECT_EQ(p.evGreen2(), 0.0);
-    EXPECT_EQ(p.manualGreen2(), 1);
-    // A zero green multiplier counts as no multipliers (never an infinite EV).
+    double* a = p.dvklib()->auto_wb;
+    a[0] = 2, a[1] = 1, a[2] = 0.5, a[3] = 1;
     float* m = p.dvklib()->libraw->imgdata.color.cam_mul;
-    m[0] = 2;
-    m[1] = 0;
-    m[2] = 1;
-    p.setUseCameraWB(2);
-    EXPECT_EQ(p.evRed(), 0.0);
-    EXPECT_EQ(p.manualGreen2(), 1);
+    // None (LibRaw's 0), -1 (a Canon D30), a zero green, a zero blue (an
+    // AsShotNeutral of zeros gives 0 1 0 1) and a NaN: never an infinite EV.
+    const float cases[][4] = {{0, 0, 0, 0}, {-1, -1, -1, -1}, {2, 0, 1, 0}, {0, 1, 0, 1}, {2, 1, 0, 1}, {NAN, 1, 1, 1}};
+    for (const auto& c : cases) {
+        for (int i = 0; i < 4; ++i) m[i] = c[i];
+        p.setEvRed(0.3);
+        p.setManualGreen2(1);
+        p.setUseCameraWB(2);
+        EXPECT_EQ(p.useCameraWB(), 2);
+        EXPECT_EQ(p.evRed(), 1.0) << c[0] << " " << c[1] << " " << c[2];
+        EXPECT_EQ(p.evGreen(), 0.0);
+        EXPECT_EQ(p.evBlue(), -1.0);
+        EXPECT_EQ(p.evGreen2(), 0.0);
+        EXPECT_EQ(p.manualGreen2(), 0);
+    }
 }
 
 TEST(WhiteBalanceModes, AutoWithZeroGreenSumIsNeutral) {

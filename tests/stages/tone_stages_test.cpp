@@ -88,7 +88,7 @@ TEST(BlackShift, NegativeShiftLiftsTheUpperValues) {
     EXPECT_NEAR(img[1], 1.0f, 1e-7);
 }
 
-TEST(BlackShift, MosaicLeavesAnOddLastColumn) {
+TEST(BlackShift, MosaicShiftsTheOddLastColumnAsTheRest) {
     Record r(test::kRGGB, 3, 2);
     std::vector<float> img(3 * 2 * 4, 0.5f);
     black_shift(r.get(), img.data(), 3, 2, 10.0f);
@@ -96,9 +96,10 @@ TEST(BlackShift, MosaicLeavesAnOddLastColumn) {
     EXPECT_NEAR(img[0], 0.4f, 1e-7);
     EXPECT_EQ(img[1], 0.5f);
     EXPECT_NEAR(img[4 + 1], 0.4f, 1e-7);  // (0, 1) green
+    // The odd last column: (0, 2) is red, (1, 2) green; only their own channel changes.
     for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(img[2 * 4 + c], 0.5f);        // (0, 2): the odd last column
-        EXPECT_EQ(img[(3 + 2) * 4 + c], 0.5f);  // (1, 2)
+        EXPECT_NEAR(img[2 * 4 + c], c == 0 ? 0.4f : 0.5f, 1e-7);
+        EXPECT_NEAR(img[(3 + 2) * 4 + c], c == 1 ? 0.4f : 0.5f, 1e-7);
     }
 }
 
@@ -171,8 +172,11 @@ TEST(ToneCurve, MosaicFormChangesOnlySiteChannels) {
     EXPECT_NEAR(img[0], curved, 3e-7);       // (0, 0) red
     EXPECT_EQ(img[1], 0.5f);                 // its green channel is not a site
     EXPECT_NEAR(img[3 * 4 + 4 + 2], curved, 3e-7);  // (1, 1) blue
-    EXPECT_EQ(img[2 * 4], 0.5f);            // (0, 2) odd column: not in a block
-    EXPECT_EQ(img[(6 + 1) * 4 + 1], 0.5f);  // (2, 1) odd row
+    // The odd last column and row take the curve as the rest: (0, 2) red, (2, 1) green.
+    EXPECT_NEAR(img[2 * 4], curved, 3e-7);
+    EXPECT_EQ(img[2 * 4 + 1], 0.5f);
+    EXPECT_NEAR(img[(6 + 1) * 4 + 1], curved, 3e-7);
+    EXPECT_EQ(img[(6 + 1) * 4], 0.5f);
 }
 
 }  // namespace

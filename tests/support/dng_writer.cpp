@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -35,7 +36,10 @@ std::vector<float> as_floats(const std::vector<double>& v) { return std::vector<
 
 unsigned samples_per_pixel(const DngSpec& dng) { return dng.layout == DngLayout::LinearRaw ? 3 : 1; }
 
-unsigned colour_count(const DngSpec& dng) { return dng.layout == DngLayout::Mono ? 1 : 3; }
+unsigned colour_count(const DngSpec& dng) {
+    if (dng.layout == DngLayout::Mono) return 1;
+    return dng.layout == DngLayout::Bayer && !dng.cfa_planes.empty() ? unsigned(dng.cfa_planes.size()) : 3;
+}
 
 DngSpec make_dng_spec(DngLayout layout, unsigned width, unsigned height) {
     DngSpec s;
@@ -52,7 +56,9 @@ DngSpec make_dng_spec(DngLayout layout, unsigned width, unsigned height) {
 
 int cfa_colour(const DngSpec& dng, unsigned row, unsigned col) {
     switch (dng.layout) {
-        case DngLayout::Bayer: return bayer_block(dng.phase)[(row & 1) * 2 + (col & 1)];
+        case DngLayout::Bayer:
+            if (dng.cfa_block.size() == 4) return dng.cfa_block[(row & 1) * 2 + (col & 1)];
+            return bayer_block(dng.phase)[(row & 1) * 2 + (col & 1)];
         case DngLayout::XTrans: return dng.xtrans[(row % 6) * 6 + col % 6];
         default: return -1;
     }
@@ -90,7 +96,7 @@ void fill_flat(DngSpec& dng, const std::array<std::uint16_t, 3>& value) {
         for (unsigned col = 0; col < dng.width; ++col)
             for (unsigned c = 0; c < spp; ++c) {
                 int colour = spp == 3 ? int(c) : cfa_colour(dng, row, col);
-                sample_at(dng, row, col, c) = value[colour < 0 ? 0 : colour];
+                sample_at(dng, row, col, c) = value[colour < 0 ? 0 : colour > 2 ? 1 : colour];
             }
 }
 
@@ -111,7 +117,7 @@ void fill_from_scene(DngSpec& dng, const std::function<std::array<double, 3>(uns
                 for (unsigned c = 0; c < 3; ++c) sample_at(dng, row, col, c) = level(rgb[c]);
             } else {
                 const int colour = cfa_colour(dng, row, col);
-                sample_at(dng, row, col) = level(rgb[colour < 0 ? 1 : colour]);
+                sample_at(dng, row, col) = level(rgb[colour < 0 || colour > 2 ? 1 : colour]);
             }
         }
 }
@@ -126,6 +132,8 @@ bool write_dng(const std::filesystem::path& path, const DngSpec& dng, std::strin
     if (!dng.as_shot_neutral.empty() && dng.as_shot_neutral.size() != colours) return fail(error, "neutral size");
 
     if (dng.masked_areas.size() % 4 != 0) return fail(error, "masked areas size");
+    if (!dng.cfa_block.empty() && dng.cfa_block.size() != 4) return fail(error, "CFA block size");
+    if (dng.cfa_planes.size() > 4) return fail(error, "CFA plane count");
     std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), dng.big_endian ? "wb" : "w"));
     if (!tif) return fail(error, "cannot create " + path.string());
     TIFF* t = tif.get();
@@ -162,11 +170,13 @@ bool write_dng(const std::filesystem::path& path, const DngSpec& dng, std::strin
         if (xt) {
             TIFFSetField(t, TIFFTAG_CFAPATTERN, std::uint16_t(36), dng.xtrans.data());
         } else {
-            const auto block = bayer_block(dng.phase);
+            std::array<std::uint8_t, 4> block = bayer_block(dng.phase);
+            if (dng.cfa_block.size() == 4) std::copy(dng.cfa_block.begin(), dng.cfa_block.end(), block.begin());
             TIFFSetField(t, TIFFTAG_CFAPATTERN, std::uint16_t(4), block.data());
         }
-        const std::uint8_t planes[3] = {0, 1, 2};
-        TIFFSetField(t, TIFFTAG_CFAPLANECOLOR, std::uint16_t(3), planes);
+        std::vector<std::uint8_t> planes = {0, 1, 2};
+        if (!xt && !dng.cfa_planes.empty()) planes = dng.cfa_planes;
+        TIFFSetField(t, TIFFTAG_CFAPLANECOLOR, std::uint16_t(planes.size()), planes.data());
         TIFFSetField(t, TIFFTAG_CFALAYOUT, std::uint16_t(1));
     }
 

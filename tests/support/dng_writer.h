@@ -30,6 +30,14 @@ struct DngSpec {
     unsigned height = 48;
     DngLayout layout = DngLayout::Bayer;
     BayerPhase phase = BayerPhase::RGGB;
+    // A 2 x 2 mosaic of sensors with other colours (Bayer layout only): the
+    // CFAPattern's plane indices of the top-left block, row by row, in place
+    // of `phase`, and the CFAPlaneColor values (DNG codes: 0 red, 1 green,
+    // 2 blue, 3 cyan, 4 magenta, 5 yellow). {0, 1, 2, 3} with planes
+    // {0, 1, 2, 3} is a red, green, blue and cyan sensor; empty: `phase`, and
+    // the planes red, green, blue. The colour count is the plane count.
+    std::vector<std::uint8_t> cfa_block;
+    std::vector<std::uint8_t> cfa_planes;
     // Colour (0 red, 1 green, 2 blue) of each site of the 6 x 6 X-Trans block, row by row.
     std::array<std::uint8_t, 36> xtrans = {
         1, 1, 0, 1, 1, 2,  //
@@ -82,8 +90,9 @@ DngSpec make_dng_spec(DngLayout layout, unsigned width, unsigned height);
 unsigned samples_per_pixel(const DngSpec& dng);
 unsigned colour_count(const DngSpec& dng);
 
-// Colour 0..2 (red, green, blue) of sensor site (row, col) of a mosaic layout;
-// -1 for LinearRaw and monochrome files.
+// Colour 0..2 (red, green, blue) of sensor site (row, col) of a mosaic layout
+// (a plane index, up to 3, with `cfa_block`); -1 for LinearRaw and monochrome
+// files.
 int cfa_colour(const DngSpec& dng, unsigned row, unsigned col);
 
 // Sample of channel `c` at (row, col).
@@ -94,10 +103,12 @@ std::uint16_t& sample_at(DngSpec& dng, unsigned row, unsigned col, unsigned c = 
 void fill_gradient(DngSpec& dng, std::uint32_t seed = 1);
 // make_dng_spec followed by fill_gradient: the everyday fixture of the tests.
 DngSpec gradient_dng(DngLayout layout, unsigned width, unsigned height);
-// Every sample of colour k (mosaic) or channel k (LinearRaw) becomes value[k].
+// Every sample of colour k (mosaic) or channel k (LinearRaw) becomes value[k]
+// (a fourth plane takes the green value).
 void fill_flat(DngSpec& dng, const std::array<std::uint16_t, 3>& value);
 // Samples from a scene: `scene(row, col)` gives linear R, G, B in 0..1 (1 =
-// white level); mosaic sites keep their own colour, monochrome files take G.
+// white level); mosaic sites keep their own colour (a fourth plane takes G),
+// monochrome files take G.
 void fill_from_scene(DngSpec& dng, const std::function<std::array<double, 3>(unsigned row, unsigned col)>& scene);
 
 // Writes the file; returns false (with a reason in *error when given) when

@@ -133,7 +133,10 @@ int develop_file(const Options& opts, const std::string& path) {
     }
     if (!loaded(p, path, p.initDoubleImageFromRawFile(path, p.interpolation() == 2 ? 1 : 0))) return 1;
     if (!p.convertImage()) {
-        tools::tool_print(stderr, "%s: out of memory while developing\n", path.c_str());
+        if (!p.convertError().empty())
+            tools::tool_print(stderr, "%s: cannot develop: %s\n", path.c_str(), p.convertError().c_str());
+        else
+            tools::tool_print(stderr, "%s: out of memory while developing\n", path.c_str());
         return 1;
     }
     const int saved = p.saveImage();

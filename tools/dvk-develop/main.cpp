@@ -1,8 +1,8 @@
 // dvk-develop: the command-line road through the engine.
 #include <cstdio>
-#include <thread>
 
 #include "core/dvklib.h"
+#include "platform/usable_cpus.h"
 #include "tools/common/own_line.h"
 #include "tools/dvk-develop/develop.h"
 #include "tools/dvk-develop/info.h"
@@ -15,9 +15,8 @@ int main(int argc, char** argv) {
     const int status = dvk::develop::parse_options(argc, argv, &opts);
     if (status >= 0) return status;
 
-    // As the application does at start-up: one band thread per processor.
-    const unsigned cpus = std::thread::hardware_concurrency();
-    dvk::band_thread_count = cpus > 0 ? static_cast<int>(cpus) : 2;
+    // As the application does at start-up: one band thread per processor it may use.
+    dvk::band_thread_count = dvk::usable_cpu_count();
 
     int exit_status = 0;
     if (opts.mode == dvk::develop::Mode::Info) {

@@ -7,12 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
 #include "colour/profile_lookup.h"
 #include "core/dvklib.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
+#include "platform/usable_cpus.h"
 #include "platform/user_defaults.h"
 #include "tools/common/own_line.h"
 #include "tools/dvk-profile/evaluate.h"
@@ -212,7 +212,6 @@ int main(int argc, char** argv) {
     for (std::string* path : {&opts.patches, &opts.out, &opts.raw}) *path = absolute(*path);
     if (opts.reference) opts.reference = absolute(*opts.reference);
     if (opts.ti3) opts.ti3 = absolute(*opts.ti3);
-    const unsigned cpus = std::thread::hardware_concurrency();
-    band_thread_count = cpus > 0 ? static_cast<int>(cpus) : 2;
+    band_thread_count = usable_cpu_count();
     return run(opts);
 }

@@ -170,6 +170,25 @@ TEST_F(Batch, FilesNotWrittenAndStandInsAreNamedAtTheEnd) {
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
 }
 
+// A file the develop refuses (a four-colour sensor) is skipped and named with
+// the reason; the batch goes on to the next file.
+TEST_F(Batch, AFileTheDevelopRefusesIsNamedAndTheBatchGoesOn) {
+    fs::create_directories(photos() + "/b");
+    const std::string cygm = photos() + "/b/a_cygm.dng";
+    DngSpec s = gradient_dng(DngLayout::Bayer, 64, 48);
+    s.cfa_block = {0, 1, 2, 3};
+    s.cfa_planes = {3, 5, 1, 4};  // cyan, yellow, green, magenta
+    s.color_matrix1 = {0.5, 0.1, -0.1, -0.7, 1.5, 0.2, -0.1, 0.2, 0.6, 0.3, 0.3, 0.3};
+    s.as_shot_neutral = {0.6, 0.8, 1.0, 0.7};
+    ASSERT_TRUE(write_dng(cygm, s));
+    const std::string good = acmeFile("b/b_good.dng");
+    ASSERT_TRUE(controller->runBatchInThread(paths({cygm, good})));
+    controller->waitForRoads();
+    EXPECT_EQ(tiffs_in(photos() + "/b"), std::vector<std::string>{"b_good.tiff"});
+    EXPECT_EQ(alertTexts().back(), "Batch|1 file was not written:\n" + cygm + ": " + RawProcessor::kFourColourRefusal);
+    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+}
+
 // A batch that ended abnormally (killed, crashed) while a file was being
 // developed does not start with that file again when it is resumed: the
 // file is named, the others are converted.

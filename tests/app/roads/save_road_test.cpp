@@ -1,6 +1,6 @@
 // Saving on real files: the record of the settings written, the overwrite
-// rule, half size, a failed full-size load, the editor's variables after the
-// tags are in, Save/Next, and the editors pop-up.
+// rule, half size, a failed full-size load, a file the develop refuses, the
+// editor's variables after the tags are in, Save/Next, and the editors pop-up.
 #include <tiffio.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include "app/menus/editors_button_items.h"
 #include "pipeline/stages/gamut_map.h"
 #include "tests/app/roads/roads_fixture.h"
+#include "tests/support/dng_writer.h"
 #include "tests/support/test_files.h"
 
 namespace dvk::test {
@@ -219,6 +220,28 @@ TEST_F(SaveRoad, AFailedFullSizeLoadIsToldAndEndsTheSaveWithoutARecord) {
     EXPECT_TRUE(recordsWithSource(x).empty());
     EXPECT_FALSE(controller->isBusy());
     EXPECT_EQ(raw().progress(), 0);
+}
+
+TEST_F(SaveRoad, AFileTheDevelopRefusesIsToldWithItsReasonAndNothingIsWritten) {
+    // A four-colour sensor (cyan, yellow, green, magenta): it opens, but is not developed.
+    fs::create_directories(photos() + "/p");
+    const std::string x = photos() + "/p/cygm.dng";
+    DngSpec s = gradient_dng(DngLayout::Bayer, 64, 48);
+    s.cfa_block = {0, 1, 2, 3};
+    s.cfa_planes = {3, 5, 1, 4};
+    s.color_matrix1 = {0.5, 0.1, -0.1, -0.7, 1.5, 0.2, -0.1, 0.2, 0.6, 0.3, 0.3, 0.3};
+    s.as_shot_neutral = {0.6, 0.8, 1.0, 0.7};
+    ASSERT_TRUE(write_dng(x, s));
+    ASSERT_TRUE(openAndWait(x));
+    controller->saveFile();
+    controller->waitForRoads();
+    ASSERT_FALSE(alerts.requests().empty());
+    const AlertRequest last = alerts.requests().back();
+    EXPECT_EQ(last.title, "Can't develop cygm.dng");
+    EXPECT_EQ(last.text, RawProcessor::kFourColourRefusal);
+    EXPECT_FALSE(fs::exists(photos() + "/p/cygm.tiff"));
+    EXPECT_TRUE(recordsWithSource(x).empty());
+    EXPECT_FALSE(controller->isBusy());
 }
 
 TEST_F(SaveRoad, TheEditorGetsTheFileWithItsTagsAndThreeVariablesTheProgramNeverHolds) {
