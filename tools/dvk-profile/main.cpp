@@ -10,6 +10,7 @@
 
 #include "colour/profile_lookup.h"
 #include "core/dvklib.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
 #include "platform/usable_cpus.h"
@@ -109,7 +110,7 @@ int run(const Options& opts) {
 
     ToolHost host(applicationSupportFolder());
     if (const int rc = host.open(opts.raw); rc != 0) {
-        tools::tool_print(stderr, "dvk-profile: %s: cannot load, LibRaw error %d\n", opts.raw.c_str(), rc);
+        tools::tool_print(stderr, "dvk-profile: %s\n", load_error_text(opts.raw, rc).c_str());
         return 1;
     }
     RawProcessor& p = host.p();
