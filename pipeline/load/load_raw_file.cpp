@@ -22,6 +22,7 @@
 #include "pipeline/load/declared_size.h"
 #include "pipeline/load/load_errors.h"
 #include "pipeline/load/raw_loader.h"
+#include "pipeline/load/raw_probe.h"
 #include "platform/stage_timer.h"
 
 namespace dvk {
@@ -61,9 +62,11 @@ void crop_leica_sl2(DVKLib* d) {
 
 int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     if (!d || !d->libraw || !path) return LIBRAW_UNSPECIFIED_ERROR;
-    // A regular file this process may read.
+    // A regular file this process may read, whose first reading (in the
+    // probe's own process where one is in use) found nothing against it.
     std::uint64_t file_bytes = 0;
     if (const int refused = check_raw_file_access(path, &file_bytes)) return refused;
+    if (const int refused = first_reading_refusal(path)) return refused;
 
     DVKLib work;
     work.no_cfa = d->no_cfa;

@@ -11,6 +11,7 @@
 #include "colour/profile_lookup.h"
 #include "core/dvklib.h"
 #include "pipeline/load/load_errors.h"
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
 #include "platform/usable_cpus.h"
@@ -214,5 +215,6 @@ int main(int argc, char** argv) {
     if (opts.reference) opts.reference = absolute(*opts.reference);
     if (opts.ti3) opts.ti3 = absolute(*opts.ti3);
     band_thread_count = usable_cpu_count();
+    use_raw_probe_beside_executable();
     return run(opts);
 }
