@@ -144,7 +144,7 @@ RawIdentity identify_raw_file(const std::string& path) {
     if (key)
         if (std::optional<RawIdentity> id = kept_answer(*key)) return *id;
     std::optional<RawIdentity> id = run_probe(program, path);
-    if (!id) return read_raw_identity(path.c_str());
+    if (!id) id = read_raw_identity(path.c_str());
     // Kept only when the file is still the one read.
     if (key && key_of(path) == key) keep_answer(*key, *id);
     return *id;
