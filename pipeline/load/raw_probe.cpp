@@ -15,6 +15,7 @@
 #include "pipeline/load/load_errors.h"
 #include "platform/log.h"
 #include "platform/process_runner.h"
+#include "platform/stage_timer.h"
 
 namespace dvk {
 
@@ -84,7 +85,9 @@ std::optional<RawIdentity> run_probe(const std::string& program, const std::stri
     request.output = OutputMode::Capture;
     request.time_limit = kRawProbeTimeLimit;
     request.kill_grace = std::chrono::milliseconds(500);
+    StageTimer timer("first reading");
     const ProcessResult result = process_runner()->run(request);
+    timer.lap(nullptr);
     if (!result.started()) {
         ProbeState& s = state();
         std::lock_guard<std::mutex> lock(s.mutex);
