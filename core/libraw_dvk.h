@@ -85,7 +85,7 @@ private:
     // The black subtraction begin_image_rows() took over from the colour data.
     struct RowBlack {
         bool subtract = false;
-        int channel[4] = {0, 0, 0, 0};
+        unsigned channel[4] = {0, 0, 0, 0};  // differences wrap as LibRaw's do
         unsigned rows = 0, cols = 0;  // the per-site pattern, when both are set
         std::vector<unsigned> pattern;
     } row_black_;
