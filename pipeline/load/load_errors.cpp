@@ -33,8 +33,8 @@ int check_raw_file_access(const char* path, std::uint64_t* bytes) {
 }
 
 std::string load_error_reason(int code) {
+    if (code == load_code_for_errno(EISDIR)) return "a folder, not a file";
     if (code <= kLoadSystemError && code > kLoadSystemError - 4096) return std::strerror(kLoadSystemError - code);
-    const std::string libraw = "LibRaw error " + std::to_string(code);
     switch (code) {
         case 0: return "no error";
         case kLoadLargerThanData: return "the image is larger than its data";
@@ -42,16 +42,22 @@ std::string load_error_reason(int code) {
         case LIBRAW_TOO_BIG: return "the image is too large to load";
         case kLoadUnsafe: return "the file could not be read safely";
         case kLoadNotRegularFile: return "not a regular file";
-        case LIBRAW_FILE_UNSUPPORTED: return "not a raw file of a known camera (" + libraw + ")";
-        case LIBRAW_REQUEST_FOR_NONEXISTENT_IMAGE: return "the file holds no raw image (" + libraw + ")";
+        case LIBRAW_FILE_UNSUPPORTED:
+        case LIBRAW_REQUEST_FOR_NONEXISTENT_IMAGE: return "not a raw file of a known camera";
         case LIBRAW_IO_ERROR:
-        case LIBRAW_DATA_ERROR: return "the file is truncated or damaged (" + libraw + ")";
+        case LIBRAW_DATA_ERROR: return "its data could not be read to the end (the file is cut short or damaged)";
         case LIBRAW_UNSUFFICIENT_MEMORY: return "not enough memory to load it";
-        default: return libraw + ": " + libraw_strerror(code);
+        default: break;
     }
+    if (code < 0) return std::string("it could not be loaded: ") + libraw_strerror(code);
+    return "it could not be loaded (code " + std::to_string(code) + ")";
 }
 
 std::string load_error_text(const std::string& path, int code) { return path + ": " + load_error_reason(code); }
+
+int open_failure_code(int libraw_code) {
+    return libraw_code == LIBRAW_IO_ERROR || libraw_code == LIBRAW_DATA_ERROR ? LIBRAW_FILE_UNSUPPORTED : libraw_code;
+}
 
 bool is_unknown_format(int code) {
     return code == LIBRAW_FILE_UNSUPPORTED || code == LIBRAW_REQUEST_FOR_NONEXISTENT_IMAGE;

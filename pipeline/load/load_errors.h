@@ -30,12 +30,17 @@ int load_code_for_errno(int err);
 int check_raw_file_access(const char* path, std::uint64_t* bytes = nullptr);
 
 // The reason alone, e.g. "the image is larger than its data", "Permission
-// denied", "the file is truncated or damaged (LibRaw error -100009)".
+// denied", "its data could not be read to the end (the file is cut short or
+// damaged)", "not a raw file of a known camera".
 std::string load_error_reason(int code);
 // "PATH: reason", as the window, the batch and the tools say it.
 std::string load_error_text(const std::string& path, int code);
 // Whether the code means that the file is no raw file the decoder knows (as
 // opposed to one it knows but could not read).
 bool is_unknown_format(int code);
+// The code of a failed LibRaw open_file: a file whose header ends before the
+// decoder has read enough of it (an I/O or data error while identifying) is
+// no raw file it knows; other codes stay.
+int open_failure_code(int libraw_code);
 
 }  // namespace dvk

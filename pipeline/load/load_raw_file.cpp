@@ -90,7 +90,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     // declares before that size is weighed against the data.
     StageTimer timer("open");
     int ret = raw.open_file(path);
-    if (ret != LIBRAW_SUCCESS) return ret;
+    if (ret != LIBRAW_SUCCESS) return open_failure_code(ret);
     if (const int refused = check_declared_size(raw, file_bytes, raw.imgdata.params.half_size != 0)) return refused;
     timer.lap("unpack");
     // The unpack runs on one thread: meanwhile a second one builds the

@@ -51,7 +51,7 @@ RawIdentity read_raw_identity(const char* path) {
         id.open = LIBRAW_UNSUFFICIENT_MEMORY;
         return id;
     }
-    if ((id.open = raw->open_file(path)) != LIBRAW_SUCCESS) return id;
+    if ((id.open = open_failure_code(raw->open_file(path))) != LIBRAW_SUCCESS) return id;
     id.raws = raw->imgdata.idata.raw_count;
     id.camera = one_line(std::string(raw->imgdata.idata.make) + " " + raw->imgdata.idata.model);
     id.size = check_declared_size(*raw, file_bytes, false);

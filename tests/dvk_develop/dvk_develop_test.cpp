@@ -48,7 +48,7 @@ TEST(DvkDevelop, FailedLoadPrintsTheReasonAndExitsOne) {
     const std::string gpr = (testdata_dir() / "raw" / "hero7.gpr").string();
     CommandRun r = run_dvk_develop("--info " + shell_quoted(gpr));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(gpr + ": not a raw file of a known camera (LibRaw error -2)\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(gpr + ": not a raw file of a known camera\n"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
 
     r = run_dvk_develop("--info /nonexistent/file.dng");
