@@ -1,7 +1,7 @@
 // A file whose first reading crashes LibRaw, on the roads that meet it with
 // the probe program in use, as the program has it: Next and Previous step
-// over it, a batch with it in the middle writes the others, and opening it
-// says why it is refused.
+// over it, a batch with it in the middle writes the others and names it, and
+// opening it says why it is refused.
 #include <filesystem>
 
 #include "pipeline/load/raw_probe.h"
@@ -60,6 +60,7 @@ TEST_F(HostileRoads, ABatchWithACrashingFileInTheMiddleWritesTheOthers) {
     EXPECT_TRUE(fs::exists(photos() + "/b/f1.tiff"));
     EXPECT_FALSE(fs::exists(photos() + "/b/f2.tiff"));
     EXPECT_TRUE(fs::exists(photos() + "/b/f3.tiff"));
+    EXPECT_EQ(alertTexts().back(), "Batch|1 file was not written:\n" + f2 + ": the file could not be read safely");
     EXPECT_FALSE(controller->isBusy());
 }
 
