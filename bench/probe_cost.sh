@@ -11,7 +11,8 @@
 #
 # The baseline is the same dvk-develop copied into a folder without
 # dvk-probe beside it (the build's resources linked in): it says so in its
-# log and reads raw files in its own process, as before the probe. The two
+# log and reads raw files in its own process, as before the probe. The one
+# measured with the probe is a copy too, beside a copy of dvk-probe. The two
 # alternate, REPEAT times each (default 11), so that both see the same load
 # of the machine. Printed per file and case: the median wall times in ms;
 # the probe's run inside the program (its "first reading" stage time,
@@ -37,9 +38,15 @@ TESTDATA=${DVK_TESTDATA_DIR:-$(sed -n 's/^DVK_TESTDATA_DIR:PATH=//p' "$BUILD/CMa
 
 work=$(mktemp -d /tmp/dvk-probe-cost.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/noprobe" "$work/out"
-cp "$DEVELOP" "$work/noprobe/dvk-develop"
-ln -s "$(realpath "$BUILD/bin/resources")" "$work/noprobe/resources"
+# Both programs are copies in the same folder tree, so that neither gains
+# from where its executable lies.
+mkdir -p "$work/probe" "$work/noprobe" "$work/out"
+for d in probe noprobe; do
+  cp "$DEVELOP" "$work/$d/dvk-develop"
+  ln -s "$(realpath "$BUILD/bin/resources")" "$work/$d/resources"
+done
+cp "$PROBE" "$work/probe/dvk-probe"
+DEVELOP="$work/probe/dvk-develop"
 BASE="$work/noprobe/dvk-develop"
 
 files=("$@")
@@ -84,8 +91,8 @@ for f in "${files[@]}"; do
     awk -v n="$name" -v c="$case" -v w="$w" -v b="$b" -v p="$p" \
       'BEGIN { printf "%-24s %-8s %8.1f ms %8.1f ms %8.2f ms %6.1f%% %6.1f%%\n", n, c, w, b, p, 100 * p / b, 100 * (w - b) / b }'
   done
-  rm -f "$work/probe"
-  for _ in $(seq "$REPEAT"); do timed "$work/probe" "$PROBE" "$f"; done
-  awk -v n="$name" -v p="$(median "$work/probe")" 'BEGIN { printf "%-24s %-8s %8.1f ms (dvk-probe alone)\n", n, "probe", p }'
+  rm -f "$work/alone"
+  for _ in $(seq "$REPEAT"); do timed "$work/alone" "$PROBE" "$f"; done
+  awk -v n="$name" -v p="$(median "$work/alone")" 'BEGIN { printf "%-24s %-8s %8.1f ms (dvk-probe alone)\n", n, "probe", p }'
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
