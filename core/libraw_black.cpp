@@ -29,13 +29,15 @@ int max_over_chunks(std::size_t pixels, int floor, Fn fn) {
 }
 
 // Subtracts the four channel levels from `pixels` pixels, clipping at 0;
-// returns the largest difference before clipping (at least 0).
-int subtract_levels(std::uint16_t* __restrict p, std::size_t pixels, const int cblk[4]) {
-    const int b0 = cblk[0], b1 = cblk[1], b2 = cblk[2], b3 = cblk[3];
+// returns the largest difference before clipping (at least 0). The levels
+// are LibRaw's unsigned values and the differences wrap as LibRaw's own do
+// (a damaged file may declare any level), taken as ints.
+int subtract_levels(std::uint16_t* __restrict p, std::size_t pixels, const unsigned cblk[4]) {
+    const unsigned b0 = cblk[0], b1 = cblk[1], b2 = cblk[2], b3 = cblk[3];
     int m0 = 0, m1 = 0, m2 = 0, m3 = 0;
     for (std::size_t i = 0; i < pixels; ++i) {
-        const int v0 = int(p[4 * i]) - b0, v1 = int(p[4 * i + 1]) - b1;
-        const int v2 = int(p[4 * i + 2]) - b2, v3 = int(p[4 * i + 3]) - b3;
+        const int v0 = int(p[4 * i] - b0), v1 = int(p[4 * i + 1] - b1);
+        const int v2 = int(p[4 * i + 2] - b2), v3 = int(p[4 * i + 3] - b3);
         p[4 * i] = std::uint16_t(std::clamp(v0, 0, 65535));
         p[4 * i + 1] = std::uint16_t(std::clamp(v1, 0, 65535));
         p[4 * i + 2] = std::uint16_t(std::clamp(v2, 0, 65535));
@@ -61,7 +63,7 @@ int LibRaw_DVK::subtract_black_on_threads() {
     if (!image) return 0;
     if (!is_phaseone_compressed() &&
         (C.cblack[0] || C.cblack[1] || C.cblack[2] || C.cblack[3] || (C.cblack[4] && C.cblack[5]))) {
-        const int cblk[4] = {int(C.cblack[0]), int(C.cblack[1]), int(C.cblack[2]), int(C.cblack[3])};
+        const unsigned cblk[4] = {C.cblack[0], C.cblack[1], C.cblack[2], C.cblack[3]};
         int dmax;
         if (C.cblack[4] && C.cblack[5]) {
             const unsigned rows = C.cblack[4], cols = C.cblack[5];
@@ -71,7 +73,7 @@ int LibRaw_DVK::subtract_black_on_threads() {
                 for (std::size_t i = begin; i < end; ++i) {
                     const unsigned b = pattern[i / iwidth % rows * cols + i % iwidth % cols];
                     for (int c = 0; c < 4; ++c) {
-                        const int val = int(image[i][c]) - int(b) - cblk[c];
+                        const int val = int(image[i][c] - b - cblk[c]);
                         image[i][c] = std::uint16_t(std::clamp(val, 0, 65535));
                         m = std::max(m, val);
                     }

@@ -11,6 +11,8 @@ namespace dvk {
 
 void set_shot_select(LibRaw& raw, unsigned shot) { raw.imgdata.rawparams.shot_select = shot; }
 
+void set_max_raw_memory_mb(LibRaw& raw, unsigned megabytes) { raw.imgdata.rawparams.max_raw_memory_mb = megabytes; }
+
 void copy_decode_options(LibRaw& to, const LibRaw& from) {
     to.imgdata.params = from.imgdata.params;
     to.imgdata.rawparams = from.imgdata.rawparams;
@@ -23,6 +25,8 @@ int adjust_to_raw_inset_crop(LibRaw& raw, unsigned mask, float maxcrop) {
 #else
 
 void set_shot_select(LibRaw& raw, unsigned shot) { raw.imgdata.params.shot_select = shot; }
+
+void set_max_raw_memory_mb(LibRaw& raw, unsigned megabytes) { raw.imgdata.params.max_raw_memory_mb = megabytes; }
 
 void copy_decode_options(LibRaw& to, const LibRaw& from) { to.imgdata.params = from.imgdata.params; }
 

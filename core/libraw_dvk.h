@@ -72,6 +72,9 @@ public:
     // (the others are 0 there), and the colours of the row's sites by
     // column % 48. Returns false, delivering nothing, at half size.
     bool half_size_decode() const { return libraw_internal_data.internal_output_params.shrink != 0; }
+    // The width of a 45-degree sensor layout as the open file declares it
+    // (imgdata.rawdata.ioparams takes it only at unpack), 0 otherwise.
+    unsigned declared_fuji_width() const { return libraw_internal_data.internal_output_params.fuji_width; }
     using SiteRowFn = std::function<void(unsigned row, const std::uint16_t* samples, const unsigned char* colours)>;
     bool image_site_rows_on_threads(const SiteRowFn& row, unsigned group_origin = 0, unsigned group_rows = 1);
 
@@ -82,7 +85,7 @@ private:
     // The black subtraction begin_image_rows() took over from the colour data.
     struct RowBlack {
         bool subtract = false;
-        int channel[4] = {0, 0, 0, 0};
+        unsigned channel[4] = {0, 0, 0, 0};  // differences wrap as LibRaw's do
         unsigned rows = 0, cols = 0;  // the per-site pattern, when both are set
         std::vector<unsigned> pattern;
     } row_black_;
@@ -92,6 +95,9 @@ private:
 
 // Selects which frame of a multi-frame file the next open_file decodes.
 void set_shot_select(LibRaw& raw, unsigned shot);
+
+// Limits the raw buffer unpack() may allocate (LibRaw refuses a larger one).
+void set_max_raw_memory_mb(LibRaw& raw, unsigned megabytes);
 
 // Copies the decode options (imgdata.params, and imgdata.rawparams on 0.21)
 // from one decoder to another.

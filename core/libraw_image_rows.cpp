@@ -71,7 +71,7 @@ bool LibRaw_DVK::begin_image_rows() {
     row_black_ = RowBlack();
     if (C.cblack[0] || C.cblack[1] || C.cblack[2] || C.cblack[3] || (C.cblack[4] && C.cblack[5])) {
         row_black_.subtract = true;
-        for (int c = 0; c < 4; ++c) row_black_.channel[c] = int(C.cblack[c]);
+        for (int c = 0; c < 4; ++c) row_black_.channel[c] = C.cblack[c];
         if (C.cblack[4] && C.cblack[5]) {
             row_black_.rows = C.cblack[4];
             row_black_.cols = C.cblack[5];
@@ -121,16 +121,17 @@ bool LibRaw_DVK::image_rows_on_threads(const ImageRowFn& row_fn, unsigned group_
                 for (unsigned x = 0; x < iwidth; ++x) {
                     const unsigned b = pattern[x % black.cols];
                     for (int c = 0; c < 4; ++c) {
-                        const int val = int(px[x][c]) - int(b) - black.channel[c];
+                        const int val = int(px[x][c] - b - black.channel[c]);
                         px[x][c] = std::uint16_t(std::clamp(val, 0, 65535));
                         m = std::max(m, val);
                     }
                 }
             } else {
-                const int b0 = black.channel[0], b1 = black.channel[1], b2 = black.channel[2], b3 = black.channel[3];
+                const unsigned b0 = black.channel[0], b1 = black.channel[1];
+                const unsigned b2 = black.channel[2], b3 = black.channel[3];
                 for (unsigned x = 0; x < iwidth; ++x) {
-                    const int v0 = int(px[x][0]) - b0, v1 = int(px[x][1]) - b1;
-                    const int v2 = int(px[x][2]) - b2, v3 = int(px[x][3]) - b3;
+                    const int v0 = int(px[x][0] - b0), v1 = int(px[x][1] - b1);
+                    const int v2 = int(px[x][2] - b2), v3 = int(px[x][3] - b3);
                     px[x][0] = std::uint16_t(std::clamp(v0, 0, 65535));
                     px[x][1] = std::uint16_t(std::clamp(v1, 0, 65535));
                     px[x][2] = std::uint16_t(std::clamp(v2, 0, 65535));

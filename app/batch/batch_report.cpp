@@ -1,12 +1,9 @@
 #include "app/batch/batch_report.h"
 
-#include <fcntl.h>
 #include <libraw/libraw.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include "pipeline/load/load_errors.h"
+#include "pipeline/load/raw_probe.h"
 
 namespace dvk {
 
@@ -26,26 +23,12 @@ void append_list(std::string& text, const std::string& heading, const std::vecto
 }  // namespace
 
 std::string unreadableFileReason(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return "a folder, not a file";
-    if (!S_ISREG(st.st_mode)) return "not a regular file";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    return "not a raw file of a known camera";
+    // The first reading's answer (the probe's, kept from the identification).
+    const int code = identify_raw_file(path).refusal();
+    return code != 0 ? load_error_reason(code) : load_error_reason(LIBRAW_FILE_UNSUPPORTED);
 }
 
-std::string loadFailureReason(int code) {
-    switch (code) {
-        case LIBRAW_FILE_UNSUPPORTED: return "not a raw file of a known camera";
-        case LIBRAW_IO_ERROR: return "its data could not be read to the end (the file is cut short or damaged)";
-        case LIBRAW_UNSUFFICIENT_MEMORY: return "not enough memory to load it";
-        default: break;
-    }
-    if (code < 0) return std::string("it could not be loaded: ") + libraw_strerror(code);
-    return "it could not be loaded (code " + std::to_string(code) + ")";
-}
+std::string loadFailureReason(int code) { return load_error_reason(code); }
 
 void BatchReport::notWritten(std::string file, std::string reason) {
     notWritten_.push_back({std::move(file), std::move(reason)});

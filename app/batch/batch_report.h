@@ -13,10 +13,12 @@
 namespace dvk {
 
 // Why `path` is not a raw file a batch can take: the system's reason when it
-// cannot be reached ("No such file or directory", "Permission denied"), "not
-// a regular file", else "not a raw file of a known camera".
+// cannot be reached ("No such file or directory", "Permission denied"), "a
+// folder, not a file", "not a regular file", "the file could not be read
+// safely" (its first reading crashed), else "not a raw file of a known
+// camera" (load_error_reason of its first reading).
 std::string unreadableFileReason(const std::string& path);
-// Why loading failed, from the loader's code (LibRaw's codes).
+// Why loading failed, from the loader's code (load_error_reason).
 std::string loadFailureReason(int code);
 
 // The reason of a file that was being developed when a batch ended

@@ -18,7 +18,9 @@
 #include "app/menus/profile_menu.h"
 #include "app/batch/raw_path_trace.h"
 #include "app/desktop/update_feed.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/load/load_raw_file.h"
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/writers/save_formats.h"
 #include "platform/alert.h"
@@ -45,6 +47,15 @@ std::string joined(const std::vector<std::string>& paths) {
 bool shift_and_control_held() {
     const unsigned both = kShiftKeyMask | kControlKeyMask;
     return (currentModifierFlags() & both) == both;
+}
+
+// A file that could not be opened: "Unknown format" with its path when the
+// decoder does not know it, else what happened ("PATH: reason").
+void showOpenFailure(const std::string& path, int code) {
+    if (is_unknown_format(code))
+        showAlert("Unknown format", path, {"Ok"});
+    else
+        showAlert("File read error", load_error_text(path, code), {"Ok"});
 }
 
 }  // namespace
@@ -109,9 +120,12 @@ void Controller::selectFile() {
     if (isBusy()) return;
     if (files.size() == 1 && !shift_and_control_held()) {
         const std::string r = getRAWPathForTiffJpeg(files.front()).value_or(files.front());
-        if (!isSettingsFile(r) && identify_camera(r.c_str(), nullptr) != 0) {
-            showAlert("Unknown format", r, {"Ok"});
-            return;
+        if (!isSettingsFile(r)) {
+            const RawIdentity id = identify_raw_file(r);
+            if (!id.is_raw()) {
+                showOpenFailure(r, id.refusal());
+                return;
+            }
         }
         startOpen(r);
         return;
@@ -267,7 +281,7 @@ bool Controller::loadForOpen(const std::string& path) {
                 showNoFile();
         });
         setProgressMT(0);
-        runOnMainQueueWhileAlive([path] { showAlert("Unknown format", path, {"Ok"}); });
+        runOnMainQueueWhileAlive([path, rc] { showOpenFailure(path, rc); });
         return false;
     }
     const std::string name = last_path_component(path);

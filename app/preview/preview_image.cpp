@@ -10,6 +10,8 @@
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
 #include "core/libraw_dvk.h"
+#include "pipeline/load/load_errors.h"
+#include "pipeline/load/raw_probe.h"
 
 namespace dvk {
 
@@ -157,6 +159,8 @@ std::optional<PreviewBitmap> decodeColourTiff(const std::string& path, unsigned 
 }
 
 std::optional<RawThumbnail> rawThumbnail(const std::string& path, std::string* error) {
+    // The decoder opens only a file whose first reading went well.
+    if (const int refused = first_reading_refusal(path)) return none(error, load_error_reason(refused));
     auto raw = std::make_unique<LibRaw_DVK>();
     int rc = raw->open_file(path.c_str());
     if (rc != LIBRAW_SUCCESS) return none(error, libraw_strerror(rc));

@@ -19,7 +19,10 @@
 #include "core/band_runner.h"
 #include "core/dvklib.h"
 #include "core/fast_paths.h"
+#include "pipeline/load/declared_size.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/load/raw_loader.h"
+#include "pipeline/load/raw_probe.h"
 #include "platform/stage_timer.h"
 
 namespace dvk {
@@ -59,6 +62,11 @@ void crop_leica_sl2(DVKLib* d) {
 
 int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     if (!d || !d->libraw || !path) return LIBRAW_UNSPECIFIED_ERROR;
+    // A regular file this process may read, whose first reading (in the
+    // probe's own process where one is in use) found nothing against it.
+    std::uint64_t file_bytes = 0;
+    if (const int refused = check_raw_file_access(path, &file_bytes)) return refused;
+    if (const int refused = first_reading_refusal(path)) return refused;
 
     DVKLib work;
     work.no_cfa = d->no_cfa;
@@ -74,11 +82,16 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     raw.imgdata.params.half_size = half;
     set_shot_select(raw, 0);
     raw.imgdata.params.use_fuji_rotate = 0;
+    // LibRaw's own raw buffer, too, may take no more than the file allows.
+    const std::uint64_t allowed = std::min(load_bytes_allowed(file_bytes), physical_memory_bytes());
+    set_max_raw_memory_mb(raw, unsigned(std::clamp<std::uint64_t>(allowed >> 20, 1, LIBRAW_MAX_ALLOC_MB_DEFAULT)));
 
-    // 2. Open and unpack.
+    // 2. Open and unpack. Nothing is allocated at the size the header
+    // declares before that size is weighed against the data.
     StageTimer timer("open");
     int ret = raw.open_file(path);
-    if (ret != LIBRAW_SUCCESS) return ret;
+    if (ret != LIBRAW_SUCCESS) return open_failure_code(ret);
+    if (const int refused = check_declared_size(raw, file_bytes, raw.imgdata.params.half_size != 0)) return refused;
     timer.lap("unpack");
     // The unpack runs on one thread: meanwhile a second one builds the
     // colour tables of the develop's Lab conversions, which do not depend on
@@ -149,6 +162,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     const bool xtrans_rebuild = io.shrink && raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
     const bool raw_units_needed = xtrans_rebuild || io.fuji_width;
     std::size_t bytes = working_image_bytes(raw.imgdata.sizes.iwidth, raw.imgdata.sizes.iheight);
+    if (bytes > load_bytes_allowed(file_bytes)) return kLoadLargerThanData;  // sizes the unpack changed
     AlignedBuffer<float> image;
     if (early && early_bytes >= bytes && early_bytes - bytes <= bytes / 4)
         image = std::move(early), bytes = early_bytes;

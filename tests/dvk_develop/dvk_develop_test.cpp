@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "pipeline/load/load_errors.h"
 #include "tests/support/dng_writer.h"
+#include "tests/support/hostile_raw_files.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_paths.h"
 
@@ -42,15 +44,16 @@ TEST(DvkDevelop, HalfSizeHalvesTheImage) {
     EXPECT_NE(r.out.find("Image size: 32 x 24 (half)\n"), std::string::npos) << r.out;
 }
 
-TEST(DvkDevelop, FailedLoadPrintsLibRawErrorAndExitsOne) {
-    CommandRun r = run_dvk_develop("--info " + shell_quoted(testdata_dir() / "raw" / "hero7.gpr"));
+TEST(DvkDevelop, FailedLoadPrintsTheReasonAndExitsOne) {
+    const std::string gpr = (testdata_dir() / "raw" / "hero7.gpr").string();
+    CommandRun r = run_dvk_develop("--info " + shell_quoted(gpr));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("LibRaw error -2: Unsupported file format or not RAW file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(gpr + ": not a raw file of a known camera\n"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
 
     r = run_dvk_develop("--info /nonexistent/file.dng");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("LibRaw error -100009"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/nonexistent/file.dng: No such file or directory\n"), std::string::npos) << r.err;
 }
 
 // A file the develop refuses (a four-colour sensor) is named with the reason,
@@ -72,6 +75,37 @@ TEST(DvkDevelop, RefusedDevelopSaysWhyAndExitsOne) {
         << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// Each hostile file is refused with its reason and exit status 1, in bounded
+// memory, at the preview's half size and in a full-size develop that goes on
+// to the good file after it.
+TEST(DvkDevelop, HostileFilesAreRefusedWithTheirReasonInBoundedMemory) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::vector<HostileFile> files = write_hostile_files(dir.path());
+    const fs::path good = dir / "good.dng";
+    ASSERT_TRUE(write_dng(good, gradient_dng(DngLayout::Bayer, 64, 48)));
+    const fs::path out = dir / "out";
+    fs::create_directory(out);
+    fs::permissions(out, fs::perms::all);
+    constexpr long kToolMb = 40;  // the tool itself
+    for (const HostileFile& f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string said = load_error_text(f.path, f.code) + "\n";
+        ToolRun r = run_built_tool_measured("dvk-develop", {"--info", "--half", f.path}, f.as_other_user);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+        EXPECT_LT(r.max_rss_kb, (f.max_mb + kToolMb) * 1024);
+
+        fs::remove(out / "good.tiff");
+        r = run_built_tool_measured("dvk-develop", {"--format", "1", "--out", out.string() + "/", f.path, good},
+                                    f.as_other_user);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+        EXPECT_TRUE(fs::exists(out / "good.tiff"));
+        EXPECT_LT(r.max_rss_kb, (f.max_mb + kToolMb) * 1024);
+    }
 }
 
 // The loader's "No DNG camera matrix found, <camera>" ends without a line end;

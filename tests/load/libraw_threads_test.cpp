@@ -60,6 +60,15 @@ TEST(SubtractBlackOnThreads, PerChannelLevelsBeyondSomeSamplesAsLibRaw) {
             c.cblack[3] = 2500;
         },
         3);
+    // Levels a damaged file may declare: the differences wrap as LibRaw's do.
+    expect_same_subtraction(
+        [](libraw_colordata_t& c) {
+            c.cblack[0] = 0x80000000u;
+            c.cblack[1] = 0xfffffff0u;
+            c.cblack[2] = 7;
+            c.cblack[3] = 0x7fffffffu;
+        },
+        2);
 }
 
 TEST(SubtractBlackOnThreads, BlackPatternAsLibRaw) {
@@ -217,6 +226,17 @@ TEST(ImageRowsOnThreads, PerChannelPatternAndNoBlackAsLibRaw) {
     expect_same_rows(false, 8, [](libraw_colordata_t& c) {
         std::memset(c.cblack, 0, sizeof c.cblack);
         c.black = 0;
+    });
+    // Levels a damaged file may declare: the differences wrap as LibRaw's do.
+    expect_same_rows(true, 3, [](libraw_colordata_t& c) {
+        c.cblack[0] = 0x80000000u;
+        c.cblack[1] = 0xfffffff0u;
+        c.cblack[2] = 7;
+        c.cblack[3] = 0x7fffffffu;
+        c.cblack[4] = 1;
+        c.cblack[5] = 2;
+        c.cblack[6] = 0xfffffffeu;
+        c.cblack[7] = 0x80000001u;
     });
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <libraw/libraw.h>
 
+#include "pipeline/load/load_errors.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/processor/settings_argument.h"
 #include "pipeline/stages/filters.h"
@@ -78,7 +79,7 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
 // loaded and the progress starts again.
 bool loaded(RawProcessor& p, const std::string& path, int rc) {
     if (rc != 0) {
-        tools::tool_print(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        tools::tool_print(stderr, "%s\n", load_error_text(path, rc).c_str());
         return false;
     }
     p.setUseCameraWB(p.useCameraWB());

@@ -3,6 +3,7 @@
 #include <libraw/libraw.h>
 
 #include "core/dvklib.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/load/load_raw_file.h"
 #include "tools/common/own_line.h"
 
@@ -11,7 +12,7 @@ namespace dvk::develop {
 int load_and_describe(DVKLib* d, const char* path, bool half, FILE* out) {
     const int ret = load_raw_file(d, path, half ? 1 : 0);
     if (ret != 0) {
-        tools::tool_print(stderr, "%s: cannot load, LibRaw error %d: %s\n", path, ret, libraw_strerror(ret));
+        tools::tool_print(stderr, "%s\n", load_error_text(path, ret).c_str());
         return ret;
     }
     const libraw_data_t& id = d->libraw->imgdata;

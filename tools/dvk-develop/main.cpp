@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "core/dvklib.h"
+#include "pipeline/load/raw_probe.h"
 #include "platform/usable_cpus.h"
 #include "tools/common/own_line.h"
 #include "tools/dvk-develop/develop.h"
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
 
     // As the application does at start-up: one band thread per processor it may use.
     dvk::band_thread_count = dvk::usable_cpu_count();
+    // Raw files are first read by the probe, in a process of its own.
+    dvk::use_raw_probe_beside_executable();
 
     int exit_status = 0;
     if (opts.mode == dvk::develop::Mode::Info) {

@@ -8,6 +8,7 @@
 #include "app/menus/filter_menu.h"
 #include "app/menus/profile_menu.h"
 #include "app/menus/wb_preset_menu.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/folders.h"
 #include "tools/common/own_line.h"
@@ -28,7 +29,7 @@ int menus_file(const std::string& path) {
     RawProcessor p;
     const int rc = p.initFloatPreviewFromRawFile(path);
     if (rc != 0) {
-        tools::tool_print(stderr, "%s: cannot load, LibRaw error %d: %s\n", path.c_str(), rc, libraw_strerror(rc));
+        tools::tool_print(stderr, "%s\n", load_error_text(path, rc).c_str());
         return 1;
     }
     const std::string info = runExifToolForInfo(path).value_or(std::string());

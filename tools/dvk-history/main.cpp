@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "app/batch/batch_report.h"
 #include "app/controller/controller.h"
-#include "pipeline/load/load_raw_file.h"
+#include "pipeline/load/load_errors.h"
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/alert.h"
 #include "platform/folders.h"
@@ -131,12 +131,12 @@ std::string absolute_path(const std::string& path) {
 // raw file of a known camera").
 bool raw_file(const Arguments& a, std::string* file, std::string* camera) {
     *file = absolute_path(a.file);
-    char name[256] = "";
-    if (dvk::identify_camera(file->c_str(), name) != 0) {
-        tool_print(stderr, "dvk-history: %s: %s\n", file->c_str(), dvk::unreadableFileReason(*file).c_str());
+    const dvk::RawIdentity id = dvk::identify_raw_file(*file);
+    if (!id.is_raw()) {
+        tool_print(stderr, "dvk-history: %s\n", dvk::load_error_text(*file, id.refusal()).c_str());
         return false;
     }
-    *camera = name;
+    *camera = id.camera.substr(0, 255);
     return true;
 }
 
@@ -172,6 +172,8 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     // Alerts have nobody to show them to: what they say is printed here instead.
     dvk::setAlertPresenter([](const dvk::AlertRequest&) { return 1000; });
+    // Raw files are first read by the probe, in a process of its own.
+    dvk::use_raw_probe_beside_executable();
 
     const std::string command = argv[1];
     // A store this user may only read (or whose folder is so) is listed

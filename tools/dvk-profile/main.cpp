@@ -10,6 +10,8 @@
 
 #include "colour/profile_lookup.h"
 #include "core/dvklib.h"
+#include "pipeline/load/load_errors.h"
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/processor/settings_argument.h"
 #include "platform/folders.h"
 #include "platform/usable_cpus.h"
@@ -109,7 +111,7 @@ int run(const Options& opts) {
 
     ToolHost host(applicationSupportFolder());
     if (const int rc = host.open(opts.raw); rc != 0) {
-        tools::tool_print(stderr, "dvk-profile: %s: cannot load, LibRaw error %d\n", opts.raw.c_str(), rc);
+        tools::tool_print(stderr, "dvk-profile: %s\n", load_error_text(opts.raw, rc).c_str());
         return 1;
     }
     RawProcessor& p = host.p();
@@ -213,5 +215,6 @@ int main(int argc, char** argv) {
     if (opts.reference) opts.reference = absolute(*opts.reference);
     if (opts.ti3) opts.ti3 = absolute(*opts.ti3);
     band_thread_count = usable_cpu_count();
+    use_raw_probe_beside_executable();
     return run(opts);
 }

@@ -26,6 +26,7 @@
 #include "app/ui/shell/quit_signals.h"
 #include "app/ui/shell/single_instance.h"
 #include "app/ui/shell/update_requester.h"
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
 #include "platform/qt/qt_platform.h"
@@ -52,6 +53,8 @@ int runApplication(QApplication& app, int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     installQtPlatform();
     set_url_opener(std::make_shared<XdgUrlOpener>());
+    // Raw files are first read by the probe, in a process of its own.
+    use_raw_probe_beside_executable();
     const DevHooks& hooks = devHooks();
     installDevAlertsAndPanels(hooks);
 

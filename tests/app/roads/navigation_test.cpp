@@ -69,7 +69,8 @@ TEST_F(Navigation, NextAndPreviousPassAFileThatFailsToLoad) {
     };
     EXPECT_EQ(step(true), "-");
     EXPECT_EQ(raw().fileName(), a);
-    EXPECT_EQ(alertTexts().back(), "Unknown format|" + b);
+    EXPECT_EQ(alertTexts().back(),
+              "File read error|" + b + ": its data could not be read to the end (the file is cut short or damaged)");
     EXPECT_EQ(step(true), c);
     EXPECT_EQ(step(false), "-");  // b fails again
     EXPECT_EQ(raw().fileName(), c);
