@@ -98,6 +98,7 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     for (const char* name : needAFile) EXPECT_FALSE(enabled(name)) << name;
     EXPECT_TRUE(enabled("selectFile:"));
     EXPECT_TRUE(enabled("cleanHistory:"));
+    const QRect emptyFrame = window->frameGeometry();
     ASSERT_TRUE(controller->startOpen(chart));
     settle();
     for (const char* name : needAFile) EXPECT_TRUE(enabled(name)) << name;
@@ -124,8 +125,10 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_TRUE(window->histogramView()->image().isNull());
     EXPECT_FALSE(window->cancelButton()->isVisible());
     EXPECT_FALSE(window->saveButton()->isEnabled());
-    // The empty window: 720 high, or as high as its panel (and the screen) make it.
+    // The empty window: 720 high, or as high as its panel (and the screen)
+    // make it, the frame of an empty start.
     EXPECT_EQ(window->height(), std::max(720, window->minimumSizeHint().height()));
+    EXPECT_EQ(window->frameGeometry(), emptyFrame);
     EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
     EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
     // It shows none of the file's values, and what needs a file is disabled again.
