@@ -23,6 +23,7 @@
 #include "app/ui/main_window/editors_pop_up.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_menus.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "platform/alert.h"
 #include "platform/modifier_keys.h"
@@ -90,6 +91,7 @@ protected:
 };
 
 TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmptyWindow) {
+    MainWindowMenus menus(*controller, *window);
     EXPECT_EQ(window->menuBar()->actions().front()->text(), "&File");
     EXPECT_FALSE(window->saveButton()->isEnabled());
     // What needs a file is disabled without one.
@@ -110,6 +112,12 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_EQ(window->windowFilePath().toStdString(), chart);
     EXPECT_TRUE(window->saveButton()->isEnabled());
     EXPECT_GT(controller->preview().height(), 0u);
+    const auto profilesMenu = [this] {
+        for (QAction* a : window->menuBar()->actions())
+            if (a->menu() && a->text() == "Profiles") return true;
+        return false;
+    };
+    EXPECT_TRUE(profilesMenu());
 
     // A batch of one (Shift+Control): converted, then no file is open.
     alerts.answer("Continue");
@@ -130,6 +138,7 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     // make it, the frame of an empty start.
     EXPECT_EQ(window->height(), std::max(720, window->minimumSizeHint().height()));
     EXPECT_EQ(window->frameGeometry(), emptyFrame);
+    EXPECT_FALSE(profilesMenu());
     EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
     EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
     // It shows none of the file's values, and what needs a file is disabled again.
