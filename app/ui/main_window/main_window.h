@@ -206,6 +206,7 @@ private:
     bool menusChangePending_ = false;
     QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
     QMargins anchoredDecorations_;                       // and the decorations it reckoned with
+    bool leavingMaximised_ = false;  // until the window comes where anchorNormalFrameRect put it
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;

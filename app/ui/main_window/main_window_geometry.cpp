@@ -102,7 +102,9 @@ QRect MainWindow::anchorNormalFrameRect(QRect rect) {
     const QMargins normal = anchoredDecorations_;
     showNormal();
     keepLeastSizeOnScreen();
-    return placeAtAnchor(rect, normal);
+    const QRect placed = placeAtAnchor(rect, normal);
+    leavingMaximised_ = frameGeometry().topLeft() != anchoredFrameOrigin_;
+    return placed;
 }
 
 QRect MainWindow::placeAtAnchor(QRect rect, QMargins margins) {
@@ -178,14 +180,22 @@ void MainWindow::zoomToFitChanged() {
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (adjustingSize_) return;
+    // A window leaving its maximised state passes where the window system
+    // restores it before it comes where it was placed: none of that is the
+    // user's.
+    if (leavingMaximised_) {
+        if (frameGeometry().topLeft() == anchoredFrameOrigin_) leavingMaximised_ = false;
+        return;
+    }
     // The window system has framed the window since it was placed: placed
     // again with the frame's real size, so that all of it is on the screen.
     if (decorations() != anchoredDecorations_ && !isFullScreen() && !isMaximized()) {
         anchorWindow();
         return;
     }
-    // windowDidMove: a move the user made (not one of ours) records the corner.
-    if (!event->spontaneous() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
+    // windowDidMove: a move the user made (not one of ours, nor the window
+    // system's maximising) records the corner.
+    if (!event->spontaneous() || isMaximized() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
     if (const auto record = windowDidMove(*this, true, UserDefaults::standard())) {
         if (std::string(record->key) == "topRightPointP")
             topRightPointP_ = record->distance;
