@@ -298,6 +298,8 @@ public:
     std::string filterProfileRoot() const;
     // createProfileMenu (and the createProfileMenu: action), main thread.
     void createProfileMenu();
+    // No "Profiles" menu (no file open), main thread.
+    void removeProfileMenu();
     // setCustomCameraProfile: with a menu item's title or a name ("Default",
     // a profile file's name, a built-in name); once the apply worker is idle.
     void setCustomCameraProfile(const std::string& name, ProfileSender sender = ProfileSender::Name);

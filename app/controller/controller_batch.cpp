@@ -340,6 +340,9 @@ void Controller::showNoFile() {
     RawProcessor& rp = *rawProcessor_;
     if (ui_) {
         ui_->showEmptyWindow();
+        // No camera to offer profiles for: no Profiles menu, as at an empty
+        // start (its width no longer widens the empty frame either).
+        removeProfileMenu();
         ui_->resetFrame();
     }
     rp.setDestinationFile("");

@@ -82,6 +82,8 @@ void Controller::createProfileMenu() {
     dvk::createProfileMenu(profile_road(*this, *rawProcessor_, menus().profiles()));
 }
 
+void Controller::removeProfileMenu() { menus().profiles().setProfilesMenu(nullptr); }
+
 void Controller::setCustomCameraProfile(const std::string& name, ProfileSender sender) {
     // The choice is handed to the processor, which an apply run may be reading.
     preview_->whenIdle([this, name, sender] {

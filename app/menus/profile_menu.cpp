@@ -1,9 +1,6 @@
 #include "app/menus/profile_menu.h"
 
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"
+#include "platform/regular_file.h"
 
 namespace dvk {
 
@@ -149,14 +147,11 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
 
 namespace {
 
-// Whether a regular file is at `path` that this process may read.
+// Whether the file at `path` is a profile the processor would read: a
+// regular file within the size of profiles, not empty.
 bool profile_file_readable(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
+    const RegularFileRead file = read_regular_file(path, kProfileFileMaxBytes);
+    return file && !file.bytes->empty();
 }
 
 // A profile file the processor could not read: the user is told, and the

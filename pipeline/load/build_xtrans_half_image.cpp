@@ -4,6 +4,13 @@
 // here every 2 x 2 block of sites is summed per colour instead, greens are
 // averaged, and blocks of four greens borrow red and blue from their
 // neighbours. The two-pixel border, where neighbours are missing, is trimmed.
+//
+// The sites are the image's own: the raw frame's margins are skipped (the
+// colour pattern starts at the image's first row and column), and each site
+// loses the whole black level the file declares for it (the common level,
+// its colour's level and its place in the black pattern), as LibRaw's own
+// subtraction does at full size.
+#include <algorithm>
 #include <cstring>
 
 #include "core/colour_pattern.h"
@@ -15,29 +22,38 @@ namespace dvk {
 void build_xtrans_half_image(DVKLib* d) {
     LibRaw_DVK& raw = *d->libraw;
     const unsigned shrink = raw.imgdata.rawdata.ioparams.shrink;
-    if (!shrink || raw.imgdata.idata.filters != 9 || raw.imgdata.rawdata.iparams.dng_version) return;
+    if (!shrink || raw.imgdata.idata.filters != 9) return;
     const std::uint16_t* samples = raw.imgdata.rawdata.raw_image;
     float* data = d->image_data();
     if (!samples || !data) return;
 
-    const unsigned iw = raw.imgdata.sizes.iwidth, ih = raw.imgdata.sizes.iheight;
-    const unsigned raw_width = raw.imgdata.rawdata.sizes.raw_width;
-    const unsigned raw_height = raw.imgdata.rawdata.sizes.raw_height;
-    const unsigned* cblack = raw.imgdata.rawdata.color.cblack;
+    const libraw_image_sizes_t& S = raw.imgdata.sizes;
+    const unsigned iw = S.iwidth, ih = S.iheight;
+    const std::size_t pitch = S.raw_pitch / 2;
+    // The levels as unpack recorded them (the black subtraction of step 4
+    // has cleared the decoder's working copy).
+    const libraw_colordata_t& levels = raw.imgdata.rawdata.color;
+    const unsigned* cblack = levels.cblack;
     const unsigned pat_rows = cblack[4], pat_cols = cblack[5];
+    const bool pattern = pat_rows && pat_cols && std::size_t(pat_rows) * pat_cols <= LIBRAW_CBLACK_SIZE - 6;
+    double colour_black[4];
+    for (int c = 0; c < 4; ++c) colour_black[c] = double(levels.black) + double(cblack[c]);
     RgbgView img(data, iw, ih);
     const ColourPattern colour(raw);
 
-    // 1.-2. Sum the black-subtracted sites of each block per colour.
+    // 1.-2. Sum the black-subtracted sites of each block per colour, over the
+    // image area of the frame.
     std::memset(data, 0, std::size_t(iw) * ih * 4 * sizeof(float));
-    const unsigned rows = std::min(2 * ih, raw_height), cols = std::min(2 * iw, raw_width);
+    const unsigned rows = std::min({2 * ih, unsigned(S.height), S.top_margin < S.raw_height ? S.raw_height - S.top_margin : 0u});
+    const unsigned cols = std::min({2 * iw, unsigned(S.width), S.left_margin < S.raw_width ? S.raw_width - S.left_margin : 0u});
     for (unsigned row = 0; row < rows; ++row) {
-        const std::uint16_t* line = samples + std::size_t(row) * raw_width;
+        const std::uint16_t* line = samples + (row + S.top_margin) * pitch + S.left_margin;
         for (unsigned col = 0; col < cols; ++col) {
-            float v = line[col];
-            if (pat_rows && pat_cols) v -= float(cblack[6 + (row % pat_rows) * pat_cols + col % pat_cols]);
-            if (v < 0) v = 0;
-            img.at(col >> shrink, row >> shrink)[colour(row, col)] += v;
+            const int c = colour(row, col);
+            double black = colour_black[c];
+            if (pattern) black += cblack[6 + (row % pat_rows) * pat_cols + col % pat_cols];
+            const double v = line[col] - black;
+            if (v > 0) img.at(col >> shrink, row >> shrink)[c] += float(v);
         }
     }
 

@@ -144,7 +144,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     // samples the next steps need in raw units aside, the image rows go
     // straight into the float image of step 5 instead, one row at a time.
     timer.lap("raw2image");
-    const bool xtrans_file = raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
+    const bool xtrans_file = raw.imgdata.idata.filters == 9;
     const bool by_rows = !xtrans_file && raw.begin_image_rows();
     if (!by_rows) {
         ret = raw.raw2image_on_threads();
@@ -159,7 +159,7 @@ int load_raw_file(DVKLib* d, const char* path, int halfSize) {
     // copy normalises as it goes (step 10 folded in, same values).
     if (!by_rows && !raw.imgdata.image) return LIBRAW_OUT_OF_ORDER_CALL;
     const libraw_internal_output_params_t& io = raw.imgdata.rawdata.ioparams;
-    const bool xtrans_rebuild = io.shrink && raw.imgdata.idata.filters == 9 && !raw.imgdata.rawdata.iparams.dng_version;
+    const bool xtrans_rebuild = io.shrink && xtrans_file;
     const bool raw_units_needed = xtrans_rebuild || io.fuji_width;
     std::size_t bytes = working_image_bytes(raw.imgdata.sizes.iwidth, raw.imgdata.sizes.iheight);
     if (bytes > load_bytes_allowed(file_bytes)) return kLoadLargerThanData;  // sizes the unpack changed

@@ -49,9 +49,10 @@ bool copy_image_normalised(DVKLib* d, float* dest, float scale);
 // result. Returns false when memory is short.
 bool copy_raw_normalised(DVKLib* d, float* dest, float scale, bool estimate_wb = false);
 
-// Half-size X-Trans files (not DNG): rebuilds the half-size image from the raw
-// samples, averaging colours per 2 x 2 block, and trims 2 pixels on each side.
-// Needs the raw samples, so it runs before they are released.
+// Half-size X-Trans files: rebuilds the half-size image from the raw samples
+// of the image area (black subtracted), averaging colours per 2 x 2 block, and
+// trims 2 pixels on each side. Needs the raw samples, so it runs before they
+// are released.
 void build_xtrans_half_image(DVKLib* d);
 
 // Two-frame files with a 45-degree sensor: decodes frame 1 and merges it into

@@ -440,8 +440,10 @@ TEST_F(LoadRawFile, SmallestSensorsLoadAtBothSizes) {
                 TestRecord r;
                 ASSERT_EQ(r.load(path, half), 0) << int(layout) << " " << w << " " << half;
                 const bool shrinks = half && (layout == DngLayout::Bayer || layout == DngLayout::XTrans);
-                EXPECT_EQ(r.iwidth(), iwidth);
-                EXPECT_EQ(r.iheight(), iheight);
+                // (Half-size X-Trans images are rebuilt without their two-pixel border.)
+                const unsigned trim = half && layout == DngLayout::XTrans ? 4 : 0;
+                EXPECT_EQ(r.iwidth(), iwidth - trim);
+                EXPECT_EQ(r.iheight(), iheight - trim);
                 EXPECT_EQ(iheight, shrinks ? 11u : 22u);
                 EXPECT_GE(iwidth, shrinks ? 11u : 22u);
                 ASSERT_NE(r->image, nullptr);

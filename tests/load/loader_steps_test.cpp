@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <libraw/libraw.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/colour_pattern.h"
@@ -207,14 +209,13 @@ TEST(MergeSecondFrame, SingleFrameFilesAreLeftAlone) {
     EXPECT_EQ(r->libraw->imgdata.color.maximum, maximum);
 }
 
-// Decodes an X-Trans DNG at half size as a non-DNG file would be, up to the
-// float copy, and returns the record ready for the rebuild.
+// Decodes an X-Trans DNG at half size up to the float copy, and returns the
+// record ready for the rebuild.
 void decode_xtrans_half(TestRecord& r, const std::filesystem::path& path) {
     LibRaw_DVK& raw = *r->libraw;
     raw.imgdata.params.half_size = 1;
     ASSERT_EQ(raw.open_file(path.c_str()), 0);
     ASSERT_EQ(raw.unpack(), 0);
-    raw.imgdata.rawdata.iparams.dng_version = 0;  // take the non-DNG road
     ASSERT_EQ(raw.raw2image(), 0);
     raw.subtract_black();
     std::size_t bytes = 0;
@@ -225,67 +226,80 @@ void decode_xtrans_half(TestRecord& r, const std::filesystem::path& path) {
     ASSERT_NE(raw.imgdata.rawdata.ioparams.shrink, 0);
 }
 
-TEST(BuildXTransHalfImage, AveragesBlocksAndTrimsTheBorder) {
-    TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::XTrans, 36, 30);
-    fill_gradient(s, 21);
-    ASSERT_TRUE(write_dng(dir / "x.dng", s));
-    TestRecord r;
-    decode_xtrans_half(r, dir / "x.dng");
-    LibRaw_DVK& raw = *r->libraw;
-    const unsigned iw = r.iwidth(), ih = r.iheight();
-    ASSERT_EQ(iw, 18u);
-    ASSERT_EQ(ih, 15u);
-    // The blacks of the pattern as LibRaw recorded them.
-    const unsigned* cb = raw.imgdata.rawdata.color.cblack;
-    auto black_at = [&](unsigned row, unsigned col) -> float {
-        if (!cb[4] || !cb[5]) return 0;
-        return float(cb[6 + (row % cb[4]) * cb[5] + col % cb[5]]);
-    };
-    // Reference: per-block sums from the fixture's own samples and colours.
-    std::vector<float> ref(iw * ih * 4, 0.0f);
-    for (unsigned row = 0; row < 2 * ih; ++row)
-        for (unsigned col = 0; col < 2 * iw; ++col) {
-            float v = float(sample_at(s, row, col)) - black_at(row, col);
-            ref[((row / 2) * iw + col / 2) * 4 + cfa_colour(s, row, col)] += std::max(v, 0.0f);
-        }
-    std::vector<float> out = ref;
-    for (unsigned hr = 1; hr < ih; ++hr)
-        for (unsigned hc = 1; hc < iw; ++hc) {
-            int greens = 0;
-            for (unsigned k = 0; k < 4; ++k) greens += cfa_colour(s, 2 * hr + (k >> 1), 2 * hc + (k & 1)) == 1;
-            float* o = &out[(hr * iw + hc) * 4];
-            const float* in = &ref[(hr * iw + hc) * 4];
-            if (greens != 4) {
-                o[1] = o[3] = in[1] * 0.5f;
-                continue;
+// The rebuild against LibRaw's own full-size reading of the same file (its
+// sites black subtracted, the raw frame's margins skipped): per block, each
+// colour's sum, greens averaged, four-green blocks with red and blue from
+// their neighbours, the border trimmed. With and without margins (of any
+// phase: both readings place the pattern at the image's first site).
+TEST(BuildXTransHalfImage, AveragesTheImageSitesOfBlocksAndTrimsTheBorder) {
+    const std::array<std::uint32_t, 4> areas[] = {{0, 0, 0, 0}, {1, 2, 33, 38}, {6, 12, 36, 48}};
+    for (const auto& area : areas) {
+        SCOPED_TRACE("active area from " + std::to_string(area[0]) + "," + std::to_string(area[1]));
+        TempDir dir;
+        DngSpec s = make_dng_spec(DngLayout::XTrans, 48, 36);
+        fill_gradient(s, 21);
+        s.active_area = area;
+        ASSERT_TRUE(write_dng(dir / "x.dng", s));
+        LibRaw_DVK full;
+        ASSERT_EQ(full.open_file((dir / "x.dng").c_str()), 0);
+        ASSERT_EQ(full.unpack(), 0);
+        ASSERT_EQ(full.raw2image(), 0);
+        ASSERT_EQ(full.subtract_black(), 0);
+        const unsigned fw = full.imgdata.sizes.iwidth;
+        auto site = [&](unsigned row, unsigned col) {
+            const int c = full.fcol(int(row), int(col));
+            return std::pair<int, float>(c, float(full.imgdata.image[row * fw + col][c]));
+        };
+
+        TestRecord r;
+        decode_xtrans_half(r, dir / "x.dng");
+        const unsigned iw = r.iwidth(), ih = r.iheight();
+        ASSERT_EQ(iw, full.imgdata.sizes.width / 2u);
+        ASSERT_EQ(ih, full.imgdata.sizes.height / 2u);
+        std::vector<float> ref(iw * ih * 4, 0.0f);
+        for (unsigned row = 0; row < 2 * ih; ++row)
+            for (unsigned col = 0; col < 2 * iw; ++col) {
+                const auto [c, v] = site(row, col);
+                ref[((row / 2) * iw + col / 2) * 4 + c] += v;
             }
-            o[1] = o[3] = in[1] * 0.25f;
-            const int nb[4][2] = {{-1, 0}, {1, 0}, {-1, -1}, {1, 1}};
-            float sr = 0, sb = 0;
-            int n = 0;
-            for (auto& q : nb) {
-                const int rr = int(hr) + q[0], cc = int(hc) + q[1];
-                if (rr < 0 || cc < 0 || rr >= int(ih) || cc >= int(iw)) continue;
-                sr += ref[(rr * iw + cc) * 4 + 0];
-                sb += ref[(rr * iw + cc) * 4 + 2];
-                ++n;
+        std::vector<float> out = ref;
+        for (unsigned hr = 1; hr < ih; ++hr)
+            for (unsigned hc = 1; hc < iw; ++hc) {
+                int greens = 0;
+                for (unsigned k = 0; k < 4; ++k) greens += site(2 * hr + (k >> 1), 2 * hc + (k & 1)).first == 1;
+                float* o = &out[(hr * iw + hc) * 4];
+                const float* in = &ref[(hr * iw + hc) * 4];
+                if (greens != 4) {
+                    o[1] = o[3] = in[1] * 0.5f;
+                    continue;
+                }
+                o[1] = o[3] = in[1] * 0.25f;
+                const int nb[4][2] = {{-1, 0}, {1, 0}, {-1, -1}, {1, 1}};
+                float sr = 0, sb = 0;
+                int n = 0;
+                for (auto& q : nb) {
+                    const int rr = int(hr) + q[0], cc = int(hc) + q[1];
+                    if (rr < 0 || cc < 0 || rr >= int(ih) || cc >= int(iw)) continue;
+                    sr += ref[(rr * iw + cc) * 4 + 0];
+                    sb += ref[(rr * iw + cc) * 4 + 2];
+                    ++n;
+                }
+                o[0] = sr / n;
+                o[2] = sb / n;
             }
-            o[0] = sr / n;
-            o[2] = sb / n;
-        }
-    build_xtrans_half_image(r.get());
-    ASSERT_EQ(r.iwidth(), iw - 4);
-    ASSERT_EQ(r.iheight(), ih - 4);
-    int four_green_blocks = 0;
-    for (unsigned row = 0; row < ih - 4; ++row)
-        for (unsigned col = 0; col < iw - 4; ++col) {
-            const float* got = r.pixel(row, col);
-            const float* want = &out[((row + 2) * iw + col + 2) * 4];
-            for (int c = 0; c < 4; ++c) ASSERT_FLOAT_EQ(got[c], want[c]) << row << "," << col << " ch " << c;
-            four_green_blocks += (got[0] != ref[((row + 2) * iw + col + 2) * 4]);
-        }
-    EXPECT_GT(four_green_blocks, 0);
+        build_xtrans_half_image(r.get());
+        ASSERT_EQ(r.iwidth(), iw - 4);
+        ASSERT_EQ(r.iheight(), ih - 4);
+        int four_green_blocks = 0;
+        for (unsigned row = 0; row < ih - 4; ++row)
+            for (unsigned col = 0; col < iw - 4; ++col) {
+                const float* got = r.pixel(row, col);
+                const float* want = &out[((row + 2) * iw + col + 2) * 4];
+                for (int c = 0; c < 4; ++c) ASSERT_FLOAT_EQ(got[c], want[c]) << row << "," << col << " ch " << c;
+                four_green_blocks += (got[0] != ref[((row + 2) * iw + col + 2) * 4]);
+            }
+        EXPECT_GT(four_green_blocks, 0);
+    }
 }
 
 TEST(BuildXTransHalfImage, SmallImagesKeepTheirSize) {
@@ -310,15 +324,30 @@ TEST(BuildXTransHalfImage, SmallImagesKeepTheirSize) {
     EXPECT_EQ(r.iheight(), 11u);
 }
 
-TEST(BuildXTransHalfImage, DngFilesAndFullSizeAreLeftAlone) {
+// A whole half-size load of a flat X-Trans DNG whose raw frame has margins
+// (brighter than the image): every pixel holds the image's own colours, black
+// subtracted; the full-size load keeps the image's size.
+TEST(BuildXTransHalfImage, HalfSizeLoadsGiveTheImageColours) {
     TempDir dir;
-    DngSpec s = make_dng_spec(DngLayout::XTrans, 36, 30);
-    fill_gradient(s, 4);
+    DngSpec s = make_dng_spec(DngLayout::XTrans, 60, 48);
+    fill_flat(s, {1256, 2256, 1756});
+    s.active_area = {6, 12, 48, 60};
+    for (unsigned row = 0; row < s.height; ++row)
+        for (unsigned col = 0; col < s.width; ++col)
+            if (row < 6 || col < 12) sample_at(s, row, col) = 4000;
     ASSERT_TRUE(write_dng(dir / "x.dng", s));
     TestRecord r;
     ASSERT_EQ(r.load(dir / "x.dng", 1), 0);
-    EXPECT_EQ(r.iwidth(), 18u);  // LibRaw's half size, no trim for DNG
-    EXPECT_EQ(r.iheight(), 15u);
+    ASSERT_EQ(r.iwidth(), 24u - 4);
+    ASSERT_EQ(r.iheight(), 21u - 4);
+    const float range = float(s.white_level - 256);
+    const float want[4] = {1000 / range, 2000 / range, 1500 / range, 2000 / range};
+    for (unsigned row = 0; row < r.iheight(); ++row)
+        for (unsigned col = 0; col < r.iwidth(); ++col)
+            for (int c = 0; c < 4; ++c) ASSERT_FLOAT_EQ(r.pixel(row, col)[c], want[c]) << row << "," << col << " ch " << c;
+    ASSERT_EQ(r.load(dir / "x.dng", 0), 0);
+    EXPECT_EQ(r.iwidth(), 48u);
+    EXPECT_EQ(r.iheight(), 42u);
 }
 
 TEST(InsetCrop, CropSurvivesRaw2ImageAndSelectsTheArea) {

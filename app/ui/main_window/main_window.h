@@ -104,8 +104,14 @@ public:
     // --- geometry (main_window_geometry.cpp) -----------------------------------
     // The frame size the window may take for a proposed one.
     QSize windowWillResize(QSize proposed) const;
-    // The frame of `size` at the anchor for its shape (and sets it).
+    // The frame of `size` at the anchor for its shape (and sets it); a
+    // maximised window keeps the frame the window system gives it.
     QRect anchorFrameRect(QRect rect);
+    // The same for a window that is to be no longer maximised (the empty frame).
+    QRect anchorNormalFrameRect(QRect rect);
+    // Maximises the window (the "keepMax" preference): the screen's free
+    // area, left to the window system while it stays so.
+    void maximise();
     CornerDistance topRightPointL() const { return topRightPointL_; }
     CornerDistance topRightPointP() const { return topRightPointP_; }
     void setTopRightPoints(CornerDistance landscape, CornerDistance portrait);
@@ -184,6 +190,8 @@ private:
     // The least content size: the side panel beside 64 of image, and the
     // panel's height (680 at least), within what the screen has room for.
     void keepLeastSizeOnScreen();
+    // anchorFrameRect's placing with the given decorations.
+    QRect placeAtAnchor(QRect rect, QMargins margins);
 
     void handleImageViewNotification(const QString& name, QPointF localPoint);
 
@@ -198,6 +206,7 @@ private:
     bool menusChangePending_ = false;
     QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
     QMargins anchoredDecorations_;                       // and the decorations it reckoned with
+    bool leavingMaximised_ = false;  // until the window comes where anchorNormalFrameRect put it
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;

@@ -88,10 +88,28 @@ QSize MainWindow::windowWillResize(QSize proposed) const {
 }
 
 QRect MainWindow::anchorFrameRect(QRect rect) {
+    // A maximised window fills the screen's free area: the window system
+    // sizes it (a size or a move of ours would end the maximised state).
+    keepLeastSizeOnScreen();
+    if (isMaximized()) return geometry();
+    return placeAtAnchor(rect, decorations());
+}
+
+QRect MainWindow::anchorNormalFrameRect(QRect rect) {
+    if (!isMaximized()) return anchorFrameRect(rect);
+    // The window system frames a maximised window without its borders: the
+    // normal frame is the one the window had when it was last placed.
+    const QMargins normal = anchoredDecorations_;
+    showNormal();
+    keepLeastSizeOnScreen();
+    const QRect placed = placeAtAnchor(rect, normal);
+    leavingMaximised_ = frameGeometry().topLeft() != anchoredFrameOrigin_;
+    return placed;
+}
+
+QRect MainWindow::placeAtAnchor(QRect rect, QMargins margins) {
     // The corner is the frame's, as windowDidMove records it: the frame
     // (the window with its decorations) is placed, the window inside it.
-    keepLeastSizeOnScreen();
-    const QMargins margins = decorations();
     AnchorInput in;
     in.size = toSize(rect.size().grownBy(margins));
     // The size the window really takes: no less than its least size.
@@ -108,15 +126,30 @@ QRect MainWindow::anchorFrameRect(QRect rect) {
                       static_cast<int>(r.height));
     const QRect placed = frame.marginsRemoved(margins);
     adjustingSize_ = true;
-    // The frame's corner is placed (a top-level window's position is its
-    // frame's): the window system puts its title bar there, not above it.
-    resize(placed.size());
-    move(frame.topLeft());
+    if (margins == decorations()) {
+        // The frame's corner is placed (a top-level window's position is
+        // its frame's): the window system puts its title bar there, not
+        // above it.
+        resize(placed.size());
+        move(frame.topLeft());
+    } else {
+        // The frame the window system has now is not the one to come: the
+        // window itself is placed inside the frame to come.
+        setGeometry(placed);
+    }
     adjustingSize_ = false;
     // The window system may report this move later, as if the user had made it.
     anchoredFrameOrigin_ = frame.topLeft();
     anchoredDecorations_ = margins;
     return placed;
+}
+
+void MainWindow::maximise() {
+    // The window manager maximises the window. Where there is none (nothing
+    // has framed the window), nobody would: the window takes the screen's
+    // free area itself, then the maximised state.
+    if (decorations().isNull() && clientArea().isValid()) setGeometry(clientArea());
+    showMaximized();
 }
 
 void MainWindow::anchorWindow() { anchorFrameRect(geometry()); }
@@ -147,14 +180,22 @@ void MainWindow::zoomToFitChanged() {
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (adjustingSize_) return;
+    // A window leaving its maximised state passes where the window system
+    // restores it before it comes where it was placed: none of that is the
+    // user's.
+    if (leavingMaximised_) {
+        if (frameGeometry().topLeft() == anchoredFrameOrigin_) leavingMaximised_ = false;
+        return;
+    }
     // The window system has framed the window since it was placed: placed
     // again with the frame's real size, so that all of it is on the screen.
     if (decorations() != anchoredDecorations_ && !isFullScreen() && !isMaximized()) {
         anchorWindow();
         return;
     }
-    // windowDidMove: a move the user made (not one of ours) records the corner.
-    if (!event->spontaneous() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
+    // windowDidMove: a move the user made (not one of ours, nor the window
+    // system's maximising) records the corner.
+    if (!event->spontaneous() || isMaximized() || frameGeometry().topLeft() == anchoredFrameOrigin_) return;
     if (const auto record = windowDidMove(*this, true, UserDefaults::standard())) {
         if (std::string(record->key) == "topRightPointP")
             topRightPointP_ = record->distance;
@@ -181,13 +222,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (adjustingSize_ || pc_.width() == 0) return;
+    if (adjustingSize_ || pc_.width() == 0 || isMaximized()) return;
     // The window keeps the image's shape: a size the rule does not allow is
     // replaced by the one it allows, once the resize has settled.
     const QSize allowed = windowWillResize(event->size());
     if (allowed != event->size() && allowed.isValid())
         QTimer::singleShot(0, this, [this, allowed] {
-            if (size() == allowed) return;
+            if (size() == allowed || isMaximized()) return;
             adjustingSize_ = true;
             resize(allowed);
             adjustingSize_ = false;

@@ -159,6 +159,10 @@ void MainWindow::showBatchButtons(bool shown) {
     // every row of the panel during a batch.
     const int row = shown ? cancelButton_->maximumHeight() + sidePanel_->layout()->spacing() : 0;
     cameraInfoView_->setMinimumHeight(kInfoViewLeastHeight - row);
+    // The panel's rows laid out now, not at the next layout pass: the row's
+    // own layout would still count the hidden buttons' height, and the
+    // window's least size (the empty frame after a batch) read it.
+    sidePanel_->layout()->activate();
 }
 
 int MainWindow::panelHeightWanted() const {

@@ -330,7 +330,7 @@ void ControllerWindows::resetForNewFile() {
 void ControllerWindows::fileOpened(unsigned sensorFilters) {
     MainWindow* m = main();
     if (!m) return;
-    if (UserDefaults::standard().boolForKey("keepMax") && !m->isMaximized()) m->showMaximized();
+    if (UserDefaults::standard().boolForKey("keepMax") && !m->isMaximized()) m->maximise();
     showInterpolationChoices(sensorFilters);
     refreshMenuStates();
 }
@@ -440,7 +440,9 @@ void ControllerWindows::showEmptyWindow() {
 void ControllerWindows::resetFrame() {
     MainWindow* m = main();
     if (!m) return;
-    m->anchorFrameRect(QRect(m->geometry().topLeft(), QSize(256, 720)));
+    // The empty frame, whatever the file before it had ("keepMax" maximises
+    // files, not the empty window).
+    m->anchorNormalFrameRect(QRect(m->geometry().topLeft(), QSize(256, 720)));
     m->update();
 }
 

@@ -5,12 +5,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "app/menus/profile_menu.h"
 #include "colour/camera_profile.h"
 #include "core/dvklib.h"
 #include "pipeline/processor/raw_processor.h"
+#include "platform/regular_file.h"
 #include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
 
@@ -236,30 +239,40 @@ TEST(ProfileMenu, LinkedAndOutsideProfilesSurviveARebuildAndAReopen) {
     EXPECT_EQ(titles(*r.view.menu), (V{"Default", "Built-in", "-", "Link.icc"}));
 }
 
-// Reload Camera Profiles after the profile file in use went away: said as
-// the open says it, and what is on screen develops again with the default
-// profile instead of the copy read before.
+// Reload Camera Profiles after the profile file in use went away (removed,
+// or now a file no profile is read from: empty, beyond the size of profiles,
+// a folder): said as the open says it, and what is on screen develops again
+// with the default profile instead of the copy read before.
 TEST(ProfileMenu, AProfileFileThatWentAwayIsSaidAtTheReload) {
-    Road r;
-    set_camera(r.processor, "Canon", "EOS 5D");
-    r.processor.setFileName("/photos/IMG_0001.CR2");
-    const fs::path outside = r.dir / "elsewhere" / "Outside.icc";
-    touch_fake_profile(outside);
-    setCustomCameraProfile(r.road, outside.string(), ProfileSender::Name);
-    createProfileMenu(r.road);
-    EXPECT_TRUE(r.alerts.empty());
-    EXPECT_EQ(r.applies, 0);
-    fs::remove(outside);
-    createProfileMenu(r.road);
-    EXPECT_EQ(r.alerts, std::vector<std::string>{"The camera profile \"" + outside.string() +
-                                                 "\" cannot be read. The default profile is used instead."});
-    EXPECT_EQ(r.processor.customRawProfile(), "");
-    EXPECT_EQ(r.processor.dvklib()->custom_profile_data, nullptr);
-    EXPECT_EQ(r.view.checked, "Default");
-    EXPECT_EQ(r.applies, 1);
-    createProfileMenu(r.road);  // said once
-    EXPECT_EQ(r.alerts.size(), 1u);
-    EXPECT_EQ(r.applies, 1);
+    const std::vector<std::pair<const char*, std::function<void(const fs::path&)>>> ways = {
+        {"removed", [](const fs::path& p) { fs::remove(p); }},
+        {"emptied", [](const fs::path& p) { fs::resize_file(p, 0); }},
+        {"beyond the size of profiles", [](const fs::path& p) { fs::resize_file(p, kProfileFileMaxBytes + 1); }},
+        {"a folder", [](const fs::path& p) { fs::remove(p), fs::create_directory(p); }},
+    };
+    for (const auto& [how, goAway] : ways) {
+        SCOPED_TRACE(how);
+        Road r;
+        set_camera(r.processor, "Canon", "EOS 5D");
+        r.processor.setFileName("/photos/IMG_0001.CR2");
+        const fs::path outside = r.dir / "elsewhere" / "Outside.icc";
+        touch_fake_profile(outside);
+        setCustomCameraProfile(r.road, outside.string(), ProfileSender::Name);
+        createProfileMenu(r.road);
+        EXPECT_TRUE(r.alerts.empty());
+        EXPECT_EQ(r.applies, 0);
+        goAway(outside);
+        createProfileMenu(r.road);
+        EXPECT_EQ(r.alerts, std::vector<std::string>{"The camera profile \"" + outside.string() +
+                                                     "\" cannot be read. The default profile is used instead."});
+        EXPECT_EQ(r.processor.customRawProfile(), "");
+        EXPECT_EQ(r.processor.dvklib()->custom_profile_data, nullptr);
+        EXPECT_EQ(r.view.checked, "Default");
+        EXPECT_EQ(r.applies, 1);
+        createProfileMenu(r.road);  // said once
+        EXPECT_EQ(r.alerts.size(), 1u);
+        EXPECT_EQ(r.applies, 1);
+    }
 }
 
 // The menu asks for the camera's own choice while an apply worker may be

@@ -1,6 +1,6 @@
 // The controller's roads on the real main window: a file opened through the
-// open road is shown with its histogram, title and Save button; a batch ends
-// with the empty window.
+// open road is shown with its histogram, title and Save button (maximised
+// when the preference asks); a batch ends with the empty window.
 #include <gtest/gtest.h>
 
 #include <QtTest/QTest>
@@ -23,11 +23,13 @@
 #include "app/ui/main_window/editors_pop_up.h"
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_menus.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "platform/alert.h"
 #include "platform/modifier_keys.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/user_defaults.h"
+#include "tests/support/dng_writer.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk {
@@ -89,6 +91,7 @@ protected:
 };
 
 TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmptyWindow) {
+    MainWindowMenus menus(*controller, *window);
     EXPECT_EQ(window->menuBar()->actions().front()->text(), "&File");
     EXPECT_FALSE(window->saveButton()->isEnabled());
     // What needs a file is disabled without one.
@@ -98,6 +101,7 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     for (const char* name : needAFile) EXPECT_FALSE(enabled(name)) << name;
     EXPECT_TRUE(enabled("selectFile:"));
     EXPECT_TRUE(enabled("cleanHistory:"));
+    const QRect emptyFrame = window->frameGeometry();
     ASSERT_TRUE(controller->startOpen(chart));
     settle();
     for (const char* name : needAFile) EXPECT_TRUE(enabled(name)) << name;
@@ -108,6 +112,12 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_EQ(window->windowFilePath().toStdString(), chart);
     EXPECT_TRUE(window->saveButton()->isEnabled());
     EXPECT_GT(controller->preview().height(), 0u);
+    const auto profilesMenu = [this] {
+        for (QAction* a : window->menuBar()->actions())
+            if (a->menu() && a->text() == "Profiles") return true;
+        return false;
+    };
+    EXPECT_TRUE(profilesMenu());
 
     // A batch of one (Shift+Control): converted, then no file is open.
     alerts.answer("Continue");
@@ -124,8 +134,11 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_TRUE(window->histogramView()->image().isNull());
     EXPECT_FALSE(window->cancelButton()->isVisible());
     EXPECT_FALSE(window->saveButton()->isEnabled());
-    // The empty window: 720 high, or as high as its panel (and the screen) make it.
+    // The empty window: 720 high, or as high as its panel (and the screen)
+    // make it, the frame of an empty start.
     EXPECT_EQ(window->height(), std::max(720, window->minimumSizeHint().height()));
+    EXPECT_EQ(window->frameGeometry(), emptyFrame);
+    EXPECT_FALSE(profilesMenu());
     EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
     EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
     // It shows none of the file's values, and what needs a file is disabled again.
@@ -133,6 +146,52 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("evRed"))->text(), "0.000");
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("infoR"))->text(), "0");
     for (const char* name : needAFile) EXPECT_FALSE(enabled(name)) << name;
+}
+
+// "Keep Window Zoomed" ("keepMax"): the window is maximised for the opened
+// file and stays so while a setting is applied and the zoom changes; the
+// batch's end gives the empty frame again.
+TEST_F(RoadsWindow, KeepMaxMaximisesOpenedFilesUntilTheEmptyWindow) {
+    struct KeepMax {
+        KeepMax() { UserDefaults::standard().setBool("keepMax", true); }
+        ~KeepMax() { UserDefaults::standard().removeKey("keepMax"); }
+    } keepMax;
+    // A portrait file, whose own window would leave room on the screen.
+    const std::string portrait = (dir / "p" / "portrait.dng").string();
+    ASSERT_TRUE(test::write_dng(portrait, test::gradient_dng(test::DngLayout::Bayer, 120, 360)));
+    const QRect emptyFrame = window->frameGeometry();
+    ASSERT_TRUE(controller->startOpen(portrait));
+    settle();
+    const QRect free = window->screen()->availableGeometry();
+    const auto maximised = [&] {
+        QTest::qWait(50);  // the window's own resizes come a turn later
+        return window->isMaximized() && window->frameGeometry() == free;
+    };
+    EXPECT_TRUE(maximised());
+    auto* exposure = window->findChild<QLineEdit*>(QStringLiteral("exposureField"));
+    ASSERT_TRUE(exposure);
+    exposure->selectAll();
+    QTest::keyClicks(exposure, "1.5");
+    QTest::keyClick(exposure, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(controller->rawProcessor()->exposure(), 1.5);
+    EXPECT_TRUE(maximised());
+    for (bool fit : {false, true}) {
+        controller->preview().controls().zoomToFit = fit;
+        controller->preview().zoomToFitChanged();
+        EXPECT_TRUE(maximised()) << fit;
+    }
+
+    alerts.answer("Continue");
+    {
+        ScopedModifierFlags held(kShiftKeyMask | kControlKeyMask);
+        ASSERT_TRUE(controller->openRequest({portrait}));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window->cancelButton()->isVisible() || controller->activity().running() == 0, 60000);
+    settle();
+    EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
+    EXPECT_FALSE(window->isMaximized());
+    EXPECT_EQ(window->frameGeometry(), emptyFrame);
 }
 
 TEST_F(RoadsWindow, EditorsPopUpFollowsTheControllersEditorsAndItsChoices) {

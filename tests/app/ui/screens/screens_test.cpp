@@ -113,10 +113,16 @@ TEST_F(Screens, TheEmptyWindowAndTheHelperAreWhollyOnEachScreen) {
             EXPECT_TRUE(!item.isEmpty() && window->menuBar()->rect().contains(item)) << a->text().toStdString();
         }
         EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
-        // The empty frame again (after a batch or the last file trashed),
-        // from a corner the user left further right: still wholly on it.
+        // The empty frame again (after a batch, whose buttons' row came and
+        // went, or the last file trashed), from a corner the user left
+        // further right: the size of an empty start, still wholly on it.
+        const QSize emptySize = window->frameGeometry().size();
+        window->showBatchButtons(true);
+        QTest::qWait(50);
+        window->showBatchButtons(false);
         window->setTopRightPoints({-40, 0}, {-40, 0});
         window->anchorFrameRect(QRect(window->geometry().topLeft(), QSize(256, 720)));
+        EXPECT_EQ(window->frameGeometry().size(), emptySize) << where();
         EXPECT_TRUE(free.contains(window->frameGeometry())) << where();
         EXPECT_LE(window->frameGeometry().bottom(), free.bottom());
         helper->close();
