@@ -24,6 +24,8 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "app/controller/controller.h"
@@ -323,23 +325,43 @@ TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
     EXPECT_EQ(send({file}), kInstanceRefused);
 }
 
+// The program as main wires it: controller, its windows and the main window,
+// launched, with defaults of its own (`prepare` runs before the launch).
+struct LaunchedProgram {
+    test::TempDir dir;
+    UserDefaults defaults{(dir / "defaults.plist").string()};
+    std::unique_ptr<Controller> controller;
+    std::unique_ptr<ControllerWindows> windows;
+    std::unique_ptr<MainWindow> window;
+
+    explicit LaunchedProgram(const std::function<void(UserDefaults&)>& prepare = {}) {
+        if (prepare) prepare(defaults);
+        ControllerOptions o;
+        o.supportFolder = (dir / "support").string();
+        o.defaults = &defaults;
+        o.search.roots = {(dir / "search").string()};
+        controller = std::make_unique<Controller>(o);
+        windows = std::make_unique<ControllerWindows>(*controller);
+        window = std::make_unique<MainWindow>(controller->preview());
+        window->awakeFromNib(defaults);
+        windows->setMainWindow(window.get());
+        wireAppDelegate(*controller, *windows, *window);
+        controller->launch();
+    }
+    ~LaunchedProgram() {
+        window.reset();
+        windows.reset();
+        controller.reset();
+    }
+};
+
 TEST(DelegateWindows, TheMainWindowTakesThePresetsTheMenusTheStepAndGivesItsStatesAtQuit) {
     test::qtApp();
     test::QtPlatformScope platform;
-    test::TempDir dir;
-    UserDefaults defaults((dir / "defaults.plist").string());
-    defaults.setDouble("RBGGStep", 0.1);
-    ControllerOptions o;
-    o.supportFolder = (dir / "support").string();
-    o.defaults = &defaults;
-    o.search.roots = {(dir / "search").string()};
-    Controller controller(o);
-    ControllerWindows windows(controller);
-    MainWindow window(controller.preview());
-    window.awakeFromNib(defaults);
-    windows.setMainWindow(&window);
-    wireAppDelegate(controller, windows, window);
-    controller.launch();
+    LaunchedProgram program([](UserDefaults& d) { d.setDouble("RBGGStep", 0.1); });
+    MainWindow& window = *program.window;
+    Controller& controller = *program.controller;
+    UserDefaults& defaults = program.defaults;
 
     EXPECT_EQ(window.findChild<TextFieldScroller*>(QStringLiteral("evRed"))->tag(), 10);
     QComboBox* presets = window.presetsPopUp();
@@ -369,26 +391,14 @@ TEST(DelegateWindows, TheMainWindowTakesThePresetsTheMenusTheStepAndGivesItsStat
 TEST(DelegateWindows, QuitsKeyWorksFromTheHistoryWindow) {
     test::qtApp();
     test::QtPlatformScope platform;
-    test::TempDir dir;
-    UserDefaults defaults((dir / "defaults.plist").string());
-    ControllerOptions o;
-    o.supportFolder = (dir / "support").string();
-    o.defaults = &defaults;
-    o.search.roots = {(dir / "search").string()};
-    Controller controller(o);
-    ControllerWindows windows(controller);
-    MainWindow window(controller.preview());
-    window.awakeFromNib(defaults);
-    windows.setMainWindow(&window);
-    wireAppDelegate(controller, windows, window);
-    controller.launch();
-    window.show();
-    HistoryWindow* history = windows.historyWindow();
-    openSecondaryWindow(*history, &window);
+    LaunchedProgram program;
+    program.window->show();
+    HistoryWindow* history = program.windows->historyWindow();
+    openSecondaryWindow(*history, program.window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(history));
-    EXPECT_FALSE(defaults.hasKey("Editors"));
+    EXPECT_FALSE(program.defaults.hasKey("Editors"));
     QTest::keyClick(history->table(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_TRUE(defaults.hasKey("Editors"));
+    EXPECT_TRUE(program.defaults.hasKey("Editors"));
     // QTest's release of Ctrl leaves it held for the application: let go.
     QTest::keyRelease(history->table(), Qt::Key_Control, Qt::NoModifier);
 }
