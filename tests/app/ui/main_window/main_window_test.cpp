@@ -4,6 +4,7 @@
 // defaults.
 #include <gtest/gtest.h>
 
+#include <QtGui/QAction>
 #include <QtGui/QWheelEvent>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
@@ -19,6 +20,7 @@
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/undo_keys.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
@@ -207,10 +209,11 @@ TEST_F(MainWindowTest, TypedValuesKeepToTheRangesTheWheelStepsSlidersAndADoubleC
     EXPECT_EQ(window->histogramView()->image(), histogram);
 }
 
-// Ctrl+Z and Ctrl+Shift+Z undo and redo the settings wherever the focus is
-// in the window: in the field just typed into (which keeps the focus after
-// Enter), in a field still being typed into (its value is one step first),
-// on a slider.
+// Ctrl+Z undoes the settings, Ctrl+Shift+Z and Ctrl+Y redo them, wherever
+// the focus is in the window: in the field just typed into (which keeps the
+// focus after Enter), in a field still being typed into (its value is one
+// step first), on a slider. Both redo keys on every desktop (the X11 keyboard
+// scheme has no Ctrl+Y of its own), and Edit > Redo names both.
 TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
     open((test::testdata_dir() / "raw" / "colorchart.dng").string());
     window->activateWindow();
@@ -229,7 +232,7 @@ TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
     settle();
     EXPECT_EQ(rp->exposure(), exposure);
     EXPECT_EQ(field->value(), exposure);
-    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(field, Qt::Key_Y, Qt::ControlModifier);
     settle();
     EXPECT_EQ(rp->exposure(), 3.0);
     EXPECT_EQ(field->text(), "3.00");
@@ -256,6 +259,19 @@ TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
     QTest::keyClick(slider, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     settle();
     EXPECT_EQ(rp->contrast(), contrast + 1);
+    QTest::keyClick(slider, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->contrast(), contrast);
+    QTest::keyClick(slider, Qt::Key_Y, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->contrast(), contrast + 1);
+
+    const QKeySequence ctrlShiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), ctrlY(Qt::CTRL | Qt::Key_Y);
+    EXPECT_EQ(redoShortcuts({ctrlShiftZ}), (QList<QKeySequence>{ctrlShiftZ, ctrlY}));
+    auto* redo = window->findChild<QAction*>(QStringLiteral("redo:"));
+    ASSERT_TRUE(redo);
+    EXPECT_EQ(redo->text().toStdString(), "Redo\tCtrl+Shift+Z, Ctrl+Y");
+    EXPECT_TRUE(redo->shortcuts().contains(ctrlY) && redo->shortcuts().contains(ctrlShiftZ));
     // QTest's release of a modifier leaves it held for the application: let go.
     QTest::keyRelease(slider, Qt::Key_Control, Qt::NoModifier);
 }
