@@ -87,6 +87,11 @@ void start_at(QFileDialog& dialog, const std::string& start) {
     }
 }
 
+int runPanel(QFileDialog& dialog) {
+    const KeyboardFocusReturn focus;
+    return dialog.exec();
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> QtPanels::runOpenPanel(const OpenPanelRequest& request) {
@@ -102,7 +107,7 @@ std::optional<std::vector<std::string>> QtPanels::runOpenPanel(const OpenPanelRe
     QStringList filters = name_filters(request.fileTypes);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     start_at(dialog, request.startPath);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (runPanel(dialog) != QDialog::Accepted) return std::nullopt;
     QStringList paths = dialog.chosen.isEmpty() ? dialog.selectedFiles() : dialog.chosen;
     if (!request.canChooseDirectories) {
         QStringList files;
@@ -134,7 +139,7 @@ std::optional<std::string> QtPanels::runSavePanel(const SavePanelRequest& reques
         dialog.setDirectory(folder);
     }
     if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (runPanel(dialog) != QDialog::Accepted) return std::nullopt;
     QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     return QDir::cleanPath(QFileInfo(files.front()).absoluteFilePath()).toStdString();
