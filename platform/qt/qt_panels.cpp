@@ -3,6 +3,8 @@
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QTreeView>
 #include <QtWidgets/QLineEdit>
 #include <QtGui/QFileSystemModel>
 #include <QtWidgets/QListView>
@@ -87,7 +89,21 @@ void start_at(QFileDialog& dialog, const std::string& start) {
     }
 }
 
+// The detail view's size, type and date columns as wide as what they show
+// (the dialog's own widths cut sizes, types and dates short); the name takes
+// the rest.
+void sizeColumnsToContent(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!view) return;
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
 int runPanel(QFileDialog& dialog) {
+    sizeColumnsToContent(dialog);
     const KeyboardFocusReturn focus;
     return dialog.exec();
 }

@@ -14,9 +14,11 @@
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QListView>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QTreeView>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -311,6 +313,42 @@ TEST(QtPanels, TheWindowHasTheKeyboardAgainWhenAnAlertAPanelOrADialogCloses) {
         QTest::keyClick(field, Qt::Key_O, Qt::ControlModifier);
         EXPECT_EQ(opens, before + 1);
     }
+}
+
+// The open panel's size, type and date columns are as wide as what they show.
+TEST(QtPanels, TheOpenPanelsColumnsShowTheirWholeText) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    std::ofstream(dir / "photo.dng") << std::string(379904, 'x');  // 371.00 KiB
+    std::ofstream(dir / "notes.txt") << "x";
+    QStringList cut;
+    std::function<void()> look = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* view = dialog ? dialog->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+        if (!view || view->model()->rowCount(view->rootIndex()) < 2) {
+            QTimer::singleShot(20, look);
+            return;
+        }
+        QApplication::processEvents();
+        // The width each item needs (its delegate's: text, margins, icon).
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            for (int column = 1; column < view->header()->count(); ++column) {
+                const QModelIndex index = view->model()->index(row, column, root);
+                QStyleOptionViewItem option;
+                option.initFrom(view);
+                const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                const int width = view->header()->sectionSize(column);
+                if (needed > width) cut << index.data().toString() + QStringLiteral(" (%1 of %2)").arg(width).arg(needed);
+            }
+        dialog->reject();
+    };
+    QTimer::singleShot(20, look);
+    OpenPanelRequest request;
+    request.startPath = dir.path().string();
+    EXPECT_EQ(runOpenPanel(request), std::nullopt);
+    EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
 }
 
 }  // namespace
