@@ -36,7 +36,10 @@ int presentAlertWithMessageBox(const AlertRequest& request) {
     // else its only button); an alert without one waits for a button.
     if (const int cancel = cancellingAnswer(request); cancel >= 1000)
         box.setEscapeButton(buttons[static_cast<std::size_t>(cancel - 1000)]);
-    box.exec();
+    {
+        const KeyboardFocusReturn focus;
+        box.exec();
+    }
     QAbstractButton* pressed = box.clickedButton();
     for (std::size_t i = 0; i < buttons.size(); ++i)
         if (buttons[i] == pressed) return 1000 + static_cast<int>(i);

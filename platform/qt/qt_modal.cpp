@@ -1,10 +1,35 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
+#include <QtWidgets/QMainWindow>
 
 #include "platform/modal_session.h"
 #include "platform/qt/qt_platform.h"
 
 namespace dvk {
+
+namespace {
+
+QWidget* visibleMainWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(w) && w->isVisible()) return w;
+    return nullptr;
+}
+
+}  // namespace
+
+KeyboardFocusReturn::KeyboardFocusReturn() {
+    window_ = QApplication::activeModalWidget();  // an alert over a dialog
+    if (!window_) window_ = QApplication::activeWindow();
+    if (!window_) window_ = visibleMainWindow();
+}
+
+KeyboardFocusReturn::~KeyboardFocusReturn() {
+    if (!window_ || !window_->isVisible() || window_->isMinimized()) return;
+    // An inner modal window closing inside an outer one gives the keyboard
+    // to the outer one; the outer one's end gives it on.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window_) return;
+    window_->activateWindow();
+}
 
 int execModalDialog(QDialog& dialog) {
     if (modalSessionsDismissed()) {
@@ -12,6 +37,7 @@ int execModalDialog(QDialog& dialog) {
         return dialog.result();
     }
     ModalSession session;
+    const KeyboardFocusReturn focus;
     return dialog.exec();
 }
 

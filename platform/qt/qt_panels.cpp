@@ -3,6 +3,8 @@
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QTreeView>
 #include <QtWidgets/QLineEdit>
 #include <QtGui/QFileSystemModel>
 #include <QtWidgets/QListView>
@@ -87,6 +89,25 @@ void start_at(QFileDialog& dialog, const std::string& start) {
     }
 }
 
+// The detail view's size, type and date columns as wide as what they show
+// (the dialog's own widths cut sizes, types and dates short); the name takes
+// the rest.
+void sizeColumnsToContent(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!view) return;
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
+int runPanel(QFileDialog& dialog) {
+    sizeColumnsToContent(dialog);
+    const KeyboardFocusReturn focus;
+    return dialog.exec();
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> QtPanels::runOpenPanel(const OpenPanelRequest& request) {
@@ -102,7 +123,7 @@ std::optional<std::vector<std::string>> QtPanels::runOpenPanel(const OpenPanelRe
     QStringList filters = name_filters(request.fileTypes);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     start_at(dialog, request.startPath);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (runPanel(dialog) != QDialog::Accepted) return std::nullopt;
     QStringList paths = dialog.chosen.isEmpty() ? dialog.selectedFiles() : dialog.chosen;
     if (!request.canChooseDirectories) {
         QStringList files;
@@ -134,7 +155,7 @@ std::optional<std::string> QtPanels::runSavePanel(const SavePanelRequest& reques
         dialog.setDirectory(folder);
     }
     if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (runPanel(dialog) != QDialog::Accepted) return std::nullopt;
     QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     return QDir::cleanPath(QFileInfo(files.front()).absoluteFilePath()).toStdString();

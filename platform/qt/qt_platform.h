@@ -9,6 +9,7 @@
 // them all again (before the QApplication goes).
 #pragma once
 
+#include <QtCore/QPointer>
 #include <QtCore/Qt>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/trash.h"
 
 class QDialog;
+class QWidget;
 
 namespace dvk {
 
@@ -38,6 +40,20 @@ int presentAlertWithMessageBox(const AlertRequest& request);
 int execModalDialog(QDialog& dialog);
 // The dismisser: rejects every modal window that is up, innermost first.
 void closeModalWidgets();
+// Held while a modal window (alert, panel, dialog) runs: when it ends, the
+// window that was active when it opened (else the main window) is active
+// again, with its keyboard focus where it was. Without a window manager
+// nothing else gives the focus back to it.
+class KeyboardFocusReturn {
+public:
+    KeyboardFocusReturn();
+    ~KeyboardFocusReturn();
+    KeyboardFocusReturn(const KeyboardFocusReturn&) = delete;
+    KeyboardFocusReturn& operator=(const KeyboardFocusReturn&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+};
 // Qt's keyboard modifiers as the program's flags: Ctrl is Command, Alt is
 // Option, Meta is Control.
 unsigned modifierFlagsFromQt(Qt::KeyboardModifiers modifiers);

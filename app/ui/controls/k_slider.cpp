@@ -5,6 +5,8 @@
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QStyleOptionSlider>
 
 #include "app/window/control_rules.h"
 #include "app/ui/controls/no_click_through.h"
@@ -42,10 +44,28 @@ int KSlider::toPosition(double v) const {
     return static_cast<int>(std::lround(t * kPositions));
 }
 
+int KSlider::positionAt(QPointF point) const {
+    // The knob's centre travels from half its length past the groove's start
+    // to as far before its end, as the style draws it.
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const QRect knob = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    const bool horizontal = orientation() == Qt::Horizontal;
+    const double length = horizontal ? knob.width() : knob.height();
+    const double travel = (horizontal ? groove.width() : groove.height()) - length;
+    if (travel <= 0) return sliderPosition();
+    const double along = horizontal ? point.x() - groove.x() : point.y() - groove.y();
+    double t = std::clamp((along - length / 2) / travel, 0.0, 1.0);
+    if (opt.upsideDown) t = 1 - t;
+    return static_cast<int>(std::lround(t * kPositions));
+}
+
 void KSlider::setDoubleValue(double v) {
     value_ = v;
     const QSignalBlocker block(this);
-    setSliderPosition(toPosition(v));
+    // Value and knob both: the slider's own page steps start from the value.
+    setValue(toPosition(v));
 }
 
 void KSlider::commit(double v) {
@@ -60,6 +80,19 @@ void KSlider::mousePressEvent(QMouseEvent* event) {
     }
     pressValue_ = value_;
     tracking_ = true;
+    if (event->button() == Qt::LeftButton) {
+        // A press on the groove puts the knob under the pointer, where the
+        // press then takes hold of it: released there, the value is the
+        // point's; dragged on, it follows the pointer.
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        const QStyle::SubControl hit =
+            style()->hitTestComplexControl(QStyle::CC_Slider, &opt, event->position().toPoint(), this);
+        if (hit == QStyle::SC_SliderGroove) {
+            const QSignalBlocker block(this);
+            setSliderPosition(positionAt(event->position()));
+        }
+    }
     QSlider::mousePressEvent(event);
 }
 
@@ -79,7 +112,11 @@ void KSlider::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // The slider's other keys (page up and down, home, end) set the value
+    // they move the knob to.
+    const int before = sliderPosition();
     QSlider::keyPressEvent(event);
+    if (sliderPosition() != before) commit(fromPosition(sliderPosition()));
 }
 
 void KSlider::wheelEvent(QWheelEvent* event) {

@@ -3,8 +3,10 @@
 // from where it began (less than two steps leaves the value alone) and acts
 // once, at release; the arrow keys and each step of the scroll wheel move
 // one step from the step grid (the wheel not while the preference turns the
-// wheel off for values: then it scrolls what holds the slider). The value is
-// bound: `valueEdited` carries each value the user gives it.
+// wheel off for values: then it scrolls what holds the slider); the page,
+// home and end keys set the value they move the knob to. A press on the
+// groove puts the knob at the point pressed, and a drag goes on from there.
+// The value is bound: `valueEdited` carries each value the user gives it.
 #pragma once
 
 #include <functional>
@@ -44,6 +46,8 @@ protected:
 private:
     double fromPosition(int position) const;
     int toPosition(double v) const;
+    // The position of the knob centred at `point`.
+    int positionAt(QPointF point) const;
     void commit(double v);
 
     static constexpr int kPositions = 10000;

@@ -183,7 +183,7 @@ void MainWindow::buildMenus() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     // The keys work wherever the focus is in the window (undo_keys.h).
     add(edit, tr("Undo"), "undo:", {}, [this] { pc_.undo(); })->setShortcuts(undoShortcuts());
-    add(edit, tr("Redo"), "redo:", {}, [this] { pc_.redo(); })->setShortcuts(redoShortcuts());
+    add(edit, redoMenuTitle(tr("Redo")), "redo:", {}, [this] { pc_.redo(); })->setShortcuts(redoShortcuts());
 
     QMenu* image = imageMenu_ = menuBar()->addMenu(tr("&Image"));
     add(image, tr("Rotate Left"), "rotateImageLeft:", QKeySequence(Qt::CTRL | Qt::Key_BracketLeft),

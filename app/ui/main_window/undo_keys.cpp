@@ -39,11 +39,20 @@ protected:
 
 QList<QKeySequence> undoShortcuts() { return QKeySequence::keyBindings(QKeySequence::Undo); }
 
-QList<QKeySequence> redoShortcuts() {
-    QList<QKeySequence> keys{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
-    for (const QKeySequence& k : QKeySequence::keyBindings(QKeySequence::Redo))
+QList<QKeySequence> redoShortcuts() { return redoShortcuts(QKeySequence::keyBindings(QKeySequence::Redo)); }
+
+QList<QKeySequence> redoShortcuts(const QList<QKeySequence>& platformKeys) {
+    QList<QKeySequence> keys{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)};
+    for (const QKeySequence& k : platformKeys)
         if (!keys.contains(k)) keys << k;
     return keys;
+}
+
+QString redoMenuTitle(const QString& title) {
+    // A menu shows an item's first key only.
+    const QList<QKeySequence> keys = redoShortcuts({});
+    return title + QLatin1Char('\t') + keys[0].toString(QKeySequence::NativeText) + QStringLiteral(", ") +
+           keys[1].toString(QKeySequence::NativeText);
 }
 
 void leaveUndoKeysToTheWindow(QWidget& window) {

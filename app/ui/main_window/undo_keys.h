@@ -6,16 +6,23 @@
 #pragma once
 
 #include <QtCore/QList>
+#include <QtCore/QString>
 #include <QtGui/QKeySequence>
 
 class QWidget;
 
 namespace dvk {
 
-// Undo: the platform's keys (Ctrl+Z). Redo: Ctrl+Shift+Z, and the
-// platform's other keys for it (Ctrl+Y).
+// Undo: the platform's keys (Ctrl+Z). Redo: Ctrl+Shift+Z and Ctrl+Y on
+// every desktop (the platform's list has Ctrl+Y in some keyboard schemes
+// only), then the platform's other keys for it (`platformKeys`, by default
+// the running platform's).
 QList<QKeySequence> undoShortcuts();
 QList<QKeySequence> redoShortcuts();
+QList<QKeySequence> redoShortcuts(const QList<QKeySequence>& platformKeys);
+
+// The Redo item's title, naming both of its keys: "Redo\tCtrl+Shift+Z, Ctrl+Y".
+QString redoMenuTitle(const QString& title);
 
 // Every line edit in `window` (made so far) leaves the undo and redo keys to
 // the window's shortcuts.

@@ -154,6 +154,18 @@ TEST(KSliderUi, DragsSnapAndArrowsStep) {
     QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(xOf(36.1), 12));
     EXPECT_NEAR(s.doubleValue(), 36.0, 0.5001);
     EXPECT_DOUBLE_EQ(std::fmod(s.doubleValue(), 0.5), 0.0);
+    // A press on the groove puts the knob under the pointer; dragged on, it
+    // follows the pointer.
+    const int before = edited.count();
+    QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(xOf(10), 12));
+    QTest::mouseMove(&s, QPoint(xOf(15), 12));
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(xOf(15), 12));
+    EXPECT_EQ(edited.count(), before + 1);
+    EXPECT_NEAR(s.doubleValue(), 15.0, 0.5001);
+    // The slider's own keys set the value they move the knob to.
+    QTest::keyClick(&s, Qt::Key_End);
+    EXPECT_DOUBLE_EQ(s.doubleValue(), 60.0);
+    EXPECT_DOUBLE_EQ(edited.last().at(0).toDouble(), 60.0);
     // Arrow keys: one step from the step grid.
     s.setDoubleValue(10.3);
     QTest::keyClick(&s, Qt::Key_Right);

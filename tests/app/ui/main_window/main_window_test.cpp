@@ -4,11 +4,14 @@
 // defaults.
 #include <gtest/gtest.h>
 
+#include <QtGui/QAction>
 #include <QtGui/QWheelEvent>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QStyleOptionSlider>
 
 #include <cmath>
 #include <set>
@@ -17,10 +20,12 @@
 #include "app/ui/controls/image_view_no_drag.h"
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/undo_keys.h"
 #include "app/ui/controls/k_slider.h"
 #include "app/ui/controls/pop_up_button_scroller.h"
 #include "app/ui/controls/text_field_scroller.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/settings/setting_ranges.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 #include "platform/qt/qt_platform.h"
@@ -204,10 +209,11 @@ TEST_F(MainWindowTest, TypedValuesKeepToTheRangesTheWheelStepsSlidersAndADoubleC
     EXPECT_EQ(window->histogramView()->image(), histogram);
 }
 
-// Ctrl+Z and Ctrl+Shift+Z undo and redo the settings wherever the focus is
-// in the window: in the field just typed into (which keeps the focus after
-// Enter), in a field still being typed into (its value is one step first),
-// on a slider.
+// Ctrl+Z undoes the settings, Ctrl+Shift+Z and Ctrl+Y redo them, wherever
+// the focus is in the window: in the field just typed into (which keeps the
+// focus after Enter), in a field still being typed into (its value is one
+// step first), on a slider. Both redo keys on every desktop (the X11 keyboard
+// scheme has no Ctrl+Y of its own), and Edit > Redo names both.
 TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
     open((test::testdata_dir() / "raw" / "colorchart.dng").string());
     window->activateWindow();
@@ -226,7 +232,7 @@ TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
     settle();
     EXPECT_EQ(rp->exposure(), exposure);
     EXPECT_EQ(field->value(), exposure);
-    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(field, Qt::Key_Y, Qt::ControlModifier);
     settle();
     EXPECT_EQ(rp->exposure(), 3.0);
     EXPECT_EQ(field->text(), "3.00");
@@ -253,8 +259,84 @@ TEST_F(MainWindowTest, UndoAndRedoKeysActOnTheSettingsFromAFieldAndASlider) {
     QTest::keyClick(slider, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     settle();
     EXPECT_EQ(rp->contrast(), contrast + 1);
+    QTest::keyClick(slider, Qt::Key_Z, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->contrast(), contrast);
+    QTest::keyClick(slider, Qt::Key_Y, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(rp->contrast(), contrast + 1);
+
+    const QKeySequence ctrlShiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), ctrlY(Qt::CTRL | Qt::Key_Y);
+    EXPECT_EQ(redoShortcuts({ctrlShiftZ}), (QList<QKeySequence>{ctrlShiftZ, ctrlY}));
+    auto* redo = window->findChild<QAction*>(QStringLiteral("redo:"));
+    ASSERT_TRUE(redo);
+    EXPECT_EQ(redo->text().toStdString(), "Redo\tCtrl+Shift+Z, Ctrl+Y");
+    EXPECT_TRUE(redo->shortcuts().contains(ctrlY) && redo->shortcuts().contains(ctrlShiftZ));
     // QTest's release of a modifier leaves it held for the application: let go.
     QTest::keyRelease(slider, Qt::Key_Control, Qt::NoModifier);
+}
+
+// A click on a slider's groove sets the value at the point clicked, on the
+// step grid from where it was: with the knob at the range's end, a click a
+// quarter along the knob's travel, and then one three quarters along, give
+// the values a quarter and three quarters into the range, within a step, for
+// every slider of the panel. On the first slider each click also develops the
+// preview once and is one step of the undo history (the others only change
+// their setting, to keep the test short).
+TEST_F(MainWindowTest, AClickOnASlidersGrooveSetsTheValueAtThePointClicked) {
+    open((test::testdata_dir() / "raw" / "colorchart.dng").string());
+    pc->changeSetting("curveType", SettingsValue(0), "Tone curve");  // the gamma slider takes clicks
+    settle();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto click = [](QWidget* w, QPointF at) {
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        }
+    };
+    bool first = true;
+    for (const char* key : {"exposure", "hlCompression", "hlRange", "evWarmCold", "highRecoveryEV", "blackShift",
+                            "brightness", "contrast", "saturation", "localContrast", "sharpness", "noise", "gamma"}) {
+        SCOPED_TRACE(key);
+        auto* slider = window->findChild<KSlider*>(key);
+        ASSERT_TRUE(slider && slider->isEnabled());
+        const SettingRange* range = setting_range(key);
+        ASSERT_TRUE(range);
+        // The knob's travel as the style lays the slider out.
+        QStyleOptionSlider opt;
+        opt.initFrom(slider);
+        opt.orientation = Qt::Horizontal;
+        opt.minimum = slider->minimum();
+        opt.maximum = slider->maximum();
+        opt.sliderPosition = opt.sliderValue = slider->sliderPosition();
+        opt.subControls = QStyle::SC_All;
+        const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, slider);
+        const QRect knob = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
+        pc->changeSetting(key, SettingsValue(range->max), "");
+        settle();
+        for (const double t : {0.25, 0.75}) {
+            const double before = rp->valueForKey(key).double_value();
+            const unsigned long runs = pc->applyWorker().runs();
+            click(slider, QPointF(groove.x() + knob.width() / 2.0 + t * (groove.width() - knob.width()),
+                                  slider->height() / 2.0));
+            settle();
+            const double value = rp->valueForKey(key).double_value();
+            EXPECT_NEAR(value, range->min + t * (range->max - range->min), slider->step() + 1e-9) << t;
+            EXPECT_EQ(slider->doubleValue(), value);
+            if (!first) continue;
+            EXPECT_EQ(pc->applyWorker().runs(), runs + 1);
+            pc->undo();
+            settle();
+            EXPECT_EQ(rp->valueForKey(key).double_value(), before) << t;
+            pc->redo();
+            settle();
+            EXPECT_EQ(rp->valueForKey(key).double_value(), value) << t;
+        }
+        first = false;
+        pc->setDisableAutoApply(true);
+    }
 }
 
 TEST_F(MainWindowTest, SetUpFromTheDefaults) {

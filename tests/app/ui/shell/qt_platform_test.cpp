@@ -9,13 +9,16 @@
 #include <QtCore/QTimer>
 #include <QtGui/QStandardItemModel>
 #include <QtTest/QTest>
+#include <QtGui/QAction>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QListView>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QTreeView>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -264,6 +267,88 @@ TEST(QtPanels, AFolderPanelStartedAtAFileOpensOnItsFolderChosen) {
     EXPECT_TRUE(chooseEnabled);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, std::vector<std::string>{(dir / "photos").string()});
+}
+
+// When an alert, a panel or a dialog closes, the window it came from has the
+// keyboard again: its shortcuts work and typing goes to its focused control
+// (without a window manager nobody else gives the focus back).
+TEST(QtPanels, TheWindowHasTheKeyboardAgainWhenAnAlertAPanelOrADialogCloses) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    int opens = 0;
+    auto* open = new QAction(&window);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QObject::connect(open, &QAction::triggered, [&opens] { ++opens; });
+    window.addAction(open);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    field->setFocus();
+    const auto escapeWhenShown = [](auto&& self) -> void {
+        QTimer::singleShot(20, [self] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return self(self);
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+    };
+    for (const char* what : {"open panel", "save panel", "alert", "dialog"}) {
+        SCOPED_TRACE(what);
+        escapeWhenShown(escapeWhenShown);
+        const std::string_view w = what;
+        if (w == "open panel") {
+            EXPECT_EQ(runOpenPanel(OpenPanelRequest{}), std::nullopt);
+        } else if (w == "save panel") {
+            EXPECT_EQ(runSavePanel(SavePanelRequest{}), std::nullopt);
+        } else if (w == "alert") {
+            EXPECT_EQ(showAlert("Question", "Go on?", {"Continue", "Cancel"}), 1001);
+        } else {
+            QDialog dialog(&window);
+            EXPECT_EQ(execModalDialog(dialog), QDialog::Rejected);
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 2000));
+        EXPECT_EQ(QApplication::focusWidget(), field);
+        const int before = opens;
+        QTest::keyClick(field, Qt::Key_O, Qt::ControlModifier);
+        EXPECT_EQ(opens, before + 1);
+    }
+}
+
+// The open panel's size, type and date columns are as wide as what they show.
+TEST(QtPanels, TheOpenPanelsColumnsShowTheirWholeText) {
+    test::qtApp();
+    test::QtPlatformScope platform;
+    test::TempDir dir;
+    std::ofstream(dir / "photo.dng") << std::string(379904, 'x');  // 371.00 KiB
+    std::ofstream(dir / "notes.txt") << "x";
+    QStringList cut;
+    std::function<void()> look = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* view = dialog ? dialog->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+        if (!view || view->model()->rowCount(view->rootIndex()) < 2) {
+            QTimer::singleShot(20, look);
+            return;
+        }
+        QApplication::processEvents();
+        // The width each item needs (its delegate's: text, margins, icon).
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            for (int column = 1; column < view->header()->count(); ++column) {
+                const QModelIndex index = view->model()->index(row, column, root);
+                QStyleOptionViewItem option;
+                option.initFrom(view);
+                const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                const int width = view->header()->sectionSize(column);
+                if (needed > width) cut << index.data().toString() + QStringLiteral(" (%1 of %2)").arg(width).arg(needed);
+            }
+        dialog->reject();
+    };
+    QTimer::singleShot(20, look);
+    OpenPanelRequest request;
+    request.startPath = dir.path().string();
+    EXPECT_EQ(runOpenPanel(request), std::nullopt);
+    EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
 }
 
 }  // namespace

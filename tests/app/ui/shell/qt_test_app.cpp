@@ -1,5 +1,7 @@
 #include "tests/app/ui/shell/qt_test_app.h"
 
+#include <QtCore/QSettings>
+#include <QtCore/QTemporaryDir>
 #include <QtWidgets/QStyleFactory>
 
 namespace dvk::test {
@@ -10,6 +12,10 @@ QApplication& qtApp() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt's own settings (the file dialogs' history and column widths)
+        // in a folder of the run's, not the user's.
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
         auto* a = new QApplication(argc, argv);
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         return a;
