@@ -1,6 +1,7 @@
 #include "platform/resource_path.h"
 
 #include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,14 +28,22 @@ std::string executable_folder() {
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
+// The folder's own name, without "..", "." or links ("PREFIX/bin/../share"
+// is shown to the user as "PREFIX/share").
+std::string canonical_folder(const std::string& path) {
+    char buf[PATH_MAX];
+    if (!realpath(path.c_str(), buf)) return path;
+    return buf;
+}
+
 }  // namespace
 
 std::string resource_path_for(const std::string& exe_folder, const std::string& installed_relative) {
     const std::string base = exe_folder == "/" ? std::string() : exe_folder;
     const std::string beside = base + "/resources";
-    if (is_folder(beside)) return beside;
+    if (is_folder(beside)) return canonical_folder(beside);
     const std::string installed = base + "/" + installed_relative;
-    return is_folder(installed) ? installed : beside;
+    return is_folder(installed) ? canonical_folder(installed) : beside;
 }
 
 std::string resource_path() {

@@ -16,7 +16,8 @@ std::string resource_file(const char* name);
 
 // The resources folder of an executable in `exe_folder`: the first of
 // exe_folder + "/resources" and exe_folder + "/" + `installed_relative` that
-// is a folder; the first when neither is.
+// is a folder, as its canonical absolute path (the user reads it in
+// messages); the first, as it is, when neither is.
 std::string resource_path_for(const std::string& exe_folder, const std::string& installed_relative);
 
 }  // namespace dvk

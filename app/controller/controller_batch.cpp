@@ -35,7 +35,7 @@ namespace {
 
 constexpr const char* kIncompleteBatchText =
     "Incomplete batch detected.\n\nProceed - continue this incomplete batch.\n\nLater - ignore it for now and ask "
-    "again when you launch DVK next time. If you initiate another batch it will quetly override this one.\n\nForget "
+    "again when you launch DVK next time. If you initiate another batch it will quietly override this one.\n\nForget "
     "it - forget about this incomplete batch. Cannot be undone.";
 
 constexpr const char* kQuitDuringBatchText =

@@ -1,8 +1,10 @@
 #include "app/desktop/single_instance.h"
 
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +17,9 @@ namespace dvk {
 
 namespace {
 
-constexpr std::string_view kHeader = "DVK1\n";
+constexpr std::string_view kHeader = "DVK2\n";
+// The deadline's digits: an int64 has 19 at most.
+constexpr std::size_t kMaxDeadlineDigits = 19;
 
 // FNV-1a, 64 bits: a short name for a path.
 std::uint64_t path_hash(const std::string& s) {
@@ -66,8 +70,16 @@ InstancePaths instancePaths(const std::string& supportFolder, const std::string&
     return {base + ".lock", base + ".socket"};
 }
 
-std::string encodeOpenMessage(const std::vector<std::string>& files) {
+std::int64_t instanceClockNow() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+std::string encodeOpenMessage(const std::vector<std::string>& files, std::int64_t deadline) {
     std::string m(kHeader);
+    m += std::to_string(std::max<std::int64_t>(deadline, 0));
+    m += '\n';
     for (const std::string& f : files) {
         if (f.empty()) continue;
         m += f;
@@ -77,23 +89,44 @@ std::string encodeOpenMessage(const std::vector<std::string>& files) {
     return m;
 }
 
-std::optional<std::vector<std::string>> decodeOpenMessage(std::string_view bytes, bool* malformed) {
+std::optional<OpenMessage> decodeOpenMessage(std::string_view bytes, bool* malformed) {
     if (malformed) *malformed = false;
-    const std::size_t n = std::min(bytes.size(), kHeader.size());
-    if (bytes.substr(0, n) != kHeader.substr(0, n)) {
+    auto refuse = [malformed]() -> std::optional<OpenMessage> {
         if (malformed) *malformed = true;
         return std::nullopt;
-    }
+    };
+    const std::size_t n = std::min(bytes.size(), kHeader.size());
+    if (bytes.substr(0, n) != kHeader.substr(0, n)) return refuse();
     if (bytes.size() < kHeader.size()) return std::nullopt;
-    std::vector<std::string> files;
+    OpenMessage message;
     std::size_t at = kHeader.size();
+    // The deadline: digits up to the newline.
+    const std::size_t newline = bytes.find('\n', at);
+    const std::size_t digits = (newline == std::string_view::npos ? bytes.size() : newline) - at;
+    if (digits > kMaxDeadlineDigits) return refuse();
+    for (std::size_t i = at; i < at + digits; ++i)
+        if (bytes[i] < '0' || bytes[i] > '9') return refuse();
+    if (newline == std::string_view::npos) return std::nullopt;
+    if (digits == 0) return refuse();
+    std::uint64_t deadline = 0;
+    for (std::size_t i = at; i < newline; ++i) deadline = deadline * 10 + static_cast<unsigned>(bytes[i] - '0');
+    if (deadline > static_cast<std::uint64_t>(INT64_MAX)) return refuse();
+    message.deadline = static_cast<std::int64_t>(deadline);
+    at = newline + 1;
     for (;;) {
         const std::size_t end = bytes.find('\0', at);
         if (end == std::string_view::npos) return std::nullopt;
-        if (end == at) return files;
-        files.emplace_back(bytes.substr(at, end - at));
+        if (end == at) return message;
+        message.files.emplace_back(bytes.substr(at, end - at));
         at = end + 1;
     }
+}
+
+bool handOverInTime(const OpenMessage& message, std::int64_t now) {
+    // Differences, not sums: no overflow whatever the message says.
+    if (message.deadline < now) return false;
+    const std::int64_t left = message.deadline - now;
+    return left >= kHandOverMarginNs && left <= kHandOverWaitNs;
 }
 
 }  // namespace dvk

@@ -68,32 +68,105 @@ PlacementRect keptInside(PlacementRect r, const PlacementRect& v) {
     return r;
 }
 
-PlacementRect besideFrame(double width, double height, const PlacementRect& m, double menuBand,
-                          const PlacementRect& v) {
-    if (v.width > 0) width = std::min(width, v.width);
-    if (v.height > 0) height = std::min(height, v.height);
-    const PlacementRect candidates[] = {
+bool overlaps(const PlacementRect& a, const PlacementRect& b) {
+    return a.width > 0 && a.height > 0 && b.width > 0 && b.height > 0 && a.x < b.x + b.width &&
+           b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+bool coversMenuBandOrPanel(const PlacementRect& r, const MainWindowParts& main) {
+    const PlacementRect& m = main.frame;
+    return overlaps(r, {m.x, m.y, m.width, std::max(main.menuBand, 0.0)}) || overlaps(r, main.panel);
+}
+
+PlacementRect besideFrame(const SecondarySize& size, const MainWindowParts& main, const PlacementRect& v,
+                          const std::vector<PlacementRect>& others) {
+    const bool screen = v.width > 0 && v.height > 0;
+    double width = size.width, height = size.height;
+    if (screen) {
+        width = std::min(width, v.width);
+        height = std::min(height, v.height);
+    }
+    const PlacementRect& m = main.frame;
+    const PlacementRect sides[] = {
         {m.x - width, m.y, width, height},      // left, tops aligned
         {m.x + m.width, m.y, width, height},    // right
         {m.x, m.y + m.height, width, height},   // below, left edges aligned
         {m.x, m.y - height, width, height},     // above
     };
-    for (std::size_t i = 0; i < std::size(candidates); ++i) {
-        // Beside means clear of the main window along one axis: along the
-        // other the window may slide to stay on the screen.
-        PlacementRect r = keptInside(candidates[i], v);
-        const bool clear = i < 2 ? (r.x + r.width <= m.x || r.x >= m.x + m.width)
-                                 : (r.y + r.height <= m.y || r.y >= m.y + m.height);
-        if (clear) return r;
+    // Beside means clear of the main window along one axis: along the other
+    // the window may slide to stay on the screen, or to keep clear of the
+    // other secondary windows.
+    const auto beside = [&](std::size_t side, const PlacementRect& r) {
+        return side < 2 ? (r.x + r.width <= m.x || r.x >= m.x + m.width)
+                        : (r.y + r.height <= m.y || r.y >= m.y + m.height);
+    };
+    const auto clearOfOthers = [&](const PlacementRect& r) {
+        return std::none_of(others.begin(), others.end(), [&](const PlacementRect& o) { return overlaps(r, o); });
+    };
+    for (std::size_t side = 0; side < std::size(sides); ++side) {
+        std::vector<PlacementRect> tries{sides[side]};
+        for (const PlacementRect& o : others) {
+            PlacementRect after = sides[side], before = sides[side];
+            if (side < 2) {
+                after.y = o.y + o.height;
+                before.y = o.y - height;
+            } else {
+                after.x = o.x + o.width;
+                before.x = o.x - width;
+            }
+            tries.push_back(after);
+            tries.push_back(before);
+        }
+        for (const PlacementRect& t : tries) {
+            const PlacementRect r = keptInside(t, v);
+            if (beside(side, r) && clearOfOthers(r)) return r;
+        }
     }
-    // Over the main window, from the free area's left edge (its panel, on
-    // its right, stays in view as far as can be) and below its menu bar.
-    const double top = std::max(v.y, m.y + std::max(menuBand, 0.0));
-    if (v.height > 0 && top < v.y + v.height) {
-        const PlacementRect r = keptInside({v.x, top, width, std::min(height, v.y + v.height - top)}, v);
-        if (r.y >= top) return r;
+    for (std::size_t side = 0; side < std::size(sides); ++side) {
+        const PlacementRect r = keptInside(sides[side], v);
+        if (beside(side, r)) return r;
     }
-    return keptInside({v.x, m.y, width, height}, v);
+
+    // No room beside it: on the image's side of the panel, below the menu
+    // band, down to the bottom of the free area (so over the image's lower
+    // part and the free area around it, the panel and the menus clear).
+    const double top = std::max(m.y + std::max(main.menuBand, 0.0), screen ? v.y : m.y);
+    const double left = screen ? v.x : m.x, right = screen ? v.x + v.width : m.x + m.width;
+    const double floor = screen ? v.y + v.height : m.y + m.height;
+    bool imageLeftOfPanel = true;
+    PlacementRect room{left, top, right - left, floor - top};
+    if (main.panel.width > 0) {
+        const double panelRight = main.panel.x + main.panel.width;
+        imageLeftOfPanel = main.panel.x - m.x >= m.x + m.width - panelRight;
+        room = imageLeftOfPanel ? PlacementRect{left, top, main.panel.x - left, floor - top}
+                                : PlacementRect{panelRight, top, right - panelRight, floor - top};
+    }
+    const auto at_bottom = [&](double w, double h) {
+        return PlacementRect{imageLeftOfPanel ? room.x : room.x + room.width - w, floor - h, w, h};
+    };
+    if (room.width > 0 && room.height > 0 && room.width >= std::min(size.leastWidth, width) &&
+        room.height >= std::min(size.leastHeight, height)) {
+        const PlacementRect r = at_bottom(std::min(width, room.width), std::min(height, room.height));
+        // Along the bottom past the other secondary windows there, where the
+        // room reaches.
+        if (!clearOfOthers(r))
+            for (const PlacementRect& o : others) {
+                PlacementRect next = r;
+                next.x = imageLeftOfPanel ? o.x + o.width : o.x - r.width;
+                if (next.x >= room.x && next.x + next.width <= room.x + room.width && clearOfOthers(next))
+                    return keptInside(next, v);
+            }
+        return keptInside(r, v);
+    }
+    // Not even there: over the panel's lower part, as high as the room below
+    // the menu band allows.
+    if (room.height > 0) height = std::min(height, std::max(room.height, std::min(size.leastHeight, height)));
+    return keptInside(at_bottom(width, height), v);
+}
+
+bool placedAgainAfterMainWindowChange(const PlacementRect& frame, const PlacementRect& before,
+                                      const MainWindowParts& main) {
+    return coversMenuBandOrPanel(frame, main) || (overlaps(frame, main.frame) && !overlaps(frame, before));
 }
 
 std::optional<CornerRecord> cornerRecordForMove(const WindowMove& move) {

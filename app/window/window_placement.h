@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dvk {
 
@@ -44,16 +45,50 @@ PlacementRect placeAtCorner(double width, double height, const CornerDistance& c
 // distance (unchanged when it lies inside already, or without a free area).
 PlacementRect keptInside(PlacementRect frame, const PlacementRect& available);
 
-// Where a secondary window's frame of `width` x `height` opens: beside the
-// main window's frame `main`, on its left, else on its right, else below it,
-// else above it; where none of these has room, at the free area's left edge
-// just below the main window's menu bar (over the image, clear of the panel
-// on the main window's right as far as it can be), cut to the height below
-// it. `menuBand` is the height of the frame's top that holds the title bar
-// and the menu bar: a secondary window never covers it. Always wholly inside
-// `available`.
-PlacementRect besideFrame(double width, double height, const PlacementRect& main, double menuBand,
-                          const PlacementRect& available);
+// The main window as secondary windows (keyboard helper, history, profiling
+// panel, gamut diagram) see it: its frame, the height of the frame's top
+// that holds the title bar and the menu bar (the menu band), and its side
+// panel (histogram, readouts, controls; zero width: none). A secondary
+// window never covers the menu band or the panel where the screen leaves it
+// any choice.
+struct MainWindowParts {
+    PlacementRect frame;
+    double menuBand = 0;
+    PlacementRect panel;
+};
+
+// A secondary window's frame size, and the least size it can take.
+struct SecondarySize {
+    double width = 0, height = 0;
+    double leastWidth = 0, leastHeight = 0;
+};
+
+// Whether two rectangles share any area.
+bool overlaps(const PlacementRect& a, const PlacementRect& b);
+// Whether `frame` covers any of the main window's menu band or panel.
+bool coversMenuBandOrPanel(const PlacementRect& frame, const MainWindowParts& main);
+
+// Where a secondary window's frame goes: beside the main window's frame, on
+// its left, else on its right, else below it, else above it (clear of the
+// main window along that side, sliding along it to stay on the screen), each
+// first where it is clear of the `others` (the other secondary windows on
+// show: just below or beside one of them) and then regardless of them.
+// Where none of the sides has room: at the bottom of the free area on the
+// image's side of the panel (over the image's lower part, below the menu
+// band, the panel clear), cut to that room but not below the window's least
+// size; where even that has no room, there still, over the panel's lower
+// part, the menu band clear as far as the screen allows. Always wholly
+// inside `available` (when there is one).
+PlacementRect besideFrame(const SecondarySize& size, const MainWindowParts& main, const PlacementRect& available,
+                          const std::vector<PlacementRect>& others = {});
+
+// After the main window's frame changed from `before` to `main.frame`:
+// whether the secondary window's `frame` is placed again (by besideFrame).
+// It is when it covers the menu band or the panel now, or when the main
+// window has come over it (it lay clear of the frame before): a window the
+// user put over the image stays there while the image's area stays under it.
+bool placedAgainAfterMainWindowChange(const PlacementRect& frame, const PlacementRect& before,
+                                      const MainWindowParts& main);
 
 // The defaults key a frame of this shape records under: "topRightPointP" or
 // "topRightPointL".

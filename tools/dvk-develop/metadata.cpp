@@ -42,8 +42,15 @@ int menus_file(const std::string& path) {
             if (profiles.items[i].kind != MenuItemKind::Separator)
                 tools::tool_print(stdout, "profiles\t%zu\t%s\n", i, profiles.items[i].title.c_str());
     }
-    for (const MenuItem& item : filterGeneratedItems(scanFilterProfiles()))
-        tools::tool_print(stdout, "filters\t%d\t%s\n", item.tag, item.title.c_str());
+    // Each pop-up whole, as the window fills it: its fixed items, then those
+    // made for this file and this computer.
+    MenuItems filters = filterFixedItems();
+    for (MenuItem& item : filterGeneratedItems(scanFilterProfiles())) filters.push_back(std::move(item));
+    for (const MenuItem& item : filters)
+        if (item.kind == MenuItemKind::Choice)
+            tools::tool_print(stdout, "filters\t%d\t%s\n", item.tag, item.title.c_str());
+    for (const MenuItem& item : wbFixedItems())
+        tools::tool_print(stdout, "wb\t%d\t%s\n", item.tag, item.title.c_str());
     const WbPresetMenu wb = wbPresetMenuContents(p.camera(), p.wbPresets(), libRawWbCoeffs(p.dvklib()), info);
     for (const MenuItem& item : wb.items) {
         if (item.kind != MenuItemKind::Choice) continue;

@@ -36,9 +36,10 @@ void print_usage(const char* program) {
                  "  --copy-tags        after each save, copy the raw file's metadata (and its .xmp\n"
                  "                     sidecar) into the written file with exiftool; exit 1 when a copy fails\n"
                  "  --exif             print exiftool's info text of each raw file\n"
-                 "  --menus            open each raw file as the application does and print its menus,\n"
+                 "  --menus            open each raw file as the application does and print every item of\n"
+                 "                     its profiles menu and of its filters and white-balance pop-ups,\n"
                  "                     tab-separated: profiles POSITION TITLE; filters TAG TITLE;\n"
-                 "                     wb TAG TITLE EVs (red green blue green2)\n"
+                 "                     wb TAG TITLE, and for a preset its EVs (red green blue green2)\n"
                  "  DVK_DEV_EXIFTOOL   the program run in place of /usr/bin/exiftool\n",
                  program, program, program, program, program, program);
 }

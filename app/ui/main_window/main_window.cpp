@@ -48,6 +48,8 @@ MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWi
     scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sidePanel_ = buildSidePanel();
     sidePanel_->setParent(content_);
+    // Secondary windows find it by its name and keep clear of it.
+    sidePanel_->setObjectName(QStringLiteral("sidePanel"));
     // Around the image (where its shape leaves room) the same neutral grey as
     // behind it.
     backdrop_ = new QWidget(content_);

@@ -192,6 +192,10 @@ private:
     void keepLeastSizeOnScreen();
     // anchorFrameRect's placing with the given decorations.
     QRect placeAtAnchor(QRect rect, QMargins margins);
+    // Once the frame's change has settled: the secondary windows it now
+    // covers, or whose way it came, are placed again (none for the user's
+    // moves only).
+    void keepSecondaryWindowsClear(bool movedByUser);
 
     void handleImageViewNotification(const QString& name, QPointF localPoint);
 
@@ -207,6 +211,8 @@ private:
     QPoint anchoredFrameOrigin_{-1000000, -1000000};  // where anchorFrameRect last put the frame
     QMargins anchoredDecorations_;                       // and the decorations it reckoned with
     bool leavingMaximised_ = false;  // until the window comes where anchorNormalFrameRect put it
+    bool secondaryCheckPending_ = false;
+    bool secondaryCheckByUserOnly_ = false;  // every change since the last check was a move of the user's
     QPointer<QWidget> rememberedFocus_;
 
     QWidget* content_ = nullptr;

@@ -11,6 +11,7 @@
 #include "app/ui/controls/cropping_image_view.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_corner.h"
+#include "app/ui/windows/secondary_window.h"
 #include "platform/user_defaults.h"
 #include "app/window/window_geometry.h"
 #include "pipeline/processor/raw_processor.h"
@@ -177,8 +178,20 @@ void MainWindow::zoomToFitChanged() {
     layoutContent();
 }
 
+void MainWindow::keepSecondaryWindowsClear(bool movedByUser) {
+    secondaryCheckByUserOnly_ = secondaryCheckPending_ ? secondaryCheckByUserOnly_ && movedByUser : movedByUser;
+    if (secondaryCheckPending_) return;
+    secondaryCheckPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        secondaryCheckPending_ = false;
+        placeSecondaryWindowsAgain(*this, secondaryCheckByUserOnly_);
+    });
+}
+
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
+    keepSecondaryWindowsClear(event->spontaneous() && !adjustingSize_ && !leavingMaximised_ && !isMaximized() &&
+                              frameGeometry().topLeft() != anchoredFrameOrigin_);
     if (adjustingSize_) return;
     // A window leaving its maximised state passes where the window system
     // restores it before it comes where it was placed: none of that is the
@@ -222,6 +235,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    keepSecondaryWindowsClear(false);
     if (adjustingSize_ || pc_.width() == 0 || isMaximized()) return;
     // The window keeps the image's shape: a size the rule does not allow is
     // replaced by the one it allows, once the resize has settled.

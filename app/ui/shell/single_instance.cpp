@@ -4,6 +4,7 @@
 #include <QtCore/QLockFile>
 #include <QtCore/QThread>
 #include <QtNetwork/QLocalSocket>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -17,8 +18,6 @@
 namespace dvk {
 
 namespace {
-
-constexpr int kAnswerTimeMs = 10000;
 
 // The running program holds the lock but gave no answer in time (it may be
 // stopped, or hung): said, and the launch ends with 1.
@@ -38,15 +37,18 @@ Claim& claim() {
     return c;
 }
 
-// Sends the message and waits for the one-byte answer; nullopt without one.
-std::optional<char> hand_over(QLocalSocket& socket, const std::string& message, QDeadlineTimer deadline) {
+// Sends the message and waits for the one-byte answer until the deadline;
+// nullopt without one. An answer already come in is taken even when the
+// deadline has passed meanwhile (this launch was stopped itself, say): the
+// program acted on the files.
+std::optional<char> hand_over(QLocalSocket& socket, const std::string& message, const QDeadlineTimer& deadline) {
     socket.write(message.data(), static_cast<qint64>(message.size()));
     socket.flush();
     while (socket.bytesAvailable() == 0) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            if (socket.bytesAvailable() > 0) break;
-            return std::nullopt;
-        }
+        const bool last = deadline.hasExpired();
+        socket.waitForReadyRead(last ? 0 : static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
+        if (socket.bytesAvailable() > 0) break;
+        if (last || socket.state() == QLocalSocket::UnconnectedState) return std::nullopt;
     }
     char answer = 0;
     socket.read(&answer, 1);
@@ -67,9 +69,11 @@ std::optional<int> claimSingleInstance(int argc, char** argv) {
     const InstancePaths paths = instancePaths(applicationSupportFolder(), *runtimeFolder);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
-    const std::string message = encodeOpenMessage(commandLineFiles(args, currentDirectory()));
-
-    QDeadlineTimer deadline(kAnswerTimeMs);
+    // The message carries the time this launch stops waiting: a program that
+    // reads it later (it was stopped, or hung) knows it is no longer wanted.
+    const std::int64_t until = instanceClockNow() + kHandOverWaitNs;
+    const std::string message = encodeOpenMessage(commandLineFiles(args, currentDirectory()), until);
+    QDeadlineTimer deadline(kHandOverWaitNs / 1'000'000);
     for (;;) {
         auto lock = std::make_unique<QLockFile>(QString::fromStdString(paths.lockFile));
         // Only a lock whose program has gone is stale, however old it is.
@@ -88,7 +92,9 @@ std::optional<int> claimSingleInstance(int argc, char** argv) {
         socket.connectToServer(QString::fromStdString(paths.socketFile));
         if (socket.waitForConnected(static_cast<int>(std::min<qint64>(500, deadline.remainingTime())))) {
             std::optional<char> answer = hand_over(socket, message, deadline);
-            if (!answer) return no_answer();
+            // Too late (the program read the files when this launch was about
+            // to give up on it): nothing was done.
+            if (!answer || *answer == kInstanceLate) return no_answer();
             return *answer == kInstanceAccepted ? 0 : 1;
         }
         if (deadline.hasExpired()) return no_answer();
@@ -142,14 +148,19 @@ void InstanceServer::serve(QLocalSocket* socket) {
         if (received->answered) return;
         received->bytes.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         bool malformed = false;
-        std::optional<std::vector<std::string>> files = decodeOpenMessage(received->bytes, &malformed);
+        std::optional<OpenMessage> message = decodeOpenMessage(received->bytes, &malformed);
         if (malformed) {
             socket->disconnectFromServer();
             return;
         }
-        if (!files) return;
+        if (!message) return;
         received->answered = true;
-        const char reply = answer(*files);
+        char reply = kInstanceLate;
+        if (handOverInTime(*message, instanceClockNow()))
+            reply = answer(message->files);
+        else
+            log_line("Dropped list %s: its launch no longer waits for the answer",
+                     describePathList(message->files).c_str());
         socket->write(&reply, 1);
         socket->flush();
         socket->disconnectFromServer();

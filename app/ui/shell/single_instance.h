@@ -10,7 +10,9 @@
 // log), runs on its own.
 //
 // InstanceServer, made by the program that holds the lock, listens for the
-// files of later launches: each message is one open event.
+// files of later launches: each message is one open event, acted on once,
+// and only while its launch still waits for the answer (a message read after
+// its launch gave up, or about to, is logged and dropped).
 #pragma once
 
 #include <QtCore/QObject>

@@ -165,7 +165,14 @@ TEST(DvkDevelopMetadata, MenusOfTheRealChart) {
                          "profiles\t4\tStudio/lamp.ICM\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("wb\t1000\tLamp\t0.5000 0.0000 -0.2500 0.1250\n"), std::string::npos) << r.out;
+    // The filters and white-balance pop-ups whole: their fixed items too.
+    EXPECT_NE(r.out.find("filters\t0\tColor\nfilters\t1\tPhotobrom B&W\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("filters\t22\tA100F\nfilters\t1000\tGF Lith Selenium-Gold\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("filters\t1010\tTP25 B&W\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("wb\t2\tAs Shot\nwb\t1\tAuto\nwb\t3\tNeutral\nwb\t0\tCustom\n"
+                         "wb\t1000\tLamp\t0.5000 0.0000 -0.2500 0.1250\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(r.out.find("\tSun\t"), std::string::npos) << r.out;
 }
 

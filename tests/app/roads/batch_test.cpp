@@ -121,6 +121,10 @@ TEST_F(Batch, PostponedInTheThirdOfFiveAndResumedConvertsEachFileOnceAndEndsEmpt
     alerts.answer("Forget it");
     controller->completeBatch();
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
+    ASSERT_GT(alerts.count(), 0u);
+    EXPECT_NE(alerts.requests().back().text.find("another batch it will quietly override this one."),
+              std::string::npos)
+        << alerts.requests().back().text;
 }
 
 // Every file a batch does not write is named at its end with its reason:

@@ -68,31 +68,77 @@ TEST(WindowPlacement, AnchorsThatLeaveTheFreeAreaArePinned) {
     expectRect(placeAtCorner(2000, 600, {300, 100}, v), 0, 130, 1600, 600);
 }
 
-TEST(WindowPlacement, SecondaryWindowsOpenBesideTheMainWindowOnTheScreen) {
+// The main window with its title bar and menu bar 46 high and its side panel,
+// the frame's right 256 below them.
+MainWindowParts parts(const PlacementRect& f) { return {f, 46, {f.x + f.width - 256, f.y + 46, 256, f.height - 46}}; }
+
+TEST(WindowPlacement, SecondaryWindowsOpenBesideTheMainWindowNeverOverItsMenusOrPanel) {
     const PlacementRect big{0, 0, 1600, 1000}, small{0, 0, 1280, 720};
-    // The empty window's title bar and menu bar: 22 + 24 high.
-    const double band = 46;
-    // The keyboard helper (696 x 312) beside the empty window: on its left.
-    expectRect(besideFrame(696, 312, {1280, 0, 320, 852}, band, big), 584, 0, 696, 312);
-    expectRect(besideFrame(696, 312, {960, 0, 320, 720}, band, small), 264, 0, 696, 312);
-    // On the right when the left has no room, below when neither side has.
-    expectRect(besideFrame(696, 312, {100, 50, 400, 500}, band, big), 500, 50, 696, 312);
-    expectRect(besideFrame(696, 312, {100, 50, 1400, 500}, band, big), 100, 550, 696, 312);
-    // Beside the chart's window there is no room: from the screen's left
-    // edge (the panel on the window's right stays clear), below the menu
-    // bar, never over it (the profiling panel, the history window, the
-    // helper on a first start with a file).
-    expectRect(besideFrame(696, 312, {477, 0, 1123, 852}, band, big), 0, 46, 696, 312);
-    expectRect(besideFrame(1002, 445, {477, 0, 1123, 852}, band, big), 0, 46, 1002, 445);
-    expectRect(besideFrame(1002, 445, {157, 0, 1123, 720}, band, small), 0, 46, 1002, 445);
-    expectRect(besideFrame(420, 700, {0, 0, 1280, 720}, band, small), 0, 46, 420, 674);  // cut to the room below
-    expectRect(besideFrame(696, 312, {477, 100, 1123, 852}, band, big), 0, 146, 696, 312);
-    // Larger than the screen: cut to it, below the menu bar still.
-    expectRect(besideFrame(1400, 800, {960, 0, 320, 720}, band, small), 0, 46, 1280, 674);
+    // The empty window and the chart's, as they open on the big screen.
+    const PlacementRect empty{1183, 0, 417, 860}, chart{477, 0, 1123, 860};
+    const PlacementRect helper{777, 0, 406, 374}, history{0, 555, 1002, 445};
+    const struct {
+        const char* what;
+        SecondarySize size;
+        PlacementRect main, screen;
+        std::vector<PlacementRect> others;
+        PlacementRect expected;
+    } cases[] = {
+        {"the helper beside the empty window: on its left", {696, 312}, {1280, 0, 320, 852}, big, {}, {584, 0, 696, 312}},
+        {"on the small screen", {696, 312}, {960, 0, 320, 720}, small, {}, {264, 0, 696, 312}},
+        {"on the right when the left has no room", {696, 312}, {100, 50, 400, 500}, big, {}, {500, 50, 696, 312}},
+        {"below when neither side has", {696, 312}, {100, 50, 1400, 500}, big, {}, {100, 550, 696, 312}},
+        {"the diagram beside the empty window, below the helper there", {278, 360}, empty, big, {helper},
+         {905, 374, 278, 360}},
+        {"the helper and the diagram beside the chart's window", {406, 374}, chart, big, {}, {71, 0, 406, 374}},
+        {"", {278, 360}, chart, big, {{71, 0, 406, 374}}, {199, 374, 278, 360}},
+        // No room beside it: at the bottom of the free area left of the
+        // panel, below the menu band; over the image's lower part at most.
+        {"the helper beside the chart's window", {696, 312}, chart, big, {}, {0, 688, 696, 312}},
+        {"the history window", {1002, 445}, chart, big, {}, history},
+        {"on the small screen", {1002, 445}, {157, 0, 1123, 720}, small, {}, {0, 275, 1002, 445}},
+        {"cut to the room below the menu band", {420, 700}, {0, 0, 1280, 720}, small, {}, {0, 46, 420, 674}},
+        {"a main window lower on the screen", {696, 312}, {477, 100, 1123, 852}, big, {}, {0, 688, 696, 312}},
+        {"larger than the screen: cut to the room left of the panel", {1400, 800}, {960, 0, 320, 720}, small, {},
+         {0, 46, 1024, 674}},
+        {"a maximised window: past the history window at the bottom", {278, 360}, {0, 0, 1600, 1000}, big, {history},
+         {1002, 640, 278, 360}},
+        {"narrower there than it can be: over the panel's lower part", {1100, 400, 1100, 300}, {200, 0, 1080, 720},
+         small, {}, {0, 320, 1100, 400}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PlacementRect r = besideFrame(c.size, parts(c.main), c.screen, c.others);
+        expectRect(r, c.expected.x, c.expected.y, c.expected.width, c.expected.height);
+        if (c.size.leastWidth == 0) {
+            EXPECT_FALSE(coversMenuBandOrPanel(r, parts(c.main)));
+        }
+    }
     // A window that was on show comes back where it was, on the screen.
     expectRect(keptInside({1500, 900, 400, 300}, big), 1200, 700, 400, 300);
     expectRect(keptInside({-50, -10, 400, 300}, small), 0, 0, 400, 300);
     expectRect(keptInside({10, 20, 400, 300}, small), 10, 20, 400, 300);
+}
+
+// The main window grows from the empty frame to the chart's (a file handed
+// over, Next): the windows it now covers with its menus or panel, or that
+// it came over, are placed again; one the user put over the image stays.
+TEST(WindowPlacement, SecondaryWindowsArePlacedAgainWhenTheMainWindowGrows) {
+    const PlacementRect empty{1183, 0, 417, 860}, chart{477, 0, 1123, 860};
+    const struct {
+        const char* what;
+        PlacementRect frame, before;
+        bool again;
+    } cases[] = {
+        {"the diagram beside the empty window, now under the menus", {905, 0, 278, 360}, empty, true},
+        {"a window below them that the image came over", {600, 500, 300, 200}, empty, true},
+        {"one the user put over the image", {600, 500, 300, 200}, chart, false},
+        {"one over the image the panel came to", {1250, 500, 200, 200}, {900, 0, 700, 860}, true},
+        {"one clear of the grown window", {0, 0, 400, 300}, empty, false},
+        {"one just touching it", {77, 0, 400, 300}, empty, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(placedAgainAfterMainWindowChange(c.frame, c.before, parts(chart)), c.again) << c.what;
 }
 
 TEST(WindowPlacement, RecordedInTheDefaultsAsPointStrings) {

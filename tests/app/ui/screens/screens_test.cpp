@@ -1,5 +1,7 @@
 // The main window on a 1600 x 1000 and a 1280 x 720 screen: the empty window
-// and the keyboard helper wholly on the screen, side by side; the chart's
+// and the keyboard helper wholly on the screen, side by side; secondary
+// windows placed again, clear of the menus and the panel, as the window
+// grows (to a file's size, maximised); the chart's
 // window showing every row of its panel on the big screen, and scrolling the
 // panel under the wheel on the small one.
 #include <gtest/gtest.h>
@@ -22,6 +24,7 @@
 #include "app/ui/controls/text_field_scroller.h"
 #include "app/ui/controls/wheel_steps.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/windows/diagram_window.h"
 #include "app/ui/windows/keyboard_helper_window.h"
 #include "app/ui/windows/secondary_window.h"
 #include "pipeline/processor/raw_processor.h"
@@ -234,6 +237,55 @@ TEST_F(Screens, ASecondaryWindowOverTheMainWindowLeavesItsMenuBarClear) {
         defaults->setBool("KeyboardHelper", false);
         defaults->synchronize();
     }
+}
+
+// The first start's helper and the gamut diagram opened beside the empty
+// window; a file makes the window grow to the left over where they were:
+// both are placed again, beside it and apart, clear of its menus and panel.
+TEST_F(Screens, SecondaryWindowsKeepClearOfTheMenusAndPanelWhenTheWindowGrows) {
+    start(screenNamed("big"));
+    QWidget* helper = window->keyboardHelper();
+    QWidget* diagram = window->diagramWindow();
+    window->showDiagramWindow();
+    QTest::qWait(50);
+    const auto where = [](const QWidget* w) {
+        const QRect f = w->frameGeometry();
+        return w->windowTitle().toStdString() + " at " + std::to_string(f.x()) + ", " + std::to_string(f.y()) + " " +
+               std::to_string(f.width()) + " x " + std::to_string(f.height());
+    };
+    const auto clear = [&](bool besideIt) {
+        QCoreApplication::processEvents();
+        const QRect frame = window->frameGeometry();
+        const QWidget* bar = window->menuWidget();
+        const QRect band(frame.topLeft(), QPoint(frame.right(), bar->mapToGlobal(QPoint(0, bar->height() - 1)).y()));
+        const QWidget* panel = window->findChild<QWidget*>(QStringLiteral("sidePanel"));
+        ASSERT_TRUE(panel);
+        const QRect panelRect(panel->mapToGlobal(QPoint(0, 0)), panel->size());
+        for (const QWidget* w : {helper, diagram}) {
+            ASSERT_TRUE(w->isVisible());
+            EXPECT_FALSE(w->frameGeometry().intersects(band)) << where(w) << ", window " << where(window.get());
+            EXPECT_FALSE(w->frameGeometry().intersects(panelRect)) << where(w);
+            if (besideIt) {
+                EXPECT_FALSE(w->frameGeometry().intersects(frame)) << where(w) << ", " << where(window.get());
+            }
+            EXPECT_TRUE(free.contains(w->frameGeometry())) << where(w);
+        }
+        EXPECT_FALSE(helper->frameGeometry().intersects(diagram->frameGeometry()))
+            << where(helper) << ", " << where(diagram);
+    };
+    clear(true);
+    const QRect emptyFrame = window->frameGeometry();
+    open(chart());
+    ASSERT_LT(window->frameGeometry().left(), emptyFrame.left() - 300) << where(window.get());
+    clear(true);
+    // No room beside the maximised window: over its image, below its menus.
+    window->maximise();
+    QTest::qWait(100);
+    clear(false);
+    helper->close();
+    diagram->close();
+    defaults->setBool("KeyboardHelper", false);
+    defaults->synchronize();
 }
 
 TEST_F(Screens, OnTheSmallScreenThePanelScrollsUnderTheWheel) {

@@ -303,13 +303,14 @@ TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
     ASSERT_TRUE(server.listening());
     const std::string file = w.rawFile("a.dng");
 
-    auto send = [&](const std::vector<std::string>& files) {
+    // A launch's message, with the time its launch waits for the answer.
+    auto send = [&](const std::vector<std::string>& files, std::int64_t waits = kHandOverWaitNs) {
         std::atomic<int> answer{-1};
         std::thread client([&] {
             QLocalSocket s;
             s.connectToServer(QString::fromStdString(socket));
             if (!s.waitForConnected(2000)) return;
-            const std::string m = encodeOpenMessage(files);
+            const std::string m = encodeOpenMessage(files, instanceClockNow() + waits);
             s.write(m.data(), static_cast<qint64>(m.size()));
             s.flush();
             if (s.waitForReadyRead(5000)) answer = s.readAll().at(0);
@@ -321,6 +322,13 @@ TEST(DelegateWindows, TheInstanceServerTakesFilesAndRefusesWhileBusy) {
     EXPECT_EQ(send({file}), kInstanceAccepted);
     EXPECT_TRUE(w.opened(file));
     EXPECT_EQ(send({}), kInstanceAccepted);  // no files: the window comes up
+    // A message its launch has given up on (or is about to) is not acted on.
+    const std::string late = w.rawFile("late.dng");
+    EXPECT_EQ(send({late}, -1), kInstanceLate);
+    EXPECT_EQ(send({late}, kHandOverMarginNs / 2), kInstanceLate);
+    QTest::qWait(400);  // longer than the gathering of open events
+    EXPECT_FALSE(w.controller->isBusy());
+    EXPECT_EQ(w.controller->rawProcessor()->fileName(), file);
     w.controller->rawProcessor()->setProgress(30);
     EXPECT_EQ(send({file}), kInstanceRefused);
 }
