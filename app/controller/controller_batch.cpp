@@ -126,7 +126,9 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
     const std::size_t total = items.size();
     while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
         const BatchItem item = items.front();
-        const std::string title = formatString("(%d/%lu) %s", static_cast<int>(items.size()),
+        // Which file of how many: the first is 1 (a resumed batch counts what it has left).
+        const std::size_t position = total - items.size() + 1;
+        const std::string title = formatString("(%lu/%lu) %s", static_cast<unsigned long>(position),
                                                static_cast<unsigned long>(total),
                                                last_path_component(item.sourceFile).c_str());
         runOnMainQueueWhileAlive([this, title, source = item.sourceFile] {
