@@ -443,6 +443,11 @@ public:
     void deleteBatchSaved();
     // The main window back to its empty size.
     void resetFrame();
+    // The settings of an empty start, whatever the last file or batch left:
+    // what the empty window shows (no custom profile, automatic white
+    // balance with EVs 0, the start's interpolation and save format, ...).
+    // Main thread, with no develop of the preview running.
+    void resetToStartSettings();
     // "<support>/DVKBatchMark_<program>.xml": the output a batch is writing.
     std::string batchMarkerFile() const;
     // "<support>/DVKBatchTags_<program>.xml": the batch's tag copies not yet ended.
@@ -502,12 +507,17 @@ private:
     void afterSave(const std::shared_ptr<SaveJob>& job);
     void endSave(const std::shared_ptr<SaveJob>& job);
     // The end of a batch: the tag copies waited for on the batch thread, then
-    // the window emptied on the main queue.
-    void endBatch();
+    // the window emptied on the main queue, its info text `text`.
+    void endBatch(const std::string& text);
     // The report in the log (and on the terminal in command-line mode).
     void logBatchReport(const BatchReport& report);
-    // Empties the window and the RawProcessor (no file open).
-    void showNoFile();
+    // Empties the window and the RawProcessor (no file open): the one state
+    // of a window without a file, as at an empty start, whatever led to it;
+    // the info view shows `text` (what a batch did).
+    void showNoFile(const std::string& text = std::string());
+    // The info text of the window as it is (the open file's, or none),
+    // again after a batch that did not run.
+    void showInfoOfOpenFile();
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
     std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
@@ -577,6 +587,9 @@ private:
     mutable std::mutex stateMutex_;  // originalNonRawFile_, cameraInfo_
     std::optional<std::string> originalNonRawFile_;
     std::string cameraInfo_;
+    // The settings of the RawProcessor as made, before any file: the start's.
+    SettingsDictionary startSettings_;
+    int startWhiteBalance_ = 1;
     std::atomic<unsigned> width_{0}, height_{0};
     std::vector<std::string> recentDocuments_;
     // The neighbour that failed to load while `openFile` stayed open: the

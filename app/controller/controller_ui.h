@@ -57,8 +57,10 @@ public:
 
     // --- batch, trash: the empty window ------------------------------------------
     virtual void showCancelButton(bool shown) {}
-    // No file: the image, histogram and diagram go, the info text is emptied,
-    // the title is "Dravik" and no file is represented.
+    // No file, as at an empty start: the image, histogram and diagram go,
+    // the info text is emptied, the settings are those of the start
+    // (Controller::resetToStartSettings), the title is the program's name
+    // and no file is represented.
     virtual void showEmptyWindow() {}
     // resetFrame: the main window 256 x 720 at its anchor, redisplayed.
     virtual void resetFrame() {}
