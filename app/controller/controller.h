@@ -365,8 +365,10 @@ public:
     // the busy mark): a settings file is imported onto the open file; a raw
     // file is loaded, and only when that succeeds replaces the open file, its
     // metadata read, `settings` (else its default) applied, the history
-    // filtered for it and its preview developed.
-    bool openFile(const std::string& path, const std::optional<HistoryMO>& settings);
+    // filtered for it and its preview developed. With `loadFailure`, a raw
+    // file that cannot be loaded (or is gone) is not told in an alert: its
+    // code goes there (navigation passes such files and names them).
+    bool openFile(const std::string& path, const std::optional<HistoryMO>& settings, int* loadFailure = nullptr);
     // Opens a record's source file with the record's settings (not for defaults).
     void setFromHistoryAndOpen(const HistoryMO& record);
     std::optional<std::string> originalNonRawFile() const;
@@ -459,7 +461,10 @@ public:
     // file names ("" : none; nullopt without an open file). `path` is not used.
     std::optional<std::string> nextFileFrom(const std::string& path = {});
     std::optional<std::string> previousFileFrom(const std::string& path = {});
-    // Opens the next / previous raw file on a thread (nothing while busy).
+    // Opens the next / previous raw file on a thread (nothing while busy),
+    // stepping past every file that cannot be read: those are named in the
+    // log, the status line and the info text (no alert); with none that can
+    // be opened, the open file stays.
     void openNextFile();
     void openPreviousFile();
     void moveCurrentFileToTrash();
@@ -500,7 +505,7 @@ private:
     bool launchOpen(const std::string& path, const std::optional<HistoryMO>& settings,
                     std::function<void(bool)> done = {});
     // The roads' parts of the open road and of the save.
-    bool loadForOpen(const std::string& path);
+    bool loadForOpen(const std::string& path, int* loadFailure = nullptr);
     void applyOpenedFileSettings(const std::string& path, const std::optional<HistoryMO>& settings);
     struct SaveJob;
     void runSaveInThread(const std::shared_ptr<SaveJob>& job);
@@ -521,6 +526,8 @@ private:
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
     std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
+    // After a step that passed files that cannot be read (main thread).
+    void showPassedFiles(const std::vector<BatchNote>& passed, bool opened, int direction);
     // The alert that the store cannot be used: its file and SQLite's error.
     static void tellStoreUnusable(const char* title, const std::string& path, const std::string& error);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
@@ -592,12 +599,6 @@ private:
     int startWhiteBalance_ = 1;
     std::atomic<unsigned> width_{0}, height_{0};
     std::vector<std::string> recentDocuments_;
-    // The neighbour that failed to load while `openFile` stayed open: the
-    // position of the next Next or Previous (main thread).
-    struct NavigationMiss {
-        std::string openFile;
-        std::string failed;
-    } navigationMiss_;
     std::vector<std::string> editors_;
     std::int64_t currentEditor_ = 0;
     std::atomic<bool> enableLabOptimize_{false};

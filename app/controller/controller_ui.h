@@ -17,6 +17,10 @@ public:
     virtual ~ControllerUi() = default;
     // The info text of the main window (progress texts of the open road too).
     virtual void showInfoText(const std::string& text) {}
+    // A line of the main window's for what the user should know without an
+    // alert (the files a step to the next file passed); "" hides it.
+    // `details` is its whole text (its tool tip).
+    virtual void showStatusLine(const std::string& text, const std::string& details = std::string()) {}
     // Paint the main window now, before returning.
     virtual void displayMainWindow() {}
     virtual void bringMainWindowToFront() {}

@@ -213,6 +213,10 @@ void ControllerWindows::showInfoText(const std::string& text) {
         historyWindow_->setStatusText(QString::fromStdString(text));
 }
 
+void ControllerWindows::showStatusLine(const std::string& text, const std::string& details) {
+    if (MainWindow* m = main()) m->setStatusLine(QString::fromStdString(text), QString::fromStdString(details));
+}
+
 void ControllerWindows::displayMainWindow() { frontWindow()->repaint(); }
 
 void ControllerWindows::bringMainWindowToFront() {
@@ -417,6 +421,7 @@ void ControllerWindows::showEmptyWindow() {
         PreviewController& pc = controller_.preview();
         pc.showNoFile();
         m->setCameraInfo(std::string());
+        m->setStatusLine(QString());
         // No file's values stay on show: the settings of an empty start, the
         // readouts 0, the zone distances blank, nothing to undo.
         pc.whenIdle([this, &pc] {
