@@ -30,6 +30,14 @@ std::string unreadableFileReason(const std::string& path) {
 
 std::string loadFailureReason(int code) { return load_error_reason(code); }
 
+std::string batchEndText(const BatchCounts& c) {
+    std::string text = "Scanned " + files(c.scanned) + ": " + std::to_string(c.written) + " written";
+    if (c.notWritten) text += ", " + std::to_string(c.notWritten) + " not written";
+    if (c.left) text += ", " + std::to_string(c.left);
+    if (c.left) text += c.postponed ? " left for the next start" : " not converted (cancelled)";
+    return text;
+}
+
 void BatchReport::notWritten(std::string file, std::string reason) {
     notWritten_.push_back({std::move(file), std::move(reason)});
 }

@@ -21,6 +21,18 @@ std::string unreadableFileReason(const std::string& path);
 // Why loading failed, from the loader's code (load_error_reason).
 std::string loadFailureReason(int code);
 
+// What a batch did, for the window it leaves: "Scanned 6 files: 6 written",
+// then ", 1 not written" and the files it did not come to: ", 3 left for the
+// next start" (postponed) or ", 3 not converted (cancelled)".
+struct BatchCounts {
+    std::size_t scanned = 0;     // the files the batch was given
+    std::size_t written = 0;
+    std::size_t notWritten = 0;  // named in the report
+    std::size_t left = 0;        // not come to
+    bool postponed = false;      // the files left are kept for the next start
+};
+std::string batchEndText(const BatchCounts& counts);
+
 // The reason of a file that was being developed when a batch ended
 // abnormally (killed, crashed): resumed, the batch does not take it up again.
 inline constexpr const char* kAbandonedReason =

@@ -33,6 +33,8 @@ bool Controller::isCommandLineMode() { return process_arguments().size() >= 2; }
 Controller::Controller(ControllerOptions options)
     : options_(std::move(options)), rawProcessor_(std::make_unique<RawProcessor>()), fileSearch_(options_.search) {
     tagLedger_ = std::make_shared<TagCopyLedger>(batchTagsFile());
+    startSettings_ = rawProcessor_->undoSettings();
+    startWhiteBalance_ = rawProcessor_->useCameraWB();
     makePreviewController();
 }
 

@@ -365,8 +365,10 @@ public:
     // the busy mark): a settings file is imported onto the open file; a raw
     // file is loaded, and only when that succeeds replaces the open file, its
     // metadata read, `settings` (else its default) applied, the history
-    // filtered for it and its preview developed.
-    bool openFile(const std::string& path, const std::optional<HistoryMO>& settings);
+    // filtered for it and its preview developed. With `loadFailure`, a raw
+    // file that cannot be loaded (or is gone) is not told in an alert: its
+    // code goes there (navigation passes such files and names them).
+    bool openFile(const std::string& path, const std::optional<HistoryMO>& settings, int* loadFailure = nullptr);
     // Opens a record's source file with the record's settings (not for defaults).
     void setFromHistoryAndOpen(const HistoryMO& record);
     std::optional<std::string> originalNonRawFile() const;
@@ -443,6 +445,11 @@ public:
     void deleteBatchSaved();
     // The main window back to its empty size.
     void resetFrame();
+    // The settings of an empty start, whatever the last file or batch left:
+    // what the empty window shows (no custom profile, automatic white
+    // balance with EVs 0, the start's interpolation and save format, ...).
+    // Main thread, with no develop of the preview running.
+    void resetToStartSettings();
     // "<support>/DVKBatchMark_<program>.xml": the output a batch is writing.
     std::string batchMarkerFile() const;
     // "<support>/DVKBatchTags_<program>.xml": the batch's tag copies not yet ended.
@@ -454,7 +461,10 @@ public:
     // file names ("" : none; nullopt without an open file). `path` is not used.
     std::optional<std::string> nextFileFrom(const std::string& path = {});
     std::optional<std::string> previousFileFrom(const std::string& path = {});
-    // Opens the next / previous raw file on a thread (nothing while busy).
+    // Opens the next / previous raw file on a thread (nothing while busy),
+    // stepping past every file that cannot be read: those are named in the
+    // log, the status line and the info text (no alert); with none that can
+    // be opened, the open file stays.
     void openNextFile();
     void openPreviousFile();
     void moveCurrentFileToTrash();
@@ -495,22 +505,29 @@ private:
     bool launchOpen(const std::string& path, const std::optional<HistoryMO>& settings,
                     std::function<void(bool)> done = {});
     // The roads' parts of the open road and of the save.
-    bool loadForOpen(const std::string& path);
+    bool loadForOpen(const std::string& path, int* loadFailure = nullptr);
     void applyOpenedFileSettings(const std::string& path, const std::optional<HistoryMO>& settings);
     struct SaveJob;
     void runSaveInThread(const std::shared_ptr<SaveJob>& job);
     void afterSave(const std::shared_ptr<SaveJob>& job);
     void endSave(const std::shared_ptr<SaveJob>& job);
     // The end of a batch: the tag copies waited for on the batch thread, then
-    // the window emptied on the main queue.
-    void endBatch();
+    // the window emptied on the main queue, its info text `text`.
+    void endBatch(const std::string& text);
     // The report in the log (and on the terminal in command-line mode).
     void logBatchReport(const BatchReport& report);
-    // Empties the window and the RawProcessor (no file open).
-    void showNoFile();
+    // Empties the window and the RawProcessor (no file open): the one state
+    // of a window without a file, as at an empty start, whatever led to it;
+    // the info view shows `text` (what a batch did).
+    void showNoFile(const std::string& text = std::string());
+    // The info text of the window as it is (the open file's, or none),
+    // again after a batch that did not run.
+    void showInfoOfOpenFile();
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
     std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
+    // After a step that passed files that cannot be read (main thread).
+    void showPassedFiles(const std::vector<BatchNote>& passed, bool opened, int direction);
     // The alert that the store cannot be used: its file and SQLite's error.
     static void tellStoreUnusable(const char* title, const std::string& path, const std::string& error);
     bool writeHistory(const char* method, const std::function<bool(HistoryStore::Transaction&)>& body,
@@ -577,14 +594,11 @@ private:
     mutable std::mutex stateMutex_;  // originalNonRawFile_, cameraInfo_
     std::optional<std::string> originalNonRawFile_;
     std::string cameraInfo_;
+    // The settings of the RawProcessor as made, before any file: the start's.
+    SettingsDictionary startSettings_;
+    int startWhiteBalance_ = 1;
     std::atomic<unsigned> width_{0}, height_{0};
     std::vector<std::string> recentDocuments_;
-    // The neighbour that failed to load while `openFile` stayed open: the
-    // position of the next Next or Previous (main thread).
-    struct NavigationMiss {
-        std::string openFile;
-        std::string failed;
-    } navigationMiss_;
     std::vector<std::string> editors_;
     std::int64_t currentEditor_ = 0;
     std::atomic<bool> enableLabOptimize_{false};

@@ -65,10 +65,6 @@ bool Controller::runBatchInThread(std::vector<BatchItem> items, BatchReport repo
     return startRoad([this, road, items = std::move(items), report = std::move(report)]() mutable {
         scanCounter() = 0;
         batchRunner(items, report);
-        const int scanned = scanCounter().load();
-        runOnMainQueueWhileAlive([this, scanned] {
-            if (ui_) ui_->showInfoText(formatString("Scanned %d files", scanned));
-        });
         setProgressMT(0);
     });
 }
@@ -76,6 +72,9 @@ bool Controller::runBatchInThread(std::vector<BatchItem> items, BatchReport repo
 void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report) {
     // 1. The raw files of the expected cameras, in order; the others are
     // named at the end.
+    BatchCounts counts;
+    counts.scanned = items.size();
+    const std::size_t namedBefore = report.notWrittenFiles().size();  // a resumed batch's abandoned file
     std::vector<BatchItem> kept;
     for (BatchItem& item : items) {
         char camera[256] = "";
@@ -97,12 +96,16 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
         logBatchReport(report);
         showAlert("Wrong selection", report.empty() ? none : none + "\n\n" + report.text(kReportNamesShown), {"Ok"});
         setProgressMT(0);
+        runOnMainQueueWhileAlive([this] { showInfoOfOpenFile(); });
         return;
     }
     if (!isCommandLineMode() &&
         showAlertf("Batch mode", {"Continue", "Cancel"}, "You are about to run a batch for %d files",
-                   static_cast<int>(items.size())) != 1000)
+                   static_cast<int>(items.size())) != 1000) {
+        // Nothing was done: the window stays as it was.
+        runOnMainQueueWhileAlive([this] { showInfoOfOpenFile(); });
         return;
+    }
 
     // 2. The journal: a batch of paths is written down; one with history
     // records cannot be, and replaces any older list.
@@ -124,9 +127,12 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
 
     // 3. One file after the other until done, cancelled, postponed or quitting.
     const std::size_t total = items.size();
+    bool writtenStaysFirst = false;
     while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
         const BatchItem item = items.front();
-        const std::string title = formatString("(%d/%lu) %s", static_cast<int>(items.size()),
+        // Which file of how many: the first is 1 (a resumed batch counts what it has left).
+        const std::size_t position = total - items.size() + 1;
+        const std::string title = formatString("(%lu/%lu) %s", static_cast<unsigned long>(position),
                                                static_cast<unsigned long>(total),
                                                last_path_component(item.sourceFile).c_str());
         runOnMainQueueWhileAlive([this, title, source = item.sourceFile] {
@@ -139,16 +145,26 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
             break;
         }
         const bool written = result == BatchConvertResult::Written;
-        if (written) journal.itemWritten(rawProcessor_->destinationFile());
+        if (written) {
+            journal.itemWritten(rawProcessor_->destinationFile());
+            ++counts.written;
+        }
         // Cancelled or postponed meanwhile: a written item stays first in the
         // list (its marker tells a resumed batch that it was written); one
         // not written is done with (it was named).
-        if (cancelCount_ != 0 && written) break;
+        if (cancelCount_ != 0 && written) {
+            writtenStaysFirst = true;
+            break;
+        }
         journal.itemDone();
         items.erase(items.begin());
     }
-    journal.finish(cancelCount_ == 2 || (threads_.stopRequested() && !items.empty()));
-    endBatch();
+    const bool keptForLater = cancelCount_ == 2 || (threads_.stopRequested() && !items.empty());
+    journal.finish(keptForLater);
+    counts.left = items.size() - (writtenStaysFirst ? 1 : 0);
+    counts.notWritten = report.notWrittenFiles().size() - namedBefore;
+    counts.postponed = keptForLater;
+    endBatch(batchEndText(counts));
     reportBatch(report);
 }
 
@@ -168,7 +184,7 @@ void Controller::reportBatch(const BatchReport& report) {
     showAlert("Batch", report.text(kReportNamesShown), {"Ok"});
 }
 
-void Controller::endBatch() {
+void Controller::endBatch(const std::string& text) {
     if (!threads_.stopRequested()) {
         // The tag copies end on this thread's time; the window goes on.
         setProgressMT(1.0);
@@ -183,10 +199,10 @@ void Controller::endBatch() {
             std::this_thread::sleep_for(kTagCopyPoll);
         }
     }
-    runOnMainQueueWhileAlive([this] {
+    runOnMainQueueWhileAlive([this, text] {
         rawProcessor_->setProgress(0);
         if (ui_) ui_->showCancelButton(false);
-        showNoFile();
+        showNoFile(text);
         cancelCount_ = 0;
     });
 }
@@ -336,10 +352,11 @@ void Controller::resetFrame() {
     if (ui_) ui_->resetFrame();
 }
 
-void Controller::showNoFile() {
+void Controller::showNoFile(const std::string& text) {
     RawProcessor& rp = *rawProcessor_;
     if (ui_) {
         ui_->showEmptyWindow();
+        if (!text.empty()) ui_->showInfoText(text);
         // No camera to offer profiles for: no Profiles menu, as at an empty
         // start (its width no longer widens the empty frame either).
         removeProfileMenu();
@@ -348,6 +365,23 @@ void Controller::showNoFile() {
     rp.setDestinationFile("");
     rp.setFileName("");
     rp.freeImages();
+}
+
+void Controller::resetToStartSettings() {
+    RawProcessor& rp = *rawProcessor_;
+    // The defaults drop the custom profile; the start's white-balance mode
+    // then, and last every setting the window shows (the EVs too, not the
+    // automatic ones the decoder still holds from the last file). The second
+    // green follows the green by the last file's difference between its
+    // greens: set again, there being no file.
+    rp.resetToDefaults(false);
+    rp.setUseCameraWB(startWhiteBalance_);
+    rp.setUndoSettings(startSettings_);
+    rp.setEvGreen2(startSettings_.get("evGreen2").double_value());
+}
+
+void Controller::showInfoOfOpenFile() {
+    if (ui_) ui_->showInfoText(rawProcessor_->fileName().empty() ? std::string() : cameraInfo());
 }
 
 }  // namespace dvk

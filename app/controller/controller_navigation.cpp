@@ -14,7 +14,9 @@
 #include "app/batch/file_names.h"
 #include "app/history/history_defaults.h"
 #include "app/menus/profile_menu.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/load/load_raw_file.h"
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/folder_functions.h"
@@ -46,6 +48,19 @@ std::vector<std::string> folder_entries(const std::string& folder) {
     }
     std::sort(names.begin(), names.end(), FileNameOrder{current_locale()});
     return names;
+}
+
+// Why Next and Previous name a file they pass (nothing for a file that is
+// another kind of file, as a JPEG beside the raw files, or a folder): it
+// cannot be read (it crashed its first reading, it is no regular file, the
+// system refuses it, ...) or is empty.
+std::optional<std::string> passedFileReason(const std::string& path, const RawIdentity& id) {
+    const int code = id.refusal();
+    if (code == 0 || code == load_code_for_errno(EISDIR)) return std::nullopt;
+    if (!is_unknown_format(code)) return load_error_reason(code);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) return "an empty file";
+    return std::nullopt;
 }
 
 bool is_folder(const std::string& path) {
@@ -109,22 +124,67 @@ std::optional<std::string> Controller::previousFileFrom(const std::string&) {
 
 bool Controller::startNeighbour(int direction) {
     if (isBusy()) return false;
-    // A neighbour that failed to load (a truncated raw file the decoder
-    // identifies) is the position while the file open before stays open:
-    // the next step goes past it.
     const std::string open = rawProcessor_->fileName();
-    const bool missed = !open.empty() && navigationMiss_.openFile == open && exists_at(navigationMiss_.failed);
-    const std::optional<std::string> n = neighbourFile(missed ? navigationMiss_.failed : open, direction);
-    if (!n || n->empty()) return false;
-    if (*n == open) {
-        // Back at the file on screen: nothing to load.
-        navigationMiss_ = {};
-        return true;
-    }
-    setOriginalNonRawFile(std::nullopt);
-    return startOpen(*n, [this, n = *n](bool opened) {
-        if (!opened) navigationMiss_ = {rawProcessor_->fileName(), n};
+    const std::string folder = deleting_last_path_component(open);
+    if (open.empty() || folder.empty()) return false;
+    if (ui_) ui_->showStatusLine(std::string());
+    // On the road's thread: reading a file first (by the probe) takes its time.
+    std::shared_ptr<void> road = beginRoad(true);
+    return startRoad([this, road, open, folder, direction] {
+        const std::vector<std::string> names = folder_entries(folder);
+        const auto at = std::find(names.begin(), names.end(), last_path_component(open));
+        std::vector<std::string> walk;
+        if (at != names.end()) {
+            if (direction > 0)
+                walk.assign(at + 1, names.end());
+            else
+                walk.assign(std::make_reverse_iterator(at), names.rend());
+        }
+        // Every file that cannot be read is stepped past, and named; files
+        // of other kinds are passed without a word.
+        std::vector<BatchNote> passed;
+        bool opened = false;
+        for (const std::string& name : walk) {
+            if (threads_.stopRequested()) break;
+            const std::string full = appending_path_component(folder, name);
+            const RawIdentity id = identify_raw_file(full);
+            if (!id.is_raw()) {
+                if (std::optional<std::string> why = passedFileReason(full, id)) passed.push_back({full, *why});
+                continue;
+            }
+            setOriginalNonRawFile(std::nullopt);
+            int failure = 0;
+            if (openFile(full, std::nullopt, &failure)) {
+                opened = true;
+                break;
+            }
+            passed.push_back({full, loadFailureReason(failure)});
+        }
+        setProgressMT(0);
+        if (passed.empty()) return;
+        for (const BatchNote& p : passed) log_line("%s passed %s: %s", direction > 0 ? "Open Next" : "Open Previous",
+                                                   p.file.c_str(), p.text.c_str());
+        runOnMainQueueWhileAlive([this, passed, opened, direction] { showPassedFiles(passed, opened, direction); });
     });
+}
+
+void Controller::showPassedFiles(const std::vector<BatchNote>& passed, bool opened, int direction) {
+    if (!ui_) return;
+    std::string names, details;
+    for (const BatchNote& p : passed) {
+        names += (names.empty() ? "" : ", ") + last_path_component(p.file);
+        details += (details.empty() ? "" : "\n") + p.file + ": " + p.text;
+    }
+    std::string line = passed.size() == 1
+                           ? "Passed " + names + ": " + passed.front().text
+                           : "Passed " + std::to_string(passed.size()) + " files that cannot be read: " + names;
+    const std::string none = direction > 0 ? "No next file could be opened. " : "No previous file could be opened. ";
+    if (!opened) line = none + line;
+    ui_->showStatusLine(line, details);
+    // The names and reasons above the open file's text.
+    const std::string info = rawProcessor_->fileName().empty() ? std::string() : cameraInfo();
+    ui_->showInfoText((opened ? "" : none) + "Passed, as they cannot be read:\n" + details +
+                      (info.empty() ? "" : "\n\n" + info));
 }
 
 void Controller::openNextFile() { startNeighbour(1); }

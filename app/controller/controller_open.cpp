@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "app/controller/controller.h"
 #include "app/controller/controller_ui.h"
@@ -182,10 +183,13 @@ void Controller::setFromHistoryAndOpen(const HistoryMO& record) {
     launchOpen(source, record);
 }
 
-bool Controller::openFile(const std::string& path, const std::optional<HistoryMO>& settings) {
+bool Controller::openFile(const std::string& path, const std::optional<HistoryMO>& settings, int* loadFailure) {
     RawProcessor& rp = *rawProcessor_;
     if (!exists_at(path)) {
-        showAlert("File not found", path, {"Ok"});
+        if (loadFailure)
+            *loadFailure = load_code_for_errno(ENOENT);
+        else
+            showAlert("File not found", path, {"Ok"});
         setProgressMT(0);
         return false;
     }
@@ -218,7 +222,7 @@ bool Controller::openFile(const std::string& path, const std::optional<HistoryMO
         if (ui_) ui_->displayMainWindow();
     });
     const bool same = path == rp.fileName();
-    if (!loadForOpen(path)) return false;
+    if (!loadForOpen(path, loadFailure)) return false;
 
     std::optional<std::string> info = runExifToolForInfo(path, [&rp] { rp.incProgressBy(5); });
     {
@@ -255,7 +259,7 @@ bool Controller::openFile(const std::string& path, const std::optional<HistoryMO
     return true;
 }
 
-bool Controller::loadForOpen(const std::string& path) {
+bool Controller::loadForOpen(const std::string& path, int* loadFailure) {
     RawProcessor& rp = *rawProcessor_;
     const std::string previous = rp.fileName();
     const bool same = path == previous;
@@ -281,12 +285,15 @@ bool Controller::loadForOpen(const std::string& path) {
                 showNoFile();
         });
         setProgressMT(0);
-        runOnMainQueueWhileAlive([path, rc] { showOpenFailure(path, rc); });
+        if (loadFailure)
+            *loadFailure = rc;
+        else
+            runOnMainQueueWhileAlive([path, rc] { showOpenFailure(path, rc); });
         return false;
     }
     const std::string name = last_path_component(path);
     onMain([&] {
-        navigationMiss_ = {};
+        if (ui_) ui_->showStatusLine(std::string());
         if (!same) {
             rp.setDestinationFile("");
             rp.setRotation(0);

@@ -17,6 +17,10 @@ public:
     virtual ~ControllerUi() = default;
     // The info text of the main window (progress texts of the open road too).
     virtual void showInfoText(const std::string& text) {}
+    // A line of the main window's for what the user should know without an
+    // alert (the files a step to the next file passed); "" hides it.
+    // `details` is its whole text (its tool tip).
+    virtual void showStatusLine(const std::string& text, const std::string& details = std::string()) {}
     // Paint the main window now, before returning.
     virtual void displayMainWindow() {}
     virtual void bringMainWindowToFront() {}
@@ -57,8 +61,10 @@ public:
 
     // --- batch, trash: the empty window ------------------------------------------
     virtual void showCancelButton(bool shown) {}
-    // No file: the image, histogram and diagram go, the info text is emptied,
-    // the title is "Dravik" and no file is represented.
+    // No file, as at an empty start: the image, histogram and diagram go,
+    // the info text is emptied, the settings are those of the start
+    // (Controller::resetToStartSettings), the title is the program's name
+    // and no file is represented.
     virtual void showEmptyWindow() {}
     // resetFrame: the main window 256 x 720 at its anchor, redisplayed.
     virtual void resetFrame() {}

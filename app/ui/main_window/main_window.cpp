@@ -15,6 +15,7 @@
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QToolButton>
 
+#include "app/common/app_version.h"
 #include "app/preview/display_image.h"
 #include "app/preview/histogram.h"
 #include "app/preview/gamut_diagram.h"
@@ -32,7 +33,7 @@
 namespace dvk {
 
 MainWindow::MainWindow(PreviewController& controller, QWidget* parent) : QMainWindow(parent), pc_(controller) {
-    setWindowTitle(QStringLiteral("DVK"));
+    setWindowTitle(QString::fromLatin1(kProgramName));
     setAttribute(Qt::WA_DeleteOnClose, false);
     converter_.setScreenProfile(screenIccProfile());
 

@@ -91,6 +91,11 @@ public:
     QPushButton* postponeButton() const { return postponeButton_; }
     // Shows or hides them; their row takes its height from the info view.
     void showBatchButtons(bool shown);
+    // The status line above the info view: one line the user reads without
+    // an alert ("" hides it), `details` its tool tip; its height too comes
+    // from the info view.
+    void setStatusLine(const QString& text, const QString& details = QString());
+    QLabel* statusLine() const { return statusLine_; }
     QPlainTextEdit* cameraInfoView() const { return cameraInfoView_; }
     CroppingImageView* imageView() const { return imageView_; }
     ImageViewNoDrag* histogramView() const { return histogramView_; }
@@ -167,6 +172,9 @@ private:
     void layoutContent();
     // The panel's height with every row shown.
     int panelHeightWanted() const;
+    // The info view's least height less the rows shown above it (the batch
+    // buttons, the status line), so that the panel keeps its height.
+    void fitInfoViewLeastHeight();
     // main_window_bindings.cpp
     QWidget* buildSettingControls();
     void bindSettings();
@@ -233,6 +241,7 @@ private:
     QPushButton *cancelButton_ = nullptr, *postponeButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPlainTextEdit* cameraInfoView_ = nullptr;
+    QLabel* statusLine_ = nullptr;
     PopUpButtonScroller *filtersButton_ = nullptr, *wbPopUp_ = nullptr, *presetsPopUp_ = nullptr;
     PopUpButtonScroller* extEditorsButton_ = nullptr;
     QMenu* preferencesMenu_ = nullptr;

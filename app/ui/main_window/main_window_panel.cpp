@@ -135,6 +135,13 @@ QWidget* MainWindow::buildSidePanel() {
         batch->addWidget(b);
     }
     v->addLayout(batch);
+    statusLine_ = new QLabel(panel);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setContentsMargins(4, 0, 4, 0);
+    statusLine_->setFixedHeight(statusLine_->fontMetrics().height() + 2);
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->hide();
+    v->addWidget(statusLine_);
     cameraInfoView_ = new QPlainTextEdit(panel);
     cameraInfoView_->setReadOnly(true);
     // exiftool's text runs to a few hundred lines: the view takes every
@@ -154,14 +161,30 @@ QWidget* MainWindow::buildSidePanel() {
 void MainWindow::showBatchButtons(bool shown) {
     cancelButton_->setVisible(shown);
     postponeButton_->setVisible(shown);
-    // The row's height comes out of the info view's least, so that the
+    fitInfoViewLeastHeight();
+}
+
+void MainWindow::setStatusLine(const QString& text, const QString& details) {
+    // One line: what does not fit is in the tool tip (and the info view).
+    const int width = std::max(cameraInfoView_->width(), 120) - 8;
+    statusLine_->setText(statusLine_->fontMetrics().elidedText(text, Qt::ElideRight, width));
+    statusLine_->setToolTip(details.isEmpty() ? text : text + QStringLiteral("\n\n") + details);
+    statusLine_->setVisible(!text.isEmpty());
+    fitInfoViewLeastHeight();
+}
+
+void MainWindow::fitInfoViewLeastHeight() {
+    // The rows' heights come out of the info view's least, so that the
     // rows above keep theirs: a window of the least height still shows
-    // every row of the panel during a batch.
-    const int row = shown ? cancelButton_->maximumHeight() + sidePanel_->layout()->spacing() : 0;
-    cameraInfoView_->setMinimumHeight(kInfoViewLeastHeight - row);
-    // The panel's rows laid out now, not at the next layout pass: the row's
-    // own layout would still count the hidden buttons' height, and the
-    // window's least size (the empty frame after a batch) read it.
+    // every row of the panel during a batch or with a status line.
+    const int spacing = sidePanel_->layout()->spacing();
+    int rows = 0;
+    if (cancelButton_->isVisibleTo(sidePanel_)) rows += cancelButton_->maximumHeight() + spacing;
+    if (statusLine_->isVisibleTo(sidePanel_)) rows += statusLine_->maximumHeight() + spacing;
+    cameraInfoView_->setMinimumHeight(kInfoViewLeastHeight - rows);
+    // The panel's rows laid out now, not at the next layout pass: a row's
+    // own layout would still count hidden widgets' height, and the window's
+    // least size (the empty frame after a batch) read it.
     sidePanel_->layout()->activate();
 }
 

@@ -8,6 +8,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QStyleFactory>
 
+#include "app/common/app_version.h"
 #include "app/controller/controller.h"
 #include "app/hooks/dev_hooks.h"
 #include "app/controller/help_actions.h"
@@ -44,7 +45,7 @@ constexpr std::chrono::seconds kDevelopWaitAtQuit{15};
 }  // namespace
 
 int runApplication(QApplication& app, int argc, char** argv) {
-    QApplication::setApplicationName(QStringLiteral("DVK"));
+    QApplication::setApplicationName(QString::fromLatin1(kProgramName));
     // The installed desktop entry (dvk.desktop): docks and task bars take its
     // name and icon for the window.
     QApplication::setDesktopFileName(QStringLiteral("dvk"));

@@ -16,6 +16,7 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 
+#include "app/common/app_version.h"
 #include "app/controller/controller.h"
 #include "app/controller/open_events.h"
 #include "app/menus/menu_enabling.h"
@@ -210,6 +211,10 @@ void ControllerWindows::showInfoText(const std::string& text) {
         m->setCameraInfo(text);
     else if (!mainWindow_)
         historyWindow_->setStatusText(QString::fromStdString(text));
+}
+
+void ControllerWindows::showStatusLine(const std::string& text, const std::string& details) {
+    if (MainWindow* m = main()) m->setStatusLine(QString::fromStdString(text), QString::fromStdString(details));
 }
 
 void ControllerWindows::displayMainWindow() { frontWindow()->repaint(); }
@@ -416,24 +421,17 @@ void ControllerWindows::showEmptyWindow() {
         PreviewController& pc = controller_.preview();
         pc.showNoFile();
         m->setCameraInfo(std::string());
-        // No file's values stay on show: the settings as at the start (the
-        // save format and interpolation kept, as from file to file; the
-        // white balance 0, not the automatic one the decoder still holds
-        // from the last file), the readouts 0, the zone distances blank,
-        // nothing to undo.
-        pc.whenIdle([&pc] {
-            RawProcessor& rp = pc.rawProcessor();
-            rp.resetToDefaults(false);
-            rp.setEvRed(0);
-            rp.setEvGreen(0);
-            rp.setEvBlue(0);
-            rp.setEvGreen2(0);
+        m->setStatusLine(QString());
+        // No file's values stay on show: the settings of an empty start, the
+        // readouts 0, the zone distances blank, nothing to undo.
+        pc.whenIdle([this, &pc] {
+            controller_.resetToStartSettings();
             pc.controls().zoneTitles = {};
             pc.controls().zBoxVisible = false;
             pc.resetForNewFile();
         });
     }
-    setMainWindowTitle("Dravik", std::string());
+    setMainWindowTitle(kProgramName, std::string());
     refreshMenuStates();
 }
 

@@ -63,6 +63,7 @@ public:
 
     // ControllerUi
     void showInfoText(const std::string& text) override;
+    void showStatusLine(const std::string& text, const std::string& details) override;
     void displayMainWindow() override;
     void bringMainWindowToFront() override;
     void terminate() override;

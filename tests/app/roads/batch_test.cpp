@@ -87,6 +87,14 @@ TEST_F(Batch, PostponedInTheThirdOfFiveAndResumedConvertsEachFileOnceAndEndsEmpt
     ui.onTitle = [&](const std::string& title) {
         if (title.rfind("(3/5)", 0) == 0) controller->clickCancel("Later");
     };
+    // The title says which file of how many, from 1 up; a resumed batch counts what it has left.
+    const auto titles = [this] {
+        std::vector<std::string> t;
+        for (const std::string& e : ui.events())
+            if (e.rfind("title:(", 0) == 0) t.push_back(e.substr(6));
+        return t;
+    };
+    ui.clear();
     ASSERT_TRUE(controller->runBatchInThread(paths(files)));
     controller->waitForRoads();
     EXPECT_EQ(readBatchSavedList(controller->batchListFile()),
@@ -94,6 +102,8 @@ TEST_F(Batch, PostponedInTheThirdOfFiveAndResumedConvertsEachFileOnceAndEndsEmpt
     EXPECT_EQ(savedList().size(), 3u);
     EXPECT_EQ(tiffs_in(photos() + "/b").size(), 3u);
     EXPECT_EQ(controller->cancelCount(), 0);
+    EXPECT_EQ(titles(), (std::vector<std::string>{"(1/5) f1.dng", "(2/5) f2.dng", "(3/5) f3.dng"}));
+    EXPECT_TRUE(ui.saw("info:Scanned 5 files: 3 written, 2 left for the next start"));
 
     ui.onTitle = {};
     ui.clear();
@@ -108,7 +118,8 @@ TEST_F(Batch, PostponedInTheThirdOfFiveAndResumedConvertsEachFileOnceAndEndsEmpt
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
     EXPECT_FALSE(fs::exists(controller->batchMarkerFile()));
     // The third was written before the postponement: converted once.
-    EXPECT_TRUE(ui.saw("title:(2/2) f4.dng"));
+    EXPECT_EQ(titles(), (std::vector<std::string>{"(1/2) f4.dng", "(2/2) f5.dng"}));
+    EXPECT_TRUE(ui.saw("info:Scanned 2 files: 2 written"));
     // The end: no file, the empty window.
     EXPECT_TRUE(ui.saw("cancel hidden"));
     EXPECT_TRUE(ui.saw("empty"));
@@ -240,7 +251,7 @@ TEST_F(Batch, QuittingMidwayKeepsTheRestForTheNextStart) {
         }
     });
     ASSERT_TRUE(controller->runBatchInThread(paths(files)));
-    while (!ui.saw("title:(3/4) f2.dng")) {
+    while (!ui.saw("title:(2/4) f2.dng")) {
         mainQueue.drain();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -266,6 +277,20 @@ TEST_F(Batch, AQuitDuringTheQuestionPostponesTheBatchBeforeItsFirstFile) {
     setAlertPresenter(alerts.presenter());
     EXPECT_TRUE(tiffs_in(photos() + "/b").empty());
     EXPECT_EQ(readBatchSavedList(controller->batchListFile()), std::optional<std::vector<std::string>>(files));
+}
+
+TEST_F(Batch, DeclinedAtTheQuestionItLeavesTheWindowAsItWas) {
+    const std::string x = canonFile("p/x.dng");
+    ASSERT_TRUE(openAndWait(x));
+    const std::string info = controller->cameraInfo();
+    ASSERT_FALSE(info.empty());
+    ui.clear();
+    alerts.answer("Cancel");
+    ASSERT_TRUE(controller->runBatchInThread(paths(acmeFiles(2))));
+    controller->waitForRoads();
+    EXPECT_TRUE(tiffs_in(photos() + "/b").empty());
+    EXPECT_EQ(raw().fileName(), x);
+    EXPECT_EQ(ui.events(), std::vector<std::string>{"info:" + info});  // its text again, nothing emptied
 }
 
 TEST_F(Batch, FilesOnTheCommandLineRunWithoutTheQuestion) {

@@ -1,8 +1,13 @@
-// A file whose first reading crashes LibRaw, on the roads that meet it with
-// the probe program in use, as the program has it: Next and Previous step
-// over it, a batch with it in the middle writes the others and names it, and
-// opening it says why it is refused.
+// Files that cannot be read, on the roads that meet them with the probe
+// program in use, as the program has it: Next and Previous step past each
+// (one whose first reading crashes LibRaw, one cut short, an empty file, a
+// FIFO) and name them without an alert; a batch with the crashing file in
+// the middle writes the others and names it; opening it says why it is
+// refused.
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
 
 #include "pipeline/load/raw_probe.h"
 #include "tests/app/roads/roads_fixture.h"
@@ -23,32 +28,71 @@ protected:
         set_raw_probe_program(std::string());
         RoadsFixture::TearDown();
     }
-    // The corpus's crashing file, copied to `relative` below the photos.
-    std::string crashingFile(const std::string& relative) {
+    // A file of the corpus ("past_end273": its first reading crashes LibRaw;
+    // "truncated": the chart cut in half), copied to `relative` below the photos.
+    std::string corpusFile(const std::string& name, const std::string& relative) {
         TempDir corpus;
         for (const HostileFile& f : write_hostile_files(corpus.path()))
-            if (f.name == "past_end273") fs::copy_file(f.path, fs::path(photos()) / relative);
+            if (f.name == name) fs::copy_file(f.path, fs::path(photos()) / relative);
         return photos() + "/" + relative;
     }
+    std::string crashingFile(const std::string& relative) { return corpusFile("past_end273", relative); }
 };
 
-TEST_F(HostileRoads, NextAndPreviousStepOverAFileThatCrashesTheDecoder) {
+TEST_F(HostileRoads, NextAndPreviousStepPastEveryFileThatCannotBeReadAndNameIt) {
+    const std::string a = canonFile("p/a.dng");
+    const std::string b = corpusFile("truncated", "p/b.dng");  // identified, fails to load
+    const std::string c = crashingFile("p/c.dng");
+    const std::string d = photos() + "/p/d.dng";
+    std::ofstream(d).flush();
+    const std::string e = photos() + "/p/e.dng";
+    ASSERT_EQ(mkfifo(e.c_str(), 0644), 0);
+    std::ofstream(photos() + "/p/e.jpg") << "another kind of file: passed without a word";
+    const std::string f = canonFile("p/f.dng");
+    ASSERT_TRUE(openAndWait(a));
+    const std::size_t asked = alerts.count();
+    const auto step = [&](bool next) {
+        ui.clear();
+        next ? controller->openNextFile() : controller->openPreviousFile();
+        controller->waitForRoads();
+        return raw().fileName();
+    };
+    EXPECT_EQ(step(true), f);
+    EXPECT_TRUE(ui.saw("opened"));
+    EXPECT_TRUE(ui.saw("status:Passed 4 files that cannot be read: b.dng, c.dng, d.dng, e.dng"));
+    EXPECT_EQ(ui.events().back().substr(0, ui.events().back().find("\n\n")),
+              "info:Passed, as they cannot be read:\n" + b +
+                  ": its data could not be read to the end (the file is cut short or damaged)\n" + c +
+                  ": the file could not be read safely\n" + d + ": an empty file\n" + e + ": not a regular file");
+    EXPECT_EQ(step(false), a);
+    EXPECT_TRUE(ui.saw("status:Passed 4 files that cannot be read: e.dng, d.dng, c.dng, b.dng"));
+    EXPECT_EQ(step(false), a);  // nothing before a, nothing to say
+    EXPECT_FALSE(ui.saw("opened"));
+    EXPECT_EQ(ui.events(), std::vector<std::string>{"status:"});
+    // Nothing readable after the files passed: the open file stays, and the
+    // status says so.
+    fs::remove(f);
+    EXPECT_EQ(step(true), a);
+    EXPECT_FALSE(ui.saw("opened"));
+    EXPECT_TRUE(ui.saw("status:No next file could be opened. Passed 4 files that cannot be read: b.dng, c.dng, "
+                       "d.dng, e.dng"));
+    fs::remove(b);
+    fs::remove(c);
+    fs::remove(d);
+    EXPECT_EQ(step(true), a);
+    EXPECT_TRUE(ui.saw("status:No next file could be opened. Passed e.dng: not a regular file"));
+    EXPECT_EQ(alerts.count(), asked);  // none of it in an alert
+}
+
+TEST_F(HostileRoads, AFileThatCrashesTheDecoderNamedOnItsOwnIsRefusedWithTheReason) {
     const std::string a = canonFile("p/a.dng");
     const std::string b = crashingFile("p/b.dng");
-    const std::string c = canonFile("p/c.dng");
     ASSERT_TRUE(openAndWait(a));
-    EXPECT_EQ(controller->nextFileFrom(), c);
-    controller->openNextFile();
-    controller->waitForRoads();
-    EXPECT_EQ(raw().fileName(), c);
-    EXPECT_EQ(controller->previousFileFrom(), a);
-
-    // Named on its own, it is refused with the reason.
     ui.clear();
     ASSERT_TRUE(openAndWait(b));
     EXPECT_FALSE(ui.saw("opened"));
     EXPECT_EQ(alertTexts().back(), "File read error|" + b + ": the file could not be read safely");
-    EXPECT_EQ(raw().fileName(), c);
+    EXPECT_EQ(raw().fileName(), a);
 }
 
 TEST_F(HostileRoads, ABatchWithACrashingFileInTheMiddleWritesTheOthers) {

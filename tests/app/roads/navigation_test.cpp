@@ -47,39 +47,6 @@ TEST_F(Navigation, NextAndPreviousWalkTheRawFilesInFileNameOrder) {
     EXPECT_EQ(controller->nextFileFrom(), "");
 }
 
-// A truncated raw file passes the decoder's identification and fails to
-// load: it becomes the position, so the next step goes past it.
-TEST_F(Navigation, NextAndPreviousPassAFileThatFailsToLoad) {
-    const std::string a = canonFile("p/a.dng");
-    const std::string b = (dir / "photos" / "p" / "b.dng").string();
-    const std::string c = canonFile("p/c.dng");
-    {
-        std::ifstream whole(testdata_dir() / "raw" / "colorchart.dng", std::ios::binary);
-        std::string head(200000, '\0');
-        whole.read(head.data(), static_cast<std::streamsize>(head.size()));
-        std::ofstream(b, std::ios::binary) << head;
-    }
-    ASSERT_TRUE(openAndWait(a));
-    ASSERT_EQ(controller->nextFileFrom(), b);  // identified as a raw file
-    const auto step = [&](bool next) {
-        ui.clear();
-        next ? controller->openNextFile() : controller->openPreviousFile();
-        controller->waitForRoads();
-        return ui.saw("opened") ? raw().fileName() : std::string("-");  // "-": nothing loaded
-    };
-    EXPECT_EQ(step(true), "-");
-    EXPECT_EQ(raw().fileName(), a);
-    EXPECT_EQ(alertTexts().back(),
-              "File read error|" + b + ": its data could not be read to the end (the file is cut short or damaged)");
-    EXPECT_EQ(step(true), c);
-    EXPECT_EQ(step(false), "-");  // b fails again
-    EXPECT_EQ(raw().fileName(), c);
-    EXPECT_EQ(step(true), "-");   // from b: c, the file on screen, is not loaded again
-    EXPECT_EQ(step(false), "-");  // and c is the position again: b fails
-    EXPECT_EQ(step(false), a);
-    EXPECT_EQ(alerts.count(), 3u);
-}
-
 TEST_F(Navigation, TrashingAsksUnlessOptionIsHeldOpensTheNeighbourAndEmptiesTheWindowAfterTheLast) {
     const std::string a = canonFile("p/a.dng");
     const std::string b = canonFile("p/b.dng");

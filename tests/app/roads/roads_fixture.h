@@ -27,6 +27,7 @@ public:
     void clear();
 
     void showInfoText(const std::string& text) override { note("info:" + text); }
+    void showStatusLine(const std::string& text, const std::string&) override { note("status:" + text); }
     void setMainWindowTitle(const std::string& title, const std::string&) override;
     void resetForNewFile() override { note("reset"); }
     void fileOpened(unsigned) override { note("opened"); }

@@ -7,10 +7,14 @@
 #include <QtGui/QAction>
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QSlider>
 
 #include <filesystem>
 
@@ -48,6 +52,8 @@ protected:
         controller = std::make_unique<Controller>(options);
         windows = std::make_unique<ControllerWindows>(*controller);
         window = std::make_unique<MainWindow>(controller->preview());
+        // In the program's order: the menus before the set-up.
+        menus = std::make_unique<MainWindowMenus>(*controller, *window);
         window->awakeFromNib(UserDefaults::standard());
         windows->setMainWindow(window.get());
         wireAppDelegate(*controller, *windows, *window);
@@ -60,6 +66,7 @@ protected:
     void TearDown() override {
         settle();
         windows.reset();
+        menus.reset();
         window.reset();
         controller.reset();
         setExiftoolProgram("");
@@ -76,6 +83,20 @@ protected:
         EXPECT_TRUE(a) << name;
         return a && a->isEnabled();
     }
+    // What the window shows: its title and every setting control's value,
+    // one line each ("NAME=VALUE"), in a fixed order.
+    std::string shown() {
+        QStringList lines{"title=" + window->windowTitle()};
+        for (QComboBox* c : window->findChildren<QComboBox*>()) lines << c->objectName() + "=" + c->currentText();
+        for (QLineEdit* e : window->findChildren<QLineEdit*>()) lines << e->objectName() + "=" + e->text();
+        for (QCheckBox* b : window->findChildren<QCheckBox*>())
+            lines << b->objectName() + "=" + (b->isChecked() ? "on" : "off");
+        for (QSlider* s : window->findChildren<QSlider*>())
+            lines << s->objectName() + "=" + QString::number(s->value());
+        lines.removeIf([](const QString& line) { return line.startsWith('='); });  // unnamed
+        lines.sort();
+        return lines.join('\n').toStdString();
+    }
     void settle() {
         QTRY_VERIFY_WITH_TIMEOUT(controller->activity().running() == 0 && !controller->isBusy() &&
                                      !controller->preview().applyWorker().busy(),
@@ -87,11 +108,11 @@ protected:
     std::unique_ptr<Controller> controller;
     std::unique_ptr<ControllerWindows> windows;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<MainWindowMenus> menus;
     std::string chart;
 };
 
 TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmptyWindow) {
-    MainWindowMenus menus(*controller, *window);
     EXPECT_EQ(window->menuBar()->actions().front()->text(), "&File");
     EXPECT_FALSE(window->saveButton()->isEnabled());
     // What needs a file is disabled without one.
@@ -102,6 +123,9 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     EXPECT_TRUE(enabled("selectFile:"));
     EXPECT_TRUE(enabled("cleanHistory:"));
     const QRect emptyFrame = window->frameGeometry();
+    const std::string emptyStart = shown();
+    EXPECT_NE(emptyStart.find("title=DVK\n"), std::string::npos);
+    EXPECT_TRUE(window->cameraInfoView()->toPlainText().isEmpty());
     ASSERT_TRUE(controller->startOpen(chart));
     settle();
     for (const char* name : needAFile) EXPECT_TRUE(enabled(name)) << name;
@@ -119,7 +143,12 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     };
     EXPECT_TRUE(profilesMenu());
 
-    // A batch of one (Shift+Control): converted, then no file is open.
+    // A batch of one (Shift+Control) with settings of its own (kept from the
+    // file open before): converted, then no file is open.
+    controller->rawProcessor()->setInterpolation(0);  // AHD
+    controller->rawProcessor()->setSaveFormat(0);
+    controller->rawProcessor()->setHighRecoveryEnabled(1);
+    EXPECT_NE(shown(), emptyStart);
     alerts.answer("Continue");
     {
         ScopedModifierFlags held(kShiftKeyMask | kControlKeyMask);
@@ -128,7 +157,9 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
     QTRY_VERIFY_WITH_TIMEOUT(window->cancelButton()->isVisible() || controller->activity().running() == 0, 60000);
     settle();
     EXPECT_TRUE(fs::exists(dir / "p" / "chart.tiff"));
-    EXPECT_EQ(window->windowTitle(), "Dravik");
+    // The window of an empty start, saying what the batch did.
+    EXPECT_EQ(shown(), emptyStart);
+    EXPECT_EQ(window->cameraInfoView()->toPlainText().toStdString(), "Scanned 1 file: 1 written");
     EXPECT_TRUE(window->windowFilePath().isEmpty());
     EXPECT_TRUE(window->imageView()->image().isNull());
     EXPECT_TRUE(window->histogramView()->image().isNull());
