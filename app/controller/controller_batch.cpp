@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -270,12 +271,19 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         if (report) report->notWritten(source, rp.convertError());
         return BatchConvertResult::Unreadable;
     }
-    // The output's path, as saveImage will choose it, goes into the journal first.
-    if (journal && converted) {
-        std::string destination = rp.makeFullDestinationFileName();
-        if (rp.dontOverwriteOnSave() && !destination.empty())
-            destination = rp.spinCounterOnFileIfExists(destination).value_or(std::string());
-        if (!destination.empty()) journal->beginOutput(destination);
+    // The output's path, as saveImage chooses it (never a raw file), and never
+    // one this batch wrote for an earlier file (a default naming one file,
+    // raw files of one name): numbered as a name taken is. It goes into the
+    // journal first.
+    if (converted) {
+        const auto writtenByTheBatch = [journal](const std::string& path) {
+            return journal && std::find(journal->saved().begin(), journal->saved().end(), path) !=
+                                  journal->saved().end();
+        };
+        if (std::optional<std::string> destination = rp.destinationForWriting(nullptr, writtenByTheBatch)) {
+            onMain([&] { rp.setDestinationFile(*destination); });
+            if (journal) journal->beginOutput(*destination);
+        }
     }
     if (!converted || rp.saveImage() != 0) {
         const std::string why = converted ? rp.saveError() : std::string("out of memory while developing");

@@ -5,6 +5,7 @@
 
 #include "develop_test_support.h"
 #include "tests/support/run_command.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
 
 namespace dvk::test {
@@ -112,6 +113,50 @@ TEST(DevelopTool, PreviewRoad) {
     CommandRun r = run_dvk_develop("--preview " + shell_quoted(raw));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, raw.string() + ": preview 48 x 32\n");
+}
+
+// Another raw file where the output would go (a scanner's raw named .tif, a
+// raw of the same name in the folder of the output): never written over,
+// whatever named the output. The output takes the next number where no raw
+// file is; a second run writes over its own output there (or, when nothing
+// may be overwritten, takes the number after).
+TEST(DevelopTool, NeverWritesOverAnotherRawFile) {
+    TempDir dir;
+    const fs::path scene = write_scene_dng(dir.path(), 64, 48);
+    const std::string rawBytes = read_file(scene);
+    struct Case {
+        const char* options;
+        std::vector<std::string> raws;    // other raw files there first
+        std::vector<std::string> others;  // ordinary files there first
+        const char* written;              // the first run's output
+        const char* again;                // the second run's
+    } cases[] = {
+        {"--format 1", {"scene.tiff"}, {}, "scene-001.tiff", "scene-001.tiff"},
+        {"--format 4", {"scene.jpeg"}, {}, "scene-001.jpeg", "scene-001.jpeg"},
+        {"--format 1 --out out/", {"out/scene.tiff"}, {}, "out/scene-001.tiff", "out/scene-001.tiff"},
+        {"--format 1 --out named.tif", {"named.tif"}, {}, "named-001.tif", "named-001.tif"},
+        {"--format 1", {"scene.tiff", "scene-001.tiff"}, {"scene-002.tiff"}, "scene-002.tiff", "scene-002.tiff"},
+        {"--format 1 --set dontOverwriteOnSave=1", {"scene.tiff"}, {"scene-001.tiff"}, "scene-002.tiff",
+         "scene-003.tiff"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const fs::path folder = dir / ("case" + std::to_string(++n));
+        fs::create_directories(folder / "out");
+        fs::copy_file(scene, folder / "scene.dng");
+        for (const std::string& r : c.raws) fs::copy_file(scene, folder / r);
+        for (const std::string& o : c.others) touch(folder / o, "old");
+        for (const char* expected : {c.written, c.again}) {
+            CommandRun r = run_dvk_develop(std::string(c.options) + " " + shell_quoted(folder / "scene.dng"));
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, (folder / expected).string() + "\n");
+            const bool jpeg = fs::path(expected).extension() == ".jpeg";
+            EXPECT_TRUE((jpeg ? read_jpeg_image(folder / expected) : read_tiff_image(folder / expected)).ok);
+        }
+        for (const std::string& r : c.raws) EXPECT_EQ(read_file(folder / r), rawBytes) << r;
+        EXPECT_EQ(read_file(folder / "scene.dng"), rawBytes);
+    }
 }
 
 }  // namespace
