@@ -55,6 +55,13 @@ std::string profileStandIn(const std::string& profile) {
     return "the camera profile " + profile + " cannot be read: developed with the camera's default profile";
 }
 
+// The alert of a batch that stops at a file; a batch started from the
+// command line says it there too.
+void sayBatchPostponed(const std::string& title, const std::string& text) {
+    if (Controller::isCommandLineMode()) terminal_text("dvk: " + title + " " + text);
+    showAlert(title, text, {"Ok"});
+}
+
 }  // namespace
 
 BatchJournal Controller::batchJournal() const { return {batchListFile(), batchSavedFile(), batchMarkerFile()}; }
@@ -125,6 +132,7 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
 
     // 3. One file after the other until done, cancelled, postponed or quitting.
     const std::size_t total = items.size();
+    bool firstWritten = false;  // the first item left was written (the batch stopped after it)
     while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
         const BatchItem item = items.front();
         const std::string title = formatString("(%d/%lu) %s", static_cast<int>(items.size()),
@@ -144,12 +152,26 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
         // Cancelled or postponed meanwhile: a written item stays first in the
         // list (its marker tells a resumed batch that it was written); one
         // not written is done with (it was named).
-        if (cancelCount_ != 0 && written) break;
+        if (cancelCount_ != 0 && written) {
+            firstWritten = true;
+            break;
+        }
         journal.itemDone();
         items.erase(items.begin());
     }
-    journal.finish(cancelCount_ == 2 || (threads_.stopRequested() && !items.empty()));
+    const bool postponed = cancelCount_ == 2, quitting = threads_.stopRequested();
+    journal.finish(postponed || (quitting && !items.empty()));
     endBatch();
+    // Started from the command line, the files a stop leaves are said there.
+    const std::size_t left = items.size() - (firstWritten ? 1 : 0);
+    if (left > 0 && isCommandLineMode()) {
+        commandLineFilesNotWritten_ = true;
+        const char* why = postponed ? "the batch was postponed" : quitting ? "DVK quit during the batch"
+                                                                           : "the batch was cancelled";
+        const bool kept = listed.has_value() && (postponed || quitting);
+        terminal_text(formatString("dvk: %zu file%s not written: %s%s", left, left == 1 ? " was" : "s were", why,
+                                   kept ? "; it is offered again at the next start" : ""));
+    }
     reportBatch(report);
 }
 
@@ -157,8 +179,12 @@ void Controller::logBatchReport(const BatchReport& report) {
     if (report.empty()) return;
     const std::string text = report.text();
     log_line("Batch: %s", text.c_str());
-    // A batch of files named on the command line says it where it was started too.
-    if (isCommandLineMode()) terminal_text("dvk: " + text);
+    // A batch of files named on the command line says it where it was started
+    // too, and the exit status tells that files were not written.
+    if (isCommandLineMode()) {
+        terminal_text("dvk: " + text);
+        if (!report.notWrittenFiles().empty()) commandLineFilesNotWritten_ = true;
+    }
 }
 
 void Controller::reportBatch(const BatchReport& report) {
@@ -241,7 +267,7 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
             if (report) report->notWritten(source, loadFailureReason(rc));
             return BatchConvertResult::Unreadable;
         }
-        showAlert("File read error, batch postponed:", source + "\n" + loadFailureReason(rc), {"Ok"});
+        sayBatchPostponed("File read error, batch postponed:", source + "\n" + loadFailureReason(rc));
         return BatchConvertResult::Postpone;
     }
     // A camera profile that cannot be read (a file deleted since the settings
@@ -287,8 +313,7 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
     }
     if (!converted || rp.saveImage() != 0) {
         const std::string why = converted ? rp.saveError() : std::string("out of memory while developing");
-        showAlert("Can't write file, batch postponed:", rp.destinationFile() + (why.empty() ? "" : "\n" + why),
-                  {"Ok"});
+        sayBatchPostponed("Can't write file, batch postponed:", rp.destinationFile() + (why.empty() ? "" : "\n" + why));
         setProgressMT(0);
         return BatchConvertResult::Postpone;
     }
