@@ -441,6 +441,9 @@ public:
     // postpones it; the running file is finished first.
     void clickCancel(const std::string& senderTitle);
     int cancelCount() const { return cancelCount_.load(); }
+    // In command-line mode: a batch left files it was given unwritten (the
+    // program's exit status says so).
+    bool commandLineFilesNotWritten() const { return commandLineFilesNotWritten_.load(); }
     // Removes the list of files written by batches.
     void deleteBatchSaved();
     // The main window back to its empty size.
@@ -603,6 +606,7 @@ private:
     std::int64_t currentEditor_ = 0;
     std::atomic<bool> enableLabOptimize_{false};
     std::atomic<int> cancelCount_{0};
+    std::atomic<bool> commandLineFilesNotWritten_{false};
     std::atomic<int> roadsRunning_{0};
     std::atomic<int> processorRoads_{0};
     std::vector<std::function<void()>> waitingForRawProcessor_;  // main thread

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -52,6 +53,13 @@ constexpr std::size_t kReportNamesShown = 10;
 // the window takes when it opens such a file.
 std::string profileStandIn(const std::string& profile) {
     return "the camera profile " + profile + " cannot be read: developed with the camera's default profile";
+}
+
+// The alert of a batch that stops at a file; a batch started from the
+// command line says it there too.
+void sayBatchPostponed(const std::string& title, const std::string& text) {
+    if (Controller::isCommandLineMode()) terminal_text("dvk: " + title + " " + text);
+    showAlert(title, text, {"Ok"});
 }
 
 }  // namespace
@@ -127,7 +135,7 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
 
     // 3. One file after the other until done, cancelled, postponed or quitting.
     const std::size_t total = items.size();
-    bool writtenStaysFirst = false;
+    bool writtenStaysFirst = false;  // the first item left was written (the batch stopped after it)
     while (!items.empty() && cancelCount_ == 0 && !threads_.stopRequested()) {
         const BatchItem item = items.front();
         // Which file of how many: the first is 1 (a resumed batch counts what it has left).
@@ -159,12 +167,23 @@ void Controller::batchRunner(std::vector<BatchItem>& items, BatchReport& report)
         journal.itemDone();
         items.erase(items.begin());
     }
-    const bool keptForLater = cancelCount_ == 2 || (threads_.stopRequested() && !items.empty());
+    const bool postponed = cancelCount_ == 2, quitting = threads_.stopRequested();
+    const bool keptForLater = postponed || (quitting && !items.empty());
     journal.finish(keptForLater);
     counts.left = items.size() - (writtenStaysFirst ? 1 : 0);
     counts.notWritten = report.notWrittenFiles().size() - namedBefore;
     counts.postponed = keptForLater;
     endBatch(batchEndText(counts));
+    // Started from the command line, the files a stop leaves are said there.
+    if (counts.left > 0 && isCommandLineMode()) {
+        commandLineFilesNotWritten_ = true;
+        const char* why = postponed ? "the batch was postponed" : quitting ? "DVK quit during the batch"
+                                                                           : "the batch was cancelled";
+        const bool kept = listed.has_value() && keptForLater;
+        terminal_text(formatString("dvk: %zu file%s not written: %s%s", counts.left,
+                                   counts.left == 1 ? " was" : "s were", why,
+                                   kept ? "; it is offered again at the next start" : ""));
+    }
     reportBatch(report);
 }
 
@@ -172,8 +191,12 @@ void Controller::logBatchReport(const BatchReport& report) {
     if (report.empty()) return;
     const std::string text = report.text();
     log_line("Batch: %s", text.c_str());
-    // A batch of files named on the command line says it where it was started too.
-    if (isCommandLineMode()) terminal_text("dvk: " + text);
+    // A batch of files named on the command line says it where it was started
+    // too, and the exit status tells that files were not written.
+    if (isCommandLineMode()) {
+        terminal_text("dvk: " + text);
+        if (!report.notWrittenFiles().empty()) commandLineFilesNotWritten_ = true;
+    }
 }
 
 void Controller::reportBatch(const BatchReport& report) {
@@ -256,7 +279,7 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
             if (report) report->notWritten(source, loadFailureReason(rc));
             return BatchConvertResult::Unreadable;
         }
-        showAlert("File read error, batch postponed:", source + "\n" + loadFailureReason(rc), {"Ok"});
+        sayBatchPostponed("File read error, batch postponed:", source + "\n" + loadFailureReason(rc));
         return BatchConvertResult::Postpone;
     }
     // A camera profile that cannot be read (a file deleted since the settings
@@ -286,17 +309,23 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         if (report) report->notWritten(source, rp.convertError());
         return BatchConvertResult::Unreadable;
     }
-    // The output's path, as saveImage will choose it, goes into the journal first.
-    if (journal && converted) {
-        std::string destination = rp.makeFullDestinationFileName();
-        if (rp.dontOverwriteOnSave() && !destination.empty())
-            destination = rp.spinCounterOnFileIfExists(destination).value_or(std::string());
-        if (!destination.empty()) journal->beginOutput(destination);
+    // The output's path, as saveImage chooses it (never a raw file), and never
+    // one this batch wrote for an earlier file (a default naming one file,
+    // raw files of one name): numbered as a name taken is. It goes into the
+    // journal first.
+    if (converted) {
+        const auto writtenByTheBatch = [journal](const std::string& path) {
+            return journal && std::find(journal->saved().begin(), journal->saved().end(), path) !=
+                                  journal->saved().end();
+        };
+        if (std::optional<std::string> destination = rp.destinationForWriting(nullptr, writtenByTheBatch)) {
+            onMain([&] { rp.setDestinationFile(*destination); });
+            if (journal) journal->beginOutput(*destination);
+        }
     }
     if (!converted || rp.saveImage() != 0) {
         const std::string why = converted ? rp.saveError() : std::string("out of memory while developing");
-        showAlert("Can't write file, batch postponed:", rp.destinationFile() + (why.empty() ? "" : "\n" + why),
-                  {"Ok"});
+        sayBatchPostponed("Can't write file, batch postponed:", rp.destinationFile() + (why.empty() ? "" : "\n" + why));
         setProgressMT(0);
         return BatchConvertResult::Postpone;
     }

@@ -406,9 +406,18 @@ public:
     // --- saving (raw_processor_save.cpp) --------------------------------------
     std::string makeDefaultBaseName() const;
     // The output path. The raw file itself is never one: a name made from its
-    // own (a raw named like a TIFF or JPEG) gets the next free number.
+    // own (a raw named like a TIFF or JPEG) gets the next number where
+    // neither it nor another raw file is.
     std::string makeFullDestinationFileName() const;
     std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) const;
+    // The path the output is written to: the output path, unless a raw file
+    // other than this one is there (it is never written over): then the
+    // first numbered name where no raw file is; and, when nothing may be
+    // overwritten, the first numbered name where nothing is. A name that
+    // `alsoTaken` (may be empty) says is taken is passed over too. Nothing,
+    // with *reason (may be null), when there is no such path.
+    std::optional<std::string> destinationForWriting(
+        std::string* reason, const std::function<bool(const std::string&)>& alsoTaken = {}) const;
     // Whether the output path can be written; when not, *reason (may be null)
     // says why ("Permission denied", or that it is the raw file itself).
     bool isDestinationFileWritable(std::string* out, std::string* reason = nullptr) const;

@@ -9,10 +9,15 @@
 // Nothing is ever written onto the raw file being developed, whatever the
 // names and links: a raw named like its own output (photo.tiff) gets a
 // numbered output, and a destination that is the raw file itself is refused.
+// Nor onto any other raw file (a.dng's a.tiff may be a scanner's raw): a
+// destination where a file opens as a raw takes the next numbered name.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "pipeline/load/raw_probe.h"
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/writers/save_formats.h"
@@ -51,6 +56,17 @@ namespace {
 
 constexpr const char* kIsTheRawFile = "it is the raw file being developed";
 
+// Whether the output may never go to `path`, whatever the overwrite rule:
+// something is there that is no regular file, the raw file `source` itself,
+// or another file that opens as a raw file. Only a file that is there is
+// read, and the first reading's answers are kept per file.
+bool never_written_over(const std::string& path, const std::string& source) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) return true;
+    return same_existing_file(path, source) || identify_raw_file(path).is_raw();
+}
+
 }  // namespace
 
 std::string RawProcessor::makeFullDestinationFileName() const {
@@ -58,8 +74,10 @@ std::string RawProcessor::makeFullDestinationFileName() const {
         dvk::makeFullDestinationFileName(fileName_, destinationFile_, is_jpeg_writer(dvklib_->save_writer));
     // A name made from the raw file's own that is the raw file itself.
     const bool madeFromTheSource = destinationFile_.empty() || destinationFile_.back() == '/';
-    if (madeFromTheSource && same_existing_file(path, fileName_))
-        return dvk::spinCounterOnFileIfExists(path).value_or(path);
+    if (madeFromTheSource && same_existing_file(path, fileName_)) {
+        const auto taken = [this](const std::string& p) { return never_written_over(p, fileName_); };
+        return first_name_not_taken(path, taken).value_or(path);
+    }
     return path;
 }
 
@@ -67,25 +85,57 @@ std::optional<std::string> RawProcessor::spinCounterOnFileIfExists(const std::st
     return dvk::spinCounterOnFileIfExists(path);
 }
 
+std::optional<std::string> RawProcessor::destinationForWriting(
+    std::string* reason, const std::function<bool(const std::string&)>& alsoTaken) const {
+    const auto refuse = [reason](const char* why) -> std::optional<std::string> {
+        if (reason) *reason = why;
+        return std::nullopt;
+    };
+    const std::string path = makeFullDestinationFileName();
+    if (path.empty()) return refuse("no destination");
+    // A destination given as something that is no file nor folder (a device,
+    // a pipe) is not made into a file beside it.
+    if (!destinationFile_.empty() && destinationFile_.back() != '/') {
+        const std::string given = destinationFile_[0] == '/'
+                                      ? destinationFile_
+                                      : appending_path_component(deleting_last_path_component(fileName_),
+                                                                 destinationFile_);
+        struct stat st;
+        if (::stat(given.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+            if (reason) *reason = given + " is not a regular file or folder";
+            return std::nullopt;
+        }
+    }
+    // The raw file itself, named as the destination, is refused by the caller.
+    if (!dontOverwriteOnSave_ && same_existing_file(path, fileName_) && !(alsoTaken && alsoTaken(path)))
+        return path;
+    // Taken: what `alsoTaken` names, any file there when nothing may be
+    // overwritten, and what is never written over.
+    const auto taken = [&](const std::string& p) {
+        if (alsoTaken && alsoTaken(p)) return true;
+        if (dontOverwriteOnSave_) return exists_at(p);
+        return never_written_over(p, fileName_);
+    };
+    // The output path itself when something other than a regular file is
+    // there: the caller refuses it with that reason.
+    if (!dontOverwriteOnSave_ && !(alsoTaken && alsoTaken(path)) && !not_a_file_refusal(path).empty())
+        return path;
+    std::optional<std::string> free_path = first_name_not_taken(path, taken);
+    if (!free_path) return refuse("every numbered name is taken");
+    return free_path;
+}
+
 bool RawProcessor::isDestinationFileWritable(std::string* out, std::string* reason) const {
     if (out) out->clear();
     if (reason) reason->clear();
-    std::string path = makeFullDestinationFileName();
-    if (path.empty()) return false;
-    if (dontOverwriteOnSave_) {
-        std::optional<std::string> free_path = spinCounterOnFileIfExists(path);
-        if (!free_path) {
-            if (reason) *reason = "every numbered name is taken";
-            return false;
-        }
-        path = *free_path;
-    }
-    if (out) *out = path;
-    if (same_existing_file(path, fileName_)) {
+    std::optional<std::string> path = destinationForWriting(reason);
+    if (!path) return false;
+    if (out) *out = *path;
+    if (same_existing_file(*path, fileName_)) {
         if (reason) *reason = kIsTheRawFile;
         return false;
     }
-    return destination_path_writable(path, reason);
+    return destination_path_writable(*path, reason);
 }
 
 int RawProcessor::writeJPEG() {
@@ -105,12 +155,14 @@ int RawProcessor::saveImage() {
         return code;
     };
     set_source_file(dvklib_, fileName_.c_str());
-    setDestinationFile(makeFullDestinationFileName());
-    if (dontOverwriteOnSave_) {
-        std::optional<std::string> free_path = spinCounterOnFileIfExists(destinationFile_);
-        if (!free_path) return fail(1, "every numbered name is taken");
-        setDestinationFile(*free_path);
+    std::string unwritable;
+    std::optional<std::string> path = destinationForWriting(&unwritable);
+    if (!path) {
+        // The path it tried (the destination setting may be empty or a folder).
+        setDestinationFile(makeFullDestinationFileName());
+        return fail(1, unwritable);
     }
+    setDestinationFile(*path);
     if (destinationFile_.empty()) return fail(1, "no destination");
     dvklib_->dest_file = destinationFile_.c_str();
     if (!dvklib_->save_writer || !dvklib_->image_data()) return fail(1, "no developed image");
@@ -118,6 +170,11 @@ int RawProcessor::saveImage() {
         std::fprintf(stderr, "%s: not written: %s\n", destinationFile_.c_str(), kIsTheRawFile);
         return fail(1, kIsTheRawFile);
     }
+    for (const std::string& refusal : {name_length_refusal(destinationFile_), not_a_file_refusal(destinationFile_)})
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "%s: not written: %s\n", destinationFile_.c_str(), refusal.c_str());
+            return fail(1, refusal);
+        }
     const std::string folder = deleting_last_path_component(destinationFile_);
     if (!createDirectoryPath(folder)) {
         const std::string why = std::strerror(errno);

@@ -1,6 +1,7 @@
 #include "pipeline/writers/output_naming.h"
 
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -108,7 +109,12 @@ std::string path_with_format_extension(const std::string& path, bool jpeg) {
 }
 
 std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
-    if (!path_exists(path)) return path;
+    return first_name_not_taken(path, path_exists);
+}
+
+std::optional<std::string> first_name_not_taken(const std::string& path,
+                                                const std::function<bool(const std::string&)>& taken) {
+    if (!taken(path)) return path;
     std::string base, ext;
     if (!path.empty() && path.back() == '/') {
         base = path;
@@ -130,13 +136,47 @@ std::optional<std::string> spinCounterOnFileIfExists(const std::string& path) {
         char number[16];
         std::snprintf(number, sizeof number, "-%03d", counter);
         std::string candidate = base + number + (ext.empty() ? std::string() : "." + ext);
-        if (!path_exists(candidate)) return candidate;
+        if (!taken(candidate)) return candidate;
     }
     return std::nullopt;
 }
 
+std::size_t longest_file_name(const std::string& folder) {
+    std::string f = folder.empty() ? std::string(".") : folder;
+    for (;;) {
+        errno = 0;
+        const long n = pathconf(f.c_str(), _PC_NAME_MAX);
+        if (n > 0) return static_cast<std::size_t>(n);
+        if (errno != ENOENT && errno != ENOTDIR) break;
+        const std::string up = deleting_last_path_component(f);
+        if (up.empty() || up == f) break;
+        f = up;
+    }
+    return NAME_MAX;
+}
+
+std::string name_length_refusal(const std::string& path) {
+    const std::string name = last_path_component(path);
+    const std::size_t most = longest_file_name(deleting_last_path_component(path));
+    if (name.size() <= most) return std::string();
+    return "its name is " + std::to_string(name.size()) + " bytes long, longer than the " + std::to_string(most) +
+           " bytes its file system allows";
+}
+
+std::string not_a_file_refusal(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return std::string();
+    if (S_ISDIR(st.st_mode)) return "a folder, not a file";
+    return "not a regular file";
+}
+
 bool destination_path_writable(const std::string& path, std::string* reason) {
     const std::string folder = deleting_last_path_component(path);
+    for (const std::string& refusal : {name_length_refusal(path), not_a_file_refusal(path)})
+        if (!refusal.empty()) {
+            if (reason) *reason = refusal;
+            return false;
+        }
     if (!folder.empty() && !path_exists(folder)) {
         errno = 0;
         if (canCreateDirectoryPath(folder)) return true;

@@ -4,6 +4,8 @@
 // probe of a destination.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,10 +32,27 @@ std::string path_with_format_extension(const std::string& path, bool jpeg);
 // "base-NNN.ext" (counting on from a "-NNN" the name already carries), or
 // nothing when 999 is reached.
 std::optional<std::string> spinCounterOnFileIfExists(const std::string& path);
+// `path` itself when `taken` says no to it, else the first of its numbered
+// names (counted as spinCounterOnFileIfExists counts) that `taken` says no
+// to, or nothing when 999 is reached.
+std::optional<std::string> first_name_not_taken(const std::string& path,
+                                                const std::function<bool(const std::string&)>& taken);
+// The longest file name the file system of `folder` (or of the nearest
+// folder above it that exists) allows, in bytes.
+std::size_t longest_file_name(const std::string& folder);
+// When the last component of `path` is longer than its file system allows:
+// "its name is N bytes long, longer than the M bytes its file system allows";
+// else "".
+std::string name_length_refusal(const std::string& path);
+// When something other than a regular file is at `path` (links followed): "a
+// folder, not a file" or "not a regular file" (a device, a pipe, a socket);
+// "" when nothing is there or a regular file is.
+std::string not_a_file_refusal(const std::string& path);
 // Whether a file at `path` can be opened for update, or created (and then
 // removed again); for a folder that does not exist yet, whether it could be
 // made (nothing is made). When it cannot, *reason (may be null) gets the
-// system's reason ("Permission denied").
+// system's reason ("Permission denied"), or says that the name is too long
+// or that something other than a regular file is there.
 bool destination_path_writable(const std::string& path, std::string* reason = nullptr);
 
 // True when `a` and `b` name one existing file (the same device and inode,

@@ -1,5 +1,7 @@
 #include "pipeline/writers/safe_output.h"
 
+#include "pipeline/writers/output_naming.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -7,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <optional>
 
@@ -76,6 +80,25 @@ bool writer_has_ended(const std::string& path, pid_t writer, int* lockedFd) {
     return true;
 }
 
+// The longest name a temporary file in `folder` may have: the file system's
+// longest file name, less where the folder's path leaves less.
+std::size_t longest_temp_name(const std::string& folder) {
+    const std::size_t most = longest_file_name(folder);
+    const std::size_t room = folder.size() < PATH_MAX - 1 ? PATH_MAX - 1 - folder.size() : 0;
+    return std::min(most, room);
+}
+
+// What of the destination's name the temporary file of writer `writer`
+// carries: all of it when the temporary name fits in `most` bytes, else as
+// much of its start as fits, in whole UTF-8 characters (at least one byte).
+std::string temp_stem(const std::string& name, pid_t writer, std::size_t most) {
+    const std::size_t overhead = 1 + kWriterTag.size() + std::to_string(writer).size() + 1 + kRandomPart;
+    if (name.size() + overhead <= most) return name;
+    std::size_t keep = most > overhead + 1 ? most - overhead : 1;
+    while (keep > 1 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return name.substr(0, keep);
+}
+
 // The temporary files of ended writers in `folder`, those for `destination`
 // alone when it is given.
 std::vector<std::string> dead_writers_files(const std::string& folder, const std::string* destination,
@@ -83,9 +106,14 @@ std::vector<std::string> dead_writers_files(const std::string& folder, const std
     std::vector<std::string> found;
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return found;
+    const std::size_t most = destination ? longest_temp_name(folder) : 0;
     while (dirent* entry = readdir(dir)) {
         const std::optional<TempName> t = parse_temp_name(entry->d_name);
-        if (!t || (destination && t->destination != *destination)) continue;
+        if (!t) continue;
+        // A long name's temporary file carries the start of it.
+        if (destination && t->destination != *destination &&
+            t->destination != temp_stem(*destination, t->writer, most))
+            continue;
         const std::string path = folder + entry->d_name;
         int fd = -1;
         if (!writer_has_ended(path, t->writer, &fd)) continue;
@@ -99,7 +127,9 @@ std::vector<std::string> dead_writers_files(const std::string& folder, const std
 }  // namespace
 
 std::string safe_output_template(const std::string& path, pid_t pid) {
-    return folder_of(path) + "." + name_of(path) + std::string(kWriterTag) + std::to_string(pid) + "-XXXXXX";
+    const std::string folder = folder_of(path);
+    return folder + "." + temp_stem(name_of(path), pid, longest_temp_name(folder)) + std::string(kWriterTag) +
+           std::to_string(pid) + "-XXXXXX";
 }
 
 SafeOutputFile::SafeOutputFile(std::string path) : path_(std::move(path)) {
@@ -133,6 +163,10 @@ void SafeOutputFile::unlock() {
 
 bool SafeOutputFile::commit() {
     if (!file_) return false;
+    // A file replaced keeps its permissions (one the user kept private stays so).
+    struct stat replaced {};
+    if (::stat(path_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode))
+        fchmod(fileno(file_), replaced.st_mode & 0777);
     bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
     ok = (std::fclose(file_) == 0) && ok;
     file_ = nullptr;

@@ -4,9 +4,11 @@
 // committed removes its temporary file.
 //
 // The temporary file is named after the destination and its writer,
-// ".<name>.dvk-<process id>-XXXXXX", and the writer holds a lock on it until
+// ".<name>.dvk-<process id>-XXXXXX" (with only the start of a name too long
+// for that to fit the file system), and the writer holds a lock on it until
 // it is renamed or removed; what a killed writer left is found by that name
-// and removed by the next write into the folder.
+// and removed by the next write into the folder. A file replaced keeps its
+// permission bits; a new one gets those a plain fopen would give.
 #pragma once
 
 #include <sys/types.h>
@@ -43,7 +45,9 @@ private:
 };
 
 // The mkstemp template of the temporary file that process `pid` writes for
-// `path`: ".<name>.dvk-<pid>-XXXXXX" in the same folder.
+// `path`: ".<name>.dvk-<pid>-XXXXXX" in the same folder, the name cut short
+// (in whole UTF-8 characters) where the whole would be longer than the file
+// system allows.
 std::string safe_output_template(const std::string& path, pid_t pid);
 
 // The temporary files that SafeOutputFiles for `path` left behind (their

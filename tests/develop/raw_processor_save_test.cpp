@@ -204,6 +204,53 @@ TEST(SaveImage, NeverWritesOverTheRawFile) {
     }
 }
 
+// A raw file whose output's name is as long as the file system allows is
+// saved, as a TIFF or a JPEG; one whose output's name would be a byte longer
+// is refused before anything is written, naming the cause.
+TEST(SaveImage, TheLongestNameIsSavedAndALongerOneIsRefusedWithTheCause) {
+    test::TempDir dir;
+    const std::size_t most = longest_file_name(dir.path().string());
+    const fs::path scene = test::write_scene_dng(dir.path(), 64, 48);
+    const std::string tooLong = "its name is " + std::to_string(most + 1) + " bytes long, longer than the " +
+                                std::to_string(most) + " bytes its file system allows";
+    struct Case {
+        std::size_t stem;
+        int format;
+        const char* extension;
+        bool saved;
+    } cases[] = {{231, 1, ".tiff", true}, {most - 5, 1, ".tiff", true}, {most - 5, 4, ".jpeg", true},
+                 {most - 4, 1, ".tiff", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stem << c.extension);
+        const std::string stem(c.stem, 'r');
+        const fs::path raw = dir / (stem + ".dng");
+        const fs::path output = dir / (stem + c.extension);
+        fs::copy_file(scene, raw);
+        RawProcessor p;
+        p.setSaveFormat(c.format);
+        p.setFileName(raw.string());
+        std::string out, reason;
+        const bool writable = p.isDestinationFileWritable(&out, &reason);
+        const int rc = test::develop(p, raw, "");
+        EXPECT_EQ(out, output.string());
+        if (c.saved) {
+            EXPECT_TRUE(writable) << reason;
+            EXPECT_EQ(rc, 0) << p.saveError();
+            EXPECT_TRUE((c.format == 4 ? test::read_jpeg_image(output) : test::read_tiff_image(output)).ok);
+            fs::remove(output);
+        } else {
+            EXPECT_FALSE(writable);
+            EXPECT_EQ(reason, tooLong);
+            EXPECT_EQ(rc, 1);
+            EXPECT_EQ(p.saveError(), tooLong);
+        }
+        fs::remove(raw);
+        std::size_t files = 0;
+        for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++files;
+        EXPECT_EQ(files, 1u);  // the scene alone
+    }
+}
+
 // Why a destination cannot be written, or a write failed, in the system's words.
 TEST(SaveImage, FailuresSayTheSystemsReason) {
     test::TempDir dir;

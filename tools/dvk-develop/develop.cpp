@@ -1,10 +1,12 @@
 #include "tools/dvk-develop/develop.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <libraw/libraw.h>
 
 #include "pipeline/load/load_errors.h"
@@ -20,24 +22,32 @@ namespace dvk::develop {
 
 namespace {
 
-// The save format first (it sets gamma, profile and raw mode of its own),
-// then the options, the settings files and the --set values, which win over
-// the format's.
-bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
+// The settings files first (`files`, in order), then the options, then the
+// --set values: what the command line says wins over what a file says. The
+// save format comes before the other options (it sets gamma, profile and raw
+// mode of its own). A failure is said with `path`, or with none when `path`
+// is empty.
+bool configure(RawProcessor& p, const Options& opts, const std::string& path, const std::vector<std::string>& files) {
+    const auto say = [&path](const std::string& failure) {
+        if (path.empty())
+            tools::tool_print(stderr, "%s\n", failure.c_str());
+        else
+            tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure.c_str());
+        return false;
+    };
+    for (const std::string& file : files) {
+        if (auto failure = apply_settings_file(p, file)) return say(*failure);
+    }
     if (opts.format) {
-        if (!save_format(*opts.format)) {
-            tools::tool_print(stderr, "%s: no save format %d (0 to %d)\n", path.c_str(), *opts.format,
-                         kSaveFormatCount - 1);
-            return false;
-        }
+        if (!save_format(*opts.format))
+            return say("no save format " + std::to_string(*opts.format) + " (0 to " +
+                       std::to_string(kSaveFormatCount - 1) + ")");
         p.setSaveFormat(*opts.format);
     }
     if (opts.interpolation) p.setInterpolation(*opts.interpolation);
     if (opts.filter) {
-        if (*opts.filter != "Color" && filter_code_for_name(*opts.filter, p.uplab2labProfiles()) == 0) {
-            tools::tool_print(stderr, "%s: unknown filter \"%s\"\n", path.c_str(), opts.filter->c_str());
-            return false;
-        }
+        if (*opts.filter != "Color" && filter_code_for_name(*opts.filter, p.uplab2labProfiles()) == 0)
+            return say("unknown filter \"" + *opts.filter + "\"");
         p.setFilterName(*opts.filter);
     }
     if (opts.profile) {
@@ -46,30 +56,15 @@ bool configure(RawProcessor& p, const Options& opts, const std::string& path) {
         std::string profile = *opts.profile;
         if (!profile.empty() && profile[0] != '/' && std::filesystem::is_regular_file(profile))
             profile = std::filesystem::absolute(profile).lexically_normal().string();
-        if (auto failure = apply_setting_value(p, "customRawProfile", profile)) {
-            tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());
-            return false;
-        }
-    }
-    for (const std::string& file : opts.settingsFiles) {
-        if (auto failure = apply_settings_file(p, file)) {
-            tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());
-            return false;
-        }
+        if (auto failure = apply_setting_value(p, "customRawProfile", profile)) return say(*failure);
     }
     std::string error;
     for (const auto& [key, value] : opts.settings) {
-        if (!apply_setting(p, key, value, &error)) {
-            tools::tool_print(stderr, "%s: %s\n", path.c_str(), error.c_str());
-            return false;
-        }
+        if (!apply_setting(p, key, value, &error)) return say(error);
     }
     // The profile in force as the window would take it; a file that cannot
     // be read or an unknown name would develop with a stand-in profile.
-    if (auto failure = settle_custom_profile(p, applicationSupportFolder() + "/Profiles")) {
-        tools::tool_print(stderr, "%s: %s\n", path.c_str(), failure->c_str());
-        return false;
-    }
+    if (auto failure = settle_custom_profile(p, applicationSupportFolder() + "/Profiles")) return say(*failure);
     if (opts.out) p.setDestinationFile(*opts.out);
     return true;
 }
@@ -99,32 +94,26 @@ bool apply_setting(RawProcessor& p, const std::string& key, const std::string& v
 
 int print_settings(const Options& opts) {
     RawProcessor p;
-    const std::string& file = *opts.printSettings;
-    if (!configure(p, opts, file)) return 1;
-    if (auto failure = apply_settings_file(p, file)) {
-        tools::tool_print(stderr, "%s\n", failure->c_str());
-        return 1;
-    }
-    // Values given on the command line win over the file's.
-    std::string error;
-    for (const auto& [key, value] : opts.settings) {
-        if (!apply_setting(p, key, value, &error)) {
-            tools::tool_print(stderr, "%s: %s\n", file.c_str(), error.c_str());
-            return 1;
-        }
-    }
-    if (auto failure = settle_custom_profile(p, applicationSupportFolder() + "/Profiles")) {
-        tools::tool_print(stderr, "%s: %s\n", file.c_str(), failure->c_str());
-        return 1;
-    }
+    std::vector<std::string> files = opts.settingsFiles;
+    files.push_back(*opts.printSettings);
+    if (!configure(p, opts, std::string(), files)) return 1;
     tools::tool_print(stdout, "%s", p.getExportSettingsAsText().c_str());
     return 0;
 }
 
-int develop_file(const Options& opts, const std::string& path) {
+int develop_file(const Options& opts, const std::string& path, std::vector<std::string>* written) {
     RawProcessor p;
     p.setFileName(path);
-    if (!configure(p, opts, path)) return 1;
+    if (!configure(p, opts, path, opts.settingsFiles)) return 1;
+    // Not over what this run wrote for an earlier file (one --out file for
+    // several raw files, raw files of one name in a folder).
+    if (written && !written->empty()) {
+        const auto writtenBefore = [written](const std::string& candidate) {
+            return std::find(written->begin(), written->end(), candidate) != written->end();
+        };
+        if (std::optional<std::string> free = p.destinationForWriting(nullptr, writtenBefore))
+            p.setDestinationFile(*free);
+    }
     std::string dest, reason;
     if (!p.isDestinationFileWritable(&dest, &reason)) {
         tools::tool_print(stderr, "%s: cannot write %s%s%s\n", path.c_str(),
@@ -148,13 +137,14 @@ int develop_file(const Options& opts, const std::string& path) {
     }
     tools::tool_print(stdout, "%s\n", p.destinationFile().c_str());
     std::fflush(stdout);
+    if (written) written->push_back(p.destinationFile());
     if (opts.copyTags && !copy_tags_after_save(p)) return 1;
     return 0;
 }
 
 int preview_file(const Options& opts, const std::string& path) {
     RawProcessor p;
-    if (!configure(p, opts, path)) return 1;
+    if (!configure(p, opts, path, opts.settingsFiles)) return 1;
     if (!loaded(p, path, p.initFloatPreviewFromRawFile(path))) return 1;
     p.rgbgImageReset();
     p.rgbgImageApplyBalance(p.image32());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tools/dvk-develop/options.h"
 
@@ -17,12 +18,14 @@ namespace dvk::develop {
 // where one is needed.
 bool apply_setting(RawProcessor& p, const std::string& key, const std::string& value, std::string* error);
 
-// Develops `path` and saves it; prints the written path on stdout. Returns 0,
-// or 1 after printing the error on stderr.
-int develop_file(const Options& opts, const std::string& path);
+// Develops `path` and saves it; prints the written path on stdout and adds
+// it to *written (may be null), whose paths it never writes again (files of
+// one run that would get one name get numbered names). Returns 0, or 1 after
+// printing the error on stderr.
+int develop_file(const Options& opts, const std::string& path, std::vector<std::string>* written = nullptr);
 
 // --print-settings: the settings file applied to a fresh processor (after the
-// other options and settings files, before the --set values); prints its
+// other settings files, before the options and the --set values); prints its
 // export settings text. 0 or 1.
 int print_settings(const Options& opts);
 

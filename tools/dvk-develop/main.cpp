@@ -1,5 +1,7 @@
 // dvk-develop: the command-line road through the engine.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "core/dvklib.h"
 #include "pipeline/load/raw_probe.h"
@@ -37,13 +39,14 @@ int main(int argc, char** argv) {
     }
     if (opts.mode == dvk::develop::Mode::PrintSettings) return dvk::develop::print_settings(opts);
     // Each file on its own; a failure is reported and the others still run.
+    std::vector<std::string> written;
     for (const std::string& file : opts.files) {
         int rc = 0;
         switch (opts.mode) {
             case dvk::develop::Mode::Preview: rc = dvk::develop::preview_file(opts, file); break;
             case dvk::develop::Mode::Exif: rc = dvk::develop::exif_file(file); break;
             case dvk::develop::Mode::Menus: rc = dvk::develop::menus_file(file); break;
-            default: rc = dvk::develop::develop_file(opts, file); break;
+            default: rc = dvk::develop::develop_file(opts, file, &written); break;
         }
         if (rc != 0) exit_status = rc == 2 ? 2 : 1;
     }

@@ -108,6 +108,8 @@ int runApplication(QApplication& app, int argc, char** argv) {
         // A batch stops after its file (its list kept for the next start), a
         // save or an open ends, before anything they use goes.
         controller.stopRoads();
+        // Files a batch of the command line did not write: said, and the exit status tells.
+        if (rc == 0 && controller.commandLineFilesNotWritten()) rc = 1;
         // A develop that does not end must not keep the process (and its
         // lock) alive: after a while the program ends without it.
         if (!controller.preview().applyWorker().waitForRunToEnd(kDevelopWaitAtQuit)) {

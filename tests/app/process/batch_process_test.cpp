@@ -229,7 +229,8 @@ TEST(DvkSave, WhatASaveKilledWhileWritingLeftIsRemovedByTheNextSaveThere) {
 // random bytes is refused by the raw decoder: the batch goes past them and
 // names them with their reasons at its end, in the alert, the log and on
 // the standard error it was started with, whether a folder or the files are
-// named; no batch is left pending to stop at them again.
+// named, and the exit status is 1; no batch is left pending to stop at them
+// again.
 TEST(DvkBatch, FilesThatCannotBeReadAreSkippedAndNamedAndTheOthersAreConverted) {
     BatchHome home;
     const std::vector<std::string> files = home.makeFiles(4);
@@ -243,7 +244,7 @@ TEST(DvkBatch, FilesThatCannotBeReadAreSkippedAndNamedAndTheOthersAreConverted) 
     for (const std::vector<std::string>& args : {std::vector<std::string>{home.photos.string()}, files}) {
         fs::remove(home.terminal());
         for (const std::string& out : home.outputs()) fs::remove(home.photos / out);
-        ASSERT_EQ(BatchHome::wait(home.start("first", args)), 0);
+        ASSERT_EQ(BatchHome::wait(home.start("first", args)), 1);  // files were not written
         EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f04.tiff"}));
         EXPECT_FALSE(fs::exists(home.list()));
         const std::string log = read_file(home.support() / "DVK.log");
@@ -254,6 +255,28 @@ TEST(DvkBatch, FilesThatCannotBeReadAreSkippedAndNamedAndTheOthersAreConverted) 
         EXPECT_EQ(terminal.find("Alert"), std::string::npos) << terminal;  // the log is elsewhere
         fs::remove(home.support() / "DVK.log");
     }
+}
+
+// A batch that cannot write a file is postponed: said on the standard error
+// it was started with, with the number of files it leaves, and the exit
+// status is 1.
+TEST(DvkBatch, APostponedBatchIsSaidWhereItWasStartedAndExitsOne) {
+    BatchHome home;
+    home.makeFiles(3);
+    const fs::path folder = home.photos / "f02.tiff";  // where the second output would go
+    fs::create_directory(folder);
+    ASSERT_EQ(BatchHome::wait(home.start("first", {home.photos.string()})), 1);
+    EXPECT_EQ(home.outputs(), (std::vector<std::string>{"f01.tiff", "f02.tiff"}));
+    EXPECT_TRUE(fs::is_directory(folder));
+    const std::string terminal = read_file(home.terminal());
+    EXPECT_NE(terminal.find("dvk: Can't write file, batch postponed: " + folder.string() + "\na folder, not a file\n"),
+              std::string::npos)
+        << terminal;
+    EXPECT_NE(terminal.find("dvk: 2 files were not written: the batch was postponed; it is offered again at the next "
+                            "start\n"),
+              std::string::npos)
+        << terminal;
+    EXPECT_TRUE(fs::exists(home.list()));
 }
 
 }  // namespace

@@ -185,6 +185,35 @@ TEST_F(Batch, FilesNotWrittenAndStandInsAreNamedAtTheEnd) {
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
 }
 
+// A batch never writes over a raw file (another one named like an output: a
+// scanner's raw named .tiff), nor over what it wrote for an earlier file
+// (raw files of one name, a folder default naming one file): the output
+// takes the next number where neither is, and the raw named .tiff is
+// converted like the others. Run again, the batch writes the same names.
+TEST_F(Batch, NoOutputGoesOverARawFileOrAnOutputOfTheSameBatch) {
+    const std::string a = acmeFile("b/a.dng");
+    const std::string bytes = read_file(a);
+    const std::string aTiff = photos() + "/b/a.tiff", aNef = photos() + "/b/a.nef";
+    fs::copy_file(a, aTiff);
+    fs::copy_file(a, aNef);
+    const std::vector<std::string> fixed = {acmeFile("c/1.dng"), acmeFile("c/2.dng"), acmeFile("c/3.dng")};
+    openFile(fixed[0]);
+    record(photos() + "/c/", "all.tiff");
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        controller->deleteBatchSaved();
+        ASSERT_TRUE(controller->runBatchInThread(paths({a, aTiff, aNef, fixed[0], fixed[1], fixed[2]})));
+        controller->waitForRoads();
+        EXPECT_EQ(tiffs_in(photos() + "/b"),
+                  (std::vector<std::string>{"a-001.tiff", "a-002.tiff", "a-003.tiff", "a.tiff"}));
+        EXPECT_EQ(tiffs_in(photos() + "/c"), (std::vector<std::string>{"all-001.tiff", "all-002.tiff", "all.tiff"}));
+        EXPECT_EQ(read_file(aTiff), bytes);
+        EXPECT_EQ(read_file(aNef), bytes);
+        EXPECT_EQ(savedList().size(), 6u);
+        for (const std::string& t : alertTexts()) EXPECT_EQ(t.rfind("Batch|", 0), std::string::npos) << t;
+    }
+}
+
 // A file the develop refuses (a four-colour sensor) is skipped and named with
 // the reason; the batch goes on to the next file.
 TEST_F(Batch, AFileTheDevelopRefusesIsNamedAndTheBatchGoesOn) {

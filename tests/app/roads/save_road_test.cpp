@@ -155,6 +155,46 @@ TEST_F(SaveRoad, ARawFileWithATiffNameIsNeverWrittenOver) {
     EXPECT_EQ(namesIn(photos() + "/p"), (std::vector<std::string>{"link.tiff", "photo-001.tiff", "photo.tiff"}));
 }
 
+// Another raw file where the output would go (a scanner's raw named .tif, a
+// raw of the same name) is never written over, whatever named the output
+// (the raw's own name, a destination folder or file, Save As): the output
+// takes the next number where no raw file is, and nothing is said against it.
+TEST_F(SaveRoad, AnotherRawFileIsNeverWrittenOver) {
+    struct Case {
+        bool saveAs;
+        const char* destination;  // the destination setting, or the name Save As is given
+        std::vector<std::string> raws;
+        const char* written;
+    } cases[] = {
+        {false, "", {"x.tiff"}, "x-001.tiff"},
+        {false, "out/", {"out/x.tiff"}, "out/x-001.tiff"},
+        {false, "fixed.tiff", {"fixed.tiff", "fixed-001.tiff"}, "fixed-002.tiff"},
+        {true, "other.tif", {"other.tif"}, "other-001.tif"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.destination);
+        const std::string folder = photos() + "/p" + std::to_string(++n);
+        const std::string x = acmeFile("p" + std::to_string(n) + "/x.dng");
+        const std::string bytes = read_file(x);
+        fs::create_directories(folder + "/out");
+        for (const std::string& r : c.raws) fs::copy_file(x, folder + "/" + r);
+        ASSERT_TRUE(openAndWait(x));
+        if (c.saveAs) {
+            panels->answerSave(folder + "/" + c.destination);
+            controller->saveFileAs();
+        } else {
+            raw().setDestinationFile(c.destination);
+            controller->saveFile();
+        }
+        controller->waitForRoads();
+        EXPECT_TRUE(alerts.requests().empty()) << alertTexts().back();
+        EXPECT_GT(tiff_width(folder + "/" + c.written), 0u);
+        for (const std::string& r : c.raws) EXPECT_EQ(read_file(folder + "/" + r), bytes) << r;
+        EXPECT_EQ(read_file(x), bytes);
+    }
+}
+
 // A camera profile file that went away after the open is not developed
 // from a copy in silence: the save says it, as the open would, and develops
 // with the camera's own profile; the window's settings stay as they are.
