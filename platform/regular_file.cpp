@@ -69,6 +69,9 @@ RegularFileRead read_regular_file(const std::string& path, std::size_t maxBytes)
     if (fd < 0) return r;
     struct stat st {};
     ::fstat(fd, &st);
+    r.version = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+                 static_cast<unsigned long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+                 static_cast<long long>(st.st_mtim.tv_nsec)};
     std::string bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t have = 0;

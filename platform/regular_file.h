@@ -19,8 +19,17 @@ inline constexpr std::size_t kDefaultsFileMaxBytes = std::size_t{16} << 20;   //
 inline constexpr std::size_t kProfileFileMaxBytes = std::size_t{64} << 20;    // ICC profiles
 inline constexpr std::size_t kReferenceFileMaxBytes = std::size_t{32} << 20;  // CGATS references, TI3, patch lists
 
+// What tells one version of a file from another: the file (device and inode),
+// its size and its modification time.
+struct FileVersion {
+    unsigned long long device = 0, inode = 0, size = 0;
+    long long mtimeSeconds = 0, mtimeNanoseconds = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+
 struct RegularFileRead {
     std::optional<std::string> bytes;  // the whole file; nullopt on failure
+    FileVersion version;               // of the file read (as it was opened)
     std::string error;                 // "PATH: reason" on failure
     std::string reason;                // "not a regular file", "Permission denied", ...
     int errnum = 0;                    // the system's error number, or 0 (not regular, too large)

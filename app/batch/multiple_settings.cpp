@@ -2,6 +2,7 @@
 
 #include "app/history/history_defaults.h"
 #include "pipeline/load/load_raw_file.h"
+#include "pipeline/processor/custom_profile.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/settings_file.h"
 
@@ -49,11 +50,8 @@ std::optional<HistoryMO> importedSettingsRecord(RawProcessor& temp, const std::s
     if (!temp.importSettingsFromFile(settingsFileOfRawFile(rawFile), &outsideDestination)) return std::nullopt;
 
     std::string comment = "Imported\n";
-    const std::string profile = temp.customRawProfile();
-    if (profile.empty() || profile == "Default")
-        temp.setCustomRawProfile("");
-    else if (profile[0] != '/')
-        temp.setCustomRawProfile(supportFolder + "/Profiles/" + profile);
+    const std::string profile = custom_profile_value(temp.customRawProfile(), supportFolder + "/Profiles");
+    if (profile != temp.customRawProfile()) temp.setCustomRawProfile(profile);
     if (!outsideDestination.empty()) comment += "Original destination: " + outsideDestination + "\n";
     HistoryMO record = historyRecordFromSettings(temp, rawFile, temp.destinationFile(), comment);
     record.setValueForKey("reservedString1", std::to_string(temp.useCameraWB()));

@@ -36,8 +36,9 @@ SettingsFileOutcome exportSettingsForRawFile(RawProcessor& temp, const std::stri
 // source, comment "Imported\n" (and "Original destination: <path>\n" for a
 // destination the settings file names, which the record does not keep: a
 // destination is never taken from a settings file), a custom profile
-// "Default" as none, a bare profile name as a file in <support>/Profiles and
-// a path as it is, and reservedString1 the imported white-balance mode.
+// "Default" as none, a bare profile file name as a file in <support>/Profiles
+// and a path or a built-in name as it is (custom_profile_value), and
+// reservedString1 the imported white-balance mode.
 std::optional<HistoryMO> importedSettingsRecord(RawProcessor& temp, const std::string& rawFile,
                                                 const std::string& supportFolder);
 

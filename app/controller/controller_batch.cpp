@@ -20,9 +20,11 @@
 #include "app/batch/batch_report.h"
 #include "app/controller/controller.h"
 #include "app/controller/controller_ui.h"
+#include "app/menus/profile_menu.h"
 #include "app/desktop/exiftool.h"
 #include "app/desktop/update_feed.h"
 #include "pipeline/load/load_raw_file.h"
+#include "pipeline/processor/custom_profile.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/dispatch.h"
@@ -49,10 +51,11 @@ constexpr int kTagCopyPolls = 6000;  // 600 seconds
 // The files of each list an end-of-batch alert names (the log names them all).
 constexpr std::size_t kReportNamesShown = 10;
 
-// The stand-in for a camera profile that cannot be read: the camera's own, as
+// The stand-in for a camera profile that cannot be used: the camera's own, as
 // the window takes when it opens such a file.
-std::string profileStandIn(const std::string& profile) {
-    return "the camera profile " + profile + " cannot be read: developed with the camera's default profile";
+std::string profileStandIn(const std::string& profile, const std::string& reason) {
+    return "the camera profile " + profile + " cannot be read (" + reason +
+           "): developed with the camera's default profile";
 }
 
 // The alert of a batch that stops at a file; a batch started from the
@@ -282,18 +285,19 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         sayBatchPostponed("File read error, batch postponed:", source + "\n" + loadFailureReason(rc));
         return BatchConvertResult::Postpone;
     }
-    // A camera profile that cannot be read (a file deleted since the settings
-    // were made) gives way to the camera's own, as in the window, and is named.
-    std::string unreadableProfile;
+    // The camera profile as a save takes it (a bare file name is the file in
+    // the Profiles folder); one that cannot be used (a file deleted since the
+    // settings were made, or one that is no RGB input profile, an unknown
+    // name) gives way to the camera's own, as in the window, and is named.
+    std::string standIn;
     onMain([&] {
-        const std::string profile = rp.customRawProfile();
-        if (profile.empty() || profile[0] != '/' || rp.dvklib()->custom_profile_data) return;
-        unreadableProfile = profile;
+        if (!settle_custom_profile(rp, userProfileFolder(applicationSupportFolder()))) return;
+        standIn = profileStandIn(rp.customRawProfile(), custom_profile_reason(rp));
         rp.setCustomRawProfile(std::string());
     });
-    if (!unreadableProfile.empty()) {
-        log_line("Batch: %s: %s", source.c_str(), profileStandIn(unreadableProfile).c_str());
-        if (report) report->standIn(source, profileStandIn(unreadableProfile));
+    if (!standIn.empty()) {
+        log_line("Batch: %s: %s", source.c_str(), standIn.c_str());
+        if (report) report->standIn(source, standIn);
     }
 
     onMain([&] {

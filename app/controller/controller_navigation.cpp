@@ -1,7 +1,6 @@
 // Controller: the next and previous raw file of the open file's folder, the
 // file and profile trash actions, and the AWB lock.
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "pipeline/load/load_errors.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/load/raw_probe.h"
+#include "pipeline/processor/custom_profile.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/alert.h"
 #include "platform/folder_functions.h"
@@ -66,11 +66,6 @@ std::optional<std::string> passedFileReason(const std::string& path, const RawId
 bool is_folder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool has_profile_extension(const std::string& name) {
-    const std::string e = path_extension(name);
-    return strcasecmp(e.c_str(), "icc") == 0 || strcasecmp(e.c_str(), "icm") == 0;
 }
 
 // Trash or erase one file by the volume rule; false (after telling the user
@@ -282,11 +277,8 @@ std::vector<std::string> Controller::createDefaultsWithLockedAWBForDirs(const st
         } else {
             r.resetToDefaults(false);
         }
-        const std::string profile = r.customRawProfile();
-        if (profile == "Default")
-            r.setCustomRawProfile("");
-        else if (!profile.empty() && profile[0] != '/' && has_profile_extension(profile))
-            r.setCustomRawProfile(appending_path_component(profileFolder, profile));
+        const std::string profile = custom_profile_value(r.customRawProfile(), profileFolder);
+        if (profile != r.customRawProfile()) r.setCustomRawProfile(profile);
         if (r.useCameraWB() == 1) {
             r.setEvRed(a->R);
             r.setEvGreen(a->G1);

@@ -14,12 +14,14 @@
 
 #include "app/controller/controller.h"
 #include "app/controller/controller_ui.h"
+#include "app/menus/profile_menu.h"
 #include "app/desktop/editor_launch.h"
 #include "app/menus/editors_button_items.h"
 #include "app/menus/filter_menu.h"
 #include "app/desktop/exiftool.h"
 #include "app/history/history_defaults.h"
 #include "app/batch/tag_copy_ledger.h"
+#include "pipeline/processor/custom_profile.h"
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/writers/save_formats.h"
 #include "platform/alert.h"
@@ -61,7 +63,8 @@ struct Controller::SaveJob {
     int halfSize = 0;
     bool labOptimize = false;
     std::string destination;           // the destination setting it was given
-    std::string unreadableProfile;     // the camera profile that could not be read
+    std::string unreadableProfile;     // the camera profile that could not be used
+    std::string unreadableReason;      // why not
     HistoryMO chosen;                  // the settings on screen, as the save's record
     std::string written;               // the file written
     std::chrono::steady_clock::time_point start;
@@ -113,10 +116,12 @@ bool Controller::startSave(bool saveAs) {
     dropVanishedFilter(p, filterProfileRoot());
     p.setRotation(rp.rotation());
     p.setCustomRawProfile(rp.customRawProfile());
-    // A profile file gone since the preview read it develops as the open
-    // would have it: with the camera's own profile, and the user is told.
-    if (!p.customRawProfile().empty() && p.customRawProfile()[0] == '/' && !p.dvklib()->custom_profile_data) {
+    // A profile file gone (or no longer one that can serve) since the preview
+    // read it develops as the open would have it: with the camera's own
+    // profile, and the user is told. The rule a batch follows too.
+    if (settle_custom_profile(p, userProfileFolder(applicationSupportFolder()))) {
         job->unreadableProfile = p.customRawProfile();
+        job->unreadableReason = custom_profile_reason(p);
         p.setCustomRawProfile(std::string());
     }
     // A destination kept from before (not the one Save As just chose) takes
@@ -145,10 +150,11 @@ bool Controller::startSave(bool saveAs) {
 void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     RawProcessor& p = *job->p;
     if (!job->unreadableProfile.empty()) {
-        log_line("Camera profile %s cannot be read: the save uses Default", job->unreadableProfile.c_str());
+        log_line("Camera profile %s cannot be used (%s): the save uses Default", job->unreadableProfile.c_str(),
+                 job->unreadableReason.c_str());
         showAlert("Camera profile not found",
-                  "The camera profile \"" + job->unreadableProfile +
-                      "\" cannot be read. The default profile is used instead.",
+                  "The camera profile \"" + job->unreadableProfile + "\" cannot be read (" + job->unreadableReason +
+                      "). The default profile is used instead.",
                   {"Ok"});
     }
     const int rc = p.initDoubleImageFromRawFile(p.fileName(), job->halfSize);

@@ -7,13 +7,14 @@
 #include <filesystem>
 
 #include "colour/camera_profile.h"
+#include "colour/input_profile_check.h"
 #include "colour/profile_lookup.h"
+#include "pipeline/processor/custom_profile.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/writers/output_naming.h"
 #include "platform/dispatch.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"
-#include "platform/regular_file.h"
 
 namespace dvk {
 
@@ -137,7 +138,7 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
             choice.value = name;
             choice.checkedTitle = profileMenuTitleFor(name, profileFolder);
         } else {
-            choice.value = has_profile_extension(name) ? resolveAliasPath(folder_prefix(profileFolder) + name) : name;
+            choice.value = custom_profile_value(name, profileFolder);
         }
         if (file_open) choice.windowTitle = file_title + " (" + choice.checkedTitle + ")";
     }
@@ -147,18 +148,12 @@ ProfileChoice decideProfileChoice(const std::string& name, ProfileSender sender,
 
 namespace {
 
-// Whether the file at `path` is a profile the processor would read: a
-// regular file within the size of profiles, not empty.
-bool profile_file_readable(const std::string& path) {
-    const RegularFileRead file = read_regular_file(path, kProfileFileMaxBytes);
-    return file && !file.bytes->empty();
-}
-
-// A profile file the processor could not read: the user is told, and the
-// camera's own profile develops, as the menu then shows.
-ProfileChoice unreadable_profile(const ProfileMenuRoad& road, const ProfileChoice& choice) {
-    const std::string& why = road.processor.customRawProfileError();
-    log_line("Camera profile %s cannot be read: Default is used", why.empty() ? choice.value.c_str() : why.c_str());
+// A profile the processor could not take (a file that cannot be read or
+// cannot serve, an unknown name): the user is told why, and the camera's own
+// profile develops, as the menu then shows.
+ProfileChoice unusable_profile(const ProfileMenuRoad& road, const ProfileChoice& choice) {
+    const std::string why = custom_profile_reason(road.processor);
+    log_line("Camera profile %s cannot be used (%s): Default is used", choice.value.c_str(), why.c_str());
     if (road.alert)
         road.alert("Camera profile not found",
                    "The camera profile \"" + choice.value + "\" cannot be read" + (why.empty() ? "" : " (" + why + ")") +
@@ -176,9 +171,8 @@ ProfileChoice unreadable_profile(const ProfileMenuRoad& road, const ProfileChoic
 // value, unless `always`); what is in force afterwards.
 ProfileChoice hand_over(const ProfileMenuRoad& road, ProfileChoice choice, bool always) {
     if (always || choice.value != road.processor.customRawProfile()) road.processor.setCustomRawProfile(choice.value);
-    const DVKLib* d = road.processor.dvklib();
-    if (!choice.value.empty() && choice.value[0] == '/' && d && !d->custom_profile_data)
-        return unreadable_profile(road, choice);
+    // The rule every develop follows (a save, a batch, the tools).
+    if (settle_custom_profile(road.processor, road.profileFolder)) return unusable_profile(road, choice);
     return choice;
 }
 
@@ -212,8 +206,10 @@ void createProfileMenu(const ProfileMenuRoad& road) {
     // again with the default profile.
     const DVKLib* d = road.processor.dvklib();
     const std::string& current = road.processor.customRawProfile();
-    if (!current.empty() && current[0] == '/' && d && d->custom_profile_data && !profile_file_readable(current)) {
-        const ProfileChoice choice = unreadable_profile(road, decide(road, menu.current, ProfileSender::Name));
+    if (!current.empty() && current[0] == '/' && d && d->custom_profile_data && !read_input_profile_file(current)) {
+        const ProfileChoice gone = decide(road, menu.current, ProfileSender::Name);
+        road.processor.setCustomRawProfile(std::string(current));  // read again: the reason
+        const ProfileChoice choice = unusable_profile(road, gone);
         menu = menu_for(road);
         road.view.setProfilesMenu(menu.shown ? &menu.items : nullptr);
         show(road, choice);

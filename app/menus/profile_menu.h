@@ -118,9 +118,10 @@ struct ProfileMenuRoad {
 void createProfileMenu(const ProfileMenuRoad& road);
 // Hands the choice to the processor, marks it (a file outside the folder
 // gets its item: the menu is rebuilt), retitles the window (through the main
-// queue) and re-applies as decideProfileChoice says. A profile file that
-// cannot be read is an alert, and "Default" takes its place (both here and
-// when the rebuilt menu re-selects it).
+// queue) and re-applies as decideProfileChoice says. A profile that cannot
+// serve (settle_custom_profile: a file that cannot be read or is no RGB input
+// profile, an unknown name) is an alert naming why, and "Default" takes its
+// place (both here and when the rebuilt menu re-selects it).
 void setCustomCameraProfile(const ProfileMenuRoad& road, const std::string& name, ProfileSender sender);
 
 }  // namespace dvk

@@ -384,14 +384,17 @@ public:
     void setFilterName(const std::string& name);
     std::string filterName() const;
     bool bwModeRGB() const;
-    // A path of a readable ICC file, a built-in profile name, or "" (none).
-    // Only a regular file of at most kProfileFileMaxBytes is read; a value
-    // that names no such file is taken as a built-in name.
+    // A path of an ICC file, a built-in profile name, or "" (none). Only a
+    // regular file of at most kProfileFileMaxBytes that can serve as a camera
+    // profile is taken (read_input_profile_file); a path that names no such
+    // file leaves the camera's own profile in force, any other value is taken
+    // as a built-in name.
     void setCustomRawProfile(const std::string& value);
     const std::string& customRawProfile() const { return customRawProfilePath_; }
     // Why the last value given to setCustomRawProfile, a path (with a '/') or
-    // a file that exists, could not be read as a profile file ("PATH: not a
-    // regular file", "PATH: Permission denied", ...); "" otherwise.
+    // a file that exists, could not be taken as a profile file ("PATH: not a
+    // regular file", "PATH: Permission denied", "PATH: not an ICC profile",
+    // ...); "" otherwise.
     const std::string& customRawProfileError() const { return customRawProfileError_; }
     void setOutputProfile(int code);
     int outputProfile() const;

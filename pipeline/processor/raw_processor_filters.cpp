@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "colour/colour_convert.h"
+#include "colour/input_profile_check.h"
 #include "core/buffer_conversions.h"
 #include "pipeline/stages/filters.h"
 #include "pipeline/stages/four_channel_ops.h"
@@ -12,7 +13,6 @@
 #include "pipeline/stages/lab_adjust.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/stages/tone_stages.h"
-#include "platform/regular_file.h"
 
 namespace dvk {
 
@@ -37,19 +37,24 @@ void RawProcessor::setCustomRawProfile(const std::string& value) {
     customProfileName_.clear();
     customRawProfileError_.clear();
     if (!value.empty()) {
-        // Only a regular file of a sane size: a folder, a device or a FIFO
-        // named here is no profile, and says why.
-        RegularFileRead file = read_regular_file(value, kProfileFileMaxBytes);
-        if (file && !file.bytes->empty()) {
+        // Only a regular file of a sane size that can serve as a camera
+        // profile: a folder, a device, a FIFO or a file that is no RGB input
+        // profile named here is refused, and says why.
+        InputProfileFile file = read_input_profile_file(value);
+        if (file) {
             customRawProfile_.assign(file.bytes->begin(), file.bytes->end());
             dvklib_->custom_profile_data = customRawProfile_.data();
             dvklib_->custom_profile_size = static_cast<std::uint32_t>(customRawProfile_.size());
+        } else if (value.find('/') != std::string::npos) {
+            // A path that names no usable profile keeps the reason for the
+            // callers to say; meanwhile the camera's own profile serves (a
+            // path is no built-in name).
+            customRawProfileError_ = file.error;
         } else {
-            // A path that is no readable profile file keeps the reason for
-            // the callers to say; any other value is a built-in profile name
-            // for the camera profile choice (7-bit text).
-            if (file) file.error = value + ": an empty file";
-            if (value.find('/') != std::string::npos || file.errnum != ENOENT) customRawProfileError_ = file.error;
+            // Any other value is a built-in profile name for the camera
+            // profile choice (7-bit text); a file of that name that is there
+            // but cannot serve is said too.
+            if (file.errnum != ENOENT) customRawProfileError_ = file.error;
             for (char c : value) customProfileName_.push_back(static_cast<char>(c & 0x7f));
             dvklib_->custom_profile_name = customProfileName_.c_str();
         }

@@ -2,12 +2,8 @@
 
 #include <filesystem>
 
-#include <strings.h>
-
-#include "colour/profile_lookup.h"
 #include "pipeline/processor/raw_processor.h"
 #include "pipeline/settings/settings_file.h"
-#include "platform/folder_functions.h"
 
 namespace dvk {
 
@@ -26,37 +22,6 @@ std::optional<std::string> apply_setting_value(RawProcessor& processor, std::str
     }
     if (const std::optional<std::string> problem = custom_profile_problem(processor))
         if (key == "customRawProfile" || key == "settings.customRawProfile") return problem;
-    return std::nullopt;
-}
-
-std::optional<std::string> custom_profile_problem(const RawProcessor& processor) {
-    if (processor.customRawProfileError().empty()) return std::nullopt;
-    return "cannot read the camera profile " + processor.customRawProfileError();
-}
-
-namespace {
-
-bool has_profile_extension(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return false;
-    const char* ext = name.c_str() + dot + 1;
-    return strcasecmp(ext, "icc") == 0 || strcasecmp(ext, "icm") == 0;
-}
-
-}  // namespace
-
-std::optional<std::string> settle_custom_profile(RawProcessor& processor, const std::string& profileFolder) {
-    const std::string value = processor.customRawProfile();
-    if (value.empty()) return std::nullopt;
-    if (value[0] != '/' && has_profile_extension(value)) {
-        std::string folder = profileFolder;
-        if (!folder.empty() && folder.back() != '/') folder += '/';
-        processor.setCustomRawProfile(resolveAliasPath(folder + value));
-    }
-    if (const std::optional<std::string> problem = custom_profile_problem(processor)) return problem;
-    if (processor.dvklib()->custom_profile_data) return std::nullopt;
-    if (!isBuiltinProfileName(processor.customRawProfile().c_str()))
-        return "unknown camera profile \"" + processor.customRawProfile() + "\"";
     return std::nullopt;
 }
 

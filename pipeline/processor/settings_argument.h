@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "pipeline/processor/custom_profile.h"
+
 namespace dvk {
 
 class RawProcessor;
@@ -24,17 +26,5 @@ std::optional<std::string> apply_setting_value(RawProcessor& processor, std::str
 // (its destinationFile is not taken). Returns nullopt on success, else the
 // error text ("cannot read settings file PATH: not a regular file", ...).
 std::optional<std::string> apply_settings_file(RawProcessor& processor, const std::string& path);
-
-// "cannot read the camera profile PATH: REASON" when the processor's custom
-// profile names a file that could not be read, else nullopt.
-std::optional<std::string> custom_profile_problem(const RawProcessor& processor);
-
-// The custom profile in force as the window takes a name from settings: a
-// name ending in "icc" or "icm" (any case) that is no path is the file of
-// that name in `profileFolder` (links followed); a path must name a readable
-// profile file; any other name must be one of the built-in profiles. nullopt
-// when it is so, else why not ("cannot read the camera profile PATH:
-// REASON", "unknown camera profile \"NAME\"").
-std::optional<std::string> settle_custom_profile(RawProcessor& processor, const std::string& profileFolder);
 
 }  // namespace dvk

@@ -12,6 +12,7 @@
 #include "tests/app/controller/controller_fixture.h"
 #include "tests/support/hostile_files.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_profiles.h"
 
 namespace dvk::test {
 namespace {
@@ -114,8 +115,7 @@ TEST_F(SettingsFiles, ReloadingARecordKeepsTheDestinationSetsItsProfileAndApplie
     raw().setExposure(-1.25);
     // A profile outside the profile folder keeps its path.
     const std::string studio = (dir / "profiles" / "Acme Studio.icc").string();
-    fs::create_directories(dir / "profiles");
-    std::ofstream(studio) << "profile";
+    write_rgb_profile(studio);
     raw().setCustomRawProfile(studio);
     const HistoryMO saved = record();
     raw().setExposure(0.5);
@@ -136,7 +136,7 @@ TEST_F(SettingsFiles, PastingImportsSetsTheProfileAndAppliesUnlessAutoApplyIsOff
     ui.attach(*controller);
     openFile(acmeFile("a.dng"));
     const std::string mine = (dir / "My Camera.icc").string();
-    std::ofstream(mine) << "profile";
+    write_rgb_profile(mine);
     general_pasteboard()->setString("exposure -0.75\ncustomRawProfile " + mine + "\n");
     controller->pasteSettings();
     EXPECT_EQ(raw().exposure(), -0.75);
@@ -362,10 +362,7 @@ TEST_F(SettingsFiles, ExportAndImportForManyFilesKeepWhereEachProfileIs) {
     const std::string a = acmeFile("rt/a.dng"), b = acmeFile("rt/sub/b.dng");
     const std::string outside = (dir / "elsewhere" / "t2.icc").string();
     const std::string inside = (dir / "support" / "Profiles" / "sub" / "mine.icc").string();
-    for (const std::string& p : {outside, inside}) {
-        fs::create_directories(fs::path(p).parent_path());
-        std::ofstream(p) << "profile";
-    }
+    for (const std::string& p : {outside, inside}) write_rgb_profile(p);
     openFile(a);
     raw().setCustomRawProfile(outside);
     record();

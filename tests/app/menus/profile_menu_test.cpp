@@ -16,6 +16,7 @@
 #include "platform/regular_file.h"
 #include "tests/app/menus/menus_fakes.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/test_profiles.h"
 
 namespace dvk {
 namespace {
@@ -29,10 +30,7 @@ void set_camera(RawProcessor& p, const char* make, const char* model) {
     id.color.rgb_cam[0][0] = 1.0f;
 }
 
-void touch_fake_profile(const fs::path& path) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "not really a profile";
-}
+void touch_fake_profile(const fs::path& path) { test::write_rgb_profile(path); }
 
 std::vector<std::string> titles(const MenuItems& items) {
     std::vector<std::string> out;
@@ -241,16 +239,24 @@ TEST(ProfileMenu, LinkedAndOutsideProfilesSurviveARebuildAndAReopen) {
 
 // Reload Camera Profiles after the profile file in use went away (removed,
 // or now a file no profile is read from: empty, beyond the size of profiles,
-// a folder): said as the open says it, and what is on screen develops again
-// with the default profile instead of the copy read before.
+// a folder, text): said with the reason as the open says it, and what is on
+// screen develops again with the default profile instead of the copy read
+// before.
 TEST(ProfileMenu, AProfileFileThatWentAwayIsSaidAtTheReload) {
-    const std::vector<std::pair<const char*, std::function<void(const fs::path&)>>> ways = {
-        {"removed", [](const fs::path& p) { fs::remove(p); }},
-        {"emptied", [](const fs::path& p) { fs::resize_file(p, 0); }},
-        {"beyond the size of profiles", [](const fs::path& p) { fs::resize_file(p, kProfileFileMaxBytes + 1); }},
-        {"a folder", [](const fs::path& p) { fs::remove(p), fs::create_directory(p); }},
+    struct Way {
+        const char* how;
+        std::function<void(const fs::path&)> goAway;
+        std::string reason;
     };
-    for (const auto& [how, goAway] : ways) {
+    const std::vector<Way> ways = {
+        {"removed", [](const fs::path& p) { fs::remove(p); }, "No such file or directory"},
+        {"emptied", [](const fs::path& p) { fs::resize_file(p, 0); }, "an empty file"},
+        {"beyond the size of profiles", [](const fs::path& p) { fs::resize_file(p, kProfileFileMaxBytes + 1); },
+         "too large (67108865 bytes, at most 67108864)"},
+        {"a folder", [](const fs::path& p) { fs::remove(p), fs::create_directory(p); }, "not a regular file"},
+        {"no longer a profile", [](const fs::path& p) { std::ofstream(p) << "overwritten"; }, "not an ICC profile"},
+    };
+    for (const auto& [how, goAway, reason] : ways) {
         SCOPED_TRACE(how);
         Road r;
         set_camera(r.processor, "Canon", "EOS 5D");
@@ -264,7 +270,8 @@ TEST(ProfileMenu, AProfileFileThatWentAwayIsSaidAtTheReload) {
         goAway(outside);
         createProfileMenu(r.road);
         EXPECT_EQ(r.alerts, std::vector<std::string>{"The camera profile \"" + outside.string() +
-                                                     "\" cannot be read. The default profile is used instead."});
+                                                     "\" cannot be read (" + reason +
+                                                     "). The default profile is used instead."});
         EXPECT_EQ(r.processor.customRawProfile(), "");
         EXPECT_EQ(r.processor.dvklib()->custom_profile_data, nullptr);
         EXPECT_EQ(r.view.checked, "Default");

@@ -180,7 +180,7 @@ TEST_F(Batch, FilesNotWrittenAndStandInsAreNamedAtTheEnd) {
     if (permissionsBind) expected += "\n" + locked + ": Permission denied";
     expected += "\n" + cut + ": its data could not be read to the end (the file is cut short or damaged)";
     expected += "\n\n1 file was developed with a stand-in:\n" + standIn + ": the camera profile " + gone +
-                " cannot be read: developed with the camera's default profile";
+                " cannot be read (No such file or directory): developed with the camera's default profile";
     EXPECT_EQ(alertTexts().back(), "Batch|" + expected);
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
 }

@@ -213,7 +213,8 @@ TEST_F(SaveRoad, AProfileFileGoneSinceTheOpenIsSaidAndTheSaveUsesTheCamerasOwn) 
     controller->saveFile();
     controller->waitForRoads();
     EXPECT_EQ(alertTexts().back(), "Camera profile not found|The camera profile \"" + profile +
-                                       "\" cannot be read. The default profile is used instead.");
+                                       "\" cannot be read (No such file or directory). The default profile is used "
+                                       "instead.");
     EXPECT_EQ(read_file(photos() + "/p/x.tiff"), read_file(photos() + "/p/camera.tiff"));
     EXPECT_EQ(raw().customRawProfile(), profile);
 }
