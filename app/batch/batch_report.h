@@ -21,10 +21,12 @@ std::string unreadableFileReason(const std::string& path);
 // Why loading failed, from the loader's code (load_error_reason).
 std::string loadFailureReason(int code);
 
-// The reason of a file that was being developed when a batch ended
-// abnormally (killed, crashed): resumed, the batch does not take it up again.
+// The reasons of a file a resumed batch does not take up again: it was being
+// developed at two abnormal ends of the batch in a row (killed, crashed), or
+// the program crashed while developing it.
 inline constexpr const char* kAbandonedReason =
-    "the batch ended abnormally (killed or crashed) while developing it; it is not taken up again";
+    "the batch ended abnormally (killed or crashed) twice in a row while developing it; it is not taken up again";
+inline constexpr const char* kCrashedReason = "the program crashed while developing it; it is not taken up again";
 
 struct BatchNote {
     std::string file;
