@@ -10,6 +10,7 @@
 #include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "platform/plist_read.h"
+#include "platform/regular_file.h"
 #include "platform/user_defaults.h"
 #include "tests/support/hostile_files.h"
 #include "tests/support/test_paths.h"
@@ -178,6 +179,38 @@ TEST(UserDefaults, AnUnreadableFileIsSetAsideAndTheStoreStartsEmpty) {
     EXPECT_FALSE(missing.takeUnreadableFileNote());
 }
 
+// Each kind of file read whole is read at exactly its size limit and refused
+// one byte beyond it, with the sizes in the reason.
+TEST(RegularFile, EachKindIsReadAtItsLimitAndRefusedOneByteBeyond) {
+    const struct {
+        const char* kind;
+        std::size_t limit;
+        std::uintmax_t expected;
+    } kinds[] = {
+        {"settings, presets, lists", kSettingsFileMaxBytes, 4194304},
+        {"defaults", kDefaultsFileMaxBytes, 16777216},
+        {"profiles", kProfileFileMaxBytes, 67108864},
+        {"references, TI3 files, patch lists", kReferenceFileMaxBytes, 33554432},
+    };
+    TempDir dir;
+    const std::string path = (dir / "file").string();
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.kind);
+        EXPECT_EQ(k.limit, k.expected);
+        ASSERT_TRUE(test::make_sparse_file(path, k.expected));
+        RegularFileRead at = read_regular_file(path, k.limit);
+        ASSERT_TRUE(at) << at.error;
+        EXPECT_EQ(at.bytes->size(), k.expected);
+        at.bytes.reset();
+        ASSERT_TRUE(test::make_sparse_file(path, k.expected + 1));
+        const RegularFileRead beyond = read_regular_file(path, k.limit);
+        EXPECT_FALSE(beyond);
+        EXPECT_EQ(beyond.error, path + ": too large (" + std::to_string(k.expected + 1) + " bytes, at most " +
+                                    std::to_string(k.expected) + ")");
+        EXPECT_EQ(beyond.errnum, 0);
+    }
+}
+
 // Property lists nested within the limit parse, in both forms; beyond it, or
 // holding themselves, they never reach the parser.
 TEST(PlistRead, NestingIsCheckedBeforeParsing) {
@@ -230,7 +263,9 @@ TEST(PlistRead, DictionariesOfTooManyKeysAreRefusedBeforeParsing) {
     for (const auto& c : cases) {
         const std::optional<std::string> problem = plist_nesting_problem(c.data);
         EXPECT_EQ(problem.has_value(), c.refused) << c.what;
-        if (c.refused) EXPECT_EQ(*problem, "too many keys in its dictionaries") << c.what;
+        if (c.refused) {
+            EXPECT_EQ(*problem, "too many keys in its dictionaries") << c.what;
+        }
         std::string why;
         plist_t p = plist_read(c.data, &why);
         EXPECT_EQ(p == nullptr, c.refused) << c.what << ": " << why;
