@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/c_locale_scope.h"
@@ -27,11 +28,35 @@ std::size_t after(std::string_view text, std::size_t from, std::string_view end)
     return p == std::string_view::npos ? p : p + end.size();
 }
 
-// The deepest element nesting of XML text, stopping once it passes `limit`.
-// Comments, processing instructions, CDATA and declarations do not nest;
-// text that breaks off ends the count (the parser refuses it anyway).
-int xml_depth(std::string_view x, int limit) {
-    int depth = 0, deepest = 0;
+// What a scan of XML text finds: its deepest element nesting, and the key
+// comparisons libplist's reader makes at worst (each key of a dictionary
+// against every different key before it). The scan stops once either passes
+// its limit.
+struct XmlShape {
+    int deepest = 0;
+    std::uint64_t keyComparisons = 0;
+};
+
+// The name of the element whose tag starts at `tag` ("<name ...").
+std::string_view element_name(std::string_view x, std::size_t tag) {
+    std::size_t end = tag + 1;
+    while (end < x.size() && x[end] != '>' && x[end] != '/' && x[end] != ' ' && x[end] != '\t' && x[end] != '\n' &&
+           x[end] != '\r')
+        ++end;
+    return x.substr(tag + 1, end - tag - 1);
+}
+
+// Comments, processing instructions, CDATA and declarations do not nest and
+// hold no keys; text that breaks off ends the scan (the parser refuses it
+// anyway).
+XmlShape xml_shape(std::string_view x, int depthLimit, std::uint64_t comparisonLimit) {
+    XmlShape shape;
+    // The open elements; the keys so far of each that is a dictionary.
+    struct Open {
+        bool dict = false;
+        std::unordered_set<std::string_view> keys;
+    };
+    std::vector<Open> open;
     std::size_t i = 0;
     while ((i = x.find('<', i)) != std::string_view::npos) {
         const std::string_view rest = x.substr(i);
@@ -68,16 +93,36 @@ int xml_depth(std::string_view x, int limit) {
             }
             if (j >= x.size()) break;
             if (closing) {
-                if (depth > 0) --depth;
-            } else if (x[j - 1] != '/') {
-                if (++depth > deepest) deepest = depth;
-                if (deepest > limit) return deepest;
+                if (!open.empty()) open.pop_back();
+            } else {
+                const std::string_view name = element_name(x, i);
+                const bool empty = x[j - 1] == '/';
+                if (name == "key" && !open.empty() && open.back().dict) {
+                    // Each key is looked up among the different keys before it
+                    // (a repeated key replaces the value, the dictionary does
+                    // not grow).
+                    std::string_view key;
+                    if (!empty) {
+                        const std::size_t close = x.find("</key", j + 1);
+                        if (close == std::string_view::npos) break;
+                        key = x.substr(j + 1, close - j - 1);
+                    }
+                    std::unordered_set<std::string_view>& keys = open.back().keys;
+                    shape.keyComparisons += keys.size();
+                    if (shape.keyComparisons > comparisonLimit) return shape;
+                    keys.insert(key);
+                }
+                if (!empty) {
+                    open.push_back({name == "dict", {}});
+                    if (static_cast<int>(open.size()) > shape.deepest) shape.deepest = static_cast<int>(open.size());
+                    if (shape.deepest > depthLimit) return shape;
+                }
             }
             i = j + 1;
         }
         if (i == std::string_view::npos) break;
     }
-    return deepest;
+    return shape;
 }
 
 // --- binary -------------------------------------------------------------------
@@ -196,7 +241,9 @@ private:
 
 std::optional<std::string> plist_nesting_problem(std::string_view data, int maxNesting) {
     if (is_binary(data)) return BinaryWalk(data).check(maxNesting);
-    if (xml_depth(data, maxNesting) > maxNesting) return too_deep(maxNesting);
+    const XmlShape shape = xml_shape(data, maxNesting, kPlistMaxKeyComparisons);
+    if (shape.deepest > maxNesting) return too_deep(maxNesting);
+    if (shape.keyComparisons > kPlistMaxKeyComparisons) return "too many keys in its dictionaries";
     return std::nullopt;
 }
 

@@ -116,6 +116,38 @@ std::array<double, 3> lab_to_xyz100(double L, double a, double b) {
     return {inverse(fx) * 0.964242 * 100, Y * 100, inverse(fz) * 0.825124 * 100};
 }
 
+int read_reference_file(cgats* c, const char* path, std::string* error) {
+    // Only a regular file of a sane size (a FIFO cannot hang the reader, a
+    // device cannot feed it without end), with the reason when it is not.
+    RegularFileRead failure;
+    const int fd = open_regular_file(path ? path : "", kReferenceFileMaxBytes, &failure);
+    if (fd < 0) {
+        *error = "Unable to open file '" + std::string(path ? path : "") + "' for reading: " + failure.reason;
+        return -1;
+    }
+    std::FILE* fp = fdopen(fd, "r");
+    if (!fp) {
+        ::close(fd);
+        *error = "Memory allocation error";
+        return -2;
+    }
+    cgats_file* file = new_file_fp(fp, nullptr, path);
+    if (!file) {
+        std::fclose(fp);
+        *error = "Memory allocation error";
+        return -2;
+    }
+    const int rv = c->read(file);
+    file->del();
+    std::fclose(fp);
+    if (rv != 0) {
+        *error = c->err();
+        return -1;
+    }
+    error->clear();
+    return 0;
+}
+
 cgats_ptr open_reference_cgats(const char* path, std::string* error) {
     cgats_ptr c(new_cgats());
     if (!c) {
@@ -124,28 +156,9 @@ cgats_ptr open_reference_cgats(const char* path, std::string* error) {
     }
     // An empty "other" identifier accepts a first table of any identifier.
     c->add_other("");
-    // Only a regular file of a sane size (a FIFO cannot hang the reader, a
-    // device cannot feed it without end), with the reason when it is not.
-    RegularFileRead failure;
-    const int fd = open_regular_file(path ? path : "", kReferenceFileMaxBytes, &failure);
-    if (fd < 0) {
-        *error = "CGATS file read error : Unable to open file '" + std::string(path ? path : "") +
-                 "' for reading: " + failure.reason + "\n";
-        return nullptr;
-    }
-    std::FILE* fp = fdopen(fd, "r");
-    if (!fp) {
-        ::close(fd);
-        *error = "Memory allocation error\n";
-        return nullptr;
-    }
-    cgats_file* file = new_file_fp(fp, nullptr, path);
-    const bool made = file != nullptr;
-    const int rv = made ? c->read(file) : -2;
-    if (made) file->del();
-    std::fclose(fp);
+    const int rv = read_reference_file(c.get(), path, error);
     if (rv != 0) {
-        *error = made ? format_text("CGATS file read error : %s\n", c->err()) : std::string("Memory allocation error\n");
+        *error = rv == -2 ? *error + "\n" : "CGATS file read error : " + *error + "\n";
         return nullptr;
     }
     if (c->ntables() == 0) {

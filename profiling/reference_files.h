@@ -20,6 +20,13 @@ namespace dvk {
 // 24389/27, white 0.964242, 1, 0.825124).
 std::array<double, 3> lab_to_xyz100(double L, double a, double b);
 
+// Reads the CGATS file at `path` into `c` as read_name does, but only a
+// regular file of at most kReferenceFileMaxBytes: 0, or -1 with the reason
+// in *error ("Unable to open file 'PATH' for reading: not a regular file", "...:
+// too large (N bytes, at most M)", "...: Permission denied", or the reader's
+// message), -2 when memory runs out.
+int read_reference_file(cgats* c, const char* path, std::string* error);
+
 // Reads a reference or TI3 file. Null with the reason in *error (one line
 // ending in a line feed) when it cannot be read or lacks the columns above.
 cgats_ptr open_reference_cgats(const char* path, std::string* error);

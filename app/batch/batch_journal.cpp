@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/batch/batch_crash_note.h"
 #include "app/batch/batch_export.h"
 #include "pipeline/settings/plist_node.h"
 #include "pipeline/settings/settings_file.h"
@@ -45,6 +46,14 @@ std::uint64_t get_uint(plist_t dict, const char* key) {
     return value;
 }
 
+bool get_bool(plist_t dict, const char* key, bool absent) {
+    plist_t node = plist_dict_get_item(dict, key);
+    if (!node || plist_get_node_type(node) != PLIST_BOOLEAN) return absent;
+    std::uint8_t flag = 0;
+    plist_get_bool_val(node, &flag);
+    return flag != 0;
+}
+
 }  // namespace
 
 FileStamp stampOf(const std::string& path) {
@@ -70,7 +79,7 @@ bool BatchJournal::writePathList(const std::string& path, const std::vector<std:
     return false;
 }
 
-bool BatchJournal::writeMarker(const std::string& path, const BatchMarker& m) {
+std::string BatchJournal::markerText(const BatchMarker& m) {
     PlistPtr dict(plist_new_dict());
     plist_dict_set_item(dict.get(), "sourceFile", plist_new_string(m.sourceFile.c_str()));
     plist_dict_set_item(dict.get(), "destinationFile", plist_new_string(m.destinationFile.c_str()));
@@ -80,7 +89,14 @@ bool BatchJournal::writeMarker(const std::string& path, const BatchMarker& m) {
     set_uint(dict.get(), "inode", m.before.inode);
     set_uint(dict.get(), "size", m.before.size);
     set_uint(dict.get(), "modified", static_cast<std::uint64_t>(m.before.modified));
-    if (write_file_atomically(path, plist_xml_text(dict.get()))) return true;
+    set_uint(dict.get(), "abnormalEnds", m.abnormalEnds);
+    plist_dict_set_item(dict.get(), "crashed", plist_new_bool(m.crashed ? 1 : 0));
+    plist_dict_set_item(dict.get(), "developing", plist_new_bool(m.developing ? 1 : 0));
+    return plist_xml_text(dict.get());
+}
+
+bool BatchJournal::writeMarker(const std::string& path, const BatchMarker& m) {
+    if (write_file_atomically(path, markerText(m))) return true;
     log_line("Can't write %s: %s", path.c_str(), std::strerror(errno));
     return false;
 }
@@ -95,21 +111,31 @@ std::optional<BatchMarker> BatchJournal::readMarker(const std::string& path) {
     m.destinationFile = plist_string(plist_dict_get_item(dict, "destinationFile"), &okDestination);
     if (!okSource || !okDestination) return std::nullopt;
     m.remaining = static_cast<std::size_t>(get_uint(dict, "remaining"));
-    plist_t existed = plist_dict_get_item(dict, "existed");
-    std::uint8_t flag = 0;
-    if (existed && plist_get_node_type(existed) == PLIST_BOOLEAN) plist_get_bool_val(existed, &flag);
-    m.before.exists = flag != 0;
+    m.before.exists = get_bool(dict, "existed", false);
     m.before.device = get_uint(dict, "device");
     m.before.inode = get_uint(dict, "inode");
     m.before.size = get_uint(dict, "size");
     m.before.modified = static_cast<std::int64_t>(get_uint(dict, "modified"));
+    m.abnormalEnds = static_cast<std::size_t>(get_uint(dict, "abnormalEnds"));
+    m.crashed = get_bool(dict, "crashed", false);
+    // A marker of an earlier version always named the item being developed.
+    m.developing = get_bool(dict, "developing", true);
     return m;
 }
 
 void BatchJournal::dropMarker(const std::optional<BatchMarker>& marker, bool written) {
+    disarmCrashNote();
     if (marker && !written && !marker->destinationFile.empty()) remove_leftovers_of(marker->destinationFile, true);
     remove_file(markerFile_);
+    remove_file(crashNoteTemporaryPath(markerFile_));
     remove_leftovers_of(markerFile_, false);
+}
+
+void BatchJournal::markDeveloping(const BatchMarker& marker) {
+    writeMarker(markerFile_, marker);
+    BatchMarker crashed = marker;
+    crashed.crashed = true;
+    armCrashNote(markerFile_, markerText(crashed));
 }
 
 void BatchJournal::appendSaved(const std::string& destination) {
@@ -122,7 +148,17 @@ void BatchJournal::start(const std::optional<std::vector<std::string>>& items) {
     saved_ = readBatchSavedList(savedFile_).value_or(std::vector<std::string>());
     remove_leftovers_of(savedFile_, false);
     remove_leftovers_of(listFile_, false);
-    if (std::ifstream(markerFile_).good()) dropMarker(readMarker(markerFile_), false);
+    retried_.clear();
+    retriedAbnormalEnds_ = 0;
+    if (std::ifstream(markerFile_).good()) {
+        const std::optional<BatchMarker> marker = readMarker(markerFile_);
+        // The item recover() kept to be tried again, first in this batch.
+        if (marker && !marker->developing && items && !items->empty() && items->front() == marker->sourceFile) {
+            retried_ = marker->sourceFile;
+            retriedAbnormalEnds_ = marker->abnormalEnds;
+        }
+        dropMarker(marker, false);
+    }
     listed_ = items.has_value();
     remaining_ = items.value_or(std::vector<std::string>());
     if (listed_)
@@ -134,15 +170,22 @@ void BatchJournal::start(const std::optional<std::vector<std::string>>& items) {
 void BatchJournal::beginItem(const std::string& source) {
     if (!listed_) return;
     current_ = source;
-    writeMarker(markerFile_, {source, std::string(), remaining_.size(), FileStamp{}});
+    currentAbnormalEnds_ = source == retried_ ? retriedAbnormalEnds_ : 0;
+    retried_.clear();
+    BatchMarker m{source, std::string(), remaining_.size(), FileStamp{}};
+    m.abnormalEnds = currentAbnormalEnds_;
+    markDeveloping(m);
 }
 
 void BatchJournal::beginOutput(const std::string& destination) {
     if (!listed_) return;
-    writeMarker(markerFile_, {current_, destination, remaining_.size(), stampOf(destination)});
+    BatchMarker m{current_, destination, remaining_.size(), stampOf(destination)};
+    m.abnormalEnds = currentAbnormalEnds_;
+    markDeveloping(m);
 }
 
 void BatchJournal::itemPostponed() {
+    disarmCrashNote();
     if (!listed_ || !std::ifstream(markerFile_).good()) return;
     dropMarker(readMarker(markerFile_), false);
 }
@@ -150,6 +193,7 @@ void BatchJournal::itemPostponed() {
 void BatchJournal::itemWritten(const std::string& destination) { appendSaved(destination); }
 
 void BatchJournal::itemDone() {
+    disarmCrashNote();
     if (!listed_) return;
     if (!remaining_.empty()) remaining_.erase(remaining_.begin());
     writePathList(listFile_, remaining_);
@@ -157,6 +201,7 @@ void BatchJournal::itemDone() {
 }
 
 void BatchJournal::finish(bool keep) {
+    disarmCrashNote();
     if (keep) return;
     remove_file(listFile_);
     remove_file(markerFile_);
@@ -169,30 +214,56 @@ BatchJournal::Recovery BatchJournal::recover(std::vector<std::string> list) {
         return r;
     }
     std::optional<BatchMarker> marker = readMarker(markerFile_);
-    const bool itsItem =
-        marker && !list.empty() && list.front() == marker->sourceFile && list.size() == marker->remaining;
+    const bool itsItem = marker && !list.empty() && list.front() == marker->sourceFile;
+    // Kept to be tried again, and not taken up yet (the batch was not
+    // confirmed): as it was.
+    if (itsItem && !marker->developing) {
+        r.pending = std::move(list);
+        r.retried = marker->sourceFile;
+        return r;
+    }
+    const bool developed = itsItem && marker->developing && list.size() == marker->remaining;
     bool written = false;
-    if (itsItem && !marker->destinationFile.empty()) {
+    if (developed && !marker->destinationFile.empty()) {
         const FileStamp now = stampOf(marker->destinationFile);
         written = now.exists && now != marker->before;
     }
-    if (itsItem) {
-        if (written) {
-            log_line("Batch: %s was written to %s before the batch stopped", marker->sourceFile.c_str(),
-                     marker->destinationFile.c_str());
-            saved_ = readBatchSavedList(savedFile_).value_or(std::vector<std::string>());
-            appendSaved(marker->destinationFile);
-        } else {
-            log_line("Batch: %s was being developed when the batch ended abnormally: it is not taken up again",
-                     marker->sourceFile.c_str());
-            r.abandoned = marker->sourceFile;
-        }
-        list.erase(list.begin());
-        if (list.empty())
-            remove_file(listFile_);
-        else
-            writePathList(listFile_, list);
+    if (!developed) {
+        dropMarker(marker, false);
+        r.pending = std::move(list);
+        return r;
     }
+    const std::size_t abnormalEnds = marker->abnormalEnds + 1;
+    if (written) {
+        log_line("Batch: %s was written to %s before the batch stopped", marker->sourceFile.c_str(),
+                 marker->destinationFile.c_str());
+        saved_ = readBatchSavedList(savedFile_).value_or(std::vector<std::string>());
+        appendSaved(marker->destinationFile);
+    } else if (!marker->crashed && abnormalEnds < 2) {
+        // Killed from outside, perhaps: once more, with the count.
+        log_line("Batch: %s was being developed when the batch ended abnormally: it is tried once more",
+                 marker->sourceFile.c_str());
+        dropMarker(marker, false);
+        BatchMarker again{marker->sourceFile, std::string(), list.size(), FileStamp{}};
+        again.abnormalEnds = abnormalEnds;
+        again.developing = false;
+        writeMarker(markerFile_, again);
+        r.retried = marker->sourceFile;
+        r.pending = std::move(list);
+        return r;
+    } else {
+        log_line(marker->crashed ? "Batch: the program crashed while developing %s: it is not taken up again"
+                                 : "Batch: %s was being developed at two abnormal ends of the batch in a row: it is "
+                                   "not taken up again",
+                 marker->sourceFile.c_str());
+        r.abandoned = marker->sourceFile;
+        r.crashed = marker->crashed;
+    }
+    list.erase(list.begin());
+    if (list.empty())
+        remove_file(listFile_);
+    else
+        writePathList(listFile_, list);
     dropMarker(marker, written);
     r.pending = std::move(list);
     return r;

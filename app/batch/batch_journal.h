@@ -1,6 +1,6 @@
 // The files that let a batch survive anything, a kill included: the list of
 // the items still to do, the list of the files batches wrote, and a marker of
-// the output being written.
+// the item being developed.
 //
 //   list file    "DVKBatchList_<program>.xml"   XML property list, one array of
 //                                               paths: the items not yet done
@@ -22,9 +22,13 @@
 // other instant (killed, crashed), the files say what happened: an item still
 // first in the list whose marker finds a new file at its output path was
 // written, and recover() completes steps 4 and 5 for it instead of converting
-// it again; an item whose marker finds no new output ended the batch while it
-// was developed, and recover() drops it (to be named), so that a file that
-// crashes the program is not taken up again.
+// it again. An item whose marker finds no new output ended the batch while it
+// was developed: a kill, a power cut or the out-of-memory killer may have
+// ended it, so the resumed batch tries it once more; it is dropped (to be
+// named) when it was being developed at two abnormal ends in a row, or when
+// the program noted a crash on it (the marker is rewritten by the crash,
+// batch_crash_note.h), so that a file that crashes the program is not taken
+// up again and again.
 #pragma once
 
 #include <cstdint>
@@ -45,12 +49,18 @@ struct FileStamp {
 };
 FileStamp stampOf(const std::string& path);
 
-// The marker of an item being developed.
+// The marker of an item being developed, or (developing false) of one to be
+// tried again after an abnormal end, before the resumed batch takes it up.
 struct BatchMarker {
     std::string sourceFile;
     std::string destinationFile;  // "" until its output is chosen
     std::size_t remaining = 0;  // items in the list file when it was written
     FileStamp before;           // what was at destinationFile then
+    // Abnormal ends in a row at which the item was being developed, before
+    // this try.
+    std::size_t abnormalEnds = 0;
+    bool crashed = false;    // the program crashed while developing it
+    bool developing = true;  // written by beginItem or beginOutput
 };
 
 class BatchJournal {
@@ -59,11 +69,15 @@ public:
 
     // A batch begins: the saved list is read (empty when missing or
     // unreadable) and a marker left over from an earlier batch is dropped with
-    // its output's temporary file. With `items` (a batch of paths) the list
-    // file is written with them; without (a batch that cannot be written down,
-    // of history records) an older list file is removed.
+    // its output's temporary file (the count of abnormal ends of an item to
+    // be tried again is kept for it when it comes first). With `items` (a
+    // batch of paths) the list file is written with them; without (a batch
+    // that cannot be written down, of history records) an older list file is
+    // removed.
     void start(const std::optional<std::vector<std::string>>& items);
-    // Step 1 for the first item (only when the list is written down).
+    // Step 1 for the first item (only when the list is written down); a
+    // crash from then until the item is done or postponed is noted in the
+    // marker.
     void beginItem(const std::string& source);
     // Step 2: its output path.
     void beginOutput(const std::string& destination);
@@ -83,15 +97,21 @@ public:
     const std::vector<std::string>& saved() const { return saved_; }
     const std::vector<std::string>& remaining() const { return remaining_; }
 
-    // Before a pending batch is resumed: the list as read from the list file,
-    // with its first item dropped when the marker names it: when that item's
-    // output was put in place, the output joins the saved list; when not, the
-    // batch ended abnormally while developing it, and it is `abandoned`. The
-    // list file is then rewritten. The marker goes either way, with the
-    // temporary file of an output that was not finished.
+    // Before a pending batch is resumed: the list as read from the list file.
+    // When the marker names its first item and that item's output was put in
+    // place, the output joins the saved list and the item is dropped. When
+    // the output was not, the batch ended abnormally while developing it:
+    // the first time it stays first (`retried`), with a marker that carries
+    // the count to the resumed batch; at the second abnormal end in a row,
+    // or when a crash was noted on it, it is dropped (`abandoned`, `crashed`
+    // saying why). A dropped item leaves the list file rewritten. The
+    // developing marker goes, with the temporary file of an output that was
+    // not finished.
     struct Recovery {
         std::vector<std::string> pending;
         std::optional<std::string> abandoned;
+        bool crashed = false;
+        std::optional<std::string> retried;
     };
     Recovery recover(std::vector<std::string> list);
     // Removes the list file and the marker (the batch is forgotten).
@@ -105,6 +125,7 @@ public:
     // and renamed into place; false when it could not be written.
     static bool writePathList(const std::string& path, const std::vector<std::string>& paths);
     static bool writeMarker(const std::string& path, const BatchMarker& marker);
+    static std::string markerText(const BatchMarker& marker);
     static std::optional<BatchMarker> readMarker(const std::string& path);
 
 private:
@@ -112,12 +133,19 @@ private:
     // writer's temporary files beside it.
     void dropMarker(const std::optional<BatchMarker>& marker, bool written);
     void appendSaved(const std::string& destination);
+    // Writes the marker of the item being developed, and arms the note a
+    // crash leaves in it.
+    void markDeveloping(const BatchMarker& marker);
 
     std::string listFile_, savedFile_, markerFile_;
     bool listed_ = false;
     std::vector<std::string> remaining_;
     std::vector<std::string> saved_;
     std::string current_;  // the item of the marker
+    std::size_t currentAbnormalEnds_ = 0;
+    // An item tried again after abnormal ends, and how many.
+    std::string retried_;
+    std::size_t retriedAbnormalEnds_ = 0;
 };
 
 }  // namespace dvk

@@ -33,10 +33,12 @@ struct BatchCounts {
 };
 std::string batchEndText(const BatchCounts& counts);
 
-// The reason of a file that was being developed when a batch ended
-// abnormally (killed, crashed): resumed, the batch does not take it up again.
+// The reasons of a file a resumed batch does not take up again: it was being
+// developed at two abnormal ends of the batch in a row (killed, crashed), or
+// the program crashed while developing it.
 inline constexpr const char* kAbandonedReason =
-    "the batch ended abnormally (killed or crashed) while developing it; it is not taken up again";
+    "the batch ended abnormally (killed or crashed) twice in a row while developing it; it is not taken up again";
+inline constexpr const char* kCrashedReason = "the program crashed while developing it; it is not taken up again";
 
 struct BatchNote {
     std::string file;

@@ -4,9 +4,11 @@
 // items still to do, the files written and the item being developed, so that
 // a batch stopped in any way (cancelled, postponed, quit, killed) resumes at
 // the next start with nothing written twice; a file that was being developed
-// when the batch ended abnormally is named and not taken up again, so that a
-// file that crashes the program cannot stop every resumed batch. Every file a
-// batch does not write is named at its end, with its reason.
+// when the batch ended abnormally is tried once more, and named and not taken
+// up again when it crashed the program or was being developed at two abnormal
+// ends in a row, so that a file that crashes the program cannot stop every
+// resumed batch. Every file a batch does not write is named at its end, with
+// its reason.
 #include <libraw/libraw_const.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -238,8 +240,9 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
     RawProcessor& rp = *rawProcessor_;
     const auto start = std::chrono::steady_clock::now();
     if (DVKLib* d = rp.dvklib(); d && d->libraw) d->libraw->recycle();
-    // Marked before anything is done with it: a file that ends the program
-    // while it is read or developed is not taken up again by a resumed batch.
+    // Marked before anything is done with it: a file that crashes the
+    // program while it is read or developed, or ends it twice in a row, is
+    // not taken up again by a resumed batch.
     if (journal) journal->beginItem(source);
     char camera[256] = "";
     // Gone or no longer a raw file: counts as done, nothing written.
@@ -360,12 +363,14 @@ void Controller::completeBatch() {
     }
     if (answer != 1000) return;
     // An item that was written before the batch stopped is done already; one
-    // that was being developed when the program ended abnormally is named, not
-    // taken up again.
+    // that was being developed when the program ended abnormally is tried
+    // once more, unless it crashed the program or ended it twice in a row:
+    // then it is named, not taken up again.
     BatchJournal::Recovery recovered =
         journal.recover(readBatchSavedList(list).value_or(std::vector<std::string>()));
     BatchReport report;
-    if (recovered.abandoned) report.notWritten(*recovered.abandoned, kAbandonedReason);
+    if (recovered.abandoned)
+        report.notWritten(*recovered.abandoned, recovered.crashed ? kCrashedReason : kAbandonedReason);
     std::vector<std::string> files = expandFileList(recovered.pending);
     if (files.empty()) {
         journal.forget();

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace dvk {
@@ -200,20 +201,63 @@ std::string SettingsValue::description() const {
     return "";
 }
 
+namespace {
+
+std::size_t key_hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
+}  // namespace
+
+std::optional<std::size_t> SettingsDictionary::position(std::string_view key) const {
+    if (slots_.empty()) {
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            if (entries_[i].first == key) return i;
+        return std::nullopt;
+    }
+    const std::size_t hash = key_hash(key), mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask; slots_[i].position != 0; i = (i + 1) & mask)
+        if (slots_[i].hash == hash && entries_[slots_[i].position - 1].first == key) return slots_[i].position - 1;
+    return std::nullopt;
+}
+
+void SettingsDictionary::insertSlot(std::size_t hash, std::size_t position) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].position != 0) i = (i + 1) & mask;
+    slots_[i] = {hash, position + 1};
+}
+
+void SettingsDictionary::reindex() {
+    slots_.clear();
+    if (entries_.size() < kIndexedFrom) return;
+    std::size_t size = 64;
+    while (size < 2 * entries_.size()) size *= 2;
+    slots_.assign(size, Slot{});
+    for (std::size_t i = 0; i < entries_.size(); ++i) insertSlot(key_hash(entries_[i].first), i);
+}
+
 void SettingsDictionary::set(std::string key, SettingsValue value) {
-    for (auto& e : entries_) {
-        if (e.first == key) {
-            e.second = std::move(value);
-            return;
-        }
+    if (const std::optional<std::size_t> at = position(key)) {
+        entries_[*at].second = std::move(value);
+        return;
     }
     entries_.emplace_back(std::move(key), std::move(value));
+    if (slots_.empty()) {
+        if (entries_.size() >= kIndexedFrom) reindex();
+        return;
+    }
+    if (2 * entries_.size() > slots_.size()) {
+        // Twice the slots, each entry placed again by the hash it has.
+        std::vector<Slot> old(2 * slots_.size());
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.position != 0) insertSlot(slot.hash, slot.position - 1);
+    }
+    insertSlot(key_hash(entries_.back().first), entries_.size() - 1);
 }
 
 const SettingsValue* SettingsDictionary::find(std::string_view key) const {
-    for (const auto& e : entries_)
-        if (e.first == key) return &e.second;
-    return nullptr;
+    const std::optional<std::size_t> at = position(key);
+    return at ? &entries_[*at].second : nullptr;
 }
 
 SettingsValue SettingsDictionary::get(std::string_view key) const {
@@ -222,9 +266,10 @@ SettingsValue SettingsDictionary::get(std::string_view key) const {
 }
 
 bool SettingsDictionary::erase(std::string_view key) {
-    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.first == key; });
-    if (it == entries_.end()) return false;
-    entries_.erase(it);
+    const std::optional<std::size_t> at = position(key);
+    if (!at) return false;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(*at));
+    if (!slots_.empty()) reindex();
     return true;
 }
 

@@ -82,7 +82,9 @@ std::optional<double> parse_number_text(std::string_view text, bool commaIsPoint
 
 // An ordered dictionary of settings: keys keep the order in which they were
 // first added (text order for text, file order for property lists); setting
-// an existing key replaces its value in place.
+// an existing key replaces its value in place. Finding a key takes the same
+// time however many there are (a settings file may hold hundreds of
+// thousands).
 class SettingsDictionary {
 public:
     using Entry = std::pair<std::string, SettingsValue>;
@@ -103,7 +105,20 @@ public:
     bool same_contents(const SettingsDictionary& o) const;
 
 private:
+    // An open-addressing table of the entries' positions, kept from
+    // kIndexedFrom entries on (a few are found faster by looking at each):
+    // a power-of-two number of slots, at most half of them used.
+    static constexpr std::size_t kIndexedFrom = 32;
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t position = 0;  // in entries_, plus one; 0: empty
+    };
+    std::optional<std::size_t> position(std::string_view key) const;
+    void insertSlot(std::size_t hash, std::size_t position);
+    void reindex();
+
     std::vector<Entry> entries_;
+    std::vector<Slot> slots_;
 };
 
 }  // namespace dvk

@@ -11,6 +11,7 @@
 
 #include "profiling/cgats/cgats.h"
 #include "tests/cgats/cgats_test_util.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_paths.h"
@@ -146,6 +147,40 @@ TEST(CgatsTool, RefusedFileGivesTheMessageAndStatusOne) {
     std::string out;
     EXPECT_EQ(run(tool_command(in) + " 2>&1 >/dev/null", &out), 1);
     EXPECT_EQ(out, "Error at line 6 of file '" + in.string() + "': Read 1 sets, expected 2 sets\n");
+}
+
+// The tool reads what every reference and TI3 file must be: a regular file of
+// at most 32 MiB. Anything else ends at once with the reason (before, a FIFO
+// blocked, /dev/zero grew without end, a large file was read whole).
+TEST(CgatsTool, RefusesWhatIsNoRegularFileOfAtMost32MiB) {
+    if (!fs::exists(tool_path())) GTEST_SKIP() << "dvk-cgats is not built";
+    test::TempDir dir;
+    ASSERT_TRUE(test::make_fifo(dir / "fifo.ti3"));
+    fs::create_directory(dir / "folder.ti3");
+    ASSERT_TRUE(test::make_sparse_file(dir / "large.ti3", (std::uintmax_t{32} << 20) + 1));
+    const struct {
+        fs::path path;
+        std::string reason;
+    } cases[] = {
+        {"/dev/zero", "not a regular file"},
+        {dir / "fifo.ti3", "not a regular file"},
+        {dir / "folder.ti3", "not a regular file"},
+        {dir / "large.ti3", "too large (33554433 bytes, at most 33554432)"},
+        {dir / "missing.ti3", "No such file or directory"},
+    };
+    // Memory and time are bounded, so that a reader that hangs or grows fails
+    // rather than stops the suite (the sanitizer's shadow memory needs the
+    // whole address space).
+#if defined(__SANITIZE_ADDRESS__)
+    const std::string bounds = "timeout 10 ";
+#else
+    const std::string bounds = "ulimit -v 2000000; timeout 10 ";
+#endif
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_EQ(run(bounds + tool_command(c.path) + " 2>&1 >/dev/null", &err), 1) << c.path;
+        EXPECT_EQ(err, "Unable to open file '" + c.path.string() + "' for reading: " + c.reason + "\n");
+    }
 }
 
 // A 24-patch measurement of the ColorChecker, as the profiler writes it, must

@@ -10,6 +10,7 @@
 #include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "platform/plist_read.h"
+#include "platform/regular_file.h"
 #include "platform/user_defaults.h"
 #include "tests/support/hostile_files.h"
 #include "tests/support/test_paths.h"
@@ -178,6 +179,38 @@ TEST(UserDefaults, AnUnreadableFileIsSetAsideAndTheStoreStartsEmpty) {
     EXPECT_FALSE(missing.takeUnreadableFileNote());
 }
 
+// Each kind of file read whole is read at exactly its size limit and refused
+// one byte beyond it, with the sizes in the reason.
+TEST(RegularFile, EachKindIsReadAtItsLimitAndRefusedOneByteBeyond) {
+    const struct {
+        const char* kind;
+        std::size_t limit;
+        std::uintmax_t expected;
+    } kinds[] = {
+        {"settings, presets, lists", kSettingsFileMaxBytes, 4194304},
+        {"defaults", kDefaultsFileMaxBytes, 16777216},
+        {"profiles", kProfileFileMaxBytes, 67108864},
+        {"references, TI3 files, patch lists", kReferenceFileMaxBytes, 33554432},
+    };
+    TempDir dir;
+    const std::string path = (dir / "file").string();
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.kind);
+        EXPECT_EQ(k.limit, k.expected);
+        ASSERT_TRUE(test::make_sparse_file(path, k.expected));
+        RegularFileRead at = read_regular_file(path, k.limit);
+        ASSERT_TRUE(at) << at.error;
+        EXPECT_EQ(at.bytes->size(), k.expected);
+        at.bytes.reset();
+        ASSERT_TRUE(test::make_sparse_file(path, k.expected + 1));
+        const RegularFileRead beyond = read_regular_file(path, k.limit);
+        EXPECT_FALSE(beyond);
+        EXPECT_EQ(beyond.error, path + ": too large (" + std::to_string(k.expected + 1) + " bytes, at most " +
+                                    std::to_string(k.expected) + ")");
+        EXPECT_EQ(beyond.errnum, 0);
+    }
+}
+
 // Property lists nested within the limit parse, in both forms; beyond it, or
 // holding themselves, they never reach the parser.
 TEST(PlistRead, NestingIsCheckedBeforeParsing) {
@@ -200,6 +233,44 @@ TEST(PlistRead, NestingIsCheckedBeforeParsing) {
                                        "]]></string></dict></plist>",
                                        3));
     EXPECT_TRUE(plist_nesting_problem("<plist><array><array><array/></array></array></plist>", 2));
+}
+
+// libplist's XML reader compares each key of a dictionary with the different
+// keys before it: 4472 keys (9,997,156 comparisons) are read, 4473
+// (10,001,628) are not, nor two dictionaries that pass alone but not
+// together. Repeated keys and keys in comments cost nothing.
+TEST(PlistRead, DictionariesOfTooManyKeysAreRefusedBeforeParsing) {
+    const auto dict = [](int keys, const std::string& prefix, bool same = false) {
+        std::string text = "<dict>";
+        for (int i = 0; i < keys; ++i)
+            text += "<key>" + prefix + (same ? std::string() : std::to_string(i)) + "</key><true/>";
+        return text + "</dict>";
+    };
+    const auto plist = [](const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; };
+    const struct {
+        const char* what;
+        std::string data;
+        bool refused;
+    } cases[] = {
+        {"4472 keys", plist(dict(4472, "k")), false},
+        {"4473 keys", plist(dict(4473, "k")), true},
+        {"4473 keys, one of them empty", plist(dict(4472, "k").insert(6, "<key/><true/>")), true},
+        {"two of 3163 keys", plist("<array>" + dict(3163, "a") + dict(3163, "b") + "</array>"), true},
+        {"two of 3162 keys", plist("<array>" + dict(3162, "a") + dict(3162, "b") + "</array>"), false},
+        {"a key repeated 20000 times", plist(dict(20000, "k", true)), false},
+        {"keys in a comment", plist("<dict><!--" + dict(5000, "k") + "--></dict>"), false},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::string> problem = plist_nesting_problem(c.data);
+        EXPECT_EQ(problem.has_value(), c.refused) << c.what;
+        if (c.refused) {
+            EXPECT_EQ(*problem, "too many keys in its dictionaries") << c.what;
+        }
+        std::string why;
+        plist_t p = plist_read(c.data, &why);
+        EXPECT_EQ(p == nullptr, c.refused) << c.what << ": " << why;
+        if (p) plist_free(p);
+    }
 }
 
 TEST(UserDefaults, PathFollowsXdgConfigHome) {

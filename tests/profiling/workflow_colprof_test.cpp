@@ -57,6 +57,7 @@ TEST_F(ColprofTest, ProfileSavedIntoProfilesBecomesCurrent) {
     EXPECT_EQ(fs::status(profiles() + "/mine.icc").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
+    ASSERT_EQ(platform_.savePanels.size(), 1u);
     const auto& panel = platform_.savePanels.back();
     EXPECT_EQ(panel.types, (std::vector<std::string>{"icc", "icm"}));
     EXPECT_EQ(panel.directory, profiles());

@@ -97,6 +97,7 @@ TEST_F(WorkflowTest, TI3FileWrittenThroughTheSavePanelInAnyLocale) {
     const std::string path = (dir_ / "chart").string();  // the panel adds the extension
     platform_.saveAnswers.push_back(path);
     workflow_->saveTI3Button();
+    ASSERT_EQ(platform_.savePanels.size(), 1u);
     EXPECT_EQ(platform_.savePanels.back().types, std::vector<std::string>{"ti3"});
     EXPECT_EQ(defaults_->stringForKey("TI3File"), path + ".ti3");
     EXPECT_NE(workflow_->log().find("File " + path + ".ti3 written\n"), std::string::npos) << workflow_->log();

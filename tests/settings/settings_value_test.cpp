@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "pipeline/settings/settings_value.h"
 
@@ -84,6 +88,50 @@ TEST(SettingsDictionary, KeepsInsertionOrderAndReplacesInPlace) {
     EXPECT_TRUE(d.same_contents(e));
     e.set("b", 3.0);
     EXPECT_FALSE(d.same_contents(e));
+}
+
+// Many keys (as a large settings file holds): each key keeps the place of its
+// first setting and the value of its last, through replacements and erasures,
+// whatever the size; checked against a plain list.
+TEST(SettingsDictionary, ManyKeysKeepFirstPlaceAndLastValue) {
+    SettingsDictionary d;
+    std::vector<std::pair<std::string, int>> model;
+    const auto put = [&](const std::string& key, int value) {
+        d.set(key, value);
+        auto it = std::find_if(model.begin(), model.end(), [&](const auto& e) { return e.first == key; });
+        if (it == model.end())
+            model.emplace_back(key, value);
+        else
+            it->second = value;
+    };
+    const auto same = [&](const char* when) {
+        ASSERT_EQ(d.size(), model.size()) << when;
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            EXPECT_EQ(d.entries()[i].first, model[i].first) << when;
+            EXPECT_EQ(d.entries()[i].second.int_value(), model[i].second) << when;
+            EXPECT_EQ(d.get(model[i].first).int_value(), model[i].second) << when;
+        }
+    };
+    for (int i = 0; i < 300; ++i) {
+        put("k" + std::to_string(i % 97), i);  // from 97 on, every key again
+        if (i % 40 == 39) {
+            const std::string gone = "k" + std::to_string(i % 13);
+            EXPECT_TRUE(d.erase(gone));
+            model.erase(std::find_if(model.begin(), model.end(), [&](const auto& e) { return e.first == gone; }));
+            EXPECT_FALSE(d.contains(gone));
+            same("after an erasure");
+        }
+    }
+    same("at the end");
+    // Erased down to a few and filled again.
+    while (d.size() > 3) {
+        EXPECT_TRUE(d.erase(model.front().first));
+        model.erase(model.begin());
+    }
+    for (int i = 0; i < 50; ++i) put("n" + std::to_string(i), -i);
+    put(model.front().first, 7);
+    same("refilled");
+    EXPECT_FALSE(d.find("k1000"));
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // dvk-cgats FILE: reads a CGATS file with the library and writes it back to
-// standard output with the library's writer. A file the library refuses gives
-// its message on standard error and exit status 1.
+// standard output with the library's writer. Like every reference and TI3
+// file, FILE must be a regular file of at most 32 MiB; a file that is not, or
+// that the library refuses, gives the reason on standard error and exit
+// status 1.
 #include <cstdio>
+#include <string>
 
 #include "profiling/cgats/cgats.h"
+#include "profiling/reference_files.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -16,8 +20,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Any identifier is accepted for the first table.
-    if (c->add_other("") < 0 || c->read_name(argv[1]) != 0) {
-        std::fprintf(stderr, "%s\n", c->err());
+    std::string error;
+    if (c->add_other("") < 0) error = c->err();
+    else if (dvk::read_reference_file(c.get(), argv[1], &error) == -2) error = "dvk-cgats: out of memory";
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     dvk::cgats_file* out = dvk::new_file_fp(stdout);

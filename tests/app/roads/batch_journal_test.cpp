@@ -2,7 +2,9 @@
 // (as a kill would stop it), then resumed the way the controller resumes:
 // every output written once, each path once in the saved list, no list,
 // marker or temporary file left; the item that was being developed when the
-// batch stopped, its output not in place, is given up and named.
+// batch stopped, its output not in place, is tried once more. One being
+// developed at two abnormal ends in a row, or on which a crash was noted, is
+// given up and named.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -76,6 +79,25 @@ struct SimulatedBatch {
         j.finish(false);
         return true;
     }
+
+    // `written` new outputs and `left` outputs of an earlier batch; each new
+    // one once in the saved list, no list, marker or temporary file left.
+    void expectWritten(const BatchJournal& j, std::size_t written, std::size_t left) {
+        std::vector<std::string> news, olds;
+        for (const auto& e : fs::directory_iterator(out)) {
+            const std::string name = e.path().filename().string();
+            ASSERT_NE(name[0], '.') << "a temporary file is left: " << name;
+            (read_file(e.path()) == "new" ? news : olds).push_back(name);
+        }
+        EXPECT_EQ(news.size(), written);
+        EXPECT_EQ(olds.size(), left);
+        const std::vector<std::string> saved = readBatchSavedList(j.savedFile()).value_or(std::vector<std::string>());
+        ASSERT_EQ(saved.size(), written);
+        for (const std::string& p : saved) EXPECT_EQ(read_file(p), "new") << p;
+        EXPECT_FALSE(fs::exists(j.listFile()));
+        EXPECT_FALSE(fs::exists(j.markerFile()));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "support"), fs::directory_iterator()), written ? 1 : 0);
+    }
 };
 
 TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutOverwriting) {
@@ -97,36 +119,79 @@ TEST(BatchJournal, StoppedAtAnyStepAndResumedWritesEveryOutputOnceWithOrWithoutO
             ASSERT_FALSE(b.run(first, items, stopAt));
 
             // The next start: the list read, the written item recovered (or
-            // the one being developed given up), the rest run.
+            // the one being developed kept to be tried again), the rest run.
             BatchJournal resumed = b.journal();
             BatchJournal::Recovery recovered =
                 resumed.recover(readBatchSavedList(resumed.listFile()).value_or(std::vector<std::string>()));
             // Stopped after its marker and before its output was in place.
             const int stepOfItem = stopAt % kStepsPerItem;
-            const bool givenUp = stepOfItem >= 1 && stepOfItem <= 3;
-            EXPECT_EQ(recovered.abandoned.has_value(), givenUp);
+            const bool retried = stepOfItem >= 1 && stepOfItem <= 3;
+            EXPECT_FALSE(recovered.abandoned);
+            EXPECT_EQ(recovered.retried.has_value(), retried);
             const std::string developed = "img" + std::to_string(stopAt / kStepsPerItem) + ".dng";
-            if (givenUp) EXPECT_EQ(*recovered.abandoned, (b.dir / developed).string());
+            if (retried) EXPECT_EQ(*recovered.retried, (b.dir / developed).string());
             std::vector<std::string> pending = recovered.pending;
             resumed.start(pending);
             ASSERT_TRUE(b.run(resumed, pending, -1));
-
-            std::vector<std::string> news, olds;
-            for (const auto& e : fs::directory_iterator(b.out)) {
-                const std::string name = e.path().filename().string();
-                ASSERT_NE(name[0], '.') << "a temporary file is left: " << name;
-                (read_file(e.path()) == "new" ? news : olds).push_back(name);
-            }
-            const std::size_t written = kItems - (givenUp ? 1 : 0);
-            EXPECT_EQ(news.size(), written);
-            EXPECT_EQ(olds.size(), dontOverwrite ? std::size_t(kItems) : kItems - written);
-            const std::vector<std::string> saved = *readBatchSavedList(resumed.savedFile());
-            ASSERT_EQ(saved.size(), written);
-            for (const std::string& p : saved) EXPECT_EQ(read_file(p), "new") << p;
-            EXPECT_FALSE(fs::exists(resumed.listFile()));
-            EXPECT_FALSE(fs::exists(resumed.markerFile()));
-            EXPECT_EQ(std::distance(fs::directory_iterator(b.dir / "support"), fs::directory_iterator()), 1);
+            b.expectWritten(resumed, kItems, dontOverwrite ? kItems : 0);
         }
+    }
+}
+
+// Ends of a batch while its first item is developed (after its marker,
+// before its output), then the resumed batch run to its end.
+TEST(BatchJournal, AnItemIsGivenUpAtTwoAbnormalEndsInARowOrACrashNotedOnIt) {
+    const int kItems = 3;
+    const struct {
+        const char* what;
+        std::vector<int> stops;  // each run's stop, counted over its steps
+        int signal;              // a crash in the first run instead of a stop
+        bool abandoned, crashed;
+    } cases[] = {
+        {"once", {1}, 0, false, false},
+        {"twice in a row", {1, 1}, 0, true, false},
+        {"twice in a row, the second time at its output", {3, 2}, 0, true, false},
+        {"twice, the second time at the next item", {1, 7}, 0, false, false},
+        {"a crash", {}, SIGSEGV, true, true},
+        {"an abort", {}, SIGABRT, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimulatedBatch b;
+        fs::create_directories(b.out);
+        std::vector<std::string> items;
+        for (int i = 0; i < kItems; ++i) items.push_back((b.dir / ("img" + std::to_string(i) + ".dng")).string());
+        const std::string first = items[0];
+        BatchJournal journal = b.journal();
+        journal.start(items);
+        if (c.signal) {
+            const pid_t child = fork();
+            if (child == 0) {
+                journal.beginItem(first);
+                raise(c.signal);
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child did not crash";
+        }
+        BatchJournal::Recovery recovered;
+        for (std::size_t run = 0; run <= c.stops.size(); ++run) {
+            BatchJournal j = run == 0 && !c.signal ? journal : b.journal();
+            std::vector<std::string> pending = items;
+            if (run > 0 || c.signal) {
+                recovered = j.recover(readBatchSavedList(j.listFile()).value_or(std::vector<std::string>()));
+                // Asked again before the batch is taken up: as it was.
+                if (recovered.retried) EXPECT_EQ(j.recover(recovered.pending).retried, recovered.retried);
+                pending = recovered.pending;
+            }
+            if (run > 0 || c.signal) j.start(pending);
+            ASSERT_EQ(b.run(j, pending, run < c.stops.size() ? c.stops[run] : -1), run == c.stops.size());
+        }
+        EXPECT_EQ(recovered.abandoned == std::optional<std::string>(first), c.abandoned);
+        EXPECT_EQ(recovered.crashed, c.crashed);
+        b.expectWritten(b.journal(), c.abandoned ? kItems - 1 : kItems, 0);
+        EXPECT_EQ(fs::exists(b.out / "img0.tiff"), !c.abandoned);
     }
 }
 
@@ -158,6 +223,9 @@ TEST(BatchJournal, AStaleMarkerIsDroppedAndAnotherListsMarkerNeverSkipsAnItem) {
     EXPECT_FALSE(postponed.abandoned);
     // The marker round trip keeps every field.
     BatchMarker m{a, out, 7, stampOf(out)};
+    m.abnormalEnds = 1;
+    m.crashed = true;
+    m.developing = false;
     ASSERT_TRUE(BatchJournal::writeMarker(j.markerFile(), m));
     const std::optional<BatchMarker> back = BatchJournal::readMarker(j.markerFile());
     ASSERT_TRUE(back);
@@ -166,6 +234,9 @@ TEST(BatchJournal, AStaleMarkerIsDroppedAndAnotherListsMarkerNeverSkipsAnItem) {
     EXPECT_EQ(back->remaining, 7u);
     EXPECT_TRUE(back->before == m.before);
     EXPECT_TRUE(m.before.exists);
+    EXPECT_EQ(back->abnormalEnds, 1u);
+    EXPECT_TRUE(back->crashed);
+    EXPECT_FALSE(back->developing);
 }
 
 // The end-of-batch text: each list names its first files and counts the

@@ -233,30 +233,55 @@ TEST_F(Batch, AFileTheDevelopRefusesIsNamedAndTheBatchGoesOn) {
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
 }
 
-// A batch that ended abnormally (killed, crashed) while a file was being
-// developed does not start with that file again when it is resumed: the
-// file is named, the others are converted.
-TEST_F(Batch, AFileBeingDevelopedWhenTheBatchEndedAbnormallyIsNamedNotTakenUpAgain) {
+// A batch that ended abnormally while a file was being developed takes the
+// file up again when it is resumed (a kill from outside says nothing against
+// the file); ended again while developing it, or when a crash was noted on
+// it, the batch names the file and goes on without it.
+TEST_F(Batch, AFileBeingDevelopedWhenTheBatchEndedAbnormallyIsTriedOnceMore) {
     const std::vector<std::string> files = acmeFiles(3);
+    const auto resume = [&] {
+        alerts.answer("Proceed");
+        controller->completeBatch();
+        controller->waitForRoads();
+    };
     BatchJournal journal = controller->batchJournal();
     journal.start(files);
-    journal.beginItem(files[0]);  // and then the program ended
-    alerts.answer("Proceed");
-    controller->completeBatch();
-    controller->waitForRoads();
-    EXPECT_EQ(tiffs_in(photos() + "/b"), (std::vector<std::string>{"f2.tiff", "f3.tiff"}));
-    EXPECT_EQ(alertTexts().back(), "Batch|1 file was not written:\n" + files[0] + ": " + kAbandonedReason);
+    journal.beginItem(files[0]);  // and then the program was killed
+    const std::size_t alertsBefore = alertTexts().size();
+    resume();
+    EXPECT_EQ(tiffs_in(photos() + "/b"), (std::vector<std::string>{"f1.tiff", "f2.tiff", "f3.tiff"}));
+    // The offer to resume, the question: nothing said of a file.
+    const std::vector<std::string> said = alertTexts();
+    ASSERT_EQ(said.size(), alertsBefore + 2);
+    EXPECT_EQ(said.back(), "Batch mode|You are about to run a batch for 3 files");
     EXPECT_FALSE(fs::exists(controller->batchListFile()));
     EXPECT_FALSE(fs::exists(controller->batchMarkerFile()));
 
-    // The last file of the list: nothing is left to run, and it is named.
-    journal.start(std::vector<std::string>{files[2]});
-    journal.beginItem(files[2]);
-    alerts.answer("Proceed");
-    controller->completeBatch();
-    controller->waitForRoads();
-    EXPECT_EQ(alertTexts().back(), "Batch|1 file was not written:\n" + files[2] + ": " + kAbandonedReason);
-    EXPECT_FALSE(fs::exists(controller->batchListFile()));
+    // Killed twice in a row while developing the last file; then a crash
+    // noted on it.
+    for (const bool crash : {false, true}) {
+        SCOPED_TRACE(crash ? "a crash" : "two kills");
+        fs::remove(photos() + "/b/f3.tiff");
+        journal.start(std::vector<std::string>{files[2]});
+        journal.beginItem(files[2]);
+        if (crash) {
+            BatchMarker crashed = *BatchJournal::readMarker(controller->batchMarkerFile());
+            crashed.crashed = true;
+            ASSERT_TRUE(BatchJournal::writeMarker(controller->batchMarkerFile(), crashed));
+        } else {
+            // Resumed, and killed again while the file is developed.
+            BatchJournal resumed = controller->batchJournal();
+            ASSERT_EQ(resumed.recover({files[2]}).retried, std::optional<std::string>(files[2]));
+            resumed.start(std::vector<std::string>{files[2]});
+            resumed.beginItem(files[2]);
+        }
+        resume();
+        EXPECT_FALSE(fs::exists(photos() + "/b/f3.tiff"));
+        EXPECT_EQ(alertTexts().back(),
+                  "Batch|1 file was not written:\n" + files[2] + ": " + (crash ? kCrashedReason : kAbandonedReason));
+        EXPECT_FALSE(fs::exists(controller->batchListFile()));
+        EXPECT_FALSE(fs::exists(controller->batchMarkerFile()));
+    }
 }
 
 TEST_F(Batch, AnItemThatVanishesIsSkippedAndAddsNothingToTheSavedList) {

@@ -2,7 +2,10 @@
 // preferences and the display images.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "app/preview/display_conversion.h"
@@ -11,6 +14,7 @@
 #include "app/window/window_preferences.h"
 #include "colour/profile.h"
 #include "colour/profile_lookup.h"
+#include "core/dvklib.h"
 #include "platform/user_defaults.h"
 #include "tests/support/test_paths.h"
 
@@ -115,7 +119,33 @@ TEST(WindowPreferences, AppearanceAndPlatform) {
     EXPECT_EQ(platformVersionNumber("6.1.0-18-amd64"), 60100);
     EXPECT_EQ(platformVersionNumber("5.15.133"), 51633);
     EXPECT_EQ(platformVersionNumber("junk"), 0);
-    EXPECT_GE(activeCpuCount(), 1);
+}
+
+// The worker count is the CPUs the process may run on: on a thread whose
+// affinity mask holds one CPU, exactly one, and the band threads follow it.
+TEST(WindowPreferences, WorkerCountFollowsTheCpusTheProcessMayUse) {
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    int first = 0;
+    while (!CPU_ISSET(first, &all)) ++first;
+    int count = -1, bands = -1;
+    const int before = band_thread_count;
+    const bool legacy = legacy_colorsync;
+    std::thread narrowed([&] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(first, &one);
+        if (sched_setaffinity(0, sizeof one, &one) != 0) return;
+        count = activeCpuCount();
+        setProcessWideValues(WindowPreferences{});
+        bands = band_thread_count;
+    });
+    narrowed.join();
+    band_thread_count = before;
+    legacy_colorsync = legacy;
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(bands, 1);
 }
 
 TEST(DisplayImage, ClippingTwiceRestoresAndDisplayKeepsGreys) {

@@ -98,9 +98,13 @@ protected:
         return lines.join('\n').toStdString();
     }
     void settle() {
-        QTRY_VERIFY_WITH_TIMEOUT(controller->activity().running() == 0 && !controller->isBusy() &&
-                                     !controller->preview().applyWorker().busy(),
-                                 60000);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return controller->activity().running() == 0 && !controller->isBusy() &&
+                       !controller->preview().applyWorker().busy();
+            },
+            60000))
+            << "still busy after a minute";
     }
 
     test::TempDir dir;
@@ -154,7 +158,8 @@ TEST_F(RoadsWindow, AnOpenedFileIsShownWithItsHistogramAndABatchEndsWithTheEmpty
         ScopedModifierFlags held(kShiftKeyMask | kControlKeyMask);
         ASSERT_TRUE(controller->openRequest({chart}));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(window->cancelButton()->isVisible() || controller->activity().running() == 0, 60000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->cancelButton()->isVisible() || controller->activity().running() == 0; }, 60000));
     settle();
     EXPECT_TRUE(fs::exists(dir / "p" / "chart.tiff"));
     // The window of an empty start, saying what the batch did.
@@ -218,7 +223,8 @@ TEST_F(RoadsWindow, KeepMaxMaximisesOpenedFilesUntilTheEmptyWindow) {
         ScopedModifierFlags held(kShiftKeyMask | kControlKeyMask);
         ASSERT_TRUE(controller->openRequest({portrait}));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(window->cancelButton()->isVisible() || controller->activity().running() == 0, 60000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->cancelButton()->isVisible() || controller->activity().running() == 0; }, 60000));
     settle();
     EXPECT_TRUE(controller->rawProcessor()->fileName().empty());
     EXPECT_FALSE(window->isMaximized());

@@ -68,7 +68,7 @@ TEST_F(PanelsTest, ProfilesMenuFollowsTheOpenFileAndAChoiceDevelopsAgain) {
 
     const unsigned long runs = controller->preview().applyWorker().runs();
     menu->actions()[4]->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(controller->preview().applyWorker().runs() > runs, 60000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller->preview().applyWorker().runs() > runs; }, 60000));
     settle();
     EXPECT_EQ(rp().customRawProfile(), support() + "/Profiles/B.icc");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("colorchart.dng (B.icc)"));

@@ -39,12 +39,15 @@ void PanelsTest::TearDown() {
     uninstallQtMainQueue();
 }
 
-void PanelsTest::settle() { QTRY_VERIFY_WITH_TIMEOUT(!controller->preview().applyWorker().busy(), 120000); }
+void PanelsTest::settle() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->preview().applyWorker().busy(); }, 120000))
+        << "the apply worker stayed busy";
+}
 
 void PanelsTest::openChart() {
     int result = -1;
     controller->openCommandLineFile((testdata_dir() / "raw" / "colorchart.dng").string(), [&](int r) { result = r; });
-    QTRY_VERIFY_WITH_TIMEOUT(result != -1, 120000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result != -1; }, 120000)) << "the chart never opened";
     settle();
     ASSERT_EQ(result, 0);
 }
