@@ -4,8 +4,10 @@
 
 #include <libraw/libraw.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace dvk {
@@ -77,6 +79,24 @@ public:
     unsigned declared_fuji_width() const { return libraw_internal_data.internal_output_params.fuji_width; }
     using SiteRowFn = std::function<void(unsigned row, const std::uint16_t* samples, const unsigned char* colours)>;
     bool image_site_rows_on_threads(const SiteRowFn& row, unsigned group_origin = 0, unsigned group_rows = 1);
+
+    // Where the raw samples of the open (identified, not yet unpacked) file
+    // lie, as its decoder will read them.
+    struct DataLayout {
+        std::string decoder;         // LibRaw's decoder name, "packed_dng_load_raw()"
+        std::uint64_t offset = 0;    // the samples, or the table of tile offsets
+        // Non-zero when the decoder reads one piece per tile, each at the
+        // offset the table at `offset` gives (32-bit values in the file's
+        // byte order), tiles row by row.
+        unsigned tile_width = 0, tile_length = 0;
+        unsigned bits = 0;     // per sample as stored (uncompressed data)
+        unsigned samples = 1;  // per pixel as stored
+    };
+    DataLayout data_layout();
+    // `count` values of the table of tile offsets at `at`, in the file's byte
+    // order; false, reading nothing, when the file ends before the table
+    // does. The decoder's read position is left where it was.
+    bool read_tile_offsets(std::uint64_t at, std::size_t count, std::vector<std::uint32_t>& out);
 
     LibRaw_DVK(const LibRaw_DVK&) = delete;
     LibRaw_DVK& operator=(const LibRaw_DVK&) = delete;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace dvk {
 
@@ -47,6 +48,13 @@ int lmmse_interpolate(DVKLib* d, float* const* rows, unsigned width, unsigned he
 // Bayer pattern). The methods here develop three colours only; asked of a
 // freshly loaded record, before the greens are mixed.
 bool four_colour_pattern(DVKLib* d);
+
+// Why a working image of width x height pixels cannot be developed with
+// interpolation code `interpolation` (0 AHD, 1 VNG, 2 half size, 3 VCD,
+// 4 LMMSE, 5 two-thirds binning), e.g. "the image is too small for
+// two-thirds binning (8 x 20 pixels; it takes at least 9 x 3)"; empty when it
+// can. `half_size`: the image was decoded at half size (no demosaicing).
+std::string too_small_to_develop(DVKLib* d, int interpolation, bool half_size, unsigned width, unsigned height);
 
 // Rows after which the colour-filter pattern `filters` repeats: 2 for the usual
 // Bayer codes, 4 or 8 for rarer ones, 6 for X-Trans, 16 for the 16 x 16 pattern.

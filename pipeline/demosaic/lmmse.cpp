@@ -1,6 +1,13 @@
 // LMMSE: linear minimum-mean-square-error estimate of the green-minus-colour
 // differences from their horizontal and vertical estimates, on work cells
-// with a zero margin of 10 cells around the band.
+// with a margin of 10 cells around the band.
+//
+// The margin holds the band mirrored about its first and last row and column
+// (without repeating them), so that every cell keeps the colour of its site
+// and the estimates near the edges see the picture continue as it does
+// inside: a flat mosaic stays flat to its last pixel. (Zeros there, the
+// estimates of the outermost pixels would lean towards black in one
+// direction, in both at the corners, further in than any crop removes.)
 //
 // The eight steps are defined over the whole (width + 20) x (height + 20)
 // cells, but each reads only a few rows around the one it writes. They run as
@@ -58,15 +65,55 @@ private:
     float* row(long rr) const { return ring_ + (rr % kRing) * cw_ * kCell; }
     int fc(long r, long c) const { return cfa_(unsigned(r), unsigned(c)); }
 
-    // 1. The mosaic value of every cell, 0 in the margin (the row is cleared
-    //    as it enters the ring).
+    // Position i of a line of n mirrored into it: -1 becomes 1, n becomes
+    // n - 2, as often as it takes; -1 for a line of one position, which has
+    // no other to mirror (nor another colour).
+    static long mirrored(long i, long n) {
+        if (i >= 0 && i < n) return i;
+        if (n < 2) return -1;
+        const long period = 2 * (n - 1);
+        i %= period;
+        if (i < 0) i += period;
+        return i < n ? i : period - i;
+    }
+    // The image site cell (rr, cc) reads: its own, or for a margin cell the
+    // site mirrored into the band, when that has the cell's colour (a pattern
+    // repeating every two rows and columns always does). False: none, 0.
+    bool site_of(long rr, long cc, long& y, long& col) const {
+        y = mirrored(rr - kMargin, h_);
+        col = mirrored(cc - kMargin, w_);
+        if (y < 0 || col < 0) return false;
+        return (y == rr - kMargin && col == cc - kMargin) || fc(y + kMargin, col + kMargin) == fc(rr, cc);
+    }
+    // The measured sample of a margin cell's mirrored site, 0 without one.
+    float margin_sample(long rr, long cc) const {
+        long y, col;
+        if (!site_of(rr, cc, y, col)) return 0.0f;
+        return rows_[y][col * 4 + fc(y, col)];
+    }
+    // Channel c of a margin cell's mirrored site, 0 without one.
+    float margin_channel(long rr, long cc, int c) const {
+        long y, col;
+        if (!site_of(rr, cc, y, col)) return 0.0f;
+        return rows_[y][col * 4 + c];
+    }
+
+    // 1. The mosaic value of every cell, mirrored in the margin (the row is
+    //    cleared as it enters the ring).
     void copy_mosaic(long rr) const {
         float* x = row(rr);
         std::memset(x, 0, std::size_t(cw_ * kCell) * sizeof(float));
         const long y = rr - kMargin;
-        if (y < 0 || y >= h_) return;
+        if (y < 0 || y >= h_) {
+            for (long cc = 0; cc < cw_; ++cc) x[cc * kCell + 4] = margin_sample(rr, cc);
+            return;
+        }
         const float* p = rows_[y];
         for (long col = 0; col < w_; ++col) x[(col + kMargin) * kCell + 4] = p[col * 4 + fc(y, col)];
+        for (long cc = 0; cc < kMargin; ++cc) {
+            x[cc * kCell + 4] = margin_sample(rr, cc);
+            x[(cw_ - 1 - cc) * kCell + 4] = margin_sample(rr, cw_ - 1 - cc);
+        }
     }
 
     // 2. Horizontal ([0]) and vertical ([1]) green-minus-colour estimates.
@@ -150,7 +197,8 @@ private:
         }
     }
 
-    // 5. Own colours back in place; green at red and blue cells.
+    // 5. Own colours back in place (mirrored in the margin); green at red
+    //    and blue cells.
     void green(long rr) const {
         float* x = row(rr);
         const long y = rr - kMargin;
@@ -158,7 +206,7 @@ private:
         for (long cc = 0; cc < cw_; ++cc, x += kCell) {
             const long col = cc - kMargin;
             const int c = fc(rr, cc);
-            x[c] = (inside_row && col >= 0 && col < w_) ? rows_[y][col * 4 + c] : 0.0f;
+            x[c] = (inside_row && col >= 0 && col < w_) ? rows_[y][col * 4 + c] : margin_channel(rr, cc, c);
             if (c != 1) x[1] = x[c] + x[4];
         }
     }

@@ -3,6 +3,12 @@
 // of colour differences choose between the directional and the mixed estimate;
 // red and blue then follow from the median or the flatter pair of colour
 // differences. Works in the 0..65535 range directly in the band.
+//
+// The estimates are not offset by half a step of that range (+2 before a
+// division by 4, + 0.5 after a difference), as integer forms of the method
+// round: in floats such an offset only biases the interpolated values against
+// the measured ones and the border fill's, so that a flat mosaic would not
+// come back flat.
 #include <algorithm>
 #include <cmath>
 
@@ -53,13 +59,13 @@ inline float colour_from_differences(float G, const float d[4], int prefer, int 
     for (int i = 0; i < 4; ++i) above += 4 * d[i] > S;
     float v;
     if (above & 1)
-        v = G - median4(d[0], d[1], d[2], d[3]) + 0.5f;
+        v = G - median4(d[0], d[1], d[2], d[3]);
     else if (prefer > 0)
-        v = G - (d[a0] + d[a1]) / 2 + 0.5f;
+        v = G - (d[a0] + d[a1]) / 2;
     else if (prefer < 0)
-        v = G - (d[b0] + d[b1]) / 2 + 0.5f;
+        v = G - (d[b0] + d[b1]) / 2;
     else
-        v = G - S / 4 + 0.5f;
+        v = G - S / 4;
     return clip(v);
 }
 
@@ -84,7 +90,7 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
             const int c = cfa(unsigned(row), unsigned(col));
             const Line hl{p + c, 4, c}, vl{p + c, w4, c};
             const float Hraw = hl.raw(0), Vraw = vl.raw(0);
-            const float H = clip((Hraw + 2) * 0.25f), V = clip((Vraw + 2) * 0.25f);
+            const float H = clip(Hraw * 0.25f), V = clip(Vraw * 0.25f);
 
             // Gradients over the 5 x 5 window, each site at its own channel.
             const long m = col % CfaMap::kPeriod;
@@ -120,7 +126,7 @@ void vcd_interpolate(DVKLib* d, float* band, unsigned width, unsigned height, fl
                 const double vh = line_variance(dh), vv = line_variance(dv);
                 const double m = line_variance(mh) + line_variance(mv);
                 if (std::min(vh, vv) > m * 0.125)
-                    G = clip((Hraw + Vraw + 4) * 0.125f);
+                    G = clip((Hraw + Vraw) * 0.125f);
                 else
                     G = vh > vv ? V : H;
             }

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "pipeline/load/load_errors.h"
 #include "pipeline/load/raw_loader.h"
@@ -35,8 +37,62 @@ std::uint64_t declared_load_bytes(LibRaw_DVK& raw, bool half) {
 }
 
 std::uint64_t load_bytes_allowed(std::uint64_t file_bytes) {
-    const std::uint64_t most = (UINT64_MAX - kDeclaredSizeFloor) / kDeclaredBytesPerFileByte;
-    return kDeclaredSizeFloor + std::min(file_bytes, most) * kDeclaredBytesPerFileByte;
+    const std::uint64_t small = std::min(file_bytes, kSmallFileBytes);
+    const std::uint64_t base = kDeclaredSizeFloor + small * kDeclaredBytesPerSmallFileByte;
+    const std::uint64_t most = (UINT64_MAX - base) / kDeclaredBytesPerFileByte;
+    return base + std::min(file_bytes - small, most) * kDeclaredBytesPerFileByte;
+}
+
+namespace {
+
+// The least bytes `rows` rows of `width` pixels take in the data of the
+// decoder of `layout`; 0 where no least size is known.
+std::uint64_t least_bytes(const LibRaw_DVK::DataLayout& layout, std::uint64_t width, std::uint64_t rows) {
+    const std::string& decoder = layout.decoder;
+    if (decoder == "packed_dng_load_raw()") {
+        // Stored as they are, each row from a byte boundary.
+        if (layout.bits == 0 || layout.bits > 16) return 0;
+        return rows * (width * layout.samples * layout.bits / 8);
+    }
+    // Each difference of a lossless JPEG has a Huffman code of one bit or more.
+    if (decoder == "lossless_dng_load_raw()") return rows * width * layout.samples / 8;
+    // Each 8 x 8 block of a baseline JPEG has a DC code and an end of block.
+    if (decoder == "lossy_dng_load_raw()") return (rows + 7) / 8 * ((width + 7) / 8) * 2 / 8;
+    return 0;
+}
+
+}  // namespace
+
+DeclaredData declared_data(LibRaw_DVK& raw, std::uint64_t file_bytes) {
+    const LibRaw_DVK::DataLayout layout = raw.data_layout();
+    const libraw_image_sizes_t& S = raw.imgdata.sizes;
+    const std::uint64_t width = S.raw_width, height = S.raw_height;
+    const auto from = [&](std::uint64_t offset) { return offset < file_bytes ? file_bytes - offset : 0; };
+    DeclaredData data;
+    if (layout.tile_width == 0 || width == 0 || height == 0) {
+        data.needed = least_bytes(layout, width, height);
+        data.held = from(layout.offset);
+        return data;
+    }
+    // Tiles row by row, as the decoder reads them; the last row of tiles may
+    // reach below the image (its rows there are not read).
+    const std::uint64_t tw = layout.tile_width, tl = layout.tile_length;
+    const std::uint64_t across = (width + tw - 1) / tw, down = (height + tl - 1) / tl;
+    const std::uint64_t last_rows = height - (down - 1) * tl;
+    data.needed = across * ((down - 1) * least_bytes(layout, tw, tl) + least_bytes(layout, tw, last_rows));
+    if (data.needed == 0) {
+        data.held = from(layout.offset);
+        return data;
+    }
+    std::vector<std::uint32_t> offsets;
+    if (across * down > kMostTiles || !raw.read_tile_offsets(layout.offset, std::size_t(across * down), offsets)) {
+        data.needed = UINT64_MAX;
+        return data;
+    }
+    // The tiles' data lies from the first tile on: however many tiles share
+    // it, the file holds those bytes once.
+    data.held = offsets.empty() ? 0 : from(*std::min_element(offsets.begin(), offsets.end()));
+    return data;
 }
 
 std::uint64_t physical_memory_bytes() {
@@ -46,6 +102,9 @@ std::uint64_t physical_memory_bytes() {
 }
 
 int check_declared_size(LibRaw_DVK& raw, std::uint64_t file_bytes, bool half) {
+    // The data first: its answer is the same at every size.
+    const DeclaredData data = declared_data(raw, file_bytes);
+    if (data.needed > data.held) return kLoadDataPastEnd;
     const std::uint64_t need = declared_load_bytes(raw, half);
     if (need > load_bytes_allowed(file_bytes)) return kLoadLargerThanData;
     if (need > physical_memory_bytes()) return kLoadTooLarge;

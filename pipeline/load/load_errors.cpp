@@ -44,6 +44,7 @@ std::string load_error_reason(int code) {
         case kLoadNotRegularFile: return "not a regular file";
         case LIBRAW_FILE_UNSUPPORTED:
         case LIBRAW_REQUEST_FOR_NONEXISTENT_IMAGE: return "not a raw file of a known camera";
+        case kLoadDataPastEnd:
         case LIBRAW_IO_ERROR:
         case LIBRAW_DATA_ERROR: return "its data could not be read to the end (the file is cut short or damaged)";
         case LIBRAW_UNSUFFICIENT_MEMORY: return "not enough memory to load it";

@@ -17,6 +17,10 @@ inline constexpr int kLoadTooLarge = -200002;
 inline constexpr int kLoadUnsafe = -200003;
 // The path names something other than a regular file (a FIFO, a device).
 inline constexpr int kLoadNotRegularFile = -200004;
+// The file ends before the samples its header declares (stored uncompressed,
+// or compressed to no less than a known least size), or its tiles share
+// their data: found before anything is allocated at the declared size.
+inline constexpr int kLoadDataPastEnd = -200005;
 // kLoadSystemError - errno: the system refused the file; the reason is
 // errno's own text ("Permission denied").
 inline constexpr int kLoadSystemError = -300000;

@@ -208,6 +208,10 @@ bool RawProcessor::convertImage() {
     auto H = [&] { return static_cast<unsigned>(id.sizes.iheight); };
     const bool halfSize = isHalfSize();
     const bool mosaic = id.idata.filters >= 1001;
+    // So are images too small for the interpolation (a mosaic without a site
+    // of every colour, fewer sites than binning reduces).
+    convertError_ = too_small_to_develop(d, interpolation_, halfSize, W(), H());
+    if (!convertError_.empty()) return false;
 
     const bool sharpen_mosaic = !rawMode_ && !halfSize && mosaic && interpolation_ != 5;
     if (sharpen_mosaic && !cleanDotNoise_ && balanceCurveAndSharpenApplies()) {
@@ -241,8 +245,16 @@ bool RawProcessor::convertImage() {
             setSharpnessRadius(2.0f);
             break;
         case 1:
-            id.sizes.iheight = static_cast<unsigned short>(12 * (H() / 12));
-            runRGBGSelectorInThreads(&RawProcessor::VNGInThread, N12, 12, d->image_data(), W(), H());
+            // A multiple of 12 rows, so that the bands start on multiples of
+            // the pattern's period. An image lower than that keeps its rows
+            // and is interpolated whole (the band runner leaves the last row
+            // of an odd height to the border fill, which VNG makes itself).
+            if (H() >= 12) {
+                id.sizes.iheight = static_cast<unsigned short>(12 * (H() / 12));
+                runRGBGSelectorInThreads(&RawProcessor::VNGInThread, N12, 12, d->image_data(), W(), H());
+            } else {
+                vng_interpolate(d, d->image_data(), W(), H());
+            }
             setSharpnessRadius(2.0f);
             break;
         case 2:
@@ -254,8 +266,15 @@ bool RawProcessor::convertImage() {
             setSharpnessRadius(2.0f);
             break;
         case 4:
-            LMMSEInBands(Neven, 16, d->image_data(), W(), H());
-            crop_rgbg_border(d, 3);
+            // The border of 3 pixels is cropped; an image of 6 or fewer rows
+            // or columns, which would keep nothing, is kept whole and
+            // interpolated whole (every row, the last of an odd height too).
+            if (W() > 6 && H() > 6) {
+                LMMSEInBands(Neven, 16, d->image_data(), W(), H());
+                crop_rgbg_border(d, 3);
+            } else {
+                lmmse_interpolate(d, d->image_data(), W(), H());
+            }
             setSharpnessRadius(2.0f);
             break;
         case 5:

@@ -9,13 +9,14 @@
 namespace dvk {
 
 // Mirror without repeating the edge (-i below 0, 2(n - 1) - i above n - 1),
-// then clamped into [0, n - 1] for radii at or above the size.
+// reflected again as often as a radius at or above the size needs: the
+// index keeps its parity, so a mosaic's sites stay among their own colour.
 inline long mirror_index(long i, long n) {
-    if (i < 0) i = -i;
-    if (i > n - 1) i = 2 * (n - 1) - i;
-    if (i < 0) i = 0;
-    if (i > n - 1) i = n - 1;
-    return i;
+    if (n <= 1) return 0;
+    const long period = 2 * (n - 1);
+    i %= period;
+    if (i < 0) i += period;
+    return i > n - 1 ? period - i : i;
 }
 
 // Blurs channels [first, first + count) of an interleaved image at once,

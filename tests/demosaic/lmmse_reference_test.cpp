@@ -1,7 +1,8 @@
 // LMMSE against a direct reading of the method with explicit cell
-// coordinates: margin of 10 zero cells, directional green-minus-colour
-// estimates, nine-tap Gaussian, the LMMSE combination, then green, red and
-// blue from the differences.
+// coordinates: a margin of 10 cells holding the image mirrored about its
+// outermost rows and columns, directional green-minus-colour estimates,
+// nine-tap Gaussian, the LMMSE combination, then green, red and blue from
+// the differences.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,12 +19,20 @@ std::vector<float> reference_lmmse(PatternRecord& rec, const std::vector<float>&
     std::vector<std::array<float, 6>> q(std::size_t(W) * H, std::array<float, 6>{});
     auto C = [&](long r, long c) -> std::array<float, 6>& { return q[std::size_t(r) * W + std::size_t(c)]; };
     auto F = [&](long r, long c) { return rec.fcol(unsigned(r), unsigned(c)); };
-    auto inside = [&](long r, long c) { return r >= 10 && r < h + 10 && c >= 10 && c < w + 10; };
-    auto image = [&](long r, long c, int ch) { return in[(std::size_t(r - 10) * uw + std::size_t(c - 10)) * 4 + ch]; };
+    // Cell row or column k of a line of n image positions: k - 10, mirrored
+    // back into 0..n-1 (-1 is 1, n is n - 2) until it lies there.
+    auto mirror = [](long k, long n) {
+        long i = k - 10;
+        while (i < 0 || i >= n) i = i < 0 ? -i : 2 * (n - 1) - i;
+        return i;
+    };
+    auto image = [&](long r, long c, int ch) {
+        return in[(std::size_t(mirror(r, h)) * uw + std::size_t(mirror(c, w))) * 4 + ch];
+    };
     const float g[5] = {0.2041637f, 0.18017383f, 0.12383155f, 0.06628225f, 0.027630553f};
 
     for (long r = 0; r < H; ++r)
-        for (long c = 0; c < W; ++c) C(r, c)[4] = inside(r, c) ? image(r, c, F(r - 10, c - 10)) : 0.0f;
+        for (long c = 0; c < W; ++c) C(r, c)[4] = image(r, c, F(mirror(r, h), mirror(c, w)));
 
     for (long r = 2; r < h + 18; ++r)
         for (long c = 2; c < w + 18; ++c) {
@@ -84,7 +93,7 @@ std::vector<float> reference_lmmse(PatternRecord& rec, const std::vector<float>&
     for (long r = 0; r < H; ++r)
         for (long c = 0; c < W; ++c) {
             const int f = F(r, c);
-            C(r, c)[f] = inside(r, c) ? image(r, c, f) : 0.0f;
+            C(r, c)[f] = image(r, c, f);
             if (f != 1) C(r, c)[1] = C(r, c)[f] + C(r, c)[4];
         }
 

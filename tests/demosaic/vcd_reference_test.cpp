@@ -41,7 +41,7 @@ struct Reference {
         used_variance = false;
         const double hraw = raw(y, x, 0, 1), vraw = raw(y, x, 1, 0);
         auto clip = [](double t) { return std::clamp(t, 0.0, 65535.0); };
-        const double H = clip((hraw + 2) / 4), V = clip((vraw + 2) / 4);
+        const double H = clip(hraw / 4), V = clip(vraw / 4);
         double gh = 0, gv = 0;
         for (long k = -2; k <= 2; ++k)
             for (long a : {-2L, -1L, 1L, 2L}) {
@@ -61,7 +61,7 @@ struct Reference {
             mv[i] = raw(y + k, x, 0, 1) + raw(y + k, x, 1, 0) - 8 * v(y + k, x);
         }
         const long double vh = spread(dh), vv = spread(dv), m = spread(mh) + spread(mv);
-        if (std::min(vh, vv) > m / 8) return float(clip((hraw + vraw + 4) / 8));
+        if (std::min(vh, vv) > m / 8) return float(clip((hraw + vraw) / 8));
         return float(vh > vv ? V : H);
     }
 };

@@ -123,27 +123,130 @@ std::string read_whole(const fs::path& p) {
 
 }  // namespace
 
-void write_header_larger_than_data(const fs::path& path, std::uint32_t width, std::uint32_t height) {
-    TiffBytes t;
+namespace {
+
+// The tags every hostile DNG here shares: a 16-bit RGGB mosaic of
+// width x height, camera "Acme Big".
+void add_mosaic_tags(TiffBytes& t, std::uint32_t width, std::uint32_t height, std::uint16_t compression) {
     t.add_long(254, 0);
     t.add_long(256, width);
     t.add_long(257, height);
     t.add_short(258, {16});
-    t.add_short(259, {1});
+    t.add_short(259, {compression});
+    t.add_short(262, {32803});
+    t.add_ascii(271, "Acme");
+    t.add_ascii(272, "Big");
+}
+
+void add_dng_tags(TiffBytes& t) {
+    t.add_short(33421, {2, 2});
+    t.add(33422, 1, 4, {0, 1, 1, 2});
+    t.add(50706, 1, 4, {1, 4, 0, 0});
+    t.add_ascii(50708, "Acme Big");
+    t.add_long(50717, 4095);
+}
+
+std::vector<std::uint8_t> le32_array(const std::vector<std::uint32_t>& values) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t v : values)
+        bytes.insert(bytes.end(), {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)});
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> lossless_jpeg(unsigned width, unsigned height, unsigned code_bits) {
+    std::vector<std::uint8_t> b = {0xff, 0xd8};
+    // DHT: class 0, table 0; one code of length code_bits, for the symbol 0.
+    b.insert(b.end(), {0xff, 0xc4, 0x00, 0x14, 0x00});
+    for (unsigned length = 1; length <= 16; ++length) b.push_back(length == code_bits ? 1 : 0);
+    b.push_back(0);
+    // SOF3: 16 bits, height x width, one component (1, sampling 1 x 1, table 0).
+    b.insert(b.end(), {0xff, 0xc3, 0x00, 0x0b, 16, std::uint8_t(height >> 8), std::uint8_t(height),
+                       std::uint8_t(width >> 8), std::uint8_t(width), 1, 1, 0x11, 0});
+    // SOS: component 1 with table 0, predictor 1.
+    b.insert(b.end(), {0xff, 0xda, 0x00, 0x08, 1, 1, 0x00, 1, 0, 0});
+    b.insert(b.end(), (std::size_t(width) * height * code_bits + 7) / 8, 0);
+    b.insert(b.end(), {0xff, 0xd9});
+    return b;
+}
+
+void write_lossless_dng(const fs::path& path, std::uint32_t width, std::uint32_t height, unsigned code_bits) {
+    const std::vector<std::uint8_t> data = lossless_jpeg(width, height, code_bits);
+    const auto header = [&](std::uint32_t offset) {
+        TiffBytes t;
+        add_mosaic_tags(t, width, height, 7);
+        t.add_long(273, offset);
+        t.add_short(277, {1});
+        t.add_long(278, height);
+        t.add_long(279, std::uint32_t(data.size()));
+        add_dng_tags(t);
+        return t.bytes();
+    };
+    std::vector<std::uint8_t> bytes = header(4096);
+    bytes.resize(4096, 0);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    write_bytes(path, bytes);
+}
+
+void write_shared_tile_dng(const fs::path& path, std::uint32_t width, std::uint32_t height, std::uint32_t tile,
+                           bool lossless, std::size_t file_bytes) {
+    const std::uint32_t tiles = ((width + tile - 1) / tile) * ((height + tile - 1) / tile);
+    const std::vector<std::uint8_t> data = lossless ? lossless_jpeg(tile, tile, 1)
+                                                    : std::vector<std::uint8_t>(std::size_t(tile) * tile * 2, 0x40);
+    const auto header = [&](std::uint32_t offset) {
+        TiffBytes t;
+        add_mosaic_tags(t, width, height, lossless ? 7 : 1);
+        t.add_short(277, {1});
+        t.add_long(322, tile);
+        t.add_long(323, tile);
+        t.add(324, 4, tiles, le32_array(std::vector<std::uint32_t>(tiles, offset)));
+        t.add(325, 4, tiles, le32_array(std::vector<std::uint32_t>(tiles, std::uint32_t(data.size()))));
+        add_dng_tags(t);
+        return t.bytes();
+    };
+    const std::uint32_t offset = std::uint32_t((header(0).size() + 4095) / 4096 * 4096);
+    std::vector<std::uint8_t> bytes = header(offset);
+    bytes.resize(offset, 0);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    if (bytes.size() < file_bytes) bytes.resize(file_bytes, 0);
+    write_bytes(path, bytes);
+}
+
+// A DNG header of about 1.4 KB declaring width x height 32-bit floating-point
+// samples, deflate-compressed: no least size is known for such data.
+std::vector<std::uint8_t> deflate_header(std::uint32_t width, std::uint32_t height) {
+    TiffBytes t;
+    t.add_long(254, 0);
+    t.add_long(256, width);
+    t.add_long(257, height);
+    t.add_short(258, {32});
+    t.add_short(259, {8});
     t.add_short(262, {32803});
     t.add_ascii(271, "Acme");
     t.add_ascii(272, "Big");
     t.add_long(273, 1400);
     t.add_short(277, {1});
     t.add_long(278, height);
-    t.add_long(279, std::uint32_t(std::min<std::uint64_t>(std::uint64_t(width) * height * 2, 0xffffffffu)));
-    t.add_short(33421, {2, 2});
-    t.add(33422, 1, 4, {0, 1, 1, 2});
-    t.add(50706, 1, 4, {1, 4, 0, 0});
-    t.add_ascii(50708, "Acme Big");
-    t.add_long(50717, 4095);
+    t.add_long(279, 1000);
+    t.add_short(339, {3});
+    add_dng_tags(t);
     std::vector<std::uint8_t> bytes = t.bytes();
     bytes.resize(1400, 0);
+    return bytes;
+}
+
+void write_header_larger_than_data(const fs::path& path, std::uint32_t width, std::uint32_t height,
+                                   std::size_t file_bytes) {
+    TiffBytes t;
+    add_mosaic_tags(t, width, height, 1);
+    t.add_long(273, 1400);
+    t.add_short(277, {1});
+    t.add_long(278, height);
+    t.add_long(279, std::uint32_t(std::min<std::uint64_t>(std::uint64_t(width) * height * 2, 0xffffffffu)));
+    add_dng_tags(t);
+    std::vector<std::uint8_t> bytes = t.bytes();
+    bytes.resize(std::max<std::size_t>(file_bytes, 1400), 0);
     write_bytes(path, bytes);
 }
 
@@ -152,18 +255,29 @@ std::vector<HostileFile> write_hostile_files(const fs::path& dir) {
                              fs::perms::others_read | fs::perms::others_exec);
     std::vector<HostileFile> files;
     write_header_larger_than_data(dir / "larger20k.dng", 20000, 20000);
-    files.push_back({"larger20k", dir / "larger20k.dng", kLoadLargerThanData, kTiny});
+    files.push_back({"larger20k", dir / "larger20k.dng", kLoadDataPastEnd, kTiny});
     write_header_larger_than_data(dir / "larger64k.dng", 64000, 64000);
-    files.push_back({"larger64k", dir / "larger64k.dng", kLoadLargerThanData, kTiny});
+    files.push_back({"larger64k", dir / "larger64k.dng", kLoadDataPastEnd, kTiny});
     write_bytes(dir / "staggered98.dng", staggered_two_value_active_area());
-    files.push_back({"staggered98", dir / "staggered98.dng", kLoadLargerThanData, kTiny});
+    files.push_back({"staggered98", dir / "staggered98.dng", kLoadDataPastEnd, kTiny});
+    // Uncompressed samples the file does not hold: 24000 x 16000 in 900 KB
+    // (before, within what a file of that size might take at half size).
+    write_header_larger_than_data(dir / "uncompressed900k.dng", 24000, 16000, 900000);
+    files.push_back({"uncompressed900k", dir / "uncompressed900k.dng", kLoadDataPastEnd, kTiny});
+    write_bytes(dir / "deflate20k.dng", deflate_header(20000, 20000));
+    files.push_back({"deflate20k", dir / "deflate20k.dng", kLoadLargerThanData, kTiny});
+    // 4096 x 4096 in 256 tiles that all share the data of one, in 900 KB.
+    write_shared_tile_dng(dir / "shared_tiles.dng", 4096, 4096, 256, false, 900000);
+    files.push_back({"shared_tiles", dir / "shared_tiles.dng", kLoadDataPastEnd, kTiny});
+    write_shared_tile_dng(dir / "shared_lossless_tiles.dng", 4096, 4096, 256, true, 900000);
+    files.push_back({"shared_lossless_tiles", dir / "shared_lossless_tiles.dng", kLoadDataPastEnd, kTiny});
     write_bytes(dir / "past_end273.dng", pattern_past_end());
     files.push_back({"past_end273", dir / "past_end273.dng", kLoadUnsafe, kTiny});
 
     const std::string chart = read_whole(chart_dng());
     std::ofstream(dir / "truncated.dng", std::ios::binary) << chart.substr(0, chart.size() / 2);
-    // As much as the whole file's image takes (its data could be there).
-    files.push_back({"truncated", dir / "truncated.dng", LIBRAW_IO_ERROR, 160});
+    // Its samples are stored uncompressed: half of them are missing.
+    files.push_back({"truncated", dir / "truncated.dng", kLoadDataPastEnd, kTiny});
 
     write_dng(dir / "unreadable.dng", gradient_dng(DngLayout::Bayer, 32, 24));
     fs::permissions(dir / "unreadable.dng", fs::perms::none);
