@@ -150,7 +150,8 @@ std::optional<std::string> runExifToolForInfo(const std::string& rawPath, const 
     request.time_limit = limit;
     if (progressed) progressed();
     const ProcessResult result = process_runner()->run(request);
-    if (!result.error_output.empty()) std::fputs(result.error_output.c_str(), stderr);
+    // Into the log as lines of their own (the last one ended too).
+    if (!result.error_output.empty()) log_line("%s", result.error_output.c_str());
     if (!result.started()) {
         log_line("%s", result.start_error.c_str());
         return std::nullopt;
