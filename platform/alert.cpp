@@ -1,5 +1,6 @@
 #include "platform/alert.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -16,6 +17,7 @@ namespace {
 
 std::mutex g_mutex;
 AlertPresenter g_presenter;
+std::atomic<bool> g_logged{true};
 
 std::string vformat(const char* format, va_list args) {
     va_list copy;
@@ -50,8 +52,9 @@ int present_and_log(const AlertRequest& request) {
     }
     // Closed (or never shown) because nothing may wait for the user now.
     if (modalSessionsDismissed()) result = cancellingAnswer(request);
-    log_line("Alert %s %s %s %d", request.title.value_or("").c_str(), request.text.c_str(),
-             describe_buttons(request.buttons).c_str(), result);
+    if (g_logged.load())
+        log_line("Alert %s %s %s %d", request.title.value_or("").c_str(), request.text.c_str(),
+                 describe_buttons(request.buttons).c_str(), result);
     return result;
 }
 
@@ -72,6 +75,8 @@ void setAlertPresenter(AlertPresenter presenter) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_presenter = std::move(presenter);
 }
+
+void setAlertsLogged(bool logged) { g_logged = logged; }
 
 std::string formatString(const char* format, ...) {
     if (!format) return std::string();

@@ -6,8 +6,10 @@
 // developer hook's presenter; tests install a ScriptedAlerts. With no
 // presenter installed nothing is shown and the answer is -1. Every alert is
 // logged as "Alert <title> <text> (<buttons>) <answer>", whoever answered it.
-// An alert counts as a modal session while it is up; once the sessions are
-// dismissed (modal_session.h) every alert answers its cancelling choice.
+// A command-line tool whose presenter says the alerts in its own words turns
+// that log line off (setAlertsLogged). An alert counts as a modal session
+// while it is up; once the sessions are dismissed (modal_session.h) every
+// alert answers its cancelling choice.
 #pragma once
 
 #include <deque>
@@ -29,6 +31,8 @@ struct AlertRequest {
 using AlertPresenter = std::function<int(const AlertRequest&)>;
 // Empty: none (every alert answers -1).
 void setAlertPresenter(AlertPresenter presenter);
+// Whether each alert is logged (true until set otherwise).
+void setAlertsLogged(bool logged);
 
 // From any thread. No text, or no button: nothing is shown, -1. Off the main
 // thread it pauses 100 ms, then waits while the main thread shows the alert.

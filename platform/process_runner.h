@@ -1,4 +1,4 @@
-// Running external programs (exiftool, colprof, zip, ps, fuser, editors).
+// Running external programs (exiftool, colprof, zip, editors).
 //
 // A ProcessRequest names a program and its argument vector (never a shell),
 // per-child environment changes, optional standard input, a working folder,

@@ -1,9 +1,11 @@
 #include "platform/user_defaults.h"
 
 #include <plist/plist.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,13 @@
 #include "platform/regular_file.h"
 
 namespace dvk {
+
+namespace {
+
+// Numbers the temporary files of this process's writes.
+std::atomic<unsigned long> g_temporary_serial{0};
+
+}  // namespace
 
 struct UserDefaults::Impl {
     mutable std::mutex mutex;
@@ -271,17 +280,39 @@ bool UserDefaults::synchronize() {
         log_line("Can't create the folder of %s", path_.c_str());
         return false;
     }
-    const std::string tmp = path_ + ".tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    bool ok = f && std::fwrite(xml, 1, len, f) == len;
-    if (f) ok = (std::fclose(f) == 0) && ok;
-    std::free(xml);
-    if (ok) ok = std::rename(tmp.c_str(), path_.c_str()) == 0;
-    if (!ok) {
-        unlink(tmp.c_str());
-        log_line("Can't write the defaults file %s", path_.c_str());
+    // A temporary file of this write's own in the same folder, renamed over
+    // the file in one step: writers in other processes (or other stores of
+    // this one) never write into one temporary file, and a reader finds the
+    // old file or the new one, whole.
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = path_ + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_temporary_serial++);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST) break;
     }
-    return ok;
+    int err = fd < 0 ? errno : 0;
+    const char* data = xml;
+    std::size_t left = len;
+    while (fd >= 0 && left > 0 && err == 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+        } else {
+            data += n;
+            left -= static_cast<std::size_t>(n);
+        }
+    }
+    std::free(xml);
+    if (fd >= 0 && ::close(fd) != 0 && err == 0) err = errno;
+    if (fd >= 0 && err == 0 && std::rename(tmp.c_str(), path_.c_str()) != 0) err = errno;
+    if (err != 0) {
+        if (fd >= 0) unlink(tmp.c_str());
+        log_line("Can't write the defaults file %s: %s", path_.c_str(), std::strerror(err));
+        return false;
+    }
+    return true;
 }
 
 void UserDefaults::reload() {

@@ -99,6 +99,11 @@ struct ControllerOptions {
     // The launch opens the files named on the command line (false: the
     // caller opens them itself, as the screenshot hook does).
     bool openCommandLineFiles = true;
+    // A store that cannot be opened, is found damaged or refuses a write is
+    // told in an alert (and the log). False: the caller (a command-line
+    // tool) says so in its own words; nothing is shown or logged, and a
+    // write's error is kept for lastHistoryError().
+    bool tellStoreProblems = true;
 };
 
 // The answer to a request to quit.
@@ -234,6 +239,8 @@ public:
     HistoryList& historyList() { return historyList_; }
     // Fills the history list from the store again (main thread).
     void reloadHistory();
+    // SQLite's error of the last history write that failed ("" when none has).
+    std::string lastHistoryError() const;
 
     // --- history records and defaults (controller_history.cpp) ---------------
     // Records r's settings (nothing when the source is empty, r is null or
@@ -594,8 +601,9 @@ private:
     FileSearch fileSearch_;
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 
-    mutable std::mutex stateMutex_;  // originalNonRawFile_, cameraInfo_
+    mutable std::mutex stateMutex_;  // originalNonRawFile_, cameraInfo_, lastHistoryError_
     std::optional<std::string> originalNonRawFile_;
+    std::string lastHistoryError_;
     std::string cameraInfo_;
     // The settings of the RawProcessor as made, before any file: the start's.
     SettingsDictionary startSettings_;

@@ -281,7 +281,7 @@ BatchConvertResult Controller::batchConvert(const std::string& source, const std
         // A file that cannot be read stays so: postponing would stop every
         // resumed batch at it. Memory that ran out may be there next time.
         if (rc != LIBRAW_UNSUFFICIENT_MEMORY) {
-            log_line("Batch: %s could not be read (code %d), skipped", source.c_str(), rc);
+            log_line("Batch: %s could not be read (%s), skipped", source.c_str(), loadFailureReason(rc).c_str());
             if (report) report->notWritten(source, loadFailureReason(rc));
             return BatchConvertResult::Unreadable;
         }

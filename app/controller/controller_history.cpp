@@ -17,6 +17,11 @@ bool Controller::writeHistory(const char* method, const std::function<bool(Histo
                               const char* alertText) {
     std::string error;
     if (persistentStoreCoordinator().write(body, &error)) return true;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        lastHistoryError_ = error;
+    }
+    if (!options_.tellStoreProblems) return false;
     log_line("%s %s", method, error.c_str());
     presentError(error);
     showAlert(std::nullopt, std::string(alertText), {"Cancel"});

@@ -199,10 +199,12 @@ bool Controller::openFile(const std::string& path, const std::optional<HistoryMO
 
     if (isSettingsFile(path)) {
         bool loaded = false;
+        std::string refusal;
         onMain([&] {
             if (rp.fileName().empty()) return;
             loaded = true;
-            rp.importSettingsFromFile(path);
+            // All or nothing: a refused file changes nothing, and says why.
+            if (!rp.importSettingsFromFile(path, nullptr, &refusal)) return;
             setCustomCameraProfile(
                 profileMenuTitleFor(rp.customRawProfile(), userProfileFolder(applicationSupportFolder())));
             if (!ui_) return;
@@ -214,6 +216,7 @@ bool Controller::openFile(const std::string& path, const std::optional<HistoryMO
             }
         });
         if (!loaded) showAlert(std::string(), "Some Raw file has to be loaded to apply settings", {"Ok"});
+        if (!refusal.empty()) showAlert("Settings not imported", refusal, {"Ok"});
         return true;
     }
 

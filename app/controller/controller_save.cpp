@@ -21,6 +21,7 @@
 #include "app/desktop/exiftool.h"
 #include "app/history/history_defaults.h"
 #include "app/batch/tag_copy_ledger.h"
+#include "pipeline/load/load_errors.h"
 #include "pipeline/processor/custom_profile.h"
 #include "pipeline/writers/output_naming.h"
 #include "pipeline/writers/save_formats.h"
@@ -159,7 +160,9 @@ void Controller::runSaveInThread(const std::shared_ptr<SaveJob>& job) {
     }
     const int rc = p.initDoubleImageFromRawFile(p.fileName(), job->halfSize);
     if (rc != 0) {
-        showAlertf("Error", {"Ok"}, "Code: %d, Mem:%lu", rc, resident_bytes());
+        // The reason in the user's words; the memory in use for the log.
+        log_line("Save not begun: %lu MB of memory in use", resident_bytes() >> 20);
+        showAlert("Error", load_error_text(p.fileName(), rc), {"Ok"});
         onMain([&] { endSave(job); });
         return;
     }

@@ -61,15 +61,18 @@ HistoryStore& Controller::persistentStoreCoordinator() {
     store_ = std::make_unique<HistoryStore>(folder + "/DVK2.db", options_.store);
     if (!store_->isOpen()) {
         // Told once; the program runs on without history and leaves the file alone.
-        log_line("%s %s: %s", "Controller::persistentStoreCoordinator", store_->path().c_str(),
-                 store_->openError().c_str());
-        tellStoreUnusable("The history could not be opened", store_->path(), store_->openError());
+        if (options_.tellStoreProblems) {
+            log_line("%s %s: %s", "Controller::persistentStoreCoordinator", store_->path().c_str(),
+                     store_->openError().c_str());
+            tellStoreUnusable("The history could not be opened", store_->path(), store_->openError());
+        }
         return *store_;
     }
     // Damage found later closes the store the same way, and is told once too.
-    store_->setDamageHandler([this, path = store_->path()](const std::string& error) {
-        tellStoreUnusable("The history is damaged", path, error);
-    });
+    if (options_.tellStoreProblems)
+        store_->setDamageHandler([this, path = store_->path()](const std::string& error) {
+            tellStoreUnusable("The history is damaged", path, error);
+        });
     storeObserver_ = store_->addObserver([this] { runOnMainQueueWhileAlive([this] { reloadHistory(); }); });
     return *store_;
 }
@@ -85,6 +88,11 @@ bool Controller::migrateHistoryVer1ToVer2() {
     HistoryStore& store = persistentStoreCoordinator();
     if (store.isOpen()) dvk::migrateHistoryVer1ToVer2(store, applicationSupportFolder() + "/DVK.db");
     return false;
+}
+
+std::string Controller::lastHistoryError() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return lastHistoryError_;
 }
 
 void Controller::reloadHistory() {

@@ -16,6 +16,7 @@
 
 #include "app/hooks/dev_hooks.h"
 #include "pipeline/processor/raw_processor.h"
+#include "platform/file_holders.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"
 #include "platform/process_runner.h"
@@ -23,8 +24,6 @@
 namespace dvk {
 
 namespace {
-
-constexpr std::chrono::milliseconds kReportTimeLimit{10000};
 
 bool is_utf8(const std::string& s) {
     std::size_t i = 0;
@@ -66,30 +65,27 @@ std::string folder_of(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Runs `program` with `arguments`, its output going to the log (standard
-// error: a tool's standard output may carry results of its own).
-void run_into_log(const std::string& program, std::vector<std::string> arguments) {
-    ProcessRequest request;
-    request.program = program;
-    request.arguments = std::move(arguments);
-    request.output = OutputMode::Merge;
-    request.time_limit = kReportTimeLimit;
-    const ProcessResult result = process_runner()->run(request);
-    if (!result.started()) {
-        log_line("%s", result.start_error.c_str());
-        return;
-    }
-    std::fwrite(result.output.data(), 1, result.output.size(), stderr);
-    std::fflush(stderr);
-}
-
-// A file name as exiftool and fuser get it: absolute, so that a name
+// A file name as exiftool gets it: absolute, so that a name
 // beginning with "-" is never taken for an option.
 std::string file_argument(const std::string& path) {
     if (path.empty() || path[0] == '/') return path;
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     return ec ? "./" + path : absolute.string();
+}
+
+// Which processes hold the written file (or a file whose name begins with
+// its name, as the tool's backup would be), by PID and command name, in the
+// log (standard error: a tool's standard output may carry results of its own).
+void report_file_holders(const std::string& writtenFile) {
+    bool held = false;
+    for (const std::string& path : fileHoldersArguments(writtenFile)) {
+        const std::vector<FileHolder> holders = processesHoldingFile(path);
+        if (holders.empty()) continue;
+        held = true;
+        log_line("%s is held by %s", path.c_str(), describeFileHolders(holders).c_str());
+    }
+    if (!held) log_line("%s is held by no process", file_argument(writtenFile).c_str());
 }
 
 // Counts a running copy for as long as it lives.
@@ -154,7 +150,8 @@ std::optional<std::string> runExifToolForInfo(const std::string& rawPath, const 
     request.time_limit = limit;
     if (progressed) progressed();
     const ProcessResult result = process_runner()->run(request);
-    if (!result.error_output.empty()) std::fputs(result.error_output.c_str(), stderr);
+    // Into the log as lines of their own (the last one ended too).
+    if (!result.error_output.empty()) log_line("%s", result.error_output.c_str());
     if (!result.started()) {
         log_line("%s", result.start_error.c_str());
         return std::nullopt;
@@ -286,10 +283,7 @@ bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds li
     }
     log_line("ExifTool result: [%s]", decodeToolOutput(result.output).c_str());
     if (result.outcome != ProcessOutcome::Exited) log_line("exiftool: %s", result.describe().c_str());
-    run_into_log("/bin/ps", {"axwwww"});
-    std::vector<std::string> holders{"-u"};
-    for (std::string& path : fileHoldersArguments(request.ofname)) holders.push_back(std::move(path));
-    run_into_log("/usr/bin/fuser", std::move(holders));
+    report_file_holders(request.ofname);
     return false;
 }
 

@@ -30,8 +30,8 @@ void setExiftoolProgram(const std::string& path);
 inline constexpr std::chrono::milliseconds kExifInfoTimeLimit{60000};
 inline constexpr std::chrono::milliseconds kExifCopyTimeLimit{120000};
 
-// File names reach exiftool and fuser as absolute paths, so that a name
-// beginning with "-" is never taken for an option.
+// File names reach exiftool as absolute paths, so that a name beginning
+// with "-" is never taken for an option.
 
 // The info run's arguments: the tags shown first, then all, in the short
 // "Tag: value" form, then the raw file.
@@ -87,10 +87,12 @@ std::vector<std::string> tagCopyArguments(const TagCopyRequest& request, PlainSo
 // The tag-copy run on the calling thread: `childs` counts it while it runs.
 // Returns true when the tool ended with status 0 and opened every source
 // (it ends with 0 when a source could not be opened). Otherwise logs
-// "ExifTool result: [output]" and, to show who holds the file, runs
-// "/bin/ps axwwww" and "/usr/bin/fuser -u" with the written file and the
-// entries of its folder whose names begin with its name; their output goes
-// to standard error (the log), never to standard output.
+// "ExifTool result: [output]" and, to show who holds the file, the PID and
+// command name of each process that holds the written file or an entry of
+// its folder whose name begins with its name ("PATH is held by 812 gimp",
+// or "PATH is held by no process"); nothing of other processes, and no
+// process's arguments. All of it goes to standard error (the log), never
+// to standard output.
 bool runExifToolToCopyTags(const TagCopyRequest& request, std::atomic<int>& childs,
                            std::chrono::milliseconds limit = kExifCopyTimeLimit);
 
@@ -101,7 +103,7 @@ bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds li
 // the main thread for a single save): no request, nothing done.
 void runExifToolToCopyTagsInThread(const std::optional<TagCopyRequest>& request, std::atomic<int>& childs);
 
-// The arguments of the "who holds it" report: the written file and the names
+// The files of the "who holds it" report: the written file and the names
 // beginning with its name in its folder, sorted (the file alone when there
 // are none).
 std::vector<std::string> fileHoldersArguments(const std::string& writtenFile);

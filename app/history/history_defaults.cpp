@@ -61,11 +61,12 @@ std::optional<HistoryMO> chooseDirectoryDefault(const std::vector<HistoryMO>& re
 }
 
 std::optional<HistoryMO> findDirectoryDefault(HistoryStore& store, const std::string& camera,
-                                              const std::string& fileName) {
+                                              const std::string& fileName, std::string* readError) {
     std::vector<std::string> chain = folderChain(fileName);
     std::string error;
     std::vector<HistoryMO> records = store.fetchWithSourceIn(chain, &error);
     if (!error.empty()) log_line("%s %s", "Controller::directoryDefault", error.c_str());
+    if (readError) *readError = error;
     return chooseDirectoryDefault(records, chain, camera);
 }
 

@@ -30,9 +30,10 @@ std::string enclosingFolderWithSlash(const std::string& path);
 // first): the first chain element with a record of `camera` wins.
 std::optional<HistoryMO> chooseDirectoryDefault(const std::vector<HistoryMO>& records,
                                                 const std::vector<std::string>& chain, const std::string& camera);
-// The default of `fileName` for `camera` in the store (nullopt: none).
+// The default of `fileName` for `camera` in the store (nullopt: none, or a
+// read that failed: logged, and its error in *error when given).
 std::optional<HistoryMO> findDirectoryDefault(HistoryStore& store, const std::string& camera,
-                                              const std::string& fileName);
+                                              const std::string& fileName, std::string* error = nullptr);
 
 // hlRange as the record keeps it: thousandths, rounded to nearest.
 int hlRangeThousandths(double hlRange);

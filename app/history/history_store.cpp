@@ -1,6 +1,7 @@
 #include "app/history/history_store.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
@@ -11,10 +12,61 @@
 
 namespace dvk {
 
+namespace {
+
+bool has_content(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+}  // namespace
+
+// The store file as a read without its log goes by: a change of any of
+// these, or a log begun beside it, means the file may have changed under
+// the read.
+struct HistoryStore::FileStamp {
+    bool present = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    bool logged = false;  // a write-ahead log or rollback journal with something in it lies beside it
+    bool operator==(const FileStamp&) const = default;
+
+    static FileStamp of(const std::string& path) {
+        FileStamp stamp;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            stamp.present = true;
+            stamp.device = st.st_dev;
+            stamp.inode = st.st_ino;
+            stamp.size = st.st_size;
+            stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+            stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        }
+        stamp.logged = has_content(path + "-wal") || has_content(path + "-journal");
+        return stamp;
+    }
+};
+
+namespace {
+
+// How often a read of a store without its log is tried before what it
+// read is taken as it is (each try after the first follows a change of the
+// file under the one before).
+constexpr int kReadAttempts = 4;
+
+}  // namespace
+
 // One SQLite handle, used by the thread that made it.
 struct HistoryStore::Connection {
     std::mutex mutex;  // between the owning thread's exit and the store's end
     sqlite3* db = nullptr;
+    // Reading the file alone, as one that does not change (a store opened
+    // for reading with no log beside it), as it was at `stamp`.
+    bool immutable = false;
+    FileStamp stamp;
     ~Connection() { close(); }
     void close() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -144,12 +196,6 @@ bool exec(sqlite3* db, const char* sql, std::string* error, int* code = nullptr)
     return rc == SQLITE_OK;
 }
 
-// True when a write-ahead log with something in it lies beside the store.
-bool has_wal_content(const std::string& path) {
-    struct stat st {};
-    return ::stat((path + "-wal").c_str(), &st) == 0 && st.st_size > 0;
-}
-
 // "file:" + the path percent-encoded + "?immutable=1".
 std::string immutable_uri(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
@@ -202,6 +248,15 @@ std::string integrity_problem(sqlite3* db, int* code) {
     return std::string(sqlite3_errstr(SQLITE_CORRUPT)) + " (" + first + ")";
 }
 
+// Why the file cannot be used as a store ("" when it can): it must read
+// (a file that is no database, or one another process holds locked, fails
+// here) and pass SQLite's quick integrity check.
+std::string open_problem(sqlite3* db, int* code) {
+    std::string error;
+    if (!exec(db, "SELECT count(*) FROM sqlite_master", &error, code)) return error;
+    return integrity_problem(db, code);
+}
+
 std::vector<HistoryMO> read_rows(sqlite3* db, const std::string& sql, const std::vector<SettingsValue>& parameters,
                                  std::string* error, int* code) {
     std::vector<HistoryMO> rows;
@@ -248,46 +303,38 @@ HistoryStore::HistoryStore(std::string path) : HistoryStore(std::move(path), Opt
 
 HistoryStore::HistoryStore(std::string path, Options options)
     : path_(std::move(path)), options_(options), serial_(g_next_serial++) {
+    // A store this user may not write is only read: opened for writing, SQLite
+    // would read it anyway, and make its log files with the store's mode.
+    const std::string::size_type slash = path_.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path_.substr(0, slash + 1);
+    readOnly_ = options_.readOnly ||
+                (::access(path_.c_str(), F_OK) == 0 &&
+                 (::access(path_.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0));
     std::string error;
-    std::shared_ptr<Connection> c = openConnection(&error);
-    if (!c) {
-        openError_ = error;
-        return;
-    }
-    sqlite3* db = c->db;
+    std::shared_ptr<Connection> c;
     // Read before anything is written: a file that is no database, one
     // another process holds locked, or one whose pages are damaged fails
     // here and stays as it is (closing this connection writes nothing back
     // into it either).
-    int code = SQLITE_OK;
-    if (!exec(db, "SELECT count(*) FROM sqlite_master", &error, &code) && options_.readOnly &&
-        (code & 0xff) == SQLITE_READONLY && !has_wal_content(path_)) {
-        // A store in WAL mode in a folder this user may not write in: its
-        // shared-memory file cannot be made. With no log waiting to be
-        // folded in, the file alone is the whole store, and is read as one
-        // that does not change.
-        c->close();
-        immutable_ = true;
+    for (int attempt = 1;; ++attempt) {
         c = openConnection(&error);
         if (!c) {
             openError_ = error;
             return;
         }
-        db = c->db;
-        code = SQLITE_OK;
+        int code = SQLITE_OK;
+        error = open_problem(c->db, &code);
+        if (error.empty()) break;
+        sqlite3_db_config(c->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        // Read without its log while another process changed it: read again.
+        if (!c->immutable || attempt == kReadAttempts || FileStamp::of(path_) == c->stamp) {
+            openError_ = error;
+            return;
+        }
+        c->close();
     }
-    if (code != SQLITE_OK || !exec(db, "SELECT count(*) FROM sqlite_master", &error)) {
-        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        openError_ = error;
-        return;
-    }
-    error = integrity_problem(db, &code);
-    if (!error.empty()) {
-        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        openError_ = error;
-        return;
-    }
-    if (options_.readOnly) {
+    sqlite3* db = c->db;
+    if (readOnly_) {
         open_ = true;
         std::lock_guard<std::mutex> lock(g_context_lock);
         t_connections.map[serial_] = c;
@@ -332,10 +379,23 @@ HistoryStore::~HistoryStore() {
 
 std::shared_ptr<HistoryStore::Connection> HistoryStore::openConnection(std::string* error) const {
     auto c = std::make_shared<Connection>();
-    const int mode = options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const std::string name = immutable_ ? immutable_uri(path_) : path_;
-    int rc = sqlite3_open_v2(name.c_str(), &c->db, mode | SQLITE_OPEN_NOMUTEX | (immutable_ ? SQLITE_OPEN_URI : 0),
-                             nullptr);
+    int flags = SQLITE_OPEN_NOMUTEX;
+    std::string name = path_;
+    if (readOnly_) {
+        // Without a log to fold in, the file alone is the whole store:
+        // opened as one that does not change, SQLite makes no log files
+        // beside it (nor needs room for them).
+        c->stamp = FileStamp::of(path_);
+        c->immutable = !c->stamp.logged;
+        flags |= SQLITE_OPEN_READONLY;
+        if (c->immutable) {
+            name = immutable_uri(path_);
+            flags |= SQLITE_OPEN_URI;
+        }
+    } else {
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    }
+    int rc = sqlite3_open_v2(name.c_str(), &c->db, flags, nullptr);
     if (rc != SQLITE_OK) {
         if (error) *error = c->db ? sqlite3_errmsg(c->db) : sqlite3_errstr(rc);
         return nullptr;
@@ -356,14 +416,14 @@ std::shared_ptr<HistoryStore::Connection> HistoryStore::openConnection(std::stri
     return c;
 }
 
-sqlite3* HistoryStore::connection() {
+std::shared_ptr<HistoryStore::Connection> HistoryStore::threadConnection() {
     if (!open_) return nullptr;
     std::lock_guard<std::mutex> lock(g_context_lock);
     auto& map = t_connections.map;
     auto it = map.find(serial_);
     if (it != map.end()) {
         auto c = std::static_pointer_cast<Connection>(it->second);
-        if (c->db) return c->db;
+        if (c->db) return c;
         map.erase(it);
     }
     std::string error;
@@ -376,22 +436,52 @@ sqlite3* HistoryStore::connection() {
     // Forget the handles of threads that have ended.
     std::erase_if(issued_, [](const std::weak_ptr<Connection>& w) { return w.expired(); });
     issued_.push_back(c);
-    return c->db;
+    return c;
+}
+
+void HistoryStore::dropThreadConnection() {
+    std::lock_guard<std::mutex> lock(g_context_lock);
+    auto& map = t_connections.map;
+    auto it = map.find(serial_);
+    if (it == map.end()) return;
+    std::static_pointer_cast<Connection>(it->second)->close();
+    map.erase(it);
+}
+
+sqlite3* HistoryStore::connection() {
+    std::shared_ptr<Connection> c = threadConnection();
+    return c ? c->db : nullptr;
 }
 
 std::vector<HistoryMO> HistoryStore::fetchWhere(const std::string& condition,
                                                 const std::vector<SettingsValue>& parameters, std::string* error) {
-    sqlite3* db = connection();
-    if (!db) {
-        if (error) *error = "the history store is not open: " + openError();
-        return {};
-    }
     std::string sql = "SELECT " + column_list() + " FROM History2";
     if (!condition.empty()) sql += " WHERE " + condition;
     sql += kOrder;
+    std::vector<HistoryMO> rows;
     std::string e;
     int code = SQLITE_OK;
-    std::vector<HistoryMO> rows = read_rows(db, sql, parameters, &e, &code);
+    sqlite3* db = nullptr;
+    for (int attempt = 1;; ++attempt) {
+        std::shared_ptr<Connection> c = threadConnection();
+        if (!c) {
+            if (error) *error = "the history store is not open: " + openError();
+            return {};
+        }
+        db = c->db;
+        // A connection that reads the file alone reads what the file held
+        // when it was made: once the file has changed (or a log was begun),
+        // a new connection reads it as it is now.
+        const auto current = [&] { return !c->immutable || FileStamp::of(path_) == c->stamp; };
+        const bool last = attempt == kReadAttempts;
+        if (last || current()) {
+            e.clear();
+            code = SQLITE_OK;
+            rows = read_rows(db, sql, parameters, &e, &code);
+            if (last || current()) break;
+        }
+        dropThreadConnection();
+    }
     if (!e.empty()) {
         log_line("HistoryStore fetch %s: %s", condition.c_str(), e.c_str());
         if (error) *error = e;

@@ -7,6 +7,14 @@
 // Every write is one transaction, committed whole or not at all; observers
 // hear of each committed write on the writing thread.
 //
+// A store opened for reading only (asked so, or a file or folder this user
+// may not write) never makes the write-ahead log or shared-memory files,
+// which would otherwise be made with the store's own read-only mode and
+// refuse every later writer: with no log waiting beside it the file alone is
+// the whole store and is read as one that does not change (nothing is made,
+// so this works on a full disk too); a read that finds the file changed
+// under it, or a log begun meanwhile, is read again through the log.
+//
 // A file that cannot be opened as a store (not SQLite, unreadable, locked,
 // or damaged: the quick integrity check at opening fails) leaves the store
 // closed with SQLite's message: reads find nothing, writes fail, and the file
@@ -39,8 +47,9 @@ class HistoryStore {
 public:
     struct Options {
         int busyTimeoutMs = 5000;
-        // Opened for reading only (a store the user may only read): nothing
-        // is made, upgraded or written; every write fails.
+        // Opened for reading only: nothing is made, upgraded or written;
+        // every write fails. A store file or folder this user may not write
+        // is opened so whatever this says.
         bool readOnly = false;
     };
 
@@ -53,6 +62,8 @@ public:
 
     const std::string& path() const { return path_; }
     bool isOpen() const { return open_.load(); }
+    // Opened for reading only (see Options::readOnly).
+    bool isReadOnly() const { return readOnly_; }
     // SQLite's message when the store could not be opened (or was found damaged).
     std::string openError() const;
     // Called once, on the thread that met it, when an open store is found
@@ -106,7 +117,13 @@ public:
 
 private:
     struct Connection;
+    struct FileStamp;
     std::shared_ptr<Connection> openConnection(std::string* error) const;
+    // The calling thread's connection, made when it has none (nullptr when
+    // the store is closed or no connection could be made).
+    std::shared_ptr<Connection> threadConnection();
+    // Drops the calling thread's connection (the next use makes a new one).
+    void dropThreadConnection();
     void notifyObservers();
     // Closes the store for good when `code` (an SQLite result code) says
     // its file is damaged or unreadable; true when it did.
@@ -115,7 +132,7 @@ private:
     std::string path_;
     Options options_;
     std::uint64_t serial_;
-    bool immutable_ = false;  // read-only, without the shared-memory file (set at opening)
+    bool readOnly_ = false;  // options_.readOnly, or a store this user may not write (set at opening)
     std::atomic<bool> open_{false};
     mutable std::mutex openErrorMutex_;
     std::string openError_;

@@ -51,7 +51,7 @@ std::string load_error_reason(int code) {
         default: break;
     }
     if (code < 0) return std::string("it could not be loaded: ") + libraw_strerror(code);
-    return "it could not be loaded (code " + std::to_string(code) + ")";
+    return "it could not be loaded";
 }
 
 std::string load_error_text(const std::string& path, int code) { return path + ": " + load_error_reason(code); }

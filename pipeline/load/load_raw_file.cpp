@@ -46,7 +46,7 @@ void hand_off_matrix_of_file(DVKLib* d) {
     else if (dng[1].illuminant == 21)
         hand_off_camera_matrix(d, name.c_str(), dng[1].colormatrix);
     else
-        std::fprintf(stderr, "No DNG camera matrix found, %s", name.c_str());
+        std::fprintf(stderr, "No DNG camera matrix found, %s\n", name.c_str());
 }
 
 // Step 15: Leica SL2 DNG files carry 4 rows of garbage at the bottom.

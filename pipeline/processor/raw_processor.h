@@ -264,7 +264,11 @@ public:
     bool exportSettingsToFile(const std::string& path, bool filterd);
     // A file that cannot be read (not a regular file, too large, nested too
     // deeply, ...) or a pasteboard without settings is logged with its reason.
-    bool importSettingsFromFile(const std::string& path, std::string* outsideDestination = nullptr);
+    // A refused file or text leaves why in *refusal ("PATH: reason" for a
+    // file that cannot be read, "PATH holds no settings", or the refused key
+    // and value as importSettingsDictionary says them).
+    bool importSettingsFromFile(const std::string& path, std::string* outsideDestination = nullptr,
+                                std::string* refusal = nullptr);
     // The second half of an import: applies every key through setValueForKey,
     // then the white-balance mode and the second-green rule again. False for
     // an empty dictionary, and (after logging "Looks like garbage") for a key
@@ -272,8 +276,11 @@ public:
     // takes only a text that is wholly a number): then nothing is applied, an
     // import takes all of its settings or none. A destination is this
     // machine's own: a "destinationFile" from outside is not taken (a
-    // non-empty one is logged and given in *outsideDestination).
-    bool importSettingsDictionary(const SettingsDictionary& dict, std::string* outsideDestination = nullptr);
+    // non-empty one is logged and given in *outsideDestination). A refused
+    // key leaves why in *refusal, naming the key ("the setting exposure
+    // takes a number, not "12abc"", "there is no setting exposur").
+    bool importSettingsDictionary(const SettingsDictionary& dict, std::string* outsideDestination = nullptr,
+                                  std::string* refusal = nullptr);
 
     // User white-balance presets ("WBPresets.xml").
     void readWBPresetsFromXMLfile(const std::string& path);

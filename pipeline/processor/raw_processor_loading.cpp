@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "pipeline/load/load_errors.h"
 #include "pipeline/load/load_raw_file.h"
 #include "pipeline/processor/raw_processor.h"
 #include "platform/log.h"
@@ -92,7 +93,7 @@ int RawProcessor::initFloatPreviewFromRawFile(const std::optional<std::string>& 
     dvklib_->no_cfa = UserDefaults::standard().boolForKey("NoCFA");
     const int rc = load_raw_file(dvklib_, file.c_str(), 1);
     if (rc != 0) {
-        log_line("Can't open %s, code %d\n", file.c_str(), rc);
+        log_line("Can't open %s: %s", file.c_str(), load_error_reason(rc).c_str());
         return rc;
     }
     fileLoaded(file);
@@ -122,7 +123,7 @@ int RawProcessor::initDoubleImageFromRawFile(const std::string& path, int halfSi
     const int rc = load_raw_file(dvklib_, path.c_str(), halfSize);
     if (dvklib_->no_cfa) setSharpnessRadius(1.0f);
     if (rc != 0) {
-        log_line("Can't open %s, code %d\n", path.c_str(), rc);
+        log_line("Can't open %s: %s", path.c_str(), load_error_reason(rc).c_str());
         return rc;
     }
     fileLoaded(path);
@@ -146,14 +147,14 @@ std::optional<AutoWhiteBalance> RawProcessor::calcAWBFromRawFile(const std::stri
         }
     } restore{this, dvklib_, std::make_unique<DVKLib>()};
     if (!dvklib_new(restore.temp.get())) {
-        log_line("Can't open %s, code %d\n", path.c_str(), static_cast<int>(kOutOfMemory));
+        log_line("Can't open %s: %s", path.c_str(), load_error_reason(kOutOfMemory).c_str());
         return std::nullopt;
     }
     setDvklib(restore.temp.get());
     DVKLib* t = restore.temp.get();
     const int rc = load_raw_file(t, path.c_str(), 1);
     if (rc != 0) {
-        log_line("Can't open %s, code %d\n", path.c_str(), rc);
+        log_line("Can't open %s: %s", path.c_str(), load_error_reason(rc).c_str());
         return std::nullopt;
     }
     AutoWhiteBalance awb;

@@ -154,8 +154,7 @@ const SettingProperty* find_setting(std::string_view key) {
 }
 
 [[noreturn]] void throw_undefined_key(std::string_view key) {
-    throw KeyValueError(std::string(key),
-                        "this class is not key value coding-compliant for the key " + std::string(key) + ".");
+    throw KeyValueError(std::string(key), "there is no setting " + std::string(key));
 }
 
 }  // namespace

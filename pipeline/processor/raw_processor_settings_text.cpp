@@ -77,11 +77,14 @@ bool RawProcessor::exportSettingsToFile(const std::string& path, bool filterd) {
     return general_pasteboard()->setString(getSettingsAsTextWithFilter(&disabledSettings_));
 }
 
-bool RawProcessor::importSettingsFromFile(const std::string& path, std::string* outsideDestination) {
+bool RawProcessor::importSettingsFromFile(const std::string& path, std::string* outsideDestination,
+                                          std::string* refusal) {
     std::optional<SettingsDictionary> dict;
     std::string error;
-    if (!path.empty()) {
-        dict = read_settings_file(settings_path_with_extension(path), &error);
+    if (refusal) refusal->clear();
+    const std::string file = path.empty() ? std::string() : settings_path_with_extension(path);
+    if (!file.empty()) {
+        dict = read_settings_file(file, &error);
     } else {
         std::shared_ptr<Pasteboard> board = general_pasteboard();
         if (!board->hasString()) return false;
@@ -100,21 +103,32 @@ bool RawProcessor::importSettingsFromFile(const std::string& path, std::string* 
             }
         }
     }
+    const std::string source = file.empty() ? std::string("the clipboard") : file;
     if (!dict) {
         if (!error.empty()) log_line("Settings not imported: %s", error.c_str());
+        if (refusal) *refusal = error.empty() ? source + " holds no settings" : error;
         return false;
     }
-    return importSettingsDictionary(*dict, outsideDestination);
+    if (dict->empty()) {
+        if (refusal) *refusal = source + " holds no settings";
+        return false;
+    }
+    const bool imported = importSettingsDictionary(*dict, outsideDestination, refusal);
+    if (!imported && refusal) *refusal = source + ": " + *refusal;
+    return imported;
 }
 
-bool RawProcessor::importSettingsDictionary(const SettingsDictionary& dict, std::string* outsideDestination) {
+bool RawProcessor::importSettingsDictionary(const SettingsDictionary& dict, std::string* outsideDestination,
+                                            std::string* refusal) {
     if (outsideDestination) outsideDestination->clear();
+    if (refusal) refusal->clear();
     if (dict.empty()) return false;
     // All or nothing: every key and value is checked before any is applied.
     try {
         for (const auto& [key, value] : dict) checkValueForKey(key, value);
     } catch (const KeyValueError& e) {
         log_line("Looks like garbage %s", e.what());
+        if (refusal) *refusal = e.what();
         return false;
     }
     // Which file this is and where its output goes are not for settings

@@ -36,9 +36,9 @@ std::optional<std::string> apply_settings_file(RawProcessor& processor, const st
         dict = read_settings_file(file, &error);
     }
     if (!dict) return "cannot read settings file " + error;
-    if (dict->empty()) return "no settings in " + file;
-    if (!processor.importSettingsDictionary(*dict))
-        return "settings file " + file + " holds an unknown key or an unusable value";
+    if (dict->empty()) return file + " holds no settings";
+    std::string refusal;
+    if (!processor.importSettingsDictionary(*dict, nullptr, &refusal)) return "settings file " + file + ": " + refusal;
     if (const std::optional<std::string> problem = custom_profile_problem(processor)) return file + ": " + *problem;
     return std::nullopt;
 }

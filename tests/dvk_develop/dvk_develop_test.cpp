@@ -108,9 +108,9 @@ TEST(DvkDevelop, HostileFilesAreRefusedWithTheirReasonInBoundedMemory) {
     }
 }
 
-// The loader's "No DNG camera matrix found, <camera>" ends without a line end;
-// on a terminal, where both streams meet, the tool's own lines still start on
-// lines of their own and the engine's text is kept whole.
+// On a terminal, where both streams meet, the engine's messages (the loader's
+// "No DNG camera matrix found, <camera>") and the tool's own lines each keep a
+// line of their own.
 TEST(DvkDevelop, OwnOutputStartsOnALineOfItsOwn) {
     TempDir dir;
     const std::string chart = shell_quoted(testdata_dir() / "raw" / "colorchart.dng");

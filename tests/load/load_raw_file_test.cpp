@@ -370,8 +370,8 @@ TEST_F(LoadRawFile, DngWithoutD65MatrixSaysSoAndStillLoads) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     ASSERT_EQ(ret, 0);
     EXPECT_EQ(last_hand_off.calls, 0);
-    EXPECT_NE(err.find("No DNG camera matrix found, Acme Fixture 1"), std::string::npos) << err;
-    EXPECT_EQ(err.find("No DNG camera matrix found, Acme Fixture 1\n"), std::string::npos) << "no newline expected";
+    // A log line of its own: the next one does not run into it.
+    EXPECT_NE(err.find("No DNG camera matrix found, Acme Fixture 1\n"), std::string::npos) << err;
 }
 
 TEST_F(LoadRawFile, LeicaSl2DngLosesItsLastFourRows) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -107,6 +109,36 @@ TEST(UserDefaults, RoundTripThroughTheFile) {
     EXPECT_FALSE(e.boolForKey("NoCFA"));
     e.reload();
     EXPECT_TRUE(e.boolForKey("NoCFA"));
+}
+
+// Writers of one defaults file at once (other processes, other stores of
+// one process) each write a temporary file of their own and rename it into
+// place: every write succeeds, the file is one of them whole, nothing is
+// left behind.
+TEST(UserDefaults, ConcurrentWritersEachSucceedAndLeaveOneWholeFile) {
+    TempDir dir;
+    const std::string path = (dir / "defaults.plist").string();
+    constexpr int kWriters = 8, kWrites = 40;
+    std::atomic<int> failed{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] {
+            UserDefaults d(path);
+            for (int i = 0; i < kWrites; ++i) {
+                d.setInteger("Writer", w);
+                d.setString("Padding", std::string(static_cast<std::size_t>(4000 + w * 100 + i), 'x'));
+                if (!d.synchronize()) ++failed;
+            }
+        });
+    for (auto& t : writers) t.join();
+    EXPECT_EQ(failed.load(), 0);
+    UserDefaults back(path);
+    const long long writer = back.integerForKey("Writer");
+    EXPECT_TRUE(writer >= 0 && writer < kWriters) << writer;
+    EXPECT_EQ(back.stringForKey("Padding").size(), static_cast<std::size_t>(4000 + writer * 100 + kWrites - 1));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"defaults.plist"});
 }
 
 TEST(UserDefaults, ReadsAnXmlPropertyListWrittenByHand) {

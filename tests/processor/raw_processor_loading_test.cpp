@@ -73,7 +73,11 @@ TEST(RawProcessorLoading, FailureKeepsThePreviousState) {
     ASSERT_EQ(p.initFloatPreviewFromRawFile(path), 0);
     const std::string info = p.cameraInfo();
     float* img = p.image32();
-    const int rc = p.initFloatPreviewFromRawFile((dir / "missing.dng").string());
+    const std::string missing = (dir / "missing.dng").string();
+    testing::internal::CaptureStderr();
+    const int rc = p.initFloatPreviewFromRawFile(missing);
+    // The log says the reason, not the loader's code for it.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open " + missing + ": No such file or directory\n");
     EXPECT_NE(rc, 0);
     EXPECT_EQ(p.cameraInfo(), info);
     EXPECT_EQ(p.image32(), img);
@@ -108,7 +112,9 @@ TEST(RawProcessorLoading, FullLoadFailureFreesTheBuffers) {
     RawProcessor p;
     ASSERT_EQ(p.initFloatPreviewFromRawFile(path), 0);
     ASSERT_NE(p.image32(), nullptr);
-    EXPECT_NE(p.initDoubleImageFromRawFile((dir / "none.dng").string(), 0), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(p.initDoubleImageFromRawFile(dir.path().string(), 0), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open " + dir.path().string() + ": a folder, not a file\n");
     EXPECT_EQ(p.image32(), nullptr);
     EXPECT_EQ(p.preview(), nullptr);
     ASSERT_EQ(p.initDoubleImageFromRawFile(path, 0), 0);

@@ -61,10 +61,15 @@ TEST(HostileSettings, EachRoadRefusesWithTheReasonOrAppliesWithoutTheFilesOwnKey
         {"missing", [](const fs::path& d) { return (d / "nothing.dvks").string(); }, "No such file or directory"},
         {"a word for a number",
          [](const fs::path& d) { return write(d / "word.dvks", "exposure 1\nbrightness abc\n"); },
-         "holds an unknown key or an unusable value"},
+         "word.dvks: the setting brightness takes a number, not \"abc\""},
         {"a number with a tail",
          [](const fs::path& d) { return write(d / "tail.dvks", "exposure 1\nsaturation 12abc\n"); },
-         "holds an unknown key or an unusable value"},
+         "tail.dvks: the setting saturation takes a number, not \"12abc\""},
+        {"a key that is no setting",
+         [](const fs::path& d) { return write(d / "key.dvks", "exposure 1\nexposur 2\n"); },
+         "key.dvks: there is no setting exposur"},
+        {"text without a key", [](const fs::path& d) { return write(d / "none.dvks", "\n\n"); },
+         "none.dvks holds no settings"},
         {"a camera profile that is a folder",
          [](const fs::path& d) { return write(d / "pf.dvks", "exposure 1\ncustomRawProfile " + d.string() + "\n"); },
          "cannot read the camera profile"},
@@ -98,14 +103,23 @@ TEST(HostileSettings, EachRoadRefusesWithTheReasonOrAppliesWithoutTheFilesOwnKey
         window.setDestinationFile("/mine/out.tiff");
         testing::internal::CaptureStderr();
         const std::optional<std::string> failure = apply_settings_file(tool, path);
-        const bool imported = window.importSettingsFromFile(path);
+        std::string refusal;
+        const bool imported = window.importSettingsFromFile(path, nullptr, &refusal);
         const std::string log = testing::internal::GetCapturedStderr();
         if (h.error) {
             ASSERT_TRUE(failure);
             EXPECT_NE(failure->find(h.error), std::string::npos) << *failure;
+            // In the reason's own words, not another platform's.
+            EXPECT_EQ(failure->find("coding-compliant"), std::string::npos) << *failure;
             if (std::string(h.name).find("camera profile") == std::string::npos) {
-                // All or nothing: the file's exposure is not applied.
+                // All or nothing: the file's exposure is not applied, and
+                // the window has the reason to say.
                 EXPECT_FALSE(imported);
+                // (An import reads a name without the extension with it.)
+                if (path.ends_with(".dvks")) {
+                    EXPECT_NE(refusal.find(h.error), std::string::npos) << refusal;
+                }
+                EXPECT_FALSE(refusal.empty());
                 EXPECT_EQ(window.exposure(), 0.0);
                 EXPECT_EQ(tool.exposure(), 0.0);
             } else {

@@ -1,9 +1,8 @@
 // A tool's own output on lines of its own.
 //
-// Some engine messages end without a line end (the loader's "No DNG camera
-// matrix found, <camera>" is one). On a terminal, where standard output and
-// standard error meet, the tool's next line would run straight into such a
-// message. track_engine_messages() routes standard error through a stream that
+// A library's message may end without a line end. On a terminal, where
+// standard output and standard error meet, the tool's next line would run
+// straight into such a message. track_engine_messages() routes standard error through a stream that
 // remembers whether its last line was finished; tool_print() finishes it
 // first and then prints the tool's own text. Nothing of the engine's text
 // changes.

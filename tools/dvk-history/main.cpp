@@ -12,11 +12,13 @@
 // then (comment "Action: Manual" unless --comment), `is-default` answers
 // whether quitting then would leave the history as it is.
 //
-// The store is the program's own ($XDG_DATA_HOME/DVK/DVK2.db). Exit codes:
-// 0 done (for `default`: a default was found), 1 a negative answer or a
-// failed write, 2 wrong use, a file that is not a raw file or a setting that
-// is refused, 3 a store that cannot be used (damaged, not a database, locked;
-// SQLite's error on standard error).
+// The store is the program's own ($XDG_DATA_HOME/DVK/DVK2.db); `list`,
+// `default` and `is-default` only read it, which changes nothing a later
+// write needs. Exit codes: 0 done (for `default`: a default was found), 1 a
+// negative answer, 2 wrong use, a file that is not a raw file or a setting
+// that is refused, 3 a store that cannot be used (damaged, not a database,
+// locked, one this user may not write, a full disk; SQLite's error on
+// standard error).
 #include <unistd.h>
 
 #include <charconv>
@@ -28,6 +30,7 @@
 #include <vector>
 
 #include "app/controller/controller.h"
+#include "app/history/history_defaults.h"
 #include "pipeline/load/load_errors.h"
 #include "pipeline/load/raw_probe.h"
 #include "pipeline/processor/settings_argument.h"
@@ -170,36 +173,41 @@ int main(int argc, char** argv) {
     dvk::tools::track_engine_messages();
     std::setlocale(LC_NUMERIC, "C");
     if (argc < 2) return usage();
-    // Alerts have nobody to show them to: what they say is printed here instead.
-    dvk::setAlertPresenter([](const dvk::AlertRequest&) { return 1000; });
+    // Alerts have nobody to show them to: what they say is printed here
+    // instead, in the tool's words (the store's problems the tool says itself).
+    dvk::setAlertsLogged(false);
+    dvk::setAlertPresenter([](const dvk::AlertRequest& alert) {
+        std::string said = alert.title.value_or("");
+        if (!said.empty() && !alert.text.empty()) said += ": ";
+        said += alert.text;
+        if (!said.empty()) tool_print(stderr, "dvk-history: %s\n", said.c_str());
+        return 1000;
+    });
     // Raw files are first read by the probe, in a process of its own.
     dvk::use_raw_probe_beside_executable();
 
     const std::string command = argv[1];
-    // A store this user may only read (or whose folder is so) is listed
-    // without being opened for writing.
+    // The commands that only read open an existing store for reading.
     dvk::ControllerOptions options;
-    const std::string folder = dvk::applicationSupportFolder();
-    const std::string storeFile = folder + "/DVK2.db";
-    options.store.readOnly = command == "list" && ::access(storeFile.c_str(), F_OK) == 0 &&
-                             (::access(storeFile.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0);
+    options.tellStoreProblems = false;
+    const std::string storeFile = dvk::applicationSupportFolder() + "/DVK2.db";
+    options.store.readOnly = (command == "list" || command == "default" || command == "is-default") &&
+                             ::access(storeFile.c_str(), F_OK) == 0;
     Controller controller(options);
     dvk::HistoryStore& store = controller.persistentStoreCoordinator();
-    const auto unusable = [&store] {
-        tool_print(stderr, "dvk-history: %s: %s\n", store.path().c_str(), store.openError().c_str());
+    // The store's own error, or the error of the read or write that failed.
+    const auto unusable = [&store](const std::string& error) {
+        tool_print(stderr, "dvk-history: %s: %s\n", store.path().c_str(),
+                   (store.isOpen() && !error.empty() ? error : store.openError()).c_str());
         return kStoreUnusable;
     };
-    if (!store.isOpen()) return unusable();
+    if (!store.isOpen()) return unusable("");
 
     if (command == "list") {
         if (argc != 2) return usage();
         std::string error;
         const std::vector<HistoryMO> records = store.fetchAll(&error);
-        if (!error.empty()) {
-            if (!store.isOpen()) return unusable();
-            tool_print(stderr, "dvk-history: %s\n", error.c_str());
-            return 1;
-        }
+        if (!error.empty()) return unusable(error);
         for (const HistoryMO& r : records) print_record(r);
         return 0;
     }
@@ -217,7 +225,11 @@ int main(int argc, char** argv) {
         const std::string source = a.source ? absolute_path(*a.source) : r->fileName();
         auto record = controller.addCurrentSettingsToHistoryWithSource(
             source, r->destinationFile(), a.comment.value_or("Action: Manual"), r);
-        if (!record) return store.isOpen() ? 1 : unusable();
+        if (!record) {
+            if (!store.isOpen() || !controller.lastHistoryError().empty())
+                return unusable(controller.lastHistoryError());
+            return 1;
+        }
         print_record(*record);
         return 0;
     }
@@ -225,11 +237,9 @@ int main(int argc, char** argv) {
         if (!parse(argc, argv, 2, false, &a) || !a.sets.empty()) return usage();
         std::string file, camera;
         if (!raw_file(a, &file, &camera)) return kWrongUse;
-        dvk::RawProcessor& r = *controller.rawProcessor();
-        r.setFileName(file);
-        r.setCamera(camera);
-        auto d = controller.directoryDefault(nullptr);
-        if (!store.isOpen()) return unusable();
+        std::string error;
+        auto d = dvk::findDirectoryDefault(store, camera, file, &error);
+        if (!error.empty()) return unusable(error);
         if (!d) return 1;
         tool_print(stdout, "%s\n", d->sourceFile().c_str());
         return 0;
@@ -237,8 +247,13 @@ int main(int argc, char** argv) {
     if (command == "is-default") {
         if (!parse(argc, argv, 2, false, &a)) return usage();
         if (!open_as_the_window_does(controller, a)) return kWrongUse;
-        bool yes = controller.areCurrentSettingsDefaultInHistory();
-        if (!store.isOpen()) return unusable();
+        // The question areCurrentSettingsDefaultInHistory asks, with a read
+        // that fails said as such.
+        const dvk::RawProcessor& r = *controller.rawProcessor();
+        std::string error;
+        auto d = dvk::findDirectoryDefault(store, r.camera(), r.fileName(), &error);
+        if (!error.empty()) return unusable(error);
+        const bool yes = d && dvk::settingsEqualRecord(r, *d);
         tool_print(stdout, "%s\n", yes ? "yes" : "no");
         return yes ? 0 : 1;
     }

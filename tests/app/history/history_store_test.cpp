@@ -128,8 +128,12 @@ TEST(HistoryStore, UnicodeFoldingInSql) {
 }
 
 // A store opened for reading only (a store the user may only read): its
-// records read, every write refused, the file as it was.
+// records read, every write refused, the file as it was, and no log files
+// made beside it (SQLite would make them with the store's read-only mode,
+// refusing every writer once the user makes the store writable again). A
+// writer's records show in the next read.
 TEST(HistoryStore, ReadOnlyReadsAndNeverWrites) {
+    namespace fs = std::filesystem;
     TempDir dir;
     const auto path = dir / "DVK2.db";
     {
@@ -137,11 +141,13 @@ TEST(HistoryStore, ReadOnlyReadsAndNeverWrites) {
         HistoryMO r = record("/a.dng", 1);
         ASSERT_TRUE(store.write([&](auto& t) { return t.insert(r); }));
     }
-    ASSERT_FALSE(std::filesystem::exists(dir / "DVK2.db-wal"));
+    ASSERT_FALSE(fs::exists(dir / "DVK2.db-wal"));
+    fs::permissions(path, fs::perms(0444));
     const std::string before = read_file(path);
     {
         HistoryStore store(path.string(), {.readOnly = true});
         ASSERT_TRUE(store.isOpen()) << store.openError();
+        EXPECT_TRUE(store.isReadOnly());
         const std::vector<HistoryMO> all = store.fetchAll();
         ASSERT_EQ(all.size(), 1u);
         EXPECT_EQ(all[0].sourceFile(), "/a.dng");
@@ -150,12 +156,42 @@ TEST(HistoryStore, ReadOnlyReadsAndNeverWrites) {
         EXPECT_FALSE(store.write([&](auto& t) { return t.insert(r); }, &error));
         EXPECT_NE(error.find("readonly"), std::string::npos) << error;
         EXPECT_EQ(store.fetchAll().size(), 1u);
+        for (const char* made : {"DVK2.db-wal", "DVK2.db-shm", "DVK2.db-journal"})
+            EXPECT_FALSE(fs::exists(dir / made)) << made;
     }
     EXPECT_EQ(read_file(path), before);
+
+    fs::permissions(path, fs::perms(0644));
+    HistoryStore store(path.string(), {.readOnly = true});
+    ASSERT_EQ(store.fetchAll().size(), 1u);
+    const auto add = [&](const std::string& source, double date) {
+        HistoryStore writer(path.string());
+        ASSERT_FALSE(writer.isReadOnly());
+        HistoryMO c = record(source, date);
+        ASSERT_TRUE(writer.write([&](auto& t) { return t.insert(c); }));
+    };
+    // A writer that came and went folded its log into the file: read as it is now.
+    add("/c.dng", 3);
+    ASSERT_FALSE(fs::exists(dir / "DVK2.db-wal"));
+    std::vector<HistoryMO> now;
+    std::thread([&] { now = store.fetchAll(); }).join();
+    ASSERT_EQ(now.size(), 2u);
+    EXPECT_EQ(now.front().sourceFile(), "/c.dng");
+    EXPECT_EQ(store.fetchAll().size(), 2u);
+    // A writer at work: read through its log.
+    {
+        HistoryStore writer(path.string());
+        HistoryMO d = record("/d.dng", 4);
+        ASSERT_TRUE(writer.write([&](auto& t) { return t.insert(d); }));
+        now = store.fetchAll();
+        ASSERT_EQ(now.size(), 3u);
+        EXPECT_EQ(now.front().sourceFile(), "/d.dng");
+    }
+
     // Nothing to read is not made.
     HistoryStore none((dir / "none.db").string(), {.readOnly = true});
     EXPECT_FALSE(none.isOpen());
-    EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
+    EXPECT_FALSE(fs::exists(dir / "none.db"));
 }
 
 TEST(HistoryStore, AFileThatIsNoStoreStaysClosedAndUntouched) {

@@ -91,7 +91,11 @@ TEST(DvkDevelopMetadata, CopyBringsMakeModelAndTheSidecarsTitle) {
     // The report of who holds the file is a diagnostic: standard output has
     // the written path alone.
     EXPECT_EQ(r.out, (dir / "out2" / "chart.tiff").string() + "\n");
-    EXPECT_NE(r.err.find("axwwww"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((dir / "out2" / "chart.tiff").string() + " is held by no process\n"), std::string::npos)
+        << r.err;
+    // Nothing of other processes: no process list, no one's arguments.
+    EXPECT_EQ(r.err.find("axwwww"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(" PID "), std::string::npos) << r.err;
 }
 
 // exiftool takes "%d", "%f", "%e" in a source name for parts of the written

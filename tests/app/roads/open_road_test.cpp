@@ -155,6 +155,17 @@ TEST_F(OpenRoad, ASettingsFileNeedsAnOpenFileAndIsImportedOntoIt) {
     EXPECT_EQ(raw().fileName(), x);
     EXPECT_EQ(raw().exposure(), 1.25);
     EXPECT_TRUE(ui.saw("info:Camera Model Name : Stub\n"));
+
+    // A file it refuses changes nothing, and is said with the key.
+    const std::string refused = (dir / "refused.dvks").string();
+    std::ofstream(refused) << "brightness 40\nexposure 12abc\n";
+    const std::size_t alerts = alertTexts().size();
+    ASSERT_TRUE(openAndWait(refused));
+    ASSERT_EQ(alertTexts().size(), alerts + 1);
+    EXPECT_EQ(alertTexts().back(),
+              "Settings not imported|" + refused + ": the setting exposure takes a number, not \"12abc\"");
+    EXPECT_EQ(raw().exposure(), 1.25);
+    EXPECT_NE(raw().brightness(), 40);
 }
 
 TEST_F(OpenRoad, OneFileOpensSeveralOrOneWithShiftControlRunAsABatchAndNothingStartsWhileBusy) {
