@@ -241,6 +241,9 @@ private:
 
 std::optional<std::string> plist_nesting_problem(std::string_view data, int maxNesting) {
     if (is_binary(data)) return BinaryWalk(data).check(maxNesting);
+    // Only what the reader would parse as XML is weighed: settings text or a
+    // raw file's bytes may hold any number of '<'.
+    if (data.find("<plist") == std::string_view::npos) return std::nullopt;
     const XmlShape shape = xml_shape(data, maxNesting, kPlistMaxKeyComparisons);
     if (shape.deepest > maxNesting) return too_deep(maxNesting);
     if (shape.keyComparisons > kPlistMaxKeyComparisons) return "too many keys in its dictionaries";

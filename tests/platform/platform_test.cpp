@@ -265,6 +265,9 @@ TEST(PlistRead, NestingIsCheckedBeforeParsing) {
                                        "]]></string></dict></plist>",
                                        3));
     EXPECT_TRUE(plist_nesting_problem("<plist><array><array><array/></array></array></plist>", 2));
+    // Text the reader would not take as a property list (settings text, a raw
+    // file's bytes) is not weighed, however many '<' it holds.
+    EXPECT_FALSE(plist_nesting_problem("comment " + std::string(300, '<') + "<array>", 2));
 }
 
 // libplist's XML reader compares each key of a dictionary with the different
