@@ -16,6 +16,8 @@
 
 #include "app/hooks/dev_hooks.h"
 #include "pipeline/processor/raw_processor.h"
+#include "pipeline/writers/output_naming.h"
+#include "pipeline/writers/safe_output.h"
 #include "platform/file_holders.h"
 #include "platform/folder_functions.h"
 #include "platform/log.h"
@@ -265,18 +267,79 @@ std::vector<std::string> fileHoldersArguments(const std::string& written) {
     return paths;
 }
 
+namespace {
+
+// exiftool writes the changed file as "NAME_exiftool_tmp" and renames it over
+// NAME: a name within that suffix of the longest the file system allows is
+// changed through a short hidden second name (a hard link, named as a save's
+// temporary file so that a killed run's link is cleared by the next save),
+// renamed over the long one once the copy succeeded. Until then the long name
+// keeps the file as it was written.
+class ShortNameForTool {
+public:
+    explicit ShortNameForTool(const std::string& path) : path_(path) {
+        constexpr std::size_t kToolSuffix = sizeof("_exiftool_tmp") - 1;
+        const std::string::size_type slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        const std::size_t nameSize = path.size() - folder.size();
+        if (nameSize + kToolSuffix <= longest_file_name(folder.empty() ? "." : folder)) return;
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            std::string templ = safe_output_template(folder + "tags", getpid());
+            // A unique name: made as a file, then replaced by the link.
+            const int fd = mkstemp(templ.data());
+            if (fd < 0) break;
+            ::close(fd);
+            ::unlink(templ.c_str());
+            if (::link(path.c_str(), templ.c_str()) == 0) {
+                link_ = templ;
+                return;
+            }
+            if (errno != EEXIST) {
+                log_line("No short name for the tag copy into %s: %s", path.c_str(), std::strerror(errno));
+                return;
+            }
+        }
+    }
+    ~ShortNameForTool() {
+        if (!link_.empty()) ::unlink(link_.c_str());
+    }
+    ShortNameForTool(const ShortNameForTool&) = delete;
+    ShortNameForTool& operator=(const ShortNameForTool&) = delete;
+
+    // The name the tool is given.
+    const std::string& name() const { return link_.empty() ? path_ : link_; }
+    // After a successful copy: the changed file takes the long name.
+    bool finish() {
+        if (link_.empty()) return true;
+        if (std::rename(link_.c_str(), path_.c_str()) != 0) {
+            log_line("The tags copied into %s could not take its name: %s", path_.c_str(), std::strerror(errno));
+            return false;
+        }
+        link_.clear();
+        return true;
+    }
+
+private:
+    std::string path_, link_;
+};
+
+}  // namespace
+
 bool copyTagsCounted(const TagCopyRequest& request, std::chrono::milliseconds limit) {
     PlainSourceNames plain;
+    ShortNameForTool target(request.ofname);
+    TagCopyRequest toTool = request;
+    toTool.ofname = target.name();
     ProcessRequest run;
     run.program = exiftoolPath();
-    run.arguments = tagCopyArguments(request, &plain);
+    run.arguments = tagCopyArguments(toTool, &plain);
     run.output = OutputMode::Merge;
     run.time_limit = limit;
     const ProcessResult result = process_runner()->run(run);
     // A source it could not open is only a warning to it: nothing was copied from there.
     const bool sourceMissed = result.output.find("Error opening file") != std::string::npos ||
                               result.output.find("does not exist for -tagsFromFile") != std::string::npos;
-    if (result.succeeded() && !sourceMissed) return true;
+    if (result.succeeded() && !sourceMissed) return target.finish();
     if (!result.started()) {
         log_line("ExifTool result: [%s]", result.start_error.c_str());
         return false;

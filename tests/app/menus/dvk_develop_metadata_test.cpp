@@ -81,6 +81,16 @@ TEST(DvkDevelopMetadata, CopyBringsMakeModelAndTheSidecarsTitle) {
     EXPECT_NE(tags.find("FileType: TIFF\n"), std::string::npos) << tags;
     EXPECT_FALSE(fs::exists(dir / "out" / "chart.tiff_original"));  // written in place
 
+    // A name of the longest length the file system allows gets its tags too
+    // (the tool's own temporary name would not fit), and no second name stays.
+    const std::string longName = std::string(250, 'n') + ".tiff";
+    r = develop(dir.path(), dir / "data",
+                "--copy-tags --format 1 --out " + shell_quoted((dir / "long" / longName).string()) + " " +
+                    shell_quoted(raw.string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(tags_of(dir / "long" / longName, "-Model").find("Model: Canon EOS Kiss X4\n"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "long"), fs::directory_iterator()), 1);
+
     // A failing tool fails the run.
     r = develop(dir.path(), dir / "data", "--copy-tags --format 1 --out " +
                                               shell_quoted((dir / "out2").string() + "/") + " " +
