@@ -536,6 +536,12 @@ private:
     // The next (1) or previous (-1) raw file of `file`'s folder ("" : none).
     std::optional<std::string> neighbourFile(const std::string& file, int direction);
     bool startNeighbour(int direction);
+    // Opens the first of `names` (in `folder`) that can be read, on the
+    // road's thread; the files that cannot be read go into `passed`.
+    bool openFirstReadable(const std::string& folder, const std::vector<std::string>& names,
+                           std::vector<BatchNote>* passed);
+    // Logs the files a step (`step`: "Open Next", ...) passed and shows them.
+    void tellPassedFiles(const std::vector<BatchNote>& passed, bool opened, const char* step, int direction);
     // After a step that passed files that cannot be read (main thread).
     void showPassedFiles(const std::vector<BatchNote>& passed, bool opened, int direction);
     // The alert that the store cannot be used: its file and SQLite's error.

@@ -117,6 +117,19 @@ std::optional<std::string> Controller::previousFileFrom(const std::string&) {
     return neighbourFile(rawProcessor_->fileName(), -1);
 }
 
+namespace {
+
+// The names after `name` in the folder's order (direction > 0), or before it,
+// the nearest first; nothing when `name` is not among them.
+std::vector<std::string> names_beside(const std::vector<std::string>& names, const std::string& name, int direction) {
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) return {};
+    if (direction > 0) return {at + 1, names.end()};
+    return {std::make_reverse_iterator(at), names.rend()};
+}
+
+}  // namespace
+
 bool Controller::startNeighbour(int direction) {
     if (isBusy()) return false;
     const std::string open = rawProcessor_->fileName();
@@ -126,41 +139,39 @@ bool Controller::startNeighbour(int direction) {
     // On the road's thread: reading a file first (by the probe) takes its time.
     std::shared_ptr<void> road = beginRoad(true);
     return startRoad([this, road, open, folder, direction] {
-        const std::vector<std::string> names = folder_entries(folder);
-        const auto at = std::find(names.begin(), names.end(), last_path_component(open));
-        std::vector<std::string> walk;
-        if (at != names.end()) {
-            if (direction > 0)
-                walk.assign(at + 1, names.end());
-            else
-                walk.assign(std::make_reverse_iterator(at), names.rend());
-        }
-        // Every file that cannot be read is stepped past, and named; files
-        // of other kinds are passed without a word.
+        const std::vector<std::string> walk = names_beside(folder_entries(folder), last_path_component(open), direction);
         std::vector<BatchNote> passed;
-        bool opened = false;
-        for (const std::string& name : walk) {
-            if (threads_.stopRequested()) break;
-            const std::string full = appending_path_component(folder, name);
-            const RawIdentity id = identify_raw_file(full);
-            if (!id.is_raw()) {
-                if (std::optional<std::string> why = passedFileReason(full, id)) passed.push_back({full, *why});
-                continue;
-            }
-            setOriginalNonRawFile(std::nullopt);
-            int failure = 0;
-            if (openFile(full, std::nullopt, &failure)) {
-                opened = true;
-                break;
-            }
-            passed.push_back({full, loadFailureReason(failure)});
-        }
+        const bool opened = openFirstReadable(folder, walk, &passed);
         setProgressMT(0);
-        if (passed.empty()) return;
-        for (const BatchNote& p : passed) log_line("%s passed %s: %s", direction > 0 ? "Open Next" : "Open Previous",
-                                                   p.file.c_str(), p.text.c_str());
-        runOnMainQueueWhileAlive([this, passed, opened, direction] { showPassedFiles(passed, opened, direction); });
+        tellPassedFiles(passed, opened, direction > 0 ? "Open Next" : "Open Previous", direction);
     });
+}
+
+bool Controller::openFirstReadable(const std::string& folder, const std::vector<std::string>& names,
+                                   std::vector<BatchNote>* passed) {
+    // Every file that cannot be read is stepped past, and named; files of
+    // other kinds are passed without a word.
+    for (const std::string& name : names) {
+        if (threads_.stopRequested()) break;
+        const std::string full = appending_path_component(folder, name);
+        const RawIdentity id = identify_raw_file(full);
+        if (!id.is_raw()) {
+            if (std::optional<std::string> why = passedFileReason(full, id)) passed->push_back({full, *why});
+            continue;
+        }
+        setOriginalNonRawFile(std::nullopt);
+        int failure = 0;
+        if (openFile(full, std::nullopt, &failure)) return true;
+        passed->push_back({full, loadFailureReason(failure)});
+    }
+    return false;
+}
+
+void Controller::tellPassedFiles(const std::vector<BatchNote>& passed, bool opened, const char* step,
+                                 int direction) {
+    if (passed.empty()) return;
+    for (const BatchNote& p : passed) log_line("%s passed %s: %s", step, p.file.c_str(), p.text.c_str());
+    runOnMainQueueWhileAlive([this, passed, opened, direction] { showPassedFiles(passed, opened, direction); });
 }
 
 void Controller::showPassedFiles(const std::vector<BatchNote>& passed, bool opened, int direction) {
@@ -204,14 +215,27 @@ bool Controller::moveToTrashFile(const std::string& path) {
                                 {"Cancel", "Permanently erase"});
         if (answer != 1001) return false;
     }
-    std::string neighbour = nextFileFrom().value_or(std::string());
-    if (neighbour.empty()) neighbour = previousFileFrom().value_or(std::string());
+    // The files around it, as they are before it goes: the next readable
+    // one opens, else the previous one, as Open Next and Open Previous step.
+    const std::string folder = deleting_last_path_component(path);
+    const std::vector<std::string> names = folder.empty() ? std::vector<std::string>() : folder_entries(folder);
+    const std::vector<std::string> after = names_beside(names, name, 1), before = names_beside(names, name, -1);
     if (!trash_or_erase(path, toTrash, "Can't move " + path + " to Trash", "Can't erase " + path)) return false;
     setOriginalNonRawFile(std::nullopt);
-    if (!neighbour.empty())
-        startOpen(neighbour);
-    else
-        showNoFile();
+    if (ui_) ui_->showStatusLine(std::string());
+    std::shared_ptr<void> road = beginRoad(true);
+    startRoad([this, road, folder, after, before] {
+        std::vector<BatchNote> passed;
+        int direction = 1;
+        bool opened = openFirstReadable(folder, after, &passed);
+        if (!opened) {
+            direction = -1;
+            opened = openFirstReadable(folder, before, &passed);
+        }
+        setProgressMT(0);
+        if (!opened) runOnMainQueueWhileAlive([this] { showNoFile(); });
+        tellPassedFiles(passed, opened, "Move to Trash", direction);
+    });
     return true;
 }
 

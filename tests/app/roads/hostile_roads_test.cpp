@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "pipeline/load/raw_probe.h"
+#include "platform/modifier_keys.h"
+#include "platform/trash.h"
 #include "tests/app/roads/roads_fixture.h"
 #include "tests/support/hostile_raw_files.h"
 
@@ -69,6 +71,19 @@ TEST_F(HostileRoads, NextAndPreviousStepPastEveryFileThatCannotBeReadAndNameIt) 
     EXPECT_EQ(step(false), a);  // nothing before a, nothing to say
     EXPECT_FALSE(ui.saw("opened"));
     EXPECT_EQ(ui.events(), std::vector<std::string>{"status:"});
+    // Move to Trash opens the next file that can be read by the same rule
+    // (this Trash only records: a stays where it was).
+    set_trash(std::make_shared<RecordingTrash>());
+    ui.clear();
+    {
+        ScopedModifierFlags option(kAlternateKeyMask);  // no question
+        ASSERT_TRUE(controller->moveToTrashFile(a));
+    }
+    controller->waitForRoads();
+    set_trash(nullptr);
+    EXPECT_EQ(raw().fileName(), f);
+    EXPECT_TRUE(ui.saw("status:Passed 4 files that cannot be read: b.dng, c.dng, d.dng, e.dng"));
+    ASSERT_TRUE(openAndWait(a));
     // Nothing readable after the files passed: the open file stays, and the
     // status says so.
     fs::remove(f);

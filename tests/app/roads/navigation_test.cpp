@@ -89,6 +89,7 @@ TEST_F(Navigation, TrashingAsksUnlessOptionIsHeldOpensTheNeighbourAndEmptiesTheW
     ui.clear();
     alerts.answer("Move to Trash");
     EXPECT_TRUE(controller->moveToTrashFile(only));
+    controller->waitForRoads();
     EXPECT_TRUE(ui.saw("empty"));
     EXPECT_TRUE(ui.saw("frame"));
     EXPECT_TRUE(raw().fileName().empty());
